@@ -1,0 +1,254 @@
+#include "platform/core/bitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+void (*TBitmap::FreeCanvasHook)(TCanvas*) = nullptr;
+
+namespace {
+int64_t gMaxBytes = int64_t(1) << 31;
+
+uint8_t* AllocPixels(int64_t bytes) {
+  if (bytes <= 0) return nullptr;
+  if (bytes > gMaxBytes) throw EOutOfResources(SOutOfResources);
+  void* p = std::calloc(size_t(bytes), 1);
+  if (!p) throw EOutOfResources(SOutOfResources);
+  return static_cast<uint8_t*>(p);
+}
+
+TRGBQuad Q(int r, int g, int b) { return TRGBQuad{uint8_t(b), uint8_t(g), uint8_t(r), 0}; }
+
+// Reads pixel x of a row in any stored format as a colour.
+TRGBQuad GetPixel(const uint8_t* row, int x, int bits, TPixelFormat pf, const std::vector<TRGBQuad>& pal) {
+  auto entry = [&](unsigned i) { return i < pal.size() ? pal[i] : TRGBQuad{}; };
+  switch (bits) {
+    case 1: return entry((row[x >> 3] >> (7 - (x & 7))) & 1);
+    case 4: return entry((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4));
+    case 8: return entry(row[x]);
+    case 16: {
+      unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
+      if (pf == pf15bit) {
+        unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+        return Q(int((r << 3) | (r >> 2)), int((g << 3) | (g >> 2)), int((b << 3) | (b >> 2)));
+      }
+      unsigned r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+      return Q(int((r << 3) | (r >> 2)), int((g << 2) | (g >> 4)), int((b << 3) | (b >> 2)));
+    }
+    case 24: return TRGBQuad{row[3 * x], row[3 * x + 1], row[3 * x + 2], 0};
+    case 32: return TRGBQuad{row[4 * x], row[4 * x + 1], row[4 * x + 2], 0};
+  }
+  return {};
+}
+
+int Nearest(const std::vector<TRGBQuad>& pal, TRGBQuad c) {
+  int best = 0;
+  long bestD = -1;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    long dr = long(pal[i].R) - c.R, dg = long(pal[i].G) - c.G, db = long(pal[i].B) - c.B;
+    long d = dr * dr + dg * dg + db * db;
+    if (bestD < 0 || d < bestD) {
+      bestD = d;
+      best = int(i);
+    }
+  }
+  return best;
+}
+
+void PutPixel(uint8_t* row, int x, int bits, TPixelFormat pf, const std::vector<TRGBQuad>& pal, TRGBQuad c) {
+  switch (bits) {
+    case 1: {
+      uint8_t m = uint8_t(0x80 >> (x & 7));
+      if (Nearest(pal, c)) row[x >> 3] |= m; else row[x >> 3] &= uint8_t(~m);
+      return;
+    }
+    case 4: {
+      int i = Nearest(pal, c) & 15;
+      uint8_t& b = row[x >> 1];
+      b = (x & 1) ? uint8_t((b & 0xF0) | i) : uint8_t((b & 0x0F) | (i << 4));
+      return;
+    }
+    case 8: row[x] = uint8_t(Nearest(pal, c)); return;
+    case 16: {
+      unsigned v = pf == pf15bit ? ((unsigned(c.R) >> 3) << 10) | ((unsigned(c.G) >> 3) << 5) | (unsigned(c.B) >> 3)
+                                 : ((unsigned(c.R) >> 3) << 11) | ((unsigned(c.G) >> 2) << 5) | (unsigned(c.B) >> 3);
+      row[2 * x] = uint8_t(v);
+      row[2 * x + 1] = uint8_t(v >> 8);
+      return;
+    }
+    case 24: row[3 * x] = c.B; row[3 * x + 1] = c.G; row[3 * x + 2] = c.R; return;
+    case 32: row[4 * x] = c.B; row[4 * x + 1] = c.G; row[4 * x + 2] = c.R; row[4 * x + 3] = 0; return;
+  }
+}
+}  // namespace
+
+int64_t TBitmap::MaxBytes() { return gMaxBytes; }
+void TBitmap::SetMaxBytes(int64_t n) { gMaxBytes = n; }
+
+TBitmap::TBitmap() = default;
+
+TBitmap::~TBitmap() {
+  if (FCanvas && FreeCanvasHook) FreeCanvasHook(FCanvas);
+  std::free(FBits);
+}
+
+int TBitmap::StoredBits(TPixelFormat pf) {
+  switch (pf) {
+    case pf1bit: return 1;
+    case pf4bit: return 4;
+    case pf8bit: return 8;
+    case pf15bit:
+    case pf16bit: return 16;
+    case pf32bit: return 32;
+    default: return 24;
+  }
+}
+
+std::vector<TRGBQuad> TBitmap::DefaultPalette(TPixelFormat pf) {
+  static const TRGBQuad vga[16] = {Q(0, 0, 0),       Q(128, 0, 0),   Q(0, 128, 0),   Q(128, 128, 0),
+                                   Q(0, 0, 128),     Q(128, 0, 128), Q(0, 128, 128), Q(128, 128, 128),
+                                   Q(192, 192, 192), Q(255, 0, 0),   Q(0, 255, 0),   Q(255, 255, 0),
+                                   Q(0, 0, 255),     Q(255, 0, 255), Q(0, 255, 255), Q(255, 255, 255)};
+  std::vector<TRGBQuad> p;
+  if (pf == pf1bit) {
+    p = {Q(0, 0, 0), Q(255, 255, 255)};
+  } else if (pf == pf4bit) {
+    p.assign(vga, vga + 16);
+  } else if (pf == pf8bit) {
+    p.assign(vga, vga + 16);
+    for (int r = 0; r < 6; ++r)
+      for (int g = 0; g < 6; ++g)
+        for (int b = 0; b < 6; ++b) p.push_back(Q(r * 51, g * 51, b * 51));
+    for (int i = 0; i < 24; ++i) p.push_back(Q(8 + i * 10, 8 + i * 10, 8 + i * 10));
+  }
+  return p;
+}
+
+void TBitmap::Reallocate(int w, int h, TPixelFormat pf, bool keep) {
+  w = std::max(w, 0);
+  h = std::max(h, 0);
+  int bits = StoredBits(pf);
+  int64_t rowBytes = BitmapRowBytes(w, bits);
+  if (w > 0 && h > 0 && (rowBytes > gMaxBytes || rowBytes * h > gMaxBytes)) throw EOutOfResources(SOutOfResources);
+  uint8_t* bits2 = (w > 0 && h > 0) ? AllocPixels(rowBytes * h) : nullptr;
+  if (keep && FBits && bits2) {
+    int64_t copy = std::min(rowBytes, FRowBytes);
+    int rows = std::min(h, FHeight);
+    int oldBits = StoredBits(FPixelFormat);
+    if (oldBits == bits && bits % 8 == 0) {
+      copy = std::min<int64_t>(int64_t(std::min(w, FWidth)) * bits / 8, copy);
+      for (int y = 0; y < rows; ++y) std::memcpy(bits2 + y * rowBytes, FBits + y * FRowBytes, size_t(copy));
+    } else if (oldBits == bits) {
+      // Packed formats: copy whole bytes, then clear the bits past the kept width.
+      int keepW = std::min(w, FWidth);
+      int64_t full = int64_t(keepW) * bits / 8;
+      int rem = int((int64_t(keepW) * bits) % 8);
+      for (int y = 0; y < rows; ++y) {
+        uint8_t* d = bits2 + y * rowBytes;
+        const uint8_t* s = FBits + y * FRowBytes;
+        std::memcpy(d, s, size_t(full));
+        if (rem) d[full] = uint8_t(s[full] & (0xFF00 >> rem));
+      }
+    }
+  }
+  std::free(FBits);
+  FBits = bits2;
+  FWidth = w;
+  FHeight = h;
+  FRowBytes = rowBytes;
+  ++FGeneration;
+}
+
+void TBitmap::SetSize(int w, int h) {
+  w = std::max(w, 0);
+  h = std::max(h, 0);
+  if (w == FWidth && h == FHeight) return;
+  if (FPixelFormat == pfDevice) FPixelFormat = pf24bit;
+  if (FPalette.empty()) FPalette = DefaultPalette(FPixelFormat);
+  Reallocate(w, h, FPixelFormat, true);
+  Changed();
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat pf) {
+  if (pf == FPixelFormat) return;
+  TPixelFormat old = FPixelFormat;
+  int oldBits = StoredBits(old), newBits = StoredBits(pf);
+  std::vector<TRGBQuad> oldPal = FPalette;
+  std::vector<TRGBQuad> newPal = (newBits <= 8) ? DefaultPalette(pf) : std::vector<TRGBQuad>{};
+  if (oldBits == newBits && old != pf15bit && old != pf16bit) {
+    FPixelFormat = pf;
+    if (newBits <= 8 && FPalette.size() != newPal.size()) FPalette = newPal;
+    ++FGeneration;
+    Changed();
+    return;
+  }
+  uint8_t* oldData = FBits;
+  int64_t oldRow = FRowBytes;
+  FBits = nullptr;
+  try {
+    Reallocate(FWidth, FHeight, pf, false);
+  } catch (...) {
+    FBits = oldData;
+    FRowBytes = oldRow;
+    throw;
+  }
+  FPixelFormat = pf;
+  FPalette = newPal;
+  if (oldData && FBits) {
+    for (int y = 0; y < FHeight; ++y) {
+      const uint8_t* s = oldData + y * oldRow;
+      uint8_t* d = FBits + y * FRowBytes;
+      if (oldBits == 1 && newBits == 24) {
+        // The common case: straight through the two palette entries.
+        TRGBQuad c0 = oldPal.size() > 0 ? oldPal[0] : TRGBQuad{};
+        TRGBQuad c1 = oldPal.size() > 1 ? oldPal[1] : Q(255, 255, 255);
+        for (int x = 0; x < FWidth; ++x) {
+          const TRGBQuad& c = ((s[x >> 3] >> (7 - (x & 7))) & 1) ? c1 : c0;
+          d[3 * x] = c.B;
+          d[3 * x + 1] = c.G;
+          d[3 * x + 2] = c.R;
+        }
+        continue;
+      }
+      for (int x = 0; x < FWidth; ++x) PutPixel(d, x, newBits, pf, FPalette, GetPixel(s, x, oldBits, old, oldPal));
+    }
+  }
+  std::free(oldData);
+  Changed();
+}
+
+uint8_t* TBitmap::ScanLine(int y) {
+  if (y < 0 || y >= FHeight || !FBits) throw EInvalidGraphicOperation("Scan line index out of range");
+  return FBits + int64_t(y) * FRowBytes;
+}
+
+const uint8_t* TBitmap::ScanLine(int y) const { return const_cast<TBitmap*>(this)->ScanLine(y); }
+
+void TBitmap::SetPalette(const std::vector<TRGBQuad>& p) {
+  FPalette = p;
+  ++FGeneration;
+  Changed();
+}
+
+void TBitmap::Assign(TPersistent* source) {
+  if (source == this) return;
+  if (!source) {
+    Reallocate(0, 0, FPixelFormat, false);
+    Changed();
+    return;
+  }
+  auto* src = dynamic_cast<TBitmap*>(source);
+  if (!src) {
+    TPersistent::Assign(source);
+    return;
+  }
+  FPixelFormat = src->FPixelFormat;
+  Reallocate(src->FWidth, src->FHeight, src->FPixelFormat, false);
+  if (FBits && src->FBits) std::memcpy(FBits, src->FBits, size_t(FRowBytes * FHeight));
+  FPalette = src->FPalette;
+  Changed();
+}
+
+void TBitmap::Changed() {
+  if (OnChange) OnChange(this);
+}

@@ -1,0 +1,357 @@
+#include "platform/core/stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+void TStream::SetSize(int64_t) {}
+
+int64_t TStream::Size() {
+  int64_t pos = Seek(0, soCurrent);
+  int64_t end = Seek(0, soEnd);
+  Seek(pos, soBeginning);
+  return end;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError(SReadError);
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError(SWriteError);
+}
+
+int64_t TStream::CopyFrom(TStream* source, int64_t count) {
+  if (count == 0) {
+    source->SetPosition(0);
+    count = source->Size();
+  }
+  int64_t result = count;
+  std::vector<uint8_t> buf(size_t(std::min<int64_t>(count, 1 << 20)) + 1);
+  while (count > 0) {
+    int64_t n = std::min<int64_t>(count, int64_t(buf.size()));
+    source->ReadBuffer(buf.data(), n);
+    WriteBuffer(buf.data(), n);
+    count -= n;
+  }
+  return result;
+}
+
+uint8_t TStream::ReadByte() {
+  uint8_t b;
+  ReadBuffer(&b, 1);
+  return b;
+}
+
+uint16_t TStream::ReadWordLE() {
+  uint8_t b[2];
+  ReadBuffer(b, 2);
+  return uint16_t(b[0] | (b[1] << 8));
+}
+
+uint32_t TStream::ReadDWordLE() {
+  uint8_t b[4];
+  ReadBuffer(b, 4);
+  return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+}
+
+void TStream::WriteByte(uint8_t v) { WriteBuffer(&v, 1); }
+
+void TStream::WriteWordLE(uint16_t v) {
+  uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+  WriteBuffer(b, 2);
+}
+
+void TStream::WriteDWordLE(uint32_t v) {
+  uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  WriteBuffer(b, 4);
+}
+
+// ---- handle and file streams
+
+int64_t THandleStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  int64_t done = 0;
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (done < count) {
+    ssize_t n = ::read(FHandle, p + done, size_t(std::min<int64_t>(count - done, 1 << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t THandleStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  int64_t done = 0;
+  auto* p = static_cast<const uint8_t*>(buffer);
+  while (done < count) {
+    ssize_t n = ::write(FHandle, p + done, size_t(std::min<int64_t>(count - done, 1 << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t THandleStream::Seek(int64_t offset, int origin) {
+  int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+  off_t r = ::lseek(FHandle, off_t(offset), whence);
+  return r < 0 ? -1 : int64_t(r);
+}
+
+void THandleStream::SetSize(int64_t size) {
+  Seek(size, soBeginning);
+  if (::ftruncate(FHandle, off_t(size)) != 0) throw EStreamError("Cannot set the stream size");
+}
+
+TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : THandleStream(-1), FFileName(fileName) {
+  if (mode == fmCreate) {
+    FHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (FHandle < 0) throw EFCreateError(Format(SFCreateError, fileName.c_str()));
+  } else {
+    int access = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
+    FHandle = ::open(fileName.c_str(), access | O_CLOEXEC);
+    struct stat st;
+    if (FHandle >= 0 && (::fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode))) {
+      ::close(FHandle);
+      FHandle = -1;
+    }
+    if (FHandle < 0) throw EFOpenError(Format(SFOpenError, fileName.c_str()));
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (FHandle >= 0) ::close(FHandle);
+}
+
+// ---- memory streams
+
+int64_t TCustomMemoryStream::Read(void* buffer, int64_t count) {
+  if (FPosition < 0 || count <= 0) return 0;
+  int64_t n = std::min<int64_t>(FSize - FPosition, count);
+  if (n <= 0) return 0;
+  std::memcpy(buffer, FMemory + FPosition, size_t(n));
+  FPosition += n;
+  return n;
+}
+
+int64_t TCustomMemoryStream::Seek(int64_t offset, int origin) {
+  switch (origin) {
+    case soBeginning: FPosition = offset; break;
+    case soCurrent: FPosition += offset; break;
+    case soEnd: FPosition = FSize + offset; break;
+    default: break;
+  }
+  return FPosition;
+}
+
+void TCustomMemoryStream::SaveToStream(TStream* stream) {
+  if (FSize != 0) stream->WriteBuffer(FMemory, FSize);
+}
+
+void TCustomMemoryStream::SaveToFile(const std::string& fileName) {
+  TFileStream f(fileName, fmCreate);
+  SaveToStream(&f);
+}
+
+TMemoryStream::~TMemoryStream() { std::free(FMemory); }
+
+void TMemoryStream::SetCapacity(int64_t c) {
+  if (c == FCapacity) return;
+  if (c == 0) {
+    std::free(FMemory);
+    FMemory = nullptr;
+    FCapacity = 0;
+    return;
+  }
+  void* p = std::realloc(FMemory, size_t(c));
+  if (!p) throw EOutOfMemory("Out of memory while expanding memory stream");
+  FMemory = static_cast<uint8_t*>(p);
+  FCapacity = c;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  if (size < 0) size = 0;
+  int64_t old = FSize;
+  if (size > FCapacity) SetCapacity((size + 8191) & ~int64_t(8191));
+  FSize = size;
+  if (size > old) std::memset(FMemory + old, 0, size_t(size - old));
+  if (FPosition > size) FPosition = size;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (FPosition < 0 || count <= 0) return 0;
+  int64_t end = FPosition + count;
+  if (end > FSize) {
+    if (end > FCapacity) SetCapacity(std::max<int64_t>((end + 8191) & ~int64_t(8191), FCapacity + FCapacity / 2));
+    if (FPosition > FSize) std::memset(FMemory + FSize, 0, size_t(FPosition - FSize));
+    FSize = end;
+  }
+  std::memcpy(FMemory + FPosition, buffer, size_t(count));
+  FPosition = end;
+  return count;
+}
+
+void TMemoryStream::Clear() {
+  SetCapacity(0);
+  FSize = 0;
+  FPosition = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream* stream) {
+  stream->SetPosition(0);
+  int64_t n = stream->Size();
+  SetSize(n);
+  FPosition = 0;
+  if (n != 0) stream->ReadBuffer(FMemory, n);
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&f);
+}
+
+// ---- files and names
+
+bool FileExists(const std::string& fileName) {
+  struct stat st;
+  return ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& fileName) { return ::unlink(fileName.c_str()) == 0; }
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  return std::rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+static size_t LastSeparator(const std::string& s) {
+  size_t a = s.find_last_of('/');
+  size_t b = s.find_last_of('\\');
+  if (a == std::string::npos) return b;
+  if (b == std::string::npos) return a;
+  return std::max(a, b);
+}
+
+std::string ExtractFileExt(const std::string& fileName) {
+  size_t dot = fileName.find_last_of('.');
+  size_t sep = LastSeparator(fileName);
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return "";
+  return fileName.substr(dot);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  size_t sep = LastSeparator(fileName);
+  return sep == std::string::npos ? fileName : fileName.substr(sep + 1);
+}
+
+std::string ExtractFilePath(const std::string& fileName) {
+  size_t sep = LastSeparator(fileName);
+  return sep == std::string::npos ? std::string() : fileName.substr(0, sep + 1);
+}
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& ext) {
+  std::string e = ExtractFileExt(fileName);
+  return fileName.substr(0, fileName.size() - e.size()) + ext;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return r;
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return r;
+}
+
+std::string IntToStr(int64_t v) { return std::to_string(v); }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (unsigned char)s[b] <= ' ') ++b;
+  while (e > b && (unsigned char)s[e - 1] <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+int StrToInt(const std::string& s) {
+  std::string t = Trim(s);
+  if (t.empty()) throw EConvertError("'" + s + "' is not a valid integer value");
+  errno = 0;
+  char* end = nullptr;
+  long long v;
+  if (t[0] == '$')
+    v = std::strtoll(t.c_str() + 1, &end, 16);
+  else
+    v = std::strtoll(t.c_str(), &end, 10);
+  if (errno != 0 || !end || *end != 0 || v < INT32_MIN || v > INT32_MAX || t == "$" || t == "-" || t == "+")
+    throw EConvertError("'" + s + "' is not a valid integer value");
+  return int(v);
+}
+
+int StrToIntDef(const std::string& s, int def) {
+  try {
+    return StrToInt(s);
+  } catch (const EConvertError&) {
+    return def;
+  }
+}
+
+std::string Format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int n = std::vsnprintf(nullptr, 0, fmt, ap);
+  va_end(ap);
+  std::string r(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) std::vsnprintf(r.data(), size_t(n) + 1, fmt, ap2);
+  va_end(ap2);
+  return r;
+}
+
+bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write) {
+  std::string dir = ExtractFilePath(fileName);
+  std::string tmpl = dir + "." + ExtractFileName(fileName) + ".XXXXXX";
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) throw EFCreateError(Format(SFCreateError, fileName.c_str()));
+  std::string tmp(name.data());
+  // Keep the permissions of the file being replaced, else the usual ones.
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) == 0)
+    ::fchmod(fd, st.st_mode & 07777);
+  else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
+  bool ok = false;
+  try {
+    THandleStream s(fd);
+    ok = write(&s);
+    if (ok && ::fsync(fd) != 0) ok = false;
+  } catch (...) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    throw;
+  }
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(tmp.c_str(), fileName.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}

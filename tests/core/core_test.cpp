@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/core/core.h"
+#include "vistrel/codecs/ioparams.h"
+
+TEST(Rounding, HalvesToEvenAndTruncation) {
+  EXPECT_EQ(Round(0.5L), 0);
+  EXPECT_EQ(Round(1.5L), 2);
+  EXPECT_EQ(Round(2.5L), 2);
+  EXPECT_EQ(Round(-2.5L), -2);
+  EXPECT_EQ(Round(2.5000001L), 3);
+  EXPECT_EQ(Trunc(-1.9L), -1);
+  EXPECT_EQ(Trunc(1.9L), 1);
+  EXPECT_EQ(TruncInt(1e30L), INT32_MAX);
+}
+
+TEST(Colors, SystemColorsResolve) {
+  EXPECT_EQ(ColorToRGB(clWindow), clWhite);
+  EXPECT_EQ(ColorToRGB(clRed), 0x0000FF);
+  EXPECT_EQ(ColorToTriple(clRed), (TRGB{0, 0, 255}));
+}
+
+TEST(Rects, IntersectionAndPointsExcludeRightBottom) {
+  TRect r;
+  EXPECT_TRUE(IntersectRect(r, Rect(0, 0, 10, 10), Rect(5, 5, 20, 20)));
+  EXPECT_EQ(r, Rect(5, 5, 10, 10));
+  EXPECT_FALSE(IntersectRect(r, Rect(0, 0, 10, 10), Rect(10, 0, 20, 10)));
+  EXPECT_TRUE(PtInRect(Rect(0, 0, 10, 10), Point(9, 9)));
+  EXPECT_FALSE(PtInRect(Rect(0, 0, 10, 10), Point(10, 9)));
+}
+
+TEST(MemoryStream, ReadWriteSeekSemantics) {
+  TMemoryStream m;
+  m.WriteBuffer("abcdef", 6);
+  EXPECT_EQ(m.Size(), 6);
+  EXPECT_EQ(m.Position(), 6);
+  m.SetPosition(2);
+  char buf[8] = {};
+  EXPECT_EQ(m.Read(buf, 8), 4);
+  EXPECT_STREQ(buf, "cdef");
+  EXPECT_EQ(m.Read(buf, 1), 0);
+  m.SetPosition(4);
+  EXPECT_THROW(m.ReadBuffer(buf, 3), EReadError);
+  // Writing past the end fills the gap with zeros.
+  m.SetPosition(8);
+  m.WriteByte('x');
+  EXPECT_EQ(m.Size(), 9);
+  EXPECT_EQ(static_cast<char*>(m.Memory())[6], 0);
+  m.SetPosition(0);
+  EXPECT_EQ(m.ReadDWordLE(), 0x64636261u);
+}
+
+TEST(FileStream, ErrorsAndAtomicSave) {
+  auto dir = std::filesystem::temp_directory_path() / ("core_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string name = (dir / "a.bin").string();
+  EXPECT_THROW(TFileStream(name, fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream((dir / "no/such/x").string(), fmCreate), EFCreateError);
+  {
+    TFileStream f(name, fmCreate);
+    f.WriteBuffer("old", 3);
+  }
+  // A failed write leaves the old file and no temporary behind.
+  EXPECT_FALSE(SaveFileAtomically(name, [](TStream* s) {
+    s->WriteBuffer("new!", 4);
+    return false;
+  }));
+  EXPECT_THROW(SaveFileAtomically(name, [](TStream*) -> bool { throw EWriteError("boom"); }), EWriteError);
+  TMemoryStream m;
+  m.LoadFromFile(name);
+  EXPECT_EQ(std::string(static_cast<char*>(m.Memory()), 3), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+  EXPECT_TRUE(SaveFileAtomically(name, [](TStream* s) {
+    s->WriteBuffer("new!", 4);
+    return true;
+  }));
+  m.LoadFromFile(name);
+  EXPECT_EQ(m.Size(), 4);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FileNames, Helpers) {
+  EXPECT_EQ(ExtractFileExt("/a.b/c.JPE"), ".JPE");
+  EXPECT_EQ(ExtractFileExt("/a.b/c"), "");
+  EXPECT_EQ(ExtractFileName("x/y/z.bmp"), "z.bmp");
+  EXPECT_EQ(ExtractFilePath("x/y/z.bmp"), "x/y/");
+  EXPECT_EQ(ChangeFileExt("x/y.bmp", ".png"), "x/y.png");
+  EXPECT_EQ(StrToIntDef("12x", 7), 7);
+  EXPECT_EQ(StrToInt(" -42 "), -42);
+}
+
+TEST(Bitmap, SizeKeepsTopLeftAndRowsAreAligned) {
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(3, 2);
+  EXPECT_EQ(b.RowBytes(), 12);
+  b.ScanLine(1)[0] = 7;
+  b.ScanLine(0)[8] = 9;
+  b.SetSize(5, 3);
+  EXPECT_EQ(b.RowBytes(), 16);
+  EXPECT_EQ(b.ScanLine(1)[0], 7);
+  EXPECT_EQ(b.ScanLine(0)[8], 9);
+  EXPECT_EQ(b.ScanLine(2)[0], 0);
+  EXPECT_THROW(b.ScanLine(3), EInvalidGraphicOperation);
+  b.SetSize(1, 1);
+  EXPECT_EQ(b.Width(), 1);
+
+  TBitmap m;
+  m.SetPixelFormat(pf1bit);
+  m.SetSize(13, 1);
+  EXPECT_EQ(m.RowBytes(), 4);
+  m.ScanLine(0)[0] = 0xFF;
+  m.ScanLine(0)[1] = 0xFF;
+  m.SetWidth(10);  // bits past the kept width are cleared
+  m.SetWidth(13);
+  EXPECT_EQ(m.ScanLine(0)[1], 0xC0);
+}
+
+TEST(Bitmap, PixelFormatConversions) {
+  TBitmap b;
+  b.SetPixelFormat(pf1bit);
+  b.SetSize(9, 1);
+  b.ScanLine(0)[0] = 0x80;
+  b.ScanLine(0)[1] = 0x80;
+  b.SetPixelFormat(pf24bit);
+  const uint8_t* r = b.ScanLine(0);
+  EXPECT_EQ(r[0], 255);
+  EXPECT_EQ(r[3], 0);
+  EXPECT_EQ(r[24 + 2], 255);
+  // Back to 1 bit: nearest of black and white.
+  r = nullptr;
+  b.ScanLine(0)[3] = 200;
+  b.ScanLine(0)[4] = 200;
+  b.ScanLine(0)[5] = 200;
+  b.SetPixelFormat(pf1bit);
+  EXPECT_EQ(b.ScanLine(0)[0], 0xC0);
+
+  TBitmap p;
+  p.SetPixelFormat(pf8bit);
+  p.SetSize(2, 1);
+  std::vector<TRGBQuad> pal(256);
+  pal[5] = TRGBQuad{1, 2, 3, 0};
+  p.SetPalette(pal);
+  p.ScanLine(0)[1] = 5;
+  TBitmap c;
+  c.Assign(&p);
+  EXPECT_EQ(c.PixelFormat(), pf8bit);
+  c.SetPixelFormat(pf24bit);
+  EXPECT_EQ(c.ScanLine(0)[3], 1);
+  EXPECT_EQ(c.ScanLine(0)[5], 3);
+}
+
+namespace {
+struct Probe : TComponent {
+  using TComponent::TComponent;
+  std::vector<TComponent*>* removed = nullptr;
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op == opRemove && removed) removed->push_back(c);
+  }
+};
+}  // namespace
+
+TEST(Component, OwnerFreesAndFreeNotification) {
+  std::vector<TComponent*> removed;
+  auto* owner = new TComponent(nullptr);
+  auto* a = new Probe(owner);
+  auto* watcher = new Probe(nullptr);
+  watcher->removed = &removed;
+  a->SetName("Alpha");
+  EXPECT_EQ(owner->FindComponent("alpha"), a);
+  watcher->FreeNotification(a);
+  owner->Free();  // frees a, which tells the watcher
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(removed[0], a);
+  // The watcher goes away without touching the freed component.
+  watcher->Free();
+}
+
+TEST(IOParams, DefaultsAndAssign) {
+  TIOParamsVals p(nullptr);
+  EXPECT_EQ(p.Width, 0);
+  EXPECT_EQ(p.BitsPerSample, 8);
+  EXPECT_EQ(p.GIFVersion, "GIF89a");
+  EXPECT_EQ(p.JPEGQuality, 50);
+  EXPECT_EQ(p.PNGCompression, 5);
+  TRGB map[2] = {{1, 2, 3}, {4, 5, 6}};
+  p.SetColorMap(map, 2);
+  p.Width = 33;
+  p.CURXHotSpot = 4;
+  TIOParamsVals q(nullptr);
+  q.Assign(&p);
+  EXPECT_EQ(q.ColorMapCount, 2);
+  EXPECT_NE(q.ColorMap, p.ColorMap);
+  EXPECT_EQ(q.ColorMap[1], (TRGB{4, 5, 6}));
+  p.SetDefaults();
+  EXPECT_EQ(p.Width, 33);  // no owner bitmap: kept
+  EXPECT_EQ(p.CURXHotSpot, 0);
+  EXPECT_EQ(p.ColorMap, nullptr);
+  q.Assign(&p);
+  EXPECT_EQ(q.ColorMap, nullptr);
+}
+
+TEST(StreamHeader, WrittenAndReadBack) {
+  TMemoryStream m;
+  int64_t p = VLBeginStreamHeader(&m);
+  m.WriteBuffer("12345", 5);
+  VLEndStreamHeader(&m, p, "JFIF");
+  EXPECT_EQ(m.Position(), 17);
+  m.SetPosition(0);
+  TVLStreamHeader h;
+  ASSERT_TRUE(VLReadStreamHeader(&m, h));
+  EXPECT_EQ(VLStreamHeaderTag(h), "JFIF");
+  EXPECT_EQ(h.Length, 5);
+}
