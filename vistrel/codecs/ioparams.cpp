@@ -8,7 +8,7 @@ TTIFFLZWDecoder DefaultTIFFLZWDecompressor = nullptr;
 TTIFFLZWEncoder DefaultTIFFLZWCompressor = nullptr;
 
 bool VLEmptyProgressAbort = false;
-TFilterProgress VLEmptyProgress = {nullptr, nullptr, 0, 0, 0, &VLEmptyProgressAbort};
+TFilterProgress VLEmptyProgress = {nullptr, nullptr, 0, 0, 0, &VLEmptyProgressAbort, {}};
 
 TIOParamsVals::TIOParamsVals(TVLIOParamsOwner* ioComponent) : IOComponent(ioComponent) { SetDefaults(); }
 
@@ -168,6 +168,11 @@ bool VLReportProgress(TFilterProgress& progress, int64_t rowsDone) {
 
 void VLSetAbort(TFilterProgress& progress) {
   if (progress.AbortFlag) *progress.AbortFlag = true;
+}
+
+void VLFail(TFilterProgress& progress, const std::string& reason) {
+  if (progress.AbortReason.empty()) progress.AbortReason = reason;
+  VLSetAbort(progress);
 }
 
 std::string VLStreamHeaderTag(const TVLStreamHeader& h) {

@@ -125,6 +125,8 @@ struct TFilterProgress {
   int32_t ReservedCounter = 0;
   double PercentPerRow = 0;
   bool* AbortFlag = nullptr;
+  // Why a codec stopped on bad input (empty when it did not, or was aborted by the caller).
+  std::string AbortReason;
 };
 
 // Reports Trunc(rowsDone x PercentPerRow) when a handler is set; true when the codec
@@ -132,6 +134,8 @@ struct TFilterProgress {
 bool VLReportProgress(TFilterProgress& progress, int64_t rowsDone);
 // Sets the abort flag (when there is one).
 void VLSetAbort(TFilterProgress& progress);
+// A codec's failure on bad input: records the reason and sets the abort flag.
+void VLFail(TFilterProgress& progress, const std::string& reason);
 inline bool VLAborting(const TFilterProgress& progress) { return progress.AbortFlag && *progress.AbortFlag; }
 
 // The shared record of params-only reads: no handler, an abort flag of its own.
