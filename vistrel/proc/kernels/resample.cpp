@@ -1,0 +1,277 @@
+#include "vistrel/proc/kernels/resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+// Kernels. Arguments are taken by their absolute value.
+
+double VLSinc(double Value) {
+  if (Value == 0) return 1;
+  long double t = (long double)Value * 3.14159265358979323846264338327950288L;
+  return double(std::sin(t) / t);
+}
+
+double VLTriangleFilter(double Value) {
+  long double x = std::fabs((long double)Value);
+  if (x < 1) return double(1 - x);
+  return 0;
+}
+
+double VLHermiteFilter(double Value) {
+  long double x = std::fabs((long double)Value);
+  if (x < 1) return double((2 * x - 3) * x * x + 1);
+  return 0;
+}
+
+double VLBellFilter(double Value) {
+  long double x = std::fabs((long double)Value);
+  if (x < 0.5L) return double(0.75L - x * x);
+  if (x < 1.5L) return double(0.5L * (x - 1.5L) * (x - 1.5L));
+  return 0;
+}
+
+double VLBSplineFilter(double Value) {
+  long double x = std::fabs((long double)Value);
+  if (x < 1) {
+    long double tt = x * x;
+    return double(0.5L * tt * x - tt + 2.0L / 3.0L);
+  }
+  if (x < 2) {
+    long double t = 2 - x;
+    return double(t * t * t / 6.0L);
+  }
+  return 0;
+}
+
+double VLLanczos3Filter(double Value) {
+  double x = std::fabs(Value);
+  if (x < 3) return double((long double)VLSinc(x) * (long double)VLSinc(x / 3));
+  return 0;
+}
+
+double VLMitchellFilter(double Value) {
+  // B = C = 1/3.
+  long double x = std::fabs((long double)Value);
+  long double tt = x * x;
+  if (x < 1) return double((7 * (tt * x) - 12 * tt + 16.0L / 3.0L) / 6.0L);
+  if (x < 2) return double((-7.0L / 3.0L * (tt * x) + 12 * tt - 20 * x + 32.0L / 3.0L) / 6.0L);
+  return 0;
+}
+
+const TVLFilterEntry VLFilterTable[7] = {
+    {nullptr, 0.0},
+    {VLTriangleFilter, 1.0},
+    {VLHermiteFilter, 1.0},
+    {VLBellFilter, 1.5},
+    {VLBSplineFilter, 2.0},
+    {VLLanczos3Filter, 3.0},
+    {VLMitchellFilter, 2.0},
+};
+
+static int FloorReal(long double x) { return int(std::floor(x)); }
+static int CeilReal(long double x) { return int(std::ceil(x)); }
+
+void VLBuildContributors(std::vector<TVLContributorList>& Lists, int SourceExtent, int TargetExtent,
+                         TResampleFilter Filter, int Room) {
+  Lists.clear();
+  if (SourceExtent <= 0 || TargetExtent <= 0 || Filter <= rfNone || Filter > rfMitchell) return;
+  const TVLFilterEntry& fe = VLFilterTable[Filter];
+  const int n = SourceExtent;
+  const long double s = (long double)TargetExtent / (long double)n;
+  const long double w = s >= 1 ? (long double)fe.Support : fe.Support / s;
+  const size_t room = Room > 0 ? size_t(Room) : size_t(Trunc(2 * w + 1));
+  Lists.resize(size_t(TargetExtent));
+  for (int i = 0; i < TargetExtent; ++i) {
+    TVLContributorList& list = Lists[size_t(i)];
+    list.Entries.reserve(room);
+    const long double m = i / s;
+    const int left = FloorReal(m - w);
+    const int right = CeilReal(m + w);
+    for (int j = left; j <= right; ++j) {
+      double weight;
+      if (s >= 1)
+        weight = fe.Filter(double(m - j));
+      else
+        weight = double((long double)fe.Filter(double((m - j) * s)) * s);
+      if (weight == 0) continue;
+      int k = j < 0 ? -j : j >= n ? 2 * n - 1 - j : j;
+      // A small source under a wide kernel can still fall outside after the mirror.
+      k = std::clamp(k, 0, n - 1);
+      list.Entries.push_back({k, weight});
+    }
+  }
+}
+
+static inline Byte StoreSum(double sum) {
+  if (sum > 255) return 255;
+  if (sum < 0) return 0;
+  return Byte(std::nearbyint(sum));  // halves to even
+}
+
+namespace {
+
+constexpr int kLanes = 4;       // source rows filtered together in the horizontal pass
+constexpr int kStripPixels = 8; // target columns filtered together in the vertical pass
+
+struct TProgressState {
+  const TProgressEvent& OnProgress;
+  TObject* Sender;
+  long double Total;
+  void Report(long double done) {
+    if (OnProgress) OnProgress(Sender, int(Trunc(done * 100 / Total)));
+  }
+};
+
+// Horizontal pass: every row of Source through the column lists into Temp.
+void HorizontalPass(TBitmap* Source, TBitmap* Temp, const std::vector<TVLContributorList>& lists,
+                    TProgressState& progress) {
+  const int sw = Source->Width(), sh = Source->Height(), tw = Temp->Width();
+  const size_t rowValues = size_t(sw) * 3;
+  std::vector<double> buf(rowValues * kLanes);
+  for (int y0 = 0; y0 < sh; y0 += kLanes) {
+    const int rows = std::min(kLanes, sh - y0);
+    // Interleave the rows: value k of lane l at k * kLanes + l.
+    for (int l = 0; l < kLanes; ++l) {
+      if (l < rows) {
+        const uint8_t* src = Source->ScanLine(y0 + l);
+        for (size_t k = 0; k < rowValues; ++k) buf[k * kLanes + size_t(l)] = src[k];
+      } else {
+        for (size_t k = 0; k < rowValues; ++k) buf[k * kLanes + size_t(l)] = 0;
+      }
+    }
+    uint8_t* dst[kLanes];
+    for (int l = 0; l < kLanes; ++l) dst[l] = l < rows ? Temp->ScanLine(y0 + l) : nullptr;
+    for (int x = 0; x < tw; ++x) {
+      double acc[3 * kLanes] = {};
+      for (const TVLContributor& e : lists[size_t(x)].Entries) {
+        const double wgt = e.Weight;
+        const double* p = &buf[size_t(e.Pixel) * 3 * kLanes];
+        for (int k = 0; k < 3 * kLanes; ++k) acc[k] += wgt * p[k];
+      }
+      for (int l = 0; l < rows; ++l) {
+        uint8_t* d = dst[l] + size_t(x) * 3;
+        d[0] = StoreSum(acc[0 * kLanes + l]);
+        d[1] = StoreSum(acc[1 * kLanes + l]);
+        d[2] = StoreSum(acc[2 * kLanes + l]);
+      }
+    }
+    for (int l = 0; l < rows; ++l) progress.Report(y0 + l + 1);
+  }
+}
+
+// Vertical pass: every column of Temp through the row lists into Dest, in strips of columns.
+void VerticalPass(TBitmap* Temp, TBitmap* Dest, const std::vector<TVLContributorList>& lists,
+                  TProgressState& progress, int rowsBefore) {
+  const int th = Temp->Height(), dw = Dest->Width(), dh = Dest->Height();
+  constexpr int kValues = kStripPixels * 3;
+  std::vector<double> col(size_t(th) * kValues);
+  for (int x0 = 0; x0 < dw; x0 += kStripPixels) {
+    const int px = std::min(kStripPixels, dw - x0);
+    const int values = px * 3;
+    for (int y = 0; y < th; ++y) {
+      const uint8_t* src = Temp->ScanLine(y) + size_t(x0) * 3;
+      double* c = &col[size_t(y) * kValues];
+      for (int k = 0; k < values; ++k) c[k] = src[k];
+      for (int k = values; k < kValues; ++k) c[k] = 0;
+    }
+    for (int y = 0; y < dh; ++y) {
+      double acc[kValues] = {};
+      for (const TVLContributor& e : lists[size_t(y)].Entries) {
+        const double wgt = e.Weight;
+        const double* p = &col[size_t(e.Pixel) * kValues];
+        for (int k = 0; k < kValues; ++k) acc[k] += wgt * p[k];
+      }
+      uint8_t* d = Dest->ScanLine(y) + size_t(x0) * 3;
+      for (int k = 0; k < values; ++k) d[k] = StoreSum(acc[k]);
+    }
+    for (int k = 0; k < px; ++k) progress.Report((long double)rowsBefore + x0 + k + 1);
+  }
+}
+
+// Area-averaging stretch of a pf24bit bitmap (the halftone mode): each target pixel takes
+// the mean of the source pixels under it, rounded.
+void HalftoneStretch(TBitmap* Source, TBitmap* Dest) {
+  const int64_t sw = Source->Width(), sh = Source->Height();
+  const int64_t dw = Dest->Width(), dh = Dest->Height();
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
+  for (int64_t x = 0; x < dw; ++x) {
+    x0[size_t(x)] = x * sw / dw;
+    x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
+  }
+  std::vector<uint32_t> sums(size_t(dw) * 3);
+  for (int64_t y = 0; y < dh; ++y) {
+    const int64_t ya = y * sh / dh;
+    const int64_t yb = std::max(ya + 1, (y + 1) * sh / dh);
+    std::fill(sums.begin(), sums.end(), 0u);
+    for (int64_t sy = ya; sy < yb; ++sy) {
+      const uint8_t* src = Source->ScanLine(int(sy));
+      for (int64_t x = 0; x < dw; ++x) {
+        uint32_t b = 0, g = 0, r = 0;
+        for (int64_t sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx) {
+          b += src[sx * 3];
+          g += src[sx * 3 + 1];
+          r += src[sx * 3 + 2];
+        }
+        sums[size_t(x) * 3] += b;
+        sums[size_t(x) * 3 + 1] += g;
+        sums[size_t(x) * 3 + 2] += r;
+      }
+    }
+    uint8_t* d = Dest->ScanLine(int(y));
+    for (int64_t x = 0; x < dw; ++x) {
+      const uint64_t n = uint64_t(x1[size_t(x)] - x0[size_t(x)]) * uint64_t(yb - ya);
+      for (int c = 0; c < 3; ++c) d[x * 3 + c] = Byte((sums[size_t(x) * 3 + size_t(c)] + n / 2) / n);
+    }
+  }
+}
+
+bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
+  if (!Source || !Dest || Source->PixelFormat() != pf24bit) return false;
+  if (Filter <= rfNone || Filter > rfMitchell) return false;
+  Dest->SetPixelFormat(pf24bit);
+  return !Source->Empty() && !Dest->Empty();
+}
+
+}  // namespace
+
+void VLResampleBitmap(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
+                      const TProgressEvent& OnProgress) {
+  if (!ValidCall(Source, Dest, Filter)) return;
+  const int sw = Source->Width(), sh = Source->Height();
+  const int dw = Dest->Width(), dh = Dest->Height();
+  TProgressState progress{OnProgress, Sender, (long double)sh + dw + 0.5L};
+  TBitmap temp;
+  temp.SetPixelFormat(pf24bit);
+  temp.SetSize(dw, sh);
+  std::vector<TVLContributorList> lists;
+  VLBuildContributors(lists, sw, dw, Filter);
+  HorizontalPass(Source, &temp, lists, progress);
+  VLBuildContributors(lists, sh, dh, Filter);
+  VerticalPass(&temp, Dest, lists, progress, sh);
+}
+
+void VLResampleZoom(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
+                    const TProgressEvent& OnProgress) {
+  if (!ValidCall(Source, Dest, Filter)) return;
+  const int sw = Source->Width(), sh = Source->Height();
+  const int dw = Dest->Width(), dh = Dest->Height();
+  TProgressState progress{OnProgress, Sender, (long double)sh + dw + 0.5L};
+  TBitmap temp;
+  temp.SetPixelFormat(pf24bit);
+  temp.SetSize(dw, sh);
+  std::vector<TVLContributorList> lists;
+  if (dw >= sw) {
+    VLBuildContributors(lists, sw, dw, Filter, 13);
+    HorizontalPass(Source, &temp, lists, progress);
+  } else {
+    HalftoneStretch(Source, &temp);
+  }
+  if (dh >= temp.Height()) {
+    VLBuildContributors(lists, sh, dh, Filter, 13);
+    VerticalPass(&temp, Dest, lists, progress, sh);
+  } else {
+    HalftoneStretch(&temp, Dest);
+  }
+}
