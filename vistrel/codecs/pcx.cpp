@@ -1,0 +1,388 @@
+#include "vistrel/codecs/pcx.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "vistrel/proc/kernels/pixels.h"
+#include "vistrel/proc/kernels/quantizer.h"
+
+namespace {
+
+constexpr int kHeaderSize = 128;
+constexpr int kPaletteBytes = 768;
+
+uint16_t GetWord(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+void PutWord(uint8_t* p, int v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+
+// File palettes are red, green, blue; ours blue, green, red.
+void PaletteFromFile(TRGB* dest, const uint8_t* src, int count) {
+  for (int i = 0; i < count; ++i) dest[i] = TRGB{src[i * 3 + 2], src[i * 3 + 1], src[i * 3]};
+}
+void PaletteToFile(uint8_t* dest, const TRGB* src, int count) {
+  for (int i = 0; i < count; ++i) {
+    dest[i * 3] = src[i].R;
+    dest[i * 3 + 1] = src[i].G;
+    dest[i * 3 + 2] = src[i].B;
+  }
+}
+
+// Row progress, before the row: Trunc(row x 100 / height).
+bool RowProgress(TFilterProgress& progress, int row, int height) {
+  if (progress.OnProgress) progress.OnProgress(progress.Sender, int(int64_t(row) * 100 / height));
+  return VLAborting(progress);
+}
+
+void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t dataSize, TFilterProgress& progress,
+              bool paramsOnly) {
+  const int64_t start = stream->Position();
+  const int64_t avail = stream->Size() - start;
+  uint8_t h[kHeaderSize];
+  if (avail < kHeaderSize || stream->Read(h, kHeaderSize) != kHeaderSize) return VLFail(progress, "truncated header");
+  const int encoding = h[2];
+  const int bits = h[3];
+  if (h[0] != 10) return VLFail(progress, "not a PCX image");
+  if (bits > 8) return VLFail(progress, "unsupported depth");
+  if (encoding > 1) return VLFail(progress, "unknown encoding");
+  // The data can't run past the stream, whatever the caller or the file says.
+  if (dataSize <= 0 || dataSize > avail) dataSize = avail;
+
+  params.DpiX = GetWord(h + 12);
+  params.DpiY = GetWord(h + 14);
+  if (params.DpiX == 0 || params.DpiY == 0) {
+    params.DpiX = ScreenPixelsPerInch();
+    params.DpiY = ScreenPixelsPerInch();
+  }
+  const int planes = h[65];
+  const int lineBytes = GetWord(h + 66);
+  const int width = int(GetWord(h + 8)) - int(GetWord(h + 4)) + 1;
+  const int height = int(GetWord(h + 10)) - int(GetWord(h + 6)) + 1;
+
+  TRGB small[16];
+  PaletteFromFile(small, h + 16, 16);
+  std::vector<TRGB> large(256);
+  if (planes == 1 && bits > 4) {
+    if (dataSize < kHeaderSize + kPaletteBytes) return VLFail(progress, "missing palette");
+    uint8_t p[kPaletteBytes];
+    stream->SetPosition(start + dataSize - kPaletteBytes);
+    stream->ReadBuffer(p, kPaletteBytes);
+    PaletteFromFile(large.data(), p, 256);
+    stream->SetPosition(start + kHeaderSize);
+  }
+
+  params.BitsPerSample = bits;
+  params.SamplesPerPixel = planes;
+  params.Width = width;
+  params.Height = height;
+  params.PCXVersion = h[1];
+  params.PCXCompression = encoding == 1;
+  if (bits == 8) {
+    params.SetColorMap(large.data(), 256);
+  } else if (bits == 1 && planes == 4) {
+    params.SetColorMap(small, 16);
+    params.BitsPerSample = 4;
+    params.SamplesPerPixel = 1;
+  } else if (bits == 1 && planes == 1) {
+    const TRGB bw[2] = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};  // what the 1-bit rows show
+    params.SetColorMap(bw, 2);
+  } else if (bits > 0) {
+    std::vector<TRGB> map(size_t(1) << bits);
+    std::copy(small, small + std::min<size_t>(16, map.size()), map.begin());
+    params.SetColorMap(map.data(), int(map.size()));
+  } else {
+    params.FreeColorMap();
+  }
+  if (paramsOnly) return;
+
+  if (width < 1 || height < 1) return VLFail(progress, "bad image size");
+  // Bytes of pixel data in one plane line.
+  int64_t needed;
+  TPixelFormat pf = pf24bit;
+  if (planes == 1 && bits == 8) needed = width;
+  else if (planes == 1 && bits == 4) needed = (int64_t(width) + 1) / 2;
+  else if (planes == 1 && bits == 1) needed = (int64_t(width) + 7) / 8, pf = pf1bit;
+  else if (planes == 3 && bits == 8) needed = width;
+  else if (planes == 4 && bits == 1) needed = (int64_t(width) + 7) / 8;
+  else return VLFail(progress, "unsupported depth");
+  if (lineBytes < needed) return VLFail(progress, "bad bytes per line");
+  if (BitmapRowBytes(width, pf == pf1bit ? 1 : 24) * height > TBitmap::MaxBytes())
+    return VLFail(progress, "image too large");
+
+  const int64_t dataLen = dataSize - kHeaderSize;
+  std::vector<uint8_t> data(size_t(dataLen) + 8);
+  if (stream->Read(data.data(), dataLen) != dataLen) return VLFail(progress, "read error");
+
+  bitmap->SetSize(1, 1);
+  bitmap->SetPixelFormat(pf);
+  bitmap->SetSize(width, height);
+
+  TPCXLineDecoder dec;
+  dec.Data = data.data();
+  dec.Size = dataLen;
+  dec.Compressed = encoding == 1;
+  std::vector<uint8_t> line(size_t(lineBytes) * 4 + 8);
+  uint8_t* l0 = line.data();
+  uint8_t* l1 = l0 + lineBytes;
+  uint8_t* l2 = l1 + lineBytes;
+  uint8_t* l3 = l2 + lineBytes;
+  for (int y = 0; y < height; ++y) {
+    if (RowProgress(progress, y, height)) return;
+    uint8_t* row = bitmap->ScanLine(y);
+    bool ok = dec.DecodeLine(l0, lineBytes);
+    if (planes == 1 && bits == 8) {
+      for (int x = 0; x < width; ++x) std::memcpy(row + x * 3, &large[l0[x]], 3);
+    } else if (planes == 1 && bits == 4) {
+      for (int x = 0; x < width; ++x) {
+        int v = (x & 1) ? (l0[x >> 1] & 15) : (l0[x >> 1] >> 4);
+        std::memcpy(row + x * 3, &small[v], 3);
+      }
+    } else if (planes == 1) {
+      std::memcpy(row, l0, size_t(needed));
+    } else if (planes == 3) {
+      ok = dec.DecodeLine(l1, lineBytes) && ok;
+      ok = dec.DecodeLine(l2, lineBytes) && ok;
+      for (int x = 0; x < width; ++x) {
+        row[x * 3] = l2[x];
+        row[x * 3 + 1] = l1[x];
+        row[x * 3 + 2] = l0[x];
+      }
+    } else {
+      ok = dec.DecodeLine(l1, lineBytes) && ok;
+      ok = dec.DecodeLine(l2, lineBytes) && ok;
+      ok = dec.DecodeLine(l3, lineBytes) && ok;
+      for (int x = 0; x < width; ++x) {
+        const int byte = x >> 3, shift = 7 - (x & 7);
+        int v = ((l0[byte] >> shift) & 1) | (((l1[byte] >> shift) & 1) << 1) | (((l2[byte] >> shift) & 1) << 2) |
+                (((l3[byte] >> shift) & 1) << 3);
+        std::memcpy(row + x * 3, &small[v], 3);
+      }
+    }
+    if (!ok) return VLFail(progress, "truncated image data");
+  }
+}
+
+// The picture to write and its depth, made as the header wants it.
+struct TWorking {
+  TBitmap* Bitmap = nullptr;
+  std::unique_ptr<TBitmap> Owned;
+};
+
+void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
+  if (!source || source->Empty()) return VLFail(progress, "no picture");
+  if (source->PixelFormat() != pf1bit && source->PixelFormat() != pf24bit)
+    return VLFail(progress, "unsupported pixel format");
+  const int width = source->Width(), height = source->Height();
+  if (width > 65534 || height > 65535) return VLFail(progress, "picture too large");
+
+  TWorking work;
+  int depth;
+  if (params.BitsPerSample == 1) {
+    depth = 1;
+    if (source->PixelFormat() == pf1bit) {
+      work.Bitmap = source;
+    } else {
+      TRGB c0, c1;
+      work.Owned.reset(VLConvertTwoColorTo1Bit(source, c0, c1));
+      if (!work.Owned) {
+        work.Owned = std::make_unique<TBitmap>();
+        VLCopyBitmap(source, work.Owned.get());
+        VLDitherOrderedTo1Bit(work.Owned.get());
+      }
+      work.Bitmap = work.Owned.get();
+    }
+  } else {
+    depth = params.BitsPerSample * params.SamplesPerPixel;
+    if (depth != 4 && depth != 8 && depth != 24) return VLFail(progress, "unsupported depth");
+    if (source->PixelFormat() == pf24bit) {
+      work.Bitmap = source;
+    } else {
+      work.Owned = std::make_unique<TBitmap>();
+      VLExpand1BitTo24Bit(source, work.Owned.get());
+      work.Bitmap = work.Owned.get();
+    }
+  }
+  TBitmap* bmp = work.Bitmap;
+
+  int bits, planes, lineBytes, paletteInfo = 1;
+  TRGB pal[256] = {};
+  std::unique_ptr<TVLQuantizer> quant;
+  switch (depth) {
+    case 1:
+      bits = 1, planes = 1, lineBytes = (width + 7) / 8;
+      // A 1-bit file is black and white, whatever colours the picture had.
+      pal[1] = TRGB{255, 255, 255};
+      break;
+    case 4:
+      bits = 4, planes = 1, lineBytes = (width + 1) / 2;
+      quant = std::make_unique<TVLQuantizer>(bmp, pal, 15, 16, -1, 0);
+      break;
+    case 8:
+      bits = 8, planes = 1, lineBytes = width;
+      quant = std::make_unique<TVLQuantizer>(bmp, pal, 255, 256, -1, 0);
+      break;
+    default:
+      bits = 8, planes = 3, lineBytes = width, paletteInfo = 0;
+      break;
+  }
+  if (lineBytes & 1) ++lineBytes;
+
+  uint8_t h[kHeaderSize] = {};
+  h[0] = 10;
+  h[1] = uint8_t(params.PCXVersion);
+  h[2] = params.PCXCompression ? 1 : 0;
+  h[3] = uint8_t(bits);
+  PutWord(h + 8, width - 1);
+  PutWord(h + 10, height - 1);
+  PutWord(h + 12, params.DpiX);
+  PutWord(h + 14, params.DpiY);
+  if (depth <= 4) PaletteToFile(h + 16, pal, 16);
+  h[65] = uint8_t(planes);
+  PutWord(h + 66, lineBytes);
+  PutWord(h + 68, paletteInfo);
+  stream->WriteBuffer(h, kHeaderSize);
+
+  std::vector<uint8_t> enc(size_t(lineBytes) * 2 + 8);
+  std::vector<uint8_t> idx(size_t(lineBytes) + 8);
+  auto put = [&](const uint8_t* src, int count, int stride, int startAt) {
+    if (params.PCXCompression) {
+      int n = PCXEncodeLine(enc.data(), src, count, stride, startAt);
+      stream->WriteBuffer(enc.data(), n);
+    } else {
+      std::fill(idx.begin(), idx.end(), 0);
+      for (int i = 0; i < count; ++i) idx[size_t(i)] = src[int64_t(startAt) + int64_t(i) * stride];
+      stream->WriteBuffer(idx.data(), lineBytes);
+    }
+  };
+  for (int y = 0; y < height; ++y) {
+    if (RowProgress(progress, y, height)) return;
+    const uint8_t* row = bmp->ScanLine(y);
+    switch (depth) {
+      case 1:
+        put(row, (width + 7) / 8, 1, 0);
+        break;
+      case 4: {
+        std::vector<uint8_t> packed(size_t(lineBytes), 0);
+        for (int x = 0; x < width; ++x) {
+          int i = quant->ColorIndex(*reinterpret_cast<const TRGB*>(row + x * 3)) & 15;
+          packed[size_t(x >> 1)] |= uint8_t((x & 1) ? i : i << 4);
+        }
+        put(packed.data(), (width + 1) / 2, 1, 0);
+        break;
+      }
+      case 8: {
+        std::vector<uint8_t> line(static_cast<size_t>(width));
+        for (int x = 0; x < width; ++x) line[size_t(x)] = uint8_t(quant->ColorIndex(*reinterpret_cast<const TRGB*>(row + x * 3)));
+        put(line.data(), width, 1, 0);
+        break;
+      }
+      default:
+        put(row, width, 3, 2);
+        put(row, width, 3, 1);
+        put(row, width, 3, 0);
+        break;
+    }
+  }
+  if (depth == 8 && !VLAborting(progress)) {
+    // The marker byte ahead of the palette is what other readers look for.
+    uint8_t p[kPaletteBytes + 1];
+    p[0] = 12;
+    PaletteToFile(p + 1, pal, 256);
+    stream->WriteBuffer(p, sizeof p);
+  }
+}
+
+}  // namespace
+
+bool TPCXLineDecoder::DecodeLine(uint8_t* Line, int Count) {
+  int n = 0;
+  if (!Compressed) {
+    int64_t take = std::min<int64_t>(Count, std::max<int64_t>(0, Size - Pos));
+    std::memcpy(Line, Data + Pos, size_t(take));
+    Pos += take;
+    n = int(take);
+  } else {
+    if (RunCount > 0) {
+      int k = std::min(RunCount, Count);
+      std::memset(Line, RunValue, size_t(k));
+      n = k;
+      RunCount -= k;
+    }
+    while (n < Count && Pos < Size) {
+      uint8_t b = Data[Pos++];
+      if (b < 0xC0) {
+        Line[n++] = b;
+        continue;
+      }
+      if (Pos >= Size) break;
+      int count = b & 0x3F;
+      uint8_t v = Data[Pos++];
+      int k = std::min(count, Count - n);
+      std::memset(Line + n, v, size_t(k));
+      n += k;
+      RunCount = count - k;
+      RunValue = v;
+    }
+  }
+  if (n < Count) {
+    std::memset(Line + n, 0, size_t(Count - n));
+    return false;
+  }
+  return true;
+}
+
+int PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int Count, int Stride, int Start) {
+  int out = 0;
+  int i = 0;
+  while (i < Count) {
+    const uint8_t v = Source[int64_t(Start) + int64_t(i) * Stride];
+    int run = 1;
+    while (run < 63 && i + run < Count && Source[int64_t(Start) + int64_t(i + run) * Stride] == v) ++run;
+    if (run > 1 || v >= 0xC0) {
+      Dest[out++] = uint8_t(0xC0 | run);
+      Dest[out++] = v;
+    } else {
+      Dest[out++] = v;
+    }
+    i += run;
+  }
+  if (Count & 1) Dest[out++] = 0;
+  return out;
+}
+
+void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
+                   TFilterProgress& Progress, bool ParamsOnly) {
+  try {
+    ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly);
+  } catch (const EReadError&) {
+    VLFail(Progress, "truncated file");
+  } catch (const std::bad_alloc&) {
+    VLFail(Progress, "out of memory");
+  } catch (const std::exception&) {
+    VLFail(Progress, "read error");
+  }
+}
+
+void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  std::unique_ptr<TFileStream> fs;
+  try {
+    fs = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+  } catch (const std::exception&) {
+    return VLFail(Progress, "cannot open file");
+  }
+  ReadPCXStream(fs.get(), Bitmap, Params, fs->Size(), Progress, false);
+}
+
+void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  try {
+    WriteCore(Stream, Bitmap, Params, Progress);
+  } catch (const std::bad_alloc&) {
+    VLFail(Progress, "out of memory");
+  } catch (const std::exception&) {
+    VLFail(Progress, "write error");
+  }
+}

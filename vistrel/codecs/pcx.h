@@ -1,0 +1,31 @@
+// PCX reader and writer.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/core/core.h"
+#include "vistrel/codecs/ioparams.h"
+
+// Reads the PCX image of DataSize bytes (header included) at the stream's position.
+void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
+                   TFilterProgress& Progress, bool ParamsOnly);
+void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+// Writes header, lines and (8 bits) palette at the stream's position.
+void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+
+// Run-length codes Count bytes Source[Start + i x Stride] into Dest (room for 2 x Count + 2
+// bytes); returns the bytes written. An odd Count gets one literal 0 appended.
+int PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int Count, int Stride, int Start);
+
+// One line of decoded plane data from the image bytes held in memory; runs carry over from
+// one line to the next.
+struct TPCXLineDecoder {
+  const uint8_t* Data = nullptr;
+  int64_t Size = 0;
+  int64_t Pos = 0;
+  bool Compressed = true;
+  int RunCount = 0;
+  uint8_t RunValue = 0;
+  // Fills Count bytes; false when the data ended first (the rest of the line is zero).
+  bool DecodeLine(uint8_t* Line, int Count);
+};
