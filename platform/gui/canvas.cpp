@@ -1,0 +1,1057 @@
+#include "platform/gui/canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/core/system.h"
+
+using Spans = std::vector<std::pair<int, int>>;
+
+namespace {
+
+TTextMeasure gTextMeasure;
+
+// Windows' MulDiv: the rounded quotient, halves away from zero.
+int MulDiv(int a, int b, int c) {
+  if (c == 0) return -1;
+  long long n = (long long)a * b;
+  long long q = (std::llabs(n) * 2 + std::llabs(c)) / (2 * std::llabs((long long)c));
+  return int(((n < 0) != (c < 0)) ? -q : q);
+}
+
+Spans IntersectSpans(const Spans& a, const Spans& b) {
+  Spans r;
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    int lo = std::max(a[i].first, b[j].first), hi = std::min(a[i].second, b[j].second);
+    if (lo < hi) r.push_back({lo, hi});
+    if (a[i].second < b[j].second) ++i; else ++j;
+  }
+  return r;
+}
+
+Spans SubtractSpans(const Spans& a, const Spans& b) {
+  Spans r;
+  size_t j = 0;
+  for (auto s : a) {
+    int x = s.first;
+    while (j < b.size() && b[j].second <= x) ++j;
+    size_t k = j;
+    while (k < b.size() && b[k].first < s.second) {
+      if (b[k].first > x) r.push_back({x, b[k].first});
+      x = std::max(x, b[k].second);
+      ++k;
+    }
+    if (x < s.second) r.push_back({x, s.second});
+  }
+  return r;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Pens, brushes, fonts
+
+void TPen::SetColor(TColor c) { if (c != FColor) { FColor = c; Changed(); } }
+void TPen::SetWidth(int w) { if (w != FWidth) { FWidth = w; Changed(); } }
+void TPen::SetStyle(TPenStyle s) { if (s != FStyle) { FStyle = s; Changed(); } }
+void TPen::SetMode(TPenMode m) { if (m != FMode) { FMode = m; Changed(); } }
+void TPen::Assign(TPersistent* source) {
+  if (auto* p = dynamic_cast<TPen*>(source)) {
+    FColor = p->FColor;
+    FWidth = p->FWidth;
+    FStyle = p->FStyle;
+    FMode = p->FMode;
+    Changed();
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+void TBrush::SetColor(TColor c) {
+  if (c == FColor && FStyle != bsClear) return;
+  FColor = c;
+  if (FStyle == bsClear) FStyle = bsSolid;
+  Changed();
+}
+void TBrush::SetStyle(TBrushStyle s) { if (s != FStyle) { FStyle = s; Changed(); } }
+void TBrush::Assign(TPersistent* source) {
+  if (auto* b = dynamic_cast<TBrush*>(source)) {
+    FColor = b->FColor;
+    FStyle = b->FStyle;
+    Changed();
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+TFont::TFont() : FName("DejaVu Sans"), FPixelsPerInch(ScreenPixelsPerInch()) {}
+TFont::~TFont() = default;
+void TFont::SetName(const std::string& n) { if (n != FName) { FName = n; FQFont.reset(); Changed(); } }
+void TFont::SetHeight(int h) { if (h != FHeight) { FHeight = h; FQFont.reset(); Changed(); } }
+int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72)); }
+void TFont::SetStyle(TFontStyles s) { if (s != FStyle) { FStyle = s; FQFont.reset(); Changed(); } }
+void TFont::SetColor(TColor c) { if (c != FColor) { FColor = c; Changed(); } }
+void TFont::SetOrientation(int t) { if (t != FOrientation) { FOrientation = t; Changed(); } }
+void TFont::Assign(TPersistent* source) {
+  if (auto* f = dynamic_cast<TFont*>(source)) {
+    FName = f->FName;
+    FHeight = f->FHeight;
+    FPixelsPerInch = f->FPixelsPerInch;
+    FStyle = f->FStyle;
+    FColor = f->FColor;
+    FOrientation = f->FOrientation;
+    FQFont.reset();
+    Changed();
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+const QFont& TFont::QtFont() const {
+  if (FQFont) return *FQFont;
+  auto f = std::make_unique<QFont>(QString::fromStdString(FName));
+  int h = FHeight == 0 ? -11 : FHeight;
+  f->setPixelSize(std::max(1, std::abs(h)));
+  f->setBold(FStyle & fsBold);
+  f->setItalic(FStyle & fsItalic);
+  f->setUnderline(FStyle & fsUnderline);
+  f->setStrikeOut(FStyle & fsStrikeOut);
+  f->setStyleStrategy(QFont::NoAntialias);
+  f->setKerning(false);
+  if (h > 0 && QGuiApplication::instance()) {
+    // A positive height is the whole cell: scale the character size to fit it.
+    QFontMetrics fm(*f);
+    if (fm.height() > 0 && fm.height() != h) f->setPixelSize(std::max(1, h * h / fm.height()));
+  }
+  FQFont = std::move(f);
+  return *FQFont;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clip regions
+
+TClipRegion TClipRegion::FromRect(const TRect& r0) {
+  TRect r{std::min(r0.Left, r0.Right), std::min(r0.Top, r0.Bottom), std::max(r0.Left, r0.Right),
+          std::max(r0.Top, r0.Bottom)};
+  TClipRegion g;
+  if (r.Left >= r.Right || r.Top >= r.Bottom) return g;
+  g.FTop = r.Top;
+  g.FRows.assign(size_t(r.Bottom - r.Top), Spans{{r.Left, r.Right}});
+  return g;
+}
+
+TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode) {
+  TClipRegion g;
+  if (!pts || count < 3) return g;
+  int minY = pts[0].Y, maxY = pts[0].Y;
+  for (int i = 1; i < count; ++i) {
+    minY = std::min(minY, pts[i].Y);
+    maxY = std::max(maxY, pts[i].Y);
+  }
+  if (minY >= maxY) return g;
+  g.FTop = minY;
+  g.FRows.resize(size_t(int64_t(maxY) - minY));
+  std::vector<std::pair<double, int>> xs;
+  for (int y = minY; y < maxY; ++y) {
+    double yc = y + 0.5;
+    xs.clear();
+    for (int i = 0; i < count; ++i) {
+      const TPoint& a = pts[i];
+      const TPoint& b = pts[(i + 1) % count];
+      if (a.Y == b.Y) continue;
+      int lo = std::min(a.Y, b.Y), hi = std::max(a.Y, b.Y);
+      if (yc < lo || yc >= hi) continue;
+      double x = a.X + (yc - a.Y) * double(b.X - a.X) / double(b.Y - a.Y);
+      xs.push_back({x, b.Y > a.Y ? 1 : -1});
+    }
+    std::sort(xs.begin(), xs.end());
+    Spans& row = g.FRows[size_t(y - minY)];
+    auto add = [&](double xl, double xr) {
+      int x0 = int(std::ceil(xl - 0.5)), x1 = int(std::ceil(xr - 0.5));
+      if (x0 >= x1) return;
+      if (!row.empty() && row.back().second >= x0) row.back().second = std::max(row.back().second, x1);
+      else row.push_back({x0, x1});
+    };
+    if (mode == fmAlternate) {
+      for (size_t k = 0; k + 1 < xs.size(); k += 2) add(xs[k].first, xs[k + 1].first);
+    } else {
+      int wind = 0;
+      for (size_t k = 0; k + 1 < xs.size(); ++k) {
+        wind += xs[k].second;
+        if (wind != 0) add(xs[k].first, xs[k + 1].first);
+      }
+    }
+  }
+  return g;
+}
+
+bool TClipRegion::Empty() const {
+  for (auto& r : FRows)
+    if (!r.empty()) return false;
+  return true;
+}
+
+TRect TClipRegion::Bounds() const {
+  TRect b;
+  bool any = false;
+  for (size_t i = 0; i < FRows.size(); ++i) {
+    if (FRows[i].empty()) continue;
+    int y = FTop + int(i);
+    int l = FRows[i].front().first, r = FRows[i].back().second;
+    if (!any) b = TRect{l, y, r, y + 1};
+    else {
+      b.Left = std::min(b.Left, l);
+      b.Right = std::max(b.Right, r);
+      b.Bottom = y + 1;
+    }
+    any = true;
+  }
+  return b;
+}
+
+const Spans* TClipRegion::Row(int y) const {
+  int64_t i = int64_t(y) - FTop;
+  if (i < 0 || i >= int64_t(FRows.size())) return nullptr;
+  return &FRows[size_t(i)];
+}
+
+bool TClipRegion::Contains(int x, int y) const {
+  const Spans* r = Row(y);
+  if (!r) return false;
+  for (auto& s : *r)
+    if (x >= s.first && x < s.second) return true;
+  return false;
+}
+
+void TClipRegion::Intersect(const TClipRegion& o) {
+  for (size_t i = 0; i < FRows.size(); ++i) {
+    const Spans* b = o.Row(FTop + int(i));
+    FRows[i] = b ? IntersectSpans(FRows[i], *b) : Spans{};
+  }
+}
+
+void TClipRegion::Exclude(const TRect& r0) {
+  TClipRegion e = FromRect(r0);
+  for (size_t i = 0; i < FRows.size(); ++i) {
+    const Spans* b = e.Row(FTop + int(i));
+    if (b) FRows[i] = SubtractSpans(FRows[i], *b);
+  }
+}
+
+void TClipRegion::Offset(int dx, int dy) {
+  FTop += dy;
+  for (auto& r : FRows)
+    for (auto& s : r) {
+      s.first += dx;
+      s.second += dx;
+    }
+}
+
+TClipRegion TClipRegion::FromRows(int top, std::vector<Spans> rows) {
+  TClipRegion g;
+  g.FTop = top;
+  g.FRows = std::move(rows);
+  return g;
+}
+
+TClipRegion TClipRegion::FromPixels(std::vector<TPoint> pts) {
+  if (pts.empty()) return {};
+  std::sort(pts.begin(), pts.end(), [](const TPoint& a, const TPoint& b) { return a.Y != b.Y ? a.Y < b.Y : a.X < b.X; });
+  int top = pts.front().Y;
+  std::vector<Spans> rows(size_t(int64_t(pts.back().Y) - top + 1));
+  for (auto& p : pts) {
+    Spans& r = rows[size_t(p.Y - top)];
+    if (!r.empty() && r.back().second >= p.X) r.back().second = std::max(r.back().second, p.X + 1);
+    else r.push_back({p.X, p.X + 1});
+  }
+  return FromRows(top, std::move(rows));
+}
+
+void TClipRegion::Subtract(const TClipRegion& o) {
+  for (size_t i = 0; i < FRows.size(); ++i) {
+    const Spans* b = o.Row(FTop + int(i));
+    if (b) FRows[i] = SubtractSpans(FRows[i], *b);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixel writing
+
+int NearestPaletteIndex(const std::vector<TRGBQuad>& pal, TColor c) {
+  c = ColorToRGB(c);
+  int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+  int best = 0;
+  long bestD = -1;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    long dr = pal[i].R - r, dg = pal[i].G - g, db = pal[i].B - b;
+    long d = dr * dr + dg * dg + db * db;
+    if (bestD < 0 || d < bestD) {
+      bestD = d;
+      best = int(i);
+    }
+  }
+  return best;
+}
+
+struct TCanvas::TPaint {
+  TPenMode rop = pmCopy;
+  uint8_t b = 0, g = 0, r = 0;  // 24 and 32-bit surfaces
+  unsigned index = 0;           // palette surfaces
+  int hatch = -1;               // a hatch brush style, or -1 for every pixel
+};
+
+namespace {
+
+inline uint8_t Rop(TPenMode m, uint8_t d, uint8_t s) {
+  switch (m) {
+    case pmBlack: return 0;
+    case pmWhite: return 0xFF;
+    case pmNop: return d;
+    case pmNot: return uint8_t(~d);
+    case pmCopy: return s;
+    case pmNotCopy: return uint8_t(~s);
+    case pmMergePenNot: return uint8_t(s | ~d);
+    case pmMaskPenNot: return uint8_t(s & ~d);
+    case pmMergeNotPen: return uint8_t(~s | d);
+    case pmMaskNotPen: return uint8_t(~s & d);
+    case pmMerge: return uint8_t(s | d);
+    case pmNotMerge: return uint8_t(~(s | d));
+    case pmMask: return uint8_t(s & d);
+    case pmNotMask: return uint8_t(~(s & d));
+    case pmXor: return uint8_t(s ^ d);
+    case pmNotXor: return uint8_t(~(s ^ d));
+  }
+  return s;
+}
+
+// 8 x 8 hatch patterns, aligned to the surface origin.
+inline bool HatchAt(int style, int x, int y) {
+  int hx = x & 7, hy = y & 7;
+  switch (style) {
+    case bsHorizontal: return hy == 7;
+    case bsVertical: return hx == 7;
+    case bsFDiagonal: return hx == hy;
+    case bsBDiagonal: return hx + hy == 7;
+    case bsCross: return hx == 7 || hy == 7;
+    case bsDiagCross: return hx == hy || hx + hy == 7;
+  }
+  return true;
+}
+
+TPenMode CopyModeRop(TCopyMode m) {
+  switch (m) {
+    case cmSrcCopy: return pmCopy;
+    case cmSrcInvert: return pmXor;
+    case cmSrcAnd: return pmMask;
+    case cmSrcPaint: return pmMerge;
+    case cmNotSrcCopy: return pmNotCopy;
+    case cmDstInvert: return pmNot;
+    case cmBlackness: return pmBlack;
+    case cmWhiteness: return pmWhite;
+  }
+  return pmCopy;
+}
+
+// Reads one pixel of any stored format as blue, green, red.
+TRGB ReadPixel(const TBitmap* bm, const uint8_t* row, int x) {
+  const auto& pal = bm->Palette();
+  auto entry = [&](unsigned i) {
+    if (i < pal.size()) return TRGB{pal[i].B, pal[i].G, pal[i].R};
+    return i ? TRGB{255, 255, 255} : TRGB{};
+  };
+  switch (bm->BitsPerPixel()) {
+    case 1: return entry((row[x >> 3] >> (7 - (x & 7))) & 1);
+    case 4: return entry((x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4));
+    case 8: return entry(row[x]);
+    case 16: {
+      unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
+      unsigned r, g, b;
+      if (bm->PixelFormat() == pf15bit) {
+        r = (v >> 10) & 31; g = (v >> 5) & 31; b = v & 31;
+        return TRGB{uint8_t((b << 3) | (b >> 2)), uint8_t((g << 3) | (g >> 2)), uint8_t((r << 3) | (r >> 2))};
+      }
+      r = (v >> 11) & 31; g = (v >> 5) & 63; b = v & 31;
+      return TRGB{uint8_t((b << 3) | (b >> 2)), uint8_t((g << 2) | (g >> 4)), uint8_t((r << 3) | (r >> 2))};
+    }
+    case 24: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+    case 32: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
+  }
+  return {};
+}
+
+// Dash patterns of one-pixel pens: on, off, on, off ...
+const std::vector<int>& DashPattern(TPenStyle s) {
+  static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
+  switch (s) {
+    case psDash: return dash;
+    case psDot: return dot;
+    case psDashDot: return dashDot;
+    case psDashDotDot: return dashDotDot;
+    default: return solid;
+  }
+}
+
+// Walks a line with the integer midpoint rule; the last point only when asked.
+template <class F>
+void WalkLine(int x1, int y1, int x2, int y2, bool last, F f) {
+  int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+  int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+  int x = x1, y = y1;
+  if (dx >= dy) {
+    long long err = 2LL * dy - dx;
+    for (int i = 0; i < dx; ++i) {
+      f(x, y);
+      if (err > 0) {
+        y += sy;
+        err -= 2LL * dx;
+      }
+      err += 2LL * dy;
+      x += sx;
+    }
+  } else {
+    long long err = 2LL * dx - dy;
+    for (int i = 0; i < dy; ++i) {
+      f(x, y);
+      if (err > 0) {
+        x += sx;
+        err -= 2LL * dy;
+      }
+      err += 2LL * dx;
+      y += sy;
+    }
+  }
+  if (last) f(x2, y2);
+}
+
+// Renders with QPainter into a mask and returns the pixels it set, in surface pixels.
+TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPainter&)>& draw) {
+  TRect r;
+  if (!IntersectRect(r, box, surface)) return {};
+  QImage img(r.Width(), r.Height(), QImage::Format_ARGB32_Premultiplied);
+  img.fill(0);
+  {
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.translate(-r.Left, -r.Top);
+    draw(p);
+  }
+  std::vector<Spans> rows(size_t(r.Height()));
+  for (int y = 0; y < r.Height(); ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    Spans& row = rows[size_t(y)];
+    int x = 0;
+    while (x < r.Width()) {
+      while (x < r.Width() && qAlpha(line[x]) < 128) ++x;
+      int s = x;
+      while (x < r.Width() && qAlpha(line[x]) >= 128) ++x;
+      if (x > s) row.push_back({s + r.Left, x + r.Left});
+    }
+  }
+  return TClipRegion::FromRows(r.Top, std::move(rows));
+}
+
+QPen MaskPen(int width) {
+  QPen pen(QColor(255, 255, 255), std::max(1, width));
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  return pen;
+}
+
+}  // namespace
+
+TCanvas::TCanvas(TBitmap* bitmap) : FBitmap(bitmap) {}
+TCanvas::~TCanvas() = default;
+
+bool TCanvas::Ready() { return FBitmap && FBitmap->Bits() && FBitmap->Width() > 0 && FBitmap->Height() > 0; }
+
+void TCanvas::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+TCanvas::TPaint TCanvas::PenPaint(TColor c) const {
+  TPaint p;
+  p.rop = FPen.Mode();
+  c = ColorToRGB(c);
+  p.r = GetRValue(c);
+  p.g = GetGValue(c);
+  p.b = GetBValue(c);
+  if (FBitmap && FBitmap->BitsPerPixel() <= 8) p.index = unsigned(NearestPaletteIndex(FBitmap->Palette(), c));
+  return p;
+}
+
+TCanvas::TPaint TCanvas::BrushPaint() const {
+  TPaint p = PenPaint(FBrush.Color());
+  if (FBrush.Style() != bsSolid && FBrush.Style() != bsClear) p.hatch = FBrush.Style();
+  return p;
+}
+
+void TCanvas::PaintPixel(int x, int y, const TPaint& p) { PaintSpan(y, x, x + 1, p); }
+
+void TCanvas::PaintSpan(int y, int x0, int x1, const TPaint& p) {
+  int W = FBitmap->Width(), H = FBitmap->Height();
+  if (y < 0 || y >= H) return;
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, W);
+  if (x0 >= x1) return;
+  auto run = [&](int a, int b) {
+    uint8_t* row = FBitmap->ScanLine(y);
+    int bits = FBitmap->BitsPerPixel();
+    if (bits == 24 || bits == 32) {
+      int step = bits / 8;
+      if (p.rop == pmCopy && p.hatch < 0 && bits == 24) {
+        uint8_t* q = row + 3 * a;
+        for (int x = a; x < b; ++x, q += 3) {
+          q[0] = p.b;
+          q[1] = p.g;
+          q[2] = p.r;
+        }
+        return;
+      }
+      uint8_t* q = row + step * a;
+      for (int x = a; x < b; ++x, q += step) {
+        if (p.hatch >= 0 && !HatchAt(p.hatch, x, y)) continue;
+        q[0] = Rop(p.rop, q[0], p.b);
+        q[1] = Rop(p.rop, q[1], p.g);
+        q[2] = Rop(p.rop, q[2], p.r);
+      }
+    } else if (bits == 1) {
+      uint8_t s = p.index & 1 ? 0xFF : 0;
+      for (int x = a; x < b; ++x) {
+        if (p.hatch >= 0 && !HatchAt(p.hatch, x, y)) continue;
+        uint8_t m = uint8_t(0x80 >> (x & 7));
+        uint8_t& d = row[x >> 3];
+        d = uint8_t((d & ~m) | (Rop(p.rop, d, s) & m));
+      }
+    } else if (bits == 8) {
+      for (int x = a; x < b; ++x) {
+        if (p.hatch >= 0 && !HatchAt(p.hatch, x, y)) continue;
+        row[x] = Rop(p.rop, row[x], uint8_t(p.index));
+      }
+    } else if (bits == 4) {
+      for (int x = a; x < b; ++x) {
+        if (p.hatch >= 0 && !HatchAt(p.hatch, x, y)) continue;
+        uint8_t& d = row[x >> 1];
+        int sh = (x & 1) ? 0 : 4;
+        uint8_t v = uint8_t(Rop(p.rop, uint8_t((d >> sh) & 15), uint8_t(p.index)) & 15);
+        d = uint8_t((d & ~(15 << sh)) | (v << sh));
+      }
+    }
+  };
+  if (!FHasClip) {
+    run(x0, x1);
+    return;
+  }
+  const Spans* r = FClip.Row(y);
+  if (!r) return;
+  for (auto& s : *r) {
+    int a = std::max(x0, s.first), b = std::min(x1, s.second);
+    if (a < b) run(a, b);
+  }
+}
+
+void TCanvas::FillSpans(const TClipRegion& g, const TPaint& p) {
+  for (int i = 0; i < g.RowCount(); ++i) {
+    const Spans* r = g.Row(g.Top() + i);
+    for (auto& s : *r) PaintSpan(g.Top() + i, s.first, s.second, p);
+  }
+}
+
+// A one-pixel line: dashes, and their gaps in the brush colour when the brush is solid.
+void TCanvas::ThinLine(int x1, int y1, int x2, int y2, bool last) {
+  if (FPen.Style() == psClear) return;
+  TPaint on = PenPaint(FPen.Color());
+  const auto& pat = DashPattern(FPen.Style());
+  if (pat.empty()) {
+    WalkLine(x1, y1, x2, y2, last, [&](int x, int y) { PaintPixel(x, y, on); });
+    return;
+  }
+  bool opaque = FBrush.Style() == bsSolid;
+  TPaint off = PenPaint(FBrush.Color());
+  int total = 0;
+  for (int v : pat) total += v;
+  WalkLine(x1, y1, x2, y2, last, [&](int x, int y) {
+    int k = FDashPhase % total, i = 0;
+    while (k >= pat[size_t(i)]) k -= pat[size_t(i++)];
+    if (i % 2 == 0) PaintPixel(x, y, on);
+    else if (opaque) PaintPixel(x, y, off);
+    ++FDashPhase;
+  });
+}
+
+void LineDDA(int x1, int y1, int x2, int y2, const std::function<void(int, int)>& proc) {
+  if (proc) WalkLine(x1, y1, x2, y2, false, proc);
+}
+
+void SetTextMeasure(TTextMeasure m) { gTextMeasure = std::move(m); }
+
+// ---------------------------------------------------------------------------------------------
+// Lines and shapes
+
+void TCanvas::MoveTo(int x, int y) { FPenPos = {x, y}; }
+
+void TCanvas::LineTo(int x, int y) {
+  TPoint from = FPenPos;
+  FPenPos = {x, y};
+  if (!Ready() || FPen.Style() == psClear) return;
+  if (FPen.Width() <= 1) {
+    FDashPhase = 0;
+    ThinLine(from.X, from.Y, x, y, false);
+  } else {
+    int w = FPen.Width();
+    TRect box{std::min(from.X, x) - w, std::min(from.Y, y) - w, std::max(from.X, x) + w + 1, std::max(from.Y, y) + w + 1};
+    FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                         [&](QPainter& p) {
+                           p.setPen(MaskPen(w));
+                           p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+                         }),
+              PenPaint(FPen.Color()));
+  }
+  Changed();
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  if (!Ready()) return;
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  if (x1 == x2 || y1 == y2) return;
+  bool pen = FPen.Style() != psClear;
+  bool brush = FBrush.Style() != bsClear;
+  int w = FPen.Width();
+  TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+  if (!pen) {
+    if (brush) FillSpans(TClipRegion::FromRect(Rect(x1, y1, x2, y2)), BrushPaint());
+  } else if (w <= 1) {
+    if (brush) FillSpans(TClipRegion::FromRect(Rect(x1 + 1, y1 + 1, x2 - 1, y2 - 1)), BrushPaint());
+    if (FPen.Style() == psSolid || FPen.Style() == psInsideFrame) {
+      TClipRegion outline = TClipRegion::FromRect(Rect(x1, y1, x2, y2));
+      outline.Exclude(Rect(x1 + 1, y1 + 1, x2 - 1, y2 - 1));
+      FillSpans(outline, PenPaint(FPen.Color()));
+    } else {
+      FDashPhase = 0;
+      ThinLine(x1, y1, x2 - 1, y1, false);
+      ThinLine(x2 - 1, y1, x2 - 1, y2 - 1, false);
+      ThinLine(x2 - 1, y2 - 1, x1, y2 - 1, false);
+      ThinLine(x1, y2 - 1, x1, y1, false);
+    }
+  } else {
+    TRect box{x1 - w, y1 - w, x2 + w, y2 + w};
+    TClipRegion stroke = MaskRegion(box, surface, [&](QPainter& p) {
+      QPen qp = MaskPen(w);
+      qp.setJoinStyle(Qt::MiterJoin);
+      p.setPen(qp);
+      p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
+    });
+    if (brush) {
+      TClipRegion inner = TClipRegion::FromRect(Rect(x1, y1, x2, y2));
+      inner.Subtract(stroke);
+      FillSpans(inner, BrushPaint());
+    }
+    FillSpans(stroke, PenPaint(FPen.Color()));
+  }
+  Changed();
+}
+
+void TCanvas::FillRect(const TRect& r) {
+  if (!Ready() || FBrush.Style() == bsClear) return;
+  TPaint p = BrushPaint();
+  p.rop = pmCopy;
+  FillSpans(TClipRegion::FromRect(r), p);
+  Changed();
+}
+
+void TCanvas::FrameRect(const TRect& r0) {
+  if (!Ready() || FBrush.Style() == bsClear) return;
+  TRect r{std::min(r0.Left, r0.Right), std::min(r0.Top, r0.Bottom), std::max(r0.Left, r0.Right),
+          std::max(r0.Top, r0.Bottom)};
+  TClipRegion g = TClipRegion::FromRect(r);
+  g.Exclude(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1));
+  TPaint p = BrushPaint();
+  p.rop = pmCopy;
+  FillSpans(g, p);
+  Changed();
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  if (!Ready()) return;
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  if (x1 == x2 || y1 == y2) return;
+  bool pen = FPen.Style() != psClear;
+  int w = pen ? std::max(1, FPen.Width()) : 0;
+  TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+  TRect box{x1 - w - 1, y1 - w - 1, x2 + w + 1, y2 + w + 1};
+  QRectF shape(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1);
+  TClipRegion stroke;
+  if (pen) {
+    stroke = MaskRegion(box, surface, [&](QPainter& p) {
+      p.setPen(MaskPen(w));
+      p.setBrush(Qt::NoBrush);
+      if (w == 1) p.drawEllipse(QRectF(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+      else p.drawEllipse(shape);
+    });
+  }
+  if (FBrush.Style() != bsClear) {
+    TClipRegion inner = MaskRegion(box, surface, [&](QPainter& p) {
+      QPainterPath path;
+      path.addEllipse(shape);
+      p.fillPath(path, QColor(255, 255, 255));
+    });
+    inner.Subtract(stroke);
+    FillSpans(inner, BrushPaint());
+  }
+  if (pen) FillSpans(stroke, PenPaint(FPen.Color()));
+  Changed();
+}
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  if (!Ready() || FPen.Style() == psClear) return;
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  if (x1 == x2 || y1 == y2) return;
+  double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
+  double rx = (x2 - x1) / 2.0, ry = (y2 - y1) / 2.0;
+  // Radial angles to the angles of the ellipse's parameter, in degrees counter-clockwise.
+  auto param = [&](int x, int y) {
+    double t = std::atan2(-(y - cy) / ry, (x - cx) / rx);
+    return t * 180.0 / M_PI;
+  };
+  double a = param(x3, y3), b = param(x4, y4);
+  double span = b - a;
+  while (span <= 0) span += 360.0;
+  int w = std::max(1, FPen.Width());
+  TRect box{x1 - w - 1, y1 - w - 1, x2 + w + 1, y2 + w + 1};
+  FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                       [&](QPainter& p) {
+                         p.setPen(MaskPen(w));
+                         QRectF r = w == 1 ? QRectF(x1, y1, x2 - x1 - 1, y2 - y1 - 1)
+                                           : QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1);
+                         p.drawArc(r, int(std::lround(a * 16)), int(std::lround(span * 16)));
+                       }),
+            PenPaint(FPen.Color()));
+  Changed();
+}
+
+void TCanvas::Polygon(const TPoint* pts, int count) {
+  if (!Ready() || !pts || count < 2) return;
+  bool pen = FPen.Style() != psClear;
+  int w = FPen.Width();
+  TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+  TClipRegion stroke;
+  if (pen && w <= 1) {
+    std::vector<TPoint> px;
+    for (int i = 0; i < count; ++i) {
+      const TPoint& a = pts[i];
+      const TPoint& b = pts[(i + 1) % count];
+      WalkLine(a.X, a.Y, b.X, b.Y, false, [&](int x, int y) { px.push_back({x, y}); });
+    }
+    stroke = TClipRegion::FromPixels(std::move(px));
+  } else if (pen) {
+    int minX = pts[0].X, minY = pts[0].Y, maxX = minX, maxY = minY;
+    for (int i = 1; i < count; ++i) {
+      minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
+      minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
+    }
+    stroke = MaskRegion(TRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}, surface, [&](QPainter& p) {
+      QPolygonF poly;
+      for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+      p.setPen(MaskPen(w));
+      p.drawPolygon(poly);
+    });
+  }
+  if (FBrush.Style() != bsClear && count >= 3) {
+    TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode);
+    inner.Subtract(stroke);
+    FillSpans(inner, BrushPaint());
+  }
+  if (pen) {
+    if (w <= 1 && FPen.Style() != psSolid && FPen.Style() != psInsideFrame) {
+      FDashPhase = 0;
+      for (int i = 0; i < count; ++i) ThinLine(pts[i].X, pts[i].Y, pts[(i + 1) % count].X, pts[(i + 1) % count].Y, false);
+    } else {
+      FillSpans(stroke, PenPaint(FPen.Color()));
+    }
+  }
+  Changed();
+}
+
+void TCanvas::Polyline(const TPoint* pts, int count) {
+  if (!Ready() || !pts || count < 1) return;
+  if (FPen.Style() != psClear) {
+    int w = FPen.Width();
+    if (w <= 1) {
+      FDashPhase = 0;
+      for (int i = 0; i + 1 < count; ++i) ThinLine(pts[i].X, pts[i].Y, pts[i + 1].X, pts[i + 1].Y, false);
+    } else {
+      int minX = pts[0].X, minY = pts[0].Y, maxX = minX, maxY = minY;
+      for (int i = 1; i < count; ++i) {
+        minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
+        minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
+      }
+      FillSpans(MaskRegion(TRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1},
+                           Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                           [&](QPainter& p) {
+                             QPolygonF poly;
+                             for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+                             p.setPen(MaskPen(w));
+                             p.drawPolyline(poly);
+                           }),
+                PenPaint(FPen.Color()));
+    }
+  }
+  FPenPos = pts[count - 1];
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+TSize TCanvas::TextExtent(const std::string& text) {
+  if (gTextMeasure) return gTextMeasure(FFont, text);
+  if (!QGuiApplication::instance()) {
+    int h = std::abs(FFont.Height() ? FFont.Height() : 11);
+    return TSize{int(text.size()) * (h / 2 + 1), h + h / 4};
+  }
+  QFontMetrics fm(FFont.QtFont());
+  return TSize{fm.horizontalAdvance(QString::fromUtf8(text.data(), int(text.size()))), fm.height()};
+}
+
+void TCanvas::DrawTextAt(int x, int y, const std::string& text, const TRect* clip, bool opaqueRect) {
+  if (!Ready() || !QGuiApplication::instance()) return;
+  TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
+  TPaint back = PenPaint(FBrush.Color());
+  back.rop = pmCopy;
+  bool opaque = FBrush.Style() != bsClear;
+  TClipRegion limit = TClipRegion::FromRect(clip ? *clip : surface);
+  auto within = [&](TClipRegion g) {
+    g.Intersect(limit);
+    return g;
+  };
+  if (opaque && opaqueRect && clip) FillSpans(within(TClipRegion::FromRect(*clip)), back);
+  if (text.empty()) return;
+  QString qs = QString::fromUtf8(text.data(), int(text.size()));
+  const QFont& font = FFont.QtFont();
+  QFontMetrics fm(font);
+  int w = fm.horizontalAdvance(qs), h = fm.height();
+  double angle = FFont.Orientation() / 10.0;
+  double rad = angle * M_PI / 180.0, c = std::cos(rad), s = std::sin(rad);
+  // The text cell turned about (x, y): u along the base line, v down.
+  auto at = [&](double u, double v) { return QPointF(x + u * c + v * s, y - u * s + v * c); };
+  QPointF corners[4] = {at(0, 0), at(w, 0), at(0, h), at(w, h)};
+  double l = corners[0].x(), t = corners[0].y(), r = l, b = t;
+  for (auto& p : corners) {
+    l = std::min(l, p.x()); r = std::max(r, p.x());
+    t = std::min(t, p.y()); b = std::max(b, p.y());
+  }
+  int m = h + 2;
+  TRect box{int(std::floor(l)) - m, int(std::floor(t)) - m, int(std::ceil(r)) + m, int(std::ceil(b)) + m};
+  if (opaque && !opaqueRect) {
+    if (FFont.Orientation() == 0) {
+      FillSpans(within(TClipRegion::FromRect(Rect(x, y, x + w, y + h))), back);
+    } else {
+      TPoint poly[4];
+      QPointF q[4] = {corners[0], corners[1], corners[3], corners[2]};
+      for (int i = 0; i < 4; ++i) poly[i] = {int(std::lround(q[i].x())), int(std::lround(q[i].y()))};
+      FillSpans(within(TClipRegion::FromPolygon(poly, 4, fmAlternate)), back);
+    }
+  }
+  TClipRegion glyphs = MaskRegion(box, surface, [&](QPainter& p) {
+    p.setFont(font);
+    p.setPen(QColor(255, 255, 255));
+    p.translate(x, y);
+    p.rotate(-angle);
+    p.drawText(QPointF(0, fm.ascent()), qs);
+  });
+  TPaint ink = PenPaint(FFont.Color());
+  ink.rop = pmCopy;
+  FillSpans(within(std::move(glyphs)), ink);
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  DrawTextAt(x, y, text, nullptr, false);
+  FPenPos = {x + TextWidth(text), y};
+  Changed();
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
+  DrawTextAt(x, y, text, &r, true);
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pictures
+
+void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCopyMode mode) {
+  if (!Ready() || !src || src->Empty() || !src->Bits()) return;
+  std::unique_ptr<TBitmap> copy;
+  if (src == FBitmap) {
+    // Overlapping copies read from a snapshot.
+    copy = std::make_unique<TBitmap>();
+    copy->Assign(src);
+    src = copy.get();
+  }
+  TRect d = dest0, s = srcRect0;
+  bool flipX = false, flipY = false;
+  if (d.Left > d.Right) { std::swap(d.Left, d.Right); flipX = !flipX; }
+  if (d.Top > d.Bottom) { std::swap(d.Top, d.Bottom); flipY = !flipY; }
+  if (s.Left > s.Right) { std::swap(s.Left, s.Right); flipX = !flipX; }
+  if (s.Top > s.Bottom) { std::swap(s.Top, s.Bottom); flipY = !flipY; }
+  int dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  TPenMode rop = CopyModeRop(mode);
+  int W = FBitmap->Width(), H = FBitmap->Height();
+  int dbits = FBitmap->BitsPerPixel();
+  bool same = dw == sw && dh == sh && !flipX && !flipY;
+  bool sameMono = dbits == 1 && src->BitsPerPixel() == 1 && src->Palette() == FBitmap->Palette();
+  std::vector<int> mapX(static_cast<size_t>(dw));
+  for (int i = 0; i < dw; ++i) {
+    int k = int((2LL * i + 1) * sw / (2LL * dw));
+    mapX[size_t(i)] = s.Left + (flipX ? sw - 1 - k : k);
+  }
+  std::vector<TRGB> rowColours;
+  for (int j = 0; j < dh; ++j) {
+    int y = d.Top + j;
+    if (y < 0 || y >= H) continue;
+    int k = int((2LL * j + 1) * sh / (2LL * dh));
+    int sy = s.Top + (flipY ? sh - 1 - k : k);
+    if (sy < 0 || sy >= src->Height()) continue;
+    const uint8_t* srow = src->ScanLine(sy);
+    uint8_t* drow = FBitmap->ScanLine(y);
+    auto run = [&](int a, int b) {
+      // a..b in destination pixels, already inside the surface.
+      if (same && rop == pmCopy && dbits == 24 && src->BitsPerPixel() == 24) {
+        int sa = mapX[size_t(a - d.Left)], sb = sa + (b - a);
+        int lo = std::max(sa, 0), hi = std::min(sb, src->Width());
+        if (lo < hi) std::memcpy(drow + 3 * (a + lo - sa), srow + 3 * lo, size_t(3 * (hi - lo)));
+        return;
+      }
+      for (int x = a; x < b; ++x) {
+        int sx = mapX[size_t(x - d.Left)];
+        if (sx < 0 || sx >= src->Width()) continue;
+        if (dbits == 1) {
+          unsigned idx = sameMono ? (srow[sx >> 3] >> (7 - (sx & 7))) & 1
+                                  : unsigned(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx))));
+          uint8_t m = uint8_t(0x80 >> (x & 7));
+          uint8_t& dd = drow[x >> 3];
+          dd = uint8_t((dd & ~m) | (Rop(rop, dd, (idx & 1) ? 0xFF : 0) & m));
+        } else if (dbits == 24 || dbits == 32) {
+          TRGB c = ReadPixel(src, srow, sx);
+          uint8_t* q = drow + (dbits / 8) * x;
+          q[0] = Rop(rop, q[0], c.B);
+          q[1] = Rop(rop, q[1], c.G);
+          q[2] = Rop(rop, q[2], c.R);
+        } else if (dbits == 8) {
+          drow[x] = Rop(rop, drow[x], uint8_t(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx)))));
+        }
+      }
+    };
+    int a = std::max(d.Left, 0), b = std::min(d.Right, W);
+    if (a >= b) continue;
+    if (!FHasClip) {
+      run(a, b);
+    } else if (const Spans* r = FClip.Row(y)) {
+      for (auto& sp : *r) {
+        int aa = std::max(a, sp.first), bb = std::min(b, sp.second);
+        if (aa < bb) run(aa, bb);
+      }
+    }
+  }
+}
+
+void TCanvas::Draw(int x, int y, TBitmap* source) {
+  if (!source) return;
+  Blit(Bounds(x, y, source->Width(), source->Height()), source, Rect(0, 0, source->Width(), source->Height()), cmSrcCopy);
+  Changed();
+}
+
+void TCanvas::StretchDraw(const TRect& dest, TBitmap* source) {
+  if (!source) return;
+  Blit(dest, source, Rect(0, 0, source->Width(), source->Height()), cmSrcCopy);
+  Changed();
+}
+
+void TCanvas::StretchDraw(const TRect& dest, TBitmap* source, const TRect& sourceRect) {
+  Blit(dest, source, sourceRect, cmSrcCopy);
+  Changed();
+}
+
+void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
+  if (!source) return;
+  if (FCopyMode == cmDstInvert || FCopyMode == cmBlackness || FCopyMode == cmWhiteness) {
+    if (!Ready()) return;
+    TPaint p;
+    p.rop = CopyModeRop(FCopyMode);
+    FillSpans(TClipRegion::FromRect(dest), p);
+  } else {
+    Blit(dest, source->FBitmap, sourceRect, FCopyMode);
+  }
+  Changed();
+}
+
+TColor TCanvas::Pixels(int x, int y) {
+  if (!Ready() || x < 0 || y < 0 || x >= FBitmap->Width() || y >= FBitmap->Height()) return -1;
+  if (FHasClip && !FClip.Contains(x, y)) return -1;
+  return RGBToColor(ReadPixel(FBitmap, FBitmap->ScanLine(y), x));
+}
+
+void TCanvas::SetPixels(int x, int y, TColor c) {
+  if (!Ready()) return;
+  TPaint p = PenPaint(c);
+  p.rop = pmCopy;
+  PaintPixel(x, y, p);
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clipping
+
+TRect TCanvas::ClipRect() const {
+  TRect surface = FBitmap ? Rect(0, 0, FBitmap->Width(), FBitmap->Height()) : TRect{};
+  if (!FHasClip) return surface;
+  TRect r;
+  IntersectRect(r, FClip.Bounds(), surface);
+  return r;
+}
+
+void TCanvas::SetClipRegion(const TClipRegion& r) {
+  FClip = r;
+  FHasClip = true;
+}
+
+void TCanvas::IntersectClipRect(const TRect& r) {
+  if (!FHasClip) {
+    SetClipRegion(TClipRegion::FromRect(r));
+    return;
+  }
+  FClip.Intersect(TClipRegion::FromRect(r));
+}
+
+void TCanvas::ExcludeClipRect(int x1, int y1, int x2, int y2) {
+  if (!FHasClip) SetClipRegion(TClipRegion::FromRect(Rect(0, 0, FBitmap ? FBitmap->Width() : 0, FBitmap ? FBitmap->Height() : 0)));
+  FClip.Exclude(Rect(x1, y1, x2, y2));
+}
+
+void TCanvas::ResetClipRegion() {
+  FHasClip = false;
+  FClip = TClipRegion();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The bitmap's canvas
+
+TCanvas* TBitmap::Canvas() {
+  if (!FreeCanvasHook) FreeCanvasHook = [](TCanvas* c) { delete c; };
+  if (!FCanvas) FCanvas = new TCanvas(this);
+  return FCanvas;
+}
