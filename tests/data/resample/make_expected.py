@@ -68,7 +68,11 @@ def contributors(n, t, filt):
         lists.append(entries)
     return lists
 
+NEAR_TIE = [False]
+
 def store(v):
+    if abs(v - math.floor(v) - 0.5) < 1e-9:
+        NEAR_TIE[0] = True  # too close to a half to be checked across precisions
     if v > 255:
         return 255
     if v < 0:
@@ -122,9 +126,13 @@ with open("expected.txt", "w") as out:
     seed = 7
     for filt in range(1, 7):
         for sw, sh, dw, dh in SIZES:
-            seed += 1
-            src = picture(sw, sh, seed)
-            res = resample(src, sw, sh, dw, dh, filt)
+            while True:
+                seed += 1
+                src = picture(sw, sh, seed)
+                NEAR_TIE[0] = False
+                res = resample(src, sw, sh, dw, dh, filt)
+                if not NEAR_TIE[0]:
+                    break
             vals = [filt, sw, sh, dw, dh]
             vals += [c for row in src for px in row for c in px]
             vals += [c for row in res for px in row for c in px]
