@@ -1,0 +1,24 @@
+// PNG reading and writing over libpng, with read and write callbacks on a TStream.
+#pragma once
+#include <cstdint>
+
+#include "platform/core/core.h"
+#include "vistrel/codecs/ioparams.h"
+
+// Reads 8 bytes: true when they are the PNG signature; then seeks 8 bytes back.
+bool HasPngSignature(TStream* Stream);
+
+// Every PNG becomes a 1-bit bitmap (bit depth 1) or a 24-bit one, transparency composited
+// over the file's background (bKGD) or PNGBackground.
+void LoadPngFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
+                       TFilterProgress& Progress);
+// Writes 8-bit RGB, 8-bit palette or 1-bit gray; raises EInvalidGraphic "Error on creating PNG"
+// when libpng fails.
+void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+
+// The decode core shared by every PNG reader: failures set the abort flag through VLFail
+// with a short reason; exceptions of the progress handler pass on after the clean-up.
+void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
+                 TFilterProgress& Progress);
+
+extern const char* const SPngWriteError;  // "Error on creating PNG"
