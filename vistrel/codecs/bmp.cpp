@@ -1,0 +1,698 @@
+#include "vistrel/codecs/bmp.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include "vistrel/proc/kernels/pixels.h"
+
+namespace {
+
+uint16_t LE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t LE32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+void Put16(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+// An exception raised by the caller's progress handler: it leaves the codec as it came.
+struct THandlerError {
+  std::exception_ptr Error;
+};
+
+// Progress before a row; true when the codec must stop.
+bool Step(TFilterProgress& progress, int64_t rowsDone) {
+  try {
+    return VLReportProgress(progress, rowsDone);
+  } catch (...) {
+    throw THandlerError{std::current_exception()};
+  }
+}
+
+// A failure on bad input, raised inside the codec and turned into the abort flag at its edge.
+struct TBMPFail {
+  const char* Reason;
+};
+[[noreturn]] void Fail(const char* reason) { throw TBMPFail{reason}; }
+
+// Runs a codec body: bad data, stream errors and resource limits end with the abort flag;
+// the progress handler's own exceptions pass through.
+template <class F>
+void Guarded(TFilterProgress& progress, F body) {
+  try {
+    body();
+  } catch (THandlerError& h) {
+    std::rethrow_exception(h.Error);
+  } catch (const TBMPFail& f) {
+    VLFail(progress, f.Reason);
+  } catch (const Exception& e) {
+    VLFail(progress, e.Message());
+  } catch (const std::bad_alloc&) {
+    VLFail(progress, "out of memory");
+  } catch (const std::exception& e) {
+    VLFail(progress, e.what());
+  }
+}
+
+// ---- RLE decoding
+
+template <bool Four>
+bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& progress, const TRGB* map,
+               int mapCount) {
+  if (!bitmap || bitmap->PixelFormat() != pf24bit || bitmap->Empty() || !d) Fail("no picture to decode into");
+  const int64_t w = bitmap->Width(), h = bitmap->Height();
+  TRGB pal[256];
+  int count = std::clamp(mapCount, 0, 256);
+  if (map) std::copy(map, map + count, pal);
+  std::fill(pal + count, pal + 256, TRGB{});
+  bool bad = false;
+  auto color = [&](int idx) -> const TRGB& {
+    if (idx >= count) bad = true;
+    return pal[idx];
+  };
+  int64_t x = 0, row = 0, pos = 0;
+  uint8_t* line = bitmap->ScanLine(int(h - 1));
+  if (Step(progress, 0)) return false;
+  for (;;) {
+    if (pos + 2 > n) Fail("compressed data end early");
+    int a = d[pos], b = d[pos + 1];
+    pos += 2;
+    if (a > 0) {
+      if (x + a > w) Fail("compressed run past the row");
+      uint8_t* p = line + x * 3;
+      if (Four) {
+        TRGB c[2] = {color(b >> 4), color(b & 15)};
+        for (int i = 0; i < a; ++i, p += 3) std::memcpy(p, &c[i & 1], 3);
+      } else {
+        TRGB c = color(b);
+        for (int i = 0; i < a; ++i, p += 3) std::memcpy(p, &c, 3);
+      }
+      x += a;
+    } else if (b == 0) {  // end of line
+      x = 0;
+      if (++row >= h) break;
+      line = bitmap->ScanLine(int(h - 1 - row));
+      if (Step(progress, row)) return false;
+    } else if (b == 1) {  // end of bitmap
+      break;
+    } else if (b == 2) {  // delta from the current position
+      if (pos + 2 > n) Fail("compressed data end early");
+      x += d[pos];
+      int dy = d[pos + 1];
+      pos += 2;
+      if (x > w || row + dy >= h) Fail("compressed delta past the picture");
+      if (dy) {
+        row += dy;
+        line = bitmap->ScanLine(int(h - 1 - row));
+      }
+    } else {  // literal pixels, padded to an even byte count
+      int64_t bytes = Four ? (b + 1) / 2 : b;
+      if (pos + bytes > n) Fail("compressed data end early");
+      if (x + b > w) Fail("compressed run past the row");
+      uint8_t* p = line + x * 3;
+      for (int i = 0; i < b; ++i, p += 3) {
+        int idx = Four ? ((i & 1) ? d[pos + i / 2] & 15 : d[pos + i / 2] >> 4) : d[pos + i];
+        std::memcpy(p, &color(idx), 3);
+      }
+      pos += (bytes + 1) & ~int64_t(1);
+      x += b;
+    }
+  }
+  if (bad) Fail("colour index beyond the colour map");
+  return true;
+}
+
+template <bool Four>
+bool DecodeRLEPublic(TBitmap* bitmap, const uint8_t* data, int64_t length, TFilterProgress& progress,
+                     const TRGB* map, int mapCount) {
+  bool ok = false;
+  Guarded(progress, [&] { ok = DecodeRLE<Four>(bitmap, data, length, progress, map, mapCount); });
+  return ok;
+}
+
+// ---- RLE encoding
+
+template <bool Four>
+int EncodeRLE(const uint8_t* row, int count, uint8_t* out) {
+  uint8_t* o = out;
+  auto literal = [&](int from, int to) {
+    int d = to - from;
+    if (d <= 0) return;
+    const uint8_t* p = row + from;
+    if (d == 1) {
+      *o++ = 1;
+      *o++ = Four ? uint8_t(p[0] << 4) : p[0];
+    } else if (d == 2) {
+      if (Four) {
+        *o++ = 2;
+        *o++ = uint8_t((p[0] << 4) | (p[1] & 15));
+      } else {
+        *o++ = 1;
+        *o++ = p[0];
+        *o++ = 1;
+        *o++ = p[1];
+      }
+    } else {
+      *o++ = 0;
+      *o++ = uint8_t(d);
+      int bytes;
+      if (Four) {
+        bytes = (d + 1) / 2;
+        for (int i = 0; i < d; i += 2) *o++ = uint8_t((p[i] << 4) | (i + 1 < d ? (p[i + 1] & 15) : 0));
+      } else {
+        bytes = d;
+        std::memcpy(o, p, size_t(d));
+        o += d;
+      }
+      if (bytes & 1) *o++ = 0;
+    }
+  };
+  int L = 0, i = 0;
+  while (i < count) {
+    if (i - L == 255) {
+      literal(L, i);
+      L = i;
+    }
+    if (i + 1 < count && row[i] == row[i + 1]) {
+      literal(L, i);
+      int run = 1;
+      while (i + run < count && run < 255 && row[i + run] == row[i]) ++run;
+      *o++ = uint8_t(run);
+      *o++ = Four ? uint8_t((row[i] << 4) | (row[i] & 15)) : row[i];
+      i += run;
+      L = i;
+    } else {
+      ++i;
+    }
+  }
+  literal(L, count);
+  *o++ = 0;
+  *o++ = 0;
+  return int(o - out);
+}
+
+// ---- reading
+
+struct TReadState {
+  TStream* Stream;
+  TBitmap* Bitmap;
+  TIOParamsVals& Params;
+  int64_t DataLength;
+  TFilterProgress& Progress;
+  bool ParamsOnly;
+};
+
+bool SupportedCompression(int bits, uint32_t c) {
+  switch (bits) {
+    case 1:
+    case 24: return c == BMP_RGB;
+    case 4: return c == BMP_RGB || c == BMP_RLE4;
+    case 8: return c == BMP_RGB || c == BMP_RLE8;
+    case 16:
+    case 32: return c == BMP_RGB || c == BMP_BITFIELDS;
+    default: return false;
+  }
+}
+
+void ReadBMP(TReadState& s) {
+  TStream* st = s.Stream;
+  TIOParamsVals& prm = s.Params;
+  if (!st) Fail("no stream");
+  const int64_t P = st->Position();
+  const int64_t streamEnd = st->Size();
+  uint8_t fh[14];
+  if (st->Read(fh, 14) != 14) Fail("file header cut short");
+  if (fh[0] != 'B' || fh[1] != 'M') Fail("not a BMP file");
+  int64_t dataLength = s.DataLength;
+  int32_t fileSize = int32_t(LE32(fh + 2));
+  const uint32_t offset = LE32(fh + 10);
+  if (dataLength < 1 && fileSize > 0) {
+    if (fileSize > streamEnd - P) Fail("file size beyond the end of the data");
+    dataLength = fileSize;
+  }
+
+  TBMPInfoHeader h;
+  if (!BMPReadInfoHeader(st, h)) Fail("bad info header");
+  prm.FreeColorMap();
+  prm.BMPVersion = BMPVersionOfHeader(h.Size);
+  const bool os2v1 = h.Size == 12;
+  if (h.Width <= 0) Fail("bad width");
+  if (h.Height == 0 || h.Height == INT32_MIN) Fail("bad height");
+  if (h.Planes != 1) Fail("bad plane count");
+  const bool topDown = h.Height < 0;
+  const int w = h.Width, ht = topDown ? -h.Height : h.Height;
+  const int bits = h.BitCount;
+  prm.Width = w;
+  prm.Height = ht;
+  if (os2v1) {
+    prm.DpiX = prm.DpiY = ScreenPixelsPerInch();
+  } else {
+    // More than 100000 dots per inch is no resolution but a damaged field.
+    if (h.XPelsPerMeter > 3937008 || h.YPelsPerMeter > 3937008) Fail("bad resolution");
+    prm.DpiX = BMPDpiFromPelsPerMeter(h.XPelsPerMeter);
+    prm.DpiY = BMPDpiFromPelsPerMeter(h.YPelsPerMeter);
+  }
+  prm.BMPCompression = h.Compression == BMP_RLE8 || h.Compression == BMP_RLE4;
+  const bool rle = prm.BMPCompression;
+
+  // Channel masks of bit-field files follow a 40-byte header; longer headers hold them.
+  uint32_t masks[3] = {0, 0, 0};
+  if (!os2v1 && h.Compression == BMP_BITFIELDS && (bits == 16 || bits == 32)) {
+    if (h.Size < 52) {
+      uint8_t m[12];
+      if (st->Read(m, 12) != 12) Fail("bit-field masks cut short");
+      masks[0] = LE32(m);
+      masks[1] = LE32(m + 4);
+      masks[2] = LE32(m + 8);
+    } else {
+      masks[0] = h.RedMask;
+      masks[1] = h.GreenMask;
+      masks[2] = h.BlueMask;
+    }
+  }
+
+  // Colour map.
+  int64_t colors = 0;
+  const int entry = os2v1 ? 3 : 4;
+  if (os2v1) {
+    if (bits >= 1 && bits <= 8) colors = int64_t(1) << bits;
+  } else {
+    colors = h.ClrUsed;
+    if (colors == 0 && bits >= 1 && bits <= 8) colors = int64_t(1) << bits;
+    if (colors > 256) {
+      if (bits <= 8) Fail("colour map too large");
+      colors = 256;
+    }
+  }
+  if (colors > 0 && offset > 0) {
+    // A colour map never reaches into the pixel data.
+    int64_t room = (P + int64_t(offset) - st->Position()) / entry;
+    colors = std::clamp<int64_t>(room, 0, colors);
+  }
+  std::vector<TRGB> map;
+  if (colors > 0) {
+    if (!BMPReadPalette(st, int(colors), entry, map)) Fail("colour map cut short");
+    prm.SetColorMap(map.data(), int(colors));
+  }
+
+  if (!SupportedCompression(bits, h.Compression)) Fail("unsupported depth or compression");
+  if (rle && topDown) Fail("compressed rows can't run top-down");
+  TBMPRowDecoder decoder;
+  if (!decoder.Setup(bits, map.data(), int(map.size()), masks[0], masks[1], masks[2])) Fail("bad bit-field masks");
+  switch (bits) {
+    case 1: prm.BitsPerSample = 1, prm.SamplesPerPixel = 1; break;
+    case 4: prm.BitsPerSample = 4, prm.SamplesPerPixel = 1; break;
+    case 8: prm.BitsPerSample = 8, prm.SamplesPerPixel = 1; break;
+    case 16: prm.BitsPerSample = 5, prm.SamplesPerPixel = 3; break;
+    default: prm.BitsPerSample = 8, prm.SamplesPerPixel = 3; break;
+  }
+
+  if (offset > 0) {
+    if (int64_t(offset) > streamEnd - P) Fail("pixel data offset beyond the end of the data");
+    st->Seek(P + int64_t(offset), soBeginning);
+  }
+  const int64_t pos = st->Position();
+  const int64_t left = streamEnd - pos;
+  if (int64_t(h.ImageSize) > left) Fail("image size beyond the end of the data");
+  const int64_t rowLen = VLRowLength(w, bits);
+  const int64_t rowData = BMPRowDataBytes(w, bits);
+  if (!rle && (ht - 1) * rowLen + rowData > left) Fail("pixel data cut short");
+  if (s.ParamsOnly) return;
+
+  // Compressed data, read before the picture is touched.
+  std::vector<uint8_t> packed;
+  if (rle) {
+    int64_t len = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
+    if (len <= 0 || len > left) len = left;
+    if (len < 2) Fail("compressed data missing");
+    packed.resize(size_t(len));
+    st->ReadBuffer(packed.data(), len);
+  }
+
+  TBitmap* bmp = s.Bitmap;
+  if (!bmp) Fail("no bitmap");
+  const TPixelFormat pf = bits == 1 ? pf1bit : pf24bit;
+  if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
+    if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
+  } else {
+    bmp->SetSize(1, 1);
+    bmp->SetPixelFormat(pf);
+    bmp->SetSize(w, ht);
+  }
+  s.Progress.PercentPerRow = 100.0 / ht;
+
+  if (rle) {
+    if (bits == 8) DecodeRLE<false>(bmp, packed.data(), int64_t(packed.size()), s.Progress, map.data(), int(map.size()));
+    else DecodeRLE<true>(bmp, packed.data(), int64_t(packed.size()), s.Progress, map.data(), int(map.size()));
+    return;
+  }
+
+  // Uncompressed rows; the last one may lack its padding.
+  int64_t at = pos;
+  std::vector<uint8_t> buf;
+  const bool direct = bits == 1 || bits == 24;
+  if (!direct) buf.resize(size_t(rowLen));
+  const int64_t pad = bmp->RowBytes() - rowData;
+  for (int r = 0; r < ht; ++r) {
+    if (Step(s.Progress, r)) return;
+    uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
+    int64_t want = std::min(rowLen, streamEnd - at);
+    if (direct) {
+      if (st->Read(dst, want) < rowData) Fail("pixel data cut short");
+      if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
+    } else {
+      if (st->Read(buf.data(), want) < rowData) Fail("pixel data cut short");
+      decoder.DecodeRow(buf.data(), dst, w);
+    }
+    at += want;
+  }
+  if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0}))
+    VLInvert1Bit(bmp);
+  if (decoder.BadIndex()) Fail("colour index beyond the colour map");
+}
+
+// ---- writing
+
+void WriteRowPadded(TStream* st, const uint8_t* row, int64_t dataBytes, int64_t rowLen) {
+  static const uint8_t zeros[4] = {0, 0, 0, 0};
+  st->WriteBuffer(row, dataBytes);
+  if (rowLen > dataBytes) st->WriteBuffer(zeros, rowLen - dataBytes);
+}
+
+void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress& progress) {
+  if (!st) Fail("no stream");
+  if (!bitmap || bitmap->Empty()) Fail("no picture to write");
+  const int w = bitmap->Width(), h = bitmap->Height();
+  const int bits = (prm.BitsPerSample == 1 || prm.BitsPerSample == 4) ? prm.BitsPerSample
+                                                                       : (prm.SamplesPerPixel == 1 ? 8 : 24);
+  const uint8_t version = prm.BMPVersion;
+  const bool os2v1 = version == 2;
+  if (os2v1 && (w > 65535 || h > 65535)) Fail("picture too large for this header");
+  const bool rle = prm.BMPCompression && !os2v1 && (bits == 4 || bits == 8);
+  const int headerSize = os2v1 ? 12 : (version == 3 ? 64 : 40);
+  const int64_t colors = bits <= 8 ? (int64_t(1) << bits) : 0;
+
+  // The 24-bit source: the bitmap itself or a converted copy.
+  std::unique_ptr<TBitmap> owned;
+  TBitmap* src24 = bitmap;
+  auto need24 = [&] {
+    if (src24->PixelFormat() == pf24bit) return;
+    owned = std::make_unique<TBitmap>();
+    if (bitmap->PixelFormat() == pf1bit) {
+      VLExpand1BitTo24Bit(bitmap, owned.get());
+    } else {
+      owned->Assign(bitmap);
+      owned->SetPixelFormat(pf24bit);
+    }
+    src24 = owned.get();
+  };
+
+  // Headers, completed at the end.
+  const int64_t P = st->Position();
+  uint8_t fh[14] = {'B', 'M'};
+  st->WriteBuffer(fh, 14);
+  uint8_t ih[64] = {};
+  Put32(ih, uint32_t(headerSize));
+  if (os2v1) {
+    Put16(ih + 4, uint32_t(w));
+    Put16(ih + 6, uint32_t(h));
+    Put16(ih + 8, 1);
+  } else {
+    Put32(ih + 4, uint32_t(w));
+    Put32(ih + 8, uint32_t(h));
+    Put16(ih + 12, 1);
+    Put32(ih + 16, rle ? (bits == 4 ? BMP_RLE4 : BMP_RLE8) : BMP_RGB);
+    Put32(ih + 24, uint32_t(RoundInt((long double)prm.DpiX * 0.3937007874015748L * 100)));
+    Put32(ih + 28, uint32_t(RoundInt((long double)prm.DpiY * 0.3937007874015748L * 100)));
+    Put32(ih + 32, uint32_t(colors));
+    Put32(ih + 36, uint32_t(int64_t(1) << bits));
+  }
+  st->WriteBuffer(ih, headerSize);
+  const int entry = os2v1 ? 3 : 4;
+  progress.PercentPerRow = 100.0 / h;
+  int64_t pixelStart = 0;
+
+  if (bits == 1) {
+    TRGB pal[2] = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+    std::unique_ptr<TBitmap> mono;
+    TBitmap* src1 = bitmap;
+    if (bitmap->PixelFormat() != pf1bit) {
+      need24();
+      mono.reset(VLConvertTwoColorTo1Bit(src24, pal[0], pal[1]));
+      if (!mono) {
+        pal[0] = TRGB{0, 0, 0};
+        pal[1] = TRGB{255, 255, 255};
+        mono = std::make_unique<TBitmap>();
+        VLCopyBitmap(src24, mono.get());
+        VLDitherOrderedTo1Bit(mono.get());
+      }
+      src1 = mono.get();
+    }
+    prm.SetColorMap(pal, 2);
+    BMPWritePalette(st, pal, 2, entry);
+    pixelStart = st->Position();
+    const int64_t rowLen = VLRowLength(w, 1);
+    for (int r = 0; r < h; ++r) {
+      if (Step(progress, r)) return;
+      st->WriteBuffer(src1->ScanLine(h - 1 - r), rowLen);
+    }
+  } else if (bits == 24) {
+    need24();
+    pixelStart = st->Position();
+    const int64_t rowLen = VLRowLength(w, 24), dataBytes = int64_t(w) * 3;
+    for (int r = 0; r < h; ++r) {
+      if (Step(progress, r)) return;
+      WriteRowPadded(st, src24->ScanLine(h - 1 - r), dataBytes, rowLen);
+    }
+  } else {
+    Fail("palette depths are not written");
+  }
+
+  if (VLAborting(progress)) return;
+  const int64_t E = st->Position();
+  Put32(fh + 2, uint32_t(E - P));
+  Put32(fh + 10, uint32_t(pixelStart - P));
+  if (os2v1) {
+    Put16(ih + 10, uint32_t(bits));
+  } else {
+    Put16(ih + 14, uint32_t(bits));
+    Put32(ih + 20, uint32_t(E - pixelStart));
+  }
+  st->Seek(P, soBeginning);
+  st->WriteBuffer(fh, 14);
+  st->WriteBuffer(ih, headerSize);
+  st->Seek(E, soBeginning);
+}
+
+}  // namespace
+
+// ---- shared pieces
+
+uint8_t BMPVersionOfHeader(uint32_t Size) {
+  switch (Size) {
+    case 12: return 2;
+    case 40: return 1;
+    case 64: return 3;
+    default: return 0;
+  }
+}
+
+int32_t BMPDpiFromPelsPerMeter(int32_t PelsPerMeter) {
+  int32_t dpi = PelsPerMeter > 0 ? RoundInt((long double)PelsPerMeter * 0.01L * 2.54L) : 0;
+  return dpi > 0 ? dpi : ScreenPixelsPerInch();
+}
+
+bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header) {
+  Header = TBMPInfoHeader{};
+  uint8_t b[64] = {};
+  if (Stream->Read(b, 4) != 4) return false;
+  uint32_t size = LE32(b);
+  Header.Size = size;
+  if (size == 12) {
+    if (Stream->Read(b + 4, 8) != 8) return false;
+    Header.Width = LE16(b + 4);
+    Header.Height = LE16(b + 6);
+    Header.Planes = LE16(b + 8);
+    Header.BitCount = LE16(b + 10);
+    return true;
+  }
+  // Known kinds: 16 to 64 bytes (Windows 40, 52, 56 and the OS/2 kind, whole or cut), 108, 124
+  // and longer ones of later versions.
+  if (size < 16 || (size > 64 && size < 108) || size > 4096) return false;
+  int64_t take = std::min<uint32_t>(size, 64);
+  if (Stream->Read(b + 4, take - 4) != take - 4) return false;
+  if (size > 64) {
+    int64_t skip = int64_t(size) - 64;
+    int64_t at = Stream->Position();
+    if (Stream->Size() - at < skip) return false;
+    Stream->Seek(at + skip, soBeginning);
+  }
+  Header.Width = int32_t(LE32(b + 4));
+  Header.Height = int32_t(LE32(b + 8));
+  Header.Planes = LE16(b + 12);
+  Header.BitCount = LE16(b + 14);
+  Header.Compression = LE32(b + 16);
+  Header.ImageSize = LE32(b + 20);
+  Header.XPelsPerMeter = int32_t(LE32(b + 24));
+  Header.YPelsPerMeter = int32_t(LE32(b + 28));
+  Header.ClrUsed = LE32(b + 32);
+  Header.ClrImportant = LE32(b + 36);
+  if (size >= 52) {
+    Header.RedMask = LE32(b + 40);
+    Header.GreenMask = LE32(b + 44);
+    Header.BlueMask = LE32(b + 48);
+  }
+  return true;
+}
+
+bool BMPReadPalette(TStream* Stream, int Count, int EntrySize, std::vector<TRGB>& Map) {
+  Map.clear();
+  if (Count <= 0) return true;
+  if (Count > 256) Count = 256;
+  uint8_t buf[256 * 4];
+  int64_t n = int64_t(Count) * EntrySize;
+  if (Stream->Read(buf, n) != n) return false;
+  Map.resize(size_t(Count));
+  for (int i = 0; i < Count; ++i) Map[size_t(i)] = TRGB{buf[i * EntrySize], buf[i * EntrySize + 1], buf[i * EntrySize + 2]};
+  return true;
+}
+
+void BMPWritePalette(TStream* Stream, const TRGB* Map, int Count, int EntrySize) {
+  if (Count <= 0) return;
+  std::vector<uint8_t> buf(size_t(Count) * size_t(EntrySize), 0);
+  for (int i = 0; i < Count; ++i) {
+    buf[size_t(i) * EntrySize] = Map[i].B;
+    buf[size_t(i) * EntrySize + 1] = Map[i].G;
+    buf[size_t(i) * EntrySize + 2] = Map[i].R;
+  }
+  Stream->WriteBuffer(buf.data(), int64_t(buf.size()));
+}
+
+// ---- row decoder
+
+void TBMPRowDecoder::SetChannel(TChannel& c, uint32_t mask) {
+  c.Mask = mask;
+  c.Shift = 0;
+  while (c.Shift < 31 && !(mask & (uint32_t(1) << c.Shift))) ++c.Shift;
+  c.Max = mask >> c.Shift;
+}
+
+uint8_t TBMPRowDecoder::Scale(const TChannel& c, uint32_t v) const {
+  uint64_t x = (v & c.Mask) >> c.Shift;
+  // Every channel spans the full 0..255, rounded.
+  return uint8_t((x * 510 + c.Max) / (uint64_t(2) * c.Max));
+}
+
+bool TBMPRowDecoder::Setup(int Bits, const TRGB* Map, int MapCount, uint32_t RedMask, uint32_t GreenMask,
+                           uint32_t BlueMask) {
+  FBits = Bits;
+  FBadIndex = false;
+  FPlain32 = false;
+  FMapCount = Map ? std::clamp(MapCount, 0, 256) : 0;
+  for (int i = 0; i < 256; ++i) FMap[i] = i < FMapCount ? Map[i] : TRGB{};
+  switch (Bits) {
+    case 1:
+    case 4:
+    case 8:
+    case 24: return true;
+    case 16:
+    case 32: break;
+    default: return false;
+  }
+  if (RedMask == 0 && GreenMask == 0 && BlueMask == 0) {
+    if (Bits == 16) RedMask = 0x7C00, GreenMask = 0x03E0, BlueMask = 0x001F;
+    else RedMask = 0xFF0000, GreenMask = 0xFF00, BlueMask = 0xFF;
+  }
+  const uint32_t m[3] = {RedMask, GreenMask, BlueMask};
+  for (int i = 0; i < 3; ++i) {
+    if (m[i] == 0) return false;
+    if (Bits == 16 && m[i] > 0xFFFF) return false;
+    SetChannel(FChannels[i], m[i]);
+    if ((FChannels[i].Max & (FChannels[i].Max + 1)) != 0) return false;  // not one run of bits
+  }
+  if ((m[0] & m[1]) || (m[0] & m[2]) || (m[1] & m[2])) return false;
+  FPlain32 = Bits == 32 && RedMask == 0xFF0000 && GreenMask == 0xFF00 && BlueMask == 0xFF;
+  return true;
+}
+
+void TBMPRowDecoder::DecodeRow(const uint8_t* s, uint8_t* d, int Width) {
+  auto put = [&](int idx) {
+    if (idx >= FMapCount) FBadIndex = true;
+    const TRGB& c = FMap[idx];
+    d[0] = c.B;
+    d[1] = c.G;
+    d[2] = c.R;
+    d += 3;
+  };
+  switch (FBits) {
+    case 1:
+      for (int x = 0; x < Width; ++x) put((s[x >> 3] >> (7 - (x & 7))) & 1);
+      break;
+    case 4:
+      for (int x = 0; x < Width; ++x) put((x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4));
+      break;
+    case 8:
+      for (int x = 0; x < Width; ++x) put(s[x]);
+      break;
+    case 16:
+      for (int x = 0; x < Width; ++x, s += 2, d += 3) {
+        uint32_t v = LE16(s);
+        d[0] = Scale(FChannels[2], v);
+        d[1] = Scale(FChannels[1], v);
+        d[2] = Scale(FChannels[0], v);
+      }
+      break;
+    case 24: std::memcpy(d, s, size_t(Width) * 3); break;
+    case 32:
+      if (FPlain32) {
+        for (int x = 0; x < Width; ++x, s += 4, d += 3) {
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+        }
+      } else {
+        for (int x = 0; x < Width; ++x, s += 4, d += 3) {
+          uint32_t v = LE32(s);
+          d[0] = Scale(FChannels[2], v);
+          d[1] = Scale(FChannels[1], v);
+          d[2] = Scale(FChannels[0], v);
+        }
+      }
+      break;
+    default: break;
+  }
+}
+
+// ---- public entry points
+
+bool BMPDecodeRLE8(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFilterProgress& Progress,
+                   const TRGB* ColorMap, int ColorMapCount) {
+  return DecodeRLEPublic<false>(Bitmap, Data, DataLength, Progress, ColorMap, ColorMapCount);
+}
+
+bool BMPDecodeRLE4(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFilterProgress& Progress,
+                   const TRGB* ColorMap, int ColorMapCount) {
+  return DecodeRLEPublic<true>(Bitmap, Data, DataLength, Progress, ColorMap, ColorMapCount);
+}
+
+int BMPEncodeRLE8(const uint8_t* Row, int Count, uint8_t* Out) { return EncodeRLE<false>(Row, Count, Out); }
+int BMPEncodeRLE4(const uint8_t* Row, int Count, uint8_t* Out) { return EncodeRLE<true>(Row, Count, Out); }
+
+void ReadBMPStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataLength,
+                   TFilterProgress& Progress, bool ParamsOnly) {
+  TReadState s{Stream, Bitmap, Params, DataLength, Progress, ParamsOnly};
+  Guarded(Progress, [&] { ReadBMP(s); });
+}
+
+void WriteBMPStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  Guarded(Progress, [&] { WriteBMP(Stream, Bitmap, Params, Progress); });
+}
