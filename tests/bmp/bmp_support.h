@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -85,15 +86,15 @@ inline TRefImage Render(TBitmap& b, const TIOParamsVals& p) {
   return r;
 }
 
-// Empty when equal, else where they first differ.
-inline std::string Compare(const TRefImage& got, const TRefImage& want) {
+// Empty when equal (within tolerance per channel), else where they first differ.
+inline std::string Compare(const TRefImage& got, const TRefImage& want, int tolerance = 0) {
   if (got.Width != want.Width || got.Height != want.Height) {
     std::ostringstream o;
     o << "size " << got.Width << "x" << got.Height << " want " << want.Width << "x" << want.Height;
     return o.str();
   }
   for (size_t i = 0; i < got.RGB.size(); ++i)
-    if (got.RGB[i] != want.RGB[i]) {
+    if (std::abs(int(got.RGB[i]) - int(want.RGB[i])) > tolerance) {
       size_t px = i / 3;
       std::ostringstream o;
       o << "pixel " << px % size_t(got.Width) << "," << px / size_t(got.Width) << " channel " << i % 3 << ": "

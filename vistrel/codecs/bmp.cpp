@@ -79,6 +79,9 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
     if (idx >= count) bad = true;
     return pal[idx];
   };
+  // Runs may cover the padding of a stored row (other writers code it); those pixels are
+  // dropped. Anything further is damage.
+  const int64_t room = VLRowLength(w, Four ? 4 : 8) * (Four ? 2 : 1);
   int64_t x = 0, row = 0, pos = 0;
   uint8_t* line = bitmap->ScanLine(int(h - 1));
   if (Step(progress, 0)) return false;
@@ -87,14 +90,15 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
     int a = d[pos], b = d[pos + 1];
     pos += 2;
     if (a > 0) {
-      if (x + a > w) Fail("compressed run past the row");
+      if (x + a > room) Fail("compressed run past the row");
+      int64_t draw = std::max<int64_t>(0, std::min<int64_t>(a, w - x));
       uint8_t* p = line + x * 3;
       if (Four) {
         TRGB c[2] = {color(b >> 4), color(b & 15)};
-        for (int i = 0; i < a; ++i, p += 3) std::memcpy(p, &c[i & 1], 3);
+        for (int i = 0; i < draw; ++i, p += 3) std::memcpy(p, &c[i & 1], 3);
       } else {
         TRGB c = color(b);
-        for (int i = 0; i < a; ++i, p += 3) std::memcpy(p, &c, 3);
+        for (int i = 0; i < draw; ++i, p += 3) std::memcpy(p, &c, 3);
       }
       x += a;
     } else if (b == 0) {  // end of line
@@ -109,7 +113,7 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
       x += d[pos];
       int dy = d[pos + 1];
       pos += 2;
-      if (x > w || row + dy >= h) Fail("compressed delta past the picture");
+      if (x > room || row + dy >= h) Fail("compressed delta past the picture");
       if (dy) {
         row += dy;
         line = bitmap->ScanLine(int(h - 1 - row));
@@ -117,9 +121,10 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
     } else {  // literal pixels, padded to an even byte count
       int64_t bytes = Four ? (b + 1) / 2 : b;
       if (pos + bytes > n) Fail("compressed data end early");
-      if (x + b > w) Fail("compressed run past the row");
+      if (x + b > room) Fail("compressed run past the row");
+      int64_t draw = std::max<int64_t>(0, std::min<int64_t>(b, w - x));
       uint8_t* p = line + x * 3;
-      for (int i = 0; i < b; ++i, p += 3) {
+      for (int i = 0; i < draw; ++i, p += 3) {
         int idx = Four ? ((i & 1) ? d[pos + i / 2] & 15 : d[pos + i / 2] >> 4) : d[pos + i];
         std::memcpy(p, &color(idx), 3);
       }

@@ -1,0 +1,265 @@
+// Files of other programs, and hand-made files for the reader's corner cases.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "bmp/bmp_support.h"
+
+namespace {
+
+const std::string kData = std::string(VL_TESTDATA) + "/bmp/";
+
+// A BMP put together byte by byte.
+struct TBMPBuilder {
+  std::vector<uint8_t> B;
+  void U8(int v) { B.push_back(uint8_t(v)); }
+  void U16(int v) { U8(v & 255), U8((v >> 8) & 255); }
+  void U32(int64_t v) { U16(int(v & 0xFFFF)), U16(int((v >> 16) & 0xFFFF)); }
+  void FileHeader(int64_t size, int64_t offset) {
+    U8('B'), U8('M'), U32(size), U32(0), U32(offset);
+  }
+  // A Windows header of headerSize bytes (40 or more; the extra bytes zero).
+  void Info(int headerSize, int w, int h, int bits, int comp, int clrUsed, int ppm = 2835) {
+    U32(headerSize), U32(w), U32(h), U16(1), U16(bits), U32(comp), U32(0), U32(ppm), U32(ppm), U32(clrUsed), U32(0);
+    for (int i = 40; i < headerSize; ++i) U8(0);
+  }
+  void Pal(std::initializer_list<TRGB> cs) {
+    for (auto c : cs) U8(c.B), U8(c.G), U8(c.R), U8(0);
+  }
+  void Finish() {  // file size and, when it is 0, nothing else
+    int64_t n = int64_t(B.size());
+    for (int i = 0; i < 4; ++i) B[size_t(2 + i)] = uint8_t(n >> (8 * i));
+  }
+};
+
+std::vector<std::string> Fixtures() {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(kData.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n.size() > 4 && n.substr(n.size() - 4) == ".bmp") names.push_back(n.substr(0, n.size() - 4));
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const TRGB kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255}, kBlack{0, 0, 0};
+
+TRGB At(TBitmap& b, int x, int y) {
+  const uint8_t* p = b.ScanLine(y) + 3 * x;
+  return TRGB{p[0], p[1], p[2]};
+}
+
+}  // namespace
+
+TEST(BMPReader, FilesOfOtherProgramsMatchTheirRenderings) {
+  auto names = Fixtures();
+  ASSERT_GE(names.size(), 20u);
+  for (const auto& n : names) {
+    SCOPED_TRACE(n);
+    TBitmap b;
+    TIOParamsVals p(nullptr);
+    std::string why;
+    ASSERT_TRUE(ReadBMPBytes(ReadFileBytes(kData + n + ".bmp"), b, p, false, nullptr, &why)) << why;
+    bool mono = n.back() == '1';
+    EXPECT_EQ(b.PixelFormat(), mono ? pf1bit : pf24bit);
+    TRefImage want = LoadPNG(kData + n + ".png");
+    ASSERT_TRUE(want.Ok());
+    // 5 and 6-bit channels: that program widens them by repeating bits, this reader by
+    // rounding v x 255 / max, as the suite's references do; they differ by at most 1.
+    int tolerance = (n == "im_555" || n == "im_565") ? 1 : 0;
+    EXPECT_EQ(Compare(Render(b, p), want, tolerance), "");
+    EXPECT_EQ(p.BMPVersion, n.find("os2") != std::string::npos ? 2 : (n.rfind("im_5", 0) == 0 || n.rfind("im_v5", 0) == 0) ? 0 : 1);
+  }
+}
+
+TEST(BMPReader, OneBitPalettes) {
+  // 3 x 2, bottom row first: bits 101 and 010.
+  for (bool whiteFirst : {false, true}) {
+    TBMPBuilder f;
+    f.FileHeader(0, 14 + 40 + 8);
+    f.Info(40, 3, 2, 1, 0, 2);
+    if (whiteFirst) f.Pal({kWhite, kBlack});
+    else f.Pal({kBlack, kWhite});
+    f.U32(0x000000A0), f.U32(0x00000040);
+    TBitmap b;
+    TIOParamsVals p(nullptr);
+    ASSERT_TRUE(ReadBMPBytes(f.B, b, p));
+    ASSERT_EQ(b.PixelFormat(), pf1bit);
+    // Bit 1 stays white: with white first the bits are turned round.
+    uint8_t top = b.ScanLine(0)[0] & 0xE0, bottom = b.ScanLine(1)[0] & 0xE0;
+    EXPECT_EQ(top, whiteFirst ? 0xA0 : 0x40);
+    EXPECT_EQ(bottom, whiteFirst ? 0x40 : 0xA0);
+    EXPECT_EQ(p.ColorMapCount, 2);
+    EXPECT_EQ(p.BitsPerSample, 1);
+    EXPECT_EQ(p.SamplesPerPixel, 1);
+  }
+}
+
+TEST(BMPReader, FourBitOddWidthAndLongHeader) {
+  // Width 5: the fifth pixel sits in the high nibble of the third byte.
+  TBMPBuilder f;
+  f.FileHeader(0, 14 + 40 + 4 * 4);
+  f.Info(40, 5, 1, 4, 0, 4, 0);
+  f.Pal({kBlack, kRed, kGreen, kBlue});
+  f.U8(0x12), f.U8(0x30), f.U8(0x2F), f.U8(0);
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  std::string why;
+  ASSERT_TRUE(ReadBMPBytes(f.B, b, p, false, nullptr, &why)) << why;
+  ASSERT_EQ(b.Width(), 5);
+  EXPECT_EQ(At(b, 0, 0), kRed);
+  EXPECT_EQ(At(b, 1, 0), kGreen);
+  EXPECT_EQ(At(b, 2, 0), kBlue);
+  EXPECT_EQ(At(b, 3, 0), kBlack);
+  EXPECT_EQ(At(b, 4, 0), kGreen);
+  EXPECT_EQ(p.DpiX, ScreenPixelsPerInch());  // 0 pixels per metre
+  EXPECT_EQ(p.DpiY, ScreenPixelsPerInch());
+
+  // An 8-bit file with a 108-byte header: the palette follows the header, and no pixel data
+  // offset is needed to find the pixels.
+  TBMPBuilder g;
+  g.FileHeader(0, 0);
+  g.Info(108, 2, 2, 8, 0, 3, 3780);
+  g.Pal({kRed, kGreen, kBlue});
+  g.U8(0), g.U8(1), g.U16(0), g.U8(2), g.U8(2), g.U16(0);
+  ASSERT_TRUE(ReadBMPBytes(g.B, b, p, false, nullptr, &why)) << why;
+  EXPECT_EQ(p.BMPVersion, 0);
+  EXPECT_EQ(p.DpiX, 96);
+  EXPECT_EQ(At(b, 0, 1), kRed);
+  EXPECT_EQ(At(b, 1, 1), kGreen);
+  EXPECT_EQ(At(b, 0, 0), kBlue);
+  EXPECT_EQ(At(b, 1, 0), kBlue);
+}
+
+TEST(BMPReader, CompressedDataAndDeltas) {
+  // RLE8 4 x 3: a run, an end of line, a delta right and up, a literal, end of bitmap.
+  TBMPBuilder f;
+  f.FileHeader(0, 14 + 40 + 12);
+  f.Info(40, 4, 3, 8, 1, 3);
+  f.Pal({kRed, kGreen, kBlue});
+  const uint8_t codes[] = {4, 1, 0, 0, 0, 2, 1, 1, 0, 3, 2, 0, 1, 0, 0, 1};
+  f.B.insert(f.B.end(), codes, codes + sizeof codes);
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  std::string why;
+  ASSERT_TRUE(ReadBMPBytes(f.B, b, p, false, nullptr, &why)) << why;
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At(b, x, 2), kGreen);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At(b, x, 1), kBlack);  // skipped by the delta
+  EXPECT_EQ(At(b, 0, 0), kBlack);
+  EXPECT_EQ(At(b, 1, 0), kBlue);  // the delta moved one column right of column 0
+  EXPECT_EQ(At(b, 2, 0), kRed);
+  EXPECT_EQ(At(b, 3, 0), kGreen);
+  EXPECT_TRUE(p.BMPCompression);
+
+  // A run past the end of the row is refused; so is data that stops inside the picture.
+  std::vector<uint8_t> past = f.B;
+  past[14 + 40 + 12] = 5;
+  EXPECT_FALSE(ReadBMPBytes(past, b, p, false, nullptr, &why));
+  EXPECT_EQ(why, "compressed run past the row");
+  std::vector<uint8_t> cut(f.B.begin(), f.B.end() - 8);
+  EXPECT_FALSE(ReadBMPBytes(cut, b, p, false, nullptr, &why));
+}
+
+TEST(BMPReader, ParamsOnlyProgressAndTruncation) {
+  auto bytes = ReadFileBytes(kData + "nb_win24.bmp");
+  TBitmap b;
+  b.SetPixelFormat(pf1bit);
+  b.SetSize(3, 3);
+  b.ScanLine(1)[0] = 0x5A;
+  TIOParamsVals p(nullptr);
+  ASSERT_TRUE(ReadBMPBytes(bytes, b, p, true));
+  EXPECT_EQ(p.Width, 21);
+  EXPECT_EQ(p.Height, 9);
+  EXPECT_EQ(p.BitsPerSample, 8);
+  EXPECT_EQ(p.SamplesPerPixel, 3);
+  EXPECT_EQ(b.PixelFormat(), pf1bit);
+  EXPECT_EQ(b.Width(), 3);
+  EXPECT_EQ(b.ScanLine(1)[0], 0x5A);
+
+  // A handler that aborts at its first call: the picture has the file's size, no row drawn.
+  bool abort = false;
+  TFilterProgress pr;
+  pr.AbortFlag = &abort;
+  std::vector<int> calls;
+  pr.OnProgress = [&](TObject*, int pc) {
+    calls.push_back(pc);
+    abort = true;
+  };
+  TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));
+  ReadBMPStream(&s, &b, p, 0, pr, false);
+  EXPECT_TRUE(abort);
+  EXPECT_EQ(calls, std::vector<int>{0});
+  ASSERT_EQ(b.Width(), 21);
+  ASSERT_EQ(b.Height(), 9);
+  EXPECT_EQ(b.PixelFormat(), pf24bit);
+  for (int y = 0; y < 9; ++y) EXPECT_EQ(At(b, 20, y), kBlack);
+
+  // Progress before each row: 0, 11, 22, ... 88.
+  abort = false;
+  calls.clear();
+  pr.OnProgress = [&](TObject*, int pc) { calls.push_back(pc); };
+  s.SetPosition(0);
+  ReadBMPStream(&s, &b, p, 0, pr, false);
+  EXPECT_FALSE(abort);
+  ASSERT_EQ(calls.size(), 9u);
+  EXPECT_EQ(calls[1], 11);
+  EXPECT_EQ(calls[8], 88);
+
+  // A cut file, with and without a file size in its header, and the picture stays as it was.
+  for (bool keepSize : {true, false}) {
+    std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 70);
+    if (!keepSize) std::fill(cut.begin() + 2, cut.begin() + 6, 0);
+    TBitmap c;
+    c.SetSize(2, 2);
+    std::string why;
+    EXPECT_FALSE(ReadBMPBytes(cut, c, p, false, nullptr, &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(c.Width(), 2);
+  }
+  // Headers cut anywhere never read.
+  for (size_t n = 0; n < 70; ++n) {
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
+    TBitmap c;
+    EXPECT_FALSE(ReadBMPBytes(cut, c, p)) << n;
+  }
+  // The handler's own exception leaves the codec as it is.
+  pr.OnProgress = [&](TObject*, int) { throw EAbort(); };
+  s.SetPosition(0);
+  EXPECT_THROW(ReadBMPStream(&s, &b, p, 0, pr, false), EAbort);
+}
+
+TEST(BMPReader, DataLengthAndOffsets) {
+  // Two BMPs in one stream: the first read with its length, the second after it.
+  auto one = ReadFileBytes(kData + "nb_win4.bmp");
+  auto two = ReadFileBytes(kData + "pil_24.bmp");
+  std::vector<uint8_t> both = one;
+  both.insert(both.end(), two.begin(), two.end());
+  TReadOnlyMemoryStream s(both.data(), int64_t(both.size()));
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  bool abort = false;
+  TFilterProgress pr;
+  pr.AbortFlag = &abort;
+  ReadBMPStream(&s, &b, p, int64_t(one.size()), pr, false);
+  EXPECT_FALSE(abort);
+  s.SetPosition(int64_t(one.size()));
+  ReadBMPStream(&s, &b, p, 0, pr, false);
+  EXPECT_FALSE(abort);
+  EXPECT_EQ(Compare(Render(b, p), LoadPNG(kData + "pil_24.png")), "");
+
+  // A pixel offset past the end, bad masks, and a huge colour count are refused.
+  auto bad = one;
+  bad[10] = 0xFF, bad[11] = 0xFF;
+  EXPECT_FALSE(ReadBMPBytes(bad, b, p));
+  bad = one;
+  bad[46] = 0xFF, bad[47] = 0xFF;  // colours used 65535
+  EXPECT_FALSE(ReadBMPBytes(bad, b, p));
+  auto bf = ReadFileBytes(kData + "im_565.bmp");
+  bf[14 + 44] = 0xFF;  // green mask overlaps blue
+  EXPECT_FALSE(ReadBMPBytes(bf, b, p));
+}
