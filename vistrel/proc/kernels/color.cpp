@@ -1,0 +1,311 @@
+#include "vistrel/proc/kernels/color.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "vistrel/proc/kernels/pixels.h"
+#include "vistrel/proc/kernels/quantizer.h"
+
+namespace {
+
+bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
+
+// Cuts the rectangle to the picture; false when nothing is left.
+bool ClampRect(const TBitmap* b, int& X1, int& Y1, int& X2, int& Y2) {
+  if (!b || b->Empty()) return false;
+  X1 = std::max(X1, 0);
+  Y1 = std::max(Y1, 0);
+  X2 = std::min(X2, b->Width() - 1);
+  Y2 = std::min(Y2, b->Height() - 1);
+  return X1 <= X2 && Y1 <= Y2;
+}
+
+// trunc(done x 100 / (count + 0.5)), exactly.
+inline void RowProgress(const TProgressEvent& OnProgress, TObject* Sender, int64_t done, int64_t count) {
+  if (OnProgress) OnProgress(Sender, int(done * 200 / (2 * count + 1)));
+}
+
+// Applies a byte table per channel (blue, green, red) to a rectangle.
+void MapRect(TBitmap* Bitmap, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr, int X1, int Y1, int X2, int Y2,
+             const TProgressEvent& OnProgress, TObject* Sender) {
+  const int rows = Y2 - Y1 + 1;
+  for (int y = Y1; y <= Y2; ++y) {
+    uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+    for (int x = X1; x <= X2; ++x, p += 3) {
+      p[0] = tb[p[0]];
+      p[1] = tg[p[1]];
+      p[2] = tr[p[2]];
+    }
+    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+  }
+}
+
+}  // namespace
+
+void VLGrayRect(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  const int rows = Y2 - Y1 + 1;
+  for (int y = Y1; y <= Y2; ++y) {
+    uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+    for (int x = X1; x <= X2; ++x, p += 3) {
+      const uint8_t l = uint8_t(VLLuminance(p[2], p[1], p[0]));
+      p[0] = p[1] = p[2] = l;
+    }
+    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+  }
+}
+
+void VLNegativeRect(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProgressEvent& OnProgress,
+                    TObject* Sender) {
+  if (!Bitmap || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  if (Bitmap->PixelFormat() == pf1bit) {
+    const int b0 = X1 >> 3, b1 = X2 >> 3;
+    const uint8_t m0 = uint8_t(0xFF >> (X1 & 7)), m1 = uint8_t(0xFF00 >> ((X2 & 7) + 1));
+    for (int y = Y1; y <= Y2; ++y) {
+      uint8_t* row = Bitmap->ScanLine(y);
+      if (b0 == b1) {
+        row[b0] ^= uint8_t(m0 & m1);
+        continue;
+      }
+      row[b0] ^= m0;
+      for (int i = b0 + 1; i < b1; ++i) row[i] = uint8_t(~row[i]);
+      row[b1] ^= m1;
+    }
+    return;
+  }
+  if (!Is24(Bitmap)) return;
+  const int rows = Y2 - Y1 + 1;
+  const int64_t n = int64_t(X2 - X1 + 1) * 3;
+  for (int y = Y1; y <= Y2; ++y) {
+    uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+    for (int64_t i = 0; i < n; ++i) p[i] = uint8_t(255 - p[i]);
+    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+  }
+}
+
+void VLMergeRect(TBitmap* Bitmap, TBitmap* Graphic, int Percent, int X1, int Y1, int X2, int Y2,
+                 const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || !Graphic || Graphic->Empty() || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  TBitmap converted;
+  TBitmap* g = Graphic;
+  if (!Is24(Graphic) || Graphic == Bitmap) {
+    converted.Assign(Graphic);
+    converted.SetPixelFormat(pf24bit);
+    g = &converted;
+  }
+  const int64_t rw = X2 - X1 + 1, rh = Y2 - Y1 + 1;
+  const int64_t gw = g->Width(), gh = g->Height();
+  // The graphic stretched over the rectangle, nearest pixel.
+  std::vector<int64_t> col(static_cast<size_t>(rw));
+  for (int64_t x = 0; x < rw; ++x) col[size_t(x)] = (2 * x + 1) * gw / (2 * rw) * 3;
+  // old x Percent / 100 + merged x (100 - Percent) / 100, rounded and clamped, for every pair.
+  std::vector<uint8_t> table(65536);
+  for (int o = 0; o < 256; ++o)
+    for (int m = 0; m < 256; ++m)
+      table[size_t(o * 256 + m)] =
+          VLByteClamp(int(Round((long double)(o * Percent) / 100 + (long double)(m * (100 - Percent)) / 100)));
+  for (int64_t y = 0; y < rh; ++y) {
+    const uint8_t* src = g->ScanLine(int((2 * y + 1) * gh / (2 * rh)));
+    uint8_t* p = Bitmap->ScanLine(int(Y1 + y)) + int64_t(X1) * 3;
+    for (int64_t x = 0; x < rw; ++x, p += 3) {
+      const uint8_t* s = src + col[size_t(x)];
+      p[0] = table[size_t(p[0] * 256 + s[0])];
+      p[1] = table[size_t(p[1] * 256 + s[1])];
+      p[2] = table[size_t(p[2] * 256 + s[2])];
+    }
+    RowProgress(OnProgress, Sender, y + 1, rh);
+  }
+}
+
+void VLCalcHistogram(TBitmap* Bitmap, TVLHistogram& Histogram, int X1, int Y1, int X2, int Y2) {
+  Histogram.fill(TVLHistogramEntry{});
+  if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  for (int y = Y1; y <= Y2; ++y) {
+    const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+    for (int x = X1; x <= X2; ++x, p += 3) {
+      ++Histogram[p[2]].Red;
+      ++Histogram[p[1]].Green;
+      ++Histogram[p[0]].Blue;
+      ++Histogram[size_t(VLLuminance(p[2], p[1], p[0]))].Gray;
+    }
+  }
+}
+
+int VLCountColors(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2) {
+  if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return 0;
+  THash1 set(13);
+  int32_t last = -1;
+  for (int y = Y1; y <= Y2; ++y) {
+    const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+    for (int x = X1; x <= X2; ++x, p += 3) {
+      const int32_t c = (int32_t(p[2]) << 16) | (int32_t(p[1]) << 8) | p[0];
+      if (c == last) continue;  // already in the set
+      last = c;
+      set.Add(c);
+    }
+  }
+  return set.Count();
+}
+
+void VLContrast(TBitmap* Bitmap, int Contrast, int AvgRed, int AvgGreen, int AvgBlue, int X1, int Y1, int X2, int Y2,
+                const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  const long double k =
+      Contrast < 0 ? 1 - std::sqrt((long double)-(int64_t)Contrast) / 10 : 1 + (long double)Contrast / 10;
+  uint8_t t[3][256];
+  const int avg[3] = {AvgBlue, AvgGreen, AvgRed};
+  for (int c = 0; c < 3; ++c)
+    for (int v = 0; v < 256; ++v) t[c][v] = VLByteClamp(int(avg[c] + Trunc((v - avg[c]) * k)));
+  MapRect(Bitmap, t[0], t[1], t[2], X1, Y1, X2, Y2, OnProgress, Sender);
+}
+
+void VLQuantize(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || Bitmap->Empty() || N < 1) return;
+  std::vector<TRGB> own;
+  if (!Palette) {
+    own.assign(size_t(N), TRGB{});
+    Palette = own.data();
+  }
+  TVLQuantizer q(Bitmap, Palette, 0, N, -1, 0);
+  const int w = Bitmap->Width(), h = Bitmap->Height();
+  if (q.Algorithm() == 1) {
+    // The box split answers per 5-bit cell: one table of colours.
+    std::vector<TRGB> cell(32768);
+    for (int i = 0; i < 32768; ++i) {
+      const int r = (i >> 10) << 3, g = ((i >> 5) & 31) << 3, b = (i & 31) << 3;
+      cell[size_t(i)] = Palette[q.ColorIndex(b | (g << 8) | (r << 16))];
+    }
+    for (int y = 0; y < h; ++y) {
+      uint8_t* p = Bitmap->ScanLine(y);
+      for (int x = 0; x < w; ++x, p += 3) {
+        const TRGB& c = cell[size_t(((p[2] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[0] >> 3))];
+        p[0] = c.B;
+        p[1] = c.G;
+        p[2] = c.R;
+      }
+      RowProgress(OnProgress, Sender, y + 1, h);
+    }
+    return;
+  }
+  int32_t last = -1;
+  TRGB lastC{};
+  for (int y = 0; y < h; ++y) {
+    uint8_t* p = Bitmap->ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      const int32_t c = p[0] | (p[1] << 8) | (p[2] << 16);
+      if (c != last) {
+        last = c;
+        lastC = Palette[q.ColorIndex(c)];
+      }
+      p[0] = lastC.B;
+      p[1] = lastC.G;
+      p[2] = lastC.R;
+    }
+    RowProgress(OnProgress, Sender, y + 1, h);
+  }
+}
+
+void VLReduceColors(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || Bitmap->Empty()) return;
+  if (N > 2) {
+    VLQuantize(Bitmap, N, Palette, OnProgress, Sender);
+    return;
+  }
+  VLDitherOrderedTo1Bit(Bitmap, OnProgress, Sender);
+  if (Palette && N >= 1) Palette[0] = TRGB{0, 0, 0};
+  if (Palette && N >= 2) Palette[1] = TRGB{255, 255, 255};
+}
+
+void VLThresholdTo1Bit(TBitmap* Bitmap, int Threshold, const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Is24(Bitmap) || Bitmap->Empty()) return;
+  if (Threshold == -1) {
+    int r = 0, g = 0, b = 0;
+    VLAverageColor(Bitmap, r, g, b);
+    Threshold = VLLuminance(r, g, b);
+  }
+  const int w = Bitmap->Width(), h = Bitmap->Height();
+  TBitmap out;
+  out.SetPixelFormat(pf1bit);
+  out.SetSize(w, h);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = Bitmap->ScanLine(y);
+    uint8_t* d = out.ScanLine(y);
+    for (int x = 0; x < w; ++x, p += 3)
+      if (VLLuminance(p[2], p[1], p[0]) >= Threshold) d[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    RowProgress(OnProgress, Sender, y + 1, h);
+  }
+  VLCopyBitmap(&out, Bitmap);
+}
+
+void VLAverageColor(TBitmap* Bitmap, int& R, int& G, int& B) {
+  if (!Is24(Bitmap)) return;
+  const int w = Bitmap->Width(), h = Bitmap->Height();
+  const int64_t n = int64_t(w) * h;
+  if (n <= 0) {
+    R = G = B = 128;
+    return;
+  }
+  int64_t sr = 0, sg = 0, sb = 0;
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = Bitmap->ScanLine(y);
+    uint64_t rr = 0, gg = 0, bb = 0;
+    for (int x = 0; x < w; ++x, p += 3) {
+      bb += p[0];
+      gg += p[1];
+      rr += p[2];
+    }
+    sr += rr;
+    sg += gg;
+    sb += bb;
+  }
+  R = int(sr / n);
+  G = int(sg / n);
+  B = int(sb / n);
+}
+
+void VLSplitHSV(TBitmap* Source, TBitmap* H, TBitmap* S, TBitmap* V, const TProgressEvent& OnProgress,
+                TObject* Sender) {
+  if (!Is24(Source) || !H || !S || !V) return;
+  if (H == Source || S == Source || V == Source || H == S || H == V || S == V) return;
+  const int w = Source->Width(), h = Source->Height();
+  for (TBitmap* t : {H, S, V}) {
+    t->SetSize(1, 1);
+    t->SetPixelFormat(pf24bit);
+    t->SetSize(w, h);
+  }
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = Source->ScanLine(y);
+    uint8_t* ph = H->ScanLine(y);
+    uint8_t* ps = S->ScanLine(y);
+    uint8_t* pv = V->ScanLine(y);
+    int32_t last = -1;
+    uint8_t gh = 0, gs = 0, gv = 0;
+    for (int x = 0; x < w; ++x, p += 3) {
+      const int32_t c = p[0] | (p[1] << 8) | (p[2] << 16);
+      if (c != last) {
+        last = c;
+        int hh = 0, ss = 0, vv = 0;
+        VLRGBToHSV(hh, ss, vv, c);
+        gh = uint8_t(hh * 255 / 359);
+        gs = uint8_t(ss * 255 / 99);
+        gv = uint8_t(vv * 255 / 99);
+      }
+      ph[0] = ph[1] = ph[2] = gh;
+      ps[0] = ps[1] = ps[2] = gs;
+      pv[0] = pv[1] = pv[2] = gv;
+      ph += 3;
+      ps += 3;
+      pv += 3;
+    }
+    if (OnProgress) OnProgress(Sender, int(int64_t(y) * 100 / h));
+  }
+}
+
+void VLConvertToTrueColor(TBitmap* Bitmap, const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Bitmap || Bitmap->PixelFormat() != pf1bit || Bitmap->Empty()) return;
+  TBitmap copy;
+  VLCopyBitmap(Bitmap, &copy);
+  VLExpand1BitTo24Bit(&copy, Bitmap, OnProgress, Sender);
+}

@@ -1,0 +1,510 @@
+#include "vistrel/proc/kernels/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "vistrel/proc/kernels/pixels.h"
+
+namespace {
+
+bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
+bool Is1(const TBitmap* b) { return b && b->PixelFormat() == pf1bit; }
+
+// Palette index nearest to a colour (squared distance; the first of equals).
+int NearestEntry(const std::vector<TRGBQuad>& pal, const TRGB& c) {
+  int best = 0;
+  int64_t bestD = -1;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    int64_t dr = int64_t(pal[i].R) - c.R, dg = int64_t(pal[i].G) - c.G, db = int64_t(pal[i].B) - c.B;
+    int64_t d = dr * dr + dg * dg + db * db;
+    if (bestD < 0 || d < bestD) {
+      bestD = d;
+      best = int(i);
+    }
+  }
+  return best;
+}
+
+// The stored bits of one pixel of colour c in the bitmap's format.
+uint32_t PixelValue(const TBitmap* b, const TRGB& c) {
+  switch (b->PixelFormat()) {
+    case pf1bit:
+    case pf4bit:
+    case pf8bit: return uint32_t(NearestEntry(b->Palette(), c));
+    case pf15bit: return (uint32_t(c.R >> 3) << 10) | (uint32_t(c.G >> 3) << 5) | uint32_t(c.B >> 3);
+    case pf16bit: return (uint32_t(c.R >> 3) << 11) | (uint32_t(c.G >> 2) << 5) | uint32_t(c.B >> 3);
+    case pf32bit: return uint32_t(c.B) | (uint32_t(c.G) << 8) | (uint32_t(c.R) << 16);
+    default: return uint32_t(c.B) | (uint32_t(c.G) << 8) | (uint32_t(c.R) << 16);
+  }
+}
+
+// Sets pixels x0..x1-1 of a row to the stored value v.
+void FillRun(uint8_t* row, int bits, int x0, int x1, uint32_t v) {
+  if (x0 >= x1) return;
+  if (bits == 1 || bits == 4) {
+    for (int x = x0; x < x1; ++x) {
+      if (bits == 1) {
+        VLSetBit(row, x, int(v & 1));
+      } else {
+        uint8_t& b = row[x >> 1];
+        b = (x & 1) ? uint8_t((b & 0xF0) | (v & 15)) : uint8_t((b & 0x0F) | ((v & 15) << 4));
+      }
+    }
+    return;
+  }
+  const int bytes = bits / 8;
+  uint8_t pix[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  uint8_t* p = row + int64_t(x0) * bytes;
+  for (int x = x0; x < x1; ++x, p += bytes) std::memcpy(p, pix, size_t(bytes));
+}
+
+// Fills a pf24bit row of n pixels with one colour.
+void FillTriples(uint8_t* p, int64_t n, const TRGB& c) {
+  for (int64_t i = 0; i < n; ++i, p += 3) {
+    p[0] = c.B;
+    p[1] = c.G;
+    p[2] = c.R;
+  }
+}
+
+// (prev x v + cur x w + 2048) / 4096 rounded halves to even, then clamped to a byte.
+inline uint8_t Blend(int prev, int cur, int v, int w) {
+  int n = prev * v + cur * w + 2048;
+  int q = n >> 12;  // floor
+  int rem = n & 4095;
+  q += (rem > 2048) | ((rem == 2048) & (q & 1));
+  return uint8_t(q < 0 ? 0 : q > 255 ? 255 : q);
+}
+
+inline void BlendPixel(uint8_t* d, const uint8_t* prev, const uint8_t* cur, int v, int w) {
+  d[0] = Blend(prev[0], cur[0], v, w);
+  d[1] = Blend(prev[1], cur[1], v, w);
+  d[2] = Blend(prev[2], cur[2], v, w);
+}
+
+// Steps counted from 0: trunc(k x 100 / (total + 0.5)).
+struct TStepProgress {
+  const TProgressEvent& OnProgress;
+  TObject* Sender;
+  int64_t Total;
+  void Step(int64_t k) const {
+    if (OnProgress) OnProgress(Sender, int(k * 200 / (2 * Total + 1)));
+  }
+};
+
+void Stretch24(TBitmap* Source, TBitmap* Dest) {
+  const int64_t sw = Source->Width(), sh = Source->Height();
+  const int64_t dw = Dest->Width(), dh = Dest->Height();
+  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
+  for (int64_t x = 0; x < dw; ++x) {
+    x0[size_t(x)] = x * sw / dw;
+    x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
+  }
+  std::vector<uint64_t> sums(size_t(dw) * 3);
+  for (int64_t y = 0; y < dh; ++y) {
+    const int64_t ya = y * sh / dh;
+    const int64_t yb = std::max(ya + 1, (y + 1) * sh / dh);
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int64_t sy = ya; sy < yb; ++sy) {
+      const uint8_t* src = Source->ScanLine(int(sy));
+      for (int64_t x = 0; x < dw; ++x) {
+        uint64_t b = 0, g = 0, r = 0;
+        for (int64_t sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx) {
+          b += src[sx * 3];
+          g += src[sx * 3 + 1];
+          r += src[sx * 3 + 2];
+        }
+        sums[size_t(x) * 3] += b;
+        sums[size_t(x) * 3 + 1] += g;
+        sums[size_t(x) * 3 + 2] += r;
+      }
+    }
+    uint8_t* d = Dest->ScanLine(int(y));
+    for (int64_t x = 0; x < dw; ++x) {
+      const uint64_t n = uint64_t(x1[size_t(x)] - x0[size_t(x)]) * uint64_t(yb - ya);
+      for (int c = 0; c < 3; ++c) d[x * 3 + c] = Byte((sums[size_t(x) * 3 + size_t(c)] + n / 2) / n);
+    }
+  }
+}
+
+void Stretch1(TBitmap* Source, TBitmap* Dest) {
+  const int64_t sw = Source->Width(), sh = Source->Height();
+  const int64_t dw = Dest->Width(), dh = Dest->Height();
+  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
+  for (int64_t x = 0; x < dw; ++x) {
+    x0[size_t(x)] = x * sw / dw;
+    x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
+  }
+  std::vector<uint64_t> sums(static_cast<size_t>(dw));
+  for (int64_t y = 0; y < dh; ++y) {
+    const int64_t ya = y * sh / dh;
+    const int64_t yb = std::max(ya + 1, (y + 1) * sh / dh);
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int64_t sy = ya; sy < yb; ++sy) {
+      const uint8_t* src = Source->ScanLine(int(sy));
+      for (int64_t x = 0; x < dw; ++x)
+        for (int64_t sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx)
+          if (VLGetBit(src, sx)) ++sums[size_t(x)];
+    }
+    uint8_t* d = Dest->ScanLine(int(y));
+    std::memset(d, 0, size_t(Dest->RowBytes()));
+    for (int64_t x = 0; x < dw; ++x) {
+      const uint64_t n = uint64_t(x1[size_t(x)] - x0[size_t(x)]) * uint64_t(yb - ya);
+      // Mean of 0 and 255 values, rounded; 128 and above is white.
+      if ((sums[size_t(x)] * 255 + n / 2) / n >= 128) VLSetBit(d, x, 1);
+    }
+  }
+}
+
+// Quarter turns in tiles, so both sides stay in cache.
+void Turn(TBitmap* Source, TBitmap* Dest, bool clockwise) {
+  const int w = Source->Width(), h = Source->Height();
+  Dest->SetSize(1, 1);
+  Dest->SetPixelFormat(pf24bit);
+  Dest->SetSize(h, w);
+  if (w < 1 || h < 1) return;
+  const uint8_t* s0 = Source->ScanLine(0);
+  const int64_t sr = Source->RowBytes();
+  uint8_t* d0 = Dest->ScanLine(0);
+  const int64_t dr = Dest->RowBytes();
+  constexpr int kTile = 32;
+  for (int ty = 0; ty < h; ty += kTile)
+    for (int tx = 0; tx < w; tx += kTile) {
+      const int ey = std::min(h, ty + kTile), ex = std::min(w, tx + kTile);
+      for (int y = ty; y < ey; ++y) {
+        const uint8_t* s = s0 + y * sr + int64_t(tx) * 3;
+        for (int x = tx; x < ex; ++x, s += 3) {
+          // Clockwise: (x, y) to (h - 1 - y, x); counter-clockwise: (y, w - 1 - x).
+          uint8_t* d = clockwise ? d0 + x * dr + int64_t(h - 1 - y) * 3 : d0 + (w - 1 - x) * dr + int64_t(y) * 3;
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+        }
+      }
+    }
+}
+
+void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
+              TObject* Sender) {
+  int n = Angle % 360;
+  TBitmap tmp;
+  TBitmap* T = Bitmap;
+  while (n > 45) {
+    VLRotate90CCW(Bitmap, &tmp);
+    T = &tmp;
+    n -= 90;
+    if (n > 45) VLCopyBitmap(&tmp, Bitmap);
+  }
+  while (n < -45) {
+    VLRotate90CW(Bitmap, &tmp);
+    T = &tmp;
+    n += 90;
+    if (n < -45) VLCopyBitmap(&tmp, Bitmap);
+  }
+  if (n == 0) {
+    if (T != Bitmap) VLCopyBitmap(T, Bitmap);
+    return;
+  }
+
+  const long double a = n * std::numbers::pi_v<long double> / 180;
+  const long double tn = std::fabs(std::sin(a / 2) / std::cos(a / 2));
+  const long double sn = std::fabs(std::sin(a));
+  const int64_t W = T->Width(), H = T->Height();
+  TRGB bg;
+  VLColorToRGB(Background, bg);
+  const uint8_t bgp[3] = {bg.B, bg.G, bg.R};
+
+  const int64_t W1 = Round(H * tn + W + 1);
+  const int64_t d1 = Round((W1 - W) * sn);
+  const int64_t H2 = Round(W1 * sn + H + 1);
+  const int64_t d2 = Round((H2 - H - d1) * tn);
+  const int64_t H3 = H2 - 2 * d1;
+  const int64_t W3 = Round(H3 * tn + W1 + 1 - 2 * d2);
+  if (W1 < 1 || H3 < 1 || W3 < 1 || W3 > INT32_MAX || H3 > INT32_MAX) return;
+  const int64_t maxBytes = TBitmap::MaxBytes();
+  if (W1 * 3 > maxBytes / H || W1 * 3 > maxBytes / H3) throw EOutOfResources(SOutOfResources);
+
+  TStepProgress progress{OnProgress, Sender, H + W1 + H3};
+  int64_t k = 0;
+
+  // Pass 1: horizontal shear of T into B1 (W1 x H).
+  const int64_t s1 = W1 * 3;
+  std::unique_ptr<uint8_t[]> B1(new uint8_t[size_t(s1 * H)]);
+  for (int64_t i = 0; i < H; ++i) {
+    progress.Step(k++);
+    const long double q = a > 0 ? i : H - i;
+    const long double e = q * tn;
+    const int64_t s = Round(e);
+    uint8_t* d = B1.get() + i * s1;
+    const uint8_t* src = T->ScanLine(int(i));
+    FillTriples(d, W1, bg);
+    if (!AntiAlias) {
+      const int64_t x0 = std::max<int64_t>(0, -s), x1 = std::min<int64_t>(W, W1 - s);
+      if (x1 > x0) std::memcpy(d + (s + x0) * 3, src + x0 * 3, size_t((x1 - x0) * 3));
+      continue;
+    }
+    const int v = int(Trunc((e - s) * 4096));
+    const int w = 4096 - v;
+    const uint8_t* prev = bgp;
+    for (int64_t x = 0; x < W; ++x) {
+      const uint8_t* cur = src + x * 3;
+      const int64_t t = s + x;
+      if (t >= 0 && t < W1) BlendPixel(d + t * 3, prev, cur, v, w);
+      prev = cur;
+    }
+    if (v > 0 && s + W < W1 && s + W >= 0) BlendPixel(d + (s + W) * 3, prev, bgp, v, w);
+  }
+
+  // Pass 2: vertical shear of B1 into B2 (W1 x H3), in strips of columns.
+  std::unique_ptr<uint8_t[]> B2(new uint8_t[size_t(s1 * H3)]);
+  for (int64_t y = 0; y < H3; ++y) FillTriples(B2.get() + y * s1, W1, bg);
+  constexpr int kStrip = 64;
+  int64_t off[kStrip];
+  int vs[kStrip], ws[kStrip];
+  uint8_t prevs[kStrip][3];
+  for (int64_t j0 = 0; j0 < W1; j0 += kStrip) {
+    const int m = int(std::min<int64_t>(kStrip, W1 - j0));
+    for (int c = 0; c < m; ++c) {
+      progress.Step(k++);
+      const int64_t j = j0 + c;
+      const long double q = a > 0 ? W1 - j : j;
+      const long double e = q * sn;
+      const int64_t r = Round(e);
+      vs[c] = int(Round((e - r) * 4096));
+      ws[c] = 4096 - vs[c];
+      off[c] = r - d1;
+      std::memcpy(prevs[c], bgp, 3);
+    }
+    for (int64_t L = 0; L < H; ++L) {
+      const uint8_t* src = B1.get() + L * s1 + j0 * 3;
+      for (int c = 0; c < m; ++c, src += 3) {
+        const int64_t t = L + off[c];
+        if (t < 0 || t >= H3) continue;
+        uint8_t* d = B2.get() + t * s1 + (j0 + c) * 3;
+        if (AntiAlias) {
+          BlendPixel(d, prevs[c], src, vs[c], ws[c]);
+          std::memcpy(prevs[c], src, 3);
+        } else {
+          std::memcpy(d, src, 3);
+        }
+      }
+    }
+    if (AntiAlias)
+      for (int c = 0; c < m; ++c) {
+        const int64_t t = off[c] + H;
+        if (vs[c] > 0 && t < H3 && t >= 0) BlendPixel(B2.get() + t * s1 + (j0 + c) * 3, prevs[c], bgp, vs[c], ws[c]);
+      }
+  }
+  B1.reset();
+
+  // Pass 3: horizontal shear of B2 into the picture (W3 x H3).
+  Bitmap->SetSize(0, 0);
+  Bitmap->SetSize(int(W3), int(H3));
+  for (int64_t h = 0; h < H3; ++h) {
+    progress.Step(k++);
+    const long double q = a > 0 ? h : H3 - h;
+    const long double e = q * tn;
+    const int64_t r = Round(e);
+    const int v = int(Round((e - r) * 4096));
+    const int w = 4096 - v;
+    const int64_t o = r - d2;
+    uint8_t* d = Bitmap->ScanLine(int(h));
+    const uint8_t* src = B2.get() + h * s1;
+    FillTriples(d, W3, bg);
+    const int64_t f0 = std::max<int64_t>(0, -o), f1 = std::min<int64_t>(W1, W3 - o);
+    if (!AntiAlias) {
+      if (f1 > f0) std::memcpy(d + (f0 + o) * 3, src + f0 * 3, size_t((f1 - f0) * 3));
+      continue;
+    }
+    const uint8_t* prev = bgp;
+    for (int64_t f = f0; f < f1; ++f) {
+      const uint8_t* cur = src + f * 3;
+      BlendPixel(d + (f + o) * 3, prev, cur, v, w);
+      prev = cur;
+    }
+    const int64_t t = o + W1;
+    if (v > 0 && t < W3 && t >= 0) BlendPixel(d + t * 3, prev, bgp, v, w);
+  }
+}
+
+Byte ReverseBits8(Byte b) {
+  b = Byte((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = Byte((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  b = Byte((b & 0xAA) >> 1 | (b & 0x55) << 1);
+  return b;
+}
+
+}  // namespace
+
+void VLResizeCanvas(TBitmap* Bitmap, int Width, int Height, TColor Background) {
+  if (!Bitmap || Width < 1 || Height < 1) return;
+  const int oldW = Bitmap->Width(), oldH = Bitmap->Height();
+  Bitmap->SetSize(Width, Height);
+  if (Bitmap->Empty()) return;
+  TRGB c;
+  VLColorToRGB(Background, c);
+  const uint32_t v = PixelValue(Bitmap, c);
+  const int bits = Bitmap->BitsPerPixel();
+  for (int y = 0; y < Height; ++y) {
+    const int x0 = y < oldH ? std::min(oldW, Width) : 0;
+    FillRun(Bitmap->ScanLine(y), bits, x0, Width, v);
+  }
+}
+
+void VLStretchHalftone(TBitmap* Source, TBitmap* Dest) {
+  if (!Source || !Dest || Source == Dest || Source->Empty() || Dest->Empty()) return;
+  if (Is24(Source) && Is24(Dest)) Stretch24(Source, Dest);
+  else if (Is1(Source) && Is1(Dest)) Stretch1(Source, Dest);
+}
+
+void VLResampleToSize(TBitmap* Bitmap, int Width, int Height, TResampleFilter Filter,
+                      const TProgressEvent& OnProgress, TObject* Sender) {
+  if (!Bitmap || Bitmap->Empty()) return;
+  if (Width < 0 && Height < 0) return;
+  const int64_t w = Bitmap->Width(), h = Bitmap->Height();
+  int64_t nw = Width, nh = Height;
+  if (nw < 0) nw = w * nh / h;
+  if (nh < 0) nh = nw * h / w;
+  if (nw < 1 || nh < 1 || nw > INT32_MAX || nh > INT32_MAX) return;
+
+  TBitmap out;
+  const TPixelFormat pf = Bitmap->PixelFormat();
+  if (pf == pf24bit || pf == pf1bit) {
+    out.SetPixelFormat(pf);
+    out.SetSize(int(nw), int(nh));
+    if (pf == pf24bit && Filter > rfNone && Filter <= rfMitchell)
+      VLResampleBitmap(Bitmap, &out, Filter, Sender, OnProgress);
+    else
+      VLStretchHalftone(Bitmap, &out);
+  } else {
+    // Other formats are scaled through 24 bits and stored back in their own format.
+    TBitmap src;
+    src.Assign(Bitmap);
+    src.SetPixelFormat(pf24bit);
+    out.SetPixelFormat(pf24bit);
+    out.SetSize(int(nw), int(nh));
+    if (Filter > rfNone && Filter <= rfMitchell) VLResampleBitmap(&src, &out, Filter, Sender, OnProgress);
+    else VLStretchHalftone(&src, &out);
+    // Each scaled colour goes back into the picture's format and palette.
+    TBitmap res;
+    res.SetPixelFormat(pf);
+    res.SetSize(int(nw), int(nh));
+    res.SetPalette(Bitmap->Palette());
+    const int bits = res.BitsPerPixel();
+    TRGB last{0, 0, 0};
+    uint32_t lastV = PixelValue(&res, last);
+    for (int y = 0; y < int(nh); ++y) {
+      const uint8_t* s = out.ScanLine(y);
+      uint8_t* d = res.ScanLine(y);
+      for (int x = 0; x < int(nw); ++x, s += 3) {
+        const TRGB c{s[0], s[1], s[2]};
+        if (!(c == last)) {
+          last = c;
+          lastV = PixelValue(&res, c);
+        }
+        FillRun(d, bits, x, x + 1, lastV);
+      }
+    }
+    VLCopyBitmap(&res, Bitmap);
+    return;
+  }
+  VLCopyBitmap(&out, Bitmap);
+}
+
+void VLRotate90CW(TBitmap* Source, TBitmap* Dest) {
+  if (!Is24(Source) || !Dest || Source == Dest) return;
+  Turn(Source, Dest, true);
+}
+
+void VLRotate90CCW(TBitmap* Source, TBitmap* Dest) {
+  if (!Is24(Source) || !Dest || Source == Dest) return;
+  Turn(Source, Dest, false);
+}
+
+void VLRotateBitmap(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
+                    TObject* Sender) {
+  if (!Bitmap || Bitmap->Empty()) return;
+  if (Is24(Bitmap)) Rotate24(Bitmap, Angle, AntiAlias, Background, OnProgress, Sender);
+  else if (Is1(Bitmap)) VLRotate1Bit(Bitmap, Background != 0 ? 1 : 0, OnProgress, Sender, Angle);
+}
+
+void VLRotate1Bit(TBitmap* Bitmap, int BackgroundBit, const TProgressEvent& OnProgress, TObject* Sender, int Angle) {
+  if (!Is1(Bitmap) || Bitmap->Empty()) return;
+  const long double b = -(long double)Angle * std::numbers::pi_v<long double> / 180;
+  const long double co = Trunc(std::cos(b) * 10000) / 10000.0L;
+  const long double si = Trunc(std::sin(b) * 10000) / 10000.0L;
+  const int64_t W = Bitmap->Width(), H = Bitmap->Height();
+  const int64_t nw = Trunc(std::fabs(W * co) + std::fabs(H * si));
+  const int64_t nh = Trunc(std::fabs(W * si) + std::fabs(H * co));
+  if (nw < 1 || nh < 1 || nw > INT32_MAX || nh > INT32_MAX) return;
+  TBitmap out;
+  out.SetPixelFormat(pf1bit);
+  out.SetSize(int(nw), int(nh));
+  const long double cx = W / 2.0L - 0.5L, cy = H / 2.0L - 0.5L;
+  const long double ox = nw / 2.0L - 0.5L, oy = nh / 2.0L - 0.5L;
+  for (int64_t y = 0; y < nh; ++y) {
+    uint8_t* d = out.ScanLine(int(y));
+    const long double dy = y - oy;
+    for (int64_t x = 0; x < nw; ++x) {
+      const long double dx = x - ox;
+      const int64_t sx = Trunc(cx + co * dx + si * dy);
+      const int64_t sy = Trunc(cy - si * dx + co * dy);
+      int bit = BackgroundBit;
+      if (sx >= 0 && sx < W && sy >= 0 && sy < H) bit = VLGetBit(Bitmap->ScanLine(int(sy)), sx);
+      VLSetBit(d, x, bit);
+    }
+    if (OnProgress) OnProgress(Sender, int(y * 100 / nh));
+  }
+  VLCopyBitmap(&out, Bitmap);
+}
+
+void VLFlip(TBitmap* Bitmap, int Direction) {
+  if (!Bitmap || Bitmap->Empty()) return;
+  const int w = Bitmap->Width(), h = Bitmap->Height();
+  const int64_t rb = Bitmap->RowBytes();
+  if (Direction == 1) {
+    std::vector<uint8_t> t(static_cast<size_t>(rb));
+    for (int y = 0; y < h / 2; ++y) {
+      uint8_t* a = Bitmap->ScanLine(y);
+      uint8_t* b = Bitmap->ScanLine(h - 1 - y);
+      std::memcpy(t.data(), a, size_t(rb));
+      std::memcpy(a, b, size_t(rb));
+      std::memcpy(b, t.data(), size_t(rb));
+    }
+    return;
+  }
+  if (Direction != 0) return;
+  if (Is24(Bitmap)) {
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = Bitmap->ScanLine(y);
+      for (int64_t x = 0, e = w - 1; x < e; ++x, --e)
+        for (int c = 0; c < 3; ++c) std::swap(row[x * 3 + c], row[e * 3 + c]);
+      std::memset(row + int64_t(w) * 3, 0, size_t(rb - int64_t(w) * 3));
+    }
+  } else if (Is1(Bitmap)) {
+    // Reverse the bytes and their bits, then shift the row left over the padding bits.
+    std::vector<uint8_t> t(size_t(rb) + 1);
+    const int64_t pad = rb * 8 - w;
+    const int64_t byteShift = pad / 8;
+    const int bitShift = int(pad % 8);
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = Bitmap->ScanLine(y);
+      for (int64_t i = 0; i < rb; ++i) t[size_t(i)] = ReverseBits8(row[rb - 1 - i]);
+      t[size_t(rb)] = 0;
+      for (int64_t i = 0; i < rb; ++i) {
+        const int64_t s = i + byteShift;
+        uint8_t v = 0;
+        if (s < rb) v = uint8_t((t[size_t(s)] << bitShift) | (bitShift ? t[size_t(s) + 1] >> (8 - bitShift) : 0));
+        row[i] = v;
+      }
+      // Bits past the width are cleared.
+      const int rem = w % 8;
+      if (rem) row[w / 8] &= uint8_t(0xFF00 >> rem);
+      for (int64_t i = (w + 7) / 8; i < rb; ++i) row[i] = 0;
+    }
+  }
+}
