@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "vistrel/proc/kernels/pixels.h"
+#include "vistrel/proc/kernels/quantizer.h"
 
 namespace {
 
@@ -479,7 +480,37 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
       WriteRowPadded(st, src24->ScanLine(h - 1 - r), dataBytes, rowLen);
     }
   } else {
-    Fail("palette depths are not written");
+    // 4 and 8 bits: a palette chosen for the picture, each pixel its nearest entry.
+    need24();
+    TRGB pal[256] = {};
+    const int n = int(colors);
+    TVLQuantizer quantizer(src24, pal, n, n);
+    prm.SetColorMap(pal, n);
+    BMPWritePalette(st, pal, n, entry);
+    pixelStart = st->Position();
+    const int64_t rowLen = VLRowLength(w, bits);
+    std::vector<uint8_t> index(size_t(w) + 1), out(size_t(std::max<int64_t>(rowLen, 2 * int64_t(w) + 8)));
+    for (int r = 0; r < h; ++r) {
+      if (Step(progress, r)) return;
+      const uint8_t* p = src24->ScanLine(h - 1 - r);
+      for (int x = 0; x < w; ++x, p += 3) index[size_t(x)] = uint8_t(quantizer.ColorIndex(TRGB{p[0], p[1], p[2]}));
+      if (rle) {
+        int len = bits == 8 ? BMPEncodeRLE8(index.data(), w, out.data()) : BMPEncodeRLE4(index.data(), w, out.data());
+        st->WriteBuffer(out.data(), len);
+        continue;
+      }
+      std::fill(out.begin(), out.begin() + rowLen, 0);
+      if (bits == 8) {
+        std::copy(index.begin(), index.begin() + w, out.begin());
+      } else {
+        for (int x = 0; x < w; ++x) out[size_t(x / 2)] |= uint8_t((x & 1) ? (index[size_t(x)] & 15) : (index[size_t(x)] << 4));
+      }
+      st->WriteBuffer(out.data(), rowLen);
+    }
+    if (rle) {
+      static const uint8_t eob[2] = {0, 1};
+      st->WriteBuffer(eob, 2);
+    }
   }
 
   if (VLAborting(progress)) return;
