@@ -286,6 +286,17 @@ TEST(JpegRead, CorruptFilesSetTheAbortFlag) {
   for (int x = 0; x < 61; ++x)
     if (bmp.ScanLine(0)[3 * x + 2] == want.Pixel(x, 0)[0]) ++exact;
   EXPECT_EQ(exact, 61);
+  // Into a bitmap that already has the size: the rows not decoded are black, not old pixels.
+  TBitmap same;
+  same.SetPixelFormat(pf24bit);
+  same.SetSize(61, 45);
+  for (int y = 0; y < 45; ++y) std::memset(same.ScanLine(y), 0x77, 61 * 3);
+  TReadOnlyMemoryStream s2(half.data(), int64_t(half.size()));
+  TTestProgress tp2;
+  LoadJpegFromStream(&s2, &same, p, false, tp2.P);
+  EXPECT_TRUE(tp2.Abort);
+  EXPECT_EQ(std::memcmp(same.ScanLine(0), bmp.ScanLine(0), 61 * 3), 0);
+  for (int x = 0; x < 61 * 3; ++x) ASSERT_EQ(same.ScanLine(44)[x], 0);
 }
 
 TEST(JpegRead, ProgressAbortAndChainedImages) {

@@ -31,6 +31,8 @@ struct TJpegContext {
   bool StreamFailed = false;             // the stream raised or ran dry
   std::exception_ptr Pending;            // the progress handler's exception
   const char* Reason = nullptr;          // why the core stopped (static text)
+  TBitmap* Bitmap = nullptr;             // the bitmap being decoded into
+  bool Reused = false;                   // it had the output size and format already
   int LastCode = 0;                      // the library's message code at the error
   jpeg_progress_mgr Monitor;
 };
@@ -271,7 +273,11 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   jpeg_start_decompress(&cinfo);
   if (Aborting(ctx)) return;
   const int w = int(cinfo.output_width), h = int(cinfo.output_height);
-  if (!SizeBitmap(bitmap, w, h)) {
+  // A bitmap that has the size and format already is decoded into as it is; rows that a
+  // failure leaves undecoded are cleared afterwards, as a new bitmap would have them.
+  ctx.Reused = bitmap->PixelFormat() == pf24bit && bitmap->Width() == w && bitmap->Height() == h;
+  ctx.Bitmap = bitmap;
+  if (!ctx.Reused && !SizeBitmap(bitmap, w, h)) {
     ctx.Reason = "image too large";
     VLSetAbort(*ctx.Progress);
     return;
@@ -447,6 +453,11 @@ void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool 
   }
   if (created) jpeg_destroy_decompress(&cinfo);
   delete src;
+  if (ctx.Reused && VLAborting(Progress)) {
+    TBitmap* b = ctx.Bitmap;
+    for (int y = Progress.RowCounter < 0 ? 0 : Progress.RowCounter; y < b->Height(); ++y)
+      std::memset(b->ScanLine(y), 0, size_t(b->RowBytes()));
+  }
   if (ctx.Reason && VLAborting(Progress)) {
     Options.LastMessageCode = ctx.LastCode;
     std::string reason = ctx.Reason;
@@ -471,6 +482,10 @@ void SaveJpegToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, T
   TBitmap* source = Bitmap;
   if (Bitmap->PixelFormat() == pf1bit) {
     VLExpand1BitTo24Bit(Bitmap, &expanded);
+    source = &expanded;
+  } else if (Bitmap->PixelFormat() != pf24bit) {
+    expanded.Assign(Bitmap);
+    expanded.SetPixelFormat(pf24bit);
     source = &expanded;
   }
   TJpegContext ctx;

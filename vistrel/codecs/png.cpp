@@ -383,6 +383,13 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
   // The source at the depth to be written.
   TPngWriteJob job;
   std::unique_ptr<TBitmap> temp;
+  std::unique_ptr<TBitmap> wide;  // a bitmap of another format, at 24 bits
+  if (Bitmap->PixelFormat() != pf1bit && Bitmap->PixelFormat() != pf24bit) {
+    wide = std::make_unique<TBitmap>();
+    wide->Assign(Bitmap);
+    wide->SetPixelFormat(pf24bit);
+    Bitmap = wide.get();
+  }
   std::unique_ptr<TVLQuantizer> quantizer;
   std::vector<TRGB> palette;
   std::vector<uint8_t> work;
@@ -400,7 +407,6 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
       if (!temp) {
         temp = std::make_unique<TBitmap>();
         VLCopyBitmap(Bitmap, temp.get());
-        if (temp->PixelFormat() != pf24bit) temp->SetPixelFormat(pf24bit);
         VLDitherOrderedTo1Bit(temp.get());
       }
       job.Source = temp.get();
@@ -412,11 +418,7 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
       job.Source = Bitmap;
     } else {
       temp = std::make_unique<TBitmap>();
-      if (Bitmap->PixelFormat() == pf1bit) VLExpand1BitTo24Bit(Bitmap, temp.get());
-      else {
-        temp->Assign(Bitmap);
-        temp->SetPixelFormat(pf24bit);
-      }
+      VLExpand1BitTo24Bit(Bitmap, temp.get());
       job.Source = temp.get();
     }
     if (job.ColorType == PNG_COLOR_TYPE_PALETTE) {
