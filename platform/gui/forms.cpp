@@ -1,0 +1,821 @@
+// Forms, timers, the application, the screen and the modal service.
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QInputDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/core/system.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/qtwidget.h"
+
+namespace {
+TModalAnswer gModalAnswer;
+THelpService gHelpService;
+THelpRequest gLastHelp;
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TForm
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  FVisible = false;
+  FControlStyle |= csAcceptsControls;
+  auto* outer = new TQtWidget(this, nullptr, false);
+  outer->setWindowFlag(Qt::Window, true);
+  outer->setAttribute(Qt::WA_DeleteOnClose, false);
+  CreateFramed(outer);
+  FWidth = 0;
+  FHeight = 0;
+  SetBounds(0, 0, 320, 240);
+  Screen->AddForm(this);
+}
+
+void TForm::BeforeDestruction() {
+  TWinControl::BeforeDestruction();
+  if (!FReleasing && OnDestroy) Dispatch(this, [this] { OnDestroy(this); });
+  FReleasing = true;
+}
+
+TForm::~TForm() {
+  if (!FReleasing && OnDestroy) Dispatch(this, [this] { OnDestroy(this); });
+  Screen->RemoveForm(this);
+  if (Application && Application->FMainForm == this) Application->FMainForm = nullptr;
+  // Child controls go while the form is whole; then the MDI window that holds the widget.
+  while (!FControls.empty()) {
+    TControl* c = FControls.back();
+    RemoveControl(c);
+    c->Free();
+  }
+  if (FSubWindow) {
+    QMdiSubWindow* sub = FSubWindow;
+    FSubWindow = nullptr;
+    if (FWidget) FWidget->setParent(nullptr);
+    delete sub;
+  }
+}
+
+void TForm::DoCreate() {
+  if (OnCreate) OnCreate(this);
+}
+
+void TForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation == opRemove && component == FMenu) {
+    FMenu = nullptr;
+    FMenuBar = nullptr;
+    FTopInset = 0;
+    LayoutFrame();
+  }
+  if (operation == opRemove && component == FActiveControl) FActiveControl = nullptr;
+}
+
+void TForm::SetMenu(TMainMenu* m) {
+  if (FMenu) FMenu->RemoveFreeNotification(this);
+  FMenu = m;
+  if (FMenuBar) {
+    FMenuBar->hide();
+    FMenuBar->setParent(nullptr);
+    FMenuBar = nullptr;
+  }
+  FTopInset = 0;
+  if (m) {
+    m->FreeNotification(this);
+    QMenuBar* bar = m->MenuBar();
+    m->Rebuild();
+    bar->setParent(FWidget);
+    FMenuBar = bar;
+    FTopInset = std::max(1, bar->sizeHint().height());
+    bar->setGeometry(0, 0, FWidth, FTopInset);
+    bar->show();
+  }
+  LayoutFrame();
+}
+
+void TForm::ClientResized() {
+  if (FMenuBar) FMenuBar->setGeometry(0, 0, FWidth, FTopInset);
+}
+
+void TForm::SetActiveControl(TWinControl* c) {
+  FActiveControl = c;
+  if (c && c->CanFocus()) c->SetFocus();
+}
+
+void TForm::ApplyWindowFlags() {
+  if (!FWidget || FSubWindow || FParent) return;
+  Qt::WindowFlags f = Qt::Window;
+  switch (FBorderStyle) {
+    case bsNone: f |= Qt::FramelessWindowHint; break;
+    case bsDialog: f = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint; break;
+    case bsToolWindow:
+    case bsSizeToolWin: f = Qt::Tool; break;
+    default:
+      f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      if (FBorderIcons & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+      if (FBorderIcons & biMinimize) f |= Qt::WindowMinimizeButtonHint;
+      if (FBorderIcons & biMaximize) f |= Qt::WindowMaximizeButtonHint;
+      if (FBorderIcons & biHelp) f |= Qt::WindowContextHelpButtonHint;
+      break;
+  }
+  if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  bool shown = FWidget->isVisible();
+  FWidget->setWindowFlags(f);
+  if (FBorderStyle == bsSingle || FBorderStyle == bsDialog || FBorderStyle == bsToolWindow) FWidget->setFixedSize(FWidth, FHeight);
+  else FWidget->setMinimumSize(0, 0), FWidget->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  if (shown) FWidget->show();
+}
+
+void TForm::SetBorderStyle(TBorderStyle s) {
+  if (s == FBorderStyle) return;
+  FBorderStyle = s;
+  ApplyWindowFlags();
+}
+
+void TForm::SetBorderIcons(TBorderIcons b) {
+  FBorderIcons = b;
+  ApplyWindowFlags();
+}
+
+void TForm::SetFormStyle(TFormStyle s) {
+  if (s == FFormStyle) return;
+  FFormStyle = s;
+  if (s == fsMDIForm && !FMdiArea) {
+    FMdiArea = new QMdiArea(ClientWidget());
+    FMdiArea->setBackground(QtColor(clAppWorkSpace));
+    FMdiArea->show();
+    QObject::connect(FMdiArea, &QMdiArea::subWindowActivated, FMdiArea, [this](QMdiSubWindow* w) {
+      Dispatch(this, [&] {
+        for (TForm* f : std::vector<TForm*>(Screen->FForms))
+          if (w && f->FSubWindow == w) {
+            Screen->SetActiveForm(f);
+            f->DoActivate();
+          }
+      });
+    });
+    AlignControls();
+  }
+  if (s == fsMDIChild) {
+    FPosition = poDefault;
+    if (FVisible) AttachToMdi();
+  }
+  ApplyWindowFlags();
+}
+
+void TForm::AttachToMdi() {
+  if (FSubWindow) return;
+  TForm* frame = Application ? Application->MainForm() : nullptr;
+  if (!frame || !frame->FMdiArea || frame == this)
+    throw EInvalidOperation("Cannot create form. No MDI forms are currently active");
+  int w = FWidth, h = FHeight;
+  FSubWindow = new QMdiSubWindow();
+  FSubWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+  FWidget->setWindowFlags(Qt::Widget);
+  FSubWindow->setWidget(FWidget);
+  frame->FMdiArea->addSubWindow(FSubWindow);
+  QObject::connect(FSubWindow, &QMdiSubWindow::windowStateChanged, FSubWindow, [this](Qt::WindowStates, Qt::WindowStates n) {
+    FWindowState = (n & Qt::WindowMinimized) ? wsMinimized : (n & Qt::WindowMaximized) ? wsMaximized : wsNormal;
+  });
+  auto* filter = new TNativeFilter(this);
+  filter->setParent(FSubWindow);
+  FSubWindow->installEventFilter(filter);
+  QMargins m = FSubWindow->contentsMargins();
+  FSubWindow->resize(w + m.left() + m.right(), h + m.top() + m.bottom());
+  FWidget->resize(w, h);
+  if (FPosition == poDesigned) FSubWindow->move(FLeft, FTop);
+}
+
+int TForm::MDIChildCount() const {
+  if (!FMdiArea) return 0;
+  int n = 0;
+  for (TForm* f : Screen->FForms)
+    if (f->FSubWindow && f->FVisible) ++n;
+  return n;
+}
+
+TForm* TForm::MDIChildren(int i) const {
+  if (!FMdiArea) return nullptr;
+  // Most recently activated first, as the platform lists them.
+  auto list = FMdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+  std::reverse(list.begin(), list.end());
+  int k = 0;
+  for (QMdiSubWindow* w : list)
+    for (TForm* f : Screen->FForms)
+      if (f->FSubWindow == w && f->FVisible) {
+        if (k == i) return f;
+        ++k;
+      }
+  return nullptr;
+}
+
+TForm* TForm::ActiveMDIChild() const {
+  if (!FMdiArea) return nullptr;
+  QMdiSubWindow* w = FMdiArea->activeSubWindow();
+  if (!w) w = FMdiArea->currentSubWindow();
+  for (TForm* f : Screen->FForms)
+    if (w && f->FSubWindow == w && f->FVisible) return f;
+  return nullptr;
+}
+
+void TForm::Cascade() { if (FMdiArea) FMdiArea->cascadeSubWindows(); }
+void TForm::Tile() { if (FMdiArea) FMdiArea->tileSubWindows(); }
+void TForm::ArrangeIcons() {}
+void TForm::Next() { if (FMdiArea) FMdiArea->activateNextSubWindow(); }
+void TForm::Previous() { if (FMdiArea) FMdiArea->activatePreviousSubWindow(); }
+void TForm::AlignControls() { TWinControl::AlignControls(); }
+
+TWindowState TForm::WindowState() const { return FWindowState; }
+
+void TForm::SetWindowState(TWindowState s) {
+  FWindowState = s;
+  QWidget* w = FSubWindow ? static_cast<QWidget*>(FSubWindow) : FWidget;
+  if (!w || !FVisible) return;
+  if (s == wsMinimized) w->showMinimized();
+  else if (s == wsMaximized) w->showMaximized();
+  else w->showNormal();
+}
+
+bool TForm::Active() const { return Screen->ActiveForm() == this; }
+
+void TForm::PlaceOnShow() {
+  if (FPlaced || FSubWindow) return;
+  FPlaced = true;
+  int sw = Screen->Width(), sh = Screen->Height();
+  switch (FPosition) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TForm* c = dynamic_cast<TForm*>(Owner());
+      if (FPosition == poMainFormCenter || !c) c = Application->MainForm();
+      if (c && c != this) SetBounds(c->Left() + (c->Width() - FWidth) / 2, c->Top() + (c->Height() - FHeight) / 2, FWidth, FHeight);
+      else SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TForm::SetVisible(bool v) {
+  if (v == FVisible && (!v || (FWidget && (FSubWindow ? FSubWindow->isVisible() : FWidget->isVisible()) ))) return;
+  if (FParent) {
+    TWinControl::SetVisible(v);
+    return;
+  }
+  FVisible = v;
+  if (v) {
+    if (FFormStyle == fsMDIChild) AttachToMdi();
+    PlaceOnShow();
+    ApplyWindowFlags();
+    if (FSubWindow) {
+      FSubWindow->show();
+      FWidget->show();
+      if (FWindowState == wsMaximized) FSubWindow->showMaximized();
+      else if (FWindowState == wsMinimized) FSubWindow->showMinimized();
+      if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea) frame->FMdiArea->setActiveSubWindow(FSubWindow);
+    } else {
+      if (FWindowState == wsMaximized) FWidget->showMaximized();
+      else if (FWindowState == wsMinimized) FWidget->showMinimized();
+      else FWidget->show();
+    }
+    if (OnShow) OnShow(this);
+    DoActivate();
+  } else {
+    if (OnHide) OnHide(this);
+    if (FSubWindow) FSubWindow->hide();
+    else if (FWidget) FWidget->hide();
+    DoDeactivate();
+  }
+}
+
+void TForm::SetText(const std::string& s) {
+  FText = s;
+  if (FWidget) FWidget->setWindowTitle(QString::fromStdString(s));
+  if (FSubWindow) FSubWindow->setWindowTitle(QString::fromStdString(s));
+}
+
+void TForm::DoActivate() {
+  if (Screen->ActiveForm() == this) return;
+  TForm* old = Screen->ActiveForm();
+  if (old && old != this) old->DoDeactivate();
+  Screen->SetActiveForm(this);
+  if (OnActivate) OnActivate(this);
+}
+
+void TForm::DoDeactivate() {
+  if (Screen->ActiveForm() != this) return;
+  if (OnDeactivate) OnDeactivate(this);
+  Screen->SetActiveForm(nullptr);
+}
+
+void TForm::BringToFront() {
+  if (FSubWindow) {
+    if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea) frame->FMdiArea->setActiveSubWindow(FSubWindow);
+  } else if (FWidget) {
+    FWidget->raise();
+    FWidget->activateWindow();
+  }
+  DoActivate();
+}
+
+bool TForm::CloseQuery() {
+  if (FFormStyle == fsMDIForm) {
+    for (TForm* f : std::vector<TForm*>(Screen->FForms))
+      if (f->FSubWindow && f->FVisible && !f->CloseQuery()) return false;
+  }
+  bool can = true;
+  if (OnCloseQuery) OnCloseQuery(this, can);
+  return can;
+}
+
+void TForm::Close() {
+  if (FModal) {
+    FModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction a = FFormStyle == fsMDIChild ? caMinimize : caHide;
+  if (OnClose) OnClose(this, a);
+  if (a == caNone) return;
+  if (Application && Application->MainForm() == this) {
+    Hide();
+    Application->Terminate();
+    return;
+  }
+  switch (a) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+void TForm::Release() {
+  Hide();
+  if (FReleasing) return;
+  if (!QCoreApplication::instance()) return;
+  QMetaObject::invokeMethod(QCoreApplication::instance(), [this] {
+    auto& forms = Screen->FForms;
+    if (std::find(forms.begin(), forms.end(), this) != forms.end()) Free();
+  }, Qt::QueuedConnection);
+}
+
+// The end of a modal run: the close question and OnClose may keep the form up.
+void TForm::CloseModal() {
+  bool can = CloseQuery();
+  TCloseAction a = caHide;
+  if (can && OnClose) OnClose(this, a);
+  if (!can || a == caNone) FModalResult = mrNone;
+}
+
+TModalResult TForm::ShowModal() {
+  if (FModal || (FVisible && FWidget && FWidget->isVisible()))
+    throw EInvalidOperation("Cannot make a visible window modal");
+  FModalResult = mrNone;
+  FModal = true;
+  TForm* before = Screen->ActiveForm();
+  struct Done {
+    TForm* f;
+    ~Done() { f->FModal = false; }
+  } done{this};
+  if (FWidget && !FParent) FWidget->setWindowModality(Qt::ApplicationModal);
+  Show();
+  TModalRequest r;
+  r.Kind = mkForm;
+  r.Form = this;
+  r.Caption = FText;
+  if (HasModalAnswer()) {
+    int res = RunModal(r);
+    if (res != mrNone) FModalResult = res;
+    if (FModalResult == mrNone) FModalResult = mrCancel;
+    CloseModal();
+  } else if (HeadlessPlatform()) {
+    std::fprintf(stderr, "modal form \"%s\" not answered: cancelled\n", FText.c_str());
+    FModalResult = mrCancel;
+  } else {
+    for (;;) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
+      if (FModalResult != mrNone) {
+        CloseModal();
+        if (FModalResult != mrNone || Application->Terminated()) break;
+      }
+    }
+  }
+  TModalResult result = FModalResult;
+  Hide();
+  if (FWidget && !FParent) FWidget->setWindowModality(Qt::NonModal);
+  if (before && before != this) {
+    auto& forms = Screen->FForms;
+    if (std::find(forms.begin(), forms.end(), before) != forms.end()) before->DoActivate();
+  }
+  return result;
+}
+
+bool TForm::HandleEvent(QWidget* w, QEvent* e) {
+  if (w == FWidget || w == FSubWindow) {
+    switch (e->type()) {
+      case QEvent::Close:
+        e->ignore();
+        Close();
+        return true;
+      case QEvent::WindowActivate:
+        DoActivate();
+        return false;
+      default:
+        break;
+    }
+    if (w == FSubWindow) {
+      if (e->type() == QEvent::Resize || e->type() == QEvent::Move) {
+        FLeft = FSubWindow->x();
+        FTop = FSubWindow->y();
+      }
+      return false;
+    }
+  }
+  if (w == FWidget && e->type() == QEvent::Resize && FSubWindow) {
+    QSize s = FWidget->size();
+    if (s.width() != FWidth || s.height() != FHeight) {
+      FWidth = s.width();
+      FHeight = s.height();
+      LayoutFrame();
+      Resize();
+    }
+    return false;
+  }
+  return TWinControl::HandleEvent(w, e);
+}
+
+namespace {
+bool RunShortCut(TForm* form, Word key, TShiftState shift) {
+  TShortCut sc = ShortCut(key, shift & (ssShift | ssCtrl | ssAlt));
+  if (form->Menu() && form->Menu()->IsShortCut(sc)) return true;
+  if (form->FormStyle() == fsMDIChild && Application->MainForm() && Application->MainForm() != form &&
+      Application->MainForm()->Menu() && Application->MainForm()->Menu()->IsShortCut(sc))
+    return true;
+  return false;
+}
+}  // namespace
+
+void TForm::KeyDown(Word& key, TShiftState shift) { TWinControl::KeyDown(key, shift); }
+void TForm::KeyPress(char& key) { TWinControl::KeyPress(key); }
+void TForm::KeyUp(Word& key, TShiftState shift) { TWinControl::KeyUp(key, shift); }
+
+// Menu shortcuts come before the key events of the focused control.
+bool FormShortCut(TControl* c, Word key, TShiftState shift) {
+  TForm* f = c->ParentForm();
+  return f && key && RunShortCut(f, key, shift);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTimer
+
+TTimer::TTimer(TComponent* owner) : TComponent(owner) { UpdateTimer(); }
+TTimer::~TTimer() { delete FTimer; }
+
+void TTimer::SetEnabled(bool v) {
+  if (v == FEnabled) return;
+  FEnabled = v;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(unsigned ms) {
+  if (ms == FInterval) return;
+  FInterval = ms;
+  UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+  if (!QCoreApplication::instance()) return;
+  if (!FTimer) {
+    FTimer = new QTimer();
+    QObject::connect(FTimer, &QTimer::timeout, FTimer, [this] { Dispatch(this, [this] { Timer(); }); });
+  }
+  FTimer->stop();
+  if (FEnabled && FInterval > 0) FTimer->start(int(FInterval));
+}
+
+void TTimer::Timer() {
+  if (OnTimer) OnTimer(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Services
+
+TPlatformServices& PlatformServices() {
+  static TPlatformServices s;
+  return s;
+}
+
+void SetHelpService(THelpService s) { gHelpService = std::move(s); }
+const THelpRequest& LastHelpRequest() { return gLastHelp; }
+
+void SetModalAnswer(TModalAnswer a) { gModalAnswer = std::move(a); }
+bool HasModalAnswer() { return bool(gModalAnswer); }
+
+namespace {
+int DefaultAnswer(const TModalRequest& r) {
+  if (r.Kind == mkMessage || r.Kind == mkError) {
+    if (r.Buttons == 0 || (r.Buttons & mbOK)) return mrOk;
+    if (r.Buttons & mbCancel) return mrCancel;
+    if (r.Buttons & mbNo) return mrNo;
+    return mrCancel;
+  }
+  return mrCancel;
+}
+
+int RealMessageBox(const TModalRequest& r) {
+  QMessageBox box;
+  box.setWindowTitle(QString::fromStdString(r.Caption));
+  box.setText(QString::fromStdString(r.Text));
+  switch (r.DlgType) {
+    case mtWarning: box.setIcon(QMessageBox::Warning); break;
+    case mtError: box.setIcon(QMessageBox::Critical); break;
+    case mtInformation: box.setIcon(QMessageBox::Information); break;
+    case mtConfirmation: box.setIcon(QMessageBox::Question); break;
+    default: break;
+  }
+  struct B {
+    unsigned bit;
+    QMessageBox::StandardButton qt;
+    int result;
+  };
+  const B map[] = {{mbYes, QMessageBox::Yes, mrYes},       {mbNo, QMessageBox::No, mrNo},
+                   {mbOK, QMessageBox::Ok, mrOk},          {mbCancel, QMessageBox::Cancel, mrCancel},
+                   {mbAbort, QMessageBox::Abort, mrAbort}, {mbRetry, QMessageBox::Retry, mrRetry},
+                   {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbAll, QMessageBox::YesToAll, mrAll},
+                   {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
+                   {mbHelp, QMessageBox::Help, 0}};
+  unsigned buttons = r.Buttons ? r.Buttons : unsigned(mbOK);
+  for (auto& b : map)
+    if (buttons & b.bit) box.addButton(b.qt);
+  int q = box.exec();
+  for (auto& b : map)
+    if (q == b.qt) return b.result;
+  return mrCancel;
+}
+}  // namespace
+
+int RunModal(TModalRequest& r) {
+  if (gModalAnswer) return gModalAnswer(r);
+  if (HeadlessPlatform()) {
+    std::fprintf(stderr, "modal request \"%s\" / \"%s\" not answered\n", r.Caption.c_str(), r.Text.c_str());
+    return DefaultAnswer(r);
+  }
+  switch (r.Kind) {
+    case mkMessage:
+    case mkError: return RealMessageBox(r);
+    case mkInputQuery: {
+      bool ok = false;
+      QString v = QInputDialog::getText(nullptr, QString::fromStdString(r.Caption), QString::fromStdString(r.Text),
+                                        QLineEdit::Normal, QString::fromStdString(r.Value), &ok);
+      if (ok) r.Value = v.toStdString();
+      return ok ? mrOk : mrCancel;
+    }
+    default: return mrCancel;
+  }
+}
+
+namespace {
+std::string DlgCaption(TMsgDlgType t) {
+  switch (t) {
+    case mtWarning: return "Warning";
+    case mtError: return "Error";
+    case mtInformation: return "Information";
+    case mtConfirmation: return "Confirm";
+    default: return Application ? Application->Title() : std::string();
+  }
+}
+}  // namespace
+
+int MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx) {
+  TModalRequest r;
+  r.Kind = mkMessage;
+  r.Caption = DlgCaption(type);
+  r.Text = msg;
+  r.DlgType = type;
+  r.Buttons = buttons;
+  r.HelpContext = helpCtx;
+  return RunModal(r);
+}
+
+void ShowMessage(const std::string& msg) {
+  TModalRequest r;
+  r.Kind = mkMessage;
+  r.Caption = Application ? Application->Title() : std::string();
+  r.Text = msg;
+  r.Buttons = mbOK;
+  RunModal(r);
+}
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+  TModalRequest r;
+  r.Kind = mkInputQuery;
+  r.Caption = caption;
+  r.Text = prompt;
+  r.Value = value;
+  int res = RunModal(r);
+  if (res == mrOk) value = r.Value;
+  return res == mrOk;
+}
+
+std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& def) {
+  std::string v = def;
+  return InputQuery(caption, prompt, v) ? v : def;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
+TApplication::~TApplication() = default;
+
+void TApplication::SetHint(const std::string& h) {
+  if (h == FHint) return;
+  FHint = h;
+  if (OnHint) Dispatch(this, [this] { OnHint(this); });
+}
+
+bool TApplication::HelpContext(int context) {
+  THelpRequest r{FHelpFile, context};
+  gLastHelp = r;
+  if (gHelpService) return gHelpService(r);
+  return true;
+}
+
+bool TApplication::HelpCommand(int, int data) { return HelpContext(data); }
+
+void TApplication::ShowException(const std::exception& e) {
+  std::string msg = e.what();
+  // The class library ends the message with a period.
+  if (!msg.empty() && msg.back() > '.') msg += '.';
+  TModalRequest r;
+  r.Kind = mkError;
+  r.Caption = FTitle;
+  r.Text = msg;
+  r.DlgType = mtError;
+  r.Buttons = mbOK;
+  RunModal(r);
+}
+
+void TApplication::HandleException(TObject* sender) {
+  std::exception_ptr p = std::current_exception();
+  if (!p) return;
+  try {
+    std::rethrow_exception(p);
+  } catch (const EAbort&) {
+    // The silent exception.
+  } catch (const std::exception& e) {
+    if (OnException) OnException(sender, e);
+    else ShowException(e);
+  } catch (...) {
+    Exception e("Unknown exception");
+    if (OnException) OnException(sender, e);
+    else ShowException(e);
+  }
+}
+
+void TApplication::ProcessMessages() {
+  if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::Run() {
+  if (!QCoreApplication::instance()) return;
+  if (FMainForm) FMainForm->Show();
+  while (!FTerminated) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+}
+
+void TApplication::Terminate() {
+  FTerminated = true;
+  if (QCoreApplication::instance()) QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, int flags) {
+  TModalRequest r;
+  r.Kind = mkMessage;
+  r.Caption = caption;
+  r.Text = text;
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: r.Buttons = mbOK | mbCancel; break;
+    case MB_YESNOCANCEL: r.Buttons = mbYes | mbNo | mbCancel; break;
+    case MB_YESNO: r.Buttons = mbYes | mbNo; break;
+    default: r.Buttons = mbOK; break;
+  }
+  switch (flags & 0xF0) {
+    case MB_ICONERROR: r.DlgType = mtError; break;
+    case MB_ICONQUESTION: r.DlgType = mtConfirmation; break;
+    case MB_ICONWARNING: r.DlgType = mtWarning; break;
+    case MB_ICONINFORMATION: r.DlgType = mtInformation; break;
+    default: break;
+  }
+  return RunModal(r);
+}
+
+void TApplication::BringToFront() {
+  if (FMainForm) FMainForm->BringToFront();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TScreen
+
+TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
+
+int TScreen::Width() const {
+  if (PlatformServices().ScreenSize) return PlatformServices().ScreenSize().cx;
+  if (QGuiApplication::instance() && QGuiApplication::primaryScreen()) return QGuiApplication::primaryScreen()->size().width();
+  return 1024;
+}
+
+int TScreen::Height() const {
+  if (PlatformServices().ScreenSize) return PlatformServices().ScreenSize().cy;
+  if (QGuiApplication::instance() && QGuiApplication::primaryScreen()) return QGuiApplication::primaryScreen()->size().height();
+  return 768;
+}
+
+int TScreen::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+
+void TScreen::SetCursor(TCursor c) {
+  if (c == FCursor) return;
+  bool had = FCursor != crDefault;
+  FCursor = c;
+  if (!QGuiApplication::instance()) return;
+  if (had) QGuiApplication::restoreOverrideCursor();
+  if (c != crDefault) QGuiApplication::setOverrideCursor(QtCursor(c));
+}
+
+void TScreen::SetCursorImage(TCursor id, const QCursor& c) {
+  for (auto& e : FCursors)
+    if (e.first == id) {
+      e.second = std::make_shared<QCursor>(c);
+      return;
+    }
+  FCursors.push_back({id, std::make_shared<QCursor>(c)});
+}
+
+bool TScreen::HasCursor(TCursor id) const {
+  if (id <= 0 && id >= crSizeAll) return true;
+  for (auto& e : FCursors)
+    if (e.first == id) return true;
+  return false;
+}
+
+QCursor TScreen::QtCursor(TCursor id) const {
+  for (auto& e : FCursors)
+    if (e.first == id) return *e.second;
+  switch (id) {
+    case crNone: return QCursor(Qt::BlankCursor);
+    case crCross: return QCursor(Qt::CrossCursor);
+    case crIBeam: return QCursor(Qt::IBeamCursor);
+    case crSizeNESW: return QCursor(Qt::SizeBDiagCursor);
+    case crSizeNS: return QCursor(Qt::SizeVerCursor);
+    case crSizeNWSE: return QCursor(Qt::SizeFDiagCursor);
+    case crSizeWE: return QCursor(Qt::SizeHorCursor);
+    case crUpArrow: return QCursor(Qt::UpArrowCursor);
+    case crHourGlass:
+    case crSQLWait: return QCursor(Qt::WaitCursor);
+    case crDrag:
+    case crMultiDrag: return QCursor(Qt::DragCopyCursor);
+    case crNoDrop:
+    case crNo: return QCursor(Qt::ForbiddenCursor);
+    case crHSplit: return QCursor(Qt::SplitHCursor);
+    case crVSplit: return QCursor(Qt::SplitVCursor);
+    case crAppStart: return QCursor(Qt::BusyCursor);
+    case crHelp: return QCursor(Qt::WhatsThisCursor);
+    case crHandPoint: return QCursor(Qt::PointingHandCursor);
+    case crSizeAll: return QCursor(Qt::SizeAllCursor);
+    default: return QCursor(Qt::ArrowCursor);
+  }
+}
+
+TPoint TScreen::CursorPos() const {
+  if (PlatformServices().CursorPos) return PlatformServices().CursorPos();
+  if (!QGuiApplication::instance()) return {};
+  QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+void TScreen::SetActiveForm(TForm* f) {
+  if (f == FActiveForm) return;
+  FActiveForm = f;
+  if (OnActiveFormChange) Dispatch(this, [this] { OnActiveFormChange(this); });
+}
+
+void TScreen::AddForm(TForm* f) { FForms.push_back(f); }
+
+void TScreen::RemoveForm(TForm* f) {
+  std::erase(FForms, f);
+  if (FActiveForm == f) {
+    FActiveForm = nullptr;
+    if (OnActiveFormChange) Dispatch(this, [this] { OnActiveFormChange(this); });
+  }
+}
