@@ -41,7 +41,7 @@ for f in nb_24 nb_256 nb_16planar nb_16packed nb_bw; do pcxtoppm $f.pcx > $f.ppm
 $IM src24.ppm im_24.pcx
 $IM src200.ppm -type Palette im_8.pcx
 $IM src2.ppm -type Bilevel im_bw.pcx
-for f in im_24 im_8 im_bw; do $IM $f.pcx -type TrueColor ppm:$f.ppm; done
+for f in im_24 im_8 im_bw; do $IM $f.pcx -type TrueColor -depth 8 ppm:$f.ppm; done
 
 # PCX from Pillow.
 $PY - <<'PYEOF'
@@ -60,8 +60,8 @@ $IM src16.ppm im_16.gif
 $IM src200.ppm im_256.gif
 $IM src200.ppm -interlace GIF im_interlace.gif
 $IM -delay 7 src16.ppm src200.ppm \( src16.ppm -negate \) im_anim.gif
-for f in im_bw im_16 im_256 im_interlace; do $IM $f.gif +repage -type TrueColor ppm:$f.ppm; done
-for i in 0 1 2; do $IM "im_anim.gif[$i]" +repage -type TrueColor ppm:im_anim_$i.ppm; done
+for f in im_bw im_16 im_256 im_interlace; do $IM $f.gif +repage -type TrueColor -depth 8 ppm:$f.ppm; done
+for i in 0 1 2; do $IM "im_anim.gif[$i]" +repage -type TrueColor -depth 8 ppm:im_anim_$i.ppm; done
 
 # GIF from Pillow: 1 bit, 16 colours, three frames with local tables and transparency.
 $PY - <<'PYEOF'
@@ -101,7 +101,7 @@ Image.open('src24.ppm').resize((256, 256)).save('icon256.png')
 PYEOF
 $IM -respect-parentheses \( src16.ppm -sample 16x16! -colors 2 -type Palette \) \( src16.ppm -resize 32x32! -colors 16 -type Palette \) \
     \( src200.ppm -resize 48x48! -colors 200 -type Palette \) icon32.png icon256.png im_multi.ico
-for i in 0 1 2 3 4; do $IM "im_multi.ico[$i]" -alpha off -type TrueColor ppm:im_multi_$i.ppm; done
+for i in 0 1 2 3 4; do $IM "im_multi.ico[$i]" -alpha off -type TrueColor -depth 8 ppm:im_multi_$i.ppm; done
 
 # A 24-bit entry (which ImageMagick does not write) and a cursor: ImageMagick's icon file
 # with the directory type set to 2 and hot spots in the entries.
@@ -133,5 +133,5 @@ off = struct.unpack_from('<I', d, 6 + 12)[0]
 d[off + 40:off + 48] = bytes([255, 255, 255, 0, 0, 0, 0, 0])
 open('hand_wb.ico', 'wb').write(bytes(d[:4]) + bytes([1, 0]) + bytes(d[6:]))
 PYEOF
-for i in 0 1; do $IM "im_cur.ico[$i]" -alpha off -type TrueColor ppm:im_cur_$i.ppm; done
+for i in 0 1; do $IM "im_cur.ico[$i]" -alpha off -type TrueColor -depth 8 ppm:im_cur_$i.ppm; done
 rm -f im_cur.ico icon32.png icon256.png
