@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "io/metafile_builders.h"
+#include "platform/gui/canvas.h"
+#include "vistrel/io/metafile.h"
+
+namespace {
+
+TBitmap* Canvas24(int w, int h) {
+  auto* b = new TBitmap;
+  b->SetPixelFormat(pf24bit);
+  b->SetSize(w, h);
+  b->Canvas()->Brush()->SetColor(clWhite);
+  b->Canvas()->FillRect(Rect(0, 0, w, h));
+  return b;
+}
+
+TColor Px(TBitmap* b, int x, int y) {
+  const uint8_t* p = b->ScanLine(y) + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+std::vector<uint8_t> FourColourDIB() {
+  // Top-down: red, green / blue, yellow.
+  return PackedDIB24(2, 2, {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 255, 255});
+}
+
+}  // namespace
+
+TEST(Metafile, PlaceableWmfDrawsShapesWhereTheyBelong) {
+  TWmfBuilder w;
+  w.CreateBrush(0, 255, 0, 0);  // slot 0
+  w.Select(0);
+  w.CreatePen(5, 0, 0, 0, 0);  // slot 1: no outline
+  w.Select(1);
+  w.Rectangle(20, 10, 60, 50);
+  w.CreateBrush(0, 0, 0, 255);  // slot 2
+  w.Select(2);
+  w.Delete(0);                  // frees slot 0
+  w.CreatePen(0, 1, 0, 128, 0);  // takes slot 0 again
+  w.Select(0);
+  w.Ellipse(100, 10, 180, 90);
+  w.MoveTo(0, 95);
+  w.LineTo(200, 95);
+  w.StretchDIB(20, 60, 40, 30, 2, 2, FourColourDIB());
+  w.Record(0x0830, {1, 2, 3, 4, 5});  // a record we don't know: skipped
+  std::vector<uint8_t> file = w.Build(0, 0, 400, 200, 192);  // 2 units per pixel at 96 ppi
+
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  EXPECT_FALSE(m.Enhanced);
+  EXPECT_EQ(m.Width, 200);
+  EXPECT_EQ(m.Height, 100);
+
+  TBitmap* b = Canvas24(200, 100);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 200, 100));
+  EXPECT_EQ(Px(b, 20, 10), clRed);   // rectangle 10..30 x 5..25
+  EXPECT_EQ(Px(b, 28, 23), clRed);
+  EXPECT_EQ(Px(b, 31, 15), clWhite);
+  EXPECT_EQ(Px(b, 70, 25), clBlue);  // ellipse 50..90 x 5..45, centre
+  EXPECT_EQ(Px(b, 51, 6), clWhite);  // outside the ellipse's curve
+  bool outline = false;  // its outline, green pen, at the top of the box
+  for (int y = 4; y <= 7; ++y) outline |= Px(b, 70, y) == RGB(0, 128, 0);
+  EXPECT_TRUE(outline);
+  EXPECT_EQ(Px(b, 40, 48), RGB(0, 128, 0));  // the line at y 95 / 2, halves to even
+  EXPECT_EQ(Px(b, 40, 47), clWhite);
+  EXPECT_EQ(Px(b, 12, 32), clRed);   // picture 10..30 x 30..45: top left quarter
+  EXPECT_EQ(Px(b, 27, 33), clLime);
+  EXPECT_EQ(Px(b, 12, 43), clBlue);
+  EXPECT_EQ(Px(b, 27, 43), clYellow);
+  delete b;
+}
+
+TEST(Metafile, EmfDrawsShapesWhereTheyBelong) {
+  TEmfBuilder e;
+  e.CreateBrush(1, 0, 0, 0, 255);
+  e.Select(1);
+  e.Select(VLStockObjectFlag | 8);  // null pen
+  e.Rectangle(10, 10, 50, 40);
+  e.CreateBrush(2, 0, 0, 255, 0);
+  e.Select(2);
+  e.Polygon16({100, 10, 180, 10, 140, 80});
+  e.StretchDIBits(60, 50, 20, 20, 2, 2, FourColourDIB());
+  e.Record(200, {7, 7});  // unknown: skipped
+  std::vector<uint8_t> file = e.Build(5080, 2540);  // 192 x 96 pixels
+
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  EXPECT_TRUE(m.Enhanced);
+  EXPECT_EQ(m.Width, 192);
+  EXPECT_EQ(m.Height, 96);
+
+  TBitmap* b = Canvas24(192, 96);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 192, 96));
+  EXPECT_EQ(Px(b, 10, 10), clBlue);
+  EXPECT_EQ(Px(b, 49, 39), clBlue);
+  EXPECT_EQ(Px(b, 50, 20), clWhite);
+  EXPECT_EQ(Px(b, 140, 30), clLime);  // inside the triangle
+  EXPECT_EQ(Px(b, 105, 60), clWhite);  // beside it
+  EXPECT_EQ(Px(b, 62, 52), clRed);
+  EXPECT_EQ(Px(b, 77, 67), clYellow);
+  delete b;
+
+  // Drawn at twice the size, everything scales.
+  b = Canvas24(384, 192);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 384, 192));
+  EXPECT_EQ(Px(b, 22, 22), clBlue);
+  EXPECT_EQ(Px(b, 97, 78), clBlue);
+  EXPECT_EQ(Px(b, 102, 40), clWhite);
+  delete b;
+}
+
+TEST(Metafile, TextIsDrawnInItsColour) {
+  TWmfBuilder w;
+  w.Record(0x0209, {0x00FF, 0});  // text colour red
+  w.Record(0x0102, {1});          // transparent background
+  w.TextOut(10, 10, "HHHH");
+  std::vector<uint8_t> file = w.Build(0, 0, 100, 50, 96);
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  ASSERT_EQ(m.Records.size(), 3u);
+  EXPECT_EQ(m.Records[2].Text, "HHHH");
+  TBitmap* b = Canvas24(100, 50);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 100, 50));
+  int red = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 100; ++x) {
+      TColor c = Px(b, x, y);
+      if (c != clWhite) {
+        EXPECT_GE(x, 10);
+        EXPECT_GE(y, 10);
+        red += c == clRed;
+      }
+    }
+  EXPECT_GT(red, 10);
+  delete b;
+}
+
+TEST(Metafile, BadInputIsRejected) {
+  TWmfBuilder w;
+  w.Rectangle(1, 1, 5, 5);
+  std::vector<uint8_t> good = w.Build(0, 0, 100, 100, 96);
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(good.data(), int64_t(good.size()), m, why));
+  // Every truncation fails (the end record is missing or a record runs past the end).
+  for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(VLParseMetafile(good.data(), int64_t(n), m, why)) << n;
+  std::vector<uint8_t> garbage(300);
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 7 + 3);
+  EXPECT_FALSE(VLParseMetafile(garbage.data(), int64_t(garbage.size()), m, why));
+  EXPECT_EQ(why, "not a metafile");
+
+  // A record that claims to be larger than the file.
+  std::vector<uint8_t> bad = good;
+  bad[40] = 0xFF;
+  bad[41] = 0xFF;
+  EXPECT_FALSE(VLParseMetafile(bad.data(), int64_t(bad.size()), m, why));
+
+  TEmfBuilder e;
+  e.Rectangle(1, 1, 5, 5);
+  std::vector<uint8_t> emf = e.Build(2540, 2540);
+  ASSERT_TRUE(VLParseMetafile(emf.data(), int64_t(emf.size()), m, why));
+  for (size_t n = 0; n < emf.size(); ++n) EXPECT_FALSE(VLParseMetafile(emf.data(), int64_t(n), m, why)) << n;
+  // A record size that is not a multiple of four.
+  std::vector<uint8_t> odd = emf;
+  odd[88 + 4] = 23;
+  EXPECT_FALSE(VLParseMetafile(odd.data(), int64_t(odd.size()), m, why));
+
+  // A DIB whose rows are not all there is skipped, the rest of the file plays.
+  TWmfBuilder d;
+  std::vector<uint8_t> dib = FourColourDIB();
+  dib.resize(dib.size() - 4);
+  d.StretchDIB(0, 0, 10, 10, 2, 2, dib);
+  d.Rectangle(1, 1, 5, 5);
+  std::vector<uint8_t> f2 = d.Build(0, 0, 10, 10, 96);
+  ASSERT_TRUE(VLParseMetafile(f2.data(), int64_t(f2.size()), m, why));
+  ASSERT_EQ(m.Records.size(), 1u);
+  EXPECT_EQ(m.Records[0].Op, moRectangle);
+}
