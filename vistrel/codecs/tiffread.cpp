@@ -1,0 +1,811 @@
+// TIFF reader: one page of a TIFF file into a 1-bit or 24-bit bitmap.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "platform/core/system.h"
+#include "vistrel/codecs/ccitt.h"
+#include "vistrel/codecs/tiff.h"
+
+namespace {
+
+enum : uint16_t {
+  tagImageWidth = 256,
+  tagImageLength = 257,
+  tagBitsPerSample = 258,
+  tagCompression = 259,
+  tagPhotometric = 262,
+  tagFillOrder = 266,
+  tagDocumentName = 269,
+  tagImageDescription = 270,
+  tagStripOffsets = 273,
+  tagOrientation = 274,
+  tagSamplesPerPixel = 277,
+  tagRowsPerStrip = 278,
+  tagStripByteCounts = 279,
+  tagXResolution = 282,
+  tagYResolution = 283,
+  tagPlanarConfig = 284,
+  tagPageName = 285,
+  tagXPosition = 286,
+  tagYPosition = 287,
+  tagT4Options = 292,
+  tagT6Options = 293,
+  tagResolutionUnit = 296,
+  tagPageNumber = 297,
+  tagTransferFunction = 301,
+  tagSoftware = 305,
+  tagPredictor = 317,
+  tagColorMap = 320,
+  tagTileWidth = 322,
+  tagTileLength = 323,
+  tagTileOffsets = 324,
+  tagTileByteCounts = 325,
+  tagInkSet = 332,
+  tagNumberOfInks = 334,
+  tagDotRange = 336,
+  tagJPEGTables = 347,
+};
+
+constexpr uint32_t kMaxPages = 1u << 20;
+
+int TypeSize(uint16_t type) {
+  static const int sizes[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  return type < 13 ? sizes[type] : 0;
+}
+
+bool ReadAt(const TTIFFVars& v, int64_t offset, void* buffer, int64_t count) {
+  if (offset < 0 || count < 0 || offset > v.Size || count > v.Size - offset) return false;
+  v.Stream->Seek(v.Base + offset, soBeginning);
+  return v.Stream->Read(buffer, count) == count;
+}
+
+uint16_t Get16(bool big, const uint8_t* p) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
+uint32_t Get32(bool big, const uint8_t* p) {
+  return big ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+             : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+uint32_t ItemAt(bool big, uint16_t type, const uint8_t* p) {
+  switch (TypeSize(type)) {
+    case 1: return p[0];
+    case 2: return Get16(big, p);
+    default: return Get32(big, p);
+  }
+}
+
+// Raw bytes of an entry's values: held in the entry when they fit, else at its offset.
+bool EntryBytes(const TTIFFVars& v, const TTIFFEntry& e, std::vector<uint8_t>& out, uint64_t maxBytes) {
+  uint64_t total = uint64_t(e.Count) * uint64_t(TypeSize(e.Type));
+  if (total > maxBytes) total = maxBytes - maxBytes % uint64_t(std::max(TypeSize(e.Type), 1));
+  out.resize(size_t(total));
+  if (total == 0) return TypeSize(e.Type) > 0;
+  if (uint64_t(e.Count) * uint64_t(TypeSize(e.Type)) <= 4) {
+    std::memcpy(out.data(), e.Value, size_t(total));
+    return true;
+  }
+  return ReadAt(v, Get32(v.BigEndian, e.Value), out.data(), int64_t(total));
+}
+
+// Walks the IFD chain; reads the entries of page want (when >= 0). False for a bad header.
+bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found) {
+  count = 0;
+  found = false;
+  uint8_t h[8];
+  if (!ReadAt(v, 0, h, 8)) return false;
+  if (h[0] == 'I' && h[1] == 'I') v.BigEndian = false;
+  else if (h[0] == 'M' && h[1] == 'M') v.BigEndian = true;
+  else return false;
+  uint32_t offset = Get32(v.BigEndian, h + 4);
+  std::set<uint32_t> seen;
+  while (offset != 0 && uint32_t(count) < kMaxPages) {
+    if (!seen.insert(offset).second) break;
+    uint8_t b[4];
+    if (!ReadAt(v, offset, b, 2)) break;
+    uint32_t n = Get16(v.BigEndian, b);
+    if (count == want) {
+      std::vector<uint8_t> raw(size_t(n) * 12);
+      if (n > 0 && !ReadAt(v, int64_t(offset) + 2, raw.data(), int64_t(raw.size()))) break;
+      v.Entries.resize(n);
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint8_t* p = raw.data() + size_t(i) * 12;
+        TTIFFEntry& e = v.Entries[i];
+        e.Tag = Get16(v.BigEndian, p);
+        e.Type = Get16(v.BigEndian, p + 2);
+        e.Count = Get32(v.BigEndian, p + 4);
+        std::memcpy(e.Value, p + 8, 4);
+      }
+      found = n > 0;
+    }
+    ++count;
+    if (!ReadAt(v, int64_t(offset) + 2 + int64_t(n) * 12, b, 4)) break;
+    offset = Get32(v.BigEndian, b);
+  }
+  return true;
+}
+
+// BitsPerSample: one value or several equal ones.
+bool TIFFReadBitsPerSample(TTIFFVars& v) {
+  const TTIFFEntry* e = TIFFFindTag(v, tagBitsPerSample);
+  v.BitsPerSample = 1;
+  if (!e) return true;
+  std::vector<uint32_t> items;
+  if (!TIFFGetTagArray(v, tagBitsPerSample, items, 1 << 16) || items.empty()) return true;
+  for (uint32_t b : items)
+    if (b != items[0]) return false;
+  v.BitsPerSample = items[0];
+  return true;
+}
+
+void TIFFReadColorMap(TTIFFVars& v) {
+  v.ColorMap.clear();
+  if (!TIFFFindTag(v, tagColorMap) || v.BitsPerSample < 1 || v.BitsPerSample > 16) return;
+  std::vector<uint32_t> items;
+  if (!TIFFGetTagArray(v, tagColorMap, items, 3u << 16)) return;
+  uint32_t n = 1u << v.BitsPerSample;
+  if (items.size() < size_t(n) * 3) n = uint32_t(items.size() / 3);
+  v.ColorMap.resize(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    v.ColorMap[i].R = uint8_t(items[i] >> 8);
+    v.ColorMap[i].G = uint8_t(items[i + n] >> 8);
+    v.ColorMap[i].B = uint8_t(items[i + 2 * size_t(n)] >> 8);
+  }
+}
+
+void TIFFReadTransferFunction(TTIFFVars& v) {
+  v.TransferFunction.clear();
+  std::vector<uint32_t> items;
+  if (!TIFFGetTagArray(v, tagTransferFunction, items, 3u << 16)) return;
+  for (uint32_t x : items) v.TransferFunction.push_back(uint16_t(x));
+}
+
+// ---- strips ----
+
+enum TKind { kNone, kRGB, kRGB16, kPalette, kBilevel, kGray, kGray16, kCMYK, kLab, kPlanarRGB };
+
+TKind DecodeKind(const TTIFFVars& v) {
+  uint32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample, C = v.Compression;
+  bool ccitt = C == 2 || C == 3 || C == 4;
+  if (!(C == 1 || ccitt || C == 5 || C == 32773)) return kNone;
+  TKind k = kNone;
+  if (v.PlanarConfig == 2 && S > 1) return (P == 2 && S == 3 && B == 8 && !ccitt) ? kPlanarRGB : kNone;
+  if (P == 2 && (S == 3 || S == 4) && B == 8) k = kRGB;
+  else if (P == 2 && S == 1 && B == 16) k = kRGB16;
+  else if (P == 3 && S == 1 && B >= 1 && B <= 8) k = kPalette;
+  else if ((P == 0 || P == 1) && S == 1 && B == 1) k = kBilevel;
+  else if ((P == 0 || P == 1) && S == 1 && (B == 8 || B == 4)) k = kGray;
+  else if ((P == 0 || P == 1) && S == 1 && B == 16 && C == 1) k = kGray16;
+  else if (P == 5 && S == 4 && B == 8) k = kCMYK;
+  else if (P == 8 && S == 3 && B == 8) k = kLab;
+  if (ccitt && k != kBilevel) return kNone;
+  return k;
+}
+
+// Decompression state of one strip (one plane of it in planar images).
+struct TStripState {
+  const TTIFFVars* Vars = nullptr;
+  int64_t Offset = 0;  // of the strip in the file
+  int64_t Size = 0;    // bytes of the strip
+  std::vector<uint8_t> Data;  // compressed strips are read whole
+  int64_t Pos = 0;            // byte position (uncompressed, modified Huffman)
+  int64_t BitPos = 0;         // Group 3 and 4
+  std::vector<uint8_t> Ref;   // reference line of two-dimensional coding
+  TTIFFPackBitsDecoder PackBits;
+  void* LZWState = nullptr;
+  bool LZWStarted = false;
+
+  void Finish() {
+    if (LZWStarted && Vars->LZWDecoder) Vars->LZWDecoder(nullptr, 0, LZWState);
+    LZWStarted = false;
+    LZWState = nullptr;
+  }
+  ~TStripState() { Finish(); }
+};
+
+struct TReadContext {
+  TTIFFVars* Vars;
+  TBitmap* Bitmap;
+  TFilterProgress* Progress;
+  TKind Kind;
+  int Width;
+  int64_t RowLen;       // bytes of one compressed row (or plane row)
+  std::vector<uint8_t> Raw;      // one decompressed row
+  std::vector<uint8_t> Samples;  // unpacked samples
+  int64_t RowsDone = 0;
+};
+
+void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, int rows) {
+  const TTIFFVars& v = *c.Vars;
+  s.Vars = &v;
+  s.Offset = offset;
+  if (offset < 0 || offset > v.Size) offset = v.Size, size = 0;
+  if (size > v.Size - offset) size = v.Size - offset;
+  s.Offset = offset;
+  s.Size = size;
+  s.Pos = 0;
+  s.BitPos = 0;
+  if (v.Compression != 1) {
+    // LZW decoders get no length: zeros behind the strip keep them inside the buffer.
+    int64_t pad = v.Compression == 5 ? int64_t(rows) * c.RowLen * 2 + 64 : 8;
+    s.Data.assign(size_t(size + pad), 0);
+    if (size > 0 && !ReadAt(v, offset, s.Data.data(), size)) s.Size = 0;
+  }
+  if (v.Compression >= 2 && v.Compression <= 4) s.Ref.assign(size_t(c.RowLen), 0xFF);
+  s.PackBits = TTIFFPackBitsDecoder();
+  s.PackBits.Data = s.Data.data();
+  s.PackBits.Size = s.Size;
+  s.LZWState = nullptr;
+  s.LZWStarted = v.Compression == 5;
+}
+
+// One row of a strip into Out (RowLen bytes); false when it could not be decompressed.
+bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out) {
+  const TTIFFVars& v = *c.Vars;
+  const int64_t len = c.RowLen;
+  switch (v.Compression) {
+    case 1:
+      if (s.Pos + len > s.Size || !ReadAt(v, s.Offset + s.Pos, out, len)) return false;
+      s.Pos += len;
+      return true;
+    case 2: {
+      if (s.Pos > s.Size) return false;
+      int64_t n = CCITTDecodeMHRow(out, s.Data.data() + s.Pos, s.Size - s.Pos, c.Width, int(v.FillOrder));
+      if (n < 0) return false;
+      s.Pos += n;
+      return true;
+    }
+    case 3:
+    case 4: {
+      int64_t p = (v.Compression == 4 || (v.T4Options & 1))
+                      ? CCITTDecode2DLine(out, s.Data.data(), s.Size, c.Width, int(v.FillOrder), s.BitPos, s.Ref.data())
+                      : CCITTDecode1DLine(out, s.Data.data(), s.Size, c.Width, int(v.FillOrder), s.BitPos);
+      if (p < 0) return false;
+      s.BitPos = p;
+      return true;
+    }
+    case 5: {
+      if (!v.LZWDecoder || s.Size == 0) return false;
+      uint8_t* p = v.LZWDecoder(s.Data.data(), int32_t(len), s.LZWState);
+      if (!p) return false;
+      std::memcpy(out, p, size_t(len));
+      return true;
+    }
+    case 32773:
+      return s.PackBits.DecodeRow(out, len);
+  }
+  return false;
+}
+
+// Unpacks, undoes the predictor and scales 4-bit gray; the samples end in c.Samples (or stay
+// packed in Raw for bilevel rows).
+const uint8_t* PrepareSamples(TReadContext& c, const uint8_t* raw, uint32_t samples) {
+  const TTIFFVars& v = *c.Vars;
+  const uint32_t B = v.BitsPerSample;
+  const int64_t count = int64_t(samples) * c.Width;
+  uint8_t* out = c.Samples.data();
+  bool ccitt = v.Compression >= 2 && v.Compression <= 4;
+  const uint8_t* src = raw;
+  if (B == 4) {
+    for (int64_t i = 0; i < count; ++i) out[i] = (i & 1) ? raw[i >> 1] & 0x0F : raw[i >> 1] >> 4;
+    src = out;
+  } else if (B < 8 && !ccitt && (B != 1 || c.Kind == kPalette)) {
+    int64_t bit = 0;
+    for (int64_t i = 0; i < count; ++i, bit += B) {
+      uint32_t val = 0;
+      for (uint32_t k = 0; k < B; ++k) {
+        int64_t p = bit + k;
+        val = (val << 1) | ((raw[p >> 3] >> (7 - (p & 7))) & 1);
+      }
+      out[i] = uint8_t(val);
+    }
+    src = out;
+  }
+  if (v.Predictor == 2 && B == 8 && (samples == 1 || samples == 3 || samples == 4)) {
+    if (src != out) {
+      std::memcpy(out, src, size_t(count));
+      src = out;
+    }
+    for (int64_t i = samples; i < count; ++i) out[i] = uint8_t(out[i] + out[i - samples]);
+  }
+  if (B == 4 && (v.Photometric == 0 || v.Photometric == 1))
+    for (int64_t i = 0; i < count; ++i) out[i] = uint8_t(out[i] << 4);
+  return src;
+}
+
+inline void RgbToBgr(uint8_t* d, const uint8_t* s, int w, int step) {
+  if (step == 3) {
+    int x = 0;
+    // Four pixels at a time through 32-bit words.
+    for (; x + 4 <= w; x += 4, s += 12, d += 12) {
+      uint32_t a, b, e;
+      std::memcpy(&a, s, 4);      // r0 g0 b0 r1
+      std::memcpy(&b, s + 4, 4);  // g1 b1 r2 g2
+      std::memcpy(&e, s + 8, 4);  // b2 r3 g3 b3
+      uint32_t oa = ((a >> 16) & 0xFF) | (a & 0xFF00) | ((a & 0xFF) << 16) | ((b >> 8 & 0xFF) << 24);  // b0 g0 r0 b1
+      uint32_t ob = (b & 0xFF) | ((a >> 24) << 8) | ((e & 0xFF) << 16) | ((b >> 24) << 24);            // g1 r1 b2 g2
+      uint32_t oe = ((b >> 16) & 0xFF) | ((e >> 24) << 8) | (e & 0xFF0000) | (((e >> 8) & 0xFF) << 24); // r2 b3 g3 r3
+      std::memcpy(d, &oa, 4);
+      std::memcpy(d + 4, &ob, 4);
+      std::memcpy(d + 8, &oe, 4);
+    }
+    for (; x < w; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+    return;
+  }
+  for (int x = 0; x < w; ++x, s += step, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
+}
+
+// One decoded row into bitmap row y.
+void StoreRow(TReadContext& c, const uint8_t* src, int y) {
+  const TTIFFVars& v = *c.Vars;
+  uint8_t* d = c.Bitmap->ScanLine(y);
+  const int w = c.Width;
+  const bool big = v.BigEndian;
+  switch (c.Kind) {
+    case kRGB:
+      RgbToBgr(d, src, w, int(v.SamplesPerPixel));
+      break;
+    case kRGB16:
+      for (int x = 0; x < w; ++x, d += 3) {
+        uint32_t val = Get16(big, src + 2 * x);
+        d[2] = uint8_t(((val >> 10) & 31) * 8);
+        d[1] = uint8_t(((val >> 5) & 31) * 8);
+        d[0] = uint8_t((val & 31) * 8);
+      }
+      break;
+    case kPalette: {
+      const size_t n = v.ColorMap.size();
+      for (int x = 0; x < w; ++x, d += 3) {
+        if (src[x] < n) {
+          const TRGB& t = v.ColorMap[src[x]];
+          d[0] = t.B, d[1] = t.G, d[2] = t.R;
+        } else {
+          d[0] = d[1] = d[2] = 0;
+        }
+      }
+      break;
+    }
+    case kBilevel: {
+      const size_t n = size_t((w + 7) / 8);
+      bool ccitt = v.Compression >= 2 && v.Compression <= 4;
+      bool invert = (v.Photometric == 0 && !ccitt) || (v.Photometric == 1 && ccitt);
+      if (invert)
+        for (size_t i = 0; i < n; ++i) d[i] = uint8_t(~src[i]);
+      else
+        std::memcpy(d, src, n);
+      break;
+    }
+    case kGray:
+      for (int x = 0; x < w; ++x, d += 3) d[0] = d[1] = d[2] = v.Photometric == 1 ? src[x] : uint8_t(255 - src[x]);
+      break;
+    case kGray16:
+      for (int x = 0; x < w; ++x, d += 3) {
+        uint32_t s = Get16(big, src + 2 * x);
+        if (v.Photometric == 0) s = 65535 - s;
+        d[0] = d[1] = d[2] = uint8_t(s >> 8);
+      }
+      break;
+    case kCMYK:
+      for (int x = 0; x < w; ++x, d += 3, src += 4) TIFFCmykToBgr(src, d);
+      break;
+    case kLab:
+      for (int x = 0; x < w; ++x, d += 3, src += 3) TIFFLabToRgb(src[0], src[1], src[2], d[2], d[1], d[0]);
+      break;
+    default:
+      break;
+  }
+}
+
+// Rows of one chunky strip into the bitmap from row first; false to stop.
+bool TIFFDecodeStrip(TReadContext& c, TStripState& s, int first, int rows) {
+  for (int r = 0; r < rows; ++r) {
+    if (!TIFFDecompressStrip(c, s, c.Raw.data())) {
+      VLFail(*c.Progress, "bad strip data");
+      return false;
+    }
+    const uint8_t* src = PrepareSamples(c, c.Raw.data(), c.Vars->SamplesPerPixel);
+    StoreRow(c, src, first + r);
+    ++c.RowsDone;
+    if (VLReportProgress(*c.Progress, c.RowsDone)) return false;
+  }
+  return true;
+}
+
+bool TIFFDecodePlanarStrips(TReadContext& c, TStripState* planes, int first, int rows) {
+  const int w = c.Width;
+  std::vector<uint8_t> plane[3];
+  for (auto& p : plane) p.resize(size_t(w) + 8);
+  for (int r = 0; r < rows; ++r) {
+    for (int k = 0; k < 3; ++k) {
+      if (!TIFFDecompressStrip(c, planes[k], c.Raw.data())) {
+        VLFail(*c.Progress, "bad strip data");
+        return false;
+      }
+      const uint8_t* src = PrepareSamples(c, c.Raw.data(), 1);
+      std::memcpy(plane[k].data(), src, size_t(w));
+    }
+    uint8_t* d = c.Bitmap->ScanLine(first + r);
+    for (int x = 0; x < w; ++x, d += 3) d[0] = plane[2][x], d[1] = plane[1][x], d[2] = plane[0][x];
+    ++c.RowsDone;
+    if (VLReportProgress(*c.Progress, c.RowsDone)) return false;
+  }
+  return true;
+}
+
+int64_t StripSize(const TTIFFVars& v, size_t i) {
+  if (i < v.StripByteCounts.size() && v.StripByteCounts[i] != 0) return v.StripByteCounts[i];
+  int64_t off = v.StripOffsets[i];
+  return off < v.Size ? v.Size - off : 0;
+}
+
+void TIFFReadStrips(TReadContext& c) {
+  TTIFFVars& v = *c.Vars;
+  const int64_t height = v.Height;
+  int64_t rps = v.RowsPerStrip;
+  if (rps <= 0 || rps > height) rps = height;
+  c.Progress->PercentPerRow = 100.0 / double(height);
+  if (c.Kind == kPlanarRGB) {
+    size_t n = v.StripOffsets.size();
+    if (n % 3 != 0 || v.StripByteCounts.size() < n) {
+      VLFail(*c.Progress, "bad planar strips");
+      return;
+    }
+    size_t group = n / 3;
+    for (size_t i = 0; i < group; ++i) {
+      int64_t first = int64_t(i) * rps;
+      if (first >= height) break;
+      int rows = int(std::min<int64_t>(rps, height - first));
+      TStripState planes[3];
+      for (int k = 0; k < 3; ++k)
+        StartStrip(c, planes[k], v.StripOffsets[i + k * group], StripSize(v, i + k * group), rows);
+      if (!TIFFDecodePlanarStrips(c, planes, int(first), rows)) return;
+    }
+    return;
+  }
+  for (size_t i = 0; i < v.StripOffsets.size(); ++i) {
+    int64_t first = int64_t(i) * rps;
+    if (first >= height) break;
+    int rows = int(std::min<int64_t>(rps, height - first));
+    TStripState s;
+    StartStrip(c, s, v.StripOffsets[i], StripSize(v, i), rows);
+    if (!TIFFDecodeStrip(c, s, int(first), rows)) return;
+  }
+}
+
+void ReadTags(TTIFFVars& v) {
+  v.Width = TIFFGetTagValue(v, tagImageWidth, 0);
+  v.Height = TIFFGetTagValue(v, tagImageLength, 0);
+  v.Compression = TIFFGetTagValue(v, tagCompression, 1);
+  v.Photometric = TIFFGetTagValue(v, tagPhotometric, 2);
+  v.FillOrder = TIFFGetTagValue(v, tagFillOrder, 1);
+  v.DocumentName = TIFFGetTagString(v, tagDocumentName);
+  v.ImageDescription = TIFFGetTagString(v, tagImageDescription);
+  if (!TIFFGetTagArray(v, tagStripOffsets, v.StripOffsets)) v.StripOffsets.clear();
+  v.Orientation = TIFFGetTagValue(v, tagOrientation, 1);
+  v.SamplesPerPixel = TIFFGetTagValue(v, tagSamplesPerPixel, 1);
+  v.RowsPerStrip = TIFFGetTagValue(v, tagRowsPerStrip, v.Height);
+  if (v.RowsPerStrip == 0xFFFFFFFFu) v.RowsPerStrip = v.Height;
+  if (!TIFFGetTagArray(v, tagStripByteCounts, v.StripByteCounts)) v.StripByteCounts.clear();
+  v.XResolution = TIFFGetTagRational(v, tagXResolution);
+  v.YResolution = TIFFGetTagRational(v, tagYResolution);
+  v.PlanarConfig = TIFFGetTagValue(v, tagPlanarConfig, 1);
+  v.PageName = TIFFGetTagString(v, tagPageName);
+  v.XPosition = TIFFGetTagRational(v, tagXPosition);
+  v.YPosition = TIFFGetTagRational(v, tagYPosition);
+  v.T4Options = TIFFGetTagValue(v, tagT4Options, 0);
+  v.T6Options = TIFFGetTagValue(v, tagT6Options, 0);
+  v.ResolutionUnit = TIFFGetTagValue(v, tagResolutionUnit, 2);
+  v.PageNumber = TIFFGetTagItem(v, tagPageNumber, 0, 0);
+  v.PageCount = TIFFGetTagItem(v, tagPageNumber, 1, 0);
+  TIFFReadTransferFunction(v);
+  v.Software = TIFFGetTagString(v, tagSoftware);
+  v.Predictor = TIFFGetTagValue(v, tagPredictor, 1);
+  TIFFReadColorMap(v);
+  v.TileWidth = TIFFFindTag(v, tagTileWidth) ? int64_t(TIFFGetTagValue(v, tagTileWidth, 0)) : -1;
+  v.TileLength = TIFFFindTag(v, tagTileLength) ? int64_t(TIFFGetTagValue(v, tagTileLength, 0)) : -1;
+  if (!TIFFGetTagArray(v, tagTileOffsets, v.TileOffsets, 1 << 16)) v.TileOffsets.clear();
+  if (!TIFFGetTagArray(v, tagTileByteCounts, v.TileByteCounts, 1 << 16)) v.TileByteCounts.clear();
+  v.InkSet = TIFFGetTagValue(v, tagInkSet, 1);
+  v.NumberOfInks = TIFFGetTagValue(v, tagNumberOfInks, 4);
+  for (uint32_t i = 0; i < 8; ++i) v.DotRange[i] = TIFFGetTagItem(v, tagDotRange, i, 0);
+  if (!TIFFGetTagData(v, tagJPEGTables, v.JPEGTables, 1 << 20)) v.JPEGTables.clear();
+}
+
+void FillParams(const TTIFFVars& v, TIOParamsVals& p) {
+  p.BitsPerSample = int32_t(std::min<uint32_t>(v.BitsPerSample, 0x7FFFFFFF));
+  p.SamplesPerPixel = int32_t(std::min<uint32_t>(v.SamplesPerPixel, 0x7FFFFFFF));
+  p.Width = int32_t(std::min<uint32_t>(v.Width, 0x7FFFFFFF));
+  p.Height = int32_t(std::min<uint32_t>(v.Height, 0x7FFFFFFF));
+  switch (v.Compression) {
+    case 1: p.TIFFCompression = 0; break;
+    case 2: p.TIFFCompression = 1; break;
+    case 3: p.TIFFCompression = (v.T4Options & 1) ? 3 : 2; break;
+    case 4: p.TIFFCompression = 4; break;
+    case 5: p.TIFFCompression = 5; break;
+    case 6: p.TIFFCompression = 6; break;
+    case 7: p.TIFFCompression = 7; break;
+    case 32773: p.TIFFCompression = 8; break;
+    default: break;
+  }
+  if (v.Photometric <= 6) p.TIFFPhotometric = uint8_t(v.Photometric);
+  else if (v.Photometric == 8) p.TIFFPhotometric = 7;
+  p.TIFFPlanarConfig = int32_t(std::min<uint32_t>(v.PlanarConfig, 0x7FFFFFFF));
+  p.TIFFDocumentName = v.DocumentName;
+  p.TIFFImageDescription = v.ImageDescription;
+  p.TIFFPageName = v.PageName;
+  p.TIFFPageNumber = int32_t(v.PageNumber);
+  p.TIFFPageCount = int32_t(v.PageCount);
+  p.FreeColorMap();
+  if (!v.ColorMap.empty()) p.SetColorMap(v.ColorMap.data(), int32_t(v.ColorMap.size()));
+  long double f = v.ResolutionUnit == 3 ? 2.54L : 1.0L;
+  auto toInt = [](long double x) -> int32_t {
+    if (!(x > -2e9L && x < 2e9L)) return 0;
+    return int32_t(Trunc(x));
+  };
+  p.DpiX = toInt(v.XResolution * f);
+  p.DpiY = toInt(v.YResolution * f);
+  if (p.DpiX == 0) p.DpiX = ScreenPixelsPerInch();
+  if (p.DpiY == 0) p.DpiY = ScreenPixelsPerInch();
+  p.TIFFXPos = toInt(v.XPosition * f);
+  p.TIFFYPos = toInt(v.YPosition * f);
+}
+
+void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals& params, TFilterProgress& progress,
+               bool paramsOnly) {
+  TTIFFVars v;
+  v.Stream = stream;
+  v.Base = stream->Position();
+  v.Size = stream->Size() - v.Base;
+  if (v.Size < 0) v.Size = 0;
+  bool found = false;
+  int64_t want = params.TIFFImageIndex;
+  if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found)) {
+    VLFail(progress, "not a TIFF file");
+    return;
+  }
+  if (!found) {
+    VLFail(progress, "no such image");
+    return;
+  }
+  if (!TIFFReadBitsPerSample(v)) {
+    VLFail(progress, "bits per sample differ");
+    return;
+  }
+  ReadTags(v);
+  FillParams(v, params);
+  if (v.Compression == 5) {
+    v.LZWDecoder = params.TIFFLZWDecompress ? params.TIFFLZWDecompress : DefaultTIFFLZWDecompressor;
+    if (!v.LZWDecoder) {
+      VLFail(progress, "no LZW decoder");
+      return;
+    }
+  }
+  if (paramsOnly || !bitmap) return;
+  TKind kind = DecodeKind(v);
+  bitmap->SetSize(1, 1);
+  bool oneBit = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && v.Photometric != 3;
+  bitmap->SetPixelFormat(oneBit ? pf1bit : pf24bit);
+  if (v.Width == 0 || v.Height == 0) {
+    VLFail(progress, "empty image");
+    return;
+  }
+  if (v.TileWidth > 0 || v.TileLength > 0) {
+    VLFail(progress, "tiled image");
+    return;
+  }
+  if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu) {
+    VLFail(progress, "image too large");
+    return;
+  }
+  bitmap->SetSize(int(v.Width), int(v.Height));
+  if (v.StripOffsets.empty() || kind == kNone) return;
+  TReadContext c{&v, bitmap, &progress, kind, int(v.Width), 0, {}, {}, 0};
+  const int64_t samples = kind == kPlanarRGB ? 1 : v.SamplesPerPixel;
+  c.RowLen = (samples * int64_t(v.Width) * v.BitsPerSample + 7) / 8;
+  c.Raw.assign(size_t(c.RowLen) + 8, 0);
+  c.Samples.assign(size_t(samples * int64_t(v.Width)) + 8, 0);
+  TIFFReadStrips(c);
+}
+
+}  // namespace
+
+uint16_t TIFFSwapWord(uint16_t V) { return uint16_t(V >> 8 | V << 8); }
+uint32_t TIFFSwapLong(uint32_t V) { return __builtin_bswap32(V); }
+
+uint32_t TIFFEntryValue(const TTIFFVars& Vars, const TTIFFEntry& Entry) {
+  return ItemAt(Vars.BigEndian, Entry.Type, Entry.Value);
+}
+
+const TTIFFEntry* TIFFFindTag(const TTIFFVars& Vars, uint16_t Tag) {
+  for (const TTIFFEntry& e : Vars.Entries)
+    if (e.Tag == Tag) return &e;
+  return nullptr;
+}
+
+uint32_t TIFFGetTagValue(const TTIFFVars& Vars, uint16_t Tag, uint32_t Default) {
+  const TTIFFEntry* e = TIFFFindTag(Vars, Tag);
+  if (!e || e->Count == 0) return Default;
+  uint32_t value;
+  return TIFFGetEntryItem(Vars, *e, 0, value) ? value : Default;
+}
+
+long double TIFFGetTagRational(const TTIFFVars& Vars, uint16_t Tag) {
+  const TTIFFEntry* e = TIFFFindTag(Vars, Tag);
+  if (!e || e->Count == 0) return 0;
+  if (e->Type == 5 || e->Type == 10) {
+    uint8_t b[8];
+    if (!ReadAt(Vars, Get32(Vars.BigEndian, e->Value), b, 8)) return 0;
+    uint32_t n = Get32(Vars.BigEndian, b), d = Get32(Vars.BigEndian, b + 4);
+    if (e->Type == 10) return (long double)int32_t(n) / (long double)(d == 0 ? 1 : int32_t(d));
+    return (long double)n / (long double)(d == 0 ? 1 : d);
+  }
+  if (e->Type == 11) {
+    uint32_t bits = Get32(Vars.BigEndian, e->Value);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return std::isfinite(f) ? f : 0;
+  }
+  uint32_t v;
+  return TIFFGetEntryItem(Vars, *e, 0, v) ? (long double)v : 0;
+}
+
+bool TIFFGetEntryItem(const TTIFFVars& Vars, const TTIFFEntry& Entry, uint32_t Index, uint32_t& Value) {
+  int size = TypeSize(Entry.Type);
+  if (size == 0 || Index >= Entry.Count) return false;
+  if (size > 4) size = 4;  // first word of rationals and doubles
+  uint64_t total = uint64_t(Entry.Count) * uint64_t(TypeSize(Entry.Type));
+  uint8_t b[4] = {0, 0, 0, 0};
+  if (total <= 4) {
+    std::memcpy(b, Entry.Value + size_t(Index) * size_t(size), size_t(size));
+  } else {
+    int64_t off = int64_t(Get32(Vars.BigEndian, Entry.Value)) + int64_t(Index) * TypeSize(Entry.Type);
+    if (!ReadAt(Vars, off, b, size)) return false;
+  }
+  Value = ItemAt(Vars.BigEndian, Entry.Type, b);
+  return true;
+}
+
+uint32_t TIFFGetTagItem(const TTIFFVars& Vars, uint16_t Tag, uint32_t Index, uint32_t Default) {
+  const TTIFFEntry* e = TIFFFindTag(Vars, Tag);
+  uint32_t v;
+  if (!e || !TIFFGetEntryItem(Vars, *e, Index, v)) return Default;
+  return v;
+}
+
+bool TIFFGetTagArray(const TTIFFVars& Vars, uint16_t Tag, std::vector<uint32_t>& Items, uint32_t MaxCount) {
+  Items.clear();
+  const TTIFFEntry* e = TIFFFindTag(Vars, Tag);
+  if (!e) return false;
+  int size = TypeSize(e->Type);
+  if (size == 0 || size > 4) return false;
+  std::vector<uint8_t> raw;
+  uint64_t count = std::min<uint64_t>(e->Count, MaxCount);
+  if (uint64_t(e->Count) * size > 4) {
+    // Values past the end of the stream are not there: keep what is.
+    int64_t off = Get32(Vars.BigEndian, e->Value);
+    int64_t avail = off < Vars.Size ? (Vars.Size - off) / size : 0;
+    count = std::min<uint64_t>(count, uint64_t(avail));
+    raw.resize(size_t(count) * size);
+    if (count > 0 && !ReadAt(Vars, off, raw.data(), int64_t(raw.size()))) return false;
+  } else {
+    raw.assign(e->Value, e->Value + size_t(count) * size);
+  }
+  Items.resize(size_t(count));
+  for (size_t i = 0; i < count; ++i) Items[i] = ItemAt(Vars.BigEndian, e->Type, raw.data() + i * size);
+  return true;
+}
+
+bool TIFFGetTagData(const TTIFFVars& Vars, uint16_t Tag, std::vector<uint8_t>& Data, uint32_t MaxBytes) {
+  Data.clear();
+  const TTIFFEntry* e = TIFFFindTag(Vars, Tag);
+  if (!e) return false;
+  return EntryBytes(Vars, *e, Data, MaxBytes);
+}
+
+std::string TIFFGetTagString(const TTIFFVars& Vars, uint16_t Tag) {
+  std::vector<uint8_t> d;
+  if (!TIFFGetTagData(Vars, Tag, d, 1 << 20)) return std::string();
+  size_t n = 0;
+  while (n < d.size() && d[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(d.data()), n);
+}
+
+void TIFFCmykToBgr(const uint8_t* Cmyk, uint8_t* Bgr) {
+  int k = 255 - Cmyk[3];
+  Bgr[2] = uint8_t((255 - Cmyk[0]) * k / 255);
+  Bgr[1] = uint8_t((255 - Cmyk[1]) * k / 255);
+  Bgr[0] = uint8_t((255 - Cmyk[2]) * k / 255);
+}
+
+void TIFFLabToRgb(uint8_t L, uint8_t A, uint8_t B, uint8_t& Red, uint8_t& Green, uint8_t& Blue) {
+  int ai = int8_t(A), bi = int8_t(B);
+  if (ai == -128) ai = 128;
+  if (bi == -128) bi = 128;
+  double l = L / 255.0 * 100.0;
+  double a = (ai + 127) / 255.0 * 200.0 - 100.0;
+  double b = (bi + 127) / 255.0 * 200.0 - 100.0;
+  double fy = (l + 16.0) / 116.0;
+  double fx = fy + a * 0.002;
+  double fz = fy - b * 0.005;
+  double X, Y, Z;
+  if (l >= 7.9996) {
+    X = fx * fx * fx, Y = fy * fy * fy, Z = fz * fz * fz;
+  } else {
+    Y = l * 0.0011070519207;
+    X = Y + a * 0.00025683832028;
+    Z = Y - b * 0.00064209580069;
+  }
+  double rgb[3] = {2.69 * X - 1.276 * Y - 0.414 * Z, -1.022 * X + 1.978 * Y + 0.044 * Z,
+                   0.061 * X - 0.224 * Y + 1.163 * Z};
+  uint8_t out[3];
+  for (int i = 0; i < 3; ++i) {
+    double c = rgb[i];
+    out[i] = c <= 0 ? 0 : c >= 1 ? 255 : uint8_t(Trunc((long double)(std::sqrt(c) * 256.0)));
+  }
+  Red = out[0], Green = out[1], Blue = out[2];
+}
+
+bool TTIFFPackBitsDecoder::DecodeRow(uint8_t* Row, int64_t Count) {
+  int64_t n = 0;
+  while (n < Count) {
+    if (Repeat > 0) {
+      int64_t k = std::min<int64_t>(Repeat, Count - n);
+      std::memset(Row + n, Value, size_t(k));
+      n += k;
+      Repeat -= int(k);
+      continue;
+    }
+    if (Literal > 0) {
+      int64_t k = std::min<int64_t>({int64_t(Literal), Count - n, Size - Pos});
+      if (k <= 0) return false;
+      std::memcpy(Row + n, Data + Pos, size_t(k));
+      n += k;
+      Pos += k;
+      Literal -= int(k);
+      continue;
+    }
+    if (Pos >= Size) return false;
+    int8_t c = int8_t(Data[Pos++]);
+    if (c >= 0) {
+      Literal = c + 1;
+    } else if (c != -128) {
+      if (Pos >= Size) return false;
+      Value = Data[Pos++];
+      Repeat = 1 - c;
+    }
+  }
+  return true;
+}
+
+void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParamsVals& Params, TFilterProgress& Progress,
+                    bool ParamsOnly) {
+  ImageCount = 0;
+  if (!Stream) {
+    VLFail(Progress, "no stream");
+    return;
+  }
+  try {
+    ReadImage(Bitmap, Stream, ImageCount, Params, Progress, ParamsOnly);
+  } catch (const std::exception& e) {
+    VLFail(Progress, std::string("read error: ") + e.what());
+  } catch (...) {
+    VLFail(Progress, "read error");
+  }
+}
+
+int TIFFImageCount(TStream* Stream) {
+  if (!Stream) return 0;
+  try {
+    TTIFFVars v;
+    v.Stream = Stream;
+    v.Base = Stream->Position();
+    v.Size = std::max<int64_t>(Stream->Size() - v.Base, 0);
+    int count = 0;
+    bool found;
+    if (!WalkChain(v, -1, count, found)) count = 0;
+    Stream->Seek(v.Base, soBeginning);
+    return count;
+  } catch (...) {
+    return 0;
+  }
+}
