@@ -1,0 +1,468 @@
+// Selections of the single-image view: the outline with its marching dots and grips, and
+// the mouse gestures that zoom, scroll and select.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "vistrel/view/vistrelview.h"
+
+// Hit testing and line snapping until the library's utilities are in.
+namespace {
+inline bool VLPointInRect(int X, int Y, int X1, int Y1, int X2, int Y2) { return X1 <= X && X <= X2 && Y1 <= Y && Y <= Y2; }
+inline double VLPointLineDistance(int PX, int PY, int X1, int Y1, int X2, int Y2) {
+  double num = std::abs(PX * (Y1 - Y2) + (X2 - X1) * PY + X1 * Y2 - X2 * Y1);
+  return num / std::sqrt(double(Y1 - Y2) * (Y1 - Y2) + double(X2 - X1) * (X2 - X1)); }
+inline double VLPointSegmentDistance(int PX, int PY, int X1, int Y1, int X2, int Y2) {
+  auto d = [](double a, double b, double c, double e) { return std::sqrt((a - c) * (a - c) + (b - e) * (b - e)); };
+  if (X1 == X2 && Y1 == Y2) return d(PX, PY, X1, Y1);
+  double l2 = double(X2 - X1) * (X2 - X1) + double(Y2 - Y1) * (Y2 - Y1);
+  double t = (double(PY - Y1) * (Y2 - Y1) + double(PX - X1) * (X2 - X1)) / l2;
+  if (t > 1) return d(PX, PY, X2, Y2);
+  if (t >= 0) return VLPointLineDistance(PX, PY, X1, Y1, X2, Y2);
+  return d(PX, PY, X1, Y1); }
+inline bool VLIsRectPolygon(const TPoint* P, int n) {
+  if (n != 4) return false;
+  auto vert = [](TPoint a, TPoint b) { return a.X == b.X && a.Y != b.Y; };
+  auto hor = [](TPoint a, TPoint b) { return a.Y == b.Y && a.X != b.X; };
+  bool v0 = vert(P[3], P[0]);
+  if (!v0 && !hor(P[3], P[0])) return false;
+  for (int i = 0; i < 3; ++i) { bool v = (i % 2 == 0) ? !v0 : v0; if (v ? !vert(P[i], P[i+1]) : !hor(P[i], P[i+1])) return false; }
+  return true; }
+inline void VLSnapLine(int RefX, int RefY, int& X, int& Y) {
+  int dx = std::abs(RefX - X), dy = std::abs(RefY - Y);
+  if (dy > dx + 30) X = RefX; else if (dy < dx - 30) Y = RefY; else { int d = std::abs(dx - dy);
+    if (X > RefX && Y > RefY) { if (dx >= dy) Y += d; else X += d; }
+    else if (X < RefX && Y < RefY) { if (dx >= dy) X += d; else Y += d; }
+    else if (X < RefX && Y >= RefY) { if (dx >= dy) Y += d; else X -= d; }
+    else if (X >= RefX && Y < RefY) { if (dx >= dy) Y -= d; else X += d; } } }
+
+bool IsRect(const TVLSelectionOutline* o) { return VLIsRectPolygon(o->Points.data(), o->Count()); }
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Selection
+
+void TVistrelView::Select(int X1, int Y1, int X2, int Y2) {
+  if (X1 == X2 || Y1 == Y2) return;
+  if (FSelectionBase == vlsbClientArea) {
+    X1 = XScr2Bmp(X1);
+    Y1 = YScr2Bmp(Y1);
+    X2 = XScr2Bmp(X2);
+    Y2 = YScr2Bmp(Y2);
+  }
+  FSelected = true;
+  FOutline->Points.clear();
+  if (FUpdateLock == 0) Paint();
+  if (X2 < X1) std::swap(X1, X2);
+  if (Y2 < Y1) std::swap(Y1, Y2);
+  FOutline->AddPolyPoint(X1, Y1);
+  FOutline->AddPolyPoint(X2, Y1);
+  FOutline->AddPolyPoint(X2, Y2);
+  FOutline->AddPolyPoint(X1, Y2);
+  ShowSelection(true);
+}
+
+void TVistrelView::AddSelPoint(int X, int Y) {
+  if (FSelectionBase == vlsbClientArea) {
+    X = XScr2Bmp(X);
+    Y = YScr2Bmp(Y);
+  }
+  FOutline->AddPolyPoint(X, Y);
+  FSelected = true;
+  if (FUpdateLock == 0) Paint();
+  ShowSelection(true);
+}
+
+void TVistrelView::DeSelect() {
+  bool repaint = FSelected || !FOutline->Points.empty();
+  if (FSelected) FOutline->Visible = false;
+  FOutline->Points.clear();
+  if (repaint && FUpdateLock == 0) Paint();
+  FSelected = false;
+  FPolyInProgress = false;
+  FRectDrawing = false;
+  FCircleDrawing = false;
+  FGrip = -1;
+  FMove = -1;
+}
+
+void TVistrelView::ShowSelection(bool DrawNow) {
+  FOutline->Visible = true;
+  if (DrawNow) SelectionTimer(this);
+}
+
+void TVistrelView::HideSelection(bool Repaint) {
+  FOutline->Visible = false;
+  if (Repaint && FUpdateLock == 0) Paint();
+}
+
+bool TVistrelView::SelectionBox(int& X1, int& Y1, int& X2, int& Y2) const {
+  if (!FSelected || FOutline->Points.empty() || FBitmap->Empty()) return false;
+  X1 = std::max(FOutline->Left, 0);
+  Y1 = std::max(FOutline->Top, 0);
+  X2 = std::min(FOutline->Right, FBitmap->Width() - 1);
+  Y2 = std::min(FOutline->Bottom, FBitmap->Height() - 1);
+  return X1 <= X2 && Y1 <= Y2;
+}
+
+void TVistrelView::CopySelectionTo(TPersistent* Target) {
+  auto* view = dynamic_cast<TVistrelView*>(Target);
+  TBitmap* dest = view ? view->Bitmap() : dynamic_cast<TBitmap*>(Target);
+  if (!dest || dest == FBitmap) return;
+  int x1, y1, x2, y2;
+  if (!SelectionBox(x1, y1, x2, y2)) return;
+  const int w = x2 - x1 + 1, h = y2 - y1 + 1;
+  const TPixelFormat pf = FBitmap->PixelFormat() == pf1bit ? pf1bit : pf24bit;
+  dest->SetSize(0, 0);
+  dest->SetPixelFormat(pf);
+  dest->SetSize(w, h);
+  // A polygon copies only the pixels whose centres lie inside it.
+  const bool rect = IsRect(FOutline);
+  TClipRegion region;
+  if (!rect) {
+    std::vector<TPoint> pts(FOutline->Points);
+    for (TPoint& p : pts) p = Point(p.X - x1, p.Y - y1);
+    region = TClipRegion::FromPolygon(pts.data(), int(pts.size()), fmAlternate);
+  }
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* in = FBitmap->ScanLine(y1 + y);
+    uint8_t* out = dest->ScanLine(y);
+    auto copy = [&](int a, int b) {  // target columns [a, b)
+      a = std::max(a, 0);
+      b = std::min(b, w);
+      if (a >= b) return;
+      if (pf == pf1bit) {
+        for (int x = a; x < b; ++x) VLSetBit(out, x, VLGetBit(in, x1 + x));
+      } else {
+        std::memcpy(out + 3 * a, in + 3 * (x1 + a), size_t(b - a) * 3);
+      }
+    };
+    if (rect) {
+      copy(0, w);
+    } else if (const auto* runs = region.Row(y)) {
+      for (const auto& r : *runs) copy(r.first, r.second);
+    }
+  }
+  if (view) {
+    view->TVLView::SetBackground(Background());
+    view->SetDpi(DpiX(), DpiY());
+    view->Update();
+    view->ImageChange();
+  } else {
+    dest->Changed();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outline drawing
+
+void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
+  TCanvas* c = O->Canvas;
+  if (!c) return;
+  O->DotCounter = O->Phase;
+  c->Pen()->SetMode(pmCopy);
+  TBitmap* surface = c->Bitmap();
+  const bool direct = surface && surface->PixelFormat() == pf24bit && !c->HasClipRegion();
+  const TRGB col1 = ColorToTriple(O->Color1), col2 = ColorToTriple(O->Color2);
+  auto dot = [&](int x, int y) {
+    bool first = O->DotCounter <= 2;
+    if (direct) {
+      if (x >= 0 && y >= 0 && x < surface->Width() && y < surface->Height()) {
+        uint8_t* p = surface->Bits() + int64_t(y) * surface->RowBytes() + int64_t(x) * 3;
+        const TRGB& t = first ? col1 : col2;
+        p[0] = t.B;
+        p[1] = t.G;
+        p[2] = t.R;
+      }
+    } else {
+      c->SetPixels(x, y, first ? O->Color1 : O->Color2);
+    }
+    if (++O->DotCounter > 5) O->DotCounter = 0;
+  };
+  const int n = O->Count();
+  auto edge = [&](const TPoint& a, const TPoint& b) {
+    LineDDA(XBmp2Scr(a.X), YBmp2Scr(a.Y), XBmp2Scr(b.X), YBmp2Scr(b.Y), dot);
+  };
+  for (int i = 1; i < n; ++i) edge(O->Points[size_t(i - 1)], O->Points[size_t(i)]);
+  if (!FPolyInProgress && n > 0) edge(O->Points[size_t(n - 1)], O->Points[0]);
+  if (direct && c->OnChange) c->OnChange(c);
+  if (O->Sizeable && !FRectDrawing && IsRect(O)) {
+    c->Brush()->SetColor(O->Color2);
+    c->Brush()->SetStyle(bsSolid);
+    c->Pen()->SetColor(O->Color1);
+    c->Pen()->SetStyle(psSolid);
+    c->Pen()->SetWidth(1);
+    for (const TPoint& p : O->Points) {
+      int x = XBmp2Scr(p.X), y = YBmp2Scr(p.Y);
+      c->Rectangle(x - 3, y - 3, x + 3, y + 3);
+    }
+  }
+}
+
+void TVistrelView::SelectionTimer(TObject* Sender) {
+  for (TVLSelectionOutline* o : std::vector<TVLSelectionOutline*>(FOutlines)) {
+    if (!o->Visible) continue;
+    if (o->Animated && !FRectDrawing && !FPolyInProgress && !FCircleDrawing && Sender == FTimer && Sender)
+      o->Phase = o->Phase >= 5 ? 0 : o->Phase + 1;
+    if (FUpdateLock > 0 || (o->Canvas && o->Canvas->LockCount() > 0)) continue;
+    DrawOutline(o);
+  }
+  if (FDelayedRefresh > 0) {
+    int was = FDelayedRefresh--;
+    if (was == 1) Update();
+  }
+}
+
+void TVistrelView::DrawPolyRubberLine() {
+  TCanvas* c = FOutline->Canvas;
+  if (!c || FOutline->Points.empty()) return;
+  const TPoint& last = FOutline->Points.back();
+  TPen* pen = c->Pen();
+  TPenMode oldMode = pen->Mode();
+  pen->SetMode(pmNot);
+  pen->SetWidth(1);
+  pen->SetStyle(psSolid);
+  c->MoveTo(FLastMouse.X, FLastMouse.Y);
+  c->LineTo(XBmp2Scr(last.X), YBmp2Scr(last.Y));
+  pen->SetMode(oldMode);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hit tests and gestures
+
+int TVistrelView::GripAt(int X, int Y) {
+  if (!FOutline->Visible || !FOutline->Sizeable || FRectDrawing || !IsRect(FOutline)) return -1;
+  for (int i = 0; i < 4; ++i) {
+    int x = XBmp2Scr(FOutline->Points[size_t(i)].X), y = YBmp2Scr(FOutline->Points[size_t(i)].Y);
+    if (x - 3 <= X && X <= x + 3 && y - 3 <= Y && Y <= y + 3) return i;
+  }
+  int l = XBmp2Scr(FOutline->Left), t = YBmp2Scr(FOutline->Top);
+  int r = XBmp2Scr(FOutline->Right), b = YBmp2Scr(FOutline->Bottom);
+  if (VLPointSegmentDistance(X, Y, l, t, l, b) < 3) return 4;
+  if (VLPointSegmentDistance(X, Y, r, t, r, b) < 3) return 5;
+  if (VLPointSegmentDistance(X, Y, l, t, r, t) < 3) return 6;
+  if (VLPointSegmentDistance(X, Y, l, b, r, b) < 3) return 7;
+  return -1;
+}
+
+bool TVistrelView::InsideSelection(int X, int Y) {
+  if (!FOutline->Visible || FRectDrawing || !IsRect(FOutline)) return false;
+  int l = XBmp2Scr(FOutline->Left), t = YBmp2Scr(FOutline->Top);
+  int r = XBmp2Scr(FOutline->Right), b = YBmp2Scr(FOutline->Bottom);
+  if (!VLPointInRect(X, Y, l, t, r, b)) return false;
+  FDownX1 = FOutline->Left;
+  FDownY1 = FOutline->Top;
+  FDownX2 = FOutline->Right;
+  FDownY2 = FOutline->Bottom;
+  return true;
+}
+
+namespace {
+void RebuildBox(TVistrelView* v, TVLSelectionOutline* o, int l, int t, int r, int b) {
+  o->Points.clear();
+  if (v->UpdateLockCount() == 0) v->Paint();
+  if (r < l) std::swap(l, r);
+  if (b < t) std::swap(t, b);
+  o->AddPolyPoint(l, t);
+  o->AddPolyPoint(r, t);
+  o->AddPolyPoint(r, b);
+  o->AddPolyPoint(l, b);
+  v->ShowSelection(true);
+}
+}  // namespace
+
+int TVistrelView::ResizeSelectionByGrip(int Grip, int X, int Y) {
+  if (!IsRect(FOutline)) return Grip;
+  int l = FOutline->Left, t = FOutline->Top, r = FOutline->Right, b = FOutline->Bottom;
+  int g = VLResizeBoxByGrip(Grip, XScr2Bmp(X), YScr2Bmp(Y), l, t, r, b);
+  FSelected = true;
+  RebuildBox(this, FOutline, l, t, r, b);
+  return g;
+}
+
+void TVistrelView::MoveSelection(int DX, int DY) {
+  if (!IsRect(FOutline)) return;
+  int dx = RoundInt(100.0L / FZoom * DX), dy = RoundInt(100.0L / FZoom * DY);
+  FSelected = true;
+  RebuildBox(this, FOutline, FDownX1 + dx, FDownY1 + dy, FDownX2 + dx, FDownY2 + dy);
+}
+
+void TVistrelView::ClampToPicture(int& X, int& Y) const {
+  X = std::max(std::min(X, FOffsetX + FDisplayedWidth - 1), FOffsetX);
+  Y = std::max(std::min(Y, FOffsetY + FDisplayedHeight - 1), FOffsetY);
+}
+
+void TVistrelView::OffsetDragOrigin(int DX, int DY) {
+  FLastMouse.X -= DX;
+  FLastMouse.Y -= DY;
+}
+
+void TVistrelView::AutoScrollDrag() {
+  // The pointer stands still while this runs, so each step scrolls by the same overshoot
+  // until it is back over the picture or the picture's edge is reached; the steps are
+  // painted once at the end.
+  const int px = FPointer.X, py = FPointer.Y;
+  bool scrolled = false;
+  LockUpdate();
+  for (;;) {
+    int ox = 0, oy = 0;
+    if (px < FOffsetX) ox = px - FOffsetX;
+    else if (px > FOffsetX + FDisplayedWidth - 1) ox = px - (FOffsetX + FDisplayedWidth - 1);
+    if (py < FOffsetY) oy = py - FOffsetY;
+    else if (py > FOffsetY + FDisplayedHeight - 1) oy = py - (FOffsetY + FDisplayedHeight - 1);
+    if (ox == 0 && oy == 0) break;
+    int64_t oldX = FViewX, oldY = FViewY;
+    SetViewXY(FViewX + ox, FViewY + oy);
+    if (FViewX == oldX && FViewY == oldY) break;
+    scrolled = true;
+    FDragOrigin.X += int(oldX - FViewX);
+    FDragOrigin.Y += int(oldY - FViewY);
+    OffsetDragOrigin(ox, oy);
+  }
+  UnlockUpdateNoRefresh();
+  if (scrolled) Paint();
+}
+
+void TVistrelView::DoSelectionChanging() {
+  if (OnSelectionChanging) OnSelectionChanging(this);
+}
+
+void TVistrelView::DoSelectionChange() {
+  if (OnSelectionChange) OnSelectionChange(this);
+}
+
+void TVistrelView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TVLView::MouseDown(Button, Shift, X, Y);
+  FButtonDown = true;
+  FSavedZoomFilter = FZoomFilter;
+  FZoomFilter = rfNone;
+  TVLSelectionBase savedBase = FSelectionBase;
+  FSelectionBase = vlsbClientArea;
+  FPointer = Point(X, Y);
+  ClampToPicture(X, Y);
+  FLastPos = FDragOrigin = FLastMouse = Point(X, Y);
+  FDragViewX = FViewX;
+  FDragViewY = FViewY;
+  if (FMouseInteract & miSelectPolygon) {
+    if (!FPolyInProgress) DeSelect();
+    if ((Shift & ssCtrl) && !FOutline->Points.empty()) {
+      const TPoint& last = FOutline->Points.back();
+      VLSnapLine(XBmp2Scr(last.X), YBmp2Scr(last.Y), X, Y);
+    }
+    AddSelPoint(X, Y);
+    FPolyInProgress = true;
+    DoSelectionChanging();
+  } else if (FMouseInteract & (miSelect | miSelectZoom)) {
+    FGrip = GripAt(X, Y);
+    FMove = InsideSelection(X, Y) ? 0 : -1;
+    if (FGrip == -1 && FMove == -1) {
+      FRectDrawing = true;
+      DoSelectionChanging();
+    }
+  } else if (FMouseInteract & miSelectCircle) {
+    if (!FCircleDrawing) DeSelect();
+    FCircleDrawing = true;
+    ShowSelection(false);
+    DoSelectionChanging();
+  }
+  FSelectionBase = savedBase;
+}
+
+void TVistrelView::MouseMove(TShiftState Shift, int X, int Y) {
+  TVLView::MouseMove(Shift, X, Y);
+  TVLSelectionBase savedBase = FSelectionBase;
+  FSelectionBase = vlsbClientArea;
+  FPointer = Point(X, Y);
+  int cx = X, cy = Y;
+  ClampToPicture(cx, cy);
+  if (FButtonDown) {
+    if (FMouseInteract & miScroll) {
+      SetViewXY(FDragViewX + FDragOrigin.X - X, FDragViewY + FDragOrigin.Y - Y);
+    } else if (FGrip >= 0) {
+      AutoScrollDrag();
+      FGrip = ResizeSelectionByGrip(FGrip, cx, cy);
+      DoSelectionChanging();
+    } else if (FMove >= 0) {
+      AutoScrollDrag();
+      MoveSelection(cx - FDragOrigin.X, cy - FDragOrigin.Y);
+      DoSelectionChanging();
+    } else if (FRectDrawing) {
+      AutoScrollDrag();
+      Select(FDragOrigin.X, FDragOrigin.Y, cx, cy);
+      DoSelectionChanging();
+    } else if (FPolyInProgress) {
+      AutoScrollDrag();
+      Paint();
+      DrawPolyRubberLine();
+      FOutline->AddPolyPoint(XScr2Bmp(cx), YScr2Bmp(cy));
+      FSelected = true;
+      SelectionTimer(this);
+      DoSelectionChanging();
+    } else if (FCircleDrawing) {
+      AutoScrollDrag();
+      FOutline->Points.clear();
+      if (FUpdateLock == 0) Paint();
+      int rx = std::abs(FDragOrigin.X - cx), ry = std::abs(FDragOrigin.Y - cy);
+      if (Shift & ssCtrl) rx = ry = std::max(rx, ry);
+      for (const TPoint& p : VLEllipseVertices(FDragOrigin.X, FDragOrigin.Y, rx, ry)) {
+        FOutline->AddPolyPoint(XScr2Bmp(p.X), YScr2Bmp(p.Y));
+        FSelected = true;
+      }
+      SelectionTimer(this);
+      DoSelectionChanging();
+    }
+  } else {
+    if (FPolyInProgress) {
+      DrawPolyRubberLine();
+      if ((Shift & ssCtrl) && !FOutline->Points.empty()) {
+        const TPoint& last = FOutline->Points.back();
+        VLSnapLine(XBmp2Scr(last.X), YBmp2Scr(last.Y), cx, cy);
+      }
+      FLastMouse = Point(cx, cy);
+      DrawPolyRubberLine();
+      DoSelectionChanging();
+    } else if (FMouseInteract & miSelect) {
+      int g = GripAt(cx, cy);
+      int cur = VLGripCursor(g);
+      if (cur < 0) cur = InsideSelection(cx, cy) ? 1790 : FUserCursor;
+      TVLView::SetCursor(TCursor(cur));
+    }
+  }
+  FLastMouse = FLastPos = Point(cx, cy);
+  FSelectionBase = savedBase;
+}
+
+void TVistrelView::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TVLView::MouseUp(Button, Shift, X, Y);
+  FButtonDown = false;
+  if ((FMouseInteract & miZoom) && X == FDragOrigin.X && Y == FDragOrigin.Y) {
+    // A click: a started rectangle comes to nothing.
+    FRectDrawing = false;
+    FGrip = FMove = -1;
+    if (Button == mbLeft) ZoomAt(X, Y, VLZoomStepIn(FZoom));
+    else if (Button == mbRight) ZoomAt(X, Y, VLZoomStepOut(FZoom));
+  } else if (FMouseInteract & miScroll) {
+    SetViewXY(FDragViewX + FDragOrigin.X - X, FDragViewY + FDragOrigin.Y - Y);
+  } else if (FMouseInteract & miSelectZoom) {
+    FRectDrawing = false;
+    ZoomSelection();
+  } else if (FMouseInteract & miSelect) {
+    FRectDrawing = false;
+    FGrip = FMove = -1;
+    DoSelectionChange();
+  } else if (FMouseInteract & miSelectCircle) {
+    FCircleDrawing = false;
+  }
+  FZoomFilter = FSavedZoomFilter;
+}
+
+void TVistrelView::WMLButtonDblClk(TShiftState Shift, int X, int Y) {
+  // The inherited handling reaches MouseDown, which appends the point once more.
+  TVLView::WMLButtonDblClk(Shift, X, Y);
+  if (FPolyInProgress) {
+    if (!FOutline->Points.empty()) FOutline->Points.pop_back();
+    FPolyInProgress = false;
+    Invalidate();
+  }
+}
