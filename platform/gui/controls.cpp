@@ -728,7 +728,12 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
   switch (e->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
-      if (!native && w != ClientWidget() && w != FWidget) return false;
+      if (!native) {
+        if (w != ClientWidget()) return false;
+        // Keys that a focused child left unhandled are not ours.
+        QWidget* fw = QApplication::focusWidget();
+        if (fw && fw != w && w->isAncestorOf(fw)) return false;
+      }
       auto* k = static_cast<QKeyEvent*>(e);
       Word key = Word(VirtualKeyFromQt(k->key()));
       TShiftState shift = ShiftFromQt(k->modifiers(), Qt::NoButton);
@@ -753,7 +758,7 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
         if (key) KeyUp(key, shift);
         if (!key) return true;
       }
-      return false;
+      return !native;
     }
     case QEvent::FocusIn:
       if (w == ClientWidget()) {
@@ -791,7 +796,7 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
         }
         return true;
       }
-      if (!native && w == ClientWidget() && !dynamic_cast<TCustomControl*>(this)) {
+      if (!native && w == ClientWidget() && !dynamic_cast<TCustomControl*>(this) && !dynamic_cast<TForm*>(this)) {
         QPainter p(w);
         p.fillRect(w->rect(), QtColor(FColor));
         return true;
@@ -950,5 +955,9 @@ bool SurfaceEventHook(TControl* c, QWidget* w, QEvent* e) {
     return PaintSurfaceEvent(c, w, *cc->Surface());
   }
   if (auto* gc = dynamic_cast<TGraphicControl*>(c)) return PaintSurfaceEvent(c, w, *gc->Surface());
+  if (auto* f = dynamic_cast<TForm*>(c)) {
+    if (w != f->ClientWidget()) return false;
+    return PaintSurfaceEvent(c, w, *f->Surface());
+  }
   return false;
 }

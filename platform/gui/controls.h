@@ -418,6 +418,13 @@ class TForm : public TWinControl {
   TCloseQueryEvent OnCloseQuery;
   TNotifyEvent OnPaint;
 
+  // The form's own drawing surface (its client area), shown under the controls.
+  TCanvas* Canvas() { return FSurface.Canvas(); }
+  TBitmap* Surface() { return &FSurface; }
+  void Invalidate() override;
+  void Update() override;
+  void SurfacePaint() override;
+
   // Activation (from Qt or from Show).
   void DoActivate();
   void DoDeactivate();
@@ -435,6 +442,11 @@ class TForm : public TWinControl {
   void AttachToMdi();
   void CloseModal();
   void ClientResized() override;
+  virtual void Paint();
+
+  TBitmap FSurface;
+  bool FNeedPaint = true;
+  bool FInPaint = false;
 
   TFormStyle FFormStyle = fsNormal;
   TBorderStyle FBorderStyle = bsSizeable;

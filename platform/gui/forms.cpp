@@ -32,6 +32,10 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
   auto* outer = new TQtWidget(this, nullptr, false);
   outer->setWindowFlag(Qt::Window, true);
   outer->setAttribute(Qt::WA_DeleteOnClose, false);
+  FSurface.SetPixelFormat(pf24bit);
+  FSurface.Canvas()->OnChange = [this](TObject*) {
+    if (!FInPaint && FClient) FClient->update();
+  };
   CreateFramed(outer);
   FWidth = 0;
   FHeight = 0;
@@ -102,6 +106,42 @@ void TForm::SetMenu(TMainMenu* m) {
 
 void TForm::ClientResized() {
   if (FMenuBar) FMenuBar->setGeometry(0, 0, FWidth, FTopInset);
+  int w = ClientWidth(), h = ClientHeight();
+  if (w != FSurface.Width() || h != FSurface.Height()) {
+    FSurface.SetSize(w, h);
+    FNeedPaint = true;
+    if (FClient) FClient->update();
+  }
+}
+
+void TForm::Invalidate() {
+  FNeedPaint = true;
+  if (FClient) FClient->update();
+}
+
+void TForm::SurfacePaint() {
+  if (!FNeedPaint || FSurface.Empty()) return;
+  FNeedPaint = false;
+  FInPaint = true;
+  struct Reset {
+    bool& f;
+    ~Reset() { f = false; }
+  } reset{FInPaint};
+  TCanvas* c = Canvas();
+  c->ResetClipRegion();
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(FColor);
+  c->FillRect(Rect(0, 0, FSurface.Width(), FSurface.Height()));
+  Paint();
+}
+
+void TForm::Update() {
+  SurfacePaint();
+  if (FClient) FClient->update();
+}
+
+void TForm::Paint() {
+  if (OnPaint) OnPaint(this);
 }
 
 void TForm::SetActiveControl(TWinControl* c) {
