@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "support.h"
+#include "vistrel/codecs/bmp.h"
 #include "vistrel/codecs/ico.h"
 
 using namespace pcxgif;
@@ -130,7 +131,7 @@ TEST(ICO, TellsIconsApartAndRejectsBadFiles) {
     EXPECT_FALSE(IsICOStream(&s));
   }
   // Every truncation and a scattering of changed bytes: no crash.
-  for (size_t n = 0; n < icon.size(); n += 3) {
+  for (size_t n = 0; n < icon.size(); n += n < 8200 ? 3 : 211) {
     std::vector<uint8_t> d(icon.begin(), icon.begin() + long(n));
     for (int i = 0; i < 5; ++i) {
       TBitmap b;
@@ -157,4 +158,20 @@ TEST(ICO, TellsIconsApartAndRejectsBadFiles) {
   std::string why;
   EXPECT_FALSE(ReadIcon(bad, b, p, false, false, &why));
   EXPECT_EQ(why, "bad image offset");
+}
+
+TEST(ICO, BitmapContentReadsAsBMP) {
+  TBitmap src;
+  Pattern24(src, 5, 3);
+  TIOParamsVals w(nullptr);
+  TTestProgress pr;
+  TMemoryStream m;
+  WriteBMPStream(&m, &src, w, pr.P);
+  ASSERT_FALSE(pr.Abort);
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  ASSERT_TRUE(ReadIcon(Bytes(m), b, p, false));
+  EXPECT_EQ(Differences(&b, &src), 0);
+  // Not for cursors.
+  EXPECT_FALSE(ReadIcon(Bytes(m), b, p, true));
 }
