@@ -500,3 +500,51 @@ TEST_F(ViewTest, ExtremeZoomsAndShapesPaint) {
   EXPECT_EQ(PixelOf(&shot, 0, 0), clRed);
   EXPECT_EQ(PixelOf(&shot, 49, 49), clRed);
 }
+
+TEST_F(ViewTest, DragPastTheEdgeScrollsAndKeepsTheAnchor) {
+  TVistrelView* v = MakeView(100, 100);
+  FillPicture(v, 400, 400);
+  v->SetZoomFilter(rfBell);
+  v->SetMouseInteract(miSelect);
+  Press(v, 50, 50, mbLeft);
+  EXPECT_EQ(v->ZoomFilter(), rfNone);  // drags paint unfiltered
+  Move(v, 120, 80);                     // 21 pixels right of the picture
+  EXPECT_EQ(v->ViewX(), 300);
+  EXPECT_EQ(v->ViewY(), 0);
+  Release(v, 120, 80, mbLeft);
+  EXPECT_EQ(v->ZoomFilter(), rfBell);
+  // The press point stayed where it was on the picture.
+  EXPECT_EQ(v->SelX1(), 50);
+  EXPECT_EQ(v->SelX2(), 399);
+  EXPECT_EQ(v->SelY1(), 50);
+  EXPECT_EQ(v->SelY2(), 80);
+}
+
+TEST_F(ViewTest, UpdateLockBlankAndClear) {
+  TVistrelView* v = MakeView(60, 60);
+  v->SetBackground(clAqua);
+  FillPicture(v, 60, 60, clRed);
+  TBitmap shot;
+  Grab(v, shot);
+  EXPECT_EQ(PixelOf(&shot, 30, 30), clRed);
+  v->LockUpdate();
+  v->LockUpdate();
+  FillPicture(v, 60, 60, clLime);
+  Grab(v, shot);
+  EXPECT_EQ(PixelOf(&shot, 30, 30), clRed);  // nothing painted while locked
+  EXPECT_EQ(v->UnlockUpdate(), 1);
+  EXPECT_EQ(v->UnlockUpdateNoRefresh(), 0);
+  EXPECT_EQ(v->UnlockUpdateNoRefresh(), 0);  // never below 0
+  Grab(v, shot);
+  EXPECT_EQ(PixelOf(&shot, 30, 30), clLime);
+  v->Blank();
+  EXPECT_EQ(v->Bitmap()->Width(), 1);
+  EXPECT_EQ(PixelOf(v->Bitmap(), 0, 0), clAqua);
+  v->SetZoom(3000);
+  Grab(v, shot);
+  EXPECT_EQ(PixelOf(&shot, 29, 29), clAqua);
+  // Assigning nothing clears with the background.
+  FillPicture(v, 5, 5, clRed);
+  v->Assign(nullptr);
+  EXPECT_EQ(PixelOf(v->Bitmap(), 4, 4), clAqua);
+}
