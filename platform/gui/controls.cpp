@@ -535,7 +535,6 @@ void TWinControl::RecreateWnd() {
   TCreateParams p;
   CreateParams(p);
   FParams = p;
-  FRaisedFrame = false;
   if (p.ExStyle & WS_EX_CLIENTEDGE) FFrameWidth = 2;
   else if (p.Style & WS_BORDER) FFrameWidth = 1;
   else FFrameWidth = 0;
@@ -773,7 +772,15 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
       if (!native && w == FWidget && FClient && FFrameWidth > 0) {
         QPainter p(w);
         QRect r = w->rect();
-        if (FFrameWidth == 1) {
+        if (FFrameWidth == 1 && FRaisedFrame) {
+          // Raised outer edge.
+          p.setPen(QtColor(cl3DLight));
+          p.drawLine(r.left(), r.top(), r.right(), r.top());
+          p.drawLine(r.left(), r.top(), r.left(), r.bottom());
+          p.setPen(QtColor(cl3DDkShadow));
+          p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+          p.drawLine(r.right(), r.top(), r.right(), r.bottom());
+        } else if (FFrameWidth == 1) {
           p.setPen(QColor(0, 0, 0));
           p.drawRect(r.adjusted(0, 0, -1, -1));
         } else {
