@@ -493,6 +493,18 @@ TEST_F(ViewTest, ExtremeZoomsAndShapesPaint) {
       }
     }
   }
+  // A selection over a huge zoom draws only what shows.
+  FillPicture(v, 20000, 20, clRed);
+  v->SetSelectionBase(vlsbBitmap);
+  v->Select(0, 0, 19999, 19);
+  for (int z : {5000, 10000000}) {
+    v->SetZoom(z);
+    v->ScrollMessage(true, SB_THUMBTRACK, 12345);
+    Grab(v, shot);
+    v->OutlineTimer()->Timer();
+  }
+  EXPECT_EQ(v->ViewX(), 12345);
+  EXPECT_TRUE(v->Selected());
   FillPicture(v, 1, 1, clRed);
   v->SetZoom(5000);
   v->SetCenter(false);

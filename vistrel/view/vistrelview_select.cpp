@@ -181,8 +181,38 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     if (++O->DotCounter > 5) O->DotCounter = 0;
   };
   const int n = O->Count();
+  const int sw = surface ? surface->Width() : ClientWidth(), sh = surface ? surface->Height() : ClientHeight();
   auto edge = [&](const TPoint& a, const TPoint& b) {
-    LineDDA(XBmp2Scr(a.X), YBmp2Scr(a.Y), XBmp2Scr(b.X), YBmp2Scr(b.Y), dot);
+    const int x1 = XBmp2Scr(a.X), y1 = YBmp2Scr(a.Y), x2 = XBmp2Scr(b.X), y2 = YBmp2Scr(b.Y);
+    const int64_t dx = int64_t(x2) - x1, dy = int64_t(y2) - y1;
+    const int64_t n = std::max(std::llabs(dx), std::llabs(dy));
+    if (n <= 65536) {
+      LineDDA(x1, y1, x2, y2, dot);
+      return;
+    }
+    // A very long edge (a huge zoom): walk only the pixels over the surface, the dots keeping
+    // their phase.
+    int64_t i0 = 0, i1 = n - 1;
+    auto limit = [&](int64_t start, int64_t d, int64_t lo, int64_t hi) {
+      if (d == 0) {
+        if (start < lo || start > hi) i1 = -1;
+        return;
+      }
+      long double a = (long double)(lo - start) * n / d, b = (long double)(hi - start) * n / d;
+      if (a > b) std::swap(a, b);
+      i0 = std::max<int64_t>(i0, int64_t(std::floor(a)) - 1);
+      i1 = std::min<int64_t>(i1, int64_t(std::ceil(b)) + 1);
+    };
+    limit(x1, dx, -1, sw);
+    limit(y1, dy, -1, sh);
+    if (i1 < i0) {
+      O->DotCounter = int((O->DotCounter + n) % 6);
+      return;
+    }
+    O->DotCounter = int((O->DotCounter + i0) % 6);
+    for (int64_t i = i0; i <= i1; ++i)
+      dot(int(x1 + std::llround((long double)dx * i / n)), int(y1 + std::llround((long double)dy * i / n)));
+    O->DotCounter = int((O->DotCounter + (n - 1 - i1)) % 6);
   };
   for (int i = 1; i < n; ++i) edge(O->Points[size_t(i - 1)], O->Points[size_t(i)]);
   if (!FPolyInProgress && n > 0) edge(O->Points[size_t(n - 1)], O->Points[0]);
