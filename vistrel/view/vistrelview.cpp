@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vistrel/view/vistrelview_blit.h"
+#include "vistrel/view/vlutils.h"
 
 namespace {
 int ClampInt(int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
@@ -377,7 +378,7 @@ void TVistrelView::Update() {
           if (mx < 1) ShowScrollBar(SB_HORZ, false);
           else {
             SetScrollRange(SB_HORZ, 0, ClampInt(cw + mx - 1), false);
-            SetScrollPage(SB_HORZ, cw, true);
+            VLSetScrollPage(this, SB_HORZ, cw, true);
             SetScrollPos(SB_HORZ, ClampInt(FViewX), false);
             ShowScrollBar(SB_HORZ, true);
           }
@@ -386,7 +387,7 @@ void TVistrelView::Update() {
           if (my < 1) ShowScrollBar(SB_VERT, false);
           else {
             SetScrollRange(SB_VERT, 0, ClampInt(ch + my - 1), false);
-            SetScrollPage(SB_VERT, ch, true);
+            VLSetScrollPage(this, SB_VERT, ch, true);
             SetScrollPos(SB_VERT, ClampInt(FViewY), false);
             ShowScrollBar(SB_VERT, true);
           }

@@ -6,37 +6,9 @@
 #include <cstring>
 
 #include "vistrel/view/vistrelview.h"
+#include "vistrel/view/vlutils.h"
 
-// Hit testing and line snapping until the library's utilities are in.
 namespace {
-inline bool VLPointInRect(int X, int Y, int X1, int Y1, int X2, int Y2) { return X1 <= X && X <= X2 && Y1 <= Y && Y <= Y2; }
-inline double VLPointLineDistance(int PX, int PY, int X1, int Y1, int X2, int Y2) {
-  double num = std::abs(PX * (Y1 - Y2) + (X2 - X1) * PY + X1 * Y2 - X2 * Y1);
-  return num / std::sqrt(double(Y1 - Y2) * (Y1 - Y2) + double(X2 - X1) * (X2 - X1)); }
-inline double VLPointSegmentDistance(int PX, int PY, int X1, int Y1, int X2, int Y2) {
-  auto d = [](double a, double b, double c, double e) { return std::sqrt((a - c) * (a - c) + (b - e) * (b - e)); };
-  if (X1 == X2 && Y1 == Y2) return d(PX, PY, X1, Y1);
-  double l2 = double(X2 - X1) * (X2 - X1) + double(Y2 - Y1) * (Y2 - Y1);
-  double t = (double(PY - Y1) * (Y2 - Y1) + double(PX - X1) * (X2 - X1)) / l2;
-  if (t > 1) return d(PX, PY, X2, Y2);
-  if (t >= 0) return VLPointLineDistance(PX, PY, X1, Y1, X2, Y2);
-  return d(PX, PY, X1, Y1); }
-inline bool VLIsRectPolygon(const TPoint* P, int n) {
-  if (n != 4) return false;
-  auto vert = [](TPoint a, TPoint b) { return a.X == b.X && a.Y != b.Y; };
-  auto hor = [](TPoint a, TPoint b) { return a.Y == b.Y && a.X != b.X; };
-  bool v0 = vert(P[3], P[0]);
-  if (!v0 && !hor(P[3], P[0])) return false;
-  for (int i = 0; i < 3; ++i) { bool v = (i % 2 == 0) ? !v0 : v0; if (v ? !vert(P[i], P[i+1]) : !hor(P[i], P[i+1])) return false; }
-  return true; }
-inline void VLSnapLine(int RefX, int RefY, int& X, int& Y) {
-  int dx = std::abs(RefX - X), dy = std::abs(RefY - Y);
-  if (dy > dx + 30) X = RefX; else if (dy < dx - 30) Y = RefY; else { int d = std::abs(dx - dy);
-    if (X > RefX && Y > RefY) { if (dx >= dy) Y += d; else X += d; }
-    else if (X < RefX && Y < RefY) { if (dx >= dy) X += d; else Y += d; }
-    else if (X < RefX && Y >= RefY) { if (dx >= dy) Y += d; else X -= d; }
-    else if (X >= RefX && Y < RefY) { if (dx >= dy) Y -= d; else X += d; } } }
-
 bool IsRect(const TVLSelectionOutline* o) { return VLIsRectPolygon(o->Points.data(), o->Count()); }
 }  // namespace
 
