@@ -221,6 +221,15 @@ TEST(BMPReader, ParamsOnlyProgressAndTruncation) {
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(c.Width(), 2);
   }
+  // A params-only read looks at the headers alone.
+  {
+    std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 70);
+    std::fill(cut.begin() + 2, cut.begin() + 6, 0);
+    TIOParamsVals q(nullptr);
+    TBitmap c;
+    EXPECT_TRUE(ReadBMPBytes(cut, c, q, true));
+    EXPECT_EQ(q.Width, 21);
+  }
   // Headers cut anywhere never read.
   for (size_t n = 0; n < 70; ++n) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);

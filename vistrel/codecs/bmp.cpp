@@ -322,6 +322,8 @@ void ReadBMP(TReadState& s) {
     default: prm.BitsPerSample = 8, prm.SamplesPerPixel = 3; break;
   }
 
+  if (s.ParamsOnly) return;
+
   if (offset > 0) {
     if (int64_t(offset) > streamEnd - P) Fail("pixel data offset beyond the end of the data");
     st->Seek(P + int64_t(offset), soBeginning);
@@ -332,7 +334,6 @@ void ReadBMP(TReadState& s) {
   const int64_t rowLen = VLRowLength(w, bits);
   const int64_t rowData = BMPRowDataBytes(w, bits);
   if (!rle && (ht - 1) * rowLen + rowData > left) Fail("pixel data cut short");
-  if (s.ParamsOnly) return;
 
   // Compressed data, read before the picture is touched.
   std::vector<uint8_t> packed;
@@ -349,6 +350,7 @@ void ReadBMP(TReadState& s) {
   const TPixelFormat pf = bits == 1 ? pf1bit : pf24bit;
   if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
     if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
+    bmp->Changed();
   } else {
     bmp->SetSize(1, 1);
     bmp->SetPixelFormat(pf);
