@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QWidget>
 #include <cstring>
 

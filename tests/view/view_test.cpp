@@ -560,3 +560,24 @@ TEST_F(ViewTest, UpdateLockBlankAndClear) {
   v->Assign(nullptr);
   EXPECT_EQ(PixelOf(v->Bitmap(), 4, 4), clAqua);
 }
+
+TEST_F(ViewTest, ScrollBarActionsReachTheView) {
+  TVistrelView* v = MakeView(200, 150);
+  FillPicture(v, 1000, 100);
+  v->SetScrollBars(ssHorizontal);
+  QScrollBar* bar = v->ScrollBarWidget(SB_HORZ);
+  ASSERT_NE(bar, nullptr);
+  ASSERT_TRUE(v->ViewScrollBarVisible(true));
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(v->ViewX(), 1);
+  EXPECT_EQ(bar->value(), 1);
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(v->ViewX(), 201);
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(v->ViewX(), 800);
+  EXPECT_EQ(bar->maximum(), 800);
+  bar->setSliderPosition(300);  // dragging the thumb
+  EXPECT_EQ(v->ViewX(), 300);
+  // A vertical bar is never shown for ssHorizontal.
+  EXPECT_FALSE(v->ViewScrollBarVisible(false));
+}
