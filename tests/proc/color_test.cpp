@@ -126,6 +126,13 @@ TEST(Color, CountColours) {
   EXPECT_EQ(VLCountColors(b.get(), 10, 10, 10, 10), 1);
   auto m = New1(8, 8);
   EXPECT_EQ(VLCountColors(m.get(), 0, 0, 7, 7), 0);
+  // A large area counts the same way as a small one.
+  auto big = New24(100, 50);
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 100; ++x) SetPx(big.get(), x, y, x % 37, y, 0);
+  EXPECT_EQ(VLCountColors(big.get(), 0, 0, 99, 49), 37 * 50);
+  EXPECT_EQ(VLCountColors(big.get(), 0, 0, 36, 49), 37 * 50);
+  EXPECT_EQ(VLCountColors(big.get(), 0, 0, 99, 0), 37);
 }
 
 TEST(Color, QuantizeAndReduce) {

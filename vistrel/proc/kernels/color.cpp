@@ -135,18 +135,30 @@ void VLCalcHistogram(TBitmap* Bitmap, TVLHistogram& Histogram, int X1, int Y1, i
 
 int VLCountColors(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2) {
   if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return 0;
-  THash1 set(13);
-  int32_t last = -1;
+  const int64_t pixels = int64_t(X2 - X1 + 1) * (Y2 - Y1 + 1);
+  if (pixels <= 4096) {
+    THash1 set(13);
+    for (int y = Y1; y <= Y2; ++y) {
+      const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+      for (int x = X1; x <= X2; ++x, p += 3) set.Add((int32_t(p[2]) << 16) | (int32_t(p[1]) << 8) | p[0]);
+    }
+    return set.Count();
+  }
+  // Large areas: one bit per 24-bit colour. The set of 8192 chained buckets answers the
+  // same count, but a photograph's million colours make its chains thousands long.
+  std::vector<uint64_t> seen(size_t(1) << 18, 0);
+  int count = 0;
   for (int y = Y1; y <= Y2; ++y) {
     const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
     for (int x = X1; x <= X2; ++x, p += 3) {
-      const int32_t c = (int32_t(p[2]) << 16) | (int32_t(p[1]) << 8) | p[0];
-      if (c == last) continue;  // already in the set
-      last = c;
-      set.Add(c);
+      const uint32_t c = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+      uint64_t& word = seen[c >> 6];
+      const uint64_t bit = uint64_t(1) << (c & 63);
+      count += (word & bit) == 0;
+      word |= bit;
     }
   }
-  return set.Count();
+  return count;
 }
 
 void VLContrast(TBitmap* Bitmap, int Contrast, int AvgRed, int AvgGreen, int AvgBlue, int X1, int Y1, int X2, int Y2,

@@ -2,14 +2,40 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <numbers>
 #include <vector>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "vistrel/proc/kernels/pixels.h"
 
 namespace {
+
+// A large scratch buffer; on Linux backed by huge pages where the system allows, which
+// spares the transposing passes most of their page-table misses.
+class TScratch {
+ public:
+  explicit TScratch(int64_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    const size_t n = (size_t(bytes) + kHuge - 1) / kHuge * kHuge;
+    FData = static_cast<uint8_t*>(std::aligned_alloc(kHuge, n));
+    if (!FData) throw EOutOfResources(SOutOfResources);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    madvise(FData, n, MADV_HUGEPAGE);
+#endif
+  }
+  ~TScratch() { std::free(FData); }
+  TScratch(const TScratch&) = delete;
+  TScratch& operator=(const TScratch&) = delete;
+  uint8_t* get() const { return FData; }
+
+ private:
+  uint8_t* FData;
+};
 
 bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
 bool Is1(const TBitmap* b) { return b && b->PixelFormat() == pf1bit; }
@@ -73,11 +99,12 @@ void FillTriples(uint8_t* p, int64_t n, const TRGB& c) {
 
 // (prev x v + cur x w + 2048) / 4096 rounded halves to even, then clamped to a byte.
 inline uint8_t Blend(int prev, int cur, int v, int w) {
-  int n = prev * v + cur * w + 2048;
-  int q = n >> 12;  // floor
-  int rem = n & 4095;
-  q += (rem > 2048) | ((rem == 2048) & (q & 1));
-  return uint8_t(q < 0 ? 0 : q > 255 ? 255 : q);
+  const int n = prev * v + cur * w + 2048;
+  // n / 4096 to nearest, halves to the even neighbour: add just under a half, and one more
+  // when the quotient below is odd.
+  int q = (n + 2047 + ((n >> 12) & 1)) >> 12;
+  q = q < 0 ? 0 : q;
+  return uint8_t(q > 255 ? 255 : q);
 }
 
 inline void BlendPixel(uint8_t* d, const uint8_t* prev, const uint8_t* cur, int v, int w) {
@@ -188,6 +215,47 @@ void Turn(TBitmap* Source, TBitmap* Dest, bool clockwise) {
     }
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VL_SHEAR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VL_SHEAR_CLONES
+#endif
+
+// Bytes 3..count-1 of d: each blends with the byte one pixel before it in c.
+VL_SHEAR_CLONES void BlendRun(uint8_t* __restrict d, const uint8_t* __restrict c, int64_t count, int v, int w) {
+  for (int64_t i = 3; i < count; ++i) d[i] = Blend(c[i - 3], c[i], v, w);
+}
+
+// One row of a shear: the n-pixel row dst, filled with bg, receives the m pixels of src
+// from position o on (pixels falling outside are skipped). With anti-aliasing each pixel
+// written is Blend(prev, cur) with prev the source pixel written before it (bg for the
+// first), and when v > 0 the pixel after the last one takes Blend(prev, bg).
+void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o, int v,
+              bool aa, const uint8_t* bg) {
+  const TRGB bgc{bg[0], bg[1], bg[2]};
+  const int64_t f0 = std::max<int64_t>(0, -o), f1 = std::min<int64_t>(m, n - o);
+  // Background where no source pixel lands.
+  if (f1 > f0) {
+    FillTriples(dst, f0 + o, bgc);
+    FillTriples(dst + (f1 + o) * 3, n - (f1 + o), bgc);
+  } else {
+    FillTriples(dst, n, bgc);
+  }
+  if (!aa) {
+    if (f1 > f0) std::memcpy(dst + (f0 + o) * 3, src + f0 * 3, size_t((f1 - f0) * 3));
+    return;
+  }
+  const int w = 4096 - v;
+  const uint8_t* prev = bg;
+  if (f1 > f0) {
+    BlendPixel(dst + (f0 + o) * 3, bg, src + f0 * 3, v, w);
+    BlendRun(dst + (f0 + o) * 3, src + f0 * 3, (f1 - f0) * 3, v, w);
+    prev = src + (f1 - 1) * 3;
+  }
+  const int64_t t = o + m;
+  if (v > 0 && t < n && t >= 0) BlendPixel(dst + t * 3, prev, bg, v, w);
+}
+
 void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
               TObject* Sender) {
   int n = Angle % 360;
@@ -231,75 +299,56 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   TStepProgress progress{OnProgress, Sender, H + W1 + H3};
   int64_t k = 0;
 
-  // Pass 1: horizontal shear of T into B1 (W1 x H).
-  const int64_t s1 = W1 * 3;
-  std::unique_ptr<uint8_t[]> B1(new uint8_t[size_t(s1 * H)]);
-  for (int64_t i = 0; i < H; ++i) {
-    progress.Step(k++);
-    const long double q = a > 0 ? i : H - i;
-    const long double e = q * tn;
-    const int64_t s = Round(e);
-    uint8_t* d = B1.get() + i * s1;
-    const uint8_t* src = T->ScanLine(int(i));
-    FillTriples(d, W1, bg);
-    if (!AntiAlias) {
-      const int64_t x0 = std::max<int64_t>(0, -s), x1 = std::min<int64_t>(W, W1 - s);
-      if (x1 > x0) std::memcpy(d + (s + x0) * 3, src + x0 * 3, size_t((x1 - x0) * 3));
-      continue;
+  // The vertical shear runs on transposed pictures, so that every pass works along rows:
+  // B1T holds pass 1's result column by column (W1 rows of H pixels), B2 pass 2's result
+  // (H3 rows of W1 pixels). Rows are made in blocks and transposed in blocks.
+  constexpr int kBlock = 64;
+  const int64_t rowT1 = H * 3, row2 = W1 * 3;
+  auto B1T = std::make_unique<TScratch>(rowT1 * W1);
+  {
+    std::unique_ptr<uint8_t[]> blk(new uint8_t[size_t(kBlock * row2)]);
+    for (int64_t i0 = 0; i0 < H; i0 += kBlock) {
+      const int nb = int(std::min<int64_t>(kBlock, H - i0));
+      for (int r = 0; r < nb; ++r) {
+        const int64_t i = i0 + r;
+        progress.Step(k++);
+        const long double q = a > 0 ? i : H - i;
+        const long double e = q * tn;
+        const int64_t s = Round(e);
+        const int v = int(Trunc((e - s) * 4096));
+        ShearRow(blk.get() + r * row2, W1, T->ScanLine(int(i)), W, s, v, AntiAlias, bgp);
+      }
+      for (int64_t j = 0; j < W1; ++j) {
+        uint8_t* d = B1T->get() + j * rowT1 + i0 * 3;
+        const uint8_t* src = blk.get() + j * 3;
+        for (int r = 0; r < nb; ++r, d += 3, src += row2) std::memcpy(d, src, 3);
+      }
     }
-    const int v = int(Trunc((e - s) * 4096));
-    const int w = 4096 - v;
-    const uint8_t* prev = bgp;
-    for (int64_t x = 0; x < W; ++x) {
-      const uint8_t* cur = src + x * 3;
-      const int64_t t = s + x;
-      if (t >= 0 && t < W1) BlendPixel(d + t * 3, prev, cur, v, w);
-      prev = cur;
-    }
-    if (v > 0 && s + W < W1 && s + W >= 0) BlendPixel(d + (s + W) * 3, prev, bgp, v, w);
   }
 
-  // Pass 2: vertical shear of B1 into B2 (W1 x H3), in strips of columns.
-  std::unique_ptr<uint8_t[]> B2(new uint8_t[size_t(s1 * H3)]);
-  for (int64_t y = 0; y < H3; ++y) FillTriples(B2.get() + y * s1, W1, bg);
-  constexpr int kStrip = 64;
-  int64_t off[kStrip];
-  int vs[kStrip], ws[kStrip];
-  uint8_t prevs[kStrip][3];
-  for (int64_t j0 = 0; j0 < W1; j0 += kStrip) {
-    const int m = int(std::min<int64_t>(kStrip, W1 - j0));
-    for (int c = 0; c < m; ++c) {
-      progress.Step(k++);
-      const int64_t j = j0 + c;
-      const long double q = a > 0 ? W1 - j : j;
-      const long double e = q * sn;
-      const int64_t r = Round(e);
-      vs[c] = int(Round((e - r) * 4096));
-      ws[c] = 4096 - vs[c];
-      off[c] = r - d1;
-      std::memcpy(prevs[c], bgp, 3);
-    }
-    for (int64_t L = 0; L < H; ++L) {
-      const uint8_t* src = B1.get() + L * s1 + j0 * 3;
-      for (int c = 0; c < m; ++c, src += 3) {
-        const int64_t t = L + off[c];
-        if (t < 0 || t >= H3) continue;
-        uint8_t* d = B2.get() + t * s1 + (j0 + c) * 3;
-        if (AntiAlias) {
-          BlendPixel(d, prevs[c], src, vs[c], ws[c]);
-          std::memcpy(prevs[c], src, 3);
-        } else {
-          std::memcpy(d, src, 3);
-        }
+  TScratch B2(row2 * H3);
+  {
+    const int64_t rowT2 = H3 * 3;
+    std::unique_ptr<uint8_t[]> blk(new uint8_t[size_t(kBlock * rowT2)]);
+    for (int64_t j0 = 0; j0 < W1; j0 += kBlock) {
+      const int nb = int(std::min<int64_t>(kBlock, W1 - j0));
+      for (int r = 0; r < nb; ++r) {
+        const int64_t j = j0 + r;
+        progress.Step(k++);
+        const long double q = a > 0 ? W1 - j : j;
+        const long double e = q * sn;
+        const int64_t rr = Round(e);
+        const int v = int(Round((e - rr) * 4096));
+        ShearRow(blk.get() + r * rowT2, H3, B1T->get() + j * rowT1, H, rr - d1, v, AntiAlias, bgp);
+      }
+      for (int64_t t = 0; t < H3; ++t) {
+        uint8_t* d = B2.get() + t * row2 + j0 * 3;
+        const uint8_t* src = blk.get() + t * 3;
+        for (int r = 0; r < nb; ++r, d += 3, src += rowT2) std::memcpy(d, src, 3);
       }
     }
-    if (AntiAlias)
-      for (int c = 0; c < m; ++c) {
-        const int64_t t = off[c] + H;
-        if (vs[c] > 0 && t < H3 && t >= 0) BlendPixel(B2.get() + t * s1 + (j0 + c) * 3, prevs[c], bgp, vs[c], ws[c]);
-      }
   }
-  B1.reset();
+  B1T.reset();
 
   // Pass 3: horizontal shear of B2 into the picture (W3 x H3).
   Bitmap->SetSize(0, 0);
@@ -310,24 +359,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
     const long double e = q * tn;
     const int64_t r = Round(e);
     const int v = int(Round((e - r) * 4096));
-    const int w = 4096 - v;
-    const int64_t o = r - d2;
-    uint8_t* d = Bitmap->ScanLine(int(h));
-    const uint8_t* src = B2.get() + h * s1;
-    FillTriples(d, W3, bg);
-    const int64_t f0 = std::max<int64_t>(0, -o), f1 = std::min<int64_t>(W1, W3 - o);
-    if (!AntiAlias) {
-      if (f1 > f0) std::memcpy(d + (f0 + o) * 3, src + f0 * 3, size_t((f1 - f0) * 3));
-      continue;
-    }
-    const uint8_t* prev = bgp;
-    for (int64_t f = f0; f < f1; ++f) {
-      const uint8_t* cur = src + f * 3;
-      BlendPixel(d + (f + o) * 3, prev, cur, v, w);
-      prev = cur;
-    }
-    const int64_t t = o + W1;
-    if (v > 0 && t < W3 && t >= 0) BlendPixel(d + t * 3, prev, bgp, v, w);
+    ShearRow(Bitmap->ScanLine(int(h)), W3, B2.get() + h * row2, W1, r - d2, v, AntiAlias, bgp);
   }
 }
 
