@@ -5,7 +5,7 @@
 #include "vistrel/codecs/jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TBitmap::SetMaxBytes(int64_t(48) << 20);
+  TBitmap::SetMaxBytes(int64_t(8) << 20);
   for (int pass = 0; pass < 2; ++pass) {
     TReadOnlyMemoryStream stream(data, int64_t(size));
     TBitmap bitmap;

@@ -37,7 +37,7 @@ void Read(const uint8_t* data, size_t size, bool paramsOnly) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TBitmap::SetMaxBytes(int64_t(48) << 20);
+  TBitmap::SetMaxBytes(int64_t(8) << 20);
   Read(data, size, size % 11 == 0);
   std::vector<uint8_t> fixed(data, data + size);
   FixCrcs(fixed);

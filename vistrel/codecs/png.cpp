@@ -99,6 +99,8 @@ bool SizeBitmap(TBitmap* bitmap, int w, int h, TPixelFormat pf) {
   try {
     bitmap->SetSize(1, 1);
     bitmap->SetPixelFormat(pf);
+    // 0 bits black, 1 bits white, whatever palette the bitmap had before.
+    if (pf == pf1bit) bitmap->SetPalette({TRGBQuad{0, 0, 0, 0}, TRGBQuad{255, 255, 255, 0}});
     bitmap->SetSize(w, h);
     return true;
   } catch (...) {
