@@ -184,7 +184,7 @@ TControl::~TControl() {
   if (FParent) FParent->RemoveControl(this);
   if (FWidget) {
     FWidget->disconnect();
-    if (auto* w = dynamic_cast<TQtWidget*>(FWidget)) w->Detach();
+    if (auto* w = dynamic_cast<TQtWidget*>(FWidget.data())) w->Detach();
     QWidget* w = FWidget;
     FWidget = nullptr;
     delete w;
@@ -298,7 +298,7 @@ void TControl::SetColor(TColor c) {
 void TControl::ApplyColor() {}
 
 void TControl::ApplyFont() {
-  if (FWidget && !dynamic_cast<TQtWidget*>(FWidget) && QGuiApplication::instance()) FWidget->setFont(FFont.QtFont());
+  if (FWidget && !dynamic_cast<TQtWidget*>(FWidget.data()) && QGuiApplication::instance()) FWidget->setFont(FFont.QtFont());
   Invalidate();
 }
 

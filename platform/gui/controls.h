@@ -8,16 +8,18 @@
 #include <string>
 #include <vector>
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QScrollBar>
+#include <QWidget>
+
 #include "platform/core/bitmap.h"
 #include "platform/core/object.h"
 #include "platform/core/types.h"
 #include "platform/gui/canvas.h"
 
-class QWidget;
-class QScrollBar;
 class QCursor;
-class QMdiArea;
-class QMdiSubWindow;
 class QTimer;
 class QEvent;
 class TQtWidget;
@@ -234,7 +236,7 @@ class TControl : public TComponent {
   bool FParentCtl3D = true;
   int FHelpContext = 0;
   bool FPressed = false;
-  QWidget* FWidget = nullptr;
+  QPointer<QWidget> FWidget;
   friend class TWinControl;
   friend class TQtWidget;
 };
@@ -301,8 +303,8 @@ class TWinControl : public TControl {
   std::vector<TControl*> FControls;
   bool FTabStop = false;
   int FTabOrder = 0;
-  QWidget* FClient = nullptr;  // null: the widget is its own client
-  QScrollBar* FScrollBars[2] = {nullptr, nullptr};
+  QPointer<QWidget> FClient;  // null: the widget is its own client
+  QPointer<QScrollBar> FScrollBars[2];
   bool FScrollShown[2] = {false, false};
   int FFrameWidth = 0;  // border pixels on each side
   int FTopInset = 0;    // a form's menu bar
@@ -461,9 +463,9 @@ class TForm : public TWinControl {
   TMainMenu* FMenu = nullptr;
   TWinControl* FActiveControl = nullptr;
   std::string FHelpFile;
-  QMdiArea* FMdiArea = nullptr;
-  QMdiSubWindow* FSubWindow = nullptr;
-  QWidget* FMenuBar = nullptr;
+  QPointer<QMdiArea> FMdiArea;
+  QPointer<QMdiSubWindow> FSubWindow;
+  QPointer<QWidget> FMenuBar;
   friend class TApplication;
   friend class TScreen;
   friend class TWinControl;
@@ -500,6 +502,10 @@ struct TPlatformServices {
   std::function<bool(const std::string& target)> ShellOpen;  // the shell's "open"
 };
 TPlatformServices& PlatformServices();
+// The mouse buttons held now (ssLeft, ssRight, ssMiddle).
+TShiftState MouseButtonsDown();
+// Opens a document, folder or address with the desktop's "open".
+bool ShellOpen(const std::string& target);
 
 // What help would open.
 struct THelpRequest {

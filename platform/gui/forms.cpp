@@ -1,6 +1,8 @@
 // Forms, timers, the application, the screen and the modal service.
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QEvent>
 #include <QInputDialog>
 #include <QMdiArea>
@@ -58,6 +60,20 @@ TForm::~TForm() {
     TControl* c = FControls.back();
     RemoveControl(c);
     c->Free();
+  }
+  // MDI children keep their forms; their windows leave the area before it goes.
+  if (FMdiArea) {
+    for (TForm* f : std::vector<TForm*>(Screen->FForms)) {
+      if (!f->FSubWindow || f->FSubWindow->mdiArea() != FMdiArea) continue;
+      QMdiSubWindow* sub = f->FSubWindow;
+      f->FSubWindow = nullptr;
+      f->FVisible = false;
+      if (f->FWidget) {
+        f->FWidget->hide();
+        f->FWidget->setParent(nullptr);
+      }
+      delete sub;
+    }
   }
   if (FSubWindow) {
     QMdiSubWindow* sub = FSubWindow;
@@ -275,7 +291,7 @@ TWindowState TForm::WindowState() const { return FWindowState; }
 
 void TForm::SetWindowState(TWindowState s) {
   FWindowState = s;
-  QWidget* w = FSubWindow ? static_cast<QWidget*>(FSubWindow) : FWidget;
+  QWidget* w = FSubWindow ? static_cast<QWidget*>(FSubWindow.data()) : FWidget.data();
   if (!w || !FVisible) return;
   if (s == wsMinimized) w->showMinimized();
   else if (s == wsMaximized) w->showMaximized();
@@ -555,6 +571,20 @@ void TTimer::Timer() {
 TPlatformServices& PlatformServices() {
   static TPlatformServices s;
   return s;
+}
+
+TShiftState MouseButtonsDown() {
+  if (PlatformServices().MouseButtons) return PlatformServices().MouseButtons();
+  if (!QGuiApplication::instance()) return 0;
+  return ShiftFromQt(Qt::NoModifier, QGuiApplication::mouseButtons());
+}
+
+bool ShellOpen(const std::string& target) {
+  if (PlatformServices().ShellOpen) return PlatformServices().ShellOpen(target);
+  if (HeadlessPlatform()) return false;
+  QString t = QString::fromStdString(target);
+  QUrl url = QUrl::fromUserInput(t);
+  return QDesktopServices::openUrl(url);
 }
 
 void SetHelpService(THelpService s) { gHelpService = std::move(s); }

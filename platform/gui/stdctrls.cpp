@@ -437,7 +437,7 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 75, 25);
 }
 
-QPushButton* TButton::Button() const { return static_cast<QPushButton*>(FWidget); }
+QPushButton* TButton::Button() const { return static_cast<QPushButton*>(FWidget.data()); }
 void TButton::ApplyText() { Button()->setText(Q(FText)); }
 void TButton::SetDefault(bool v) {
   FDefault = v;
@@ -464,14 +464,14 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 97, 17);
 }
 
-void TCheckBox::ApplyText() { static_cast<QCheckBox*>(FWidget)->setText(Q(FText)); }
+void TCheckBox::ApplyText() { static_cast<QCheckBox*>(FWidget.data())->setText(Q(FText)); }
 
 void TCheckBox::SetChecked(bool v) {
   if (v == FChecked) return;
   FChecked = v;
   {
     QSignalBlocker block(FWidget);
-    static_cast<QCheckBox*>(FWidget)->setChecked(v);
+    static_cast<QCheckBox*>(FWidget.data())->setChecked(v);
   }
   if (CodeChangeFires(ccCheckBox)) Click();
 }
@@ -483,20 +483,20 @@ TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
   QObject::connect(b, &QRadioButton::clicked, b, [this](bool) {
     Dispatch(this, [&] {
       if (!FChecked) SetChecked(true);
-      else static_cast<QRadioButton*>(FWidget)->setChecked(true);
+      else static_cast<QRadioButton*>(FWidget.data())->setChecked(true);
     });
   });
   SetBounds(FLeft, FTop, 113, 17);
 }
 
-void TRadioButton::ApplyText() { static_cast<QRadioButton*>(FWidget)->setText(Q(FText)); }
+void TRadioButton::ApplyText() { static_cast<QRadioButton*>(FWidget.data())->setText(Q(FText)); }
 
 void TRadioButton::SetChecked(bool v) {
   if (v == FChecked) return;
   FChecked = v;
   {
     QSignalBlocker block(FWidget);
-    static_cast<QRadioButton*>(FWidget)->setChecked(v);
+    static_cast<QRadioButton*>(FWidget.data())->setChecked(v);
   }
   if (v) {
     // The other radio buttons of the same parent go off.
@@ -505,7 +505,7 @@ void TRadioButton::SetChecked(bool v) {
         if (auto* r = dynamic_cast<TRadioButton*>(FParent->Controls(i)); r && r != this && r->FChecked) {
           r->FChecked = false;
           QSignalBlocker block(r->FWidget);
-          static_cast<QRadioButton*>(r->FWidget)->setChecked(false);
+          static_cast<QRadioButton*>(r->FWidget.data())->setChecked(false);
         }
     if (CodeChangeFires(ccRadioButton)) Click();
   }
@@ -594,7 +594,7 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 121, 21);
 }
 
-QLineEdit* TEdit::LineEdit() const { return static_cast<QLineEdit*>(FWidget); }
+QLineEdit* TEdit::LineEdit() const { return static_cast<QLineEdit*>(FWidget.data()); }
 
 const std::string& TEdit::Text() const {
   FCache = S(LineEdit()->text());
@@ -718,7 +718,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 145, 21);
 }
 
-QComboBox* TComboBox::Combo() const { return static_cast<QComboBox*>(FWidget); }
+QComboBox* TComboBox::Combo() const { return static_cast<QComboBox*>(FWidget.data()); }
 
 void TComboBox::Rebuild() {
   QSignalBlocker block(FWidget);
@@ -789,7 +789,7 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 121, 97);
 }
 
-QListWidget* TListBox::List() const { return static_cast<QListWidget*>(FWidget); }
+QListWidget* TListBox::List() const { return static_cast<QListWidget*>(FWidget.data()); }
 
 void TListBox::Rebuild() {
   QSignalBlocker block(FWidget);
@@ -836,7 +836,7 @@ TTrackBar::TTrackBar(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 150, 45);
 }
 
-QSlider* TTrackBar::Slider() const { return static_cast<QSlider*>(FWidget); }
+QSlider* TTrackBar::Slider() const { return static_cast<QSlider*>(FWidget.data()); }
 
 void TTrackBar::Apply() {
   QSignalBlocker block(FWidget);
@@ -889,7 +889,7 @@ TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 150, 16);
 }
 
-QProgressBar* TProgressBar::Bar() const { return static_cast<QProgressBar*>(FWidget); }
+QProgressBar* TProgressBar::Bar() const { return static_cast<QProgressBar*>(FWidget.data()); }
 void TProgressBar::SetMin(int v) { FMin = v; Bar()->setRange(FMin, std::max(FMin, FMax)); SetPosition(FPosition); }
 void TProgressBar::SetMax(int v) { FMax = v; Bar()->setRange(FMin, std::max(FMin, FMax)); SetPosition(FPosition); }
 void TProgressBar::SetPosition(int v) {
@@ -1083,7 +1083,7 @@ TScrollBox::TScrollBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(FLeft, FTop, 185, 41);
 }
 
-QScrollArea* TScrollBox::ScrollArea() const { return static_cast<QScrollArea*>(FWidget); }
+QScrollArea* TScrollBox::ScrollArea() const { return static_cast<QScrollArea*>(FWidget.data()); }
 
 void TScrollBox::SetBorderStyle(TBorderStyle s) {
   FBorderStyle = s;
