@@ -330,6 +330,11 @@ void TControl::SetPopupMenu(TPopupMenu* m) {
   if (m) m->FreeNotification(this);
 }
 
+void TControl::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == FPopupMenu) FPopupMenu = nullptr;
+}
+
 bool TControl::MouseCapture() const { return gCapture == this; }
 void TControl::SetMouseCapture(bool v) {
   if (v) gCapture = this;

@@ -210,6 +210,7 @@ class TControl : public TComponent {
   virtual void WMLButtonDblClk(TShiftState shift, int x, int y);
 
  protected:
+  void Notification(TComponent* component, TOperation operation) override;
   void SetWidget(QWidget* w);
   virtual void ApplyFont();
   virtual void ApplyColor();

@@ -1010,6 +1010,7 @@ void TPageControl::RemovePage(TTabSheet* p) {
 }
 
 void TPageControl::RebuildTabs() {
+  if (!FTabBar) return;
   FRebuilding = true;
   while (FTabBar->count() > 0) FTabBar->removeTab(0);
   for (TTabSheet* p : FPages)
@@ -1026,6 +1027,7 @@ void TPageControl::RebuildTabs() {
 }
 
 void TPageControl::LayoutPages() {
+  if (!FTabBar) return;
   int th = FTabBar->count() > 0 ? FTabBar->sizeHint().height() : 0;
   FTabBar->setGeometry(0, 0, ClientWidth(), th);
   for (TTabSheet* p : FPages) {

@@ -4,6 +4,8 @@
 // box's Text or ItemIndex, a list box's ItemIndex, an up-down's Position, a page control's
 // page and a speed button's Down do not.
 #pragma once
+#include <QPointer>
+#include <QTabBar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,7 +21,6 @@ class QComboBox;
 class QListWidget;
 class QSlider;
 class QProgressBar;
-class QTabBar;
 class QScrollArea;
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -495,7 +496,7 @@ class TPageControl : public TWinControl {
   void LayoutPages();
   std::vector<TTabSheet*> FPages;
   TTabSheet* FActive = nullptr;
-  QTabBar* FTabBar = nullptr;
+  QPointer<QTabBar> FTabBar;
   bool FRebuilding = false;
   friend class TTabSheet;
 };
