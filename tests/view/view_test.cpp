@@ -525,6 +525,14 @@ TEST_F(ViewTest, DragPastTheEdgeScrollsAndKeepsTheAnchor) {
   EXPECT_EQ(v->ViewY(), 0);
   Release(v, 120, 80, mbLeft);
   EXPECT_EQ(v->ZoomFilter(), rfBell);
+  // Two buttons pressed together still give the filter back.
+  Press(v, 50, 50, mbLeft);
+  Press(v, 50, 50, mbRight);
+  Release(v, 50, 50, mbRight);
+  Release(v, 50, 50, mbLeft);
+  EXPECT_EQ(v->ZoomFilter(), rfBell);
+  v->SetSelectionBase(vlsbBitmap);
+  v->Select(50, 50, 399, 80);
   // The press point stayed where it was on the picture.
   EXPECT_EQ(v->SelX1(), 50);
   EXPECT_EQ(v->SelX2(), 399);

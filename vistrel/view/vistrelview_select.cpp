@@ -336,8 +336,9 @@ void TVistrelView::DoSelectionChange() {
 
 void TVistrelView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TVLView::MouseDown(Button, Shift, X, Y);
+  // A second button pressed during a drag must not take the unfiltered zoom for the saved one.
+  if (!FButtonDown) FSavedZoomFilter = FZoomFilter;
   FButtonDown = true;
-  FSavedZoomFilter = FZoomFilter;
   FZoomFilter = rfNone;
   TVLSelectionBase savedBase = FSelectionBase;
   FSelectionBase = vlsbClientArea;
