@@ -1,4 +1,4 @@
-#include "tiff/tiff_support.h"
+#include "tests/tiff/tiff_support.h"
 
 #include <unistd.h>
 

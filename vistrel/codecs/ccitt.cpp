@@ -366,13 +366,51 @@ int64_t CCITTDecodeMHRow(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int
   return (pos + 7) / 8;
 }
 
+namespace {
+
+// The changes of the line last decoded, kept for the next line when its reference is that
+// line unchanged.
+struct TRefCache {
+  const uint8_t* Ref = nullptr;
+  int Width = 0;
+  bool Valid = false;
+  std::vector<uint8_t> Bytes;
+  std::vector<int32_t> Changes;
+};
+thread_local TRefCache tRefCache;
+
+// Paints runs of a decoded line and records where its colour changes.
+struct TLinePainter {
+  uint8_t* Row;
+  int32_t* Changes;
+  int Count = 0;
+  int Painted = 0;  // colour of the last run painted (starts white)
+  void Paint(int from, int to, int colour) {
+    if (from >= to) return;
+    if (colour) ClearRun(Row, from, to);
+    if (colour != Painted) Changes[Count++] = from, Painted = colour;
+  }
+};
+
+}  // namespace
+
 int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder,
                           int64_t BitPos, uint8_t* RefLine) {
   if (Width <= 0 || BitPos < 0) return -1;
   const size_t rowBytes = size_t((Width + 7) / 8);
   TBitReader br(Data, DataLen, FillOrder, BitPos);
-  int32_t* rc = ChangeBuffer(tRefChanges, Width);
-  CCITTFindChanges(RefLine, Width, 0, rc);
+  TRefCache& cache = tRefCache;
+  int32_t* rc;
+  if (cache.Valid && cache.Ref == RefLine && cache.Width == Width && cache.Bytes.size() == rowBytes &&
+      std::memcmp(cache.Bytes.data(), RefLine, rowBytes) == 0) {
+    rc = cache.Changes.data();
+  } else {
+    rc = ChangeBuffer(tRefChanges, Width);
+    CCITTFindChanges(RefLine, Width, 0, rc);
+  }
+  cache.Valid = false;
+  TLinePainter out{Row, ChangeBuffer(tCurChanges, Width)};
+  bool recorded = true;  // false once the changes are not known from the runs
   std::memset(Row, 0xFF, rowBytes);
   int a0 = -1, colour = 0, j = 0;
   bool atStart = true;
@@ -384,7 +422,7 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
     if ((j & 1) != colour) ++j;
     int b1 = rc[j], b2 = rc[j + 1];
     int start = a0 < 0 ? 0 : a0;
-    int d;  // vertical offset a1 - b1, or a mode below
+    int d = 0;  // vertical offset a1 - b1
     enum { kV, kP, kH, kExt, kEolMode, kZeros } mode;
     if (v & 0x80000000u) mode = kV, d = 0, br.Pos += 1;
     else if ((v >> 29) == 1) mode = kH, br.Pos += 3;
@@ -405,14 +443,14 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
         br.Pos += 32;
         continue;
       case kP:
-        if (colour) ClearRun(Row, start, b2);
+        out.Paint(start, b2, colour);
         a0 = b2;
         break;
       case kV: {
         int a1 = b1 + d;
         if (a1 > Width) a1 = Width;
         if (a1 <= a0 || a1 < 0) return -1;
-        if (colour) ClearRun(Row, start, a1);
+        out.Paint(start, a1, colour);
         a0 = a1;
         colour ^= 1;
         break;
@@ -427,13 +465,14 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
         if (e1 > Width) e1 = Width;
         int64_t e2 = e1 + r2;
         if (e2 > Width) e2 = Width;
-        if (colour) ClearRun(Row, start, int(e1));
-        else ClearRun(Row, int(e1), int(e2));
+        out.Paint(start, int(e1), colour);
+        out.Paint(int(e1), int(e2), colour ^ 1);
         a0 = int(e2);
         break;
       }
       case kExt: {
         // Uncompressed mode from start.
+        recorded = false;
         int p = start;
         for (;;) {
           if (br.Exhausted()) return -1;
@@ -460,7 +499,7 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
       }
       case kEolMode: {
         if (!atStart) {
-          if (colour) ClearRun(Row, start, Width);
+          out.Paint(start, Width, colour);
           a0 = Width;
           break;
         }
@@ -479,6 +518,14 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
   }
   if (br.Pos > br.Bits) return -1;
   std::memcpy(RefLine, Row, rowBytes);
+  if (recorded) {
+    out.Changes[out.Count] = out.Changes[out.Count + 1] = out.Changes[out.Count + 2] = Width;
+    std::swap(cache.Changes, tCurChanges);
+    cache.Bytes.assign(Row, Row + rowBytes);
+    cache.Ref = RefLine;
+    cache.Width = Width;
+    cache.Valid = true;
+  }
   return br.Pos;
 }
 

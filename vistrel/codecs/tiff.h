@@ -21,6 +21,7 @@ struct TTIFFVars {
   TStream* Stream = nullptr;
   int64_t Base = 0;  // stream position of the file header
   int64_t Size = 0;  // bytes from Base to the end of the stream
+  const uint8_t* Memory = nullptr;  // the file's bytes when the stream holds them in memory
   std::vector<TTIFFEntry> Entries;
 
   uint32_t Width = 0, Height = 0;

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "platform/core/system.h"
 #include "vistrel/codecs/ccitt.h"
@@ -239,13 +242,20 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   s.LZWStarted = v.Compression == 5;
 }
 
-// One row of a strip into Out (RowLen bytes); false when it could not be decompressed.
-bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out) {
+// One row of a strip (RowLen bytes): decompressed into Out, or, when uncompressed and held in
+// memory, used where it lies. Row is set to it; false when it could not be decompressed.
+bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const uint8_t*& row) {
   const TTIFFVars& v = *c.Vars;
   const int64_t len = c.RowLen;
+  row = out;
   switch (v.Compression) {
     case 1:
-      if (s.Pos + len > s.Size || !ReadAt(v, s.Offset + s.Pos, out, len)) return false;
+      if (s.Pos + len > s.Size) return false;
+      if (v.Memory) {
+        row = v.Memory + s.Offset + s.Pos;
+      } else if (!ReadAt(v, s.Offset + s.Pos, out, len)) {
+        return false;
+      }
       s.Pos += len;
       return true;
     case 2: {
@@ -313,9 +323,28 @@ const uint8_t* PrepareSamples(TReadContext& c, const uint8_t* raw, uint32_t samp
   return src;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Five pixels a step through a byte shuffle; the same bytes as the plain loop.
+__attribute__((target("ssse3"))) int RgbToBgrSsse3(uint8_t* d, const uint8_t* s, int w) {
+  const __m128i mask = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+  int x = 0;
+  for (; x + 6 <= w; x += 5, s += 15, d += 15)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), mask));
+  return x;
+}
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
 inline void RgbToBgr(uint8_t* d, const uint8_t* s, int w, int step) {
   if (step == 3) {
     int x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (kHaveSsse3) {
+      x = RgbToBgrSsse3(d, s, w);
+      s += 3 * x, d += 3 * x;
+    }
+#endif
     // Four pixels at a time through 32-bit words.
     for (; x + 4 <= w; x += 4, s += 12, d += 12) {
       uint32_t a, b, e;
@@ -399,11 +428,12 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
 // Rows of one chunky strip into the bitmap from row first; false to stop.
 bool TIFFDecodeStrip(TReadContext& c, TStripState& s, int first, int rows) {
   for (int r = 0; r < rows; ++r) {
-    if (!TIFFDecompressStrip(c, s, c.Raw.data())) {
+    const uint8_t* raw;
+    if (!TIFFDecompressStrip(c, s, c.Raw.data(), raw)) {
       VLFail(*c.Progress, "bad strip data");
       return false;
     }
-    const uint8_t* src = PrepareSamples(c, c.Raw.data(), c.Vars->SamplesPerPixel);
+    const uint8_t* src = PrepareSamples(c, raw, c.Vars->SamplesPerPixel);
     StoreRow(c, src, first + r);
     ++c.RowsDone;
     if (VLReportProgress(*c.Progress, c.RowsDone)) return false;
@@ -417,11 +447,12 @@ bool TIFFDecodePlanarStrips(TReadContext& c, TStripState* planes, int first, int
   for (auto& p : plane) p.resize(size_t(w) + 8);
   for (int r = 0; r < rows; ++r) {
     for (int k = 0; k < 3; ++k) {
-      if (!TIFFDecompressStrip(c, planes[k], c.Raw.data())) {
+      const uint8_t* raw;
+      if (!TIFFDecompressStrip(c, planes[k], c.Raw.data(), raw)) {
         VLFail(*c.Progress, "bad strip data");
         return false;
       }
-      const uint8_t* src = PrepareSamples(c, c.Raw.data(), 1);
+      const uint8_t* src = PrepareSamples(c, raw, 1);
       std::memcpy(plane[k].data(), src, size_t(w));
     }
     uint8_t* d = c.Bitmap->ScanLine(first + r);
@@ -557,6 +588,8 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   v.Base = stream->Position();
   v.Size = stream->Size() - v.Base;
   if (v.Size < 0) v.Size = 0;
+  if (auto* mem = dynamic_cast<TCustomMemoryStream*>(stream); mem && mem->Memory() && v.Base >= 0 && v.Size > 0)
+    v.Memory = static_cast<const uint8_t*>(mem->Memory()) + v.Base;
   bool found = false;
   int64_t want = params.TIFFImageIndex;
   if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found)) {
@@ -582,9 +615,16 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   }
   if (paramsOnly || !bitmap) return;
   TKind kind = DecodeKind(v);
-  bitmap->SetSize(1, 1);
   bool oneBit = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && v.Photometric != 3;
-  bitmap->SetPixelFormat(oneBit ? pf1bit : pf24bit);
+  TPixelFormat pf = oneBit ? pf1bit : pf24bit;
+  // A bitmap of the right shape keeps its memory (rows not decoded keep what they held).
+  bool reuse = bitmap->PixelFormat() == pf && uint32_t(bitmap->Width()) == v.Width &&
+               uint32_t(bitmap->Height()) == v.Height && v.Width > 0 && v.Height > 0;
+  if (!reuse) {
+    bitmap->SetSize(1, 1);
+    bitmap->SetPixelFormat(pf);
+  }
+  if (oneBit) bitmap->SetPalette({TRGBQuad{0, 0, 0, 0}, TRGBQuad{255, 255, 255, 0}});
   if (v.Width == 0 || v.Height == 0) {
     VLFail(progress, "empty image");
     return;

@@ -97,7 +97,8 @@ void TIFFAddShortArrayEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, const s
                             TStream* Stream, int64_t Base) {
   TTIFFEntry e = MakeEntry(Tag, 3, uint32_t(Items.size()));
   if (Items.size() <= 2) {
-    for (size_t i = 0; i < Items.size(); ++i) Put16(e.Value + 2 * i, Items[i]);
+    if (Items.size() > 0) Put16(e.Value, Items[0]);
+    if (Items.size() > 1) Put16(e.Value + 2, Items[1]);
   } else {
     Put32(e.Value, AlignedPos(Stream, Base));
     for (uint16_t v : Items) Stream->WriteWordLE(v);
