@@ -157,11 +157,13 @@ TEST(Color, QuantizeAndReduce) {
   EXPECT_EQ(c->PixelFormat(), pf1bit);
   EXPECT_EQ(two[0], Rgb(0, 0, 0));
   EXPECT_EQ(two[1], Rgb(255, 255, 255));
+  // Fewer than two colours: nothing, not even the palette's one entry.
   auto d = New24(8, 8);
   TRGB one[1] = {Rgb(9, 9, 9)};
-  VLReduceColors(d.get(), 1, one);  // room for one entry only
-  EXPECT_EQ(one[0], Rgb(0, 0, 0));
-  EXPECT_EQ(d->PixelFormat(), pf1bit);
+  VLReduceColors(d.get(), 1, one);
+  EXPECT_EQ(one[0], Rgb(9, 9, 9));
+  VLReduceColors(d.get(), 0, nullptr);
+  EXPECT_EQ(d->PixelFormat(), pf24bit);
   auto e = New24(8, 8);
   VLReduceColors(e.get(), 300, nullptr);  // the neural net, own palette
   EXPECT_EQ(e->PixelFormat(), pf24bit);
