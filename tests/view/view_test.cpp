@@ -538,6 +538,16 @@ TEST_F(ViewTest, DragPastTheEdgeScrollsAndKeepsTheAnchor) {
   EXPECT_EQ(v->SelX2(), 399);
   EXPECT_EQ(v->SelY1(), 50);
   EXPECT_EQ(v->SelY2(), 80);
+  // At a huge zoom the run to the edge is as quick.
+  FillPicture(v, 20000, 20);
+  v->SetZoom(10000000);
+  Press(v, 50, 50, mbLeft);
+  Move(v, 101, 60);
+  Release(v, 101, 60, mbLeft);
+  int64_t mx, my;
+  v->GetMaxViewXY(mx, my);
+  EXPECT_EQ(v->ViewX(), mx);
+  EXPECT_GT(mx, int64_t(1000000000));
 }
 
 TEST_F(ViewTest, UpdateLockBlankAndClear) {

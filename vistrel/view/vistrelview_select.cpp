@@ -301,29 +301,42 @@ void TVistrelView::OffsetDragOrigin(int DX, int DY) {
 }
 
 void TVistrelView::AutoScrollDrag() {
-  // The pointer stands still while this runs, so each step scrolls by the same overshoot
-  // until it is back over the picture or the picture's edge is reached; the steps are
-  // painted once at the end.
+  // While the pointer stays outside the picture, each step scrolls by the overshoot until the
+  // picture's edge is reached. The pointer stands still meanwhile, so the steps are taken at
+  // once: the end of the run, its number of steps, one repaint.
   const int px = FPointer.X, py = FPointer.Y;
-  bool scrolled = false;
-  LockUpdate();
-  for (;;) {
-    int ox = 0, oy = 0;
-    if (px < FOffsetX) ox = px - FOffsetX;
-    else if (px > FOffsetX + FDisplayedWidth - 1) ox = px - (FOffsetX + FDisplayedWidth - 1);
-    if (py < FOffsetY) oy = py - FOffsetY;
-    else if (py > FOffsetY + FDisplayedHeight - 1) oy = py - (FOffsetY + FDisplayedHeight - 1);
-    if (ox == 0 && oy == 0) break;
-    int64_t oldX = FViewX, oldY = FViewY;
-    SetViewXY(FViewX + ox, FViewY + oy);
-    if (FViewX == oldX && FViewY == oldY) break;
-    scrolled = true;
-    FDragOrigin.X += int(oldX - FViewX);
-    FDragOrigin.Y += int(oldY - FViewY);
-    OffsetDragOrigin(ox, oy);
-  }
-  UnlockUpdateNoRefresh();
-  if (scrolled) Paint();
+  int ox = 0, oy = 0;
+  if (px < FOffsetX) ox = px - FOffsetX;
+  else if (px > FOffsetX + FDisplayedWidth - 1) ox = px - (FOffsetX + FDisplayedWidth - 1);
+  if (py < FOffsetY) oy = py - FOffsetY;
+  else if (py > FOffsetY + FDisplayedHeight - 1) oy = py - (FOffsetY + FDisplayedHeight - 1);
+  if (ox == 0 && oy == 0) return;
+  int64_t mx, my;
+  GetMaxViewXY(mx, my);
+  struct Axis {
+    int64_t steps = 0, end = 0;
+  };
+  auto run = [](int64_t from, int o, int64_t max) {
+    Axis a;
+    a.end = from;
+    if (o == 0) return a;
+    const int64_t bound = o > 0 ? max : 0;
+    const int64_t dist = o > 0 ? bound - from : from - bound;
+    if (dist <= 0) return a;
+    const int64_t step = std::llabs(int64_t(o));
+    a.steps = (dist + step - 1) / step;
+    a.end = bound;
+    return a;
+  };
+  const Axis ax = run(FViewX, ox, mx), ay = run(FViewY, oy, my);
+  const int64_t n = std::max(ax.steps, ay.steps);
+  if (n == 0) return;
+  const int64_t oldX = FViewX, oldY = FViewY;
+  SetViewXY(ax.end, ay.end);
+  auto sat = [](long double v) { return int(std::clamp<long double>(v, INT32_MIN, INT32_MAX)); };
+  FDragOrigin.X = sat((long double)FDragOrigin.X + (oldX - FViewX));
+  FDragOrigin.Y = sat((long double)FDragOrigin.Y + (oldY - FViewY));
+  OffsetDragOrigin(sat((long double)n * ox), sat((long double)n * oy));
 }
 
 void TVistrelView::DoSelectionChanging() {
