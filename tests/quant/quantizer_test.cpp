@@ -77,6 +77,24 @@ TEST(Quantizer, CornersOfTheCubeKeptApart) {
   delete b;
 }
 
+TEST(Quantizer, CutSearchWorkedByHand) {
+  // Red 5-bit bins 5 (x3), 10 (x1), 20 (x2): mean 10.83, the search runs over 5..21 and
+  // its best score is at 10, so the cut keeps 5 and 10 together.
+  TBitmap* b = Make(6, 1);
+  const int reds[6] = {40, 40, 40, 80, 160, 160};
+  for (int x = 0; x < 6; ++x) Put(b, x, 0, reds[x], 0, 0);
+  TRGB pal[2];
+  TVLQuantizer q(b, pal, 0, 2);
+  ASSERT_EQ(q.ColorsProduced(), 2);
+  EXPECT_EQ(pal[0], (TRGB{0, 0, 48}));   // mean 6.25
+  EXPECT_EQ(pal[1], (TRGB{0, 0, 160}));
+  EXPECT_EQ(q.ColorIndex(Packed(56, 0, 0)), 0);
+  EXPECT_EQ(q.ColorIndex(Packed(160, 7, 7)), 1);
+  EXPECT_EQ(q.ColorIndex(Packed(120, 0, 0)), 0);  // between the boxes
+  EXPECT_EQ(q.ColorIndex(Packed(80, 8, 0)), 0);   // green outside every box
+  delete b;
+}
+
 TEST(Quantizer, MeansOfBoxesAreRounded) {
   // Two red levels 5-bit 2 and 3 in one box (one colour asked): mean 2.25 rounds to 2;
   // 2.5 rounds to even (2); 2.75 to 3.
