@@ -381,6 +381,20 @@ void TControl::DblClick() {
 void TControl::Resize() {
   if (OnResize) OnResize(this);
 }
+bool TControl::DialogKey(Word, bool) { return false; }
+
+namespace {
+bool FormDialogKey(TWinControl* w, Word key, TControl* except) {
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    TControl* c = w->Controls(i);
+    if (c == except || !c->Visible() || !c->Enabled()) continue;
+    if (c->DialogKey(key, false)) return true;
+    if (auto* cw = dynamic_cast<TWinControl*>(c); cw && FormDialogKey(cw, key, except)) return true;
+  }
+  return false;
+}
+}  // namespace
+
 void TControl::WMLButtonDblClk(TShiftState shift, int x, int y) {
   if (FControlStyle & csCaptureMouse) SetMouseCapture(true);
   if (FControlStyle & csClickEvents) DblClick();
@@ -749,6 +763,10 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
           if (preview) form->TWinControl::KeyDown(key, shift);
           if (key) KeyDown(key, shift);
           if (!key) return true;
+          if ((key == VK_RETURN || key == VK_ESCAPE) && shift == 0) {
+            if (DialogKey(key, true)) return true;
+            if (form && FormDialogKey(form, key, this)) return true;
+          }
         }
         QString t = k->text();
         if (!t.isEmpty() && t[0].unicode() < 256) {

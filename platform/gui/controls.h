@@ -206,6 +206,9 @@ class TControl : public TComponent {
   virtual void SurfacePaint() {}
   // Events of the control's widgets (w is the outer or the client widget); true: consumed.
   virtual bool HandleEvent(QWidget* w, QEvent* e);
+  // Enter and Escape not taken by the focused control: a default or cancel button takes
+  // them (focused says whether this control has the focus). True when taken.
+  virtual bool DialogKey(Word key, bool focused);
   // A left double click: DblClick, then MouseDown with ssDouble.
   virtual void WMLButtonDblClk(TShiftState shift, int x, int y);
 

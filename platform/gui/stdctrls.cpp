@@ -451,6 +451,15 @@ void TButton::Click() {
   TWinControl::Click();
 }
 
+bool TButton::DialogKey(Word key, bool focused) {
+  if (!FEnabled || !FVisible) return false;
+  if ((key == VK_RETURN && (FDefault || focused)) || (key == VK_ESCAPE && FCancel)) {
+    Click();
+    return true;
+  }
+  return false;
+}
+
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   auto* b = new QCheckBox();
   SetWidget(b);

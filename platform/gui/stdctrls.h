@@ -218,6 +218,7 @@ class TButton : public TWinControl {
   bool Cancel() const { return FCancel; }
   void SetCancel(bool v) { FCancel = v; }
   void Click() override;
+  bool DialogKey(Word key, bool focused) override;
   QPushButton* Button() const;
 
  protected:

@@ -166,6 +166,22 @@ TEST_F(FormTest, ModalFormsAndMessageBoxesAreAnsweredWithoutBlocking) {
   // Centred on the screen.
   EXPECT_EQ(dlg->Left(), (Screen->Width() - dlg->Width()) / 2);
 
+  // Enter in an edit runs the default button; Escape the cancel button.
+  auto* edit = new TEdit(dlg);
+  edit->SetParent(dlg);
+  auto* cancel = new TButton(dlg);
+  cancel->SetParent(dlg);
+  cancel->SetCancel(true);
+  cancel->SetModalResult(mrAbort);
+  ok->SetDefault(true);
+  for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+    SetModalAnswer([&](TModalRequest&) {
+      SendKey(edit->Widget(), key, Qt::NoModifier, key == Qt::Key_Return ? "\r" : "\x1b");
+      return 0;
+    });
+    EXPECT_EQ(dlg->ShowModal(), key == Qt::Key_Return ? mrOk : mrAbort);
+  }
+
   // The answerer may give the result itself; a second run works the same.
   SetModalAnswer([](TModalRequest&) { return int(mrCancel); });
   EXPECT_EQ(dlg->ShowModal(), mrCancel);
