@@ -919,7 +919,7 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
     int k = int((2LL * i + 1) * sw / (2LL * dw));
     mapX[size_t(i)] = s.Left + (flipX ? sw - 1 - k : k);
   }
-  std::vector<TRGB> rowColours;
+  static const uint8_t zeroBits[1] = {0x00}, oneBits[1] = {0x80};
   for (int j = 0; j < dh; ++j) {
     int y = d.Top + j;
     if (y < 0 || y >= H) continue;
@@ -934,6 +934,28 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
         int sa = mapX[size_t(a - d.Left)], sb = sa + (b - a);
         int lo = std::max(sa, 0), hi = std::min(sb, src->Width());
         if (lo < hi) std::memcpy(drow + 3 * (a + lo - sa), srow + 3 * lo, size_t(3 * (hi - lo)));
+        return;
+      }
+      int sbits = src->BitsPerPixel();
+      if (rop == pmCopy && dbits == 24 && (sbits == 24 || sbits == 1)) {
+        // The common cases, pixel by pixel without the general reader.
+        TRGB c0 = sbits == 1 ? ReadPixel(src, zeroBits, 0) : TRGB{}, c1 = sbits == 1 ? ReadPixel(src, oneBits, 0) : TRGB{};
+        for (int x = a; x < b; ++x) {
+          int sx = mapX[size_t(x - d.Left)];
+          if (sx < 0 || sx >= src->Width()) continue;
+          uint8_t* q = drow + 3 * x;
+          if (sbits == 24) {
+            const uint8_t* p = srow + 3 * sx;
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+          } else {
+            const TRGB& c = ((srow[sx >> 3] >> (7 - (sx & 7))) & 1) ? c1 : c0;
+            q[0] = c.B;
+            q[1] = c.G;
+            q[2] = c.R;
+          }
+        }
         return;
       }
       for (int x = a; x < b; ++x) {

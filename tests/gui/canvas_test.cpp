@@ -306,6 +306,12 @@ TEST(Canvas, CopiesAndStretches) {
   dst->Canvas()->Draw(0, 0, mono.get());
   EXPECT_EQ(d->Pixels(1, 0), clWhite);
   EXPECT_EQ(d->Pixels(1, 1), clBlack);
+  // A one-bit picture stretched onto colour goes through its own palette.
+  mono->SetPalette({TRGBQuad{0, 0, 255, 0}, TRGBQuad{255, 0, 0, 0}});
+  d->StretchDraw(Rect(0, 0, 8, 4), mono.get());
+  EXPECT_EQ(d->Pixels(0, 0), clRed);
+  EXPECT_EQ(d->Pixels(2, 0), clBlue);
+  EXPECT_EQ(d->Pixels(3, 3), clRed);
   // Out-of-range reads.
   EXPECT_EQ(d->Pixels(-1, 0), -1);
   EXPECT_EQ(d->Pixels(0, 10), -1);
