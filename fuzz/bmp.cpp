@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool capped = [] {
-    TBitmap::SetMaxBytes(int64_t(32) << 20);
+    TBitmap::SetMaxBytes(int64_t(8) << 20);
     return true;
   }();
   (void)capped;
@@ -20,15 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   abort = false;
   s.SetPosition(0);
   ReadBMPStream(&s, &b, p, int64_t(size), pr, false);
-  if (!abort && int64_t(b.Width()) * b.Height() <= 4096) {
-    // What was read writes out and reads back at every depth.
-    for (int bits : {1, 4, 8, 24}) {
+  if (!abort && int64_t(b.Width()) * b.Height() <= 1024) {
+    // What was read writes out and reads back, at a depth picked by the input.
+    {
+      static const int kDepths[4] = {1, 4, 8, 24};
+      const int bits = kDepths[size % 4];
       TMemoryStream out;
       TIOParamsVals w(nullptr);
       w.BitsPerSample = bits == 24 ? 8 : bits;
       w.SamplesPerPixel = bits == 24 ? 3 : 1;
       w.BMPCompression = (size & 1) != 0;
-      w.BMPVersion = uint8_t(size % 4);
+      w.BMPVersion = uint8_t((size / 4) % 4);
       bool wa = false;
       TFilterProgress wp;
       wp.AbortFlag = &wa;
