@@ -26,7 +26,7 @@ TEST(ICO, ReadsEachImageOfAnIconFile) {
   const std::vector<uint8_t> f = ReadAll(Data("im_multi.ico"));
   struct {
     int Bits, Size, MapCount;
-  } want[] = {{1, 16, 2}, {4, 32, 16}, {8, 48, 256}, {32, 24, 0}, {0, 256, 0}};
+  } want[] = {{1, 16, 2}, {4, 32, 16}, {8, 48, 256}, {8, 24, 0}, {0, 256, 0}};
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
     TBitmap b;
@@ -66,7 +66,8 @@ TEST(ICO, TwentyFourBitAndBlackAndWhiteEntries) {
   TBitmap b;
   TIOParamsVals p(nullptr);
   ASSERT_TRUE(ReadIcon(ReadAll(Data("hand_24.ico")), b, p, false));
-  EXPECT_EQ(p.BitsPerSample, 24);
+  EXPECT_EQ(p.BitsPerSample, 8);
+  EXPECT_EQ(p.SamplesPerPixel, 3);
   EXPECT_EQ(p.Width, 20);
   EXPECT_EQ(p.Height, 12);
   EXPECT_EQ(p.DpiX, 96);  // 3780 pixels a metre

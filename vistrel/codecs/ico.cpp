@@ -111,6 +111,11 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
     colours = e[2] != 0 && e[2] <= entries ? e[2] : entries;
     params.SetColorMap(map.data(), colours);
   }
+  if (bits == 24 || bits == 32) {
+    // A true-colour picture, as a BMP of that depth reads.
+    params.BitsPerSample = 8;
+    params.SamplesPerPixel = 3;
+  }
   if (paramsOnly) return;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return VLFail(progress, "unsupported depth");
 
