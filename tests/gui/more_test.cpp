@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include "platform/gui/canvas.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/stdctrls.h"
+
+namespace {
+
+std::unique_ptr<TBitmap> White(int w, int h, TPixelFormat pf = pf24bit) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetPixelFormat(pf);
+  b->SetSize(w, h);
+  b->Canvas()->Brush()->SetColor(clWhite);
+  b->Canvas()->FillRect(Rect(0, 0, w, h));
+  return b;
+}
+
+TEST(CanvasMore, PolylinesPolygonsAndWidePens) {
+  auto b = White(20, 20);
+  TCanvas* c = b->Canvas();
+  const TPoint pl[3] = {{1, 1}, {6, 1}, {6, 6}};
+  c->Polyline(pl, 3);
+  EXPECT_EQ(c->Pixels(1, 1), clBlack);
+  EXPECT_EQ(c->Pixels(6, 1), clBlack);   // the corner: start of the second segment
+  EXPECT_EQ(c->Pixels(6, 5), clBlack);
+  EXPECT_EQ(c->Pixels(6, 6), clWhite);   // the last point is not drawn
+  EXPECT_EQ(c->PenPos(), Point(6, 6));
+  // A closed polygon's outline has every vertex; its fill stays inside.
+  c->Brush()->SetColor(clRed);
+  const TPoint sq[4] = {{10, 10}, {15, 10}, {15, 15}, {10, 15}};
+  c->Polygon(sq, 4);
+  for (auto& p : sq) EXPECT_EQ(c->Pixels(p.X, p.Y), clBlack);
+  EXPECT_EQ(c->Pixels(12, 12), clRed);
+  EXPECT_EQ(c->Pixels(16, 12), clWhite);
+  // A wide pen: three pixels across a horizontal line.
+  c->Pen()->SetWidth(3);
+  c->MoveTo(2, 17);
+  c->LineTo(8, 17);
+  EXPECT_EQ(c->Pixels(5, 16), clBlack);
+  EXPECT_EQ(c->Pixels(5, 17), clBlack);
+  EXPECT_EQ(c->Pixels(5, 18), clBlack);
+  EXPECT_EQ(c->Pixels(5, 14), clWhite);
+  // A clear pen fills the whole rectangle with the brush.
+  c->Pen()->SetStyle(psClear);
+  c->Brush()->SetColor(clBlue);
+  c->Rectangle(0, 0, 3, 3);
+  EXPECT_EQ(c->Pixels(0, 0), clBlue);
+  EXPECT_EQ(c->Pixels(2, 2), clBlue);
+  EXPECT_EQ(c->Pixels(3, 3), clWhite);
+}
+
+TEST(CanvasMore, TurnedTextAndRegions) {
+  auto b = White(80, 80);
+  TCanvas* c = b->Canvas();
+  c->Font()->SetHeight(-14);
+  c->Brush()->SetStyle(bsClear);
+  TSize e = c->TextExtent("Abc");
+  c->Font()->SetOrientation(900);  // upwards
+  c->TextOut(20, 70, "Abc");
+  int ink = 0;
+  for (int y = 0; y < 80; ++y)
+    for (int x = 0; x < 80; ++x)
+      if (c->Pixels(x, y) == clBlack) {
+        ++ink;
+        EXPECT_TRUE(x >= 20 - 1 && x <= 20 + e.cy && y <= 70 + 1 && y >= 70 - e.cx - 1) << x << "," << y;
+      }
+  EXPECT_GT(ink, 10);
+
+  TClipRegion r = TClipRegion::FromRect(Rect(0, 0, 10, 10));
+  r.Exclude(Rect(2, 2, 4, 4));
+  EXPECT_FALSE(r.Contains(3, 3));
+  EXPECT_TRUE(r.Contains(4, 4));
+  TClipRegion other = TClipRegion::FromRect(Rect(5, -5, 20, 7));
+  r.Intersect(other);
+  EXPECT_EQ(r.Bounds(), Rect(5, 0, 10, 7));
+  r.Offset(10, 1);
+  EXPECT_TRUE(r.Contains(15, 1));
+  EXPECT_FALSE(r.Contains(5, 0));
+  r.Subtract(TClipRegion::FromRect(Rect(0, 0, 100, 100)));
+  EXPECT_TRUE(r.Empty());
+  EXPECT_TRUE(TClipRegion::FromPolygon(nullptr, 0, fmAlternate).Empty());
+  TClipRegion px = TClipRegion::FromPixels({{3, 1}, {1, 1}, {2, 1}, {5, 2}});
+  EXPECT_EQ(px.Bounds(), Rect(1, 1, 6, 3));
+  ASSERT_NE(px.Row(1), nullptr);
+  EXPECT_EQ(px.Row(1)->size(), 1u);
+  // A pinned measure answers TextExtent.
+  SetTextMeasure([](const TFont&, const std::string& t) { return TSize{int(t.size()) * 7, 13}; });
+  EXPECT_EQ(c->TextWidth("abcd"), 28);
+  EXPECT_EQ(c->TextHeight("abcd"), 13);
+  SetTextMeasure(nullptr);
+}
+
+TEST(StringsAndShortcuts, Basics) {
+  TStrings s;
+  int changes = 0;
+  s.OnChange = [&] { ++changes; };
+  s.SetText("one\r\ntwo\nthree");
+  EXPECT_EQ(s.Count(), 3);
+  EXPECT_EQ(s.IndexOf("TWO"), 1);
+  EXPECT_EQ(s.Text(), "one\r\ntwo\r\nthree\r\n");
+  EXPECT_THROW(s.Strings(3), EListError);
+  s.Delete(0);
+  EXPECT_EQ(s[0], "two");
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(TextToShortCut("Ctrl+Shift+S"), TShortCut(scCtrl | scShift | 'S'));
+  EXPECT_EQ(TextToShortCut("Del"), TShortCut(VK_DELETE));
+  EXPECT_EQ(TextToShortCut("Hyper+X"), 0);
+  EXPECT_EQ(ShortCutToText(ShortCut('X', ssCtrl)), "Ctrl+X");
+  EXPECT_EQ(GetShortHint("Open|Open a file"), "Open");
+  EXPECT_EQ(GetLongHint("Open|Open a file"), "Open a file");
+  EXPECT_EQ(GetLongHint("Print"), "Print");
+}
+
+TEST(FormsMore, AFormFreedFromItsOwnButtonAndFramesWithChildren) {
+  auto* form = new TForm(nullptr);
+  auto* b = new TButton(form);
+  b->SetParent(form);
+  form->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+  b->OnClick = [form](TObject*) { form->Close(); };
+  form->Show();
+  int before = Screen->FormCount();
+  static_cast<QPushButton*>(b->Widget())->click();
+  EXPECT_FALSE(form->Visible());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Screen->FormCount(), before - 1);
+
+  // A frame freed while its MDI children live on.
+  TForm* oldMain = Application->MainForm();
+  auto* frame = new TForm(nullptr);
+  Application->SetMainForm(frame);
+  frame->SetFormStyle(fsMDIForm);
+  frame->Show();
+  auto* child = new TForm(nullptr);
+  child->SetFormStyle(fsMDIChild);
+  child->Show();
+  EXPECT_EQ(frame->MDIChildCount(), 1);
+  frame->Free();
+  EXPECT_FALSE(child->Visible());
+  child->Free();
+  Application->SetMainForm(oldMain);
+}
+
+TEST(FormsMore, PlacementDialogsAndTimers) {
+  TForm* oldMain = Application->MainForm();
+  auto* main = new TForm(nullptr);
+  main->SetBounds(100, 50, 600, 400);
+  Application->SetMainForm(main);
+  auto* dlg = new TForm(main);
+  dlg->SetBounds(0, 0, 200, 100);
+  dlg->SetPosition(poMainFormCenter);
+  dlg->SetBorderStyle(bsDialog);
+  dlg->Show();
+  EXPECT_EQ(dlg->Left(), 100 + 200);
+  EXPECT_EQ(dlg->Top(), 50 + 150);
+  EXPECT_EQ(dlg->Widget()->minimumWidth(), 200);
+  EXPECT_EQ(dlg->Widget()->maximumWidth(), 200);
+  // Client size set through the outer size.
+  dlg->SetClientWidth(150);
+  EXPECT_EQ(dlg->ClientWidth(), 150);
+  Application->SetMainForm(oldMain);
+
+  // A timer's exception goes to the error box; a disabled timer stays quiet.
+  std::vector<std::string> boxes;
+  SetModalAnswer([&](TModalRequest& r) {
+    boxes.push_back(r.Text);
+    return int(mrOk);
+  });
+  auto* t = new TTimer(main);
+  t->SetInterval(1);
+  int ticks = 0;
+  t->OnTimer = [&](TObject* s) {
+    ++ticks;
+    static_cast<TTimer*>(s)->SetEnabled(false);
+    throw Exception("Timer failed");
+  };
+  QElapsedTimer clock;
+  clock.start();
+  while (ticks == 0 && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(ticks, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Timer failed.");
+  // The application's message box maps its flags.
+  EXPECT_EQ(Application->MessageBox("Overwrite?", "Quillon", MB_YESNO | MB_ICONQUESTION), mrOk);
+  SetModalAnswer(nullptr);
+  main->Free();
+}
+
+}  // namespace
