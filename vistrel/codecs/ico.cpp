@@ -17,13 +17,13 @@ bool IsDirectory(TStream* s, int type) {
   bool ok = false;
   try {
     ok = [&] {
-      if (s->Size() <= 22) return false;
+      if (s->Size() - keep <= 22) return false;
       uint8_t h[6];
       if (s->Read(h, 6) != 6 || Word(h) != 0 || Word(h + 2) != type) return false;
       for (int i = 0, n = Word(h + 4); i < n; ++i) {
         uint8_t e[16];
         if (s->Read(e, 16) != 16) return false;
-        if (e[3] != 0 || DWord(e + 8) == 0 || s->Position() > int64_t(DWord(e + 12))) return false;
+        if (e[3] != 0 || DWord(e + 8) == 0 || s->Position() - keep > int64_t(DWord(e + 12))) return false;
       }
       return true;
     }();
