@@ -3,6 +3,11 @@
 #include "helpers.h"
 #include "vistrel/codecs/jpeg.h"
 
+extern "C" {
+#include <jpeglib.h>
+#include <jerror.h>
+}
+
 namespace {
 
 bool LoadJpeg(const std::vector<uint8_t>& bytes, TBitmap& bmp, TIOParamsVals& params, bool paramsOnly = false,
@@ -241,6 +246,17 @@ TEST(JpegRead, ParamsOnlyAndSignature) {
   TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));
   EXPECT_TRUE(HasJpegSignature(&s));
   EXPECT_EQ(s.Position(), 0);
+
+  // Without the signature test the library's own header reading decides, and its
+  // message code comes back.
+  TReadOnlyMemoryStream t(text.data(), int64_t(text.size()));
+  TTestProgress tp;
+  TJpegReadOptions options;
+  options.TestSignature = false;
+  LoadJpegCore(&t, &bmp, p, false, tp.P, options);
+  EXPECT_TRUE(tp.Abort);
+  EXPECT_EQ(options.LastMessageCode, int(JERR_NO_SOI));
+  EXPECT_EQ(tp.P.AbortReason, Format("JPEG error #%d", int(JERR_NO_SOI)));
 }
 
 TEST(JpegRead, CorruptFilesSetTheAbortFlag) {
