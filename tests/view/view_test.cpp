@@ -420,6 +420,8 @@ TEST_F(ViewTest, DragSelectsAndGripResizesAcrossTheOppositeSide) {
   EXPECT_EQ(v->TVLView::Cursor(), 1786);
   Move(v, 90, 45);
   EXPECT_EQ(v->TVLView::Cursor(), 1790);
+  EXPECT_EQ(v->ClientWidget()->cursor().shape(), Qt::SizeAllCursor);
+  for (TCursor id = crVLZoomOut; id <= crVLMove; ++id) EXPECT_TRUE(Screen->HasCursor(id)) << id;
   Move(v, 150, 150);
   EXPECT_EQ(v->TVLView::Cursor(), 1785);
 }
