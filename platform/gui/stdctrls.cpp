@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -633,6 +634,66 @@ void TEdit::SetMaxLength(int n) {
 void TEdit::SelectAll() { LineEdit()->selectAll(); }
 
 void TEdit::Change() {
+  if (OnChange) OnChange(this);
+}
+
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
+  auto* e = new QPlainTextEdit();
+  SetWidget(e);
+  FTabStop = true;
+  FColor = clWindow;
+  FLines.OnChange = [this] { LinesChanged(); };
+  QObject::connect(e, &QPlainTextEdit::textChanged, e, [this] {
+    if (FSyncing) return;
+    Dispatch(this, [this] {
+      // The user's typing: the lines follow, then the event.
+      FSyncing = true;
+      auto keep = FLines.OnChange;
+      FLines.OnChange = nullptr;
+      FLines.SetText(S(Editor()->toPlainText()));
+      FLines.OnChange = keep;
+      FSyncing = false;
+      Change();
+    });
+  });
+  SetBounds(FLeft, FTop, 185, 89);
+}
+
+TMemo::~TMemo() { FLines.OnChange = nullptr; }
+
+QPlainTextEdit* TMemo::Editor() const { return static_cast<QPlainTextEdit*>(FWidget.data()); }
+
+void TMemo::LinesChanged() {
+  if (FSyncing) return;
+  std::string t;
+  for (int i = 0; i < FLines.Count(); ++i) t += (i ? "\n" : "") + FLines[i];
+  FSyncing = true;
+  Editor()->setPlainText(Q(t));
+  FSyncing = false;
+  Change();
+}
+
+const std::string& TMemo::Text() const {
+  FCache = FLines.Text();
+  return FCache;
+}
+
+void TMemo::SetText(const std::string& s) {
+  if (s == Text()) return;
+  FLines.SetText(s);  // LinesChanged shows it and fires OnChange
+}
+
+void TMemo::SetReadOnly(bool v) {
+  FReadOnly = v;
+  Editor()->setReadOnly(v);
+}
+
+void TMemo::SetWordWrap(bool v) {
+  FWordWrap = v;
+  Editor()->setLineWrapMode(v ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TMemo::Change() {
   if (OnChange) OnChange(this);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/gui/controls.h"
 
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QCheckBox;
 class QRadioButton;
@@ -299,6 +300,32 @@ class TEdit : public TWinControl {
 
  private:
   bool FReadOnly = false;
+  int FMaxLength = 0;
+  mutable std::string FCache;
+};
+
+// Several lines of text; Lines and Text stay in step. Text from code fires OnChange.
+class TMemo : public TWinControl {
+ public:
+  explicit TMemo(TComponent* owner);
+  ~TMemo() override;
+  TStrings* Lines() { return &FLines; }
+  const std::string& Text() const override;
+  void SetText(const std::string& s) override;
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool v);
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool v);
+  int MaxLength() const { return FMaxLength; }
+  void SetMaxLength(int n) { FMaxLength = n; }
+  TNotifyEvent OnChange;
+  virtual void Change();
+  QPlainTextEdit* Editor() const;
+
+ private:
+  void LinesChanged();
+  TStrings FLines;
+  bool FReadOnly = false, FWordWrap = true, FSyncing = false;
   int FMaxLength = 0;
   mutable std::string FCache;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "platform/gui/canvas.h"
@@ -114,6 +115,26 @@ TEST(StringsAndShortcuts, Basics) {
   EXPECT_EQ(GetShortHint("Open|Open a file"), "Open");
   EXPECT_EQ(GetLongHint("Open|Open a file"), "Open a file");
   EXPECT_EQ(GetLongHint("Print"), "Print");
+}
+
+TEST(StringsAndShortcuts, MemoKeepsLinesAndTextInStep) {
+  auto* form = new TForm(nullptr);
+  auto* m = new TMemo(form);
+  m->SetParent(form);
+  int changes = 0;
+  m->OnChange = [&](TObject*) { ++changes; };
+  m->SetText("first\r\nsecond");
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(m->Lines()->Count(), 2);
+  EXPECT_EQ(m->Editor()->toPlainText().toStdString(), "first\nsecond");
+  m->Lines()->Add("third");
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(m->Text(), "first\r\nsecond\r\nthird\r\n");
+  m->Editor()->setPlainText("typed");  // as the user types
+  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(m->Lines()->Count(), 1);
+  EXPECT_EQ(m->Lines()->Strings(0), "typed");
+  form->Free();
 }
 
 TEST(FormsMore, AFormFreedFromItsOwnButtonAndFramesWithChildren) {
