@@ -180,3 +180,36 @@ TEST(Metafile, BadInputIsRejected) {
   ASSERT_EQ(m.Records.size(), 1u);
   EXPECT_EQ(m.Records[0].Op, moRectangle);
 }
+
+TEST(Metafile, HugeShapesAreCutExactly) {
+  TEmfBuilder e;
+  e.Select(VLStockObjectFlag | 8);  // null pen
+  e.CreateBrush(1, 0, 255, 0, 0);
+  e.Select(1);
+  // A triangle reaching far past the right edge, nearly flat along y 10 and y 50.
+  e.Record(3, {0, 0, 0, 0, 3, 10, 10, 100000000, 10, 10, 50});
+  e.CreateBrush(2, 0, 0, 0, 255);
+  e.Select(2);
+  // An ellipse whose top just touches y 60 in the middle of the picture.
+  e.Ellipse(96 - 10000000, 60, 96 + 10000000, 60 + 20000000);
+  // A line from far left to far right along y 5.
+  e.Select(VLStockObjectFlag | 7);  // black pen
+  e.MoveTo(-50000000, 5);
+  e.LineTo(50000000, 5);
+  std::vector<uint8_t> file = e.Build(5080, 2540);
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  TBitmap* b = Canvas24(192, 96);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 192, 96));
+  EXPECT_EQ(Px(b, 150, 30), clRed);
+  EXPECT_EQ(Px(b, 190, 49), clRed);
+  EXPECT_EQ(Px(b, 150, 51), clWhite);
+  EXPECT_EQ(Px(b, 5, 30), clWhite);
+  EXPECT_EQ(Px(b, 3, 61), clBlue);
+  EXPECT_EQ(Px(b, 185, 95), clBlue);
+  EXPECT_EQ(Px(b, 96, 58), clWhite);
+  for (int x = 0; x < 192; x += 10) EXPECT_EQ(Px(b, x, 5), clBlack) << x;
+  EXPECT_EQ(Px(b, 40, 4), clWhite);
+  delete b;
+}

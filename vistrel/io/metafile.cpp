@@ -252,8 +252,9 @@ std::shared_ptr<TBitmap> DecodeContiguousDIB(TBytes b) {
 
 // The source rectangle (in bottom-up DIB terms) as top-down rows.
 TRect DIBSource(const TBitmap& pic, int32_t xSrc, int32_t ySrc, int32_t cx, int32_t cy, bool bottomUp) {
-  int32_t top = bottomUp ? pic.Height() - ySrc - cy : ySrc;
-  return Rect(xSrc, top, cx, cy);
+  auto lim = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, -1000000, 1000000)); };
+  int64_t top = bottomUp ? int64_t(pic.Height()) - ySrc - cy : ySrc;
+  return Rect(lim(xSrc), lim(top), lim(cx), lim(cy));
 }
 
 bool HeightIsBottomUp(TBytes b) {
@@ -465,6 +466,8 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
   } else {
     m.Frame = Rect(bl, bt, br, bb);
   }
+  auto lim = [](int32_t v) { return std::clamp(v, -100000000, 100000000); };
+  m.Frame = Rect(lim(m.Frame.Left), lim(m.Frame.Top), lim(m.Frame.Right), lim(m.Frame.Bottom));
   if (m.Frame.Width() == 0 || m.Frame.Height() == 0) m.Frame = Rect(0, 0, m.Width, m.Height);
   int64_t pos = 0;
   for (;;) {
@@ -671,6 +674,8 @@ struct TObjectRef {
   int Stock = -1;
 };
 
+using TPt = std::pair<long double, long double>;
+
 struct TDCState {
   TObjectRef Pen, Brush, Font;
   TColor TextColor = clBlack, BkColor = clWhite;
@@ -679,7 +684,7 @@ struct TDCState {
   int TextAlign = 0;
   TPoint WinOrg, WinExt, VpOrg, VpExt;
   bool HasWinExt = false, HasVpExt = false;
-  TPoint Pos;
+  TPt Pos{0, 0};
 };
 
 class TPlayer {
@@ -727,11 +732,134 @@ class TPlayer {
   TPoint Map(TPoint p) const { return Point(Clamp(MapX(p.X)), Clamp(MapY(p.Y))); }
   long double ScaleX() const { return std::fabs(MapX(1) - MapX(0)); }
   long double ScaleY() const { return std::fabs(MapY(1) - MapY(0)); }
-  std::vector<TPoint> MapAll(const std::vector<TPoint>& pts, size_t from = 0, size_t count = SIZE_MAX) const {
-    std::vector<TPoint> out;
+  TPt MapF(TPoint p) const { return TPt{MapX(p.X), MapY(p.Y)}; }
+  static TPoint Snap(const TPt& p) { return Point(Clamp(p.first), Clamp(p.second)); }
+  std::vector<TPt> MapAll(const std::vector<TPoint>& pts, size_t from = 0, size_t count = SIZE_MAX) const {
+    std::vector<TPt> out;
     const size_t end = std::min(pts.size(), count == SIZE_MAX ? pts.size() : from + count);
-    for (size_t i = from; i < end; ++i) out.push_back(Map(pts[i]));
+    for (size_t i = from; i < end; ++i) out.push_back(MapF(pts[i]));
     return out;
+  }
+
+  // Drawing far outside the picture is cut at a margin around the destination first, so
+  // shapes with huge coordinates cost no more than ones that fit.
+  TRect Margin() const {
+    const int l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
+    const int t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
+    const int m = std::max(r - l, b - t) + 16;
+    return Rect(l - m, t - m, r + m, b + m);
+  }
+
+  // Sutherland-Hodgman against the margin; inside it the fill is unchanged for both rules.
+  void DrawPolygon(const std::vector<TPt>& pts) {
+    if (pts.size() < 2) return;
+    using P = TPt;
+    std::vector<P> poly = pts;
+    const TRect m = Margin();
+    for (int edge = 0; edge < 4 && !poly.empty(); ++edge) {
+      auto inside = [&](const P& p) {
+        switch (edge) {
+          case 0: return p.first >= m.Left;
+          case 1: return p.first <= m.Right;
+          case 2: return p.second >= m.Top;
+          default: return p.second <= m.Bottom;
+        }
+      };
+      auto cross = [&](const P& a, const P& b) {
+        long double t;
+        if (edge < 2) {
+          long double x = edge == 0 ? m.Left : m.Right;
+          t = (x - a.first) / (b.first - a.first);
+          return P{x, a.second + t * (b.second - a.second)};
+        }
+        long double y = edge == 2 ? m.Top : m.Bottom;
+        t = (y - a.second) / (b.second - a.second);
+        return P{a.first + t * (b.first - a.first), y};
+      };
+      std::vector<P> out;
+      for (size_t i = 0; i < poly.size(); ++i) {
+        const P& cur = poly[i];
+        const P& prev = poly[(i + poly.size() - 1) % poly.size()];
+        const bool ci = inside(cur), pi = inside(prev);
+        if (ci) {
+          if (!pi) out.push_back(cross(prev, cur));
+          out.push_back(cur);
+        } else if (pi) {
+          out.push_back(cross(prev, cur));
+        }
+      }
+      poly.swap(out);
+    }
+    if (poly.size() < 2) return;
+    std::vector<TPoint> res;
+    for (const P& p : poly) res.push_back(Point(Clamp(p.first), Clamp(p.second)));
+    FCanvas->Polygon(res);
+  }
+
+  // Liang-Barsky per segment; unbroken runs are drawn as one polyline.
+  void DrawPolyline(const std::vector<TPt>& pts) {
+    const TRect m = Margin();
+    std::vector<TPoint> run;
+    auto flush = [&] {
+      if (run.size() >= 2) FCanvas->Polyline(run);
+      run.clear();
+    };
+    for (size_t i = 1; i < pts.size(); ++i) {
+      const long double x0 = pts[i - 1].first, y0 = pts[i - 1].second;
+      const long double dx = pts[i].first - x0, dy = pts[i].second - y0;
+      long double t0 = 0, t1 = 1;
+      bool visible = true;
+      const long double p[4] = {-dx, dx, -dy, dy};
+      const long double q[4] = {x0 - m.Left, m.Right - x0, y0 - m.Top, m.Bottom - y0};
+      for (int k = 0; k < 4 && visible; ++k) {
+        if (p[k] == 0) {
+          if (q[k] < 0) visible = false;
+        } else {
+          long double r = q[k] / p[k];
+          if (p[k] < 0) t0 = std::max(t0, r);
+          else t1 = std::min(t1, r);
+          if (t0 > t1) visible = false;
+        }
+      }
+      if (!visible) {
+        flush();
+        continue;
+      }
+      const TPoint a = Point(Clamp(x0 + t0 * dx), Clamp(y0 + t0 * dy));
+      const TPoint b = Point(Clamp(x0 + t1 * dx), Clamp(y0 + t1 * dy));
+      if (run.empty() || !(run.back() == a) || t0 != 0) {
+        flush();
+        run.push_back(a);
+      }
+      run.push_back(b);
+      if (t1 != 1) flush();
+    }
+    flush();
+  }
+
+  void DrawEllipse(const TPt& a, const TPt& z) {
+    const TRect m = Margin();
+    const long double l = std::min(a.first, z.first), r = std::max(a.first, z.first);
+    const long double t = std::min(a.second, z.second), b = std::max(a.second, z.second);
+    if (l >= m.Left && r <= m.Right && t >= m.Top && b <= m.Bottom) {
+      const TPoint pa = Snap(a), pz = Snap(z);
+      FCanvas->Ellipse(pa.X, pa.Y, pz.X, pz.Y);
+      return;
+    }
+    // Too large to draw as it is: the part inside the margin as a polygon with a corner on
+    // each row, left edge down and right edge up.
+    const long double cx = (l + r) / 2, cy = (t + b) / 2, rx = (r - l) / 2, ry = (b - t) / 2;
+    const int ya = int(std::max<long double>(std::ceil(t), m.Top)), yb = int(std::min<long double>(std::floor(b), m.Bottom));
+    if (ya > yb || ry <= 0) return;
+    std::vector<TPt> pts, right;
+    for (int y = ya; y <= yb; ++y) {
+      const long double d = (y - cy) / ry;
+      const long double w = rx * std::sqrt(std::max<long double>(0, 1 - d * d));
+      pts.push_back(TPt{cx - w, y});
+      right.push_back(TPt{cx + w, y});
+    }
+    pts.insert(pts.end(), right.rbegin(), right.rend());
+    DrawPolygon(pts);
   }
 
   void ApplyPen() {
@@ -743,7 +871,7 @@ class TPlayer {
       int st = r.Style & 0x0F;
       p->SetStyle(st >= 0 && st <= 6 ? styles[st] : psSolid);
       p->SetColor(r.Color);
-      int w = Clamp(std::abs(r.Width) * ScaleX());
+      int w = Clamp(std::fabs((long double)r.Width) * ScaleX());
       p->SetWidth(std::clamp(w, 1, 1000));
     } else {
       p->SetWidth(1);
@@ -852,7 +980,7 @@ class TPlayer {
 
   void Text(const TVLMetaRecord& r) {
     ApplyFont();
-    TPoint p = (S.TextAlign & 1) ? S.Pos : Map(r.Points[0]);
+    TPoint p = Snap((S.TextAlign & 1) ? S.Pos : MapF(r.Points[0]));
     if ((r.Width & 0x0002) && !IsRectEmpty(r.Box)) {  // opaque box
       TBrush* b = FCanvas->Brush();
       b->SetColor(S.BkColor);
@@ -874,12 +1002,12 @@ class TPlayer {
     if ((S.TextAlign & 24) == 24) y -= sz.cy * 4 / 5;  // base line: about the ascent
     else if (S.TextAlign & 8) y -= sz.cy;
     FCanvas->TextOut(x, y, r.Text);
-    if (S.TextAlign & 1) S.Pos = Point(p.X + sz.cx, p.Y);
+    if (S.TextAlign & 1) S.Pos = TPt{(long double)p.X + sz.cx, p.Y};
   }
 
   void Picture(const TVLMetaRecord& r) {
     TPoint a = Map(r.Box.TopLeft());
-    TPoint z = Map(Point(r.Box.Left + r.Box.Right, r.Box.Top + r.Box.Bottom));
+    TPoint z = Point(Clamp(MapX((long double)r.Box.Left + r.Box.Right)), Clamp(MapY((long double)r.Box.Top + r.Box.Bottom)));
     TRect src = Rect(r.Source.Left, r.Source.Top, r.Source.Left + r.Source.Right, r.Source.Top + r.Source.Bottom);
     if (a.X == z.X || a.Y == z.Y || src.Left == src.Right || src.Top == src.Bottom) return;
     FCanvas->StretchDraw(Rect(a.X, a.Y, z.X, z.Y), r.Picture.get(), src);
@@ -887,25 +1015,24 @@ class TPlayer {
 
   void Do(const TVLMetaRecord& r) {
     switch (r.Op) {
-      case moMoveTo: S.Pos = Map(r.Points[0]); break;
+      case moMoveTo: S.Pos = MapF(r.Points[0]); break;
       case moLineTo: {
         ApplyPen();
-        TPoint p = Map(r.Points[0]);
-        FCanvas->MoveTo(S.Pos.X, S.Pos.Y);
-        FCanvas->LineTo(p.X, p.Y);
+        TPt p = MapF(r.Points[0]);
+        DrawPolyline({S.Pos, p});
         S.Pos = p;
         break;
       }
       case moPolyline:
         ApplyPen();
-        FCanvas->Polyline(MapAll(r.Points));
+        DrawPolyline(MapAll(r.Points));
         break;
       case moPolylineTo: {
         if (r.Points.empty()) break;
         ApplyPen();
-        std::vector<TPoint> pts{S.Pos};
-        for (const TPoint& p : r.Points) pts.push_back(Map(p));
-        FCanvas->Polyline(pts);
+        std::vector<TPt> pts{S.Pos};
+        for (const TPoint& p : r.Points) pts.push_back(MapF(p));
+        DrawPolyline(pts);
         S.Pos = pts.back();
         break;
       }
@@ -913,7 +1040,7 @@ class TPlayer {
         ApplyPen();
         ApplyBrush();
         FCanvas->SetPolyFillMode(S.FillMode == 2 ? fmWinding : fmAlternate);
-        FCanvas->Polygon(MapAll(r.Points));
+        DrawPolygon(MapAll(r.Points));
         break;
       case moPolyPolyline:
       case moPolyPolygon: {
@@ -923,10 +1050,10 @@ class TPlayer {
         size_t from = 0;
         for (int32_t c : r.Counts) {
           if (c <= 0) continue;
-          std::vector<TPoint> pts = MapAll(r.Points, from, size_t(c));
+          std::vector<TPt> pts = MapAll(r.Points, from, size_t(c));
           from += size_t(c);
-          if (r.Op == moPolyPolygon) FCanvas->Polygon(pts);
-          else FCanvas->Polyline(pts);
+          if (r.Op == moPolyPolygon) DrawPolygon(pts);
+          else DrawPolyline(pts);
         }
         break;
       }
@@ -934,9 +1061,15 @@ class TPlayer {
       case moEllipse: {
         ApplyPen();
         ApplyBrush();
-        TPoint a = Map(r.Box.TopLeft()), z = Map(r.Box.BottomRight());
-        if (r.Op == moRectangle) FCanvas->Rectangle(a.X, a.Y, z.X, z.Y);
-        else FCanvas->Ellipse(a.X, a.Y, z.X, z.Y);
+        TPt a = MapF(r.Box.TopLeft()), z = MapF(r.Box.BottomRight());
+        if (r.Op == moRectangle) {
+          const TRect m = Margin();
+          auto cx = [&m](long double v) { return Clamp(std::clamp<long double>(v, m.Left, m.Right)); };
+          auto cy = [&m](long double v) { return Clamp(std::clamp<long double>(v, m.Top, m.Bottom)); };
+          FCanvas->Rectangle(cx(a.first), cy(a.second), cx(z.first), cy(z.second));
+        } else {
+          DrawEllipse(a, z);
+        }
         break;
       }
       case moText: Text(r); break;
