@@ -190,7 +190,8 @@ struct TStripState {
   const TTIFFVars* Vars = nullptr;
   int64_t Offset = 0;  // of the strip in the file
   int64_t Size = 0;    // bytes of the strip
-  std::vector<uint8_t> Data;  // compressed strips are read whole
+  std::vector<uint8_t> Data;  // compressed strips are read whole ...
+  const uint8_t* Bytes = nullptr;  // ... or used where they lie in memory
   int64_t Pos = 0;            // byte position (uncompressed, modified Huffman)
   int64_t BitPos = 0;         // Group 3 and 4
   std::vector<uint8_t> Ref;   // reference line of two-dimensional coding
@@ -231,12 +232,17 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   if (v.Compression != 1) {
     // LZW decoders get no length: zeros behind the strip keep them inside the buffer.
     int64_t pad = v.Compression == 5 ? int64_t(rows) * c.RowLen * 2 + 64 : 8;
-    s.Data.assign(size_t(size + pad), 0);
-    if (size > 0 && !ReadAt(v, offset, s.Data.data(), size)) s.Size = 0;
+    if (v.Memory && v.Compression != 5) {
+      s.Bytes = v.Memory + offset;
+    } else {
+      s.Data.assign(size_t(size + pad), 0);
+      if (size > 0 && !ReadAt(v, offset, s.Data.data(), size)) s.Size = 0;
+      s.Bytes = s.Data.data();
+    }
   }
   if (v.Compression >= 2 && v.Compression <= 4) s.Ref.assign(size_t(c.RowLen), 0xFF);
   s.PackBits = TTIFFPackBitsDecoder();
-  s.PackBits.Data = s.Data.data();
+  s.PackBits.Data = s.Bytes;
   s.PackBits.Size = s.Size;
   s.LZWState = nullptr;
   s.LZWStarted = v.Compression == 5;
@@ -260,7 +266,7 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
       return true;
     case 2: {
       if (s.Pos > s.Size) return false;
-      int64_t n = CCITTDecodeMHRow(out, s.Data.data() + s.Pos, s.Size - s.Pos, c.Width, int(v.FillOrder));
+      int64_t n = CCITTDecodeMHRow(out, s.Bytes + s.Pos, s.Size - s.Pos, c.Width, int(v.FillOrder));
       if (n < 0) return false;
       s.Pos += n;
       return true;
@@ -268,15 +274,15 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
     case 3:
     case 4: {
       int64_t p = (v.Compression == 4 || (v.T4Options & 1))
-                      ? CCITTDecode2DLine(out, s.Data.data(), s.Size, c.Width, int(v.FillOrder), s.BitPos, s.Ref.data())
-                      : CCITTDecode1DLine(out, s.Data.data(), s.Size, c.Width, int(v.FillOrder), s.BitPos);
+                      ? CCITTDecode2DLine(out, s.Bytes, s.Size, c.Width, int(v.FillOrder), s.BitPos, s.Ref.data())
+                      : CCITTDecode1DLine(out, s.Bytes, s.Size, c.Width, int(v.FillOrder), s.BitPos);
       if (p < 0) return false;
       s.BitPos = p;
       return true;
     }
     case 5: {
       if (!v.LZWDecoder || s.Size == 0) return false;
-      uint8_t* p = v.LZWDecoder(s.Data.data(), int32_t(len), s.LZWState);
+      uint8_t* p = v.LZWDecoder(s.Bytes, int32_t(len), s.LZWState);
       if (!p) return false;
       std::memcpy(out, p, size_t(len));
       return true;
