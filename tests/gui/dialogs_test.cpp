@@ -55,3 +55,24 @@ TEST(Dialogs, AnsweredThroughTheModalService) {
 }
 
 }  // namespace
+
+#include "platform/gui/clipboard.h"
+
+namespace {
+TEST(ClipboardStore, TextAndPicturesReplaceEachOther) {
+  TClipboard* c = Clipboard();
+  c->Clear();
+  EXPECT_FALSE(c->HasFormat(CF_DIB));
+  EXPECT_TRUE(c->GetDIB().empty());
+  c->SetAsText("hello");
+  EXPECT_TRUE(c->HasFormat(CF_TEXT));
+  EXPECT_EQ(c->AsText(), "hello");
+  std::vector<uint8_t> dib(44, 7);
+  c->SetDIB(dib);
+  EXPECT_TRUE(c->HasFormat(CF_DIB));
+  EXPECT_FALSE(c->HasFormat(CF_TEXT));
+  EXPECT_EQ(c->GetDIB(), dib);
+  c->Clear();
+  EXPECT_FALSE(c->HasFormat(CF_DIB));
+}
+}  // namespace
