@@ -55,6 +55,28 @@ TEST(CanvasMore, PolylinesPolygonsAndWidePens) {
   EXPECT_EQ(c->Pixels(3, 3), clWhite);
 }
 
+TEST(CanvasMore, ArcsRunCounterClockwise) {
+  auto b = White(24, 24);
+  TCanvas* c = b->Canvas();
+  // From the right end to the left end, counter-clockwise: the upper half.
+  c->Arc(0, 0, 21, 21, 21, 10, 0, 10);
+  auto inked = [&](int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += c->Pixels(x, y) == clBlack;
+    return n;
+  };
+  EXPECT_GT(inked(0, 0, 24, 8), 10);
+  EXPECT_EQ(inked(0, 13, 24, 24), 0);
+  EXPECT_EQ(inked(21, 0, 24, 24), 0);  // right and bottom edges of the box excluded
+  // The same points the other way round: the lower half.
+  c->Brush()->SetColor(clWhite);
+  c->FillRect(Rect(0, 0, 24, 24));
+  c->Arc(0, 0, 21, 21, 0, 10, 21, 10);
+  EXPECT_EQ(inked(0, 0, 24, 8), 0);
+  EXPECT_GT(inked(0, 13, 24, 24), 10);
+}
+
 TEST(CanvasMore, TurnedTextAndRegions) {
   auto b = White(80, 80);
   TCanvas* c = b->Canvas();
