@@ -394,9 +394,11 @@ TEST_F(ProcTest, AttachmentAndDetachment) {
   proc->CalcColorCount();
   EXPECT_EQ(changes, 1);
 
-  // Nil bitmap while a view is attached: the view stays, with its callback.
+  // Nil bitmap or image control while a view is attached: the view stays, with its callback.
   proc->SetAttachedBitmap(nullptr);
+  proc->SetAttachedTImage(nullptr);
   EXPECT_EQ(proc->AttachedVistrel(), view);
+  EXPECT_EQ(proc->AttachedBitmap(), view->Bitmap());
   EXPECT_EQ(view->BitmapChangeEventCount(), 1);
 
   // An image control instead.

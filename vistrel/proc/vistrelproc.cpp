@@ -84,16 +84,22 @@ void TVistrelProc::SetAttachedVistrel(TVLView* View) {
 }
 
 void TVistrelProc::SetAttachedTImage(TImage* Image) {
+  if (!Image) {
+    // Only an attached image control is dropped; an attached view keeps its callback.
+    if (FAttachedTImage) {
+      RemoveFreeNotification(FAttachedTImage);
+      FAttachedTImage = nullptr;
+      FBitmap = nullptr;
+    }
+    return;
+  }
   RemoveViewCallback();
   if (FAttachedTImage && FAttachedTImage != Image) RemoveFreeNotification(FAttachedTImage);
-  if (!Image && FAttachedTImage) FBitmap = nullptr;
   FAttachedTImage = Image;
-  if (Image) {
-    FBitmap = Image->Picture()->Bitmap();
-    Image->FreeNotification(this);
-    if (FAttachedVistrel) RemoveFreeNotification(FAttachedVistrel);
-    FAttachedVistrel = nullptr;
-  }
+  FBitmap = Image->Picture()->Bitmap();
+  Image->FreeNotification(this);
+  if (FAttachedVistrel) RemoveFreeNotification(FAttachedVistrel);
+  FAttachedVistrel = nullptr;
 }
 
 void TVistrelProc::SetAttachedBitmap(TBitmap* Bitmap) {
