@@ -1,6 +1,7 @@
 // Fax run-length coding of bilevel rows.
 #include "vistrel/codecs/ccitt.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -190,10 +191,13 @@ bool Decode1D(TBitReader& br, uint8_t* row, int width) {
 
 thread_local std::vector<int32_t> tRefChanges, tCurChanges;
 
-int32_t* ChangeBuffer(std::vector<int32_t>& v, int width) {
-  if (v.size() < size_t(width) + 4) v.resize(size_t(width) + 4);
+// Room for count changes and the closing entries.
+int32_t* ChangeBuffer(std::vector<int32_t>& v, int64_t count) {
+  if (v.size() < size_t(count) + 4) v.resize(size_t(count) + 4);
   return v.data();
 }
+
+int FindChanges(const uint8_t* Row, int Width, int Ink, int32_t* Changes, int64_t Capacity);
 
 // Reads one run (make-up codes up to a terminating code); -1 when an EOL or a bad code came.
 int ReadRun(TBitReader& br, int colour, bool& bad) {
@@ -319,6 +323,13 @@ std::vector<uint8_t>& EncodeBuffer() {
 }  // namespace
 
 int CCITTFindChanges(const uint8_t* Row, int Width, int Ink, int32_t* Changes) {
+  return FindChanges(Row, Width, Ink, Changes, Width < 0 ? 0 : Width);
+}
+
+namespace {
+
+// As CCITTFindChanges; -1 when the row has more than Capacity changes.
+int FindChanges(const uint8_t* Row, int Width, int Ink, int32_t* Changes, int64_t Capacity) {
   int n = 0;
   if (Width < 0) Width = 0;
   int64_t rowBytes = (int64_t(Width) + 7) / 8;
@@ -345,12 +356,15 @@ int CCITTFindChanges(const uint8_t* Row, int Width, int Ink, int32_t* Changes) {
       continue;
     }
     x += __builtin_clzll(v);
+    if (n >= Capacity) return -1;
     Changes[n++] = x;
     cur = ~cur;
   }
   Changes[n] = Changes[n + 1] = Changes[n + 2] = Width;
   return n;
 }
+
+}  // namespace
 
 int64_t CCITTDecode1DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder,
                           int64_t BitPos) {
@@ -383,12 +397,18 @@ thread_local TRefCache tRefCache;
 struct TLinePainter {
   uint8_t* Row;
   int32_t* Changes;
+  int64_t Capacity;
   int Count = 0;
   int Painted = 0;  // colour of the last run painted (starts white)
+  bool Full = false;
   void Paint(int from, int to, int colour) {
     if (from >= to) return;
     if (colour) ClearRun(Row, from, to);
-    if (colour != Painted) Changes[Count++] = from, Painted = colour;
+    if (colour != Painted) {
+      if (Count >= Capacity) Full = true;
+      else Changes[Count++] = from;
+      Painted = colour;
+    }
   }
 };
 
@@ -400,16 +420,18 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
   const size_t rowBytes = size_t((Width + 7) / 8);
   TBitReader br(Data, DataLen, FillOrder, BitPos);
   TRefCache& cache = tRefCache;
+  // Every change of a line costs at least one bit of data: that bounds the change lists.
+  const int64_t capacity = std::min<int64_t>(Width, 16 * std::max<int64_t>(DataLen, 0) + 64);
   int32_t* rc;
   if (cache.Valid && cache.Ref == RefLine && cache.Width == Width && cache.Bytes.size() == rowBytes &&
       std::memcmp(cache.Bytes.data(), RefLine, rowBytes) == 0) {
     rc = cache.Changes.data();
   } else {
-    rc = ChangeBuffer(tRefChanges, Width);
-    CCITTFindChanges(RefLine, Width, 0, rc);
+    rc = ChangeBuffer(tRefChanges, capacity);
+    if (FindChanges(RefLine, Width, 0, rc, capacity) < 0) return -1;
   }
   cache.Valid = false;
-  TLinePainter out{Row, ChangeBuffer(tCurChanges, Width)};
+  TLinePainter out{Row, ChangeBuffer(tCurChanges, capacity), capacity};
   bool recorded = true;  // false once the changes are not known from the runs
   std::memset(Row, 0xFF, rowBytes);
   int a0 = -1, colour = 0, j = 0;
@@ -518,7 +540,7 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
   }
   if (br.Pos > br.Bits) return -1;
   std::memcpy(RefLine, Row, rowBytes);
-  if (recorded) {
+  if (recorded && !out.Full) {
     out.Changes[out.Count] = out.Changes[out.Count + 1] = out.Changes[out.Count + 2] = Width;
     std::swap(cache.Changes, tCurChanges);
     cache.Bytes.assign(Row, Row + rowBytes);
