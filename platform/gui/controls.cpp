@@ -230,6 +230,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   FWidth = width;
   FHeight = height;
   ApplyGeometry();
+  if (resized) SizeChanged();
   if (auto* w = dynamic_cast<TWinControl*>(this)) w->LayoutFrame();
   if (FParent && FAlign != alNone) FParent->AlignControls();
   if (resized) Resize();
@@ -931,8 +932,7 @@ TGraphicControl::~TGraphicControl() = default;
 
 TCanvas* TGraphicControl::Canvas() { return FSurface.Canvas(); }
 
-void TGraphicControl::SetBounds(int left, int top, int width, int height) {
-  TControl::SetBounds(left, top, width, height);
+void TGraphicControl::SizeChanged() {
   if (FWidth != FSurface.Width() || FHeight != FSurface.Height()) {
     FSurface.SetSize(FWidth, FHeight);
     FNeedPaint = true;

@@ -214,6 +214,8 @@ class TControl : public TComponent {
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
+  // The new size is stored; runs before Resize.
+  virtual void SizeChanged() {}
   void SetWidget(QWidget* w);
   virtual void ApplyFont();
   virtual void ApplyColor();
@@ -352,9 +354,9 @@ class TGraphicControl : public TControl {
   void Invalidate() override;
   void Update() override;
   void SurfacePaint() override;
-  void SetBounds(int left, int top, int width, int height) override;
 
  protected:
+  void SizeChanged() override;
   virtual void Paint();
   void PaintNow();
   TBitmap FSurface;
