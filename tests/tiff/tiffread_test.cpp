@@ -61,6 +61,7 @@ TEST(TIFFRead, LzwThroughTheHookOnly) {
   TRead none;
   none.FromBytes(ReadFileBytes(DataPath("rgb_lzw.tif")), 0, true);
   EXPECT_TRUE(none.Abort);
+  EXPECT_EQ(none.Progress.AbortReason, "LZW Decompressor not found");
   EXPECT_EQ(none.Params.TIFFCompression, 5);
   for (const char* f : {"rgb_lzw.tif", "rgb_lzw_pred_be.tif", "rgb_planar_lzw.tif"}) {
     TRead r;
@@ -214,11 +215,13 @@ TEST(TIFFRead, ResolutionStripsWithoutCountsAndMalformedFiles) {
   TRead b;
   b.FromBytes(Build(bps, data));
   EXPECT_TRUE(b.Abort);
+  EXPECT_EQ(b.Progress.AbortReason, "Invalid TIFF stream");
   auto bad = f;
   bad[0] = 'X';
   TRead x;
   x.FromBytes(bad);
   EXPECT_TRUE(x.Abort);
+  EXPECT_EQ(x.Progress.AbortReason, "unrecognized TIFF");
   // A chain that loops back ends; strips and counts far past the end of the file are refused.
   TRead loop;
   loop.FromBytes(Build(e, data, 8 + 16));

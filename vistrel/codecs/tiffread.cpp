@@ -599,15 +599,15 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   bool found = false;
   int64_t want = params.TIFFImageIndex;
   if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found)) {
-    VLFail(progress, "not a TIFF file");
+    VLFail(progress, "unrecognized TIFF");
     return;
   }
   if (!found) {
-    VLFail(progress, "no such image");
+    VLFail(progress, "Invalid TIFF stream");
     return;
   }
   if (!TIFFReadBitsPerSample(v)) {
-    VLFail(progress, "bits per sample differ");
+    VLFail(progress, "Invalid TIFF stream");
     return;
   }
   ReadTags(v);
@@ -615,7 +615,7 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   if (v.Compression == 5) {
     v.LZWDecoder = params.TIFFLZWDecompress ? params.TIFFLZWDecompress : DefaultTIFFLZWDecompressor;
     if (!v.LZWDecoder) {
-      VLFail(progress, "no LZW decoder");
+      VLFail(progress, "LZW Decompressor not found");
       return;
     }
   }
