@@ -1,0 +1,659 @@
+#include "quillon/mainform.h"
+
+#include <algorithm>
+
+#include "platform/core/stream.h"
+
+namespace quillon {
+
+const char* const NotAvailableText = "This command is not available yet.";
+
+namespace {
+const char* const kOpenFilter =
+    "All graphics|*.jpg;*.jpeg;*.pcx;*.png;*.bmp;*.wmf;*.emf;*.ico;*.cur|JPEG Bitmap (JPG;JPEG; JPE)|*.jpg;*.jpeg;*.jpe|"
+    "PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap "
+    "(BMP)|*.bmp|Enhanced Windows Metafile (EMF)|*.emf|Windows Metafile (WMF)|*.wmf|Icon resource (ICO)|*.ico|Cursor "
+    "Resource (CUR)|*.cur";
+const char* const kSaveFilter =
+    "JPEG Bitmap (JPG)|*.jpg|PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows Bitmap "
+    "(BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
+}  // namespace
+
+TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
+  SetCaption("Aquire and Edit utility for Velmora");
+  SetFormStyle(fsMDIForm);
+  SetPosition(poScreenCenter);
+  SetClientWidth(791);
+  SetClientHeight(543);
+  SetColor(clAppWorkSpace);
+  Font()->SetColor(clBlack);
+  SetBorderIcons(biSystemMenu | biMinimize | biMaximize | biHelp);
+  SetHelpContext(310);
+  SetHelpFile("Velmora.hlp");
+  FontDialogFont = new TFont;
+  FontDialogFont->SetColor(clWindowText);
+  OpenVistrelDialog1 = new TPlainFileDialog(this, false);
+  OpenVistrelDialog1->SetFilter(kOpenFilter);
+  SaveVistrelDialog1 = new TPlainFileDialog(this, true);
+  SaveVistrelDialog1->SetFilter(kSaveFilter);
+  BuildMenus();
+  BuildControls();
+  SetWindowState(wsMaximized);
+  OnCreate = [this](TObject* s) { FormCreate(s); };
+  OnDestroy = [this](TObject* s) { FormDestroy(s); };
+  DoCreate();
+}
+
+TMainForm::~TMainForm() {
+  if (Screen) Screen->OnActiveFormChange = nullptr;
+  if (Application && Application->MainForm() == this) Application->OnHint = nullptr;
+  delete FontDialogFont;
+}
+
+TSpeedButton* TMainForm::AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption,
+                                        const std::string& Hint, TNotifyEvent OnClick) {
+  auto* b = new TSpeedButton(this);
+  b->SetParent(Parent);
+  const int w = std::max(26, int(Caption.size()) * 7 + 10);
+  b->SetBounds(X, 3, w, 25);
+  X += w + 1;
+  b->SetCaption(Caption);
+  b->SetHint(Hint);
+  b->SetShowHint(true);
+  b->SetFlat(true);
+  b->OnClick = std::move(OnClick);
+  return b;
+}
+
+void TMainForm::BuildControls() {
+  SpeedPanel = new TPanel(this);
+  SpeedPanel->SetParent(this);
+  SpeedPanel->SetAlign(alTop);
+  SpeedPanel->SetHeight(31);
+  SpeedPanel->SetShowHint(true);
+  int x = 4;
+  auto on = [this](void (TMainForm::*m)(TObject*)) { return [this, m](TObject* s) { (this->*m)(s); }; };
+  OpenBtn = AddSpeedButton(SpeedPanel, x, "Open", "Open|", on(&TMainForm::FileOpenItemClick));
+  SaveBtn = AddSpeedButton(SpeedPanel, x, "Save", "Save|", [this](TObject* s) { FileSaveItemClick(s); });
+  SaveBtn->SetEnabled(false);
+  x += 6;
+  CutBtn = AddSpeedButton(SpeedPanel, x, "Cut", "Cut|", on(&TMainForm::CutItemClick));
+  CutBtn->SetEnabled(false);
+  CopyBtn = AddSpeedButton(SpeedPanel, x, "Copy", "Copy|", on(&TMainForm::CopyItemClick));
+  CopyBtn->SetEnabled(false);
+  PasteBtn = AddSpeedButton(SpeedPanel, x, "Paste", "Paste|", on(&TMainForm::PasteItemClick));
+  PasteBtn->SetEnabled(false);
+  x += 6;
+  SpeedButton1 = AddSpeedButton(SpeedPanel, x, "New", "New|", on(&TMainForm::FileNewItemClick));
+  SpeedButton2 = AddSpeedButton(SpeedPanel, x, "Fx", "Effects|", on(&TMainForm::Effects1Click));
+  SpeedButton3 = AddSpeedButton(SpeedPanel, x, "Undo", "Undo|", on(&TMainForm::Undo1Click));
+  SpeedButton4 = AddSpeedButton(SpeedPanel, x, "Adj", "Color Adjust|", on(&TMainForm::ColorAdjust1Click));
+  SpeedButton7 = AddSpeedButton(SpeedPanel, x, "Zoom", "Zoom - left click=Up, right click=Down|", nullptr);
+  SpeedButton7->SetGroupIndex(1);
+  SpeedButton7->SetAllowAllUp(true);
+  x += 6;
+  AquireBtn = AddSpeedButton(SpeedPanel, x, "Scan", "Aquire from selected source (select under File/select source)",
+                             on(&TMainForm::AquireBtnClick));
+  PrintBtn = AddSpeedButton(SpeedPanel, x, "Print", "Print this photo", on(&TMainForm::PrintBtnClick));
+  SpeedButtonHelp = AddSpeedButton(SpeedPanel, x, "?", "", on(&TMainForm::SpeedButtonHelpClick));
+  SpeedButton1Close = AddSpeedButton(SpeedPanel, x, "Exit", "", on(&TMainForm::SpeedButton1CloseClick));
+  x += 6;
+  TrackBar1 = new TTrackBar(this);
+  TrackBar1->SetParent(SpeedPanel);
+  TrackBar1->SetBounds(x, 2, 150, 27);
+  TrackBar1->SetMin(1);
+  TrackBar1->SetMax(2000);
+  TrackBar1->SetFrequency(100);
+  TrackBar1->SetPosition(1);
+  TrackBar1->SetHint("Zoom|");
+  TrackBar1->SetShowHint(true);
+  TrackBar1->OnChange = on(&TMainForm::TrackBar1Change);
+  x += 154;
+  ComboBox1 = new TComboBox(this);
+  ComboBox1->SetParent(SpeedPanel);
+  ComboBox1->SetBounds(x, 4, 64, 22);
+  for (const char* s : {"Fit", "25", "33", "50", "60", "70", "80", "90", "100", "150", "200", "300", "400", "600", "1600"})
+    ComboBox1->Items()->Add(s);
+  ComboBox1->SetHint("Zoom|");
+  ComboBox1->SetShowHint(true);
+  ComboBox1->OnChange = on(&TMainForm::ComboBox1Change);
+  x += 66;
+  LabelPercent = new TLabel(this);
+  LabelPercent->SetParent(SpeedPanel);
+  LabelPercent->SetBounds(x, 8, 12, 16);
+  LabelPercent->SetCaption("%");
+
+  Panel1 = new TPanel(this);
+  Panel1->SetParent(this);
+  Panel1->SetAlign(alBottom);
+  Panel1->SetHeight(16);
+  Panel1->SetBevelOuter(bvNone);
+  LabelRight = new TLabel(this);
+  LabelRight->SetParent(Panel1);
+  LabelRight->SetAlign(alRight);
+  LabelRight->SetWidth(100);
+  ProgressBar1 = new TProgressBar(this);
+  ProgressBar1->SetParent(Panel1);
+  ProgressBar1->SetAlign(alClient);
+  ProgressBar1->SetMin(0);
+  ProgressBar1->SetMax(100);
+
+  StatusBar = new TStatusBar(this);
+  StatusBar->SetParent(this);
+  StatusBar->SetAlign(alBottom);
+  StatusBar->SetHeight(19);
+  StatusBar->SetSimplePanel(true);
+  StatusBar->Font()->SetColor(clNavy);
+
+  PanelTools = new TPanel(this);
+  PanelTools->SetParent(this);
+  PanelTools->SetAlign(alLeft);
+  PanelTools->SetWidth(60);
+  int y = 4;
+  auto tool = [&](const std::string& caption, const std::string& hint) {
+    auto* b = new TSpeedButton(this);
+    b->SetParent(PanelTools);
+    b->SetBounds(4, y, 52, 25);
+    y += 27;
+    b->SetCaption(caption);
+    b->SetHint(hint);
+    b->SetShowHint(true);
+    b->SetGroupIndex(1);
+    b->SetAllowAllUp(true);
+    return b;
+  };
+  SpeedButton5 = tool("Select", "Rectangle selection|");
+  SpeedButton6 = tool("Scroll", "Scroll|");
+  SpeedButton5->OnClick = [this](TObject* s) {
+    SpeedButton7->SetDown(false);
+    SpeedButton5Click(s);
+  };
+  SpeedButton6->OnClick = SpeedButton5->OnClick;
+  SpeedButton7->OnClick = [this](TObject* s) {
+    SpeedButton5->SetDown(false);
+    SpeedButton6->SetDown(false);
+    SpeedButton5Click(s);
+  };
+
+  PopupMenu1 = new TPopupMenu(this);
+  PopupMenu1->SetAutoPopup(false);
+  PopupMenu1->Items()->AddItem("&Unselect", on(&TMainForm::Unselect1Click));
+  PopupMenu1->Items()->AddItem("-");
+  PopupMenu1->Items()->AddItem("Cu&t", on(&TMainForm::CutItemClick));
+  PopupMenu1->Items()->AddItem("&Copy", on(&TMainForm::CopyItemClick));
+  PopupMenu1->Items()->AddItem("&Paste", on(&TMainForm::PasteItemClick));
+  PopupMenu1->Items()->AddItem("P&aste Rect", on(&TMainForm::PastetoRect1Click));
+}
+
+void TMainForm::BuildMenus() {
+  MainMenu1 = new TMainMenu(this);
+  TMenuItem* root = MainMenu1->Items();
+  auto on = [this](void (TMainForm::*m)(TObject*)) -> TNotifyEvent { return [this, m](TObject* s) { (this->*m)(s); }; };
+  auto sub = [&](const std::string& caption, const std::string& hint) {
+    TMenuItem* m = root->AddItem(caption);
+    m->SetHint(hint);
+    return m;
+  };
+  FileMenu = sub("&File", "File related commands");
+  FileNewItem = FileMenu->AddItem("&New", on(&TMainForm::FileNewItemClick), scCtrl | 'N', "Create a new file");
+  FileMenu->AddItem("-");
+  Selectscanner1 = FileMenu->AddItem("&Select source", on(&TMainForm::Selectscanner1Click));
+  Acquire1 = FileMenu->AddItem("&Acquire", on(&TMainForm::Acquire1Click));
+  FileMenu->AddItem("-");
+  FileOpenItem = FileMenu->AddItem("&Open", on(&TMainForm::FileOpenItemClick), scCtrl | 'O', "Open an existing file");
+  FileCloseItem = FileMenu->AddItem("&Close", on(&TMainForm::FileCloseItemClick), 0, "Close current file");
+  FileSaveItem = FileMenu->AddItem("&Save", [this](TObject* s) { FileSaveItemClick(s); }, scCtrl | 'S',
+                                   "Save current file");
+  FileSaveItem->SetEnabled(false);
+  FileSaveAsItem = FileMenu->AddItem("Save &As...", on(&TMainForm::FileSaveAsItemClick), 0, "Save current file as...");
+  FileSaveAsItem->SetEnabled(false);
+  Print1 = FileMenu->AddItem("&Print", on(&TMainForm::PrintBtnClick));
+  FileMenu->AddItem("-");
+  FileExitItem = FileMenu->AddItem("E&xit", on(&TMainForm::FileExitItemClick), scAlt | (VK_F1 + 3), "Exit the application");
+
+  EditMenu = sub("&Edit", "");
+  Undo1 = EditMenu->AddItem("&Undo", on(&TMainForm::Undo1Click));
+  EditMenu->AddItem("-");
+  CutItem = EditMenu->AddItem("Cu&t", on(&TMainForm::CutItemClick), scCtrl | 'X', "Cut to clipboard");
+  CopyItem = EditMenu->AddItem("&Copy", on(&TMainForm::CopyItemClick), scCtrl | 'C', "Copy to clipboard");
+  PasteItem = EditMenu->AddItem("&Paste to new", on(&TMainForm::PasteItemClick), scCtrl | 'V', "Paste from clipboard");
+  PastetoRect1 = EditMenu->AddItem("P&aste to Rectangle (stretched)", on(&TMainForm::PastetoRect1Click));
+  for (TMenuItem* m : {CutItem, CopyItem, PasteItem, PastetoRect1}) m->SetEnabled(false);
+  EditMenu->AddItem("-");
+  Crop1 = EditMenu->AddItem("Crop (paste to new)", on(&TMainForm::Crop1Click));
+
+  ImageMenu = sub("&Image", "");
+  ColorAdjust1 = ImageMenu->AddItem("Color &Adjust...", on(&TMainForm::ColorAdjust1Click));
+  Histogram1 = ImageMenu->AddItem("&Histogram", on(&TMainForm::Histogram1Click));
+  Calccolornumber1 = ImageMenu->AddItem("Calc Image colors", on(&TMainForm::Calccolornumber1Click));
+  ImageMenu->AddItem("-");
+  Negative1 = ImageMenu->AddItem("&Negative", on(&TMainForm::Negative1Click));
+  Grayscale1 = ImageMenu->AddItem("&Gray scale (B+W)", on(&TMainForm::Grayscale1Click));
+  Reducecolors1 = ImageMenu->AddItem("Reduce colors", on(&TMainForm::Reducecolors1Click));
+  ConverttoBW1 = ImageMenu->AddItem("Convert to BW (No grays)", on(&TMainForm::ConverttoBW1Click));
+  ConverttoTruecolor1 = ImageMenu->AddItem("Convert to True color", on(&TMainForm::ConverttoTruecolor1Click));
+  GetHSVchannels1 = ImageMenu->AddItem("Get HSV channels", on(&TMainForm::GetHSVchannels1Click));
+  ImageMenu->AddItem("-");
+  Resample1 = ImageMenu->AddItem("&Resize Image", on(&TMainForm::Resample1Click));
+  Resize1 = ImageMenu->AddItem("Resize borders", on(&TMainForm::Resize1Click));
+  Clear1 = ImageMenu->AddItem("&Clear", on(&TMainForm::Clear1Click));
+
+  ToolsMenu = sub("&Tools", "");
+  Effects1 = ToolsMenu->AddItem("&Effects...", on(&TMainForm::Effects1Click));
+  ToolsMenu->AddItem("-");
+  Rotate1 = ToolsMenu->AddItem("&Rotate", on(&TMainForm::Rotate1Click));
+  Verticalflip1 = ToolsMenu->AddItem("&Vertical flip", on(&TMainForm::Verticalflip1Click));
+  Horizontalflip1 = ToolsMenu->AddItem("&Horizontal flip", on(&TMainForm::Horizontalflip1Click));
+  Merge1 = ToolsMenu->AddItem("&Merge...", on(&TMainForm::Merge1Click));
+  ToolsMenu->AddItem("-");
+  Zoomproperties1 = ToolsMenu->AddItem("Zoom properties...", on(&TMainForm::Zoomproperties1Click));
+
+  WindowMenu = sub("&Window", "Window related commands such as Tile and Cascade");
+  WindowCascadeItem =
+      WindowMenu->AddItem("&Cascade", on(&TMainForm::WindowCascadeItemClick), 0, "Arrange windows to overlap");
+  WindowTileItem =
+      WindowMenu->AddItem("&Tile", on(&TMainForm::WindowTileItemClick), 0, "Arrange windows without overlap");
+  WindowArrangeItem = WindowMenu->AddItem("&Arrange Icons", on(&TMainForm::WindowArrangeItemClick), 0,
+                                          "Arrange window icons at bottom of main window");
+  WindowMinimizeItem =
+      WindowMenu->AddItem("&Minimize All", on(&TMainForm::WindowMinimizeItemClick), 0, "Minimize all windows");
+
+  HelpMenu = sub("&About", "Help topics");
+  HelpAboutItem = HelpMenu->AddItem("&About", on(&TMainForm::HelpAboutItemClick));
+  HelpItem = HelpMenu->AddItem("&Help", on(&TMainForm::SpeedButtonHelpClick));
+  SetMenu(MainMenu1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame handlers
+
+void TMainForm::FormCreate(TObject*) {
+  Application->OnHint = [this](TObject* s) { ShowHint(s); };
+  Screen->OnActiveFormChange = [this](TObject* s) { UpdateMenuItems(s); };
+  DocumentCreated = false;
+}
+
+void TMainForm::FormDestroy(TObject*) { Screen->OnActiveFormChange = nullptr; }
+
+void TMainForm::ShowHint(TObject*) { StatusBar->SetSimpleText(Application->Hint()); }
+
+TMDIChild* TMainForm::ActiveChild() const { return dynamic_cast<TMDIChild*>(ActiveMDIChild()); }
+
+void TMainForm::UpdateMenuItems(TObject*) {
+  const bool has = MDIChildCount() > 0;
+  for (TMenuItem* m : {FileCloseItem, FileSaveItem, FileSaveAsItem, CutItem, CopyItem, PasteItem, PastetoRect1})
+    m->SetEnabled(has);
+  for (TControl* c : std::initializer_list<TControl*>{SaveBtn, CutBtn, CopyBtn, PasteBtn}) c->SetEnabled(has);
+  for (TMenuItem* m : {WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem}) m->SetEnabled(has);
+  ComboBox1->SetEnabled(has);
+  TrackBar1->SetEnabled(has);
+  Effects1->SetEnabled(has);
+  SpeedButton2->SetEnabled(has);
+  for (TMenuItem* m : {Negative1, Grayscale1, Rotate1, Verticalflip1, Horizontalflip1, Undo1}) m->SetEnabled(has);
+  PrintBtn->SetEnabled(has);
+  Resample1->SetEnabled(has);
+  Clear1->SetEnabled(has);
+  for (TControl* c : std::initializer_list<TControl*>{SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6, SpeedButton7})
+    c->SetEnabled(has);
+  Merge1->SetEnabled(has);
+  for (TMenuItem* m : {Selectscanner1, Acquire1, ColorAdjust1, Print1, Histogram1, Calccolornumber1, ConverttoBW1,
+                       Reducecolors1, GetHSVchannels1})
+    m->SetEnabled(has);
+  SpeedButton5Click(this);
+  if (has) {
+    if (TMDIChild* c = ActiveChild()) {
+      ComboBox1->SetText(std::to_string(c->VistrelVect1->Zoom()));
+      TrackBar1->SetPosition(c->VistrelVect1->Zoom());
+      Undo1->SetEnabled(c->VistrelProc1->CanUndo());
+    }
+  }
+}
+
+void TMainForm::TrackBar1Change(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelVect1->SetZoom(TrackBar1->Position());
+  ComboBox1->SetText(std::to_string(c->VistrelVect1->Zoom()));
+}
+
+void TMainForm::ComboBox1Change(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  if (ComboBox1->Text() != "Fit") {
+    TrackBar1->SetPosition(StrToIntDef(ComboBox1->Text(), 100));
+    c->VistrelVect1->SetZoom(TrackBar1->Position());
+  } else {
+    c->VistrelVect1->Fit();
+    TrackBar1->SetPosition(c->VistrelVect1->Zoom());
+  }
+}
+
+void TMainForm::WindowCascadeItemClick(TObject*) { Cascade(); }
+void TMainForm::WindowTileItemClick(TObject*) { Tile(); }
+void TMainForm::WindowArrangeItemClick(TObject*) { ArrangeIcons(); }
+
+void TMainForm::WindowMinimizeItemClick(TObject*) {
+  for (int i = MDIChildCount() - 1; i >= 0; --i)
+    if (TForm* f = MDIChildren(i)) f->SetWindowState(wsMinimized);
+}
+
+void TMainForm::HelpAboutItemClick(TObject*) { NotAvailable(); }
+
+void TMainForm::SpeedButtonHelpClick(TObject*) {
+  Application->SetHelpFile("Velmora.hlp");
+  Application->HelpContext(310);
+}
+
+void TMainForm::SpeedButton1CloseClick(TObject*) { Close(); }
+void TMainForm::FileExitItemClick(TObject*) { Close(); }
+
+void TMainForm::NotAvailable() { ShowMessage(NotAvailableText); }
+void TMainForm::ResetProgress() { ProgressBar1->SetPosition(0); }
+
+// ---------------------------------------------------------------------------------------------
+// Documents
+
+TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
+  auto* child = new TMDIChild(Application);
+  child->SetCaption(Name);
+  if (!IsNew && FileExists(Name)) {
+    child->VistrelIO1->LoadFromFile(Name);
+    child->HasFile = true;
+    ProgressBar1->SetPosition(0);
+    if (child->WindowState() == wsNormal) {
+      child->SetClientWidth(int(std::min<int64_t>(child->VistrelVect1->IdealWidth(), 1 << 20)));
+      child->SetClientHeight(int(std::min<int64_t>(child->VistrelVect1->IdealHeight(), 1 << 20)));
+      if (ClientWidth() - PanelTools->Width() < child->Width())
+        child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
+      const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
+      if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
+    }
+  } else {
+    child->VistrelProc1->ResizeCanvas(child->VistrelVect1->ClientWidth(), child->VistrelVect1->ClientHeight());
+    child->VistrelProc1->ClearUndo();
+    Undo1->SetEnabled(false);
+  }
+  child->Modified = false;
+  TVistrelVect* v = child->VistrelVect1;
+  v->SetObjFont(VL_OBJ_TEMPLATE, FontDialogFont);
+  v->SetObjPenColor(VL_OBJ_TEMPLATE, PenColor);
+  v->SetObjPenStyle(VL_OBJ_TEMPLATE, psSolid);
+  v->SetObjPenWidth(VL_OBJ_TEMPLATE, StrToIntDef(PenWidthText, 1));
+  DocumentCreated = true;
+  SpeedButton7->SetDown(false);
+  SpeedButton6->SetDown(false);
+  SpeedButton5->SetDown(true);
+  SpeedButton5Click(this);
+  child->VistrelIO1->Params()->JPEGQuality = 100;
+  return child;
+}
+
+void TMainForm::PasteClick(TObject*) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  TVistrelVect* v = c->VistrelVect1;
+  if (v->SelObjectCount() <= 0) return;
+  c->Image1->Picture()->Bitmap()->Assign(v->Bitmap());
+  v->CopyObjectsToBack();
+  v->RemoveAllObjects();
+  c->Modified = true;
+}
+
+void TMainForm::SpeedButton5Click(TObject*) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  TVLMouseInteract mi = 0;
+  if (SpeedButton7->Down()) mi = miZoom;
+  else if (SpeedButton6->Down()) mi = miScroll;
+  else if (SpeedButton5->Down()) mi = miSelect;
+  c->VistrelVect1->SetMouseInteract(mi);
+}
+
+// ---------------------------------------------------------------------------------------------
+// File commands
+
+void TMainForm::FileNewItemClick(TObject* Sender) {
+  CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
+  PasteClick(Sender);
+}
+
+void TMainForm::FileOpenItemClick(TObject*) {
+  OpenVistrelDialog1->SetAutoSetFilter(false);
+  if (OpenVistrelDialog1->Execute()) CreateMDIChild(OpenVistrelDialog1->FileName(), false);
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  c->Image1->Picture()->Bitmap()->Assign(c->VistrelVect1->Bitmap());
+  TBitmap* pic = c->Image1->Picture()->Bitmap();
+  if (c->ClientWidth() < pic->Width() || c->ClientHeight() < pic->Height()) {
+    SpeedButton7->SetDown(false);
+    SpeedButton5->SetDown(false);
+    SpeedButton6->SetDown(true);
+  }
+  SpeedButton5Click(this);
+}
+
+void TMainForm::FileCloseItemClick(TObject* Sender) {
+  PasteClick(Sender);
+  if (TMDIChild* c = ActiveChild()) c->Close();
+}
+
+bool TMainForm::SaveDocument(TMDIChild* Child) {
+  if (!Child) return false;
+  if (Child == ActiveChild()) PasteClick(this);
+  const std::string name = Child->Caption();
+  if (!Child->HasFile && FileExists(name) &&
+      MessageDlg(name + " already exists.\nDo you want to replace it?", mtConfirmation, mbYes | mbNo, 0) != mrYes)
+    return false;
+  bool ok = false;
+  try {
+    Child->VistrelIO1->SaveToFile(name);
+    ok = !Child->VistrelIO1->Aborting();
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  ResetProgress();
+  if (!ok) {
+    MessageDlg("Could not save " + name + ".", mtError, mbOK, 0);
+    return false;
+  }
+  Child->Modified = false;
+  Child->HasFile = true;
+  return true;
+}
+
+bool TMainForm::FileSaveItemClick(TObject*) { return SaveDocument(ActiveChild()); }
+
+void TMainForm::FileSaveAsItemClick(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  SaveVistrelDialog1->SetAutoSetFilter(false);
+  PasteClick(Sender);
+  SaveVistrelDialog1->SetFileName(c->Caption());
+  if (SaveVistrelDialog1->Execute()) {
+    c->SetCaption(SaveVistrelDialog1->FileName());
+    // The dialog asked about replacing the file it returns.
+    c->HasFile = true;
+    FileSaveItemClick(Sender);
+  }
+}
+
+void TMainForm::Selectscanner1Click(TObject*) { NotAvailable(); }
+void TMainForm::Acquire1Click(TObject*) { NotAvailable(); }
+
+void TMainForm::AquireBtnClick(TObject* Sender) {
+  FileNewItemClick(Sender);
+  Acquire1Click(Sender);
+}
+
+void TMainForm::PrintBtnClick(TObject*) { NotAvailable(); }
+
+// ---------------------------------------------------------------------------------------------
+// Edit commands
+
+void TMainForm::Undo1Click(TObject*) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  c->VistrelProc1->Undo();
+  c->VistrelProc1->ClearUndo();
+  Undo1->SetEnabled(false);
+}
+
+void TMainForm::CutItemClick(TObject*) { NotAvailable(); }
+void TMainForm::CopyItemClick(TObject*) { NotAvailable(); }
+void TMainForm::PasteItemClick(TObject*) { NotAvailable(); }
+void TMainForm::PastetoRect1Click(TObject*) { NotAvailable(); }
+
+void TMainForm::Unselect1Click(TObject*) {
+  if (TMDIChild* c = ActiveChild()) c->VistrelVect1->DeSelect();
+}
+
+void TMainForm::Crop1Click(TObject*) {
+  TMDIChild* src = ActiveChild();
+  if (!src) return;
+  auto* child = new TMDIChild(Application);
+  child->SetCaption(std::to_string(MDIChildCount()) + ".jpg");
+  src->VistrelVect1->CopySelectionTo(child->VistrelVect1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Image commands
+
+void TMainForm::ColorAdjust1Click(TObject*) { NotAvailable(); }
+void TMainForm::Effects1Click(TObject*) { NotAvailable(); }
+void TMainForm::Histogram1Click(TObject*) { NotAvailable(); }
+
+void TMainForm::Calccolornumber1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  const int n = c->VistrelProc1->CalcColorCount();
+  ShowMessage("The active images has " + std::to_string(n) + " colors.");
+}
+
+void TMainForm::Negative1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->Negative();
+  ResetProgress();
+}
+
+void TMainForm::Grayscale1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->ConvertToGray();
+  ResetProgress();
+}
+
+void TMainForm::Reducecolors1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  std::string answer;
+  InputQuery("Reduce Colors", "Insert colors of image:", answer);
+  c->VistrelProc1->ReduceColors(StrToIntDef(answer, 0));
+  ResetProgress();
+}
+
+void TMainForm::ConverttoBW1Click(TObject*) { NotAvailable(); }
+
+void TMainForm::ConverttoTruecolor1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->ConvertToTrueColor();
+  ResetProgress();
+}
+
+void TMainForm::GetHSVchannels1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  const std::string base = c->Name();
+  TMDIChild* w[3];
+  const char* suffix[3] = {" Hue", " Saturation", " Value"};
+  for (int i = 0; i < 3; ++i) {
+    w[i] = new TMDIChild(Application);
+    w[i]->SetCaption(base + suffix[i]);
+  }
+  c->VistrelProc1->GetHSVChannels(w[0]->VistrelVect1->Bitmap(), w[1]->VistrelVect1->Bitmap(),
+                                  w[2]->VistrelVect1->Bitmap());
+  for (TMDIChild* x : w) {
+    x->VistrelVect1->Update();
+    x->Update();
+  }
+}
+
+void TMainForm::Resample1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c || !fResize) return;
+  PasteClick(Sender);
+  TBitmap* b = c->VistrelVect1->Bitmap();
+  fResize->StartWidth = b->Width();
+  fResize->StartHeight = b->Height();
+  fResize->SetCaption("Resize photo - scaling used");
+  if (fResize->ShowModal() != mrOk) return;
+  const int w = StrToIntDef(fResize->Edit1->Text(), 0), h = StrToIntDef(fResize->Edit2->Text(), 0);
+  const int f = fResize->ComboBox1->ItemIndex();
+  if (w > 0 && h > 0) c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell))));
+  ResetProgress();
+}
+
+void TMainForm::Resize1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c || !fResize) return;
+  PasteClick(Sender);
+  TBitmap* b = c->VistrelVect1->Bitmap();
+  fResize->StartWidth = b->Width();
+  fResize->StartHeight = b->Height();
+  fResize->SetCaption("Resize border - no scaling");
+  if (fResize->ShowModal() != mrOk) return;
+  const int w = StrToIntDef(fResize->Edit1->Text(), 0), h = StrToIntDef(fResize->Edit2->Text(), 0);
+  if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
+  c->SetWidth(b->Width() + 8);
+  c->SetHeight(b->Height() + 30);
+}
+
+void TMainForm::Clear1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->ClearImage();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tools commands
+
+void TMainForm::Rotate1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c || !fRotate) return;
+  PasteClick(Sender);
+  fRotate->VistrelView1->Assign(c->VistrelVect1);
+  fRotate->VistrelProc1->Resample(fRotate->VistrelView1->Width(), -1, rfNone);
+  fRotate->VistrelView1->Fit();
+  if (fRotate->ShowModal() == mrOk)
+    c->VistrelProc1->Rotate(360 - fRotate->UpDown1->Position(), fRotate->CheckBox1->Checked());
+  ResetProgress();
+}
+
+void TMainForm::Verticalflip1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->Flip(1);
+}
+
+void TMainForm::Horizontalflip1Click(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  PasteClick(Sender);
+  c->VistrelProc1->Flip(0);
+}
+
+void TMainForm::Merge1Click(TObject*) { NotAvailable(); }
+void TMainForm::Zoomproperties1Click(TObject*) { NotAvailable(); }
+
+}  // namespace quillon

@@ -1,0 +1,136 @@
+// The editor's frame window: menus, speed bar, zoom controls, status hints, progress bar,
+// and the commands that act on the active document window.
+#pragma once
+#include <string>
+
+#include "platform/gui/controls.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/stdctrls.h"
+#include "quillon/dialogs.h"
+#include "quillon/filedialogs.h"
+#include "quillon/mdichild.h"
+
+namespace quillon {
+
+class TMainForm : public TForm {
+ public:
+  explicit TMainForm(TComponent* AOwner);
+  ~TMainForm() override;
+
+  // Controls.
+  TPanel* SpeedPanel;
+  TSpeedButton *OpenBtn, *SaveBtn, *CutBtn, *CopyBtn, *PasteBtn, *SpeedButton1, *SpeedButton2, *SpeedButton3,
+      *SpeedButton4, *SpeedButton7, *AquireBtn, *PrintBtn, *SpeedButtonHelp, *SpeedButton1Close;
+  TTrackBar* TrackBar1;
+  TComboBox* ComboBox1;
+  TLabel* LabelPercent;
+  TStatusBar* StatusBar;
+  TPanel* Panel1;
+  TProgressBar* ProgressBar1;
+  TLabel* LabelRight;
+  TPanel* PanelTools;
+  // Selection tools of the tools panel: rectangle selection and scrolling.
+  TSpeedButton *SpeedButton5, *SpeedButton6;
+
+  // Menus.
+  TMainMenu* MainMenu1;
+  TMenuItem *FileMenu, *FileNewItem, *Selectscanner1, *Acquire1, *FileOpenItem, *FileCloseItem, *FileSaveItem,
+      *FileSaveAsItem, *Print1, *FileExitItem;
+  TMenuItem *EditMenu, *Undo1, *CutItem, *CopyItem, *PasteItem, *PastetoRect1, *Crop1;
+  TMenuItem *ImageMenu, *ColorAdjust1, *Histogram1, *Calccolornumber1, *Negative1, *Grayscale1, *Reducecolors1,
+      *ConverttoBW1, *ConverttoTruecolor1, *GetHSVchannels1, *Resample1, *Resize1, *Clear1;
+  TMenuItem *ToolsMenu, *Effects1, *Rotate1, *Verticalflip1, *Horizontalflip1, *Merge1, *Zoomproperties1;
+  TMenuItem *WindowMenu, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
+  TMenuItem *HelpMenu, *HelpAboutItem, *HelpItem;
+  TPopupMenu* PopupMenu1;
+
+  TPlainFileDialog* OpenVistrelDialog1;
+  TPlainFileDialog* SaveVistrelDialog1;
+  TFont* FontDialogFont;
+  // The tools panel's pen colour and width until the panel has its own controls.
+  TColor PenColor = clBlack;
+  std::string PenWidthText = "1";
+  bool DocumentCreated = false;
+
+  // Dialogs (created by the program block).
+  TfRotate* fRotate = nullptr;
+  TfResize* fResize = nullptr;
+
+  TMDIChild* ActiveChild() const;
+  TMDIChild* CreateMDIChild(const std::string& Name, bool IsNew);
+
+  // Handlers.
+  void FormCreate(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void ShowHint(TObject* Sender);
+  void UpdateMenuItems(TObject* Sender);
+  void TrackBar1Change(TObject* Sender);
+  void ComboBox1Change(TObject* Sender);
+  void WindowCascadeItemClick(TObject* Sender);
+  void WindowTileItemClick(TObject* Sender);
+  void WindowArrangeItemClick(TObject* Sender);
+  void WindowMinimizeItemClick(TObject* Sender);
+  void HelpAboutItemClick(TObject* Sender);
+  void SpeedButtonHelpClick(TObject* Sender);
+  void SpeedButton1CloseClick(TObject* Sender);
+  void FileExitItemClick(TObject* Sender);
+
+  void FileNewItemClick(TObject* Sender);
+  void FileOpenItemClick(TObject* Sender);
+  void FileCloseItemClick(TObject* Sender);
+  // True when the picture was written.
+  bool FileSaveItemClick(TObject* Sender);
+  // Commits and saves a document under its caption; tells the user when that failed.
+  bool SaveDocument(TMDIChild* Child);
+  void FileSaveAsItemClick(TObject* Sender);
+  void Selectscanner1Click(TObject* Sender);
+  void Acquire1Click(TObject* Sender);
+  void AquireBtnClick(TObject* Sender);
+  void PrintBtnClick(TObject* Sender);
+
+  void Undo1Click(TObject* Sender);
+  void CutItemClick(TObject* Sender);
+  void CopyItemClick(TObject* Sender);
+  void PasteItemClick(TObject* Sender);
+  void PastetoRect1Click(TObject* Sender);
+  void Unselect1Click(TObject* Sender);
+  void Crop1Click(TObject* Sender);
+
+  void ColorAdjust1Click(TObject* Sender);
+  void Effects1Click(TObject* Sender);
+  void Histogram1Click(TObject* Sender);
+  void Calccolornumber1Click(TObject* Sender);
+  void Negative1Click(TObject* Sender);
+  void Grayscale1Click(TObject* Sender);
+  void Reducecolors1Click(TObject* Sender);
+  void ConverttoBW1Click(TObject* Sender);
+  void ConverttoTruecolor1Click(TObject* Sender);
+  void GetHSVchannels1Click(TObject* Sender);
+  void Resample1Click(TObject* Sender);
+  void Resize1Click(TObject* Sender);
+  void Clear1Click(TObject* Sender);
+
+  void Rotate1Click(TObject* Sender);
+  void Verticalflip1Click(TObject* Sender);
+  void Horizontalflip1Click(TObject* Sender);
+  void Merge1Click(TObject* Sender);
+  void Zoomproperties1Click(TObject* Sender);
+
+  // Commits the drawn objects of the active document into its picture.
+  void PasteClick(TObject* Sender);
+  // Applies the chosen selection tool to the active document.
+  void SpeedButton5Click(TObject* Sender);
+
+ private:
+  void NotAvailable();
+  void ResetProgress();
+  void BuildControls();
+  void BuildMenus();
+  TSpeedButton* AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption, const std::string& Hint,
+                               TNotifyEvent OnClick);
+};
+
+// Shown by commands whose feature is not in this build yet.
+extern const char* const NotAvailableText;
+
+}  // namespace quillon

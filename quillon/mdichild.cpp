@@ -1,0 +1,125 @@
+#include "quillon/mdichild.h"
+
+#include "quillon/mainform.h"
+
+namespace quillon {
+
+TChildMouse& ChildMouse() {
+  static TChildMouse m;
+  return m;
+}
+
+namespace {
+TMainForm* Main() { return Application ? dynamic_cast<TMainForm*>(Application->MainForm()) : nullptr; }
+}  // namespace
+
+TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
+  SetCaption("MDI Child");
+  SetBounds(40, 67, 680, 480);
+  SetHelpContext(310);
+  SetHelpFile("Velmora.hlp");
+  Font()->SetName("System");
+  Font()->SetHeight(13);
+
+  VistrelView1 = new TVistrelView(this);
+  VistrelView1->SetParent(this);
+  VistrelView1->SetBounds(0, 0, 20, 20);
+  VistrelView1->SetBackground(clWhite);
+  VistrelView1->SetScrollBars(ssBoth);
+  VistrelView1->SetCenter(true);
+  VistrelView1->SetMouseInteract(miSelect);
+  VistrelView1->SetVisible(false);
+  VistrelView1->OnImageChange = [this](TObject* s) { Vistrel1ImageChange(s); };
+
+  VistrelVect1 = new TVistrelVect(this);
+  VistrelVect1->SetParent(this);
+  VistrelVect1->SetAlign(alClient);
+  VistrelVect1->SetBackground(clWhite);
+  VistrelVect1->SetScrollBars(ssBoth);
+  VistrelVect1->SetMouseInteract(miSelect);
+  VistrelVect1->SetCursor(1785);
+  VistrelVect1->OnViewChange = [this](TObject* s, int change) { Vistrel1Progress(s, change); };
+  VistrelVect1->OnImageChange = [this](TObject* s) { Vistrel1ImageChange(s); };
+  VistrelVect1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    VistrelVect1MouseDown(s, b, sh, x, y);
+  };
+  VistrelVect1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { VistrelVect1MouseMove(s, sh, x, y); };
+  VistrelVect1->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    VistrelVect1MouseUp(s, b, sh, x, y);
+  };
+
+  Image1 = new TImage(this);
+  Image1->SetParent(VistrelVect1);
+  Image1->SetStretch(true);
+  Image1->SetVisible(false);
+
+  VistrelProc1 = new TDocProc(this);
+  VistrelProc1->SetAttachedVistrel(VistrelVect1);
+  VistrelProc1->SetBackground(clWhite);
+  VistrelProc1->OnProgress = [this](TObject* s, int v) { Vistrel1Progress(s, v); };
+
+  VistrelIO1 = new TVistrelIO(this);
+  VistrelIO1->SetAttachedVistrel(VistrelVect1);
+  VistrelIO1->SetBackground(clWhite);
+  VistrelIO1->SetPreviewsParams(ioppDefaultLockPreview);
+  VistrelIO1->OnProgress = [this](TObject* s, int v) { Vistrel1Progress(s, v); };
+
+  OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+  SetFormStyle(fsMDIChild);
+  Show();
+}
+
+TMDIChild::~TMDIChild() {
+  // The views go before the components that watch them.
+  VistrelVect1->OnImageChange = nullptr;
+  VistrelVect1->OnViewChange = nullptr;
+  VistrelView1->OnImageChange = nullptr;
+}
+
+void TMDIChild::FormClose(TObject*, TCloseAction& Action) { Action = caFree; }
+
+void TMDIChild::FormCloseQuery(TObject*, bool& CanClose) {
+  CanClose = true;
+  if (!Modified) return;
+  const int r = MessageDlg("Save Changes to " + Caption() + "?", mtConfirmation, mbYesNoCancel, 0);
+  if (r == mrCancel) {
+    CanClose = false;
+  } else if (r == mrYes) {
+    TMainForm* m = Main();
+    // The document that asks is saved, whichever window is active; a failed save keeps it.
+    CanClose = m && m->SaveDocument(this);
+  }
+}
+
+void TMDIChild::Vistrel1ImageChange(TObject*) {
+  Modified = true;
+}
+
+void TMDIChild::Vistrel1Progress(TObject*, int Value) {
+  if (TMainForm* m = Main()) m->ProgressBar1->SetPosition(Value);
+}
+
+void TMDIChild::VistrelVect1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
+  TChildMouse& ms = ChildMouse();
+  ms.PressX = X;
+  ms.PressY = Y;
+  if (TMainForm* m = Main()) m->SetCaption("     X: 0  Y: 0");
+  ms.Pressed = true;
+}
+
+void TMDIChild::VistrelVect1MouseMove(TObject*, TShiftState, int X, int Y) {
+  TChildMouse& ms = ChildMouse();
+  ms.LastX = X;
+  ms.LastY = Y;
+  TMainForm* m = Main();
+  if (!m) return;
+  if (ms.Pressed)
+    m->SetCaption("     X: " + std::to_string(X - ms.PressX) + "  Y: " + std::to_string(Y - ms.PressY));
+  else
+    m->SetCaption("     X: " + std::to_string(X) + "  Y: " + std::to_string(Y));
+}
+
+void TMDIChild::VistrelVect1MouseUp(TObject*, TMouseButton, TShiftState, int, int) { ChildMouse().Pressed = false; }
+
+}  // namespace quillon

@@ -1,0 +1,25 @@
+#include "quillon/program.h"
+
+#include "quillon/dialogs.h"
+#include "quillon/mainform.h"
+
+namespace quillon {
+
+TMainForm* StartQuillon() {
+  TMainForm* MainForm = nullptr;
+  Application->CreateForm(MainForm);
+  Application->SetMainForm(MainForm);
+  Application->SetHelpFile("Velmora.hlp");
+  Application->SetTitle("Quillon");
+  Application->CreateForm(MainForm->fRotate);
+  Application->CreateForm(MainForm->fResize);
+  return MainForm;
+}
+
+int RunQuillon() {
+  StartQuillon();
+  Application->Run();
+  return 0;
+}
+
+}  // namespace quillon
