@@ -151,7 +151,7 @@ TClipRegion TClipRegion::FromRect(const TRect& r0) {
   return g;
 }
 
-TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode) {
+TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode, int firstRow, int lastRow) {
   TClipRegion g;
   if (!pts || count < 3) return g;
   int minY = pts[0].Y, maxY = pts[0].Y;
@@ -159,6 +159,8 @@ TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mod
     minY = std::min(minY, pts[i].Y);
     maxY = std::max(maxY, pts[i].Y);
   }
+  minY = std::max(minY, firstRow);
+  maxY = std::min(maxY, lastRow);
   if (minY >= maxY) return g;
   g.FTop = minY;
   g.FRows.resize(size_t(int64_t(maxY) - minY));
@@ -172,13 +174,14 @@ TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mod
       if (a.Y == b.Y) continue;
       int lo = std::min(a.Y, b.Y), hi = std::max(a.Y, b.Y);
       if (yc < lo || yc >= hi) continue;
-      double x = a.X + (yc - a.Y) * double(b.X - a.X) / double(b.Y - a.Y);
+      double x = a.X + (yc - a.Y) * (double(b.X) - a.X) / (double(b.Y) - a.Y);
       xs.push_back({x, b.Y > a.Y ? 1 : -1});
     }
     std::sort(xs.begin(), xs.end());
     Spans& row = g.FRows[size_t(y - minY)];
     auto add = [&](double xl, double xr) {
-      int x0 = int(std::ceil(xl - 0.5)), x1 = int(std::ceil(xr - 0.5));
+      auto px = [](double v) { return int(std::clamp(std::ceil(v - 0.5), -2147483000.0, 2147483000.0)); };
+      int x0 = px(xl), x1 = px(xr);
       if (x0 >= x1) return;
       if (!row.empty() && row.back().second >= x0) row.back().second = std::max(row.back().second, x1);
       else row.push_back({x0, x1});
@@ -242,10 +245,13 @@ void TClipRegion::Intersect(const TClipRegion& o) {
 }
 
 void TClipRegion::Exclude(const TRect& r0) {
-  TClipRegion e = FromRect(r0);
+  int l = std::min(r0.Left, r0.Right), r = std::max(r0.Left, r0.Right);
+  int t = std::min(r0.Top, r0.Bottom), b = std::max(r0.Top, r0.Bottom);
+  if (l >= r) return;
+  const Spans cut{{l, r}};
   for (size_t i = 0; i < FRows.size(); ++i) {
-    const Spans* b = e.Row(FTop + int(i));
-    if (b) FRows[i] = SubtractSpans(FRows[i], *b);
+    int64_t y = int64_t(FTop) + int64_t(i);
+    if (y >= t && y < b) FRows[i] = SubtractSpans(FRows[i], cut);
   }
 }
 
@@ -402,36 +408,63 @@ const std::vector<int>& DashPattern(TPenStyle s) {
   }
 }
 
-// Walks a line with the integer midpoint rule; the last point only when asked.
-template <class F>
-void WalkLine(int x1, int y1, int x2, int y2, bool last, F f) {
-  int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
-  int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
-  int x = x1, y = y1;
-  if (dx >= dy) {
-    long long err = 2LL * dy - dx;
-    for (int i = 0; i < dx; ++i) {
-      f(x, y);
-      if (err > 0) {
-        y += sy;
-        err -= 2LL * dx;
-      }
-      err += 2LL * dy;
-      x += sx;
-    }
-  } else {
-    long long err = 2LL * dx - dy;
-    for (int i = 0; i < dy; ++i) {
-      f(x, y);
-      if (err > 0) {
-        x += sx;
-        err -= 2LL * dy;
-      }
-      err += 2LL * dx;
-      y += sy;
+// The pixels of a line by the integer midpoint rule, in closed form: step i of n lies at
+// the major coordinate start + i and the minor offset ceil((2 d_minor i - d_major) / 2 d_major),
+// so a walk can start anywhere along the line.
+struct TLineWalk {
+  int64_t x1, y1, dx, dy;
+  int sx, sy;
+  bool xMajor;
+  int64_t n;
+  TLineWalk(int ax, int ay, int bx, int by)
+      : x1(ax), y1(ay), dx(std::llabs(int64_t(bx) - ax)), dy(std::llabs(int64_t(by) - ay)),
+        sx(ax < bx ? 1 : -1), sy(ay < by ? 1 : -1), xMajor(dx >= dy), n(xMajor ? dx : dy) {}
+  static int64_t CeilDiv(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+  void At(int64_t i, int& x, int& y) const {
+    int64_t major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+    int64_t off = i == 0 ? 0 : std::max<int64_t>(0, CeilDiv(2 * minor * i - major, 2 * major));
+    if (xMajor) {
+      x = int(x1 + sx * i);
+      y = int(y1 + sy * off);
+    } else {
+      x = int(x1 + sx * off);
+      y = int(y1 + sy * i);
     }
   }
+  // The steps whose major coordinate lies in lo..hi (inclusive), within 0..n-1.
+  void Range(int64_t lo, int64_t hi, int64_t& i0, int64_t& i1) const {
+    int64_t start = xMajor ? x1 : y1;
+    int s = xMajor ? sx : sy;
+    int64_t a = s > 0 ? lo - start : start - hi, b = s > 0 ? hi - start : start - lo;
+    i0 = std::max<int64_t>(0, a);
+    i1 = std::min<int64_t>(n, b + 1);
+  }
+};
+
+template <class F>
+void WalkLine(int x1, int y1, int x2, int y2, bool last, F f) {
+  TLineWalk w(x1, y1, x2, y2);
+  int x, y;
+  for (int64_t i = 0; i < w.n; ++i) {
+    w.At(i, x, y);
+    f(x, y);
+  }
   if (last) f(x2, y2);
+}
+
+// The same walk limited to the steps that can reach a surface of W x H; f gets the step too.
+template <class F>
+void WalkLineOn(int x1, int y1, int x2, int y2, bool last, int W, int H, F f) {
+  TLineWalk w(x1, y1, x2, y2);
+  int64_t i0, i1;
+  if (w.xMajor) w.Range(-1, W, i0, i1);
+  else w.Range(-1, H, i0, i1);
+  int x, y;
+  for (int64_t i = i0; i < i1; ++i) {
+    w.At(i, x, y);
+    f(x, y, i);
+  }
+  if (last) f(x2, y2, w.n);
 }
 
 // Renders with QPainter into a mask and returns the pixels it set, in surface pixels.
@@ -473,6 +506,21 @@ QPen MaskPen(int width) {
 
 TCanvas::TCanvas(TBitmap* bitmap) : FBitmap(bitmap) {}
 TCanvas::~TCanvas() = default;
+
+TRect TCanvas::Clamped(const TRect& r) const {
+  int W = FBitmap ? FBitmap->Width() : 0, H = FBitmap ? FBitmap->Height() : 0;
+  TRect n{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right), std::max(r.Top, r.Bottom)};
+  n.Left = std::clamp(n.Left, -2, W + 2);
+  n.Right = std::clamp(n.Right, -2, W + 2);
+  n.Top = std::clamp(n.Top, -2, H + 2);
+  n.Bottom = std::clamp(n.Bottom, -2, H + 2);
+  return n;
+}
+
+void TCanvas::SetClipPolygon(const TPoint* pts, int count, TFillMode mode) {
+  int H = FBitmap ? FBitmap->Height() : 0;
+  SetClipRegion(TClipRegion::FromPolygon(pts, count, mode, -1, H + 1));
+}
 
 bool TCanvas::Ready() { return FBitmap && FBitmap->Bits() && FBitmap->Width() > 0 && FBitmap->Height() > 0; }
 
@@ -569,25 +617,29 @@ void TCanvas::FillSpans(const TClipRegion& g, const TPaint& p) {
 }
 
 // A one-pixel line: dashes, and their gaps in the brush colour when the brush is solid.
+// The dash pattern runs on from the previous segment (FDashPhase).
 void TCanvas::ThinLine(int x1, int y1, int x2, int y2, bool last) {
   if (FPen.Style() == psClear) return;
+  int W = FBitmap->Width(), H = FBitmap->Height();
   TPaint on = PenPaint(FPen.Color());
   const auto& pat = DashPattern(FPen.Style());
+  int64_t steps = std::max(std::llabs(int64_t(x2) - x1), std::llabs(int64_t(y2) - y1)) + (last ? 1 : 0);
   if (pat.empty()) {
-    WalkLine(x1, y1, x2, y2, last, [&](int x, int y) { PaintPixel(x, y, on); });
+    WalkLineOn(x1, y1, x2, y2, last, W, H, [&](int x, int y, int64_t) { PaintPixel(x, y, on); });
     return;
   }
   bool opaque = FBrush.Style() == bsSolid;
   TPaint off = PenPaint(FBrush.Color());
   int total = 0;
   for (int v : pat) total += v;
-  WalkLine(x1, y1, x2, y2, last, [&](int x, int y) {
-    int k = FDashPhase % total, i = 0;
-    while (k >= pat[size_t(i)]) k -= pat[size_t(i++)];
-    if (i % 2 == 0) PaintPixel(x, y, on);
+  int64_t phase = FDashPhase;
+  WalkLineOn(x1, y1, x2, y2, last, W, H, [&](int x, int y, int64_t i) {
+    int k = int((phase + i) % total), j = 0;
+    while (k >= pat[size_t(j)]) k -= pat[size_t(j++)];
+    if (j % 2 == 0) PaintPixel(x, y, on);
     else if (opaque) PaintPixel(x, y, off);
-    ++FDashPhase;
   });
+  FDashPhase = int((phase + steps) % total);
 }
 
 void LineDDA(int x1, int y1, int x2, int y2, const std::function<void(int, int)>& proc) {
@@ -626,12 +678,17 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x1 == x2 || y1 == y2) return;
+  if (FPen.Width() <= 1) {
+    // Far outside the surface only the side that shows matters.
+    TRect c = Clamped(Rect(x1, y1, x2, y2));
+    x1 = c.Left, y1 = c.Top, x2 = c.Right, y2 = c.Bottom;
+  }
   bool pen = FPen.Style() != psClear;
   bool brush = FBrush.Style() != bsClear;
   int w = FPen.Width();
   TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
   if (!pen) {
-    if (brush) FillSpans(TClipRegion::FromRect(Rect(x1, y1, x2, y2)), BrushPaint());
+    if (brush) FillSpans(TClipRegion::FromRect(Clamped(Rect(x1, y1, x2, y2))), BrushPaint());
   } else if (w <= 1) {
     if (brush) FillSpans(TClipRegion::FromRect(Rect(x1 + 1, y1 + 1, x2 - 1, y2 - 1)), BrushPaint());
     if (FPen.Style() == psSolid || FPen.Style() == psInsideFrame) {
@@ -654,7 +711,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
       p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
     });
     if (brush) {
-      TClipRegion inner = TClipRegion::FromRect(Rect(x1, y1, x2, y2));
+      TClipRegion inner = TClipRegion::FromRect(Clamped(Rect(x1, y1, x2, y2)));
       inner.Subtract(stroke);
       FillSpans(inner, BrushPaint());
     }
@@ -667,14 +724,13 @@ void TCanvas::FillRect(const TRect& r) {
   if (!Ready() || FBrush.Style() == bsClear) return;
   TPaint p = BrushPaint();
   p.rop = pmCopy;
-  FillSpans(TClipRegion::FromRect(r), p);
+  FillSpans(TClipRegion::FromRect(Clamped(r)), p);
   Changed();
 }
 
 void TCanvas::FrameRect(const TRect& r0) {
   if (!Ready() || FBrush.Style() == bsClear) return;
-  TRect r{std::min(r0.Left, r0.Right), std::min(r0.Top, r0.Bottom), std::max(r0.Left, r0.Right),
-          std::max(r0.Top, r0.Bottom)};
+  TRect r = Clamped(r0);
   TClipRegion g = TClipRegion::FromRect(r);
   g.Exclude(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1));
   TPaint p = BrushPaint();
@@ -754,7 +810,8 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
     for (int i = 0; i < count; ++i) {
       const TPoint& a = pts[i];
       const TPoint& b = pts[(i + 1) % count];
-      WalkLine(a.X, a.Y, b.X, b.Y, false, [&](int x, int y) { px.push_back({x, y}); });
+      WalkLineOn(a.X, a.Y, b.X, b.Y, false, FBitmap->Width(), FBitmap->Height(),
+                 [&](int x, int y, int64_t) { px.push_back({x, y}); });
     }
     stroke = TClipRegion::FromPixels(std::move(px));
   } else if (pen) {
@@ -771,7 +828,7 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
     });
   }
   if (FBrush.Style() != bsClear && count >= 3) {
-    TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode);
+    TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode, 0, FBitmap->Height());
     inner.Subtract(stroke);
     FillSpans(inner, BrushPaint());
   }
@@ -833,12 +890,12 @@ void TCanvas::DrawTextAt(int x, int y, const std::string& text, const TRect* cli
   TPaint back = PenPaint(FBrush.Color());
   back.rop = pmCopy;
   bool opaque = FBrush.Style() != bsClear;
-  TClipRegion limit = TClipRegion::FromRect(clip ? *clip : surface);
+  TClipRegion limit = TClipRegion::FromRect(clip ? Clamped(*clip) : surface);
   auto within = [&](TClipRegion g) {
     g.Intersect(limit);
     return g;
   };
-  if (opaque && opaqueRect && clip) FillSpans(within(TClipRegion::FromRect(*clip)), back);
+  if (opaque && opaqueRect && clip) FillSpans(within(TClipRegion::FromRect(Clamped(*clip))), back);
   if (text.empty()) return;
   QString qs = QString::fromUtf8(text.data(), int(text.size()));
   const QFont& font = FFont.QtFont();
@@ -858,12 +915,12 @@ void TCanvas::DrawTextAt(int x, int y, const std::string& text, const TRect* cli
   TRect box{int(std::floor(l)) - m, int(std::floor(t)) - m, int(std::ceil(r)) + m, int(std::ceil(b)) + m};
   if (opaque && !opaqueRect) {
     if (FFont.Orientation() == 0) {
-      FillSpans(within(TClipRegion::FromRect(Rect(x, y, x + w, y + h))), back);
+      FillSpans(within(TClipRegion::FromRect(Clamped(Rect(x, y, x + w, y + h)))), back);
     } else {
       TPoint poly[4];
       QPointF q[4] = {corners[0], corners[1], corners[3], corners[2]};
       for (int i = 0; i < 4; ++i) poly[i] = {int(std::lround(q[i].x())), int(std::lround(q[i].y()))};
-      FillSpans(within(TClipRegion::FromPolygon(poly, 4, fmAlternate)), back);
+      FillSpans(within(TClipRegion::FromPolygon(poly, 4, fmAlternate, 0, FBitmap->Height())), back);
     }
   }
   TClipRegion glyphs = MaskRegion(box, surface, [&](QPainter& p) {
@@ -907,31 +964,37 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
   if (d.Top > d.Bottom) { std::swap(d.Top, d.Bottom); flipY = !flipY; }
   if (s.Left > s.Right) { std::swap(s.Left, s.Right); flipX = !flipX; }
   if (s.Top > s.Bottom) { std::swap(s.Top, s.Bottom); flipY = !flipY; }
-  int dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
+  int64_t dw = int64_t(d.Right) - d.Left, dh = int64_t(d.Bottom) - d.Top;
+  int64_t sw = int64_t(s.Right) - s.Left, sh = int64_t(s.Bottom) - s.Top;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   TPenMode rop = CopyModeRop(mode);
   int W = FBitmap->Width(), H = FBitmap->Height();
   int dbits = FBitmap->BitsPerPixel();
   bool same = dw == sw && dh == sh && !flipX && !flipY;
   bool sameMono = dbits == 1 && src->BitsPerPixel() == 1 && src->Palette() == FBitmap->Palette();
-  std::vector<int> mapX(static_cast<size_t>(dw));
-  for (int i = 0; i < dw; ++i) {
-    int k = int((2LL * i + 1) * sw / (2LL * dw));
-    mapX[size_t(i)] = s.Left + (flipX ? sw - 1 - k : k);
+  // Only the columns and rows on the surface are mapped.
+  int colLo = std::max(d.Left, 0), colHi = std::min(d.Right, W);
+  int rowLo = std::max(d.Top, 0), rowHi = std::min(d.Bottom, H);
+  if (colLo >= colHi || rowLo >= rowHi) return;
+  std::vector<int> mapCols(static_cast<size_t>(colHi - colLo));
+  for (int x = colLo; x < colHi; ++x) {
+    int64_t i = int64_t(x) - d.Left;
+    int64_t k = int64_t((__int128(2) * i + 1) * sw / (__int128(2) * dw));
+    mapCols[size_t(x - colLo)] = int(s.Left + (flipX ? sw - 1 - k : k));
   }
+  auto mapX = [&](int x) { return mapCols[size_t(x - colLo)]; };
   static const uint8_t zeroBits[1] = {0x00}, oneBits[1] = {0x80};
-  for (int j = 0; j < dh; ++j) {
-    int y = d.Top + j;
-    if (y < 0 || y >= H) continue;
-    int k = int((2LL * j + 1) * sh / (2LL * dh));
-    int sy = s.Top + (flipY ? sh - 1 - k : k);
+  for (int y = rowLo; y < rowHi; ++y) {
+    int64_t j = int64_t(y) - d.Top;
+    int64_t k = int64_t((__int128(2) * j + 1) * sh / (__int128(2) * dh));
+    int64_t sy = s.Top + (flipY ? sh - 1 - k : k);
     if (sy < 0 || sy >= src->Height()) continue;
-    const uint8_t* srow = src->ScanLine(sy);
+    const uint8_t* srow = src->ScanLine(int(sy));
     uint8_t* drow = FBitmap->ScanLine(y);
     auto run = [&](int a, int b) {
       // a..b in destination pixels, already inside the surface.
       if (same && rop == pmCopy && dbits == 24 && src->BitsPerPixel() == 24) {
-        int sa = mapX[size_t(a - d.Left)], sb = sa + (b - a);
+        int sa = mapX(a), sb = sa + (b - a);
         int lo = std::max(sa, 0), hi = std::min(sb, src->Width());
         if (lo < hi) std::memcpy(drow + 3 * (a + lo - sa), srow + 3 * lo, size_t(3 * (hi - lo)));
         return;
@@ -941,7 +1004,7 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
         // The common cases, pixel by pixel without the general reader.
         TRGB c0 = sbits == 1 ? ReadPixel(src, zeroBits, 0) : TRGB{}, c1 = sbits == 1 ? ReadPixel(src, oneBits, 0) : TRGB{};
         for (int x = a; x < b; ++x) {
-          int sx = mapX[size_t(x - d.Left)];
+          int sx = mapX(x);
           if (sx < 0 || sx >= src->Width()) continue;
           uint8_t* q = drow + 3 * x;
           if (sbits == 24) {
@@ -959,7 +1022,7 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
         return;
       }
       for (int x = a; x < b; ++x) {
-        int sx = mapX[size_t(x - d.Left)];
+        int sx = mapX(x);
         if (sx < 0 || sx >= src->Width()) continue;
         if (dbits == 1) {
           unsigned idx = sameMono ? (srow[sx >> 3] >> (7 - (sx & 7))) & 1
@@ -1014,7 +1077,7 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRe
     if (!Ready()) return;
     TPaint p;
     p.rop = CopyModeRop(FCopyMode);
-    FillSpans(TClipRegion::FromRect(dest), p);
+    FillSpans(TClipRegion::FromRect(Clamped(dest)), p);
   } else {
     Blit(dest, source->FBitmap, sourceRect, FCopyMode);
   }
@@ -1053,10 +1116,10 @@ void TCanvas::SetClipRegion(const TClipRegion& r) {
 
 void TCanvas::IntersectClipRect(const TRect& r) {
   if (!FHasClip) {
-    SetClipRegion(TClipRegion::FromRect(r));
+    SetClipRegion(TClipRegion::FromRect(Clamped(r)));
     return;
   }
-  FClip.Intersect(TClipRegion::FromRect(r));
+  FClip.Intersect(TClipRegion::FromRect(Clamped(r)));
 }
 
 void TCanvas::ExcludeClipRect(int x1, int y1, int x2, int y2) {

@@ -112,7 +112,9 @@ class TClipRegion {
   TClipRegion() = default;
   static TClipRegion FromRect(const TRect& r);
   // Pixels whose centres lie inside the polygon.
-  static TClipRegion FromPolygon(const TPoint* pts, int count, TFillMode mode);
+  // Rows outside firstRow..lastRow - 1 are left out.
+  static TClipRegion FromPolygon(const TPoint* pts, int count, TFillMode mode, int firstRow = INT32_MIN,
+                                 int lastRow = INT32_MAX);
   // Row top + i holds rows[i] (sorted, disjoint runs).
   static TClipRegion FromRows(int top, std::vector<std::vector<std::pair<int, int>>> rows);
   // The given pixels, in any order, repeats allowed.
@@ -191,10 +193,8 @@ class TCanvas : public TPersistent {
   bool HasClipRegion() const { return FHasClip; }
   const TClipRegion& ClipRegion() const { return FClip; }
   void SetClipRegion(const TClipRegion& r);
-  void SetClipRect(const TRect& r) { SetClipRegion(TClipRegion::FromRect(r)); }
-  void SetClipPolygon(const TPoint* pts, int count, TFillMode mode = fmAlternate) {
-    SetClipRegion(TClipRegion::FromPolygon(pts, count, mode));
-  }
+  void SetClipRect(const TRect& r) { SetClipRegion(TClipRegion::FromRect(Clamped(r))); }
+  void SetClipPolygon(const TPoint* pts, int count, TFillMode mode = fmAlternate);
   void IntersectClipRect(const TRect& r);
   void ExcludeClipRect(int x1, int y1, int x2, int y2);
   void ResetClipRegion();
@@ -213,6 +213,8 @@ class TCanvas : public TPersistent {
  private:
   bool Ready();
   void Changed();
+  // Ordered, and cut to the surface with a margin that keeps outside edges outside.
+  TRect Clamped(const TRect& r) const;
   void PaintSpan(int y, int x0, int x1, const TPaint& p);
   void PaintPixel(int x, int y, const TPaint& p);
   TPaint PenPaint(TColor c) const;

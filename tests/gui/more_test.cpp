@@ -55,6 +55,54 @@ TEST(CanvasMore, PolylinesPolygonsAndWidePens) {
   EXPECT_EQ(c->Pixels(3, 3), clWhite);
 }
 
+TEST(CanvasMore, HugeCoordinatesDrawOnlyWhatShows) {
+  auto b = White(30, 20);
+  TCanvas* c = b->Canvas();
+  const int far = 2000000000;
+  // A line across the surface from far away: the same pixels as the visible piece.
+  c->MoveTo(-far, 5);
+  c->LineTo(far, 5);
+  for (int x = 0; x < 30; ++x) EXPECT_EQ(c->Pixels(x, 5), clBlack);
+  EXPECT_EQ(c->Pixels(0, 4), clWhite);
+  c->MoveTo(3, -far);
+  c->LineTo(3, far);
+  EXPECT_EQ(c->Pixels(3, 0), clBlack);
+  EXPECT_EQ(c->Pixels(3, 19), clBlack);
+  // A 45 degree line far off the surface keeps its exact pixels where it crosses.
+  c->MoveTo(-1000000, -1000000);
+  c->LineTo(1000000, 1000000);
+  EXPECT_EQ(c->Pixels(10, 10), clBlack);
+  EXPECT_EQ(c->Pixels(11, 10), clWhite);
+  // Rectangles, fills, clips and stretches far larger than the surface.
+  c->Brush()->SetColor(clRed);
+  c->Rectangle(-far, -far, far, 10);
+  EXPECT_EQ(c->Pixels(15, 9), clBlack);   // the bottom edge
+  EXPECT_EQ(c->Pixels(15, 8), clRed);
+  EXPECT_EQ(c->Pixels(15, 10), clWhite);
+  c->ExcludeClipRect(-far, -far, far, 15);
+  c->Brush()->SetColor(clBlue);
+  c->FillRect(Rect(-far, -far, far, far));
+  c->ResetClipRegion();
+  EXPECT_EQ(c->Pixels(0, 14), clWhite);
+  EXPECT_EQ(c->Pixels(0, 15), clBlue);
+  const TPoint tri[3] = {{-far, -far}, {far, -far}, {0, far}};
+  c->SetClipPolygon(tri, 3);
+  c->Brush()->SetColor(clLime);
+  c->FillRect(Rect(0, 0, 30, 20));
+  c->ResetClipRegion();
+  EXPECT_EQ(c->Pixels(15, 10), clLime);
+  auto small = White(2, 2);
+  small->Canvas()->SetPixels(1, 1, clBlack);
+  c->StretchDraw(Rect(-far, -far, far, far), small.get());
+  // The surface lies in the bottom right quarter of the stretched picture.
+  EXPECT_EQ(c->Pixels(0, 0), clBlack);
+  EXPECT_EQ(c->Pixels(29, 19), clBlack);
+  c->StretchDraw(Rect(-30, -20, 30, 20), small.get());
+  EXPECT_EQ(c->Pixels(29, 19), clBlack);
+  c->StretchDraw(Rect(0, 0, 60, 40), small.get());
+  EXPECT_EQ(c->Pixels(29, 19), clWhite);
+}
+
 TEST(CanvasMore, ArcsRunCounterClockwise) {
   auto b = White(24, 24);
   TCanvas* c = b->Canvas();
