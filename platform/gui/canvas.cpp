@@ -462,9 +462,16 @@ void WalkLineOn(int x1, int y1, int x2, int y2, bool last, int W, int H, F f) {
   int x, y;
   for (int64_t i = i0; i < i1; ++i) {
     w.At(i, x, y);
+    if (x < -1 || y < -1 || x > W || y > H) continue;
     f(x, y, i);
   }
   if (last) f(x2, y2, w.n);
+}
+
+// A rectangle grown by m on each side, held within the integer range.
+TRect Grown(int64_t l, int64_t t, int64_t r, int64_t b, int64_t m) {
+  auto c = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return TRect{c(l - m), c(t - m), c(r + m), c(b + m)};
 }
 
 // Renders with QPainter into a mask and returns the pixels it set, in surface pixels.
@@ -662,7 +669,7 @@ void TCanvas::LineTo(int x, int y) {
     ThinLine(from.X, from.Y, x, y, false);
   } else {
     int w = FPen.Width();
-    TRect box{std::min(from.X, x) - w, std::min(from.Y, y) - w, std::max(from.X, x) + w + 1, std::max(from.Y, y) + w + 1};
+    TRect box = Grown(std::min(from.X, x), std::min(from.Y, y), int64_t(std::max(from.X, x)) + 1, int64_t(std::max(from.Y, y)) + 1, w);
     FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
                          [&](QPainter& p) {
                            p.setPen(MaskPen(w));
@@ -703,7 +710,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
       ThinLine(x1, y2 - 1, x1, y1, false);
     }
   } else {
-    TRect box{x1 - w, y1 - w, x2 + w, y2 + w};
+    TRect box = Grown(x1, y1, x2, y2, w);
     TClipRegion stroke = MaskRegion(box, surface, [&](QPainter& p) {
       QPen qp = MaskPen(w);
       qp.setJoinStyle(Qt::MiterJoin);
@@ -747,14 +754,14 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   bool pen = FPen.Style() != psClear;
   int w = pen ? std::max(1, FPen.Width()) : 0;
   TRect surface = Rect(0, 0, FBitmap->Width(), FBitmap->Height());
-  TRect box{x1 - w - 1, y1 - w - 1, x2 + w + 1, y2 + w + 1};
-  QRectF shape(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1);
+  TRect box = Grown(x1, y1, x2, y2, w + 1);
+  QRectF shape(x1 + 0.5, y1 + 0.5, double(x2) - x1 - 1, double(y2) - y1 - 1);
   TClipRegion stroke;
   if (pen) {
     stroke = MaskRegion(box, surface, [&](QPainter& p) {
       p.setPen(MaskPen(w));
       p.setBrush(Qt::NoBrush);
-      if (w == 1) p.drawEllipse(QRectF(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+      if (w == 1) p.drawEllipse(QRectF(x1, y1, double(x2) - x1 - 1, double(y2) - y1 - 1));
       else p.drawEllipse(shape);
     });
   }
@@ -776,23 +783,23 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x1 == x2 || y1 == y2) return;
-  double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
-  double rx = (x2 - x1) / 2.0, ry = (y2 - y1) / 2.0;
+  double cx = (double(x1) + x2) / 2.0, cy = (double(y1) + y2) / 2.0;
+  double rx = (double(x2) - x1) / 2.0, ry = (double(y2) - y1) / 2.0;
   // Radial angles to the angles of the ellipse's parameter, in degrees counter-clockwise.
   auto param = [&](int x, int y) {
-    double t = std::atan2(-(y - cy) / ry, (x - cx) / rx);
+    double t = std::atan2(-(double(y) - cy) / ry, (double(x) - cx) / rx);
     return t * 180.0 / M_PI;
   };
   double a = param(x3, y3), b = param(x4, y4);
   double span = b - a;
   while (span <= 0) span += 360.0;
   int w = std::max(1, FPen.Width());
-  TRect box{x1 - w - 1, y1 - w - 1, x2 + w + 1, y2 + w + 1};
+  TRect box = Grown(x1, y1, x2, y2, w + 1);
   FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
                        [&](QPainter& p) {
                          p.setPen(MaskPen(w));
-                         QRectF r = w == 1 ? QRectF(x1, y1, x2 - x1 - 1, y2 - y1 - 1)
-                                           : QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1);
+                         QRectF r = w == 1 ? QRectF(x1, y1, double(x2) - x1 - 1, double(y2) - y1 - 1)
+                                           : QRectF(x1 + 0.5, y1 + 0.5, double(x2) - x1 - 1, double(y2) - y1 - 1);
                          p.drawArc(r, int(std::lround(a * 16)), int(std::lround(span * 16)));
                        }),
             PenPaint(FPen.Color()));
@@ -820,7 +827,7 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
       minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
       minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
     }
-    stroke = MaskRegion(TRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}, surface, [&](QPainter& p) {
+    stroke = MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface, [&](QPainter& p) {
       QPolygonF poly;
       for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
       p.setPen(MaskPen(w));
@@ -856,7 +863,7 @@ void TCanvas::Polyline(const TPoint* pts, int count) {
         minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
         minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
       }
-      FillSpans(MaskRegion(TRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1},
+      FillSpans(MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
                            Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
                            [&](QPainter& p) {
                              QPolygonF poly;

@@ -101,6 +101,17 @@ TEST(CanvasMore, HugeCoordinatesDrawOnlyWhatShows) {
   EXPECT_EQ(c->Pixels(29, 19), clBlack);
   c->StretchDraw(Rect(0, 0, 60, 40), small.get());
   EXPECT_EQ(c->Pixels(29, 19), clWhite);
+  // Shapes through the painter and polygons, far larger than the surface, finish.
+  c->Brush()->SetColor(clYellow);
+  c->Ellipse(-100000, -100000, 100030, 100020);
+  EXPECT_EQ(c->Pixels(15, 10), clYellow);
+  c->Polygon(tri, 3);
+  EXPECT_EQ(c->Pixels(15, 10), clYellow);
+  c->Pen()->SetWidth(5);
+  c->MoveTo(-far, 10);
+  c->LineTo(far, 10);
+  EXPECT_EQ(c->Pixels(15, 10), clBlack);
+  c->Arc(-far, -far, far, far, far, 0, -far, 0);
 }
 
 TEST(CanvasMore, ArcsRunCounterClockwise) {
