@@ -212,4 +212,19 @@ TEST(Metafile, HugeShapesAreCutExactly) {
   for (int x = 0; x < 192; x += 10) EXPECT_EQ(Px(b, x, 5), clBlack) << x;
   EXPECT_EQ(Px(b, 40, 4), clWhite);
   delete b;
+
+  // A picture far larger than the frame, split at x 96 and y 60.
+  TEmfBuilder p;
+  p.StretchDIBits(96 - 10000000, 60 - 5000000, 20000000, 10000000, 2, 2, FourColourDIB());
+  file = p.Build(5080, 2540);
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  b = Canvas24(192, 96);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 192, 96));
+  EXPECT_EQ(Px(b, 50, 30), clRed);
+  EXPECT_EQ(Px(b, 150, 30), clLime);
+  EXPECT_EQ(Px(b, 50, 80), clBlue);
+  EXPECT_EQ(Px(b, 150, 80), clYellow);
+  EXPECT_EQ(Px(b, 95, 59), clRed);
+  EXPECT_EQ(Px(b, 97, 61), clYellow);
+  delete b;
 }

@@ -126,6 +126,8 @@ TEST(VistrelIO, ExtensionDispatchAndRoundTrips) {
   in.ParamsFromFile(dir / "l.gif");
   EXPECT_EQ(in.Params()->FileType, 0);
   EXPECT_EQ(in.Params()->FileName, dir / "l.gif");
+  EXPECT_EQ(TVLTIFFImageCount(dir / "a.TIFF"), 1);
+  EXPECT_EQ(TVLGIFImageCount(dir / "missing.gif"), 0);
   in.ParamsFromFile(dir / "a.TIFF");
   EXPECT_EQ(in.Params()->FileType, ftTIFF);
   EXPECT_EQ(in.Params()->Width, 20);

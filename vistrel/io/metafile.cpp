@@ -1006,11 +1006,43 @@ class TPlayer {
   }
 
   void Picture(const TVLMetaRecord& r) {
-    TPoint a = Map(r.Box.TopLeft());
-    TPoint z = Point(Clamp(MapX((long double)r.Box.Left + r.Box.Right)), Clamp(MapY((long double)r.Box.Top + r.Box.Bottom)));
-    TRect src = Rect(r.Source.Left, r.Source.Top, r.Source.Left + r.Source.Right, r.Source.Top + r.Source.Bottom);
-    if (a.X == z.X || a.Y == z.Y || src.Left == src.Right || src.Top == src.Bottom) return;
-    FCanvas->StretchDraw(Rect(a.X, a.Y, z.X, z.Y), r.Picture.get(), src);
+    const long double dx0 = MapX(r.Box.Left), dy0 = MapY(r.Box.Top);
+    const long double dx1 = MapX((long double)r.Box.Left + r.Box.Right);
+    const long double dy1 = MapY((long double)r.Box.Top + r.Box.Bottom);
+    const TRect src = Rect(r.Source.Left, r.Source.Top, r.Source.Left + r.Source.Right, r.Source.Top + r.Source.Bottom);
+    if (src.Left == src.Right || src.Top == src.Bottom) return;
+    const TRect m = Margin();
+    auto inside = [&m](long double x, long double y) { return x >= m.Left && x <= m.Right && y >= m.Top && y <= m.Bottom; };
+    if (inside(dx0, dy0) && inside(dx1, dy1)) {
+      const TRect dst = Rect(Clamp(dx0), Clamp(dy0), Clamp(dx1), Clamp(dy1));
+      if (dst.Left != dst.Right && dst.Top != dst.Bottom) FCanvas->StretchDraw(dst, r.Picture.get(), src);
+      return;
+    }
+    // Reaching past the margin: only the part on the surface is sampled, nearest pixel.
+    TRect area = m;
+    if (TBitmap* surface = FCanvas->Bitmap()) area = Rect(0, 0, surface->Width(), surface->Height());
+    const long double l = std::max<long double>(std::min(dx0, dx1), area.Left);
+    const long double rr = std::min<long double>(std::max(dx0, dx1), area.Right);
+    const long double t = std::max<long double>(std::min(dy0, dy1), area.Top);
+    const long double b = std::min<long double>(std::max(dy0, dy1), area.Bottom);
+    const int x0 = Clamp(l), x1 = Clamp(rr), y0 = Clamp(t), y1 = Clamp(b);
+    if (x1 <= x0 || y1 <= y0 || dx0 == dx1 || dy0 == dy1) return;
+    const TBitmap& pic = *r.Picture;
+    TBitmap part;
+    part.SetPixelFormat(pf24bit);
+    part.SetSize(x1 - x0, y1 - y0);
+    std::vector<int> col(size_t(x1 - x0));
+    for (int i = 0; i < x1 - x0; ++i) {
+      long double u = src.Left + (x0 + i + 0.5L - dx0) * (src.Right - src.Left) / (dx1 - dx0);
+      col[size_t(i)] = int(std::clamp<long double>(std::floor(u), 0, pic.Width() - 1));
+    }
+    for (int j = 0; j < y1 - y0; ++j) {
+      long double v = src.Top + (y0 + j + 0.5L - dy0) * (src.Bottom - src.Top) / (dy1 - dy0);
+      const uint8_t* s = pic.ScanLine(int(std::clamp<long double>(std::floor(v), 0, pic.Height() - 1)));
+      uint8_t* d = part.ScanLine(j);
+      for (int i = 0; i < x1 - x0; ++i) std::memcpy(d + 3 * i, s + 3 * col[size_t(i)], 3);
+    }
+    FCanvas->Draw(x0, y0, &part);
   }
 
   void Do(const TVLMetaRecord& r) {
