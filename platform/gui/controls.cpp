@@ -495,11 +495,8 @@ void TWinControl::RemoveControl(TControl* c) {
   if (it == FControls.end()) return;
   FControls.erase(it);
   c->FParent = nullptr;
-  if (c->FWidget && !FControls.empty() && c->FWidget->parentWidget() == ClientWidget()) {
-    // Keeps the widget alive without a parent.
-    c->FWidget->hide();
-    c->FWidget->setParent(nullptr);
-  } else if (c->FWidget && c->FWidget->parentWidget() == ClientWidget()) {
+  if (c->FWidget && c->FWidget->parentWidget() == ClientWidget()) {
+    // The widget lives on without a parent, hidden.
     c->FWidget->hide();
     c->FWidget->setParent(nullptr);
   }
