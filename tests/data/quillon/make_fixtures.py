@@ -1,0 +1,20 @@
+#!/usr/bin/python3
+# Makes the editor's test pictures: 40 x 30, four coloured quadrants and a black pixel at (0, 0).
+from PIL import Image
+
+img = Image.new("RGB", (40, 30))
+for y in range(30):
+    for x in range(40):
+        if x < 20 and y < 15:
+            c = (255, 0, 0)
+        elif y < 15:
+            c = (0, 255, 0)
+        elif x < 20:
+            c = (0, 0, 255)
+        else:
+            c = (255, 255, 255)
+        img.putpixel((x, y), c)
+img.putpixel((0, 0), (0, 0, 0))
+img.save("quad.bmp")
+img.save("quad.png")
+img.save("quad.jpg", quality=95)

@@ -1,0 +1,512 @@
+// The editor driven as a user drives it: menu commands on document windows, with the modal
+// service answering the file dialogs, message boxes and dialogs.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "platform/core/stream.h"
+#include "quillon/mainform.h"
+#include "quillon/program.h"
+#include "vistrel/io/vistrelio.h"
+
+namespace fs = std::filesystem;
+using namespace quillon;
+
+namespace {
+
+constexpr TColor kRed = TColor(0x0000FF), kGreen = TColor(0x00FF00), kBlue = TColor(0xFF0000),
+                 kWhite = TColor(0xFFFFFF), kBlack = TColor(0);
+
+TColor Px(TBitmap* b, int x, int y) {
+  const uint8_t* p = b->ScanLine(y) + 3 * x;
+  return RGB(p[2], p[1], p[0]);
+}
+
+bool Near(TColor a, TColor b, int tol) {
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tol && std::abs(GetGValue(a) - GetGValue(b)) <= tol &&
+         std::abs(GetBValue(a) - GetBValue(b)) <= tol;
+}
+
+std::string Fixture(const char* name) { return std::string(VL_TESTDATA) + "/quillon/" + name; }
+
+class EditorTest : public ::testing::Test {
+ protected:
+  TMainForm* main = nullptr;
+  fs::path dir, oldCwd;
+  // Answers given in turn; every request is recorded.
+  std::deque<std::function<int(TModalRequest&)>> answers;
+  std::vector<TModalRequest> asked;
+
+  void SetUp() override {
+    oldCwd = fs::current_path();
+    dir = fs::path(VL_BUILD_DIR) / "quillon-test" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    SetModalAnswer([this](TModalRequest& r) {
+      asked.push_back(r);
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected modal request: " << r.Caption << " / " << r.Text;
+        return int(mrCancel);
+      }
+      auto a = answers.front();
+      answers.pop_front();
+      return a(r);
+    });
+    main = StartQuillon();
+    main->Show();
+    QCoreApplication::processEvents();
+  }
+
+  void TearDown() override {
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
+    Screen->OnActiveFormChange = nullptr;
+    Application->OnHint = nullptr;
+    TForm* r = main->fRotate;
+    TForm* z = main->fResize;
+    main->Free();
+    r->Free();
+    z->Free();
+    Application->SetMainForm(nullptr);
+    SetModalAnswer(nullptr);
+    QCoreApplication::processEvents();
+    fs::current_path(oldCwd);
+    EXPECT_TRUE(answers.empty()) << "answers left over";
+  }
+
+  void AnswerFile(const std::string& name) {
+    answers.push_back([name](TModalRequest& r) {
+      EXPECT_TRUE(r.Kind == mkOpenFile || r.Kind == mkSaveFile);
+      r.Value = name;
+      return int(mrOk);
+    });
+  }
+  void AnswerMessage(int result, std::string* text = nullptr) {
+    answers.push_back([result, text](TModalRequest& r) {
+      EXPECT_EQ(r.Kind, mkMessage);
+      if (text) *text = r.Text;
+      return result;
+    });
+  }
+  void AnswerForm(std::function<void(TForm*)> fill, int result = mrOk) {
+    answers.push_back([fill, result](TModalRequest& r) {
+      EXPECT_EQ(r.Kind, mkForm);
+      fill(r.Form);
+      return result;
+    });
+  }
+
+  TMDIChild* Open(const std::string& path) {
+    AnswerFile(path);
+    main->FileOpenItemClick(nullptr);
+    QCoreApplication::processEvents();
+    return main->ActiveChild();
+  }
+
+  // Closes a child as the Close item does and lets the queued free run.
+  void CloseActive() {
+    main->FileCloseItemClick(nullptr);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
+};
+
+TEST_F(EditorTest, StartUpAndItemsWithoutDocuments) {
+  EXPECT_EQ(Application->Title(), "Quillon");
+  EXPECT_EQ(Application->HelpFile(), "Velmora.hlp");
+  EXPECT_EQ(Application->MainForm(), main);
+  EXPECT_EQ(main->Caption(), "Aquire and Edit utility for Velmora");
+  ASSERT_NE(main->fRotate, nullptr);
+  ASSERT_NE(main->fResize, nullptr);
+  EXPECT_FALSE(main->fRotate->Visible());
+  main->UpdateMenuItems(nullptr);
+  for (TMenuItem* m : {main->FileCloseItem, main->FileSaveItem, main->FileSaveAsItem, main->CutItem, main->CopyItem,
+                       main->PasteItem, main->PastetoRect1, main->WindowCascadeItem, main->WindowTileItem,
+                       main->WindowArrangeItem, main->WindowMinimizeItem, main->Effects1, main->Negative1,
+                       main->Grayscale1, main->Rotate1, main->Verticalflip1, main->Horizontalflip1, main->Undo1,
+                       main->Resample1, main->Clear1, main->Merge1, main->Selectscanner1, main->Acquire1,
+                       main->ColorAdjust1, main->Print1, main->Histogram1, main->Calccolornumber1,
+                       main->ConverttoBW1, main->Reducecolors1, main->GetHSVchannels1})
+    EXPECT_FALSE(m->Enabled()) << m->Caption();
+  for (TControl* c : std::initializer_list<TControl*>{main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
+                                                      main->ComboBox1, main->TrackBar1, main->SpeedButton2,
+                                                      main->PrintBtn, main->SpeedButton3, main->SpeedButton4})
+    EXPECT_FALSE(c->Enabled());
+  for (TMenuItem* m : {main->FileNewItem, main->FileOpenItem, main->FileExitItem, main->Crop1, main->Resize1,
+                       main->Zoomproperties1, main->HelpAboutItem, main->HelpItem})
+    EXPECT_TRUE(m->Enabled()) << m->Caption();
+  EXPECT_TRUE(main->AquireBtn->Enabled());
+  EXPECT_TRUE(main->OpenBtn->Enabled());
+  // Commands without a document do nothing.
+  main->Negative1Click(nullptr);
+  main->Undo1Click(nullptr);
+  main->PasteClick(nullptr);
+  main->TrackBar1Change(nullptr);
+
+  // A document enables them, closing it disables them again.
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  ASSERT_NE(c, nullptr);
+  EXPECT_TRUE(main->Negative1->Enabled());
+  EXPECT_TRUE(main->FileSaveItem->Enabled());
+  EXPECT_TRUE(main->TrackBar1->Enabled());
+  EXPECT_FALSE(main->Undo1->Enabled());  // nothing to undo yet
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 0);
+  main->UpdateMenuItems(nullptr);
+  EXPECT_FALSE(main->Negative1->Enabled());
+
+  // Hints: the long part goes to the status bar.
+  Application->SetHint("Print this photo");
+  EXPECT_EQ(main->StatusBar->SimpleText(), "Print this photo");
+}
+
+TEST_F(EditorTest, OpensBmpJpegAndPngSizedToThePicture) {
+  for (const char* name : {"quad.bmp", "quad.jpg", "quad.png"}) {
+    SCOPED_TRACE(name);
+    TMDIChild* c = Open(Fixture(name));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->Caption(), Fixture(name));
+    TBitmap* b = c->VistrelVect1->Bitmap();
+    ASSERT_EQ(b->Width(), 40);
+    ASSERT_EQ(b->Height(), 30);
+    const int tol = std::string(name).find(".jpg") != std::string::npos ? 40 : 0;
+    EXPECT_TRUE(Near(Px(b, 5, 5), kRed, tol));
+    EXPECT_TRUE(Near(Px(b, 30, 5), kGreen, tol));
+    EXPECT_TRUE(Near(Px(b, 5, 25), kBlue, tol));
+    EXPECT_TRUE(Near(Px(b, 30, 25), kWhite, tol));
+    EXPECT_EQ(c->ClientWidth(), c->VistrelVect1->IdealWidth());
+    EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
+    EXPECT_FALSE(c->Modified);
+    EXPECT_EQ(c->VistrelIO1->Params()->JPEGQuality, 100);
+    // The picture before any drawing is kept for object undo.
+    EXPECT_EQ(c->Image1->Picture()->Width(), 40);
+    EXPECT_EQ(main->ProgressBar1->Position(), 0);
+  }
+  EXPECT_EQ(main->MDIChildCount(), 3);
+  // A cancelled open leaves everything as it was.
+  answers.push_back([](TModalRequest&) { return int(mrCancel); });
+  main->FileOpenItemClick(nullptr);
+  EXPECT_EQ(main->MDIChildCount(), 3);
+}
+
+TEST_F(EditorTest, PictureCommandsAndUndo) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  ASSERT_NE(c, nullptr);
+  TBitmap* b = c->VistrelVect1->Bitmap();
+
+  main->Negative1Click(nullptr);
+  EXPECT_EQ(Px(b, 0, 0), kWhite);
+  EXPECT_EQ(Px(b, 5, 5), TColor(0xFFFF00));  // red becomes cyan
+  EXPECT_TRUE(c->Modified);
+  main->UpdateMenuItems(nullptr);
+  EXPECT_TRUE(main->Undo1->Enabled());
+  main->Undo1Click(nullptr);
+  EXPECT_EQ(Px(b, 0, 0), kBlack);
+  EXPECT_EQ(Px(b, 5, 5), kRed);
+  EXPECT_FALSE(main->Undo1->Enabled());
+
+  main->Horizontalflip1Click(nullptr);
+  EXPECT_EQ(Px(b, 39, 0), kBlack);
+  EXPECT_EQ(Px(b, 5, 5), kGreen);
+  main->Verticalflip1Click(nullptr);
+  EXPECT_EQ(Px(b, 39, 29), kBlack);
+  EXPECT_EQ(Px(b, 5, 5), kWhite);
+
+  main->Grayscale1Click(nullptr);
+  const int lumRed = 255 * 21 / 100;
+  EXPECT_EQ(Px(b, 30, 25), RGB(lumRed, lumRed, lumRed));  // the red quadrant, now bottom right
+  EXPECT_EQ(main->ProgressBar1->Position(), 0);
+
+  // Rotate by 90 degrees clockwise: the 40 x 30 picture stands up, its bottom-right corner
+  // (black since the flips) moves to the bottom-left.
+  AnswerForm([](TForm* f) {
+    auto* r = static_cast<TfRotate*>(f);
+    EXPECT_EQ(r->Caption(), "Rotate preview");
+    EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), r->VistrelView1->Width());
+    r->Edit1->SetText("90");
+    r->Button3Click(r);  // the preview turns too
+    EXPECT_GT(r->VistrelView1->Bitmap()->Height(), r->VistrelView1->Bitmap()->Width());
+  });
+  main->Rotate1Click(nullptr);
+  ASSERT_EQ(b->Width(), 30);
+  ASSERT_EQ(b->Height(), 40);
+  EXPECT_EQ(Px(b, 0, 39), kBlack);
+  // Cancel leaves the picture alone.
+  AnswerForm([](TForm* f) { static_cast<TfRotate*>(f)->Edit1->SetText("45"); }, mrCancel);
+  main->Rotate1Click(nullptr);
+  EXPECT_EQ(b->Width(), 30);
+
+  // Resize with the aspect ratio kept: width 15 gives height 20.
+  AnswerForm([](TForm* f) {
+    auto* r = static_cast<TfResize*>(f);
+    EXPECT_EQ(r->Caption(), "Resize photo - scaling used");
+    EXPECT_EQ(r->Edit1->Text(), "30");
+    EXPECT_EQ(r->Edit2->Text(), "40");
+    r->Edit1->SetText("15");
+    EXPECT_EQ(r->Edit2->Text(), "20");
+  });
+  main->Resample1Click(nullptr);
+  EXPECT_EQ(b->Width(), 15);
+  EXPECT_EQ(b->Height(), 20);
+  main->Undo1Click(nullptr);
+  EXPECT_EQ(b->Width(), 30);
+  EXPECT_EQ(b->Height(), 40);
+
+  // Resize borders: the picture keeps its pixels; width 0 changes nothing but the window.
+  AnswerForm([](TForm* f) {
+    auto* r = static_cast<TfResize*>(f);
+    EXPECT_EQ(r->Caption(), "Resize border - no scaling");
+    r->CheckBox1->SetChecked(false);
+    r->Edit1->SetText("50");
+    r->Edit2->SetText("45");
+  });
+  main->Resize1Click(nullptr);
+  EXPECT_EQ(b->Width(), 50);
+  EXPECT_EQ(b->Height(), 45);
+  EXPECT_EQ(Px(b, 0, 39), kBlack);
+  EXPECT_EQ(Px(b, 45, 42), kWhite);
+  AnswerForm([](TForm* f) { static_cast<TfResize*>(f)->Edit1->SetText("0"); });
+  main->Resize1Click(nullptr);
+  EXPECT_EQ(b->Width(), 50);
+  EXPECT_EQ(c->Width(), 58);
+  EXPECT_EQ(c->Height(), 75);
+
+  // Colour count and the answer of "Reduce colors" cancelled (0: nothing).
+  std::string text;
+  AnswerMessage(mrOk, &text);
+  main->Calccolornumber1Click(nullptr);
+  EXPECT_EQ(text.rfind("The active images has ", 0), 0u) << text;
+  EXPECT_NE(text.find(" colors."), std::string::npos);
+  answers.push_back([](TModalRequest& r) {
+    EXPECT_EQ(r.Kind, mkInputQuery);
+    EXPECT_EQ(r.Caption, "Reduce Colors");
+    EXPECT_EQ(r.Text, "Insert colors of image:");
+    return int(mrCancel);
+  });
+  main->Reducecolors1Click(nullptr);
+  EXPECT_EQ(b->Width(), 50);
+
+  main->Clear1Click(nullptr);
+  EXPECT_EQ(Px(b, 0, 39), kWhite);
+}
+
+TEST_F(EditorTest, SavesUnderEachFormatAndReadsBack) {
+  for (const char* ext : {".bmp", ".png", ".jpg", ".pcx", ".tif"}) {
+    SCOPED_TRACE(ext);
+    TMDIChild* c = Open(Fixture("quad.bmp"));
+    ASSERT_NE(c, nullptr);
+    main->Negative1Click(nullptr);
+    EXPECT_TRUE(c->Modified);
+    const std::string out = (dir / (std::string("saved") + ext)).string();
+    AnswerFile(out);
+    main->FileSaveAsItemClick(nullptr);
+    EXPECT_EQ(c->Caption(), out);
+    EXPECT_FALSE(c->Modified);
+    ASSERT_TRUE(FileExists(out));
+    // Read back through the I/O component.
+    TBitmap back;
+    TVistrelIO io(nullptr);
+    io.SetAttachedBitmap(&back);
+    io.LoadFromFile(out);
+    EXPECT_FALSE(io.Aborting());
+    ASSERT_EQ(back.Width(), 40);
+    ASSERT_EQ(back.Height(), 30);
+    back.SetPixelFormat(pf24bit);
+    const int tol = std::string(ext) == ".jpg" ? 40 : 0;
+    // One pixel of its own survives only the lossless formats.
+    if (tol == 0) EXPECT_EQ(Px(&back, 0, 0), kWhite);
+    EXPECT_TRUE(Near(Px(&back, 5, 5), TColor(0xFFFF00), tol));
+    EXPECT_TRUE(Near(Px(&back, 30, 25), kBlack, tol));
+    // "&Save" writes the same name again, without asking: the file is the document's own.
+    main->Horizontalflip1Click(nullptr);
+    main->FileSaveItemClick(nullptr);
+    EXPECT_FALSE(c->Modified);
+    CloseActive();
+  }
+  EXPECT_TRUE(answers.empty());
+}
+
+TEST_F(EditorTest, NewDocumentsAreNamedAndAskBeforeOverwriting) {
+  main->FileNewItemClick(nullptr);
+  TMDIChild* a = main->ActiveChild();
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->Caption(), "Velmora-New1.jpg");
+  TBitmap* b = a->VistrelVect1->Bitmap();
+  EXPECT_EQ(b->Width(), a->VistrelVect1->ClientWidth());
+  EXPECT_EQ(b->Height(), a->VistrelVect1->ClientHeight());
+  EXPECT_EQ(Px(b, b->Width() / 2, b->Height() / 2), kWhite);
+  EXPECT_FALSE(a->Modified);
+  EXPECT_FALSE(main->Undo1->Enabled());
+  main->FileNewItemClick(nullptr);
+  EXPECT_EQ(main->ActiveChild()->Caption(), "Velmora-New2.jpg");
+
+  // A file of that name exists in the working folder: "&Save" asks first; No keeps the file.
+  {
+    TFileStream f("Velmora-New2.jpg", fmCreate);
+    f.Write("keep", 4);
+  }
+  std::string text;
+  AnswerMessage(mrNo, &text);
+  EXPECT_FALSE(main->FileSaveItemClick(nullptr));
+  EXPECT_NE(text.find("Velmora-New2.jpg"), std::string::npos);
+  EXPECT_EQ(fs::file_size("Velmora-New2.jpg"), 4u);
+  AnswerMessage(mrYes);
+  EXPECT_TRUE(main->FileSaveItemClick(nullptr));
+  EXPECT_GT(fs::file_size("Velmora-New2.jpg"), 100u);
+
+  // "&New" with a name that exists as a file still makes a blank picture.
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 1);
+  main->FileNewItemClick(nullptr);
+  TMDIChild* n = main->ActiveChild();
+  EXPECT_EQ(n->Caption(), "Velmora-New2.jpg");
+  EXPECT_EQ(Px(n->VistrelVect1->Bitmap(), 0, 0), kWhite);
+}
+
+TEST_F(EditorTest, CloseQuestion) {
+  // Unmodified: closes without a question.
+  Open(Fixture("quad.bmp"));
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 0);
+  EXPECT_TRUE(asked.size() == 1);  // the open dialog only
+
+  // Cancel keeps the window and its picture.
+  TMDIChild* c = Open(Fixture("quad.png"));
+  main->Negative1Click(nullptr);
+  std::string text;
+  AnswerMessage(mrCancel, &text);
+  CloseActive();
+  EXPECT_EQ(text, "Save Changes to " + Fixture("quad.png") + "?");
+  EXPECT_EQ(asked.back().Buttons, unsigned(mbYesNoCancel));
+  EXPECT_EQ(main->MDIChildCount(), 1);
+  EXPECT_TRUE(c->Modified);
+
+  // No closes without saving.
+  AnswerMessage(mrNo);
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 0);
+
+  // Yes saves the window that asks, even when another window is active.
+  const std::string target = (dir / "first.png").string();
+  fs::copy_file(Fixture("quad.png"), target);
+  TMDIChild* first = Open(target);
+  main->Negative1Click(nullptr);
+  TMDIChild* second = Open(Fixture("quad.bmp"));
+  ASSERT_NE(first, second);
+  ASSERT_EQ(main->ActiveChild(), second);
+  AnswerMessage(mrYes);
+  first->Close();
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(main->MDIChildCount(), 1);
+  EXPECT_FALSE(second->Modified);
+  {
+    TBitmap back;
+    TVistrelIO io(nullptr);
+    io.SetAttachedBitmap(&back);
+    io.LoadFromFile(target);
+    ASSERT_EQ(back.Width(), 40);
+    EXPECT_EQ(Px(&back, 0, 0), kWhite);  // the negative was saved
+  }
+
+  // A save that fails keeps the window open and modified, and tells the user.
+  main->Negative1Click(nullptr);
+  second->SetCaption((dir / "no-such-folder" / "x.bmp").string());
+  second->HasFile = true;
+  AnswerMessage(mrYes);
+  std::string error;
+  AnswerMessage(mrOk, &error);
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 1);
+  EXPECT_TRUE(second->Modified);
+  EXPECT_NE(error.find("x.bmp"), std::string::npos);
+  // Answering No at last lets it go.
+  AnswerMessage(mrNo);
+  CloseActive();
+  EXPECT_EQ(main->MDIChildCount(), 0);
+}
+
+TEST_F(EditorTest, CropMakesANewDocumentOfTheSelection) {
+  Open(Fixture("quad.bmp"));
+  main->FileNewItemClick(nullptr);
+  // Back to the picture, select its red quadrant (inclusive box).
+  TMDIChild* src = nullptr;
+  for (int i = 0; i < main->MDIChildCount(); ++i)
+    if (main->MDIChildren(i)->Caption() == Fixture("quad.bmp")) src = static_cast<TMDIChild*>(main->MDIChildren(i));
+  ASSERT_NE(src, nullptr);
+  src->BringToFront();
+  ASSERT_EQ(main->ActiveChild(), src);
+  src->VistrelVect1->SetSelectionBase(vlsbBitmap);
+  src->VistrelVect1->Select(0, 0, 19, 14);
+  main->Crop1Click(nullptr);
+  TMDIChild* crop = main->ActiveChild();
+  ASSERT_NE(crop, src);
+  EXPECT_EQ(crop->Caption(), "3.jpg");
+  TBitmap* b = crop->VistrelVect1->Bitmap();
+  ASSERT_EQ(b->Width(), 20);
+  ASSERT_EQ(b->Height(), 15);
+  EXPECT_EQ(Px(b, 0, 0), kBlack);
+  EXPECT_EQ(Px(b, 19, 14), kRed);
+}
+
+TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  ASSERT_NE(c, nullptr);
+  main->UpdateMenuItems(nullptr);
+  EXPECT_EQ(main->ComboBox1->Text(), "100");
+  EXPECT_EQ(main->TrackBar1->Position(), 100);
+  main->ComboBox1->SetText("abc");
+  main->ComboBox1Change(nullptr);
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 100);
+  main->ComboBox1->SetText("5000");
+  main->ComboBox1Change(nullptr);
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 2000);
+  main->ComboBox1->SetText("Fit");
+  main->ComboBox1Change(nullptr);
+  EXPECT_EQ(main->TrackBar1->Position(), c->VistrelVect1->Zoom());
+  main->TrackBar1->SetPosition(250);
+  main->TrackBar1Change(nullptr);
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 250);
+  EXPECT_EQ(main->ComboBox1->Text(), "250");
+
+  // Drawn objects are burnt in before a command changes the picture.
+  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
+  o.Kind = vokBox;
+  o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
+  o.PenColor = kGreen;
+  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
+  c->VistrelVect1->SelectObject(VL_OBJ_LAST);
+  main->Verticalflip1Click(nullptr);
+  EXPECT_EQ(c->VistrelVect1->ObjectsCount(), 0);
+  EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kGreen);
+  EXPECT_EQ(Px(c->Image1->Picture()->Bitmap(), 1, 1), kRed);  // the picture before the commit
+
+  // Commands whose features come later say so once.
+  for (auto cmd : {&TMainForm::ColorAdjust1Click, &TMainForm::Effects1Click, &TMainForm::Merge1Click,
+                   &TMainForm::CutItemClick, &TMainForm::PrintBtnClick}) {
+    std::string text;
+    AnswerMessage(mrOk, &text);
+    (main->*cmd)(nullptr);
+    EXPECT_EQ(text, NotAvailableText);
+  }
+
+  // The mouse over the view writes its coordinates into the frame's caption.
+  c->VistrelVect1MouseMove(nullptr, 0, 12, 7);
+  EXPECT_EQ(main->Caption(), "     X: 12  Y: 7");
+  c->VistrelVect1MouseDown(nullptr, mbLeft, 0, 10, 10);
+  EXPECT_EQ(main->Caption(), "     X: 0  Y: 0");
+  c->VistrelVect1MouseMove(nullptr, 0, 4, 13);
+  EXPECT_EQ(main->Caption(), "     X: -6  Y: 3");
+  c->VistrelVect1MouseUp(nullptr, mbLeft, 0, 4, 13);
+
+  // Help opens the editor's help file at its context.
+  main->SpeedButtonHelpClick(nullptr);
+  EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
+  EXPECT_EQ(LastHelpRequest().Context, 310);
+}
+
+}  // namespace
