@@ -64,7 +64,10 @@ std::string ShortCutToText(TShortCut sc) {
   Word key = sc & 0xFF;
   std::string name;
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) name = std::string(1, char(key));
-  else if (key >= VK_F1 && key < VK_F1 + 24) name = "F" + std::to_string(key - VK_F1 + 1);
+  else if (key >= VK_F1 && key < VK_F1 + 24) {
+    name = "F";
+    name += std::to_string(key - VK_F1 + 1);
+  }
   else
     for (auto& k : kKeyNames)
       if (k.key == key) name = k.name;
@@ -73,7 +76,8 @@ std::string ShortCutToText(TShortCut sc) {
   if (sc & scShift) s += "Shift+";
   if (sc & scCtrl) s += "Ctrl+";
   if (sc & scAlt) s += "Alt+";
-  return s + name;
+  s += name;
+  return s;
 }
 
 TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {
