@@ -1,0 +1,92 @@
+// The editor on a real (virtual) X screen: the main window with a document, saved as a
+// picture under the build folder for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <cstdlib>
+#include <filesystem>
+
+#include "quillon/mainform.h"
+#include "quillon/program.h"
+
+using namespace quillon;
+
+namespace {
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// Runs inside xvfb-run (started by the test below through screenshot.sh).
+TEST(XvfbScreen, MainWindowWithDocument) {
+  const char* out = std::getenv("QUILLON_SHOT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
+  SetModalAnswer([](TModalRequest& r) {
+    if (r.Kind != mkOpenFile) return int(mrCancel);
+    r.Value = std::string(VL_TESTDATA) + "/quillon/quad.png";
+    return int(mrOk);
+  });
+  TMainForm* main = StartQuillon();
+  main->Show();
+  Pump(500);
+  main->FileOpenItemClick(nullptr);
+  TMDIChild* c = main->ActiveChild();
+  ASSERT_NE(c, nullptr);
+  main->TrackBar1->SetPosition(400);
+  main->TrackBar1Change(nullptr);
+  c->SetClientWidth(330);
+  c->SetClientHeight(250);
+  FitMdiFrame(c);
+  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
+  o.Kind = vokEllipse;
+  o.X1 = 4, o.Y1 = 4, o.X2 = 30, o.Y2 = 24;
+  o.PenColor = clBlack;
+  o.PenWidth = 1;
+  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
+  main->UpdateMenuItems(nullptr);
+  Pump(1500);
+
+  QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+  ASSERT_FALSE(shot.isNull());
+  ASSERT_TRUE(shot.save(QString::fromLocal8Bit(out), "PNG"));
+  // The picture shows more than one colour: something was drawn.
+  QImage img = shot.toImage();
+  EXPECT_NE(img.pixel(0, 0), img.pixel(img.width() / 2, img.height() / 2));
+  c->Free();
+  SetModalAnswer(nullptr);
+  Screen->OnActiveFormChange = nullptr;
+  Application->OnHint = nullptr;
+  TForm* r = main->fRotate;
+  TForm* z = main->fResize;
+  main->Free();
+  r->Free();
+  z->Free();
+  Application->SetMainForm(nullptr);
+  QCoreApplication::processEvents();
+}
+
+TEST(Screenshot, EditorUnderXvfb) {
+  if (std::getenv("QUILLON_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
+  const std::string script = std::string(VL_TESTDATA) + "/../quillon/screenshot.sh";
+  const std::string out = std::string(VL_BUILD_DIR) + "/quillon-screenshot.png";
+  const std::string prog = std::string(VL_BUILD_DIR) + "/quillon";
+  std::filesystem::remove(out);
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' '" + prog + "' >/dev/null 2>&1";
+  const int rc = std::system(cmd.c_str());
+  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(std::filesystem::exists(out));
+  QImage img(QString::fromStdString(out));
+  EXPECT_GE(img.width(), 800);
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+#!/bin/sh
+# Shows the editor on a virtual X screen with a document open and saves a screenshot.
+#   screenshot.sh <test_quillon binary> <out.png> [quillon binary]
+# The test binary draws the editor itself (its XvfbScreen test); with the program given, the
+# program is also started alone and the whole screen is grabbed into <out>-program.png.
+set -e
+test_bin=$1
+out=$2
+prog=$3
+command -v xvfb-run >/dev/null 2>&1 || { echo "xvfb-run missing"; exit 77; }
+# The X client libraries keep a block of their own to the end of the run: not ours to report.
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export ASAN_OPTIONS
+QUILLON_SHOT="$out" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$test_bin" --gtest_filter='XvfbScreen.*'
+test -s "$out"
+if [ -n "$prog" ] && [ -x "$prog" ] && command -v import >/dev/null 2>&1; then
+  shot="${out%.png}-program.png"
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
+    "\"$prog\" & pid=\$!; sleep 3; import -window root \"$shot\"; kill \$pid; wait \$pid 2>/dev/null || true"
+  test -s "$shot"
+fi
+exit 0
