@@ -138,3 +138,12 @@ TEST(Registry, FormatDescriptions) {
   p.FileType = ftEMF;
   EXPECT_EQ(VLFormatDescription(p), "Enhanced Windows Metafile (EMF)");
 }
+
+TEST(Registry, BuildingItLeavesInstalledCodersAlone) {
+  VLFreeFormatRegistry();
+  auto decoder = [](TStream*, int32_t, int32_t, bool, uint8_t*) {};
+  DefaultGIFLZWDecompressor = decoder;
+  EXPECT_EQ(VLFileFormats().size(), 10u);
+  EXPECT_EQ(DefaultGIFLZWDecompressor, static_cast<TGIFLZWDecoder>(decoder));
+  DefaultGIFLZWDecompressor = nullptr;
+}

@@ -44,11 +44,9 @@ std::string Tag4(const uint8_t* b) {
 }  // namespace
 
 void VLInitFormatRegistry() {
+  // Built on first use; the LZW hooks start cleared where they are defined, and building
+  // the registry later must not undo a coder installed meanwhile.
   if (Registry()) return;
-  DefaultGIFLZWDecompressor = nullptr;
-  DefaultGIFLZWCompressor = nullptr;
-  DefaultTIFFLZWDecompressor = nullptr;
-  DefaultTIFFLZWCompressor = nullptr;
   Registry() = new std::vector<TVLFileFormatInfo*>;
   AddFormat(ftTIFF, "TIFF Bitmap", "TIF;TIFF");
   AddFormat(ftGIF, "CompuServe Bitmap", "GIF");
