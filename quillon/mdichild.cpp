@@ -30,6 +30,10 @@ TMainForm* Main() { return Application ? dynamic_cast<TMainForm*>(Application->M
 }  // namespace
 
 TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
+  // Forms made at run time take their class name, numbered when it is taken.
+  std::string name = "MDIChild";
+  for (int n = 1; AOwner && AOwner->FindComponent(name) != nullptr; ++n) name = "MDIChild_" + std::to_string(n);
+  SetName(name);
   SetCaption("MDI Child");
   SetBounds(40, 67, 680, 480);
   SetHelpContext(310);
@@ -38,6 +42,7 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   Font()->SetHeight(13);
 
   VistrelView1 = new TVistrelView(this);
+  VistrelView1->SetName("VistrelView1");
   VistrelView1->SetParent(this);
   VistrelView1->SetBounds(0, 0, 20, 20);
   VistrelView1->SetBackground(clWhite);
@@ -48,6 +53,7 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   VistrelView1->OnImageChange = [this](TObject* s) { Vistrel1ImageChange(s); };
 
   VistrelVect1 = new TVistrelVect(this);
+  VistrelVect1->SetName("VistrelVect1");
   VistrelVect1->SetParent(this);
   VistrelVect1->SetAlign(alClient);
   VistrelVect1->SetBackground(clWhite);

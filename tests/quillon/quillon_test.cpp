@@ -510,3 +510,63 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EditorTest, LargePictureWindowKeepsInsideTheFrame) {
+  // A picture larger than the frame, written here.
+  const std::string big = (dir / "big.bmp").string();
+  {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(2000, 1500);
+    TVistrelIO io(nullptr);
+    io.SetAttachedBitmap(&b);
+    io.SaveToFile(big);
+    ASSERT_FALSE(io.Aborting());
+  }
+  TMDIChild* c = Open(big);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->Width(), main->ClientWidth() - main->PanelTools->Width() - 10);
+  const int bars = main->SpeedPanel->Height() + main->StatusBar->Height() + main->Panel1->Height();
+  EXPECT_EQ(c->Height(), main->ClientHeight() - bars - 10);
+  // Larger than its window: the scroll tool is chosen.
+  EXPECT_TRUE(main->SpeedButton6->Down());
+  EXPECT_EQ(c->VistrelVect1->MouseInteract(), miScroll);
+}
+
+TEST_F(EditorTest, HsvChannelsMakeThreeNamedDocuments) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->Name(), "MDIChild");
+  main->GetHSVchannels1Click(nullptr);
+  EXPECT_EQ(main->MDIChildCount(), 4);
+  std::vector<std::string> captions;
+  for (int i = 0; i < main->MDIChildCount(); ++i) captions.push_back(main->MDIChildren(i)->Caption());
+  for (const char* want : {"MDIChild Hue", "MDIChild Saturation", "MDIChild Value"})
+    EXPECT_NE(std::find(captions.begin(), captions.end(), want), captions.end()) << want;
+  // The value channel of pure red is full, of black zero.
+  TMDIChild* v = main->ActiveChild();
+  ASSERT_EQ(v->Caption(), "MDIChild Value");
+  TBitmap* b = v->VistrelVect1->Bitmap();
+  ASSERT_EQ(b->Width(), 40);
+  EXPECT_EQ(Px(b, 0, 0), kBlack);
+  EXPECT_NE(Px(b, 5, 5), kBlack);
+}
+
+TEST_F(EditorTest, ClosingTheFrameAsksEachModifiedDocument) {
+  TMDIChild* a = Open(Fixture("quad.bmp"));
+  main->Negative1Click(nullptr);
+  TMDIChild* b = Open(Fixture("quad.png"));
+  main->Negative1Click(nullptr);
+  ASSERT_TRUE(a->Modified && b->Modified);
+  // No for the first, Cancel for the second: the frame stays.
+  AnswerMessage(mrNo);
+  AnswerMessage(mrCancel);
+  main->FileExitItemClick(nullptr);
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_TRUE(main->Visible());
+  EXPECT_EQ(main->MDIChildCount(), 2);
+}
+
+}  // namespace
