@@ -84,7 +84,7 @@ TfRotate::TfRotate(TComponent* AOwner) : TForm(AOwner) {
   Button1->SetDefault(true);
   Button2 = MakeButton(this, "Cancel", 340, 295, 80, mrCancel);
   Button2->SetCancel(true);
-  VistrelProc1 = new TDocProc(this);
+  VistrelProc1 = new TVistrelProc(this);
   VistrelProc1->SetAttachedVistrel(VistrelView1);
   VistrelProc1->SetBackground(clBtnFace);
   OnActivate = [this](TObject* s) { FormActivate(s); };

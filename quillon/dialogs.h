@@ -4,7 +4,7 @@
 
 #include "platform/gui/controls.h"
 #include "platform/gui/stdctrls.h"
-#include "quillon/docproc.h"
+#include "vistrel/proc/vistrelproc.h"
 #include "vistrel/view/vistrelview.h"
 
 namespace quillon {
@@ -23,7 +23,7 @@ class TfRotate : public TForm {
   TButton *Button4, *Button5, *Button6, *Button7;
   TButton* Button1;
   TButton* Button2;
-  TDocProc* VistrelProc1;
+  TVistrelProc* VistrelProc1;
 
   void FormActivate(TObject* Sender);
   void Button3Click(TObject* Sender);

@@ -619,12 +619,7 @@ void TMainForm::Resize1Click(TObject* Sender) {
   FitMdiFrame(c);
 }
 
-void TMainForm::Clear1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  PasteClick(Sender);
-  c->VistrelProc1->ClearImage();
-}
+void TMainForm::Clear1Click(TObject*) { NotAvailable(); }
 
 // ---------------------------------------------------------------------------------------------
 // Tools commands

@@ -75,9 +75,10 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   Image1->SetStretch(true);
   Image1->SetVisible(false);
 
-  VistrelProc1 = new TDocProc(this);
+  VistrelProc1 = new TVistrelProc(this);
   VistrelProc1->SetAttachedVistrel(VistrelVect1);
   VistrelProc1->SetBackground(clWhite);
+  VistrelProc1->SetPreviewsParams(prppDefaultLockPreview);
   VistrelProc1->OnProgress = [this](TObject* s, int v) { Vistrel1Progress(s, v); };
 
   VistrelIO1 = new TVistrelIO(this);

@@ -3,7 +3,7 @@
 #pragma once
 #include "platform/gui/controls.h"
 #include "platform/gui/stdctrls.h"
-#include "quillon/docproc.h"
+#include "vistrel/proc/vistrelproc.h"
 #include "vistrel/io/vistrelio.h"
 #include "vistrel/view/vistrelvect.h"
 
@@ -17,7 +17,7 @@ class TMDIChild : public TForm {
   TVistrelView* VistrelView1;
   TVistrelVect* VistrelVect1;
   TImage* Image1;
-  TDocProc* VistrelProc1;
+  TVistrelProc* VistrelProc1;
   TVistrelIO* VistrelIO1;
 
   // True once the picture changed since it was created, loaded or saved.
