@@ -1,23 +1,6 @@
 #include "quillon/dialogs.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
 namespace quillon {
-
-int StrToIntDef(const std::string& Text, int Default) {
-  size_t a = 0, b = Text.size();
-  while (a < b && Text[a] == ' ') ++a;
-  while (b > a && Text[b - 1] == ' ') --b;
-  if (a == b) return Default;
-  const std::string t = Text.substr(a, b - a);
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(t.c_str(), &end, 10);
-  if (errno || !end || *end || v < INT_MIN || v > INT_MAX) return Default;
-  return int(v);
-}
 
 namespace {
 template <class T>

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/core/stream.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/stdctrls.h"
 #include "vistrel/proc/vistrelproc.h"
@@ -50,8 +51,5 @@ class TfResize : public TForm {
  private:
   bool FBusy = false;
 };
-
-// The text as an integer; Default when it is not a number.
-int StrToIntDef(const std::string& Text, int Default);
 
 }  // namespace quillon

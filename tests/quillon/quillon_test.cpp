@@ -469,6 +469,10 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   main->TrackBar1Change(nullptr);
   EXPECT_EQ(c->VistrelVect1->Zoom(), 250);
   EXPECT_EQ(main->ComboBox1->Text(), "250");
+  // The view's change codes reach the progress bar: 1 for a zoom, 0 for a scroll.
+  EXPECT_EQ(main->ProgressBar1->Position(), 1);
+  c->VistrelVect1->SetViewXY(5, 5);
+  EXPECT_EQ(main->ProgressBar1->Position(), 0);
 
   // Drawn objects are burnt in before a command changes the picture.
   TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
@@ -564,6 +568,48 @@ TEST_F(EditorTest, ClosingTheFrameAsksEachModifiedDocument) {
   EXPECT_FALSE(Application->Terminated());
   EXPECT_TRUE(main->Visible());
   EXPECT_EQ(main->MDIChildCount(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditorTest, ResizeDialogKeepsTheAspectRatio) {
+  TfResize* r = main->fResize;
+  r->StartWidth = 200;
+  r->StartHeight = 100;
+  r->ComboBox1->SetItemIndex(3);
+  r->FormActivate(r);
+  EXPECT_EQ(r->Edit1->Text(), "200");
+  EXPECT_EQ(r->Edit2->Text(), "100");
+  EXPECT_EQ(r->ComboBox1->ItemIndex(), 0);  // the filter is not kept between showings
+  r->Edit1->SetText("50");
+  EXPECT_EQ(r->Edit2->Text(), "25");
+  r->Edit2->SetText("33");
+  EXPECT_EQ(r->Edit1->Text(), "66");
+  r->Edit1->SetText("x");
+  EXPECT_EQ(r->Edit2->Text(), "0");
+  r->CheckBox1->SetChecked(false);
+  r->Edit1->SetText("7");
+  EXPECT_EQ(r->Edit2->Text(), "0");
+}
+
+TEST_F(EditorTest, RotatePreviewStartsFromTheUnrotatedPicture) {
+  TfRotate* r = main->fRotate;
+  TBitmap pic;
+  pic.SetPixelFormat(pf24bit);
+  pic.SetSize(40, 20);
+  r->VistrelView1->Assign(&pic);
+  r->FormActivate(r);
+  r->Edit1->SetText("90");
+  r->Button3Click(r);
+  EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 20);
+  r->Button3Click(r);
+  EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 20);  // the same picture, not turned twice
+  EXPECT_EQ(r->UpDown1->Position(), 90);
+  r->QuickClick("180");
+  EXPECT_EQ(r->Edit1->Text(), "180");
+  EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 40);
 }
 
 }  // namespace
