@@ -339,7 +339,10 @@ __attribute__((target("ssse3"))) int RgbToBgrSsse3(uint8_t* d, const uint8_t* s,
                      _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), mask));
   return x;
 }
-const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+const bool kHaveSsse3 = [] {
+  __builtin_cpu_init();  // static initialisers may run before the library's own
+  return __builtin_cpu_supports("ssse3") != 0;
+}();
 #endif
 
 inline void RgbToBgr(uint8_t* d, const uint8_t* s, int w, int step) {
