@@ -199,6 +199,13 @@ TEST(TIFFRead, ResolutionStripsWithoutCountsAndMalformedFiles) {
   ASSERT_FALSE(r.Abort) << r.Progress.AbortReason;
   EXPECT_EQ(r.Params.DpiX, 299);
   EXPECT_EQ(r.Bmp.ScanLine(1)[9], 80);
+  // 16-bit RGB: five bits a channel, times 8.
+  std::vector<uint8_t> rgb16 = {0x00, 0x7C, 0x1F, 0x00, 0xE0, 0x03};
+  TRead c;
+  c.FromBytes(Build({{256, 3, 1, 3}, {257, 3, 1, 1}, {258, 3, 1, 16}, {262, 3, 1, 2}, {273, 4, 1, 8}, {279, 4, 1, 6}}, rgb16));
+  ASSERT_FALSE(c.Abort);
+  const uint8_t* px = c.Bmp.ScanLine(0);
+  EXPECT_EQ(std::vector<uint8_t>(px, px + 9), (std::vector<uint8_t>{0, 0, 248, 248, 0, 0, 0, 248, 0}));
   // Tiled images, zero sizes, disagreeing BitsPerSample, bad byte order: abort flag.
   auto tiled = e;
   tiled.push_back({322, 3, 1, 16});
