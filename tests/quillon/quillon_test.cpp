@@ -315,7 +315,9 @@ TEST_F(EditorTest, SavesUnderEachFormatAndReadsBack) {
     back.SetPixelFormat(pf24bit);
     const int tol = std::string(ext) == ".jpg" ? 40 : 0;
     // One pixel of its own survives only the lossless formats.
-    if (tol == 0) EXPECT_EQ(Px(&back, 0, 0), kWhite);
+    if (tol == 0) {
+      EXPECT_EQ(Px(&back, 0, 0), kWhite);
+    }
     EXPECT_TRUE(Near(Px(&back, 5, 5), TColor(0xFFFF00), tol));
     EXPECT_TRUE(Near(Px(&back, 30, 25), kBlack, tol));
     // "&Save" writes the same name again, without asking: the file is the document's own.
