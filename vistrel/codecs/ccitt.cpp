@@ -200,7 +200,7 @@ int32_t* ChangeBuffer(std::vector<int32_t>& v, int64_t count) {
 int FindChanges(const uint8_t* Row, int Width, int Ink, int32_t* Changes, int64_t Capacity);
 
 // Reads one run (make-up codes up to a terminating code); -1 when an EOL or a bad code came.
-int ReadRun(TBitReader& br, int colour, bool& bad) {
+__attribute__((always_inline)) inline int ReadRun(TBitReader& br, int colour, bool& bad) {
   int total = 0;
   for (;;) {
     if (br.Exhausted()) {
@@ -529,9 +529,10 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
         int tag = int(br.Peek() >> 31);
         br.Pos += 1;
         if (tag) {
-          if (!Decode1D(br, Row, Width)) return -1;
+          TBitReader line = br;  // a copy keeps br itself in registers
+          if (!Decode1D(line, Row, Width)) return -1;
           std::memcpy(RefLine, Row, rowBytes);
-          return br.Pos;
+          return line.Pos;
         }
         continue;  // still at the start of the line
       }
