@@ -1,5 +1,7 @@
 #include "vistrel/proc/kernels/resample.h"
 
+#include "vistrel/proc/kernels/geometry.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -196,44 +198,6 @@ VL_HOT_CLONES void VerticalPass(TBitmap* Temp, TBitmap* Dest, const std::vector<
   }
 }
 
-// Area-averaging stretch of a pf24bit bitmap (the halftone mode): each target pixel takes
-// the mean of the source pixels under it, rounded.
-void HalftoneStretch(TBitmap* Source, TBitmap* Dest) {
-  const int64_t sw = Source->Width(), sh = Source->Height();
-  const int64_t dw = Dest->Width(), dh = Dest->Height();
-  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
-  for (int64_t x = 0; x < dw; ++x) {
-    x0[size_t(x)] = x * sw / dw;
-    x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
-  }
-  std::vector<uint32_t> sums(size_t(dw) * 3);
-  for (int64_t y = 0; y < dh; ++y) {
-    const int64_t ya = y * sh / dh;
-    const int64_t yb = std::max(ya + 1, (y + 1) * sh / dh);
-    std::fill(sums.begin(), sums.end(), 0u);
-    for (int64_t sy = ya; sy < yb; ++sy) {
-      const uint8_t* src = Source->ScanLine(int(sy));
-      for (int64_t x = 0; x < dw; ++x) {
-        uint32_t b = 0, g = 0, r = 0;
-        for (int64_t sx = x0[size_t(x)]; sx < x1[size_t(x)]; ++sx) {
-          b += src[sx * 3];
-          g += src[sx * 3 + 1];
-          r += src[sx * 3 + 2];
-        }
-        sums[size_t(x) * 3] += b;
-        sums[size_t(x) * 3 + 1] += g;
-        sums[size_t(x) * 3 + 2] += r;
-      }
-    }
-    uint8_t* d = Dest->ScanLine(int(y));
-    for (int64_t x = 0; x < dw; ++x) {
-      const uint64_t n = uint64_t(x1[size_t(x)] - x0[size_t(x)]) * uint64_t(yb - ya);
-      for (int c = 0; c < 3; ++c) d[x * 3 + c] = Byte((sums[size_t(x) * 3 + size_t(c)] + n / 2) / n);
-    }
-  }
-}
-
 bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
   if (!Source || !Dest || Source->PixelFormat() != pf24bit) return false;
   if (Filter <= rfNone || Filter > rfMitchell) return false;
@@ -273,12 +237,12 @@ void VLResampleZoom(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObj
     VLBuildContributors(lists, sw, dw, Filter, 13);
     HorizontalPass(Source, &temp, lists, progress);
   } else {
-    HalftoneStretch(Source, &temp);
+    VLStretchHalftone(Source, &temp);
   }
   if (dh >= temp.Height()) {
     VLBuildContributors(lists, sh, dh, Filter, 13);
     VerticalPass(&temp, Dest, lists, progress, sh);
   } else {
-    HalftoneStretch(&temp, Dest);
+    VLStretchHalftone(&temp, Dest);
   }
 }
