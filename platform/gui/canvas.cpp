@@ -151,37 +151,87 @@ TClipRegion TClipRegion::FromRect(const TRect& r0) {
   return g;
 }
 
-TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode, int firstRow, int lastRow) {
+namespace {
+
+__extension__ typedef __int128 Wide;
+
+// An edge of a polygon that covers rows lo..hi - 1 (their centres lie between its ends).
+struct TPolyEdge {
+  int lo, hi;
+  int64_t ax, ay, dx, dy;  // start, and the step to the end (dy != 0)
+  int dir;             // +1 downwards, -1 upwards
+  // The first pixel column whose centre lies at or right of the edge on row y:
+  // ceil(ax + (y + 0.5 - ay) dx / dy - 0.5), exactly.
+  int Column(int y) const {
+    Wide num = (Wide(2) * ax - 1) * dy + (Wide(2) * y + 1 - Wide(2) * ay) * dx;
+    Wide den = Wide(2) * dy;
+    if (den < 0) {
+      num = -num;
+      den = -den;
+    }
+    Wide q = num / den;
+    if (num % den != 0 && num > 0) ++q;
+    return int(q);
+  }
+};
+
+}  // namespace
+
+TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode) {
+  if (!pts || count < 3) return {};
+  TRect box{pts[0].X, pts[0].Y, pts[0].X, pts[0].Y};
+  for (int i = 1; i < count; ++i) {
+    box.Left = std::min(box.Left, pts[i].X);
+    box.Right = std::max(box.Right, pts[i].X);
+    box.Top = std::min(box.Top, pts[i].Y);
+    box.Bottom = std::max(box.Bottom, pts[i].Y);
+  }
+  // Every crossing lies between two vertices; a span ends at most at the right-most one.
+  return FromPolygon(pts, count, mode, box);
+}
+
+TClipRegion TClipRegion::FromPolygon(const TPoint* pts, int count, TFillMode mode, const TRect& bounds) {
   TClipRegion g;
   if (!pts || count < 3) return g;
-  int minY = pts[0].Y, maxY = pts[0].Y;
-  for (int i = 1; i < count; ++i) {
-    minY = std::min(minY, pts[i].Y);
-    maxY = std::max(maxY, pts[i].Y);
+  std::vector<TPolyEdge> edges;
+  edges.reserve(size_t(count));
+  int minY = INT32_MAX, maxY = INT32_MIN;
+  for (int i = 0; i < count; ++i) {
+    const TPoint& a = pts[i];
+    const TPoint& b = pts[(i + 1) % count];
+    minY = std::min(minY, a.Y);
+    maxY = std::max(maxY, a.Y);
+    if (a.Y == b.Y) continue;
+    TPolyEdge e;
+    e.lo = std::min(a.Y, b.Y);
+    e.hi = std::max(a.Y, b.Y);
+    e.ax = a.X;
+    e.ay = a.Y;
+    e.dx = int64_t(b.X) - a.X;
+    e.dy = int64_t(b.Y) - a.Y;
+    e.dir = b.Y > a.Y ? 1 : -1;
+    edges.push_back(e);
   }
-  minY = std::max(minY, firstRow);
-  maxY = std::min(maxY, lastRow);
-  if (minY >= maxY) return g;
-  g.FTop = minY;
-  g.FRows.resize(size_t(int64_t(maxY) - minY));
-  std::vector<std::pair<double, int>> xs;
-  for (int y = minY; y < maxY; ++y) {
-    double yc = y + 0.5;
+  // Only the rows and columns within bounds are built.
+  const int top = std::max(minY, bounds.Top), bottom = std::min(maxY, bounds.Bottom);
+  const int left = bounds.Left, right = bounds.Right;
+  if (top >= bottom || left >= right) return g;
+  g.FTop = top;
+  g.FRows.resize(size_t(int64_t(bottom) - top));
+  std::sort(edges.begin(), edges.end(), [](const TPolyEdge& a, const TPolyEdge& b) { return a.lo < b.lo; });
+  std::vector<const TPolyEdge*> active;
+  std::vector<std::pair<int, int>> xs;  // column, direction
+  size_t next = 0;
+  for (int y = top; y < bottom; ++y) {
+    while (next < edges.size() && edges[next].lo <= y) active.push_back(&edges[next++]);
+    std::erase_if(active, [y](const TPolyEdge* e) { return e->hi <= y; });
     xs.clear();
-    for (int i = 0; i < count; ++i) {
-      const TPoint& a = pts[i];
-      const TPoint& b = pts[(i + 1) % count];
-      if (a.Y == b.Y) continue;
-      int lo = std::min(a.Y, b.Y), hi = std::max(a.Y, b.Y);
-      if (yc < lo || yc >= hi) continue;
-      double x = a.X + (yc - a.Y) * (double(b.X) - a.X) / (double(b.Y) - a.Y);
-      xs.push_back({x, b.Y > a.Y ? 1 : -1});
-    }
+    for (const TPolyEdge* e : active) xs.push_back({e->Column(y), e->dir});
     std::sort(xs.begin(), xs.end());
-    Spans& row = g.FRows[size_t(y - minY)];
-    auto add = [&](double xl, double xr) {
-      auto px = [](double v) { return int(std::clamp(std::ceil(v - 0.5), -2147483000.0, 2147483000.0)); };
-      int x0 = px(xl), x1 = px(xr);
+    Spans& row = g.FRows[size_t(y - top)];
+    auto add = [&](int x0, int x1) {
+      x0 = std::max(x0, left);
+      x1 = std::min(x1, right);
       if (x0 >= x1) return;
       if (!row.empty() && row.back().second >= x0) row.back().second = std::max(row.back().second, x1);
       else row.push_back({x0, x1});
@@ -525,8 +575,8 @@ TRect TCanvas::Clamped(const TRect& r) const {
 }
 
 void TCanvas::SetClipPolygon(const TPoint* pts, int count, TFillMode mode) {
-  int H = FBitmap ? FBitmap->Height() : 0;
-  SetClipRegion(TClipRegion::FromPolygon(pts, count, mode, -1, H + 1));
+  int W = FBitmap ? FBitmap->Width() : 0, H = FBitmap ? FBitmap->Height() : 0;
+  SetClipRegion(TClipRegion::FromPolygon(pts, count, mode, Rect(-1, -1, W + 1, H + 1)));
 }
 
 bool TCanvas::Ready() { return FBitmap && FBitmap->Bits() && FBitmap->Width() > 0 && FBitmap->Height() > 0; }
@@ -835,7 +885,7 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
     });
   }
   if (FBrush.Style() != bsClear && count >= 3) {
-    TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode, 0, FBitmap->Height());
+    TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode, surface);
     inner.Subtract(stroke);
     FillSpans(inner, BrushPaint());
   }
@@ -927,7 +977,7 @@ void TCanvas::DrawTextAt(int x, int y, const std::string& text, const TRect* cli
       TPoint poly[4];
       QPointF q[4] = {corners[0], corners[1], corners[3], corners[2]};
       for (int i = 0; i < 4; ++i) poly[i] = {int(std::lround(q[i].x())), int(std::lround(q[i].y()))};
-      FillSpans(within(TClipRegion::FromPolygon(poly, 4, fmAlternate, 0, FBitmap->Height())), back);
+      FillSpans(within(TClipRegion::FromPolygon(poly, 4, fmAlternate, surface)), back);
     }
   }
   TClipRegion glyphs = MaskRegion(box, surface, [&](QPainter& p) {

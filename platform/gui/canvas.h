@@ -111,10 +111,11 @@ class TClipRegion {
  public:
   TClipRegion() = default;
   static TClipRegion FromRect(const TRect& r);
-  // Pixels whose centres lie inside the polygon.
-  // Rows outside firstRow..lastRow - 1 are left out.
-  static TClipRegion FromPolygon(const TPoint* pts, int count, TFillMode mode, int firstRow = INT32_MIN,
-                                 int lastRow = INT32_MAX);
+  // Pixels whose centres lie inside the polygon, built only within bounds (the surface it
+  // is used on), so its cost follows what can show, not the polygon's size.
+  static TClipRegion FromPolygon(const TPoint* pts, int count, TFillMode mode, const TRect& bounds);
+  // The whole polygon: for outlines known to be small.
+  static TClipRegion FromPolygon(const TPoint* pts, int count, TFillMode mode);
   // Row top + i holds rows[i] (sorted, disjoint runs).
   static TClipRegion FromRows(int top, std::vector<std::vector<std::pair<int, int>>> rows);
   // The given pixels, in any order, repeats allowed.
