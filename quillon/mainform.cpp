@@ -369,7 +369,6 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
         child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
       const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
       if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
-      FitMdiFrame(child);
     }
   } else {
     child->VistrelProc1->ResizeCanvas(child->VistrelVect1->ClientWidth(), child->VistrelVect1->ClientHeight());
@@ -616,7 +615,6 @@ void TMainForm::Resize1Click(TObject* Sender) {
   if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
   c->SetWidth(b->Width() + 8);
   c->SetHeight(b->Height() + 30);
-  FitMdiFrame(c);
 }
 
 void TMainForm::Clear1Click(TObject*) { NotAvailable(); }

@@ -2,27 +2,11 @@
 
 #include "quillon/mainform.h"
 
-#include <QLayout>
-#include <QMdiSubWindow>
-
 namespace quillon {
 
 TChildMouse& ChildMouse() {
   static TChildMouse m;
   return m;
-}
-
-void FitMdiFrame(TForm* Form) {
-  QWidget* w = Form ? Form->Widget() : nullptr;
-  auto* sub = w ? qobject_cast<QMdiSubWindow*>(w->parentWidget()) : nullptr;
-  if (!sub) return;
-  const QMargins m = sub->contentsMargins();
-  sub->resize(Form->Width() + m.left() + m.right(), Form->Height() + m.top() + m.bottom());
-  if (QLayout* l = sub->layout()) {
-    l->invalidate();
-    l->activate();
-  }
-  w->setGeometry(sub->contentsRect());
 }
 
 namespace {

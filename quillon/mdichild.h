@@ -42,7 +42,4 @@ struct TChildMouse {
 };
 TChildMouse& ChildMouse();
 
-// Fits the MDI frame round a document window whose size was set from code.
-void FitMdiFrame(TForm* Form);
-
 }  // namespace quillon

@@ -221,7 +221,8 @@ class TControl : public TComponent {
   virtual void ApplyColor();
   virtual void ApplyText() {}
   void ApplyCursor();
-  void ApplyGeometry();
+  // Puts the widget where the bounds say.
+  virtual void ApplyGeometry();
   void ShowPopup(int x, int y);
 
   TControlStyle FControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
@@ -448,6 +449,8 @@ class TForm : public TWinControl {
   void ApplyWindowFlags();
   void PlaceOnShow();
   void AttachToMdi();
+  // An MDI child places and sizes its frame so that the form gets its bounds inside it.
+  void ApplyGeometry() override;
   void CloseModal();
   void ClientResized() override;
   virtual void Paint();
@@ -466,6 +469,7 @@ class TForm : public TWinControl {
   bool FKeyPreview = false;
   bool FPlaced = false;
   bool FReleasing = false;
+  bool FPlacingFrame = false;
   TMainMenu* FMenu = nullptr;
   TWinControl* FActiveControl = nullptr;
   std::string FHelpFile;

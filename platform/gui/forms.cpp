@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QEvent>
 #include <QInputDialog>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -21,6 +22,18 @@
 
 namespace {
 TModalAnswer gModalAnswer;
+
+// Sizes an MDI frame so that the form's widget inside it is w x h.
+void FitFrame(QMdiSubWindow* sub, QWidget* form, int w, int h) {
+  const QMargins m = sub->contentsMargins();
+  sub->resize(std::max(w, 0) + m.left() + m.right(), std::max(h, 0) + m.top() + m.bottom());
+  if (QLayout* l = sub->layout()) {
+    l->invalidate();
+    l->activate();
+  }
+  form->setGeometry(sub->contentsRect());
+}
+
 THelpService gHelpService;
 THelpRequest gLastHelp;
 }  // namespace
@@ -242,10 +255,36 @@ void TForm::AttachToMdi() {
   auto* filter = new TNativeFilter(this);
   filter->setParent(FSubWindow);
   FSubWindow->installEventFilter(filter);
-  QMargins m = FSubWindow->contentsMargins();
-  FSubWindow->resize(w + m.left() + m.right(), h + m.top() + m.bottom());
-  FWidget->resize(w, h);
-  if (FPosition == poDesigned) FSubWindow->move(FLeft, FTop);
+  if (FPosition == poDesigned) {
+    ApplyGeometry();
+  } else {
+    // The area chose the place; the size is the form's.
+    FPlacingFrame = true;
+    FitFrame(FSubWindow, FWidget, w, h);
+    FPlacingFrame = false;
+    FLeft = FSubWindow->x();
+    FTop = FSubWindow->y();
+  }
+}
+
+void TForm::ApplyGeometry() {
+  if (!FSubWindow) {
+    TWinControl::ApplyGeometry();
+    return;
+  }
+  QMdiSubWindow* sub = FSubWindow;
+  if (!sub->isMaximized() && !sub->isMinimized()) {
+    const int left = FLeft, top = FTop, w = FWidth, h = FHeight;
+    FPlacingFrame = true;
+    FitFrame(sub, FWidget, w, h);
+    sub->move(left, top);
+    FPlacingFrame = false;
+  }
+  // What the frame allowed (a maximized window keeps its place and size).
+  FLeft = sub->x();
+  FTop = sub->y();
+  FWidth = FWidget->width();
+  FHeight = FWidget->height();
 }
 
 int TForm::MDIChildCount() const {
@@ -492,7 +531,7 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         break;
     }
     if (w == FSubWindow) {
-      if (e->type() == QEvent::Resize || e->type() == QEvent::Move) {
+      if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) && !FPlacingFrame) {
         FLeft = FSubWindow->x();
         FTop = FSubWindow->y();
       }
@@ -500,6 +539,7 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
     }
   }
   if (w == FWidget && e->type() == QEvent::Resize && FSubWindow) {
+    if (FPlacingFrame) return false;
     QSize s = FWidget->size();
     if (s.width() != FWidth || s.height() != FHeight) {
       FWidth = s.width();

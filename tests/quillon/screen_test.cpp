@@ -43,7 +43,6 @@ TEST(XvfbScreen, MainWindowWithDocument) {
   main->TrackBar1Change(nullptr);
   c->SetClientWidth(330);
   c->SetClientHeight(250);
-  FitMdiFrame(c);
   TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
   o.Kind = vokEllipse;
   o.X1 = 4, o.Y1 = 4, o.X2 = 30, o.Y2 = 24;
