@@ -269,6 +269,9 @@ void TForm::AttachToMdi() {
 
 void TForm::ApplyGeometry() {
   if (!FSubWindow) {
+    // A window of fixed size takes the new one as its fixed size.
+    if (FWidget && FWidget->isWindow() && FWidget->minimumSize() == FWidget->maximumSize())
+      FWidget->setFixedSize(std::max(FWidth, 0), std::max(FHeight, 0));
     TWinControl::ApplyGeometry();
     return;
   }

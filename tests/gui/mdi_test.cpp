@@ -148,4 +148,23 @@ TEST_F(MdiTest, GrabShowsTheChildDrawingInsideItsFrame) {
   c->Free();
 }
 
+// A dialog's border is fixed; its size set from code while it shows still reaches the window.
+TEST(FixedBorder, FormSizedFromCodeWhileShown) {
+  auto* f = new TForm(nullptr);
+  f->SetBorderStyle(bsDialog);
+  f->SetBounds(10, 10, 200, 100);
+  f->Show();
+  f->SetBounds(10, 10, 260, 140);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->Widget()->size(), QSize(260, 140));
+  EXPECT_EQ(f->Widget()->maximumSize(), QSize(260, 140));
+  EXPECT_EQ(f->Width(), 260);
+  EXPECT_EQ(f->Surface()->Width(), f->ClientWidth());
+  f->SetClientHeight(90);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->Widget()->height(), f->Height());
+  EXPECT_EQ(f->ClientHeight(), 90);
+  f->Free();
+}
+
 }  // namespace
