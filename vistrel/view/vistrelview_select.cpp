@@ -95,7 +95,7 @@ void TVistrelView::CopySelectionTo(TPersistent* Target) {
   if (!rect) {
     std::vector<TPoint> pts(FOutline->Points);
     for (TPoint& p : pts) p = Point(p.X - x1, p.Y - y1);
-    region = TClipRegion::FromPolygon(pts.data(), int(pts.size()), fmAlternate);
+    region = TClipRegion::FromPolygon(pts.data(), int(pts.size()), fmAlternate, Rect(0, 0, w, h));
   }
   for (int y = 0; y < h; ++y) {
     const uint8_t* in = FBitmap->ScanLine(y1 + y);
