@@ -455,14 +455,7 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
     TBitmap* src1 = bitmap;
     if (bitmap->PixelFormat() != pf1bit) {
       need24();
-      mono.reset(VLConvertTwoColorTo1Bit(src24, pal[0], pal[1]));
-      if (!mono) {
-        pal[0] = TRGB{0, 0, 0};
-        pal[1] = TRGB{255, 255, 255};
-        mono = std::make_unique<TBitmap>();
-        VLCopyBitmap(src24, mono.get());
-        VLDitherOrderedTo1Bit(mono.get());
-      }
+      mono.reset(VLMake1BitForWrite(src24, pal[0], pal[1]));
       src1 = mono.get();
     }
     prm.SetColorMap(pal, 2);

@@ -187,12 +187,7 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
       work.Bitmap = source;
     } else {
       TRGB c0, c1;
-      work.Owned.reset(VLConvertTwoColorTo1Bit(source, c0, c1));
-      if (!work.Owned) {
-        work.Owned = std::make_unique<TBitmap>();
-        VLCopyBitmap(source, work.Owned.get());
-        VLDitherOrderedTo1Bit(work.Owned.get());
-      }
+      work.Owned.reset(VLMake1BitForWrite(source, c0, c1));
       work.Bitmap = work.Owned.get();
     }
   } else {

@@ -405,12 +405,7 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
       job.Invert = pal.size() >= 2 && Luma(pal[0]) > Luma(pal[1]);
     } else {
       TRGB c0, c1;
-      temp.reset(VLConvertTwoColorTo1Bit(Bitmap, c0, c1));
-      if (!temp) {
-        temp = std::make_unique<TBitmap>();
-        VLCopyBitmap(Bitmap, temp.get());
-        VLDitherOrderedTo1Bit(temp.get());
-      }
+      temp.reset(VLMake1BitForWrite(Bitmap, c0, c1));
       job.Source = temp.get();
     }
   } else {

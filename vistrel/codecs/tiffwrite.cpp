@@ -230,15 +230,7 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   if (params.BitsPerSample == 1 && params.SamplesPerPixel == 1) {
     if (bmp->PixelFormat() == pf24bit) {
       TRGB c0, c1;
-      TBitmap* two = VLConvertTwoColorTo1Bit(bmp, c0, c1);
-      if (two) {
-        own.reset(two);
-      } else {
-        auto copy = std::make_unique<TBitmap>();
-        VLCopyBitmap(bmp, copy.get());
-        VLDitherOrderedTo1Bit(copy.get());
-        own = std::move(copy);
-      }
+      own.reset(VLMake1BitForWrite(bmp, c0, c1));
       bmp = own.get();
     }
   } else if (bmp->PixelFormat() == pf1bit) {

@@ -452,3 +452,14 @@ void VLDitherOrderedTo1Bit(TBitmap* Bitmap, const TProgressEvent& OnProgress, TO
   }
   VLCopyBitmap(&out, Bitmap);
 }
+
+TBitmap* VLMake1BitForWrite(TBitmap* Source, TRGB& Color0, TRGB& Color1) {
+  if (!Source || Source->PixelFormat() != pf24bit) return nullptr;
+  if (TBitmap* two = VLConvertTwoColorTo1Bit(Source, Color0, Color1)) return two;
+  Color0 = TRGB{0, 0, 0};
+  Color1 = TRGB{255, 255, 255};
+  auto* mono = new TBitmap;
+  VLCopyBitmap(Source, mono);
+  VLDitherOrderedTo1Bit(mono);
+  return mono;
+}

@@ -115,3 +115,7 @@ void VLExpand1BitTo24Bit(TBitmap* Source, TBitmap* Dest, const TProgressEvent& O
 TBitmap* VLConvertTwoColorTo1Bit(TBitmap* Source, TRGB& Color0, TRGB& Color1);
 // Ordered 8x8 dither of a pf24bit Bitmap, which becomes pf1bit.
 void VLDitherOrderedTo1Bit(TBitmap* Bitmap, const TProgressEvent& OnProgress = nullptr, TObject* Sender = nullptr);
+// What the writers store for a pf24bit picture at one bit: a new pf1bit bitmap (the caller
+// frees it) of its two colours as they are, Color0 the darker; with one colour or more than
+// two, an ordered dither of it, and Color0/Color1 black and white.
+TBitmap* VLMake1BitForWrite(TBitmap* Source, TRGB& Color0, TRGB& Color1);
