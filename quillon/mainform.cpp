@@ -371,7 +371,7 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
       if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
     }
   } else {
-    child->VistrelProc1->ResizeCanvas(child->VistrelVect1->ClientWidth(), child->VistrelVect1->ClientHeight());
+    child->VistrelProc1->ResizeCanvas(child->ClientWidth(), child->ClientHeight());
     child->VistrelProc1->ClearUndo();
     Undo1->SetEnabled(false);
   }
@@ -390,8 +390,9 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
   return child;
 }
 
-void TMainForm::PasteClick(TObject*) {
-  TMDIChild* c = ActiveChild();
+void TMainForm::PasteClick(TObject*) { CommitObjects(ActiveChild()); }
+
+void TMainForm::CommitObjects(TMDIChild* c) {
   if (!c) return;
   TVistrelVect* v = c->VistrelVect1;
   if (v->SelObjectCount() <= 0) return;
@@ -441,7 +442,8 @@ void TMainForm::FileCloseItemClick(TObject* Sender) {
 
 bool TMainForm::SaveDocument(TMDIChild* Child) {
   if (!Child) return false;
-  if (Child == ActiveChild()) PasteClick(this);
+  // The window that is saved, active or not, keeps its drawn objects in the file.
+  CommitObjects(Child);
   const std::string name = Child->Caption();
   if (!Child->HasFile && FileExists(name) &&
       MessageDlg(name + " already exists.\nDo you want to replace it?", mtConfirmation, mbYes | mbNo, 0) != mrYes)

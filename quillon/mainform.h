@@ -118,6 +118,8 @@ class TMainForm : public TForm {
 
   // Commits the drawn objects of the active document into its picture.
   void PasteClick(TObject* Sender);
+  // Commits the drawn objects of one document.
+  void CommitObjects(TMDIChild* Child);
   // Applies the chosen selection tool to the active document.
   void SpeedButton5Click(TObject* Sender);
 

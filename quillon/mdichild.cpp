@@ -41,7 +41,6 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   VistrelVect1->SetParent(this);
   VistrelVect1->SetAlign(alClient);
   VistrelVect1->SetBackground(clWhite);
-  VistrelVect1->SetScrollBars(ssBoth);
   VistrelVect1->SetMouseInteract(miSelect);
   VistrelVect1->SetCursor(1785);
   VistrelVect1->OnViewChange = [this](TObject* s, int change) { Vistrel1Progress(s, change); };

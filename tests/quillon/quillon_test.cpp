@@ -335,8 +335,10 @@ TEST_F(EditorTest, NewDocumentsAreNamedAndAskBeforeOverwriting) {
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->Caption(), "Velmora-New1.jpg");
   TBitmap* b = a->VistrelVect1->Bitmap();
-  EXPECT_EQ(b->Width(), a->VistrelVect1->ClientWidth());
-  EXPECT_EQ(b->Height(), a->VistrelVect1->ClientHeight());
+  // The blank picture takes the window's client size; the view has no scroll bars.
+  EXPECT_EQ(b->Width(), a->ClientWidth());
+  EXPECT_EQ(b->Height(), a->ClientHeight());
+  EXPECT_EQ(a->VistrelVect1->ScrollBars(), ssNone);
   EXPECT_EQ(Px(b, b->Width() / 2, b->Height() / 2), kWhite);
   EXPECT_FALSE(a->Modified);
   EXPECT_FALSE(main->Undo1->Enabled());
@@ -394,6 +396,15 @@ TEST_F(EditorTest, CloseQuestion) {
   fs::copy_file(Fixture("quad.png"), target);
   TMDIChild* first = Open(target);
   main->Negative1Click(nullptr);
+  // A drawn object left selected in it goes into the file too.
+  {
+    TVLVObject o = *first->VistrelVect1->Object(VL_OBJ_TEMPLATE);
+    o.Kind = vokBox;
+    o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
+    o.PenColor = kGreen;
+    first->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
+    first->VistrelVect1->SelectObject(VL_OBJ_LAST);
+  }
   TMDIChild* second = Open(Fixture("quad.bmp"));
   ASSERT_NE(first, second);
   ASSERT_EQ(main->ActiveChild(), second);
@@ -410,6 +421,7 @@ TEST_F(EditorTest, CloseQuestion) {
     io.LoadFromFile(target);
     ASSERT_EQ(back.Width(), 40);
     EXPECT_EQ(Px(&back, 0, 0), kWhite);  // the negative was saved
+    EXPECT_EQ(Px(&back, 1, 1), kGreen);  // with its drawn object
   }
 
   // A save that fails keeps the window open and modified, and tells the user.
@@ -612,6 +624,79 @@ TEST_F(EditorTest, RotatePreviewStartsFromTheUnrotatedPicture) {
   r->QuickClick("180");
   EXPECT_EQ(r->Edit1->Text(), "180");
   EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 40);
+}
+
+}  // namespace
+
+namespace {
+
+// Every menu item as "caption|shortcut|hint", disabled items marked with "!", separators "-".
+std::string MenuText(TMenuItem* m) {
+  std::string s;
+  for (int i = 0; i < m->Count(); ++i) {
+    TMenuItem* it = m->Items(i);
+    if (it->Caption() == "-") {
+      s += "-\n";
+      continue;
+    }
+    s += (it->Enabled() ? "" : "!") + it->Caption() + "|" + ShortCutToText(it->ShortCut()) + "|" + it->Hint() + "\n";
+  }
+  return s;
+}
+
+TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
+  // As start-up leaves them: no document, so every item the active-form hook rules is off.
+  main->UpdateMenuItems(nullptr);
+  TMenuItem* bar = main->MainMenu1->Items();
+  ASSERT_EQ(bar->Count(), 6);
+  EXPECT_EQ(MenuText(bar), "&File||File related commands\n&Edit||\n&Image||\n&Tools||\n"
+                           "&Window||Window related commands such as Tile and Cascade\n&About||Help topics\n");
+  EXPECT_EQ(MenuText(bar->Items(0)),
+            "&New|Ctrl+N|Create a new file\n-\n!&Select source||\n!&Acquire||\n-\n"
+            "&Open|Ctrl+O|Open an existing file\n!&Close||Close current file\n!&Save|Ctrl+S|Save current file\n"
+            "!Save &As...||Save current file as...\n!&Print||\n-\nE&xit|Alt+F4|Exit the application\n");
+  EXPECT_EQ(MenuText(bar->Items(1)),
+            "!&Undo||\n-\n!Cu&t|Ctrl+X|Cut to clipboard\n!&Copy|Ctrl+C|Copy to clipboard\n"
+            "!&Paste to new|Ctrl+V|Paste from clipboard\n!P&aste to Rectangle (stretched)||\n-\nCrop (paste to new)||\n");
+  EXPECT_EQ(MenuText(bar->Items(2)),
+            "!Color &Adjust...||\n!&Histogram||\n!Calc Image colors||\n-\n!&Negative||\n!&Gray scale (B+W)||\n"
+            "!Reduce colors||\n!Convert to BW (No grays)||\nConvert to True color||\n!Get HSV channels||\n-\n"
+            "!&Resize Image||\nResize borders||\n!&Clear||\n");
+  EXPECT_EQ(MenuText(bar->Items(3)),
+            "!&Effects...||\n-\n!&Rotate||\n!&Vertical flip||\n!&Horizontal flip||\n!&Merge...||\n-\n"
+            "Zoom properties...||\n");
+  EXPECT_EQ(MenuText(bar->Items(4)),
+            "!&Cascade||Arrange windows to overlap\n!&Tile||Arrange windows without overlap\n"
+            "!&Arrange Icons||Arrange window icons at bottom of main window\n!&Minimize All||Minimize all windows\n");
+  EXPECT_EQ(MenuText(bar->Items(5)), "&About||\n&Help||\n");
+  EXPECT_EQ(MenuText(main->PopupMenu1->Items()), "&Unselect||\n-\nCu&t||\n&Copy||\n&Paste||\nP&aste Rect||\n");
+  EXPECT_FALSE(main->PopupMenu1->AutoPopup());
+
+  std::string hints;
+  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
+                          main->SpeedButton1, main->SpeedButton2, main->SpeedButton3, main->SpeedButton4,
+                          main->SpeedButton7, main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp,
+                          main->SpeedButton1Close})
+    hints += (b->Enabled() ? "" : "!") + b->Hint() + "\n";
+  EXPECT_EQ(hints, "Open|\n!Save|\n!Cut|\n!Copy|\n!Paste|\nNew|\n!Effects|\n!Undo|\n!Color Adjust|\n"
+                   "!Zoom - left click=Up, right click=Down|\n"
+                   "Aquire from selected source (select under File/select source)\n!Print this photo\n\n\n");
+  EXPECT_FALSE(main->SpeedButton7->Down());
+  EXPECT_EQ(main->TrackBar1->Min(), 1);
+  EXPECT_EQ(main->TrackBar1->Max(), 2000);
+  EXPECT_EQ(main->TrackBar1->Position(), 1);
+  ASSERT_EQ(main->ComboBox1->Items()->Count(), 15);
+  EXPECT_EQ(main->ComboBox1->Items()->Strings(0), "Fit");
+  EXPECT_EQ(main->ComboBox1->Items()->Strings(14), "1600");
+
+  EXPECT_EQ(main->OpenVistrelDialog1->Filter(),
+            "All graphics|*.jpg;*.jpeg;*.pcx;*.png;*.bmp;*.wmf;*.emf;*.ico;*.cur|JPEG Bitmap (JPG;JPEG; JPE)|"
+            "*.jpg;*.jpeg;*.jpe|PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows Bitmap "
+            "(BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp|Enhanced Windows Metafile (EMF)|*.emf|Windows Metafile "
+            "(WMF)|*.wmf|Icon resource (ICO)|*.ico|Cursor Resource (CUR)|*.cur");
+  EXPECT_EQ(main->SaveVistrelDialog1->Filter(),
+            "JPEG Bitmap (JPG)|*.jpg|PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows "
+            "Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp");
 }
 
 }  // namespace

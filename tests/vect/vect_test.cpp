@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <cstdlib>
 
 #include "platform/gui/controls.h"
 #include "vistrel/view/vistrelvect.h"
@@ -324,6 +326,86 @@ TEST_F(VectFixture, ModesAndUnits) {
   EXPECT_DOUBLE_EQ(view->UnitScaleX(), 0.254);
   view->SetMUnit(vluPIXELS);
   EXPECT_DOUBLE_EQ(view->UnitScaleY(), 1.0);
+}
+
+TEST_F(VectFixture, GripsOfSelectedObjectsInvertEightByEightSquares) {
+  view->AddObject(VL_OBJ_ROOT, Obj(vokBox, 20, 20, 40, 30));
+  view->AddObject(VL_OBJ_ROOT, Obj(vokLine, 60, 10, 80, 10));
+  view->SelectObject(0);
+  view->SelectObject(1);
+  TBitmap shot;
+  shot.SetPixelFormat(pf24bit);
+  shot.SetSize(view->ClientWidth(), view->ClientHeight());
+  view->PaintTo(shot.Canvas());
+  const TColor kBlack = TColor(0);
+  // The square at the first corner covers -4 .. +3 around it.
+  EXPECT_EQ(Px(&shot, 16, 16), kBlack);
+  EXPECT_EQ(Px(&shot, 23, 16), kBlack);
+  EXPECT_EQ(Px(&shot, 16, 23), kBlack);
+  EXPECT_EQ(Px(&shot, 24, 16), kWhite);
+  EXPECT_EQ(Px(&shot, 16, 24), kWhite);
+  EXPECT_EQ(Px(&shot, 18, 18), kWhite);  // an outline only
+  // Boxes have squares at all four corners.
+  EXPECT_EQ(Px(&shot, 43, 16), kBlack);
+  EXPECT_EQ(Px(&shot, 44, 16), kWhite);
+  EXPECT_EQ(Px(&shot, 16, 33), kBlack);
+  // The centre diamond: (x2 - x1 + 1) div 2 from the first corner, radius 4.
+  EXPECT_EQ(Px(&shot, 30, 21), kBlack);
+  EXPECT_EQ(Px(&shot, 34, 25), kBlack);
+  // A line has squares at its two ends only.
+  EXPECT_EQ(Px(&shot, 56, 6), kBlack);
+  EXPECT_EQ(Px(&shot, 76, 6), kBlack);
+  EXPECT_EQ(Px(&shot, 56, 13), kBlack);
+  EXPECT_EQ(Px(&shot, 76, 13), kBlack);
+}
+
+TEST_F(VectFixture, ArcRunsFromItsStartAngleToItsEndAngle) {
+  // Start at angle 0 (the right end), end at a quarter turn (the bottom): counter-clockwise
+  // on the screen passes the top and the left of the box, not the bottom right.
+  TVLVObject a = Obj(vokArc, 10, 10, 50, 50);
+  a.StartAngle = 0;
+  a.EndAngle = 1.5707963267948966;
+  view->AddObject(VL_OBJ_ROOT, a);
+  view->CopyObjectsToBack();
+  TBitmap* bmp = view->Bitmap();
+  auto inkNear = [&](int cx, int cy) {
+    int n = 0;
+    for (int y = cy - 2; y <= cy + 2; ++y)
+      for (int x = cx - 2; x <= cx + 2; ++x) n += Px(bmp, x, y) == kRed;
+    return n;
+  };
+  EXPECT_GT(inkNear(30, 10), 0);  // top
+  EXPECT_GT(inkNear(10, 30), 0);  // left
+  EXPECT_EQ(inkNear(44, 44), 0);  // bottom right stays open
+}
+
+TEST_F(VectFixture, TextAlignmentPlacesTheTextInItsBox) {
+  auto inkSpan = [&](uint8_t align, int& minX, int& maxX) {
+    TBitmap* bmp = view->Bitmap();
+    bmp->Canvas()->Brush()->SetColor(kWhite);
+    bmp->Canvas()->FillRect(Rect(0, 0, 100, 80));
+    view->RemoveAllObjects();
+    TVLVObject t = Obj(vokText, 5, 20, 94, 44);
+    t.Text = "Ab";
+    t.TextAlign = align;
+    view->AddObject(VL_OBJ_ROOT, t);
+    view->CopyObjectsToBack();
+    minX = 1000, maxX = -1;
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 100; ++x)
+        if (Px(bmp, x, y) != kWhite) minX = std::min(minX, x), maxX = std::max(maxX, x);
+  };
+  int l0, r0, l1, r1, l2, r2;
+  inkSpan(0, l0, r0);
+  inkSpan(1, l1, r1);
+  inkSpan(2, l2, r2);
+  ASSERT_GE(r0, l0);
+  EXPECT_LE(l0, 8);   // left: at the box's left edge
+  EXPECT_GE(r1, 90);  // right: ends at the box's right edge
+  EXPECT_LE(r1, 94);
+  // Centred: the same margin on both sides, within a pixel or two.
+  EXPECT_LE(std::abs((l2 - 5) - (94 - r2)), 3);
+  EXPECT_EQ(r0 - l0, r1 - l1);
 }
 
 }  // namespace

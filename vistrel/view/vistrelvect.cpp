@@ -576,11 +576,7 @@ void TVistrelVect::DrawGrips(TCanvas* C, const TVLVObject& O, int Depth) {
   C->Pen()->SetStyle(psSolid);
   C->Brush()->SetStyle(bsClear);
   const int x1 = ScrX(O.X1), y1 = ScrY(O.Y1), x2 = ScrX(O.X2), y2 = ScrY(O.Y2);
-  auto square = [&](int x, int y) {
-    const TPoint p[5] = {Point(x - 4, y - 4), Point(x + 4, y - 4), Point(x + 4, y + 4), Point(x - 4, y + 4),
-                         Point(x - 4, y - 4)};
-    C->Polyline(p, 5);
-  };
+  auto square = [&](int x, int y) { C->Rectangle(x - 4, y - 4, x + 4, y + 4); };
   square(x1, y1);
   square(x2, y2);
   const int cx = x1 + (x2 - x1 + 1) / 2, cy = y1 + (y2 - y1 + 1) / 2;
