@@ -104,6 +104,17 @@ inline std::string Compare(const TRefImage& got, const TRefImage& want, int tole
   return "";
 }
 
+// A reference of full-range channels as this reader gives channels of fewer bits: the
+// channel's bits kept as the top bits of the byte (5 bits: v x 8). Bits of 8 or more stay.
+inline TRefImage TopBits(TRefImage r, int redBits, int greenBits, int blueBits) {
+  const int bits[3] = {redBits, greenBits, blueBits};
+  for (size_t i = 0; i < r.RGB.size(); ++i) {
+    int n = bits[i % 3];
+    if (n < 8) r.RGB[i] = uint8_t(r.RGB[i] >> (8 - n) << (8 - n));
+  }
+  return r;
+}
+
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());

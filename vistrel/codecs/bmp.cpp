@@ -85,7 +85,6 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
   const int64_t room = VLRowLength(w, Four ? 4 : 8) * (Four ? 2 : 1);
   int64_t x = 0, row = 0, pos = 0;
   uint8_t* line = bitmap->ScanLine(int(h - 1));
-  if (Step(progress, 0)) return false;
   for (;;) {
     if (pos + 2 > n) Fail("compressed data end early");
     int a = d[pos], b = d[pos + 1];
@@ -106,7 +105,8 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
       x = 0;
       if (++row >= h) break;
       line = bitmap->ScanLine(int(h - 1 - row));
-      if (Step(progress, row)) return false;
+      // Counted to the row now entered, as from the first decoded row on.
+      if (Step(progress, row + 1)) return false;
     } else if (b == 1) {  // end of bitmap
       break;
     } else if (b == 2) {  // delta from the current position
@@ -270,10 +270,11 @@ void ReadBMP(TReadState& s) {
   prm.BMPCompression = h.Compression == BMP_RLE8 || h.Compression == BMP_RLE4;
   const bool rle = prm.BMPCompression;
 
-  // Channel masks of bit-field files follow a 40-byte header; longer headers hold them.
+  // Channel masks of bit-field files follow a 40-byte header; longer Windows headers hold
+  // them (the 64-byte kind holds other fields there).
   uint32_t masks[3] = {0, 0, 0};
   if (!os2v1 && h.Compression == BMP_BITFIELDS && (bits == 16 || bits == 32)) {
-    if (h.Size < 52) {
+    if (h.Size < 52 || h.Size == 64) {
       uint8_t m[12];
       if (st->Read(m, 12) != 12) Fail("bit-field masks cut short");
       masks[0] = LE32(m);
@@ -577,7 +578,7 @@ bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header) {
   Header.YPelsPerMeter = int32_t(LE32(b + 28));
   Header.ClrUsed = LE32(b + 32);
   Header.ClrImportant = LE32(b + 36);
-  if (size >= 52) {
+  if (size >= 52 && size != 64) {
     Header.RedMask = LE32(b + 40);
     Header.GreenMask = LE32(b + 44);
     Header.BlueMask = LE32(b + 48);
@@ -615,12 +616,15 @@ void TBMPRowDecoder::SetChannel(TChannel& c, uint32_t mask) {
   c.Shift = 0;
   while (c.Shift < 31 && !(mask & (uint32_t(1) << c.Shift))) ++c.Shift;
   c.Max = mask >> c.Shift;
+  int width = 0;
+  while (width < 32 && (c.Max >> width)) ++width;
+  c.Widen = width <= 8 ? 8 - width : 0;
+  c.Narrow = width > 8 ? width - 8 : 0;
 }
 
 uint8_t TBMPRowDecoder::Scale(const TChannel& c, uint32_t v) const {
-  uint64_t x = (v & c.Mask) >> c.Shift;
-  // Every channel spans the full 0..255, rounded.
-  return uint8_t((x * 510 + c.Max) / (uint64_t(2) * c.Max));
+  // The channel's bits become the top bits of the byte: a 5-bit value v gives v x 8.
+  return uint8_t((((v & c.Mask) >> c.Shift) >> c.Narrow) << c.Widen);
 }
 
 bool TBMPRowDecoder::Setup(int Bits, const TRGB* Map, int MapCount, uint32_t RedMask, uint32_t GreenMask,

@@ -32,7 +32,8 @@ struct TBMPInfoHeader {
   int32_t YPelsPerMeter = 0;
   uint32_t ClrUsed = 0;
   uint32_t ClrImportant = 0;
-  // Channel masks held in the header itself (52 bytes and longer); zero otherwise.
+  // Channel masks held in the header itself (Windows headers of 52 bytes and longer);
+  // zero otherwise.
   uint32_t RedMask = 0, GreenMask = 0, BlueMask = 0;
 };
 
@@ -49,7 +50,8 @@ int32_t BMPDpiFromPelsPerMeter(int32_t PelsPerMeter);
 bool BMPReadPalette(TStream* Stream, int Count, int EntrySize, std::vector<TRGB>& Map);
 
 // Decodes rows of a file into bitmap rows: palette depths through the colour map (an index
-// beyond it gives black), 16 and 32 bits through the channel masks.
+// beyond it gives black), 16 and 32 bits through the channel masks, each channel's bits
+// taken as the top bits of its byte.
 class TBMPRowDecoder {
  public:
   // False when the depth or the masks are not usable. Masks of 0 take the defaults
@@ -67,6 +69,7 @@ class TBMPRowDecoder {
     uint32_t Mask = 0;
     int Shift = 0;
     uint32_t Max = 0;
+    int Widen = 0, Narrow = 0;  // shifts that bring the channel to 8 bits
   };
   void SetChannel(TChannel& c, uint32_t mask);
   uint8_t Scale(const TChannel& c, uint32_t v) const;
@@ -83,7 +86,8 @@ class TBMPRowDecoder {
 inline int64_t BMPRowDataBytes(int64_t Width, int Bits) { return (Width * Bits + 7) / 8; }
 
 // Expand RLE8 / RLE4 data into the 24-bit bitmap from its bottom row up (deltas move from
-// the current position). Progress before each row, abort test after. False, with the abort
+// the current position). Progress after each end of line, counting the row it enters
+// (Trunc((rows done + 1) x PercentPerRow)), abort test after. False, with the abort
 // flag set, when the data run past the row or the picture, end early, or name an index
 // beyond the map.
 bool BMPDecodeRLE8(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFilterProgress& Progress,
