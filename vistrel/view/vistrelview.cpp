@@ -70,6 +70,7 @@ TVistrelView::~TVistrelView() {
 
 void TVistrelView::SetBackground(TColor Value) {
   TVLView::SetBackground(Value);
+  if (ComponentState() & csDesigning) Clear();
   Update();
   ImageChange();
 }
