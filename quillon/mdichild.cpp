@@ -62,12 +62,16 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   VistrelProc1->SetAttachedVistrel(VistrelVect1);
   VistrelProc1->SetBackground(clWhite);
   VistrelProc1->SetPreviewsParams(prppDefaultLockPreview);
+  VistrelProc1->PreviewFont()->SetName("MS Sans Serif");
+  VistrelProc1->PreviewFont()->SetHeight(11);
   VistrelProc1->OnProgress = [this](TObject* s, int v) { Vistrel1Progress(s, v); };
 
   VistrelIO1 = new TVistrelIO(this);
   VistrelIO1->SetAttachedVistrel(VistrelVect1);
   VistrelIO1->SetBackground(clWhite);
   VistrelIO1->SetPreviewsParams(ioppDefaultLockPreview);
+  VistrelIO1->PreviewFont()->SetName("MS Sans Serif");
+  VistrelIO1->PreviewFont()->SetHeight(11);
   VistrelIO1->OnProgress = [this](TObject* s, int v) { Vistrel1Progress(s, v); };
 
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };

@@ -408,4 +408,24 @@ TEST_F(VectFixture, TextAlignmentPlacesTheTextInItsBox) {
   EXPECT_EQ(r0 - l0, r1 - l1);
 }
 
+TEST_F(VectFixture, OneBitPicturesAreDrawnBlackAndWhite) {
+  // A 1-bit picture whose palette says red and blue: the object's copy draws bit 0 black, bit 1 white.
+  TBitmap mono;
+  mono.SetPixelFormat(pf1bit);
+  mono.SetSize(2, 1);
+  mono.SetPalette({TRGBQuad{0, 0, 255, 0}, TRGBQuad{255, 0, 0, 0}});
+  mono.ScanLine(0)[0] = 0x40;  // pixel 0 is 0, pixel 1 is 1
+  TBitmap* bmp = view->Bitmap();
+  bmp->Canvas()->Brush()->SetColor(kRed);
+  bmp->Canvas()->FillRect(Rect(0, 0, 100, 80));
+  TVLVObject o = Obj(vokBitmap, 10, 10, 29, 19);
+  o.BitmapIndex = -1;
+  const int i = view->AddObject(VL_OBJ_ROOT, o);
+  view->SetObjBitmap(i, &mono);
+  view->CopyObjectsToBack();
+  EXPECT_EQ(Px(bmp, 12, 15), TColor(0));
+  EXPECT_EQ(Px(bmp, 27, 15), kWhite);
+  EXPECT_EQ(Px(bmp, 30, 15), kRed);
+}
+
 }  // namespace
