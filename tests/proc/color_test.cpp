@@ -157,13 +157,18 @@ TEST(Color, QuantizeAndReduce) {
   EXPECT_EQ(c->PixelFormat(), pf1bit);
   EXPECT_EQ(two[0], Rgb(0, 0, 0));
   EXPECT_EQ(two[1], Rgb(255, 255, 255));
-  // Fewer than two colours: nothing, not even the palette's one entry.
+  // Fewer than two colours: dithered as well; a one-entry palette gets black only.
+  TRGB one[2] = {Rgb(9, 9, 9), Rgb(7, 7, 7)};
   auto d = New24(8, 8);
-  TRGB one[1] = {Rgb(9, 9, 9)};
+  Fill(d.get(), 255, 255, 255);
   VLReduceColors(d.get(), 1, one);
-  EXPECT_EQ(one[0], Rgb(9, 9, 9));
-  VLReduceColors(d.get(), 0, nullptr);
-  EXPECT_EQ(d->PixelFormat(), pf24bit);
+  EXPECT_EQ(d->PixelFormat(), pf1bit);
+  EXPECT_EQ(Bit(d.get(), 3, 3), 1);
+  EXPECT_EQ(one[0], Rgb(0, 0, 0));
+  EXPECT_EQ(one[1], Rgb(7, 7, 7));
+  auto d0 = New24(8, 8);
+  VLReduceColors(d0.get(), 0, nullptr);
+  EXPECT_EQ(d0->PixelFormat(), pf1bit);
   auto e = New24(8, 8);
   VLReduceColors(e.get(), 300, nullptr);  // the neural net, own palette
   EXPECT_EQ(e->PixelFormat(), pf24bit);

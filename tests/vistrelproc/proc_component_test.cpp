@@ -248,6 +248,13 @@ TEST_F(ProcTest, OperationsGiveTheKernelsPixels) {
   VLDitherOrderedTo1Bit(ref.get());
   EXPECT_EQ(b->PixelFormat(), pf1bit);
   EXPECT_TRUE(VLSameBitmap(b, ref.get()));
+  // The same with a palette of one entry: dithered, and the entry black.
+  proc->Undo();
+  TRGB single[2] = {TRGB{1, 2, 3}, TRGB{4, 5, 6}};
+  proc->ReduceColorsToPalette(1, single);
+  EXPECT_TRUE(VLSameBitmap(b, ref.get()));
+  EXPECT_EQ(single[0], (TRGB{0, 0, 0}));
+  EXPECT_EQ(single[1], (TRGB{4, 5, 6}));
 
   proc->Undo();
   TBitmap merged, graphic;

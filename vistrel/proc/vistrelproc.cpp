@@ -330,13 +330,12 @@ int TVistrelProc::CalcColorCount() {
 void TVistrelProc::ReduceColors(int N) {
   if (!Begin(Has(pf24bit))) return;
   // Two colours or fewer: the ordered dither to 1 bit.
-  VLReduceColors(FBitmap, N > 2 ? N : 2, nullptr, OnProgress, this);
+  VLReduceColors(FBitmap, N, nullptr, OnProgress, this);
   RefreshTarget();
 }
 
 void TVistrelProc::ReduceColorsToPalette(int N, TRGB* Palette) {
-  // A palette of fewer than two entries has no room for the result.
-  if (N < 2 || !Palette || !Begin(Has(pf24bit))) return;
+  if (!Begin(Has(pf24bit))) return;
   VLReduceColors(FBitmap, N, Palette, OnProgress, this);
   RefreshTarget();
 }

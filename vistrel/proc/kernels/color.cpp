@@ -225,14 +225,10 @@ void VLReduceColors(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent&
     VLQuantize(Bitmap, N, Palette, OnProgress, Sender);
     return;
   }
-  // Fewer than two colours is no reduction (and a palette that small has no room for
-  // black and white): nothing.
-  if (N < 2) return;
   VLDitherOrderedTo1Bit(Bitmap, OnProgress, Sender);
-  if (Palette) {
-    Palette[0] = TRGB{0, 0, 0};
-    Palette[1] = TRGB{255, 255, 255};
-  }
+  // Black and white, as far as the caller's palette has room.
+  if (Palette && N >= 1) Palette[0] = TRGB{0, 0, 0};
+  if (Palette && N >= 2) Palette[1] = TRGB{255, 255, 255};
 }
 
 void VLThresholdTo1Bit(TBitmap* Bitmap, int Threshold, const TProgressEvent& OnProgress, TObject* Sender) {

@@ -43,8 +43,8 @@ void VLContrast(TBitmap* Bitmap, int Contrast, int AvgRed, int AvgGreen, int Avg
 // is null. N below 1: nothing.
 void VLQuantize(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnProgress = nullptr,
                 TObject* Sender = nullptr);
-// Above 2 colours VLQuantize; 2 colours: the ordered dither to 1 bit, and Palette (when
-// given) gets black and white. Fewer than 2: nothing.
+// Above 2 colours VLQuantize; 2 colours or fewer: the ordered dither to 1 bit, and Palette
+// (when given) gets black and white in the entries it has room for (N of them).
 void VLReduceColors(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnProgress = nullptr,
                     TObject* Sender = nullptr);
 // Bit 0 where lum < Threshold, else 1; the picture becomes pf1bit. Threshold -1: the
