@@ -428,4 +428,21 @@ TEST_F(VectFixture, OneBitPicturesAreDrawnBlackAndWhite) {
   EXPECT_EQ(Px(bmp, 30, 15), kRed);
 }
 
+TEST_F(VectFixture, ObjectsReachingTheIntegerLimitsBurnInWithoutWrapping) {
+  // A box whose far corners lie at the limits covers the rest of the picture from (50, 40).
+  TVLVObject big = Obj(vokBox, 50, 40, INT32_MAX, INT32_MAX);
+  big.BrushStyle = bsSolid;
+  big.BrushColor = kBlue;
+  view->AddObject(VL_OBJ_ROOT, big);
+  view->AddObject(VL_OBJ_ROOT, Obj(vokEllipse, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
+  view->CopyObjectsToBack();
+  EXPECT_EQ(Px(view->Bitmap(), 70, 60), kBlue);
+  EXPECT_EQ(Px(view->Bitmap(), 49, 39), kWhite);
+  view->SetZoom(1600);
+  TBitmap shot;
+  shot.SetPixelFormat(pf24bit);
+  shot.SetSize(view->ClientWidth(), view->ClientHeight());
+  view->PaintTo(shot.Canvas());
+}
+
 }  // namespace

@@ -452,10 +452,12 @@ void TVistrelVect::DrawObject(TCanvas* C, const TVLVObject& O, bool ToBitmap, in
   const long double scale = ToBitmap ? 1.0L : (long double)FZoom / 100;
   int x1, y1, x2, y2;
   if (ToBitmap) {
-    x1 = O.X1;
-    y1 = O.Y1;
-    x2 = O.X2;
-    y2 = O.Y2;
+    // Kept far from the integer limits so that the + 1 of the inclusive corners can't wrap.
+    auto clampCoord = [](int32_t v) { return std::clamp(v, INT32_MIN / 2, INT32_MAX / 2); };
+    x1 = clampCoord(O.X1);
+    y1 = clampCoord(O.Y1);
+    x2 = clampCoord(O.X2);
+    y2 = clampCoord(O.Y2);
   } else {
     x1 = ScrX(O.X1);
     y1 = ScrY(O.Y1);
