@@ -334,3 +334,22 @@ TEST(PCX, ProgressAndAbort) {
   EXPECT_TRUE(wstop.Abort);
   EXPECT_LT(m.Size(), 128 + 10 * 12);
 }
+
+TEST(PCX, OneBitMapIsTheHeaderPalette) {
+  // 10 x 1, 1 bit, raw: the map reports the header's two colours; the rows stay bits.
+  std::vector<uint8_t> d = Header(1, 1, 10, 1, 2, 0);
+  const uint8_t red[3] = {200, 10, 20}, teal[3] = {0, 90, 100};
+  std::memcpy(&d[16], red, 3);
+  std::memcpy(&d[19], teal, 3);
+  d.push_back(0xA5);
+  d.push_back(0xC0);
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  ASSERT_FALSE(ReadBytes(d, b, p).Abort);
+  ASSERT_EQ(p.ColorMapCount, 2);
+  EXPECT_EQ(p.ColorMap[0], (TRGB{20, 10, 200}));
+  EXPECT_EQ(p.ColorMap[1], (TRGB{100, 90, 0}));
+  ASSERT_EQ(b.PixelFormat(), pf1bit);
+  EXPECT_EQ(b.ScanLine(0)[0], 0xA5);
+  EXPECT_EQ(b.ScanLine(0)[1] & 0xC0, 0xC0);
+}

@@ -87,9 +87,6 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
     params.SetColorMap(small, 16);
     params.BitsPerSample = 4;
     params.SamplesPerPixel = 1;
-  } else if (bits == 1 && planes == 1) {
-    const TRGB bw[2] = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};  // what the 1-bit rows show
-    params.SetColorMap(bw, 2);
   } else if (bits > 0) {
     std::vector<TRGB> map(size_t(1) << bits);
     std::copy(small, small + std::min<size_t>(16, map.size()), map.begin());
