@@ -228,3 +228,25 @@ TEST(Metafile, HugeShapesAreCutExactly) {
   EXPECT_EQ(Px(b, 97, 61), clYellow);
   delete b;
 }
+
+TEST(Metafile, EllipsesFarBelowOrAboveThePictureDrawNothing) {
+  // Rows past the integer range once mapped: nothing to draw, quickly and without a
+  // wrapped row count.
+  TEmfBuilder e;
+  e.CreateBrush(1, 0, 255, 0, 0);
+  e.Select(1);
+  e.Ellipse(0, 300000000, 50, 2000000000);
+  e.Ellipse(0, -2000000000, 50, -300000000);
+  e.Ellipse(-2000000000, 10, 2000000000, 2000000000);  // its top arc crosses the picture
+  std::vector<uint8_t> file = e.Build(2540, 2540);
+  TVLMetafile m;
+  std::string why;
+  ASSERT_TRUE(VLParseMetafile(file.data(), int64_t(file.size()), m, why)) << why;
+  TBitmap* b = Canvas24(960, 960);
+  VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 960, 960));  // ten pixels a unit
+  EXPECT_EQ(Px(b, 5, 5), clWhite);
+  EXPECT_EQ(Px(b, 500, 95), clWhite);
+  EXPECT_EQ(Px(b, 500, 105), clRed);
+  EXPECT_EQ(Px(b, 959, 959), clRed);
+  delete b;
+}

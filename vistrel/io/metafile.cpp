@@ -849,7 +849,9 @@ class TPlayer {
     // Too large to draw as it is: the part inside the margin as a polygon with a corner on
     // each row, left edge down and right edge up.
     const long double cx = (l + r) / 2, cy = (t + b) / 2, rx = (r - l) / 2, ry = (b - t) / 2;
-    const int ya = int(std::max<long double>(std::ceil(t), m.Top)), yb = int(std::min<long double>(std::floor(b), m.Bottom));
+    // Rows are clamped to the margin before they become integers: t and b may be far beyond it.
+    const int ya = int(std::clamp<long double>(std::ceil(t), m.Top, (long double)m.Bottom + 1));
+    const int yb = int(std::clamp<long double>(std::floor(b), (long double)m.Top - 1, m.Bottom));
     if (ya > yb || ry <= 0) return;
     std::vector<TPt> pts, right;
     for (int y = ya; y <= yb; ++y) {
