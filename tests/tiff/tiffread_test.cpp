@@ -253,3 +253,32 @@ TEST(TIFFRead, ResolutionStripsWithoutCountsAndMalformedFiles) {
     }
   }
 }
+
+TEST(TIFFRead, CieLabPixelsAndTiledImageSize) {
+  // Six 8-bit CIELab pixels (a and b signed; -128 counts as +128), one in the dark branch.
+  std::vector<uint8_t> lab = {255, 0, 0, 10, 50, 226, 128, 128, 20, 200, 30, 200, 60, 0, 128, 128, 0, 0};
+  TRead r;
+  r.FromBytes(Build({{256, 3, 1, 6}, {257, 3, 1, 1}, {258, 3, 1, 8}, {262, 3, 1, 8}, {273, 4, 1, 8}, {277, 3, 1, 3},
+                     {279, 4, 1, 18}},
+                    lab));
+  ASSERT_FALSE(r.Abort) << r.Progress.AbortReason;
+  EXPECT_EQ(r.Params.TIFFPhotometric, 7);
+  const uint8_t* px = r.Bmp.ScanLine(0);
+  // Blue, green, red.
+  EXPECT_EQ(std::vector<uint8_t>(px, px + 18),
+            (std::vector<uint8_t>{255, 255, 254, 38, 0, 40, 91, 0, 248, 255, 174, 192, 0, 49, 61, 111, 110, 109}));
+  uint8_t red, green, blue;
+  TIFFLabToRgb(128, 0, 0, red, green, blue);
+  EXPECT_EQ(red, 109);
+  EXPECT_EQ(green, 110);
+  EXPECT_EQ(blue, 111);
+  // A tiled image is refused after the bitmap took its size.
+  std::vector<uint8_t> data(8, 0x80);
+  TRead t;
+  t.FromBytes(Build({{256, 3, 1, 4}, {257, 3, 1, 2}, {258, 3, 1, 8}, {262, 3, 1, 1}, {273, 4, 1, 8}, {322, 3, 1, 16},
+                     {323, 3, 1, 16}},
+                    data));
+  EXPECT_TRUE(t.Abort);
+  EXPECT_EQ(t.Bmp.Width(), 4);
+  EXPECT_EQ(t.Bmp.Height(), 2);
+}

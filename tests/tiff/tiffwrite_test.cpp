@@ -348,3 +348,73 @@ TEST(TIFFWrite, ToolsReadOurFiles) {
   ASSERT_TRUE(RunTool("tiffcp -c none " + f + ",0 " + dir + "/p0.tif && tifftopnm " + dir + "/p0.tif > " + dir + "/p0.pnm"));
   EXPECT_EQ(CountDiff(&m, LoadPnm(dir + "/p0.pnm"), 0), 0);
 }
+
+TEST(TIFFWrite, ColourPageEntriesAndCmykBytes) {
+  // Two pixels, black and pure red, written as uncompressed CMYK.
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(2, 1);
+  uint8_t* p = b.ScanLine(0);
+  const uint8_t px[6] = {0, 0, 0, 0, 0, 255};  // blue, green, red
+  std::memcpy(p, px, 6);
+  TIOParamsVals params(nullptr);
+  params.TIFFPhotometric = 5;
+  auto out = Write(b, params);
+  ASSERT_EQ(out.Result, 1) << out.Reason;
+  const auto& f = out.Bytes;
+  auto get16 = [&](size_t o) { return uint32_t(f[o] | f[o + 1] << 8); };
+  auto get32 = [&](size_t o) { return get16(o) | get16(o + 2) << 16; };
+  const uint32_t ifd = get32(4);
+  const uint32_t n = get16(ifd);
+  uint32_t strip = 0, bpsType = 0, bpsCount = 0, bpsAt = 0, prev = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    const size_t e = ifd + 2 + 12 * i;
+    const uint32_t tag = get16(e);
+    EXPECT_GT(tag, prev);
+    prev = tag;
+    if (tag == 258) bpsType = get16(e + 2), bpsCount = get32(e + 4), bpsAt = get32(e + 8);
+    if (tag == 273) strip = get32(e + 8);
+  }
+  // BitsPerSample: a LONG array 8, 8, 8, 8 at an offset.
+  EXPECT_EQ(bpsType, 4u);
+  ASSERT_EQ(bpsCount, 4u);
+  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(get32(bpsAt + 4 * i), 8u);
+  // Black: the maximum taken as 1, so K = 254; red: no cyan, full magenta and yellow.
+  ASSERT_GT(strip, 0u);
+  EXPECT_EQ(std::vector<uint8_t>(f.begin() + strip, f.begin() + strip + 8),
+            (std::vector<uint8_t>{255, 255, 255, 254, 0, 255, 255, 0}));
+  uint8_t c[4];
+  TIFFRgbToCmyk(100, 50, 0, c);
+  EXPECT_EQ(std::vector<uint8_t>(c, c + 4), (std::vector<uint8_t>{0, 128, 255, 155}));
+}
+
+TEST(TIFFWrite, ProgressHandlerExceptionsPassOn) {
+  // The handler's exception is not taken for bad data: it leaves the reader and the writer,
+  // and the handler is the caller's again afterwards.
+  TBitmap b;
+  MakeColour(b, 6, 4);
+  TIOParamsVals p(nullptr);
+  TMemoryStream ms;
+  bool abort = false;
+  TFilterProgress progress;
+  progress.AbortFlag = &abort;
+  int calls = 0;
+  progress.OnProgress = [&](TObject*, int percent) {
+    ++calls;
+    if (percent >= 50) throw EAbort("stop");
+  };
+  EXPECT_THROW(WriteTIFFStream(&ms, false, &b, p, progress), EAbort);
+  EXPECT_FALSE(abort);
+  EXPECT_EQ(calls, 3);
+  auto file = Write(b, p).Bytes;
+  TReadOnlyMemoryStream rs(file.data(), int64_t(file.size()));
+  TBitmap back;
+  int count = 0;
+  calls = 0;
+  EXPECT_THROW(ReadTIFFStream(&back, &rs, count, p, progress, false), EAbort);
+  EXPECT_FALSE(abort);
+  EXPECT_EQ(calls, 2);
+  ASSERT_TRUE(progress.OnProgress);
+  progress.OnProgress(nullptr, 0);
+  EXPECT_EQ(calls, 3);
+}

@@ -1,6 +1,7 @@
 // TIFF reader and writer.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,28 @@ int TIFFImageCount(TStream* Stream);
 // adds the page to the little-endian TIFF file the stream holds, as page TIFFImageIndex of
 // Params (at the end when past the last page); returns the new page count, 0 on failure.
 int WriteTIFFStream(TStream* Stream, bool Insert, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+
+// Notes an exception of the caller's progress handler while a codec runs, so that the codec
+// lets it pass on after its clean-up instead of taking it for bad data.
+struct TTIFFHandlerGuard {
+  TFilterProgress& Progress;
+  TProgressEvent Saved;
+  std::exception_ptr Raised;
+  explicit TTIFFHandlerGuard(TFilterProgress& progress) : Progress(progress), Saved(progress.OnProgress) {
+    if (Saved)
+      Progress.OnProgress = [this](TObject* sender, int percent) {
+        try {
+          Saved(sender, percent);
+        } catch (...) {
+          Raised = std::current_exception();
+          throw;
+        }
+      };
+  }
+  ~TTIFFHandlerGuard() { Progress.OnProgress = Saved; }
+  TTIFFHandlerGuard(const TTIFFHandlerGuard&) = delete;
+  TTIFFHandlerGuard& operator=(const TTIFFHandlerGuard&) = delete;
+};
 
 // Value access of the reader.
 uint16_t TIFFSwapWord(uint16_t V);

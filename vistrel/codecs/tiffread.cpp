@@ -638,15 +638,15 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
     VLFail(progress, "empty image");
     return;
   }
-  if (v.TileWidth > 0 || v.TileLength > 0) {
-    VLFail(progress, "tiled image");
-    return;
-  }
   if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu) {
     VLFail(progress, "image too large");
     return;
   }
   bitmap->SetSize(int(v.Width), int(v.Height));
+  if (v.TileWidth > 0 || v.TileLength > 0) {
+    VLFail(progress, "tiled image");
+    return;
+  }
   if (v.StripOffsets.empty() || kind == kNone) return;
   TReadContext c{&v, bitmap, &progress, kind, int(v.Width), 0, {}, {}, 0};
   const int64_t samples = kind == kPlanarRGB ? 1 : v.SamplesPerPixel;
@@ -770,26 +770,27 @@ void TIFFLabToRgb(uint8_t L, uint8_t A, uint8_t B, uint8_t& Red, uint8_t& Green,
   int ai = int8_t(A), bi = int8_t(B);
   if (ai == -128) ai = 128;
   if (bi == -128) bi = 128;
-  double l = L / 255.0 * 100.0;
-  double a = (ai + 127) / 255.0 * 200.0 - 100.0;
-  double b = (bi + 127) / 255.0 * 200.0 - 100.0;
-  double fy = (l + 16.0) / 116.0;
-  double fx = fy + a * 0.002;
-  double fz = fy - b * 0.005;
-  double X, Y, Z;
-  if (l >= 7.9996) {
+  using R = long double;
+  R l = R(L) / 255 * 100;
+  R a = R(ai + 127) / 255 * 200 - 100;
+  R b = R(bi + 127) / 255 * 200 - 100;
+  R fy = (l + 16) / 116;
+  R fx = fy + a * 0.002L;
+  R fz = fy - b * 0.005L;
+  R X, Y, Z;
+  if (l >= 7.9996L) {
     X = fx * fx * fx, Y = fy * fy * fy, Z = fz * fz * fz;
   } else {
-    Y = l * 0.0011070519207;
-    X = Y + a * 0.00025683832028;
-    Z = Y - b * 0.00064209580069;
+    Y = l * 0.0011070519207L;
+    X = Y + a * 0.00025683832028L;
+    Z = Y - b * 0.00064209580069L;
   }
-  double rgb[3] = {2.69 * X - 1.276 * Y - 0.414 * Z, -1.022 * X + 1.978 * Y + 0.044 * Z,
-                   0.061 * X - 0.224 * Y + 1.163 * Z};
+  R rgb[3] = {2.69L * X - 1.276L * Y - 0.414L * Z, -1.022L * X + 1.978L * Y + 0.044L * Z,
+              0.061L * X - 0.224L * Y + 1.163L * Z};
   uint8_t out[3];
   for (int i = 0; i < 3; ++i) {
-    double c = rgb[i];
-    out[i] = c <= 0 ? 0 : c >= 1 ? 255 : uint8_t(Trunc((long double)(std::sqrt(c) * 256.0)));
+    R c = rgb[i];
+    out[i] = c <= 0 ? 0 : c >= 1 ? 255 : uint8_t(Trunc(std::sqrt(c) * 256));
   }
   Red = out[0], Green = out[1], Blue = out[2];
 }
@@ -833,11 +834,14 @@ void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParams
     VLFail(Progress, "no stream");
     return;
   }
+  TTIFFHandlerGuard guard(Progress);
   try {
     ReadImage(Bitmap, Stream, ImageCount, Params, Progress, ParamsOnly);
   } catch (const std::exception& e) {
+    if (guard.Raised) throw;
     VLFail(Progress, std::string("read error: ") + e.what());
   } catch (...) {
+    if (guard.Raised) throw;
     VLFail(Progress, "read error");
   }
 }

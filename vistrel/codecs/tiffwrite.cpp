@@ -109,8 +109,8 @@ void TIFFAddShortArrayEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, const s
 void TIFFRgbToCmyk(uint8_t Red, uint8_t Green, uint8_t Blue, uint8_t* Cmyk) {
   int m = Red > Green ? Red : Green;
   if (Blue > m) m = Blue;
-  int k = 255 - m;
   if (m == 0) m = 1;
+  const int k = 255 - m;
   Cmyk[0] = uint8_t(255 - Red * 255 / m);
   Cmyk[1] = uint8_t(255 - Green * 255 / m);
   Cmyk[2] = uint8_t(255 - Blue * 255 / m);
@@ -327,7 +327,7 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   TIFFAddLongEntry(tags, 256, uint32_t(w));
   TIFFAddLongEntry(tags, 257, uint32_t(h));
   if (oneBit) TIFFAddShortEntry(tags, 258, 1);
-  else TIFFAddShortArrayEntry(tags, 258, std::vector<uint16_t>(cmyk ? 4 : 3, 8), s, base);
+  else TIFFAddLongArrayEntry(tags, 258, std::vector<uint32_t>(cmyk ? 4 : 3, 8), s, base);
   TIFFAddShortEntry(tags, 259, ws.Compression);
   TIFFAddShortEntry(tags, 262, oneBit ? 1 : cmyk ? 5 : 2);
   TIFFAddAsciiEntry(tags, 269, params.TIFFDocumentName, s, base);
@@ -392,11 +392,14 @@ int WriteTIFFStream(TStream* Stream, bool Insert, TBitmap* Bitmap, TIOParamsVals
     VLFail(Progress, "nothing to write");
     return 0;
   }
+  TTIFFHandlerGuard guard(Progress);
   try {
     return WriteImage(Stream, Insert, Bitmap, Params, Progress);
   } catch (const std::exception& e) {
+    if (guard.Raised) throw;
     VLFail(Progress, std::string("write error: ") + e.what());
   } catch (...) {
+    if (guard.Raised) throw;
     VLFail(Progress, "write error");
   }
   return 0;
