@@ -175,11 +175,6 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
   Step(progress, 100);
 }
 
-struct TWorkingBitmap {
-  TBitmap* Bitmap = nullptr;
-  std::unique_ptr<TBitmap> Owned;
-};
-
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
   if (Step(progress, 0)) return;
   if (!source || source->Empty()) return VLFail(progress, "no picture");
@@ -188,28 +183,12 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
   const int width = source->Width(), height = source->Height();
   if (width > 65535 || height > 65535) return VLFail(progress, "picture too large");
 
-  TWorkingBitmap work;
-  int depth;
-  if (params.BitsPerSample == 1) {
-    depth = 1;
-    if (source->PixelFormat() == pf1bit) {
-      work.Bitmap = source;
-    } else {
-      TRGB c0, c1;
-      work.Owned.reset(VLMake1BitForWrite(source, c0, c1));
-      work.Bitmap = work.Owned.get();
-    }
-  } else {
+  int depth = 1;
+  if (params.BitsPerSample != 1) {
     depth = params.BitsPerSample;
     if (depth < 1 || depth > 8) return VLFail(progress, "unsupported depth");
-    if (source->PixelFormat() == pf24bit) {
-      work.Bitmap = source;
-    } else {
-      work.Owned = std::make_unique<TBitmap>();
-      VLExpand1BitTo24Bit(source, work.Owned.get());
-      work.Bitmap = work.Owned.get();
-    }
   }
+  const TVLWorkingBitmap work = VLWorkingBitmapForWrite(source, depth == 1);
   TBitmap* bmp = work.Bitmap;
   const int n = 1 << depth;
 

@@ -163,12 +163,6 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   }
 }
 
-// The picture to write and its depth, made as the header wants it.
-struct TWorking {
-  TBitmap* Bitmap = nullptr;
-  std::unique_ptr<TBitmap> Owned;
-};
-
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
   if (!source || source->Empty()) return VLFail(progress, "no picture");
   if (source->PixelFormat() != pf1bit && source->PixelFormat() != pf24bit)
@@ -176,28 +170,12 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
   const int width = source->Width(), height = source->Height();
   if (width > 65534 || height > 65535) return VLFail(progress, "picture too large");
 
-  TWorking work;
-  int depth;
-  if (params.BitsPerSample == 1) {
-    depth = 1;
-    if (source->PixelFormat() == pf1bit) {
-      work.Bitmap = source;
-    } else {
-      TRGB c0, c1;
-      work.Owned.reset(VLMake1BitForWrite(source, c0, c1));
-      work.Bitmap = work.Owned.get();
-    }
-  } else {
+  int depth = 1;
+  if (params.BitsPerSample != 1) {
     depth = params.BitsPerSample * params.SamplesPerPixel;
     if (depth != 4 && depth != 8 && depth != 24) return VLFail(progress, "unsupported depth");
-    if (source->PixelFormat() == pf24bit) {
-      work.Bitmap = source;
-    } else {
-      work.Owned = std::make_unique<TBitmap>();
-      VLExpand1BitTo24Bit(source, work.Owned.get());
-      work.Bitmap = work.Owned.get();
-    }
   }
+  const TVLWorkingBitmap work = VLWorkingBitmapForWrite(source, depth == 1);
   TBitmap* bmp = work.Bitmap;
 
   int bits, planes, lineBytes, paletteInfo = 1;

@@ -463,3 +463,19 @@ TBitmap* VLMake1BitForWrite(TBitmap* Source, TRGB& Color0, TRGB& Color1) {
   VLDitherOrderedTo1Bit(mono);
   return mono;
 }
+
+TVLWorkingBitmap VLWorkingBitmapForWrite(TBitmap* Source, bool OneBit) {
+  TVLWorkingBitmap work;
+  if (Source->PixelFormat() == (OneBit ? pf1bit : pf24bit)) {
+    work.Bitmap = Source;
+  } else if (OneBit) {
+    TRGB c0, c1;
+    work.Owned.reset(VLMake1BitForWrite(Source, c0, c1));
+    work.Bitmap = work.Owned.get();
+  } else {
+    work.Owned = std::make_unique<TBitmap>();
+    VLExpand1BitTo24Bit(Source, work.Owned.get());
+    work.Bitmap = work.Owned.get();
+  }
+  return work;
+}

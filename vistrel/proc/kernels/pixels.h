@@ -3,6 +3,7 @@
 // No Qt here.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
@@ -119,3 +120,10 @@ void VLDitherOrderedTo1Bit(TBitmap* Bitmap, const TProgressEvent& OnProgress = n
 // frees it) of its two colours as they are, Color0 the darker; with one colour or more than
 // two, an ordered dither of it, and Color0/Color1 black and white.
 TBitmap* VLMake1BitForWrite(TBitmap* Source, TRGB& Color0, TRGB& Color1);
+// The picture a writer works from, pf1bit when OneBit, else pf24bit: Source itself when it has
+// that format already, else a copy (VLMake1BitForWrite or VLExpand1BitTo24Bit) held in Owned.
+struct TVLWorkingBitmap {
+  TBitmap* Bitmap = nullptr;
+  std::unique_ptr<TBitmap> Owned;
+};
+TVLWorkingBitmap VLWorkingBitmapForWrite(TBitmap* Source, bool OneBit);
