@@ -205,10 +205,10 @@ bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
   return !Source->Empty() && !Dest->Empty();
 }
 
-}  // namespace
-
-void VLResampleBitmap(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
-                      const TProgressEvent& OnProgress) {
+// Horizontal pass into a dw x sh picture, then the vertical pass. Zoom shrinks by a halftone
+// stretch instead of a filter pass and gives each contributor list a room of 13.
+void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
+              const TProgressEvent& OnProgress, bool Zoom) {
   if (!ValidCall(Source, Dest, Filter)) return;
   const int sw = Source->Width(), sh = Source->Height();
   const int dw = Dest->Width(), dh = Dest->Height();
@@ -217,32 +217,29 @@ void VLResampleBitmap(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TO
   temp.SetPixelFormat(pf24bit);
   temp.SetSize(dw, sh);
   std::vector<TVLContributorList> lists;
-  VLBuildContributors(lists, sw, dw, Filter);
-  HorizontalPass(Source, &temp, lists, progress);
-  VLBuildContributors(lists, sh, dh, Filter);
-  VerticalPass(&temp, Dest, lists, progress, sh);
-}
-
-void VLResampleZoom(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
-                    const TProgressEvent& OnProgress) {
-  if (!ValidCall(Source, Dest, Filter)) return;
-  const int sw = Source->Width(), sh = Source->Height();
-  const int dw = Dest->Width(), dh = Dest->Height();
-  TProgressState progress{OnProgress, Sender, (long double)sh + dw + 0.5L};
-  TBitmap temp;
-  temp.SetPixelFormat(pf24bit);
-  temp.SetSize(dw, sh);
-  std::vector<TVLContributorList> lists;
-  if (dw >= sw) {
-    VLBuildContributors(lists, sw, dw, Filter, 13);
+  const int room = Zoom ? 13 : 0;
+  if (!Zoom || dw >= sw) {
+    VLBuildContributors(lists, sw, dw, Filter, room);
     HorizontalPass(Source, &temp, lists, progress);
   } else {
     VLStretchHalftone(Source, &temp);
   }
-  if (dh >= temp.Height()) {
-    VLBuildContributors(lists, sh, dh, Filter, 13);
+  if (!Zoom || dh >= temp.Height()) {
+    VLBuildContributors(lists, sh, dh, Filter, room);
     VerticalPass(&temp, Dest, lists, progress, sh);
   } else {
     VLStretchHalftone(&temp, Dest);
   }
+}
+
+}  // namespace
+
+void VLResampleBitmap(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
+                      const TProgressEvent& OnProgress) {
+  Resample(Source, Dest, Filter, Sender, OnProgress, false);
+}
+
+void VLResampleZoom(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
+                    const TProgressEvent& OnProgress) {
+  Resample(Source, Dest, Filter, Sender, OnProgress, true);
 }
