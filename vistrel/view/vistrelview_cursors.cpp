@@ -3,6 +3,9 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "vistrel/view/vistrelview.h"
 
@@ -20,25 +23,6 @@ const char* const kZoomOut[] = {
     "#..........#    ",
     " #........#     ",
     " #........#     ",
-    "  ##....####    ",
-    "    ####  ###   ",
-    "           ###  ",
-    "            ### ",
-    "             ###",
-    "              ##"};
-
-const char* const kZoomIn[] = {
-    "16 16 3 1", "  c None", "# c #000000", ". c #FFFFFF",
-    "    ####        ",
-    "  ##....##      ",
-    " #...##...#     ",
-    " #...##...#     ",
-    "#....##....#    ",
-    "#.########.#    ",
-    "#.########.#    ",
-    "#....##....#    ",
-    " #...##...#     ",
-    " #...##...#     ",
     "  ##....####    ",
     "    ####  ###   ",
     "           ###  ",
@@ -85,6 +69,15 @@ const char* const kPen[] = {
     "                "};
 
 QCursor ImageCursor(const char* const* xpm, int hx, int hy) { return QCursor(QPixmap(xpm), hx, hy); }
+
+// The zoom-in magnifier: the zoom-out one with the upright stroke of a plus in its lens.
+QCursor ZoomInCursor() {
+  std::vector<std::string> rows(std::begin(kZoomOut), std::end(kZoomOut));
+  for (int y = 2; y <= 9; ++y) rows[size_t(4 + y)].replace(5, 2, "##");
+  std::vector<const char*> xpm;
+  for (const std::string& r : rows) xpm.push_back(r.c_str());
+  return ImageCursor(xpm.data(), 5, 5);
+}
 }  // namespace
 
 void VLLoadCursors() {
@@ -92,7 +85,7 @@ void VLLoadCursors() {
   if (!Screen || Screen == loadedFor || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
   loadedFor = Screen;
   Screen->SetCursorImage(crVLZoomOut, ImageCursor(kZoomOut, 5, 5));
-  Screen->SetCursorImage(crVLZoomIn, ImageCursor(kZoomIn, 5, 5));
+  Screen->SetCursorImage(crVLZoomIn, ZoomInCursor());
   Screen->SetCursorImage(crVLCross, QCursor(Qt::CrossCursor));
   Screen->SetCursorImage(crVLEraser, ImageCursor(kEraser, 2, 11));
   Screen->SetCursorImage(crVLHand, QCursor(Qt::OpenHandCursor));
