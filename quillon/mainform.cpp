@@ -310,17 +310,15 @@ void TMainForm::UpdateMenuItems(TObject*) {
 }
 
 void TMainForm::TrackBar1Change(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   c->VistrelVect1->SetZoom(TrackBar1->Position());
   ComboBox1->SetText(std::to_string(c->VistrelVect1->Zoom()));
 }
 
 void TMainForm::ComboBox1Change(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   if (ComboBox1->Text() != "Fit") {
     TrackBar1->SetPosition(StrToIntDef(ComboBox1->Text(), 100));
     c->VistrelVect1->SetZoom(TrackBar1->Position());
@@ -351,6 +349,30 @@ void TMainForm::FileExitItemClick(TObject*) { Close(); }
 
 void TMainForm::NotAvailable() { ShowMessage(NotAvailableText); }
 void TMainForm::ResetProgress() { ProgressBar1->SetPosition(0); }
+
+TMDIChild* TMainForm::CommandTarget(TObject* Sender) {
+  TMDIChild* c = ActiveChild();
+  if (c) PasteClick(Sender);
+  return c;
+}
+
+void TMainForm::RunProcess(TObject* Sender, const std::function<void(TVistrelProc*)>& Op) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c) return;
+  Op(c->VistrelProc1);
+  ResetProgress();
+}
+
+bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height) {
+  TBitmap* b = Child->VistrelVect1->Bitmap();
+  fResize->StartWidth = b->Width();
+  fResize->StartHeight = b->Height();
+  fResize->SetCaption(Caption);
+  if (fResize->ShowModal() != mrOk) return false;
+  Width = StrToIntDef(fResize->Edit1->Text(), 0);
+  Height = StrToIntDef(fResize->Edit2->Text(), 0);
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Documents
@@ -527,53 +549,37 @@ void TMainForm::Effects1Click(TObject*) { NotAvailable(); }
 void TMainForm::Histogram1Click(TObject*) { NotAvailable(); }
 
 void TMainForm::Calccolornumber1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   const int n = c->VistrelProc1->CalcColorCount();
   ShowMessage("The active images has " + std::to_string(n) + " colors.");
 }
 
 void TMainForm::Negative1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  PasteClick(Sender);
-  c->VistrelProc1->Negative();
-  ResetProgress();
+  RunProcess(Sender, [](TVistrelProc* p) { p->Negative(); });
 }
 
 void TMainForm::Grayscale1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  PasteClick(Sender);
-  c->VistrelProc1->ConvertToGray();
-  ResetProgress();
+  RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToGray(); });
 }
 
 void TMainForm::Reducecolors1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  PasteClick(Sender);
-  std::string answer;
-  InputQuery("Reduce Colors", "Insert colors of image:", answer);
-  c->VistrelProc1->ReduceColors(StrToIntDef(answer, 0));
-  ResetProgress();
+  RunProcess(Sender, [](TVistrelProc* p) {
+    std::string answer;
+    InputQuery("Reduce Colors", "Insert colors of image:", answer);
+    p->ReduceColors(StrToIntDef(answer, 0));
+  });
 }
 
 void TMainForm::ConverttoBW1Click(TObject*) { NotAvailable(); }
 
 void TMainForm::ConverttoTruecolor1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  PasteClick(Sender);
-  c->VistrelProc1->ConvertToTrueColor();
-  ResetProgress();
+  RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToTrueColor(); });
 }
 
 void TMainForm::GetHSVchannels1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   const std::string base = c->Name();
   TMDIChild* w[3];
   const char* suffix[3] = {" Hue", " Saturation", " Value"};
@@ -590,30 +596,21 @@ void TMainForm::GetHSVchannels1Click(TObject* Sender) {
 }
 
 void TMainForm::Resample1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c || !fResize) return;
-  PasteClick(Sender);
-  TBitmap* b = c->VistrelVect1->Bitmap();
-  fResize->StartWidth = b->Width();
-  fResize->StartHeight = b->Height();
-  fResize->SetCaption("Resize photo - scaling used");
-  if (fResize->ShowModal() != mrOk) return;
-  const int w = StrToIntDef(fResize->Edit1->Text(), 0), h = StrToIntDef(fResize->Edit2->Text(), 0);
+  if (!fResize) return;
+  TMDIChild* c = CommandTarget(Sender);
+  int w, h;
+  if (!c || !AskNewSize(c, "Resize photo - scaling used", w, h)) return;
   const int f = fResize->ComboBox1->ItemIndex();
   if (w > 0 && h > 0) c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell))));
   ResetProgress();
 }
 
 void TMainForm::Resize1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c || !fResize) return;
-  PasteClick(Sender);
+  if (!fResize) return;
+  TMDIChild* c = CommandTarget(Sender);
+  int w, h;
+  if (!c || !AskNewSize(c, "Resize border - no scaling", w, h)) return;
   TBitmap* b = c->VistrelVect1->Bitmap();
-  fResize->StartWidth = b->Width();
-  fResize->StartHeight = b->Height();
-  fResize->SetCaption("Resize border - no scaling");
-  if (fResize->ShowModal() != mrOk) return;
-  const int w = StrToIntDef(fResize->Edit1->Text(), 0), h = StrToIntDef(fResize->Edit2->Text(), 0);
   if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
   c->SetWidth(b->Width() + 8);
   c->SetHeight(b->Height() + 30);
@@ -625,9 +622,9 @@ void TMainForm::Clear1Click(TObject*) { NotAvailable(); }
 // Tools commands
 
 void TMainForm::Rotate1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
-  if (!c || !fRotate) return;
-  PasteClick(Sender);
+  if (!fRotate) return;
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c) return;
   fRotate->VistrelView1->Assign(c->VistrelVect1);
   fRotate->VistrelProc1->Resample(fRotate->VistrelView1->Width(), -1, rfNone);
   fRotate->VistrelView1->Fit();
@@ -637,16 +634,14 @@ void TMainForm::Rotate1Click(TObject* Sender) {
 }
 
 void TMainForm::Verticalflip1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   c->VistrelProc1->Flip(1);
 }
 
 void TMainForm::Horizontalflip1Click(TObject* Sender) {
-  TMDIChild* c = ActiveChild();
+  TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  PasteClick(Sender);
   c->VistrelProc1->Flip(0);
 }
 

@@ -1,6 +1,7 @@
 // The editor's frame window: menus, speed bar, zoom controls, status hints, progress bar,
 // and the commands that act on the active document window.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "platform/gui/controls.h"
@@ -126,6 +127,12 @@ class TMainForm : public TForm {
  private:
   void NotAvailable();
   void ResetProgress();
+  // The active document with its drawn objects committed, ready for a command; null when none.
+  TMDIChild* CommandTarget(TObject* Sender);
+  // Runs Op on the active document's processing component, then clears the progress bar.
+  void RunProcess(TObject* Sender, const std::function<void(TVistrelProc*)>& Op);
+  // Shows the size dialog for the active document's picture; false unless confirmed.
+  bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();
   void BuildMenus();
   TSpeedButton* AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption, const std::string& Hint,
