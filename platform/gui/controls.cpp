@@ -861,6 +861,31 @@ void ShowSurface(QWidget* w, TBitmap& surface) {
 }
 }  // namespace
 
+bool ResizeSurface(TBitmap& Surface, int Width, int Height) {
+  if (Width == Surface.Width() && Height == Surface.Height()) return false;
+  Surface.SetSize(Width, Height);
+  return true;
+}
+
+void RepaintSurface(TBitmap& Surface, bool& NeedPaint, bool& InPaint, const TColor* Back,
+                    const std::function<void()>& Paint) {
+  if (!NeedPaint || Surface.Empty()) return;
+  NeedPaint = false;
+  InPaint = true;
+  struct Reset {
+    bool& f;
+    ~Reset() { f = false; }
+  } reset{InPaint};
+  TCanvas* c = Surface.Canvas();
+  c->ResetClipRegion();
+  if (Back) {
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(*Back);
+    c->FillRect(Rect(0, 0, Surface.Width(), Surface.Height()));
+  }
+  Paint();
+}
+
 TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {
   FSurface.SetPixelFormat(pf24bit);
   FControlStyle |= csAcceptsControls;
@@ -875,12 +900,7 @@ TCustomControl::~TCustomControl() = default;
 TCanvas* TCustomControl::Canvas() { return FSurface.Canvas(); }
 
 void TCustomControl::ClientResized() {
-  int w = ClientWidth(), h = ClientHeight();
-  if (w != FSurface.Width() || h != FSurface.Height()) {
-    FSurface.SetSize(w, h);
-    FNeedPaint = true;
-    if (FClient) FClient->update();
-  }
+  if (ResizeSurface(FSurface, ClientWidth(), ClientHeight())) TCustomControl::Invalidate();
 }
 
 void TCustomControl::Invalidate() {
@@ -889,21 +909,8 @@ void TCustomControl::Invalidate() {
 }
 
 void TCustomControl::PaintNow() {
-  if (!FNeedPaint || FSurface.Empty()) return;
-  FNeedPaint = false;
-  FInPaint = true;
-  struct Reset {
-    bool& f;
-    ~Reset() { f = false; }
-  } reset{FInPaint};
-  TCanvas* c = Canvas();
-  c->ResetClipRegion();
-  if (!(FControlStyle & csOpaque)) {
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(FColor);
-    c->FillRect(Rect(0, 0, FSurface.Width(), FSurface.Height()));
-  }
-  Paint();
+  RepaintSurface(FSurface, FNeedPaint, FInPaint, (FControlStyle & csOpaque) ? nullptr : &FColor,
+                 [this] { Paint(); });
 }
 
 void TCustomControl::Update() {
@@ -930,11 +937,7 @@ TGraphicControl::~TGraphicControl() = default;
 TCanvas* TGraphicControl::Canvas() { return FSurface.Canvas(); }
 
 void TGraphicControl::SizeChanged() {
-  if (FWidth != FSurface.Width() || FHeight != FSurface.Height()) {
-    FSurface.SetSize(FWidth, FHeight);
-    FNeedPaint = true;
-    if (FWidget) FWidget->update();
-  }
+  if (ResizeSurface(FSurface, FWidth, FHeight)) TGraphicControl::Invalidate();
 }
 
 void TGraphicControl::Invalidate() {
@@ -943,21 +946,9 @@ void TGraphicControl::Invalidate() {
 }
 
 void TGraphicControl::PaintNow() {
-  if (!FNeedPaint || FSurface.Empty()) return;
-  FNeedPaint = false;
-  FInPaint = true;
-  struct Reset {
-    bool& f;
-    ~Reset() { f = false; }
-  } reset{FInPaint};
-  TCanvas* c = Canvas();
-  c->ResetClipRegion();
   // Graphic controls are drawn over their parent's colour.
-  TColor back = FParent ? FParent->Color() : FColor;
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(back);
-  c->FillRect(Rect(0, 0, FSurface.Width(), FSurface.Height()));
-  Paint();
+  const TColor back = FParent ? FParent->Color() : FColor;
+  RepaintSurface(FSurface, FNeedPaint, FInPaint, &back, [this] { Paint(); });
 }
 
 void TGraphicControl::Update() {

@@ -322,6 +322,13 @@ class TWinControl : public TControl {
   friend class TQtWidget;
 };
 
+// The surfaces the painting controls and forms keep. ResizeSurface is true when the size
+// changed. RepaintSurface draws a surface marked for it: it fills it with *Back when Back is
+// given, then calls Paint, with InPaint set meanwhile so canvas changes ask for no update.
+bool ResizeSurface(TBitmap& Surface, int Width, int Height);
+void RepaintSurface(TBitmap& Surface, bool& NeedPaint, bool& InPaint, const TColor* Back,
+                    const std::function<void()>& Paint);
+
 // A windowed control that paints itself on its Canvas.
 class TCustomControl : public TWinControl {
  public:

@@ -135,12 +135,7 @@ void TForm::SetMenu(TMainMenu* m) {
 
 void TForm::ClientResized() {
   if (FMenuBar) FMenuBar->setGeometry(0, 0, FWidth, FTopInset);
-  int w = ClientWidth(), h = ClientHeight();
-  if (w != FSurface.Width() || h != FSurface.Height()) {
-    FSurface.SetSize(w, h);
-    FNeedPaint = true;
-    if (FClient) FClient->update();
-  }
+  if (ResizeSurface(FSurface, ClientWidth(), ClientHeight())) TForm::Invalidate();
 }
 
 void TForm::Invalidate() {
@@ -148,21 +143,7 @@ void TForm::Invalidate() {
   if (FClient) FClient->update();
 }
 
-void TForm::SurfacePaint() {
-  if (!FNeedPaint || FSurface.Empty()) return;
-  FNeedPaint = false;
-  FInPaint = true;
-  struct Reset {
-    bool& f;
-    ~Reset() { f = false; }
-  } reset{FInPaint};
-  TCanvas* c = Canvas();
-  c->ResetClipRegion();
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(FColor);
-  c->FillRect(Rect(0, 0, FSurface.Width(), FSurface.Height()));
-  Paint();
-}
+void TForm::SurfacePaint() { RepaintSurface(FSurface, FNeedPaint, FInPaint, &FColor, [this] { Paint(); }); }
 
 void TForm::Update() {
   SurfacePaint();
