@@ -269,15 +269,7 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
 
 void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  try {
-    ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly);
-  } catch (const EReadError&) {
-    VLFail(Progress, "truncated file");
-  } catch (const std::bad_alloc&) {
-    VLFail(Progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(Progress, "read error");
-  }
+  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly); });
 }
 
 void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
@@ -292,13 +284,7 @@ void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCou
 }
 
 void WriteGIFStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  try {
-    WriteCore(Stream, Bitmap, Params, Progress);
-  } catch (const std::bad_alloc&) {
-    VLFail(Progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(Progress, "write error");
-  }
+  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }
 
 void WriteGIFFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {

@@ -159,15 +159,7 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
 
 void Read(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterProgress& progress, bool paramsOnly,
           bool cursor) {
-  try {
-    ReadCore(stream, bitmap, params, progress, paramsOnly, cursor);
-  } catch (const EReadError&) {
-    VLFail(progress, "truncated file");
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(progress, "read error");
-  }
+  VLGuardedRead(progress, [&] { ReadCore(stream, bitmap, params, progress, paramsOnly, cursor); });
 }
 
 }  // namespace

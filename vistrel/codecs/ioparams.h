@@ -1,7 +1,9 @@
 // File parameters shared by every reader and writer, and the codec calling convention.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -137,6 +139,32 @@ void VLSetAbort(TFilterProgress& progress);
 // A codec's failure on bad input: records the reason and sets the abort flag.
 void VLFail(TFilterProgress& progress, const std::string& reason);
 inline bool VLAborting(const TFilterProgress& progress) { return progress.AbortFlag && *progress.AbortFlag; }
+
+// Run a reader's or a writer's core so that nothing it throws leaves the codec: a short read
+// fails with "truncated file", lack of memory with "out of memory", the rest with "read error"
+// or "write error".
+template <class Core>
+void VLGuardedRead(TFilterProgress& progress, Core&& core) {
+  try {
+    core();
+  } catch (const EReadError&) {
+    VLFail(progress, "truncated file");
+  } catch (const std::bad_alloc&) {
+    VLFail(progress, "out of memory");
+  } catch (const std::exception&) {
+    VLFail(progress, "read error");
+  }
+}
+template <class Core>
+void VLGuardedWrite(TFilterProgress& progress, Core&& core) {
+  try {
+    core();
+  } catch (const std::bad_alloc&) {
+    VLFail(progress, "out of memory");
+  } catch (const std::exception&) {
+    VLFail(progress, "write error");
+  }
+}
 
 // The shared record of params-only reads: no handler, an abort flag of its own.
 extern TFilterProgress VLEmptyProgress;

@@ -326,15 +326,7 @@ int PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int Count, int Stride, i
 
 void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  try {
-    ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly);
-  } catch (const EReadError&) {
-    VLFail(Progress, "truncated file");
-  } catch (const std::bad_alloc&) {
-    VLFail(Progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(Progress, "read error");
-  }
+  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
 }
 
 void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
@@ -348,11 +340,5 @@ void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Pa
 }
 
 void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  try {
-    WriteCore(Stream, Bitmap, Params, Progress);
-  } catch (const std::bad_alloc&) {
-    VLFail(Progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(Progress, "write error");
-  }
+  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }
