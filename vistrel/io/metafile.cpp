@@ -705,29 +705,26 @@ class TPlayer {
   }
 
  private:
-  // Logical to destination pixels.
-  long double MapX(long double x) const {
+  // Logical to destination pixels, along X or (Vertical) along Y.
+  long double MapAxis(long double v, bool Vertical) const {
+    auto along = [Vertical](TPoint p) { return Vertical ? p.Y : p.X; };
+    const auto destStart = Vertical ? FDest.Top : FDest.Left;
+    const auto destExtent = Vertical ? FDest.Height() : FDest.Width();
     if (!FMeta.Enhanced) {
-      long double ext = S.WinExt.X ? S.WinExt.X : 1;
-      return FDest.Left + (x - S.WinOrg.X) * FDest.Width() / ext;
+      long double ext = along(S.WinExt) ? along(S.WinExt) : 1;
+      return destStart + (v - along(S.WinOrg)) * destExtent / ext;
     }
-    long double rx = x;
-    if (S.HasWinExt && S.HasVpExt && S.WinExt.X) rx = (x - S.WinOrg.X) * S.VpExt.X / (long double)S.WinExt.X + S.VpOrg.X;
-    else rx = x - S.WinOrg.X + S.VpOrg.X;
-    long double fw = FMeta.Frame.Width() ? FMeta.Frame.Width() : 1;
-    return FDest.Left + (rx - FMeta.Frame.Left) * FDest.Width() / fw;
+    long double r = v;
+    if (S.HasWinExt && S.HasVpExt && along(S.WinExt))
+      r = (v - along(S.WinOrg)) * along(S.VpExt) / (long double)along(S.WinExt) + along(S.VpOrg);
+    else r = v - along(S.WinOrg) + along(S.VpOrg);
+    const auto frameStart = Vertical ? FMeta.Frame.Top : FMeta.Frame.Left;
+    const auto frameExtent = Vertical ? FMeta.Frame.Height() : FMeta.Frame.Width();
+    long double f = frameExtent ? frameExtent : 1;
+    return destStart + (r - frameStart) * destExtent / f;
   }
-  long double MapY(long double y) const {
-    if (!FMeta.Enhanced) {
-      long double ext = S.WinExt.Y ? S.WinExt.Y : 1;
-      return FDest.Top + (y - S.WinOrg.Y) * FDest.Height() / ext;
-    }
-    long double ry = y;
-    if (S.HasWinExt && S.HasVpExt && S.WinExt.Y) ry = (y - S.WinOrg.Y) * S.VpExt.Y / (long double)S.WinExt.Y + S.VpOrg.Y;
-    else ry = y - S.WinOrg.Y + S.VpOrg.Y;
-    long double fh = FMeta.Frame.Height() ? FMeta.Frame.Height() : 1;
-    return FDest.Top + (ry - FMeta.Frame.Top) * FDest.Height() / fh;
-  }
+  long double MapX(long double x) const { return MapAxis(x, false); }
+  long double MapY(long double y) const { return MapAxis(y, true); }
   static int Clamp(long double v) { return int(std::clamp<long double>(std::nearbyint(v), -1000000, 1000000)); }
   TPoint Map(TPoint p) const { return Point(Clamp(MapX(p.X)), Clamp(MapY(p.Y))); }
   long double ScaleX() const { return std::fabs(MapX(1) - MapX(0)); }
