@@ -123,14 +123,21 @@ struct TStepProgress {
   }
 };
 
-void Stretch24(TBitmap* Source, TBitmap* Dest) {
-  const int64_t sw = Source->Width(), sh = Source->Height();
-  const int64_t dw = Dest->Width(), dh = Dest->Height();
-  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
+// The source columns x0[x] to x1[x] - 1 that target column x of dw averages (at least one).
+void SourceColumns(int64_t sw, int64_t dw, std::vector<int64_t>& x0, std::vector<int64_t>& x1) {
+  x0.assign(size_t(dw), 0);
+  x1.assign(size_t(dw), 0);
   for (int64_t x = 0; x < dw; ++x) {
     x0[size_t(x)] = x * sw / dw;
     x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
   }
+}
+
+void Stretch24(TBitmap* Source, TBitmap* Dest) {
+  const int64_t sw = Source->Width(), sh = Source->Height();
+  const int64_t dw = Dest->Width(), dh = Dest->Height();
+  std::vector<int64_t> x0, x1;
+  SourceColumns(sw, dw, x0, x1);
   std::vector<uint64_t> sums(size_t(dw) * 3);
   for (int64_t y = 0; y < dh; ++y) {
     const int64_t ya = y * sh / dh;
@@ -161,11 +168,8 @@ void Stretch24(TBitmap* Source, TBitmap* Dest) {
 void Stretch1(TBitmap* Source, TBitmap* Dest) {
   const int64_t sw = Source->Width(), sh = Source->Height();
   const int64_t dw = Dest->Width(), dh = Dest->Height();
-  std::vector<int64_t> x0(static_cast<size_t>(dw)), x1(static_cast<size_t>(dw));
-  for (int64_t x = 0; x < dw; ++x) {
-    x0[size_t(x)] = x * sw / dw;
-    x1[size_t(x)] = std::max(x0[size_t(x)] + 1, (x + 1) * sw / dw);
-  }
+  std::vector<int64_t> x0, x1;
+  SourceColumns(sw, dw, x0, x1);
   std::vector<uint64_t> sums(static_cast<size_t>(dw));
   for (int64_t y = 0; y < dh; ++y) {
     const int64_t ya = y * sh / dh;
