@@ -51,6 +51,17 @@ void StretchTo(TCanvas* canvas, TBitmap* src, int64_t sx, int64_t sy, int64_t sw
   CopyRectTo24(src, sx, sy, sw, sh, tmp);
   canvas->StretchDraw(Rect(dx, dy, dx + dw, dy + dh), &tmp);
 }
+
+// The part of src resampled to dw x dh with filter, drawn at dx, dy.
+void ZoomTo(TCanvas* canvas, TBitmap* src, int64_t sx, int64_t sy, int64_t sw, int64_t sh, int dx, int dy, int dw,
+            int dh, TResampleFilter filter, TObject* sender) {
+  TBitmap part, zoomed;
+  CopyRectTo24(src, sx, sy, sw, sh, part);
+  zoomed.SetPixelFormat(pf24bit);
+  zoomed.SetSize(dw, dh);
+  VLResampleZoom(&part, &zoomed, filter, sender, nullptr);
+  StretchTo(canvas, &zoomed, 0, 0, dw, dh, dx, dy, dw, dh);
+}
 }  // namespace
 
 void TVistrelView::Paint() {
@@ -105,13 +116,7 @@ void TVistrelView::PaintTo(TCanvas* Canvas) {
     StretchTo(Canvas, FBitmap, sx, sy, sw, sh, FOffsetX, FOffsetY, FDisplayedWidth, FDisplayedHeight);
     return;
   }
-  TBitmap part, zoomed;
-  CopyRectTo24(FBitmap, sx, sy, sw, sh, part);
-  zoomed.SetPixelFormat(pf24bit);
-  zoomed.SetSize(FDisplayedWidth, FDisplayedHeight);
-  VLResampleZoom(&part, &zoomed, FZoomFilter, this, nullptr);
-  StretchTo(Canvas, &zoomed, 0, 0, FDisplayedWidth, FDisplayedHeight, FOffsetX, FOffsetY, FDisplayedWidth,
-            FDisplayedHeight);
+  ZoomTo(Canvas, FBitmap, sx, sy, sw, sh, FOffsetX, FOffsetY, FDisplayedWidth, FDisplayedHeight, FZoomFilter, this);
 }
 
 void TVistrelView::DrawImageTo(TCanvas* Canvas) {
@@ -132,12 +137,7 @@ void TVistrelView::DrawImageTo(TCanvas* Canvas) {
     StretchTo(Canvas, FBitmap, sx, sy, sw, sh, 0, 0, FDisplayedWidth, FDisplayedHeight);
     return;
   }
-  TBitmap part, zoomed;
-  CopyRectTo24(FBitmap, sx, sy, sw, sh, part);
-  zoomed.SetPixelFormat(pf24bit);
-  zoomed.SetSize(FDisplayedWidth, FDisplayedHeight);
-  VLResampleZoom(&part, &zoomed, FZoomFilter, this, nullptr);
-  StretchTo(Canvas, &zoomed, 0, 0, FDisplayedWidth, FDisplayedHeight, 0, 0, FDisplayedWidth, FDisplayedHeight);
+  ZoomTo(Canvas, FBitmap, sx, sy, sw, sh, 0, 0, FDisplayedWidth, FDisplayedHeight, FZoomFilter, this);
 }
 
 void TVistrelView::PaintBackground(TCanvas* Canvas) {
