@@ -49,6 +49,19 @@ class TBytes {
   bool FFailed = false;
 };
 
+// Appends count points at o, pairs of 16-bit coordinates or (Wide) 32-bit ones; false when
+// they run past the block.
+bool ReadPoints(TBytes& r, int64_t o, int64_t count, bool Wide, std::vector<TPoint>& points) {
+  const int64_t size = Wide ? 8 : 4;
+  if (count < 0 || !r.Has(o, count * size)) return false;
+  points.reserve(size_t(count));
+  for (int64_t i = 0; i < count; ++i) {
+    const int64_t at = o + i * size;
+    points.push_back(Wide ? Point(r.I32(at), r.I32(at + 4)) : Point(r.I16(at), r.I16(at + 2)));
+  }
+  return true;
+}
+
 int32_t MulDivRound(int64_t a, int64_t b, int64_t c) {
   if (c == 0) return 0;
   long double r = (long double)a * b / c;
@@ -293,12 +306,7 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
     if (fn == 0x0000) break;  // end of file
     TVLMetaRecord rec;
     bool keep = true;
-    auto pointsAt = [&r, &rec](int64_t o, int64_t count) {
-      if (count < 0 || !r.Has(o, count * 4)) return false;
-      rec.Points.reserve(size_t(count));
-      for (int64_t i = 0; i < count; ++i) rec.Points.push_back(Point(r.I16(o + i * 4), r.I16(o + i * 4 + 2)));
-      return true;
-    };
+    auto pointsAt = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, false, rec.Points); };
     switch (fn) {
       case 0x0201: rec.Op = moSetBkColor; rec.Color = ColorRef(r.U32(0)); break;
       case 0x0209: rec.Op = moSetTextColor; rec.Color = ColorRef(r.U32(0)); break;
@@ -481,18 +489,8 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
     if (type == 14) break;  // end of file
     TVLMetaRecord rec;
     bool keep = true;
-    auto points32 = [&r, &rec](int64_t o, int64_t count) {
-      if (count < 0 || !r.Has(o, count * 8)) return false;
-      rec.Points.reserve(size_t(count));
-      for (int64_t i = 0; i < count; ++i) rec.Points.push_back(Point(r.I32(o + i * 8), r.I32(o + i * 8 + 4)));
-      return true;
-    };
-    auto points16 = [&r, &rec](int64_t o, int64_t count) {
-      if (count < 0 || !r.Has(o, count * 4)) return false;
-      rec.Points.reserve(size_t(count));
-      for (int64_t i = 0; i < count; ++i) rec.Points.push_back(Point(r.I16(o + i * 4), r.I16(o + i * 4 + 2)));
-      return true;
-    };
+    auto points32 = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, true, rec.Points); };
+    auto points16 = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, false, rec.Points); };
     auto polyCounts = [&r, &rec](int64_t& total) {
       const int64_t polys = r.U32(24);
       total = 0;
