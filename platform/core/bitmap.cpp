@@ -7,7 +7,7 @@
 void (*TBitmap::FreeCanvasHook)(TCanvas*) = nullptr;
 
 namespace {
-int64_t gMaxBytes = int64_t(1) << 31;
+int64_t gMaxBytes = int64_t(1) << 30;  // 1 GiB of pixels, for every reader
 
 uint8_t* AllocPixels(int64_t bytes) {
   if (bytes <= 0) return nullptr;

@@ -55,7 +55,8 @@ class TBitmap : public TPersistent {
   // Increments whenever the pixel memory moves or changes shape.
   uint64_t Generation() const { return FGeneration; }
 
-  // Largest pixel memory a bitmap may take; larger sizes raise EOutOfResources.
+  // Largest pixel memory a bitmap may take (process-wide, 1 GiB unless set); larger sizes
+  // raise EOutOfResources. Readers check a picture against it before allocating anything.
   static int64_t MaxBytes();
   static void SetMaxBytes(int64_t n);
   // The GUI layer frees canvases through this hook.

@@ -100,7 +100,7 @@ TEST(BMPSuite, BadFilesAreRefused) {
     EXPECT_FALSE(ReadBMPBytes(ReadFileBytes(kSuite + "b/" + n), b, p, false, nullptr, &why));
     EXPECT_FALSE(why.empty());
   }
-  TBitmap::SetMaxBytes(int64_t(1) << 31);
+  TBitmap::SetMaxBytes(int64_t(1) << 30);
 }
 
 TEST(BMPSuite, QuestionableFilesNeverCrash) {
