@@ -1,15 +1,18 @@
 #include "platform/core/stream.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 void TStream::SetSize(int64_t) {}
@@ -323,22 +326,87 @@ std::string Format(const char* fmt, ...) {
   return r;
 }
 
+namespace {
+
+// The file a plain write to fileName lands in: symbolic links are followed to their target,
+// which need not exist yet. False for a loop of links or one that can't be read.
+bool WriteTarget(const std::string& fileName, std::string& target) {
+  std::string path = fileName;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      target = path;
+      return true;
+    }
+    std::vector<char> buf(256);
+    ssize_t n;
+    while ((n = ::readlink(path.c_str(), buf.data(), buf.size())) >= ssize_t(buf.size())) buf.resize(buf.size() * 2);
+    if (n <= 0) return false;
+    const std::string link(buf.data(), size_t(n));
+    const size_t sep = path.find_last_of('/');
+    path = link[0] == '/' || sep == std::string::npos ? link : path.substr(0, sep + 1) + link;
+  }
+  return false;
+}
+
+// A directory descriptor closed on every way out.
+struct TDirHandle {
+  int Fd = -1;
+  ~TDirHandle() {
+    if (Fd >= 0) ::close(Fd);
+  }
+};
+
+// Creates a new file of a short unique name in the directory: ".~" and eight letters or
+// digits, so a temporary file fits wherever a name of the longest length does.
+int CreateTempFile(int dirFd, mode_t mode, std::string& name) {
+  static std::atomic<uint64_t> counter{0};
+  static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    uint64_t r = 0;
+    if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != ssize_t(sizeof r)) {
+      struct timespec ts;
+      ::clock_gettime(CLOCK_MONOTONIC, &ts);
+      r = uint64_t(ts.tv_nsec) ^ (uint64_t(ts.tv_sec) << 30) ^ (uint64_t(::getpid()) << 40);
+    }
+    r ^= ++counter * 0x9E3779B97F4A7C15ull;
+    name = ".~";
+    for (int i = 0; i < 8; ++i, r /= 36) name += digits[r % 36];
+    int fd = ::openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
 bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write) {
-  std::string dir = ExtractFilePath(fileName);
-  std::string tmpl = dir + "." + ExtractFileName(fileName) + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) throw EFCreateError(Format(SFCreateError, fileName.c_str()));
-  std::string tmp(name.data());
-  // Keep the permissions of the file being replaced, else the usual ones.
+  const auto createError = [&] { return EFCreateError(Format(SFCreateError, fileName.c_str())); };
+  // Through symbolic links to the file they name, so the link stays a link.
+  std::string target;
+  if (fileName.empty() || !WriteTarget(fileName, target)) throw createError();
+  const size_t sep = target.find_last_of('/');
+  const std::string dir = sep == std::string::npos ? "." : sep == 0 ? "/" : target.substr(0, sep);
+  const std::string base = sep == std::string::npos ? target : target.substr(sep + 1);
+  if (base.empty()) throw createError();
+  // A file that exists is replaced only where a plain write to it would be allowed.
   struct stat st;
-  if (::stat(fileName.c_str(), &st) == 0)
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) throw createError();
+  if (exists && (S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
+    throw createError();
+
+  TDirHandle dirHandle;
+  dirHandle.Fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = dirHandle.Fd;
+  std::string tmp;
+  // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
+  const int fd = dirFd < 0 ? -1 : CreateTempFile(dirFd, exists ? 0600 : 0666, tmp);
+  if (fd < 0) throw createError();
+  if (exists) {
+    // Owner and group where the process may give them; the mode after, as chown clears set-id bits.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), st.st_gid);
     ::fchmod(fd, st.st_mode & 07777);
-  else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
   }
   bool ok = false;
   try {
@@ -347,11 +415,11 @@ bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TS
     if (ok && ::fsync(fd) != 0) ok = false;
   } catch (...) {
     ::close(fd);
-    ::unlink(tmp.c_str());
+    ::unlinkat(dirFd, tmp.c_str(), 0);
     throw;
   }
   if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(tmp.c_str(), fileName.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(tmp.c_str());
+  if (ok && ::renameat(dirFd, tmp.c_str(), dirFd, base.c_str()) != 0) ok = false;
+  if (!ok) ::unlinkat(dirFd, tmp.c_str(), 0);
   return ok;
 }

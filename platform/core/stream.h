@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "platform/core/object.h"
@@ -134,5 +135,9 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Trim(const std::string& s);
 
 // Writes a file through a temporary file in the same folder, renamed over the target
-// only when write returns normally and true; a failed save leaves the target as it was.
+// only when write returns normally and true; a failed save leaves the target as it was and
+// no temporary file behind. A symbolic link is written through to the file it names; a
+// replaced file keeps its mode, and its owner and group where the process may set them.
+// Raises EFCreateError where a plain create would fail (a file the user may not write, a
+// missing folder).
 bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write);

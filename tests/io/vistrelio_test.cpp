@@ -1,4 +1,8 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -72,6 +76,22 @@ std::vector<char> ReadAll(const std::string& name) {
 void WriteAll(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::ofstream f(name, std::ios::binary);
   f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Runs fn as an unprivileged user when the tests run as root, so that file permissions hold;
+// true when fn returned true.
+template <class Fn>
+bool AsUnprivileged(Fn&& fn) {
+  if (::geteuid() != 0) return fn();
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(2);
+    _exit(fn() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -283,6 +303,101 @@ TEST(VistrelIO, FailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(io.Aborting());
   EXPECT_GT(fs::file_size(bmp), 8u * 8u * 3u);
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"keep.bmp", "keep.gif"}));
+}
+
+TEST(VistrelIO, SavesLongNamesThroughLinksKeepingOwnerAndModeAndRefuseReadOnlyFiles) {
+  TempDir dir;
+  TBitmap src, dst;
+  Fill(&src, 30, 40);
+  TVistrelIO io(nullptr), in(nullptr);
+  io.SetAttachedBitmap(&src);
+  in.SetAttachedBitmap(&dst);
+
+  // The longest name a folder takes.
+  const std::string longName = std::string(251, 'n') + ".bmp";
+  io.SaveToFile(dir / longName);
+  EXPECT_FALSE(io.Aborting());
+  in.LoadFromFile(dir / longName);
+  EXPECT_TRUE(SamePixels(&src, &dst));
+
+  // A link into another folder, to a file of its own mode, owner and group.
+  fs::create_directories(dir / "sub");
+  const std::string real = dir / "sub/real.bmp", link = dir / "link.bmp";
+  WriteAll(real, {'o', 'l', 'd'});
+  fs::create_symlink("sub/real.bmp", link);
+  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(real.c_str(), 4321, 4322), 0);
+  }
+  // A writer that fails half way leaves the file as it was.
+  int calls = 0;
+  io.OnProgress = [&](TObject*, int) {
+    if (++calls == 3) io.SetAborting(true);
+  };
+  io.SaveToFile(link);
+  EXPECT_TRUE(io.Aborting());
+  EXPECT_EQ(ReadAll(real), (std::vector<char>{'o', 'l', 'd'}));
+  io.OnProgress = nullptr;
+  // Saved through the link: the link stays, the file it names gets the picture.
+  io.SaveToFile(link);
+  EXPECT_FALSE(io.Aborting());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "sub/real.bmp");
+  in.LoadFromFile(real);
+  EXPECT_TRUE(SamePixels(&src, &dst));
+  struct stat st;
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+  // No temporary file left anywhere.
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"link.bmp", longName, "sub"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 1);
+
+  // A read-only file in a folder open to all is refused as a plain write is, and kept.
+  const std::string shared = dir / "shared";
+  fs::create_directories(shared);
+  ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+  EXPECT_TRUE(AsUnprivileged([&] {
+    const std::string name = shared + "/ro.bmp";
+    WriteAll(name, {'k', 'e', 'e', 'p'});
+    if (::chmod(name.c_str(), 0444) != 0) return false;
+    bool refused = false;
+    try {
+      io.SaveToFile(name);
+    } catch (const EFCreateError&) {
+      refused = true;
+    }
+    return refused && ReadAll(name) == std::vector<char>{'k', 'e', 'e', 'p'} &&
+           std::distance(fs::directory_iterator(shared), {}) == 1;
+  }));
+}
+
+TEST(VistrelIO, MissingFilesRaiseForEveryFormatAndChangeNothing) {
+  TempDir dir;
+  TBitmap pic;
+  Fill(&pic, 4, 3);
+  auto* view = new TTestView(nullptr);
+  view->Current = &pic;
+  view->SetDpi(33, 44);
+  TVistrelIO io(nullptr);
+  io.SetAttachedVistrel(view);
+  for (const char* ext : {".jpg", ".png", ".tif", ".pcx", ".gif", ".wmf", ".bmp", ".cur", ".ico"}) {
+    io.Params()->FileName = "before";
+    io.Params()->FileType = 77;
+    io.Params()->DpiX = 300;
+    EXPECT_THROW(io.LoadFromFile(dir / (std::string("missing") + ext)), EFOpenError) << ext;
+    EXPECT_FALSE(io.Aborting()) << ext;
+    EXPECT_EQ(io.Params()->FileName, "before") << ext;
+    EXPECT_EQ(io.Params()->FileType, 77) << ext;
+    EXPECT_EQ(view->DpiX(), 33) << ext;
+    EXPECT_EQ(view->Changes, 0) << ext;
+    EXPECT_EQ(pic.Width(), 4) << ext;
+  }
+  delete view;
 }
 
 TEST(VistrelIO, Metafiles) {

@@ -247,8 +247,10 @@ int TVistrelIO::LoadFromStreamTIFF(TStream* Stream) {
 
 void TVistrelIO::LoadFromFilePCX(const std::string& FileName) {
   if (!BeginCodec()) return;
+  // Opened here, so a file that can't be opened raises as it does for every other format.
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
   TFilterProgress p = NewProgress();
-  ReadPCXFile(FileName, FBitmap, *FParams, p);
+  ReadPCXStream(&f, FBitmap, *FParams, f.Size(), p, false);
   AfterRead(ftPCX, FileName, true);
 }
 
@@ -286,9 +288,10 @@ TColor GIFBackgroundOf(const TIOParamsVals& p) {
 
 int TVistrelIO::LoadFromFileGIF(const std::string& FileName) {
   if (!BeginCodec()) return 0;
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
   TFilterProgress p = NewProgress();
   int32_t count = 0;
-  ReadGIFFile(FileName, FBitmap, count, *FParams, p);
+  ReadGIFStream(&f, FBitmap, count, *FParams, p, false);
   SetBackground(GIFBackgroundOf(*FParams));
   AfterRead(ftGIF, FileName, true);
   return count;
