@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "tests/view/view_fixture.h"
+#include "vistrel/proc/vistrelproc.h"
 
 using namespace viewtest;
 
@@ -329,9 +330,56 @@ TEST_F(ViewTest, CopySelectionClipsToThePicture) {
   v->AddSelPoint(9, 0);
   v->AddSelPoint(0, 9);
   v->CopySelectionTo(&out);
-  ASSERT_EQ(out.Width(), 10);
+  ASSERT_EQ(out.Width(), 9);  // SelX2 - SelX1
   EXPECT_EQ(out.ScanLine(1)[3 * 1], 1);  // inside
   EXPECT_EQ(out.ScanLine(8)[3 * 8 + 2], 0);  // outside: left black
+}
+
+TEST_F(ViewTest, PolygonCropHasNoBlackEdgeAndMatchesTheProcessedArea) {
+  TVistrelView* v = MakeView(100, 100);
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(20, 10);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) {
+      uint8_t* p = b.ScanLine(y) + 3 * x;
+      p[0] = uint8_t(x);
+      p[1] = uint8_t(y);
+      p[2] = 7;
+    }
+  v->Assign(&b);
+  v->SetSelectionBase(vlsbBitmap);
+  // A trapezoid with a vertical right side at x 12 and a horizontal bottom at y 8.
+  const TPoint poly[] = {{2, 1}, {12, 1}, {12, 8}, {6, 8}};
+  for (const TPoint& p : poly) v->AddSelPoint(p.X, p.Y);
+  TBitmap out;
+  v->CopySelectionTo(&out);
+  ASSERT_EQ(out.Width(), 10);
+  ASSERT_EQ(out.Height(), 7);
+  // First column inside the slanted left side, row by row; everything right of it is the
+  // picture, up to and including the last column and row.
+  const int firstInside[7] = {0, 1, 1, 2, 3, 3, 4};
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const TColor want = x >= firstInside[y] ? RGB(7, uint8_t(y + 1), uint8_t(x + 2)) : clBlack;
+      ASSERT_EQ(PixelOf(&out, x, y), want) << x << "," << y;
+    }
+  // The processing component works on exactly the pixels the crop takes.
+  TVistrelProc proc(nullptr);
+  proc.SetAttachedVistrel(v);
+  proc.Negative();
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const bool copied = x >= 2 && x < 12 && y >= 1 && y < 8 && x - 2 >= firstInside[y - 1];
+      const TColor orig = RGB(7, uint8_t(y), uint8_t(x));
+      EXPECT_EQ(PixelOf(v->Bitmap(), x, y), copied ? TColor(0xFFFFFF - orig) : orig) << x << "," << y;
+    }
+  // A polygon reaching past the picture is cut to it.
+  v->DeSelect();
+  for (const TPoint& p : {Point(15, -4), Point(30, 4), Point(15, 14)}) v->AddSelPoint(p.X, p.Y);
+  v->CopySelectionTo(&out);
+  EXPECT_EQ(out.Width(), 5);
+  EXPECT_EQ(out.Height(), 10);
 }
 
 TEST_F(ViewTest, ClickZoomInAndOut) {

@@ -175,8 +175,9 @@ class TVistrelView : public TVLView {
   bool PolygonInProgress() const { return FPolyInProgress; }
   // Copies the selection (clipped to the picture) into a view or a bitmap.
   void CopySelectionTo(TPersistent* Target);
-  // The selection's bounding box intersected with the picture (inclusive); false when they
-  // do not overlap.
+  // The area a copy of the selection covers, intersected with the picture (inclusive): a
+  // rectangle's box with its edges, a polygon's SelX1..SelX2 - 1 by SelY1..SelY2 - 1; false
+  // when nothing is left.
   bool SelectionBox(int& X1, int& Y1, int& X2, int& Y2) const;
 
   // One run of the outline animation; Sender is the timer for a real tick.

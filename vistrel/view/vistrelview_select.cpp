@@ -71,11 +71,16 @@ void TVistrelView::HideSelection(bool Repaint) {
 
 bool TVistrelView::SelectionBox(int& X1, int& Y1, int& X2, int& Y2) const {
   if (!FSelected || FOutline->Points.empty() || FBitmap->Empty()) return false;
+  // A polygon's right column and bottom row hold no pixel centre inside it.
+  const int64_t inner = IsRect(FOutline) ? 0 : 1;
+  const int64_t x2 = std::min<int64_t>(int64_t(FOutline->Right) - inner, FBitmap->Width() - 1);
+  const int64_t y2 = std::min<int64_t>(int64_t(FOutline->Bottom) - inner, FBitmap->Height() - 1);
   X1 = std::max(FOutline->Left, 0);
   Y1 = std::max(FOutline->Top, 0);
-  X2 = std::min(FOutline->Right, FBitmap->Width() - 1);
-  Y2 = std::min(FOutline->Bottom, FBitmap->Height() - 1);
-  return X1 <= X2 && Y1 <= Y2;
+  if (x2 < X1 || y2 < Y1) return false;
+  X2 = int(x2);
+  Y2 = int(y2);
+  return true;
 }
 
 void TVistrelView::CopySelectionTo(TPersistent* Target) {
