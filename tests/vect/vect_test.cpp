@@ -60,6 +60,17 @@ TEST_F(VectFixture, TemplateDefaultsAndRootBox) {
   ASSERT_TRUE(t->Font.has_value());
   EXPECT_STREQ(t->Font->lfFaceName, "Arial");
   EXPECT_GE(t->BitmapIndex, 0);
+  // The pen takes the colour of the view's canvas font, window text, so an object put from
+  // the untouched template draws black on the white picture.
+  EXPECT_EQ(t->PenColor, clWindowText);
+  EXPECT_EQ(t->BrushColor, kWhite);
+  TVLVObject box = *t;
+  box.Kind = vokBox;
+  box.X1 = 10, box.Y1 = 10, box.X2 = 20, box.Y2 = 20;
+  view->AddObject(VL_OBJ_ROOT, box);
+  view->CopyObjectsToBack();
+  EXPECT_EQ(Px(view->Bitmap(), 10, 15), TColor(0));
+  EXPECT_EQ(Px(view->Bitmap(), 15, 15), kWhite);
   // The root group spans the picture after Update.
   EXPECT_EQ(view->Object(VL_OBJ_ROOT)->X2, 99);
   EXPECT_EQ(view->Object(VL_OBJ_ROOT)->Y2, 79);
