@@ -651,21 +651,22 @@ bool TVistrelIO::Acquire() {
   if (!FBitmap) return false;
   FAborting = false;
   QWidget* window = VLOwnerWindow(this);
-  // The view shows the bitmap as it stands, also when a progress handler raised.
-  struct TAfter {
-    TVistrelIO* IO;
-    QWidget* Window;
-    ~TAfter() {
-      FocusWindow(Window);
-      IO->Update();
-    }
-  } after{this, window};
   TFilterProgress p = NewProgress();
-  const bool ok = TwainAcquire(window, FBitmap, false, p, *FParams, *FTWainParams, nullptr);
+  bool ok = false;
+  try {
+    ok = TwainAcquire(window, FBitmap, false, p, *FParams, *FTWainParams, nullptr);
+  } catch (...) {
+    // The view shows the bitmap as the failed acquisition left it.
+    FocusWindow(window);
+    Update();
+    throw;
+  }
   if (ok && FAttachedVistrel) {
     FAttachedVistrel->SetDpiX(FParams->DpiX);
     FAttachedVistrel->SetDpiY(FParams->DpiY);
   }
+  FocusWindow(window);
+  Update();
   return ok;
 }
 
