@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/core/stream.h"
+#include "vistrel/io/twain.h"
 
 namespace quillon {
 
@@ -503,8 +504,33 @@ void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   }
 }
 
-void TMainForm::Selectscanner1Click(TObject*) { NotAvailable(); }
-void TMainForm::Acquire1Click(TObject*) { NotAvailable(); }
+namespace {
+const char* const kAcquireProblemText = "The device you Acquire from has a problem!  Check it and try again.";
+
+// Tells the user when there is no source manager to talk to.
+bool ScannerInterfaceInstalled() {
+  if (TwainSourceManagerInstalled()) return true;
+  ShowMessage("No scanner interface is installed: the TWAIN source manager " + TwainSourceManagerName() +
+              " was not found.");
+  return false;
+}
+}  // namespace
+
+void TMainForm::Selectscanner1Click(TObject*) {
+  TMDIChild* c = ActiveChild();
+  if (!c || !ScannerInterfaceInstalled()) return;
+  c->VistrelIO1->SelectAcquireSource();
+}
+
+void TMainForm::Acquire1Click(TObject*) {
+  TMDIChild* c = ActiveChild();
+  if (!c || !ScannerInterfaceInstalled()) return;
+  try {
+    c->VistrelIO1->Acquire();
+  } catch (...) {
+    ShowMessage(kAcquireProblemText);
+  }
+}
 
 void TMainForm::AquireBtnClick(TObject* Sender) {
   FileNewItemClick(Sender);

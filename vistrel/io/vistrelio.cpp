@@ -1,6 +1,7 @@
 #include "vistrel/io/vistrelio.h"
 
 #include "platform/gui/canvas.h"
+#include "platform/gui/messageloop.h"
 #include "platform/gui/stdctrls.h"
 #include "vistrel/codecs/bmp.h"
 #include "vistrel/codecs/gif.h"
@@ -10,6 +11,9 @@
 #include "vistrel/codecs/png.h"
 #include "vistrel/codecs/tiff.h"
 #include "vistrel/io/metafile.h"
+#include "vistrel/io/twain.h"
+#include "vistrel/io/twainparams.h"
+#include "vistrel/view/vlutils.h"
 #include "vistrel/view/vlview.h"
 
 namespace {
@@ -32,11 +36,13 @@ int64_t AfterImage(TStream* s, int64_t start, int32_t length) {
 TVistrelIO::TVistrelIO(TComponent* AOwner) : TComponent(AOwner) {
   FPreviewFont = new TFont;
   FParams = new TIOParamsVals(this);
+  FTWainParams = new TVLTWainParams(this);
 }
 
 TVistrelIO::~TVistrelIO() {
   RemoveViewCallback();
   delete FParams;
+  delete FTWainParams;
   delete FPreviewFont;
 }
 
@@ -646,15 +652,33 @@ void TVistrelIO::ParamsFromStream(TStream* Stream) {
 
 bool TVistrelIO::Acquire() {
   if (!FBitmap) return false;
-  // The TWAIN client runs here once it is part of the build; until then nothing is acquired.
-  const bool ok = false;
+  FAborting = false;
+  QWidget* window = VLOwnerWindow(this);
+  TFilterProgress p = NewProgress();
+  bool ok = false;
+  try {
+    ok = TwainAcquire(window, FBitmap, false, p, *FParams, *FTWainParams, nullptr);
+  } catch (...) {
+    // The view shows the bitmap as the failed acquisition left it.
+    FocusWindow(window);
+    Update();
+    throw;
+  }
+  if (ok && FAttachedVistrel) {
+    FAttachedVistrel->SetDpiX(FParams->DpiX);
+    FAttachedVistrel->SetDpiY(FParams->DpiY);
+  }
+  FocusWindow(window);
   Update();
   return ok;
 }
 
 bool TVistrelIO::SelectAcquireSource() {
-  // The TWAIN client's source selection runs here once it is part of the build.
-  return false;
+  std::string name;
+  const bool ok = TwainSelectSource(VLOwnerWindow(this), name);
+  // A cancelled chooser keeps the selected source.
+  if (ok) FTWainParams->SelectSourceByName(name);
+  return ok;
 }
 
 bool TVistrelIO::DoPreviews(uint8_t Pages) {

@@ -42,7 +42,6 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   void SetBackground(TColor Value);
 
   TIOParamsVals* Params() { return FParams; }
-  // The TWAIN parameters; none until the TWAIN client is part of the build.
   TVLTWainParams* TWainParams() { return FTWainParams; }
   bool Aborting() const { return FAborting; }
   void SetAborting(bool Value) { FAborting = Value; }
@@ -102,7 +101,9 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   void SaveToFileBMP(const std::string& FileName);
   void SaveToStreamBMP(TStream* Stream);
 
+  // One image from the selected TWAIN source into the bitmap; false when none came.
   bool Acquire();
+  // The source manager's chooser; the chosen source becomes the selected one.
   bool SelectAcquireSource();
   bool DoPreviews(uint8_t Pages);
 
