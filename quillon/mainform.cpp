@@ -97,7 +97,7 @@ void TMainForm::BuildControls() {
   SpeedButton3 = AddSpeedButton(SpeedPanel, x, "Undo", "edit-undo", "Undo|", on(&TMainForm::Undo1Click));
   SpeedButton4 = AddSpeedButton(SpeedPanel, x, "Adj", "preferences-desktop-theme", "Color Adjust|",
                                 on(&TMainForm::ColorAdjust1Click));
-  SpeedButton7 = AddSpeedButton(SpeedPanel, x, "Zoom", "zoom-in", "Zoom - left click=Up, right click=Down|", nullptr);
+  SpeedButton7 = AddSpeedButton(SpeedPanel, x, "Zoom", "edit-find", "Zoom - left click=Up, right click=Down|", nullptr);
   SpeedButton7->SetGroupIndex(1);
   SpeedButton7->SetAllowAllUp(true);
   x += 6;

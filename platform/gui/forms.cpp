@@ -263,7 +263,12 @@ void TForm::AttachToMdi() {
         ++k;
     FPlacingFrame = true;
     FitFrame(FSubWindow, FWidget, w, h);
-    FSubWindow->move(frame->CascadePlace(k, FSubWindow));
+    QPoint place = frame->CascadePlace(k, FSubWindow);
+    // A window that would run past the area there starts again at the top left.
+    const QSize area = frame->FMdiArea->viewport()->size();
+    if (place.x() + FSubWindow->width() > area.width() || place.y() + FSubWindow->height() > area.height())
+      place = QPoint(0, 0);
+    FSubWindow->move(place);
     FPlacingFrame = false;
     FLeft = FSubWindow->x();
     FTop = FSubWindow->y();
@@ -417,7 +422,8 @@ void TForm::UpdateWindowMenu() {
     QString number = QString::number(i + 1);
     if (i < 9) number.prepend('&');
     auto* a = new QAction(number + " " + caption, menu);
-    a->setCheckable(true);
+    // Only the active window carries a mark.
+    a->setCheckable(f == active);
     a->setChecked(f == active);
     QObject::connect(a, &QAction::triggered, a, [this, f] {
       Dispatch(this, [&] {

@@ -739,13 +739,20 @@ TEST_F(EditorTest, WindowMenuPlacesArrangesAndListsTheDocuments) {
   main->FileNewItemClick(nullptr);
   docs.push_back(main->ActiveChild());
   QMdiArea* area = main->MdiArea();
-  // New windows start at the top left, each a step below and right of the one before.
+  // New windows start at the top left, each a step below and right of the one before; one that
+  // would run past the area there starts again at the top left.
   EXPECT_EQ(docs[0]->Left(), 0);
   EXPECT_EQ(docs[0]->Top(), 0);
-  for (size_t i = 1; i < docs.size(); ++i) {
+  for (size_t i = 1; i < 3; ++i) {
     EXPECT_GT(docs[i]->Left(), docs[i - 1]->Left());
     EXPECT_GT(docs[i]->Top(), docs[i - 1]->Top());
   }
+  for (TMDIChild* d : docs) {
+    EXPECT_LE(Sub(d)->geometry().right(), area->viewport()->width() - 1);
+  }
+  // The new picture's window is too large for the fourth step.
+  EXPECT_EQ(docs[3]->Left(), 0);
+  EXPECT_EQ(docs[3]->Top(), 0);
 
   // Cascade, twice: every window keeps its picture in view, title bars step down in turn and
   // the active window ends on top.

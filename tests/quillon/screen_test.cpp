@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <cstdlib>
@@ -100,7 +102,7 @@ TEST(XvfbScreen, WindowCommands) {
   });
   TMainForm* main = StartQuillon();
   main->Show();
-  Pump(500);
+  Grab("empty");
   for (int i = 0; i < 3; ++i) main->FileOpenItemClick(nullptr);
   main->FileNewItemClick(nullptr);
   ASSERT_EQ(main->MDIChildCount(), 4);
@@ -109,6 +111,20 @@ TEST(XvfbScreen, WindowCommands) {
   Grab("cascade");
   main->WindowTileItemClick(nullptr);
   Grab("tile");
+  // The Window menu with its list, and the view's context menu.
+  QMenu* menu = main->WindowMenu->SubMenu();
+  menu->popup(main->Widget()->mapToGlobal(QPoint(180, 30)));
+  Grab("windowmenu");
+  menu->hide();
+  QWidget* view = main->ActiveChild()->VistrelVect1->ClientWidget();
+  for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    const QPointF at(20, 20);
+    QMouseEvent e(t, at, view->mapToGlobal(at), Qt::RightButton,
+                  t == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &e);
+  }
+  Grab("popup");
+  main->PopupMenu1->Items()->SubMenu()->hide();
   main->WindowMinimizeItemClick(nullptr);
   Grab("minimized");
   for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
