@@ -272,8 +272,13 @@ void TForm::AttachToMdi() {
     FPlacingFrame = false;
     FLeft = FSubWindow->x();
     FTop = FSubWindow->y();
-    FWidth = FWidget->width();
-    FHeight = FWidget->height();
+    // The frame may have been kept wider than asked.
+    if (FWidget->width() != w || FWidget->height() != h) {
+      FWidth = FWidget->width();
+      FHeight = FWidget->height();
+      LayoutFrame();
+      Resize();
+    }
   }
 }
 
