@@ -1,6 +1,7 @@
 #include "quillon/mainform.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/core/stream.h"
 #include "vistrel/io/twain.h"
@@ -52,13 +53,20 @@ TMainForm::~TMainForm() {
 }
 
 TSpeedButton* TMainForm::AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption,
-                                        const std::string& Hint, TNotifyEvent OnClick) {
+                                        const std::string& Icon, const std::string& Hint, TNotifyEvent OnClick) {
   auto* b = new TSpeedButton(this);
   b->SetParent(Parent);
-  const int w = std::max(26, int(Caption.size()) * 7 + 10);
-  b->SetBounds(X, 3, w, 25);
+  // The picture from the desktop's icon theme; the word when the theme has none.
+  int w;
+  if (LoadThemeGlyph(Icon, kSpeedIconSize, b->Glyph())) {
+    b->SetNumGlyphs(4);
+    w = kSpeedIconSize + 5;
+  } else {
+    b->SetCaption(Caption);
+    w = std::max(26, int(Caption.size()) * 7 + 10);
+  }
+  b->SetBounds(X, 2, w, kSpeedIconSize + 5);
   X += w + 1;
-  b->SetCaption(Caption);
   b->SetHint(Hint);
   b->SetShowHint(true);
   b->SetFlat(true);
@@ -74,30 +82,34 @@ void TMainForm::BuildControls() {
   SpeedPanel->SetShowHint(true);
   int x = 4;
   auto on = [this](void (TMainForm::*m)(TObject*)) { return [this, m](TObject* s) { (this->*m)(s); }; };
-  OpenBtn = AddSpeedButton(SpeedPanel, x, "Open", "Open|", on(&TMainForm::FileOpenItemClick));
-  SaveBtn = AddSpeedButton(SpeedPanel, x, "Save", "Save|", [this](TObject* s) { FileSaveItemClick(s); });
+  OpenBtn = AddSpeedButton(SpeedPanel, x, "Open", "document-open", "Open|", on(&TMainForm::FileOpenItemClick));
+  SaveBtn = AddSpeedButton(SpeedPanel, x, "Save", "document-save", "Save|", [this](TObject* s) { FileSaveItemClick(s); });
   SaveBtn->SetEnabled(false);
   x += 6;
-  CutBtn = AddSpeedButton(SpeedPanel, x, "Cut", "Cut|", on(&TMainForm::CutItemClick));
+  CutBtn = AddSpeedButton(SpeedPanel, x, "Cut", "edit-cut", "Cut|", on(&TMainForm::CutItemClick));
   CutBtn->SetEnabled(false);
-  CopyBtn = AddSpeedButton(SpeedPanel, x, "Copy", "Copy|", on(&TMainForm::CopyItemClick));
+  CopyBtn = AddSpeedButton(SpeedPanel, x, "Copy", "edit-copy", "Copy|", on(&TMainForm::CopyItemClick));
   CopyBtn->SetEnabled(false);
-  PasteBtn = AddSpeedButton(SpeedPanel, x, "Paste", "Paste|", on(&TMainForm::PasteItemClick));
+  PasteBtn = AddSpeedButton(SpeedPanel, x, "Paste", "edit-paste", "Paste|", on(&TMainForm::PasteItemClick));
   PasteBtn->SetEnabled(false);
   x += 6;
-  SpeedButton1 = AddSpeedButton(SpeedPanel, x, "New", "New|", on(&TMainForm::FileNewItemClick));
-  SpeedButton2 = AddSpeedButton(SpeedPanel, x, "Fx", "Effects|", on(&TMainForm::Effects1Click));
-  SpeedButton3 = AddSpeedButton(SpeedPanel, x, "Undo", "Undo|", on(&TMainForm::Undo1Click));
-  SpeedButton4 = AddSpeedButton(SpeedPanel, x, "Adj", "Color Adjust|", on(&TMainForm::ColorAdjust1Click));
-  SpeedButton7 = AddSpeedButton(SpeedPanel, x, "Zoom", "Zoom - left click=Up, right click=Down|", nullptr);
+  SpeedButton1 = AddSpeedButton(SpeedPanel, x, "New", "document-new", "New|", on(&TMainForm::FileNewItemClick));
+  SpeedButton2 = AddSpeedButton(SpeedPanel, x, "Fx", "applications-graphics", "Effects|", on(&TMainForm::Effects1Click));
+  SpeedButton3 = AddSpeedButton(SpeedPanel, x, "Undo", "edit-undo", "Undo|", on(&TMainForm::Undo1Click));
+  SpeedButton4 = AddSpeedButton(SpeedPanel, x, "Adj", "preferences-desktop-theme", "Color Adjust|",
+                                on(&TMainForm::ColorAdjust1Click));
+  SpeedButton7 = AddSpeedButton(SpeedPanel, x, "Zoom", "edit-find", "Zoom - left click=Up, right click=Down|", nullptr);
   SpeedButton7->SetGroupIndex(1);
   SpeedButton7->SetAllowAllUp(true);
   x += 6;
-  AquireBtn = AddSpeedButton(SpeedPanel, x, "Scan", "Aquire from selected source (select under File/select source)",
+  AquireBtn = AddSpeedButton(SpeedPanel, x, "Scan", "scanner",
+                             "Aquire from selected source (select under File/select source)",
                              on(&TMainForm::AquireBtnClick));
-  PrintBtn = AddSpeedButton(SpeedPanel, x, "Print", "Print this photo", on(&TMainForm::PrintBtnClick));
-  SpeedButtonHelp = AddSpeedButton(SpeedPanel, x, "?", "", on(&TMainForm::SpeedButtonHelpClick));
-  SpeedButton1Close = AddSpeedButton(SpeedPanel, x, "Exit", "", on(&TMainForm::SpeedButton1CloseClick));
+  PrintBtn = AddSpeedButton(SpeedPanel, x, "Print", "document-print", "Print this photo", on(&TMainForm::PrintBtnClick));
+  // These two have no status line text; their words stay as tool tips.
+  SpeedButtonHelp = AddSpeedButton(SpeedPanel, x, "?", "help-browser", "Help|", on(&TMainForm::SpeedButtonHelpClick));
+  SpeedButton1Close =
+      AddSpeedButton(SpeedPanel, x, "Exit", "application-exit", "Exit|", on(&TMainForm::SpeedButton1CloseClick));
   x += 6;
   TrackBar1 = new TTrackBar(this);
   TrackBar1->SetParent(SpeedPanel);
@@ -117,7 +129,14 @@ void TMainForm::BuildControls() {
     ComboBox1->Items()->Add(s);
   ComboBox1->SetHint("Zoom|");
   ComboBox1->SetShowHint(true);
-  ComboBox1->OnChange = on(&TMainForm::ComboBox1Change);
+  // A typed zoom applies on Enter, a chosen one at once; nothing is completed while typing.
+  ComboBox1->SetAutoComplete(false);
+  ComboBox1->OnClick = on(&TMainForm::ComboBox1Change);
+  ComboBox1->OnKeyDown = [this](TObject* s, Word& key, TShiftState) {
+    if (key != VK_RETURN) return;
+    key = 0;
+    ComboBox1Change(s);
+  };
   x += 66;
   LabelPercent = new TLabel(this);
   LabelPercent->SetParent(SpeedPanel);
@@ -263,6 +282,7 @@ void TMainForm::BuildMenus() {
   HelpAboutItem = HelpMenu->AddItem("&About", on(&TMainForm::HelpAboutItemClick));
   HelpItem = HelpMenu->AddItem("&Help", on(&TMainForm::SpeedButtonHelpClick));
   SetMenu(MainMenu1);
+  SetWindowMenu(WindowMenu);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -323,6 +343,8 @@ void TMainForm::ComboBox1Change(TObject* Sender) {
   if (ComboBox1->Text() != "Fit") {
     TrackBar1->SetPosition(StrToIntDef(ComboBox1->Text(), 100));
     c->VistrelVect1->SetZoom(TrackBar1->Position());
+    // The zoom the view took, not the words typed.
+    ComboBox1->SetText(std::to_string(c->VistrelVect1->Zoom()));
   } else {
     c->VistrelVect1->Fit();
     TrackBar1->SetPosition(c->VistrelVect1->Zoom());
@@ -334,8 +356,11 @@ void TMainForm::WindowTileItemClick(TObject*) { Tile(); }
 void TMainForm::WindowArrangeItemClick(TObject*) { ArrangeIcons(); }
 
 void TMainForm::WindowMinimizeItemClick(TObject*) {
+  // Each minimised window changes the order of the rest: take the list first.
+  std::vector<TForm*> children;
   for (int i = MDIChildCount() - 1; i >= 0; --i)
-    if (TForm* f = MDIChildren(i)) f->SetWindowState(wsMinimized);
+    if (TForm* f = MDIChildren(i)) children.push_back(f);
+  for (TForm* f : children) f->SetWindowState(wsMinimized);
 }
 
 void TMainForm::HelpAboutItemClick(TObject*) { NotAvailable(); }
@@ -382,9 +407,21 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
   auto* child = new TMDIChild(Application);
   child->SetCaption(Name);
   if (!IsNew && FileExists(Name)) {
-    child->VistrelIO1->LoadFromFile(Name);
-    child->HasFile = true;
+    bool loaded = false;
+    try {
+      child->VistrelIO1->LoadFromFile(Name);
+      loaded = !child->VistrelIO1->Aborting();
+    } catch (const std::exception&) {
+      loaded = false;
+    }
     ProgressBar1->SetPosition(0);
+    if (!loaded) {
+      // A file that can't be read opens no window.
+      child->Free();
+      MessageDlg("Could not open " + Name + ".", mtError, mbOK, 0);
+      return nullptr;
+    }
+    child->HasFile = true;
     if (child->WindowState() == wsNormal) {
       child->SetClientWidth(int(std::min<int64_t>(child->VistrelVect1->IdealWidth(), 1 << 20)));
       child->SetClientHeight(int(std::min<int64_t>(child->VistrelVect1->IdealHeight(), 1 << 20)));
@@ -429,9 +466,18 @@ void TMainForm::SpeedButton5Click(TObject*) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
   TVLMouseInteract mi = 0;
-  if (SpeedButton7->Down()) mi = miZoom;
-  else if (SpeedButton6->Down()) mi = miScroll;
-  else if (SpeedButton5->Down()) mi = miSelect;
+  // The view's context menu pops up on the right button, except where that button zooms out.
+  c->VistrelVect1->SetPopupMenu(PopupMenu1);
+  if (SpeedButton7->Down()) {
+    mi = miZoom;
+    PopupMenu1->SetAutoPopup(false);
+  } else if (SpeedButton6->Down()) {
+    mi = miScroll;
+    PopupMenu1->SetAutoPopup(true);
+  } else if (SpeedButton5->Down()) {
+    mi = miSelect;
+    PopupMenu1->SetAutoPopup(true);
+  }
   c->VistrelVect1->SetMouseInteract(mi);
 }
 
@@ -445,7 +491,7 @@ void TMainForm::FileNewItemClick(TObject* Sender) {
 
 void TMainForm::FileOpenItemClick(TObject*) {
   OpenVistrelDialog1->SetAutoSetFilter(false);
-  if (OpenVistrelDialog1->Execute()) CreateMDIChild(OpenVistrelDialog1->FileName(), false);
+  if (OpenVistrelDialog1->Execute() && !CreateMDIChild(OpenVistrelDialog1->FileName(), false)) return;
   TMDIChild* c = ActiveChild();
   if (!c) return;
   c->Image1->Picture()->Bitmap()->Assign(c->VistrelVect1->Bitmap());

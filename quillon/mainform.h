@@ -58,6 +58,7 @@ class TMainForm : public TForm {
   TfResize* fResize = nullptr;
 
   TMDIChild* ActiveChild() const;
+  // Null when the file could not be read: no window stays, and the user is told.
   TMDIChild* CreateMDIChild(const std::string& Name, bool IsNew);
 
   // Handlers.
@@ -135,9 +136,12 @@ class TMainForm : public TForm {
   bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();
   void BuildMenus();
-  TSpeedButton* AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption, const std::string& Hint,
-                               TNotifyEvent OnClick);
+  TSpeedButton* AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption, const std::string& Icon,
+                               const std::string& Hint, TNotifyEvent OnClick);
 };
+
+// Pixels of the speed bar's pictures.
+constexpr int kSpeedIconSize = 22;
 
 // Shown by commands whose feature is not in this build yet.
 extern const char* const NotAvailableText;

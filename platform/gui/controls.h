@@ -27,6 +27,8 @@ class TWinControl;
 class TForm;
 class TPopupMenu;
 class TMainMenu;
+class TMenuItem;
+class QAction;
 
 using TCursor = int16_t;
 constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
@@ -416,12 +418,19 @@ class TForm : public TWinControl {
   int MDIChildCount() const;
   TForm* MDIChildren(int i) const;
   TForm* ActiveMDIChild() const;
+  // Cascade: the windows that are not minimised, oldest first, each a step below and right of
+  // the one before, keeping its size as far as the area allows; the active one ends on top.
   void Cascade();
   void Tile();
   void ArrangeIcons();
   void Next();
   void Previous();
   QMdiArea* MdiArea() const { return FMdiArea; }
+  // The menu that lists the open MDI children after its own items; choosing one activates it.
+  TMenuItem* WindowMenu() const { return FWindowMenu; }
+  void SetWindowMenu(TMenuItem* m);
+  // Rebuilds the list of the window menu (children come, go, change caption or activate).
+  void UpdateWindowMenu();
   void AlignControls() override;
 
   TNotifyEvent OnCreate;
@@ -456,6 +465,10 @@ class TForm : public TWinControl {
   void ApplyWindowFlags();
   void PlaceOnShow();
   void AttachToMdi();
+  // The frame that holds this MDI child, when it has one.
+  TForm* MdiFrame() const;
+  // Where the k-th window of a cascade starts in the frame's MDI area.
+  QPoint CascadePlace(int k, QMdiSubWindow* sub) const;
   // An MDI child places and sizes its frame so that the form gets its bounds inside it.
   void ApplyGeometry() override;
   void CloseModal();
@@ -478,6 +491,8 @@ class TForm : public TWinControl {
   bool FReleasing = false;
   bool FPlacingFrame = false;
   TMainMenu* FMenu = nullptr;
+  TMenuItem* FWindowMenu = nullptr;
+  std::vector<QPointer<QAction>> FWindowList;
   TWinControl* FActiveControl = nullptr;
   std::string FHelpFile;
   QPointer<QMdiArea> FMdiArea;

@@ -8,9 +8,11 @@
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -23,10 +25,13 @@
 namespace {
 TModalAnswer gModalAnswer;
 
-// Sizes an MDI frame so that the form's widget inside it is w x h.
+// Sizes an MDI frame so that the form's widget inside it is w x h. A sizeable window is never
+// made smaller than its title bar and buttons need, so its caption stays readable.
 void FitFrame(QMdiSubWindow* sub, QWidget* form, int w, int h) {
   const QMargins m = sub->contentsMargins();
-  sub->resize(std::max(w, 0) + m.left() + m.right(), std::max(h, 0) + m.top() + m.bottom());
+  const QSize least = sub->minimumSizeHint();
+  sub->resize(std::max(std::max(w, 0) + m.left() + m.right(), least.width()),
+              std::max(std::max(h, 0) + m.top() + m.bottom(), least.height()));
   if (QLayout* l = sub->layout()) {
     l->invalidate();
     l->activate();
@@ -74,6 +79,7 @@ TForm::~TForm() {
     RemoveControl(c);
     c->Free();
   }
+  SetWindowMenu(nullptr);
   // MDI children keep their forms; their windows leave the area before it goes.
   if (FMdiArea) {
     for (TForm* f : std::vector<TForm*>(Screen->FForms)) {
@@ -93,6 +99,7 @@ TForm::~TForm() {
     FSubWindow = nullptr;
     if (FWidget) FWidget->setParent(nullptr);
     delete sub;
+    if (TForm* frame = MdiFrame()) frame->UpdateWindowMenu();
   }
 }
 
@@ -109,6 +116,10 @@ void TForm::Notification(TComponent* component, TOperation operation) {
     LayoutFrame();
   }
   if (operation == opRemove && component == FActiveControl) FActiveControl = nullptr;
+  if (operation == opRemove && component == FWindowMenu) {
+    FWindowMenu = nullptr;
+    FWindowList.clear();
+  }
 }
 
 void TForm::SetMenu(TMainMenu* m) {
@@ -200,6 +211,9 @@ void TForm::SetFormStyle(TFormStyle s) {
   if (s == fsMDIForm && !FMdiArea) {
     FMdiArea = new QMdiArea(ClientWidget());
     FMdiArea->setBackground(QtColor(clAppWorkSpace));
+    // Children that reach past the client area can be scrolled to.
+    FMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    FMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     FMdiArea->show();
     QObject::connect(FMdiArea, &QMdiArea::subWindowActivated, FMdiArea, [this](QMdiSubWindow* w) {
       Dispatch(this, [&] {
@@ -208,6 +222,7 @@ void TForm::SetFormStyle(TFormStyle s) {
             Screen->SetActiveForm(f);
             f->DoActivate();
           }
+        UpdateWindowMenu();
       });
     });
     AlignControls();
@@ -239,13 +254,45 @@ void TForm::AttachToMdi() {
   if (FPosition == poDesigned) {
     ApplyGeometry();
   } else {
-    // The area chose the place; the size is the form's.
+    // The default place: a step down and across from the windows already open, from the top
+    // left, as a cascade lays them; the size is the form's.
+    int k = 0;
+    for (TForm* f : Screen->FForms)
+      if (f != this && f->FSubWindow && f->FVisible && f->FSubWindow->mdiArea() == frame->FMdiArea &&
+          !f->FSubWindow->isMinimized())
+        ++k;
     FPlacingFrame = true;
     FitFrame(FSubWindow, FWidget, w, h);
+    QPoint place = frame->CascadePlace(k, FSubWindow);
+    // A window that would run past the area there starts again at the top left.
+    const QSize area = frame->FMdiArea->viewport()->size();
+    if (place.x() + FSubWindow->width() > area.width() || place.y() + FSubWindow->height() > area.height())
+      place = QPoint(0, 0);
+    FSubWindow->move(place);
     FPlacingFrame = false;
     FLeft = FSubWindow->x();
     FTop = FSubWindow->y();
+    // The frame may have been kept wider than asked.
+    if (FWidget->width() != w || FWidget->height() != h) {
+      FWidth = FWidget->width();
+      FHeight = FWidget->height();
+      LayoutFrame();
+      Resize();
+    }
   }
+}
+
+TForm* TForm::MdiFrame() const {
+  TForm* frame = Application ? Application->MainForm() : nullptr;
+  return frame && frame != this && frame->FMdiArea ? frame : nullptr;
+}
+
+QPoint TForm::CascadePlace(int k, QMdiSubWindow* sub) const {
+  // One title bar down and across per window; past half the area's height it starts again.
+  const int step = std::max(8, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub));
+  const int rows = std::max(1, FMdiArea->viewport()->height() / 2 / step + 1);
+  k %= rows;
+  return QPoint(k * step, k * step);
 }
 
 void TForm::ApplyGeometry() {
@@ -303,12 +350,98 @@ TForm* TForm::ActiveMDIChild() const {
   return nullptr;
 }
 
-void TForm::Cascade() { if (FMdiArea) FMdiArea->cascadeSubWindows(); }
+void TForm::Cascade() {
+  if (!FMdiArea) return;
+  QMdiSubWindow* active = FMdiArea->activeSubWindow();
+  auto list = FMdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+  // The active window goes last, on top.
+  if (active) {
+    list.removeAll(active);
+    list.append(active);
+  }
+  const QSize area = FMdiArea->viewport()->size();
+  int k = 0;
+  for (QMdiSubWindow* sub : list) {
+    if (!sub->isVisible() || sub->isMinimized()) continue;
+    if (sub->isMaximized()) sub->showNormal();
+    const QPoint p = CascadePlace(k++, sub);
+    const QSize least = sub->minimumSizeHint();
+    const int w = std::max(least.width(), std::min(sub->width(), area.width() - p.x()));
+    const int h = std::max(least.height(), std::min(sub->height(), area.height() - p.y()));
+    sub->setGeometry(p.x(), p.y(), w, h);
+    sub->raise();
+  }
+  if (active) FMdiArea->setActiveSubWindow(active);
+}
 void TForm::Tile() { if (FMdiArea) FMdiArea->tileSubWindows(); }
 void TForm::ArrangeIcons() {}
 void TForm::Next() { if (FMdiArea) FMdiArea->activateNextSubWindow(); }
 void TForm::Previous() { if (FMdiArea) FMdiArea->activatePreviousSubWindow(); }
 void TForm::AlignControls() { TWinControl::AlignControls(); }
+
+namespace {
+// Takes the window list out of its menu. The actions go later: one of them may be running.
+void DropWindowList(QMenu* menu, std::vector<QPointer<QAction>>& list) {
+  for (QAction* a : list)
+    if (a) {
+      menu->removeAction(a);
+      a->deleteLater();
+    }
+  list.clear();
+}
+}  // namespace
+
+void TForm::SetWindowMenu(TMenuItem* m) {
+  if (m == FWindowMenu) return;
+  if (FWindowMenu) {
+    DropWindowList(FWindowMenu->SubMenu(), FWindowList);
+    if (FMdiArea) QObject::disconnect(FWindowMenu->SubMenu(), &QMenu::aboutToShow, FMdiArea, nullptr);
+    FWindowMenu->RemoveFreeNotification(this);
+  }
+  FWindowMenu = m;
+  if (!m) return;
+  m->FreeNotification(this);
+  // The area is the hook's context: the hook goes with the frame.
+  if (FMdiArea)
+    QObject::connect(m->SubMenu(), &QMenu::aboutToShow, FMdiArea, [this] { Dispatch(this, [this] { UpdateWindowMenu(); }); });
+  UpdateWindowMenu();
+}
+
+void TForm::UpdateWindowMenu() {
+  if (!FWindowMenu || !FMdiArea || Destroying()) return;
+  QMenu* menu = FWindowMenu->SubMenu();
+  DropWindowList(menu, FWindowList);
+  std::vector<TForm*> children;
+  for (QMdiSubWindow* w : FMdiArea->subWindowList(QMdiArea::CreationOrder))
+    for (TForm* f : Screen->FForms)
+      if (f->FSubWindow == w && f->FVisible) children.push_back(f);
+  if (children.empty()) return;
+  auto* sep = new QAction(menu);
+  sep->setSeparator(true);
+  menu->addAction(sep);
+  FWindowList.emplace_back(sep);
+  TForm* active = ActiveMDIChild();
+  for (size_t i = 0; i < children.size(); ++i) {
+    TForm* f = children[i];
+    QString caption = QString::fromStdString(f->Caption()).replace("&", "&&");
+    QString number = QString::number(i + 1);
+    if (i < 9) number.prepend('&');
+    auto* a = new QAction(number + " " + caption, menu);
+    // Only the active window carries a mark.
+    a->setCheckable(f == active);
+    a->setChecked(f == active);
+    QObject::connect(a, &QAction::triggered, a, [this, f] {
+      Dispatch(this, [&] {
+        auto& forms = Screen->FForms;
+        if (std::find(forms.begin(), forms.end(), f) == forms.end() || !f->FSubWindow) return;
+        if (f->WindowState() == wsMinimized) f->SetWindowState(wsNormal);
+        f->BringToFront();
+      });
+    });
+    menu->addAction(a);
+    FWindowList.emplace_back(a);
+  }
+}
 
 TWindowState TForm::WindowState() const { return FWindowState; }
 
@@ -375,12 +508,17 @@ void TForm::SetVisible(bool v) {
     else if (FWidget) FWidget->hide();
     DoDeactivate();
   }
+  if (FSubWindow)
+    if (TForm* frame = MdiFrame()) frame->UpdateWindowMenu();
 }
 
 void TForm::SetText(const std::string& s) {
   FText = s;
   if (FWidget) FWidget->setWindowTitle(QString::fromStdString(s));
-  if (FSubWindow) FSubWindow->setWindowTitle(QString::fromStdString(s));
+  if (FSubWindow) {
+    FSubWindow->setWindowTitle(QString::fromStdString(s));
+    if (TForm* frame = MdiFrame()) frame->UpdateWindowMenu();
+  }
 }
 
 void TForm::DoActivate() {

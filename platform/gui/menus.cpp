@@ -101,8 +101,10 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::UpdateAction() {
-  FAction->setText(QString::fromStdString(FCaption));
-  FAction->setSeparator(FCaption == "-");
+  // A separator shows as a line; its caption "-" is only how it is named.
+  const bool separator = FCaption == "-";
+  FAction->setText(separator ? QString() : QString::fromStdString(FCaption));
+  FAction->setSeparator(separator);
   FAction->setEnabled(FEnabled);
   FAction->setVisible(FVisible);
   FAction->setCheckable(FChecked || FRadioItem);

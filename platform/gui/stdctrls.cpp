@@ -2,6 +2,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -11,8 +17,10 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <algorithm>
+#include <cstring>
 #include <typeinfo>
 
 #include "platform/gui/qtwidget.h"
@@ -427,6 +435,55 @@ void TSpeedButton::Paint() {
   }
 }
 
+namespace {
+// The theme that scripts/setup installs; bare X and offscreen sessions name none of their own.
+const char* const kIconTheme = "gnome";
+
+void UseIconTheme() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  // Offscreen sessions look in the program's resources only: add the desktop's icon folders.
+  QStringList paths = QIcon::themeSearchPaths();
+  for (const QString& dir :
+       QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, "icons", QStandardPaths::LocateDirectory))
+    if (!paths.contains(dir) && !paths.contains(dir + '/')) paths.append(dir);
+  QIcon::setThemeSearchPaths(paths);
+  const QString current = QIcon::themeName();
+  if (current.isEmpty() || current == "hicolor") QIcon::setThemeName(kIconTheme);
+  // A desktop theme without the icon takes it from there too.
+  const QString fallback = QIcon::fallbackThemeName();
+  if (fallback.isEmpty() || fallback == "hicolor") QIcon::setFallbackThemeName(kIconTheme);
+}
+}  // namespace
+
+bool LoadThemeGlyph(const std::string& Name, int Size, TBitmap* Glyph) {
+  if (!QGuiApplication::instance() || Size <= 0 || Size > 256) return false;
+  UseIconTheme();
+  const QIcon icon = QIcon::fromTheme(QString::fromStdString(Name));
+  const QSize size(Size, Size);
+  // A theme may name the icon in a form Qt can't draw here (a vector file without its plugin).
+  if (icon.isNull() || icon.pixmap(size, 1.0).isNull()) return false;
+  QImage strip(Size * 4, Size, QImage::Format_RGB32);
+  QPainter p(&strip);
+  const struct {
+    TColor Face;
+    QIcon::Mode Mode;
+  } states[4] = {{clBtnFace, QIcon::Normal}, {clBtnFace, QIcon::Disabled}, {clBtnFace, QIcon::Normal},
+                 {clBtnHighlight, QIcon::Normal}};
+  for (int i = 0; i < 4; ++i) {
+    p.fillRect(i * Size, 0, Size, Size, QtColor(states[i].Face));
+    const QPixmap pm = icon.pixmap(size, 1.0, states[i].Mode);
+    p.drawPixmap(i * Size + (Size - pm.width()) / 2, (Size - pm.height()) / 2, pm);
+  }
+  p.end();
+  const QImage rows = strip.convertToFormat(QImage::Format_BGR888);
+  Glyph->SetPixelFormat(pf24bit);
+  Glyph->SetSize(rows.width(), rows.height());
+  for (int y = 0; y < rows.height(); ++y) std::memcpy(Glyph->ScanLine(y), rows.constScanLine(y), size_t(rows.width()) * 3);
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Native widgets
 
@@ -780,7 +837,12 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
   FTabStop = true;
   FColor = clWindow;
   FItems.OnChange = [this] { Rebuild(); };
-  QObject::connect(b, &QComboBox::activated, b, [this](int) { Dispatch(this, [this] { Change(); }); });
+  QObject::connect(b, &QComboBox::activated, b, [this](int) {
+    Dispatch(this, [this] {
+      Click();
+      Change();
+    });
+  });
   QObject::connect(b, &QComboBox::editTextChanged, b, [this, b](const QString&) {
     // Typing; choosing an item is reported by activated.
     if (b->lineEdit() && b->lineEdit()->hasFocus()) Dispatch(this, [this] { Change(); });
@@ -807,6 +869,21 @@ void TComboBox::SetStyle(TComboBoxStyle s) {
   QSignalBlocker block(FWidget);
   Combo()->setEditable(s != csDropDownList);
   if (s != csDropDownList) Combo()->setInsertPolicy(QComboBox::NoInsert);
+  if (!FAutoComplete) Combo()->setCompleter(nullptr);
+}
+
+void TComboBox::SetAutoComplete(bool v) {
+  FAutoComplete = v;
+  QComboBox* b = Combo();
+  if (!b->isEditable()) return;
+  if (!v) {
+    b->setCompleter(nullptr);
+  } else if (!b->completer()) {
+    auto* c = new QCompleter(b->model(), b);
+    c->setCaseSensitivity(Qt::CaseInsensitive);
+    c->setCompletionMode(QCompleter::InlineCompletion);
+    b->setCompleter(c);
+  }
 }
 
 int TComboBox::ItemIndex() const {

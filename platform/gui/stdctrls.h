@@ -209,6 +209,11 @@ class TSpeedButton : public TGraphicControl {
   bool FDown = false, FAllowAllUp = false, FFlat = false, FPushed = false;
 };
 
+// The icon Name of the desktop's icon theme as a speed button's glyph strip: four glyphs of
+// Size pixels (up, disabled, clicked, down), each over the face the button shows then; set
+// NumGlyphs to 4. False, with Glyph untouched, when no installed theme has the icon.
+bool LoadThemeGlyph(const std::string& Name, int Size, TBitmap* Glyph);
+
 class TButton : public TWinControl {
  public:
   explicit TButton(TComponent* owner);
@@ -374,7 +379,10 @@ class TComboBox : public TWinControl {
   void SetStyle(TComboBoxStyle s);
   int DropDownCount() const { return FDropDownCount; }
   void SetDropDownCount(int n) { FDropDownCount = n; }
-  // User changes only (typing, choosing an item).
+  // Typing completes the text from the items (true at start).
+  bool AutoComplete() const { return FAutoComplete; }
+  void SetAutoComplete(bool v);
+  // User changes only (typing, choosing an item). Choosing an item fires OnClick first.
   TNotifyEvent OnChange;
   virtual void Change();
   QComboBox* Combo() const;
@@ -384,6 +392,7 @@ class TComboBox : public TWinControl {
   TStrings FItems;
   TComboBoxStyle FStyle = csDropDown;
   int FDropDownCount = 8;
+  bool FAutoComplete = true;
   mutable std::string FCache;
 };
 

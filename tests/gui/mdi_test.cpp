@@ -134,17 +134,25 @@ TEST_F(MdiTest, GrabShowsTheChildDrawingInsideItsFrame) {
   EXPECT_NE(at(199, 120), 0x0000FFu);
 
   // Made smaller from code: the drawing follows to the new corner, and the frame shrinks round it.
-  c->SetClientWidth(90);
+  c->SetClientWidth(140);
   c->SetClientHeight(70);
   c->Invalidate();
   QCoreApplication::processEvents();
   img = frame->Widget()->grab().toImage();
-  EXPECT_EQ(at(89, 69), 0x0000FFu);
-  EXPECT_EQ(at(45, 35), 0xFFFF00u);
-  EXPECT_NE(at(90, 69), 0x0000FFu);
-  EXPECT_NE(at(120, 100), 0xFFFF00u);  // inside the old frame, outside the new one
-  EXPECT_EQ(sub->size(), QSize(90, 70) + QSize(sub->contentsMargins().left() + sub->contentsMargins().right(),
-                                              sub->contentsMargins().top() + sub->contentsMargins().bottom()));
+  EXPECT_EQ(at(139, 69), 0x0000FFu);
+  EXPECT_EQ(at(70, 35), 0xFFFF00u);
+  EXPECT_NE(at(140, 69), 0x0000FFu);
+  EXPECT_NE(at(160, 100), 0xFFFF00u);  // inside the old frame, outside the new one
+  const QSize margins(sub->contentsMargins().left() + sub->contentsMargins().right(),
+                      sub->contentsMargins().top() + sub->contentsMargins().bottom());
+  EXPECT_EQ(sub->size(), QSize(140, 70) + margins);
+
+  // Narrower than its title bar allows: the frame keeps the title bar whole, the form fills it.
+  c->SetClientWidth(10);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(sub->width(), sub->minimumSizeHint().width());
+  EXPECT_EQ(c->ClientWidth(), sub->width() - margins.width());
+  EXPECT_GT(c->ClientWidth(), 10);
   c->Free();
 }
 

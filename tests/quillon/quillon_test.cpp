@@ -2,7 +2,15 @@
 // service answering the file dialogs, message boxes and dialogs.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -31,6 +39,15 @@ bool Near(TColor a, TColor b, int tol) {
 }
 
 std::string Fixture(const char* name) { return std::string(VL_TESTDATA) + "/quillon/" + name; }
+
+QMdiSubWindow* Sub(TForm* f) { return qobject_cast<QMdiSubWindow*>(f->Widget()->parentWidget()); }
+
+// The narrowest client a document window's title bar allows.
+int LeastClientWidth(TForm* f) {
+  QMdiSubWindow* sub = Sub(f);
+  const QMargins m = sub->contentsMargins();
+  return sub->minimumSizeHint().width() - m.left() - m.right();
+}
 
 class EditorTest : public ::testing::Test {
  protected:
@@ -178,7 +195,9 @@ TEST_F(EditorTest, OpensBmpJpegAndPngSizedToThePicture) {
     EXPECT_TRUE(Near(Px(b, 30, 5), kGreen, tol));
     EXPECT_TRUE(Near(Px(b, 5, 25), kBlue, tol));
     EXPECT_TRUE(Near(Px(b, 30, 25), kWhite, tol));
-    EXPECT_EQ(c->ClientWidth(), c->VistrelVect1->IdealWidth());
+    // As wide as the picture, unless that is narrower than the title bar needs.
+    EXPECT_EQ(c->ClientWidth(), std::max<int64_t>(c->VistrelVect1->IdealWidth(), LeastClientWidth(c)));
+    EXPECT_GT(LeastClientWidth(c), 40);
     EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
     EXPECT_FALSE(c->Modified);
     EXPECT_EQ(c->VistrelIO1->Params()->JPEGQuality, 100);
@@ -261,18 +280,18 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
     auto* r = static_cast<TfResize*>(f);
     EXPECT_EQ(r->Caption(), "Resize border - no scaling");
     r->CheckBox1->SetChecked(false);
-    r->Edit1->SetText("50");
+    r->Edit1->SetText("150");
     r->Edit2->SetText("45");
   });
   main->Resize1Click(nullptr);
-  EXPECT_EQ(b->Width(), 50);
+  EXPECT_EQ(b->Width(), 150);
   EXPECT_EQ(b->Height(), 45);
   EXPECT_EQ(Px(b, 0, 39), kBlack);
-  EXPECT_EQ(Px(b, 45, 42), kWhite);
+  EXPECT_EQ(Px(b, 145, 42), kWhite);
   AnswerForm([](TForm* f) { static_cast<TfResize*>(f)->Edit1->SetText("0"); });
   main->Resize1Click(nullptr);
-  EXPECT_EQ(b->Width(), 50);
-  EXPECT_EQ(c->Width(), 58);
+  EXPECT_EQ(b->Width(), 150);
+  EXPECT_EQ(c->Width(), 158);
   EXPECT_EQ(c->Height(), 75);
 
   // Colour count and the answer of "Reduce colors" cancelled (0: nothing).
@@ -288,7 +307,7 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
     return int(mrCancel);
   });
   main->Reducecolors1Click(nullptr);
-  EXPECT_EQ(b->Width(), 50);
+  EXPECT_EQ(b->Width(), 150);
 }
 
 TEST_F(EditorTest, SavesUnderEachFormatAndReadsBack) {
@@ -680,7 +699,7 @@ TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
     hints += (b->Enabled() ? "" : "!") + b->Hint() + "\n";
   EXPECT_EQ(hints, "Open|\n!Save|\n!Cut|\n!Copy|\n!Paste|\nNew|\n!Effects|\n!Undo|\n!Color Adjust|\n"
                    "!Zoom - left click=Up, right click=Down|\n"
-                   "Aquire from selected source (select under File/select source)\n!Print this photo\n\n\n");
+                   "Aquire from selected source (select under File/select source)\n!Print this photo\nHelp|\nExit|\n");
   EXPECT_FALSE(main->SpeedButton7->Down());
   EXPECT_EQ(main->TrackBar1->Min(), 1);
   EXPECT_EQ(main->TrackBar1->Max(), 2000);
@@ -697,6 +716,270 @@ TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
   EXPECT_EQ(main->SaveVistrelDialog1->Filter(),
             "JPEG Bitmap (JPG)|*.jpg|PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows "
             "Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp");
+}
+
+}  // namespace
+
+namespace {
+
+// The texts of the Window menu's entries after its own four items.
+std::vector<std::string> WindowList(TMainForm* main, std::vector<QAction*>* actions = nullptr) {
+  std::vector<std::string> texts;
+  const QList<QAction*> all = main->WindowMenu->SubMenu()->actions();
+  for (qsizetype i = main->WindowMenu->Count(); i < all.size(); ++i) {
+    texts.push_back(all[i]->isSeparator() ? "-" : (all[i]->isChecked() ? "*" : "") + all[i]->text().toStdString());
+    if (actions) actions->push_back(all[i]);
+  }
+  return texts;
+}
+
+TEST_F(EditorTest, WindowMenuPlacesArrangesAndListsTheDocuments) {
+  std::vector<TMDIChild*> docs;
+  for (const char* name : {"quad.bmp", "quad.png", "quad.jpg"}) docs.push_back(Open(Fixture(name)));
+  main->FileNewItemClick(nullptr);
+  docs.push_back(main->ActiveChild());
+  QMdiArea* area = main->MdiArea();
+  // New windows start at the top left, each a step below and right of the one before; one that
+  // would run past the area there starts again at the top left.
+  EXPECT_EQ(docs[0]->Left(), 0);
+  EXPECT_EQ(docs[0]->Top(), 0);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_GT(docs[i]->Left(), docs[i - 1]->Left());
+    EXPECT_GT(docs[i]->Top(), docs[i - 1]->Top());
+  }
+  for (TMDIChild* d : docs) {
+    EXPECT_LE(Sub(d)->geometry().right(), area->viewport()->width() - 1);
+  }
+  // The new picture's window is too large for the fourth step.
+  EXPECT_EQ(docs[3]->Left(), 0);
+  EXPECT_EQ(docs[3]->Top(), 0);
+
+  // Cascade, twice: every window keeps its picture in view, title bars step down in turn and
+  // the active window ends on top.
+  docs[1]->BringToFront();
+  std::vector<QSize> sizes;
+  for (TMDIChild* d : docs) sizes.push_back(QSize(d->ClientWidth(), d->ClientHeight()));
+  for (int round = 0; round < 2; ++round) {
+    main->WindowCascadeItemClick(nullptr);
+    QCoreApplication::processEvents();
+    std::vector<int> tops;
+    for (size_t i = 0; i < docs.size(); ++i) {
+      SCOPED_TRACE(i);
+      TMDIChild* d = docs[i];
+      EXPECT_GE(d->ClientHeight(), 30);
+      EXPECT_GE(d->ClientWidth(), 40);
+      // Small windows keep their size; none reaches past the area.
+      if (sizes[i].height() < 100) {
+        EXPECT_EQ(QSize(d->ClientWidth(), d->ClientHeight()), sizes[i]);
+      }
+      EXPECT_LE(Sub(d)->geometry().right(), area->viewport()->width() - 1);
+      EXPECT_LE(Sub(d)->geometry().bottom(), area->viewport()->height() - 1);
+      tops.push_back(d->Top());
+    }
+    std::sort(tops.begin(), tops.end());
+    EXPECT_EQ(std::unique(tops.begin(), tops.end()), tops.end());
+    EXPECT_EQ(main->ActiveChild(), docs[1]);
+    EXPECT_EQ(docs[1]->Top(), tops.back());
+  }
+
+  // Minimize All minimises every one of them.
+  main->WindowMinimizeItemClick(nullptr);
+  QCoreApplication::processEvents();
+  for (TMDIChild* d : docs) {
+    EXPECT_EQ(d->WindowState(), wsMinimized) << d->Caption();
+    EXPECT_TRUE(Sub(d)->isMinimized()) << d->Caption();
+  }
+
+  // The Window menu lists every document in the order they came, the active one checked;
+  // choosing one activates it and brings it back from its icon.
+  std::vector<QAction*> entries;
+  std::vector<std::string> texts = WindowList(main, &entries);
+  for (std::string& t : texts)
+    if (!t.empty() && t[0] == '*') t.erase(0, 1);
+  EXPECT_EQ(texts, (std::vector<std::string>{"-", "&1 " + Fixture("quad.bmp"), "&2 " + Fixture("quad.png"),
+                                             "&3 " + Fixture("quad.jpg"), "&4 Velmora-New4.jpg"}));
+  ASSERT_EQ(entries.size(), 5u);
+  entries[3]->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(main->ActiveChild(), docs[2]);
+  EXPECT_EQ(docs[2]->WindowState(), wsNormal);
+  EXPECT_EQ(WindowList(main)[3], "*&3 " + Fixture("quad.jpg"));
+
+  // A closed document leaves the list.
+  CloseActive();
+  EXPECT_EQ(WindowList(main).size(), 4u);
+}
+
+TEST_F(EditorTest, WorkspaceScrollsToWindowsPastItsEdge) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  QMdiArea* area = main->MdiArea();
+  EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+  c->SetLeft(area->viewport()->width() + 50);
+  c->SetTop(area->viewport()->height() + 50);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(area->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(area->verticalScrollBar()->isVisible());
+  EXPECT_GT(area->horizontalScrollBar()->maximum(), 50);
+}
+
+void Mouse(QWidget* w, QEvent::Type t, Qt::MouseButton b, int x, int y) {
+  const QPointF p(x, y);
+  QMouseEvent e(t, p, w->mapToGlobal(p), b, t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+TEST_F(EditorTest, RightClickOnTheViewOffersUnselect) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  TVistrelVect* v = c->VistrelVect1;
+  v->SetSelectionBase(vlsbBitmap);
+  v->Select(2, 2, 19, 14);
+  ASSERT_TRUE(v->Selected());
+  const int shown = main->PopupMenu1->PopupCount();
+  Mouse(v->ClientWidget(), QEvent::MouseButtonPress, Qt::RightButton, 5, 5);
+  Mouse(v->ClientWidget(), QEvent::MouseButtonRelease, Qt::RightButton, 5, 5);
+  EXPECT_EQ(main->PopupMenu1->PopupCount(), shown + 1);
+  EXPECT_EQ(main->PopupMenu1->PopupComponent(), v);
+  EXPECT_TRUE(v->Selected());
+  main->PopupMenu1->Items()->Find("&Unselect")->Click();
+  EXPECT_FALSE(v->Selected());
+
+  // With the zoom tool the right button zooms out instead.
+  main->SpeedButton7->Click();
+  EXPECT_TRUE(main->SpeedButton7->Down());
+  Mouse(v->ClientWidget(), QEvent::MouseButtonPress, Qt::RightButton, 5, 5);
+  Mouse(v->ClientWidget(), QEvent::MouseButtonRelease, Qt::RightButton, 5, 5);
+  EXPECT_EQ(main->PopupMenu1->PopupCount(), shown + 1);
+  EXPECT_LT(v->Zoom(), 100);
+}
+
+void Key(QWidget* w, Qt::Key key, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(w, &release);
+}
+
+TEST_F(EditorTest, TypedZoomAppliesOnEnterAndShowsWhatWasApplied) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  QComboBox* box = main->ComboBox1->Combo();
+  QApplication::setActiveWindow(main->Widget());
+  box->setFocus();
+  QCoreApplication::processEvents();
+  auto type = [&](const std::string& digits) {
+    main->ComboBox1->SetText("");
+    for (char d : digits) Key(box, Qt::Key(Qt::Key_0 + (d - '0')), QString(QChar(d)));
+  };
+  // "20" is not completed to "200", and nothing zooms before Enter.
+  type("20");
+  EXPECT_EQ(main->ComboBox1->Text(), "20");
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 100);
+  Key(box, Qt::Key_Return, "\r");
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 20);
+  EXPECT_EQ(main->TrackBar1->Position(), 20);
+  // Past the limit: the combo shows the zoom the view took.
+  type("5000");
+  Key(box, Qt::Key_Return, "\r");
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 2000);
+  EXPECT_EQ(main->ComboBox1->Text(), "2000");
+  // An item chosen from the list applies at once.
+  box->setCurrentIndex(main->ComboBox1->Items()->IndexOf("300"));
+  emit box->activated(box->currentIndex());
+  EXPECT_EQ(c->VistrelVect1->Zoom(), 300);
+  EXPECT_EQ(main->ComboBox1->Text(), "300");
+}
+
+TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
+  TMDIChild* doc = Open(Fixture("quad.bmp"));
+  ASSERT_NE(doc, nullptr);
+  // A text file under a picture's name, and a PNG cut short.
+  const std::string text = (dir / "notes.jpg").string();
+  {
+    TFileStream f(text, fmCreate);
+    const std::string words = "These are words, not a picture.\n";
+    f.Write(words.data(), int(words.size()));
+  }
+  const std::string cut = (dir / "cut.png").string();
+  {
+    const auto whole = fs::file_size(Fixture("quad.png"));
+    fs::copy_file(Fixture("quad.png"), cut);
+    fs::resize_file(cut, whole / 2);
+  }
+  for (const std::string& bad : {text, cut}) {
+    SCOPED_TRACE(bad);
+    std::string said;
+    AnswerFile(bad);
+    AnswerMessage(mrOk, &said);
+    main->FileOpenItemClick(nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(said, "Could not open " + bad + ".");
+    EXPECT_EQ(asked.back().DlgType, mtError);
+    EXPECT_EQ(main->MDIChildCount(), 1);
+    EXPECT_EQ(main->ActiveChild(), doc);
+    EXPECT_EQ(WindowList(main).size(), 2u);
+  }
+  // The document that was open keeps its picture and its picture before drawing.
+  EXPECT_EQ(Px(doc->VistrelVect1->Bitmap(), 5, 5), kRed);
+  EXPECT_EQ(doc->Image1->Picture()->Width(), 40);
+
+  // A save that fails keeps the document modified and says so.
+  main->Negative1Click(nullptr);
+  const std::string nowhere = (dir / "no-such-folder" / "x.png").string();
+  std::string said;
+  AnswerFile(nowhere);
+  AnswerMessage(mrOk, &said);
+  main->FileSaveAsItemClick(nullptr);
+  EXPECT_TRUE(doc->Modified);
+  EXPECT_EQ(said, "Could not save " + nowhere + ".");
+}
+
+// Every action of a menu and its submenus, as Qt shows them.
+void CollectActions(QMenu* m, std::vector<QAction*>& out) {
+  for (QAction* a : m->actions()) {
+    out.push_back(a);
+    if (a->menu()) CollectActions(a->menu(), out);
+  }
+}
+
+TEST_F(EditorTest, MenusShowLinesForSeparatorsAndButtonsShowPictures) {
+  std::vector<QAction*> actions;
+  for (int i = 0; i < main->MainMenu1->Items()->Count(); ++i)
+    CollectActions(main->MainMenu1->Items()->Items(i)->SubMenu(), actions);
+  CollectActions(main->PopupMenu1->Items()->SubMenu(), actions);
+  int separators = 0;
+  for (QAction* a : actions) {
+    EXPECT_NE(a->text(), "-");
+    if (a->isSeparator()) {
+      ++separators;
+      EXPECT_TRUE(a->text().isEmpty());
+    }
+  }
+  EXPECT_EQ(separators, 10);
+
+  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
+                          main->SpeedButton1, main->SpeedButton2, main->SpeedButton3, main->SpeedButton4,
+                          main->SpeedButton7, main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp,
+                          main->SpeedButton1Close}) {
+    SCOPED_TRACE(b->Hint());
+    // A picture with more than the face in it, and no word beside it; the word is the tool tip.
+    TBitmap* g = b->Glyph();
+    ASSERT_EQ(b->NumGlyphs(), 4);
+    ASSERT_EQ(g->Width(), 4 * kSpeedIconSize);
+    ASSERT_EQ(g->Height(), kSpeedIconSize);
+    int drawn = 0;
+    const TColor face = ColorToRGB(clBtnFace);
+    for (int y = 0; y < kSpeedIconSize; ++y)
+      for (int x = 0; x < kSpeedIconSize; ++x) drawn += Px(g, x, y) != face;
+    EXPECT_GT(drawn, kSpeedIconSize * kSpeedIconSize / 8);
+    EXPECT_TRUE(b->Caption().empty());
+    EXPECT_EQ(b->Widget()->toolTip().toStdString(), GetShortHint(b->Hint()));
+    EXPECT_FALSE(b->Widget()->toolTip().isEmpty());
+  }
+  // The disabled picture differs from the usable one.
+  TBitmap* g = main->SaveBtn->Glyph();
+  int differ = 0;
+  for (int y = 0; y < kSpeedIconSize; ++y)
+    for (int x = 0; x < kSpeedIconSize; ++x) differ += Px(g, x, y) != Px(g, kSpeedIconSize + x, y);
+  EXPECT_GT(differ, 0);
 }
 
 }  // namespace

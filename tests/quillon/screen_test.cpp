@@ -1,15 +1,20 @@
-// The editor on a real (virtual) X screen: the main window with a document, saved as a
-// picture under the build folder for a person to look at.
+// The editor on a real (virtual) X screen: the main window with a document, and four
+// documents arranged by the Window menu, saved as pictures under the build folder for a
+// person to look at.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <string>
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
@@ -71,6 +76,70 @@ TEST(XvfbScreen, MainWindowWithDocument) {
   QCoreApplication::processEvents();
 }
 
+// Where the shot of a step goes: beside the main one, named after the step.
+std::string ShotName(const char* step) {
+  std::string out = std::getenv("QUILLON_SHOT");
+  return out.substr(0, out.size() - 4) + "-" + step + ".png";
+}
+
+void Grab(const char* step) {
+  Pump(700);
+  QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+  ASSERT_FALSE(shot.isNull());
+  ASSERT_TRUE(shot.save(QString::fromStdString(ShotName(step)), "PNG"));
+}
+
+// Four documents, then the Window menu's arrangements, each grabbed.
+TEST(XvfbScreen, WindowCommands) {
+  const char* out = std::getenv("QUILLON_SHOT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
+  std::deque<std::string> files = {"quad.png", "quad.bmp", "quad.jpg"};
+  SetModalAnswer([&](TModalRequest& r) {
+    if (r.Kind != mkOpenFile || files.empty()) return int(mrCancel);
+    r.Value = std::string(VL_TESTDATA) + "/quillon/" + files.front();
+    files.pop_front();
+    return int(mrOk);
+  });
+  TMainForm* main = StartQuillon();
+  main->Show();
+  Grab("empty");
+  for (int i = 0; i < 3; ++i) main->FileOpenItemClick(nullptr);
+  main->FileNewItemClick(nullptr);
+  ASSERT_EQ(main->MDIChildCount(), 4);
+  Grab("opened");
+  main->WindowCascadeItemClick(nullptr);
+  Grab("cascade");
+  main->WindowTileItemClick(nullptr);
+  Grab("tile");
+  // The Window menu with its list, and the view's context menu.
+  QMenu* menu = main->WindowMenu->SubMenu();
+  menu->popup(main->Widget()->mapToGlobal(QPoint(180, 30)));
+  Grab("windowmenu");
+  menu->hide();
+  QWidget* view = main->ActiveChild()->VistrelVect1->ClientWidget();
+  for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    const QPointF at(20, 20);
+    QMouseEvent e(t, at, view->mapToGlobal(at), Qt::RightButton,
+                  t == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &e);
+  }
+  Grab("popup");
+  main->PopupMenu1->Items()->SubMenu()->hide();
+  main->WindowMinimizeItemClick(nullptr);
+  Grab("minimized");
+  for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
+  SetModalAnswer(nullptr);
+  Screen->OnActiveFormChange = nullptr;
+  Application->OnHint = nullptr;
+  TForm* r = main->fRotate;
+  TForm* z = main->fResize;
+  main->Free();
+  r->Free();
+  z->Free();
+  Application->SetMainForm(nullptr);
+  QCoreApplication::processEvents();
+}
+
 TEST(Screenshot, EditorUnderXvfb) {
   if (std::getenv("QUILLON_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
@@ -84,6 +153,8 @@ TEST(Screenshot, EditorUnderXvfb) {
   if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
   EXPECT_EQ(rc, 0);
   EXPECT_TRUE(std::filesystem::exists(out));
+  for (const char* step : {"opened", "cascade", "tile", "minimized"})
+    EXPECT_TRUE(std::filesystem::exists(out.substr(0, out.size() - 4) + "-" + step + ".png")) << step;
   QImage img(QString::fromStdString(out));
   EXPECT_GE(img.width(), 800);
 }

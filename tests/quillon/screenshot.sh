@@ -1,5 +1,6 @@
 #!/bin/sh
-# Shows the editor on a virtual X screen with a document open and saves a screenshot.
+# Shows the editor on a virtual X screen with a document open and saves a screenshot, and
+# shots of four documents cascaded, tiled and minimised beside it (<out>-<step>.png).
 #   screenshot.sh <test_quillon binary> <out.png> [quillon binary]
 # The test binary draws the editor itself (its XvfbScreen test); with the program given, the
 # program is also started alone and the whole screen is grabbed into <out>-program.png.
