@@ -2,6 +2,7 @@
 
 #include "helpers.h"
 #include "vistrel/codecs/jpeg.h"
+#include "vistrel/codecs/png.h"
 
 extern "C" {
 #include <jpeglib.h>
@@ -471,4 +472,54 @@ TEST(JpegRead, HugeFramesWithoutTheirDataAreRefusedWithinAMemoryCap) {
   ASSERT_EQ(bmp.Height(), 2048);
   EXPECT_EQ(bmp.ScanLine(0)[0], 128);
   EXPECT_EQ(bmp.ScanLine(2047)[0], 0);
+}
+
+TEST(LargePicture, OpensAsJpegAndPngWithTheRightCorners) {
+  const int w = 12000, h = 9000;
+  // Blue across, green down, red in squares of 64 pixels.
+  const auto colour = [&](int x, int y, int c) {
+    return c == 0 ? (x * 255) / (w - 1) : c == 1 ? (y * 255) / (h - 1) : ((x / 64 + y / 64) & 1) ? 200 : 60;
+  };
+  TMemoryStream jpeg, png;
+  {
+    TBitmap src;
+    src.SetPixelFormat(pf24bit);
+    src.SetSize(w, h);
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = src.ScanLine(y);
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = uint8_t(colour(x, y, c));
+    }
+    TIOParamsVals p(nullptr);
+    p.JPEGQuality = 90;
+    p.PNGCompression = 1;
+    TTestProgress tp;
+    SaveJpegToStream(&jpeg, &src, p, tp.P);
+    SavePngToStream(&png, &src, p, tp.P);
+    ASSERT_FALSE(tp.Abort) << tp.P.AbortReason;
+  }
+  for (bool isPng : {false, true}) {
+    SCOPED_TRACE(isPng ? "PNG" : "JPEG");
+    TMemoryStream& s = isPng ? png : jpeg;
+    s.SetPosition(0);
+    TBitmap bmp;
+    TIOParamsVals p(nullptr);
+    TTestProgress tp;
+    if (isPng)
+      LoadPngFromStream(&s, &bmp, p, false, tp.P);
+    else
+      LoadJpegFromStream(&s, &bmp, p, false, tp.P);
+    ASSERT_FALSE(tp.Abort) << tp.P.AbortReason;
+    ASSERT_EQ(bmp.Width(), w);
+    ASSERT_EQ(bmp.Height(), h);
+    for (int y : {0, h - 1})
+      for (int x : {0, w - 1})
+        for (int c = 0; c < 3; ++c) {
+          const int got = bmp.ScanLine(y)[3 * x + c], want = colour(x, y, c);
+          if (isPng)
+            EXPECT_EQ(got, want) << x << "," << y << " channel " << c;
+          else
+            EXPECT_NEAR(got, want, 6) << x << "," << y << " channel " << c;
+        }
+  }
 }

@@ -271,7 +271,7 @@ const char* RefuseFrame(const TJpegContext& ctx, const jpeg_decompress_struct& c
   if (multiScan && coefficients > limit) return "image too large";
   if (ctx.ScanBytes == 0) return "JPEG has no image data";
   if (ctx.ScanBytes > 0 && !cinfo.arith_code && blocks > ctx.ScanBytes * kBlocksPerScanByte)
-    return "JPEG data too short for its frame";
+    return "JPEG data too short for its picture";
   return nullptr;
 }
 

@@ -34,7 +34,7 @@ struct TPngContext {
   TFilterProgress* Progress = nullptr;
   bool Failed = false;         // libpng reported an error
   bool StreamFailed = false;   // the stream raised or ran dry
-  std::exception_ptr Pending;  // exception of the stream (writing) or the progress handler
+  std::exception_ptr Pending;  // the progress handler's exception
   char Message[96] = {0};      // libpng's message at the error
   int64_t DataBytes = -1;      // bytes of IDAT data in the file (-1: not counted)
 };
