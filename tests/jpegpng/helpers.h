@@ -1,8 +1,10 @@
 // Shared helpers of the JPEG and PNG tests.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +13,7 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 #include "vistrel/proc/kernels/pixels.h"
+#include "support/memcap.h"
 
 inline std::string JpegPngData(const std::string& name) { return std::string(VL_TESTDATA) + "/jpegpng/" + name; }
 
@@ -112,4 +115,43 @@ inline uint32_t BigEndian32(const uint8_t* p) {
 inline std::vector<uint8_t> StreamBytes(TMemoryStream& s) {
   const uint8_t* p = static_cast<const uint8_t*>(s.Memory());
   return std::vector<uint8_t>(p, p + s.Size());
+}
+
+// What a read run in a memory-capped child left behind.
+struct TCappedRead {
+  vltest::TCapped Run;
+  bool Abort = false;
+  int Width = 0, Height = 0;
+  std::string Reason;
+};
+
+// Runs read(bitmap, progress) in a child under capMB of memory growth and brings back the
+// abort flag, the reason and the bitmap's size.
+template <class Read>
+TCappedRead ReadCapped(int64_t capMB, Read&& read) {
+  struct TShared {
+    bool Abort;
+    int Width, Height;
+    char Reason[96];
+  };
+  void* mem = mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  TCappedRead r;
+  if (mem == MAP_FAILED) return r;
+  auto* shared = static_cast<TShared*>(mem);
+  std::memset(shared, 0, sizeof(TShared));
+  r.Run = vltest::RunCapped(capMB, [&] {
+    TBitmap bmp;
+    TTestProgress tp;
+    read(bmp, tp.P);
+    shared->Abort = tp.Abort;
+    shared->Width = bmp.Width();
+    shared->Height = bmp.Height();
+    std::strncpy(shared->Reason, tp.P.AbortReason.c_str(), sizeof(shared->Reason) - 1);
+  });
+  r.Abort = shared->Abort;
+  r.Width = shared->Width;
+  r.Height = shared->Height;
+  r.Reason = shared->Reason;
+  munmap(mem, sizeof(TShared));
+  return r;
 }

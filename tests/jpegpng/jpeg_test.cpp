@@ -2,6 +2,7 @@
 
 #include "helpers.h"
 #include "vistrel/codecs/jpeg.h"
+#include "vistrel/codecs/png.h"
 
 extern "C" {
 #include <jpeglib.h>
@@ -39,6 +40,42 @@ int MaxDiff(TBitmap& bmp, const TPnm& want) {
       }
     }
   return worst;
+}
+
+// A flat grey JPEG whose Huffman tables hold one code of one bit each (DC difference 0, end
+// of block), so every zero byte of scan data codes four blocks. Progressive files get a DC
+// scan and then one AC scan per band of the first component; the scan data follows the
+// first scan only.
+std::vector<uint8_t> FlatJpeg(int w, int h, int comps, bool progressive, int scans, size_t dataBytes) {
+  std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+  b.insert(b.end(), 64, 1);
+  const uint8_t sof[] = {0xFF, uint8_t(progressive ? 0xC2 : 0xC0), 0, uint8_t(8 + 3 * comps), 8,
+                         uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), uint8_t(comps)};
+  b.insert(b.end(), sof, sof + sizeof sof);
+  for (int c = 0; c < comps; ++c) b.insert(b.end(), {uint8_t(c + 1), 0x11, 0});
+  for (uint8_t cls : {0x00, 0x10}) {
+    b.insert(b.end(), {0xFF, 0xC4, 0, 20, cls, 1});
+    b.insert(b.end(), 15, 0);
+    b.push_back(0);
+  }
+  for (int s = 0; s < (progressive ? scans : 1); ++s) {
+    const int n = s == 0 ? comps : 1;
+    b.insert(b.end(), {0xFF, 0xDA, 0, uint8_t(6 + 2 * n), uint8_t(n)});
+    for (int c = 0; c < n; ++c) b.insert(b.end(), {uint8_t(c + 1), 0x00});
+    const int band = s > 63 ? 63 : s;
+    b.insert(b.end(), {uint8_t(progressive ? band : 0), uint8_t(progressive ? band : 63), 0});
+    if (s == 0) b.insert(b.end(), dataBytes, 0);
+  }
+  b.insert(b.end(), {0xFF, 0xD9});
+  return b;
+}
+
+TCappedRead LoadJpegCapped(const std::vector<uint8_t>& bytes) {
+  return ReadCapped(64, [&](TBitmap& bmp, TFilterProgress& progress) {
+    TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));
+    TIOParamsVals p(nullptr);
+    LoadJpegFromStream(&s, &bmp, p, false, progress);
+  });
 }
 
 }  // namespace
@@ -369,17 +406,120 @@ TEST(JpegRead, ProgressAbortAndChainedImages) {
       s.SetPosition(start + h.Length);
     }
   }
+}
+
+TEST(JpegWrite, FailedWritesSetTheAbortFlag) {
+  TBitmap src;
+  MakeTestPicture(src, 400, 300);
+  TIOParamsVals p(nullptr);
+  p.JPEGQuality = 95;
+  // Streams that refuse or raise at the first buffer and further on, and a full disk.
+  for (int64_t limit : {int64_t(0), int64_t(20000)}) {
+    for (bool raise : {false, true}) {
+      SCOPED_TRACE(std::to_string(limit) + (raise ? " raising" : " refusing"));
+      TFailingStream out(limit, raise);
+      TTestProgress tp;
+      EXPECT_NO_THROW(SaveJpegToStream(&out, &src, p, tp.P));
+      EXPECT_TRUE(tp.Abort);
+      EXPECT_EQ(tp.P.AbortReason, "write error");
+    }
+  }
+  TFileStream full("/dev/full", fmOpenWrite);
+  TTestProgress tp;
+  EXPECT_NO_THROW(SaveJpegToStream(&full, &src, p, tp.P));
+  EXPECT_TRUE(tp.Abort);
+  EXPECT_EQ(tp.P.AbortReason, "write error");
+}
+
+TEST(JpegRead, HugeFramesWithoutTheirDataAreRefusedWithinAMemoryCap) {
+  struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+  } hostile[] = {
+      {"baseline 26000, no scan data", FlatJpeg(26000, 26000, 1, false, 1, 0)},
+      {"baseline 18000, no scan data", FlatJpeg(18000, 18000, 1, false, 1, 0)},
+      {"baseline 18000, 600 bytes", FlatJpeg(18000, 18000, 1, false, 1, 600)},
+      {"colour baseline 12000, 600 bytes", FlatJpeg(12000, 12000, 3, false, 1, 600)},
+      {"progressive 26000, no scan data", FlatJpeg(26000, 26000, 1, true, 1, 0)},
+      {"progressive 18000, 62 empty scans", FlatJpeg(18000, 18000, 1, true, 62, 0)},
+      {"colour progressive 12000, 62 scans, 200 bytes", FlatJpeg(12000, 12000, 3, true, 62, 200)},
+  };
+  for (auto& f : hostile) {
+    SCOPED_TRACE(f.Name);
+    ASSERT_LT(f.Bytes.size(), 1024u);
+    const TCappedRead r = LoadJpegCapped(f.Bytes);
+    EXPECT_TRUE(r.Run.Finished);
+    EXPECT_FALSE(r.Run.OverCap) << r.Run.PeakGrowthKB << " KB";
+    EXPECT_TRUE(r.Abort);
+    EXPECT_FALSE(r.Reason.empty());
+    EXPECT_EQ(r.Width * r.Height, 0);
+  }
+  // Scan data that fill the frame: a picture, baseline and progressive.
+  for (bool progressive : {false, true}) {
+    TBitmap bmp;
+    TIOParamsVals p(nullptr);
+    std::string why;
+    ASSERT_TRUE(LoadJpeg(FlatJpeg(256, 256, 1, progressive, 5, 256), bmp, p, false, &why)) << why;
+    ASSERT_EQ(bmp.Width(), 256);
+    EXPECT_EQ(bmp.ScanLine(255)[3 * 255], 128);
+  }
+  // Data that end early at a marker: the rows decoded stay, the rest is not made up.
+  TBitmap bmp;
+  TIOParamsVals p(nullptr);
+  std::string why;
+  EXPECT_FALSE(LoadJpeg(FlatJpeg(256, 2048, 1, false, 1, 512), bmp, p, false, &why));
+  EXPECT_EQ(why, "JPEG data ends early");
+  ASSERT_EQ(bmp.Height(), 2048);
+  EXPECT_EQ(bmp.ScanLine(0)[0], 128);
+  EXPECT_EQ(bmp.ScanLine(2047)[0], 0);
+}
+
+TEST(LargePicture, OpensAsJpegAndPngWithTheRightCorners) {
+  const int w = 12000, h = 9000;
+  // Blue across, green down, red in squares of 64 pixels.
+  const auto colour = [&](int x, int y, int c) {
+    return c == 0 ? (x * 255) / (w - 1) : c == 1 ? (y * 255) / (h - 1) : ((x / 64 + y / 64) & 1) ? 200 : 60;
+  };
+  TMemoryStream jpeg, png;
   {
-    // A failing stream leaves its exception after the clean-up; a refusing one sets the flag.
     TBitmap src;
-    MakeTestPicture(src, 64, 64);
+    src.SetPixelFormat(pf24bit);
+    src.SetSize(w, h);
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = src.ScanLine(y);
+      for (int x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) row[3 * x + c] = uint8_t(colour(x, y, c));
+    }
+    TIOParamsVals p(nullptr);
+    p.JPEGQuality = 90;
+    p.PNGCompression = 1;
+    TTestProgress tp;
+    SaveJpegToStream(&jpeg, &src, p, tp.P);
+    SavePngToStream(&png, &src, p, tp.P);
+    ASSERT_FALSE(tp.Abort) << tp.P.AbortReason;
+  }
+  for (bool isPng : {false, true}) {
+    SCOPED_TRACE(isPng ? "PNG" : "JPEG");
+    TMemoryStream& s = isPng ? png : jpeg;
+    s.SetPosition(0);
+    TBitmap bmp;
     TIOParamsVals p(nullptr);
     TTestProgress tp;
-    TFailingStream loud(50, true);
-    EXPECT_THROW(SaveJpegToStream(&loud, &src, p, tp.P), EWriteError);
-    TTestProgress tq;
-    TFailingStream quiet(50, false);
-    EXPECT_NO_THROW(SaveJpegToStream(&quiet, &src, p, tq.P));
-    EXPECT_TRUE(tq.Abort);
+    if (isPng)
+      LoadPngFromStream(&s, &bmp, p, false, tp.P);
+    else
+      LoadJpegFromStream(&s, &bmp, p, false, tp.P);
+    ASSERT_FALSE(tp.Abort) << tp.P.AbortReason;
+    ASSERT_EQ(bmp.Width(), w);
+    ASSERT_EQ(bmp.Height(), h);
+    for (int y : {0, h - 1})
+      for (int x : {0, w - 1})
+        for (int c = 0; c < 3; ++c) {
+          const int got = bmp.ScanLine(y)[3 * x + c], want = colour(x, y, c);
+          if (isPng)
+            EXPECT_EQ(got, want) << x << "," << y << " channel " << c;
+          else
+            EXPECT_NEAR(got, want, 6) << x << "," << y << " channel " << c;
+        }
   }
 }

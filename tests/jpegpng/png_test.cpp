@@ -31,6 +31,39 @@ bool LoadPng(const std::vector<uint8_t>& bytes, TBitmap& bmp, TIOParamsVals& par
   return !tp.Abort;
 }
 
+void PutBigEndian32(std::vector<uint8_t>& b, uint32_t v) {
+  b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+}
+
+// A chunk with its CRC; length is what the chunk declares (its data's size when 0).
+void PutChunk(std::vector<uint8_t>& b, const char* type, const std::vector<uint8_t>& data, uint32_t length = 0) {
+  PutBigEndian32(b, length ? length : uint32_t(data.size()));
+  const size_t start = b.size();
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  PutBigEndian32(b, uint32_t(crc32(0, &b[start], uInt(b.size() - start))));
+}
+
+// An 8-bit RGB PNG of the declared size whose image data are the zlib form of rawBytes zero
+// bytes (all rows unfiltered black when that is enough), with extra chunks before them.
+std::vector<uint8_t> MakePng(uint32_t w, uint32_t h, size_t rawBytes, const std::vector<uint8_t>& before = {}) {
+  std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<uint8_t> ihdr;
+  PutBigEndian32(ihdr, w);
+  PutBigEndian32(ihdr, h);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  PutChunk(b, "IHDR", ihdr);
+  b.insert(b.end(), before.begin(), before.end());
+  std::vector<uint8_t> raw(rawBytes, 0);
+  std::vector<uint8_t> z(compressBound(uLong(raw.size())));
+  uLongf n = uLongf(z.size());
+  compress2(z.data(), &n, raw.data(), uLong(raw.size()), 9);
+  z.resize(n);
+  PutChunk(b, "IDAT", z);
+  PutChunk(b, "IEND", {});
+  return b;
+}
+
 }  // namespace
 
 TEST(PngRead, EverySuiteFileMatchesPillowOverTheBackground) {
@@ -316,27 +349,75 @@ TEST(PngWrite, RgbPaletteAndOneBitFilesReadBack) {
   }
 }
 
-TEST(PngWrite, FailuresRaiseErrorOnCreatingPng) {
+TEST(PngWrite, FailedWritesSetTheAbortFlag) {
   TBitmap src;
-  MakeTestPicture(src, 40, 40);
+  MakeTestPicture(src, 200, 150);
   TIOParamsVals p(nullptr);
   p.PNGCompression = 0;
-  TTestProgress tp;
-  TFailingStream quiet(100, false);
-  try {
-    SavePngToStream(&quiet, &src, p, tp.P);
-    FAIL() << "no exception";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(e.Message(), "Error on creating PNG");
+  // Streams that refuse or raise at the start, in the header and in the image data, and a
+  // full disk: no exception, the abort flag and libpng's failure as the reason.
+  for (int64_t limit : {int64_t(0), int64_t(40), int64_t(30000)}) {
+    for (bool raise : {false, true}) {
+      SCOPED_TRACE(std::to_string(limit) + (raise ? " raising" : " refusing"));
+      TFailingStream out(limit, raise);
+      TTestProgress tp;
+      EXPECT_NO_THROW(SavePngToStream(&out, &src, p, tp.P));
+      EXPECT_TRUE(tp.Abort);
+      EXPECT_EQ(tp.P.AbortReason, "Error on creating PNG");
+    }
   }
-  EXPECT_FALSE(tp.Abort);
-  // The stream's own exception passes through after the clean-up.
-  TFailingStream loud(100, true);
-  EXPECT_THROW(SavePngToStream(&loud, &src, p, tp.P), EWriteError);
-  // So does the progress handler's.
+  {
+    TFileStream full("/dev/full", fmOpenWrite);
+    TTestProgress tp;
+    EXPECT_NO_THROW(SavePngToStream(&full, &src, p, tp.P));
+    EXPECT_TRUE(tp.Abort);
+    EXPECT_EQ(tp.P.AbortReason, "Error on creating PNG");
+  }
+  // The progress handler's exception passes through after the clean-up.
   TMemoryStream ok;
+  TTestProgress tp;
   tp.P.OnProgress = [](TObject*, int percent) {
     if (percent > 50) throw EAbort();
   };
   EXPECT_THROW(SavePngToStream(&ok, &src, p, tp.P), EAbort);
+}
+
+TEST(PngRead, HostileSizesAndChunkLengthsStayWithinAMemoryCap) {
+  struct TCase {
+    std::string Name;
+    std::vector<uint8_t> Bytes;
+  };
+  std::vector<TCase> cases = {
+      {"26000 x 26000", MakePng(26000, 26000, 1000)},
+      {"18000 x 18000", MakePng(18000, 18000, 100000)},
+      {"1000000 x 300", MakePng(1000000, 300, 1000)},
+  };
+  // Ancillary chunks that declare 2 GB, in a file that ends soon after.
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL", "iCCP", "eXIf", "unKn"}) {
+    std::vector<uint8_t> chunk;
+    PutChunk(chunk, type, {'k', 'e', 'y', 0, 0, 'x', 'y', 'z'}, 0x7FFFFFFF);
+    cases.push_back({std::string(type) + " of 2 GB", MakePng(4, 4, 4 * 13, chunk)});
+  }
+  for (auto& f : cases) {
+    SCOPED_TRACE(f.Name);
+    ASSERT_LT(f.Bytes.size(), 1024u);
+    const TCappedRead r = ReadCapped(64, [&](TBitmap& bmp, TFilterProgress& progress) {
+      TReadOnlyMemoryStream s(f.Bytes.data(), int64_t(f.Bytes.size()));
+      TIOParamsVals p(nullptr);
+      LoadPngFromStream(&s, &bmp, p, false, progress);
+    });
+    EXPECT_TRUE(r.Run.Finished);
+    EXPECT_FALSE(r.Run.OverCap) << r.Run.PeakGrowthKB << " KB";
+    EXPECT_TRUE(r.Abort);
+    EXPECT_FALSE(r.Reason.empty());
+    EXPECT_LE(int64_t(r.Width) * r.Height, 16);
+  }
+  // Text of a sensible size is no trouble.
+  std::vector<uint8_t> text;
+  PutChunk(text, "tEXt", std::vector<uint8_t>(100000, 'a'));
+  PutChunk(text, "zTXt", {'k', 0, 0, 0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  TBitmap bmp;
+  TIOParamsVals p(nullptr);
+  EXPECT_TRUE(LoadPng(MakePng(4, 4, 4 * 13, text), bmp, p));
+  EXPECT_EQ(bmp.Width(), 4);
 }

@@ -1,6 +1,9 @@
+#include <sys/mman.h>
+
 #include <cstring>
 
 #include "lzw_coder.h"
+#include "support/memcap.h"
 #include "support.h"
 #include "vistrel/codecs/gif.h"
 
@@ -22,6 +25,37 @@ bool ReadGif(const std::string& file, TBitmap& b, TIOParamsVals& p, int32_t& cou
   if (reason) *reason = pr.P.AbortReason;
   return !pr.Abort;
 }
+
+// A GIF of a two-colour table and one image whose data are dataBytes zero bytes in
+// sub-blocks of 255.
+std::vector<uint8_t> ZeroGif(int screenW, int screenH, int w, int h, size_t dataBytes) {
+  std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', uint8_t(screenW), uint8_t(screenW >> 8), uint8_t(screenH),
+                            uint8_t(screenH >> 8), 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  g.insert(g.end(), {0x2C, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 0, 2});
+  for (size_t left = dataBytes; left > 0;) {
+    const size_t n = left < 255 ? left : 255;
+    g.push_back(uint8_t(n));
+    g.insert(g.end(), n, 0);
+    left -= n;
+  }
+  g.insert(g.end(), {0, 0x3B});
+  return g;
+}
+
+// A stream that fails every write past a number of bytes, by refusing or by raising.
+class TFullStream : public TMemoryStream {
+ public:
+  TFullStream(int64_t limit, bool raise) : FLimit(limit), FRaise(raise) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (Size() + count <= FLimit) return TMemoryStream::Write(buffer, count);
+    if (FRaise) throw EWriteError(SWriteError);
+    return 0;
+  }
+
+ private:
+  int64_t FLimit;
+  bool FRaise;
+};
 
 }  // namespace
 
@@ -284,4 +318,79 @@ TEST(GIF, RejectsBadFilesCleanly) {
   EXPECT_TRUE(pr.Abort);
   EXPECT_EQ(pr.P.AbortReason, "image too large");
   TBitmap::SetMaxBytes(keep);
+}
+
+TEST(GIF, HugePicturesInSmallFilesAreRefusedWithinAMemoryCap) {
+  struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+  } hostile[] = {
+      {"26000 x 26000", ZeroGif(26000, 26000, 26000, 26000, 300)},
+      {"small frame on a 26000 x 26000 screen", ZeroGif(26000, 26000, 10, 10, 300)},
+      {"18000 x 18000 frame on a small screen", ZeroGif(100, 100, 18000, 18000, 600)},
+      {"18000 x 18000 without data", ZeroGif(18000, 18000, 18000, 18000, 0)},
+  };
+  struct TShared {
+    bool Abort;
+    int Width;
+    char Reason[64];
+  };
+  auto* shared = static_cast<TShared*>(
+      mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(shared, MAP_FAILED);
+  for (auto& f : hostile) {
+    SCOPED_TRACE(f.Name);
+    ASSERT_LT(f.Bytes.size(), 1024u);
+    std::memset(shared, 0, sizeof(TShared));
+    const vltest::TCapped run = vltest::RunCapped(64, [&] {
+      TBitmap b;
+      TCoded p;
+      int32_t count = 0;
+      TTestProgress pr;
+      TReadOnlyMemoryStream s(f.Bytes.data(), int64_t(f.Bytes.size()));
+      ReadGIFStream(&s, &b, count, p, pr.P, false);
+      shared->Abort = pr.Abort;
+      shared->Width = b.Width();
+      std::strncpy(shared->Reason, pr.P.AbortReason.c_str(), sizeof(shared->Reason) - 1);
+    });
+    EXPECT_TRUE(run.Finished);
+    EXPECT_FALSE(run.OverCap) << run.PeakGrowthKB << " KB";
+    EXPECT_TRUE(shared->Abort);
+    EXPECT_NE(shared->Reason[0], 0);
+    EXPECT_EQ(shared->Width, 0);
+  }
+  munmap(shared, sizeof(TShared));
+  // Data that can fill the frame: read.
+  const std::vector<uint8_t> fits = ZeroGif(300, 200, 300, 200, 100);
+  TBitmap b;
+  TCoded p;
+  int32_t count = 0;
+  TTestProgress pr;
+  TReadOnlyMemoryStream s(fits.data(), int64_t(fits.size()));
+  ReadGIFStream(&s, &b, count, p, pr.P, false);
+  EXPECT_FALSE(pr.Abort) << pr.P.AbortReason;
+  EXPECT_EQ(b.Width(), 300);
+}
+
+TEST(GIF, FailedWritesSetTheAbortFlag) {
+  TBitmap src;
+  Pattern24(src, 120, 80);
+  // Refusing and raising streams in the header, the table and the image data, and a full disk.
+  for (int64_t limit : {int64_t(0), int64_t(20), int64_t(900), int64_t(3000)}) {
+    for (bool raise : {false, true}) {
+      SCOPED_TRACE(std::to_string(limit) + (raise ? " raising" : " refusing"));
+      TCoded w;
+      TFullStream out(limit, raise);
+      TTestProgress pr;
+      EXPECT_NO_THROW(WriteGIFStream(&out, &src, w, pr.P));
+      EXPECT_TRUE(pr.Abort);
+      EXPECT_EQ(pr.P.AbortReason, "write error");
+    }
+  }
+  TCoded w;
+  TFileStream full("/dev/full", fmOpenWrite);
+  TTestProgress pr;
+  EXPECT_NO_THROW(WriteGIFStream(&full, &src, w, pr.P));
+  EXPECT_TRUE(pr.Abort);
+  EXPECT_EQ(pr.P.AbortReason, "write error");
 }

@@ -11,6 +11,11 @@
 
 namespace {
 
+// An LZW code of b bits (b <= 12) stands for at most 2^b pixels, so a byte of image data gives
+// at most 8 x 4096 / 12 of them; a file cut short still gets four times that before its
+// picture is taken as more than its data can fill.
+constexpr int64_t kMaxPixelsPerDataByte = 4 * 8 * 4096 / 12;
+
 // Fixed progress steps, stop when the abort flag is set.
 bool Step(TFilterProgress& progress, int percent) {
   if (progress.OnProgress) progress.OnProgress(progress.Sender, percent);
@@ -27,6 +32,24 @@ bool SkipSubBlocks(TStream* s, int64_t size) {
     if (s->Seek(len, soCurrent) > size) return false;
   }
   return true;
+}
+
+// Bytes of image data in the sub-blocks after the LZW minimum code size byte at the stream's
+// position; the position is restored.
+int64_t CountImageDataBytes(TStream* s) {
+  const int64_t start = s->Position(), size = s->Size();
+  int64_t count = 0;
+  uint8_t len;
+  if (ReadByte(s, len)) {
+    while (ReadByte(s, len) && len != 0) {
+      const int64_t at = s->Position();
+      count += std::min<int64_t>(len, size - at);
+      if (at + len >= size) break;
+      s->Seek(len, soCurrent);
+    }
+  }
+  s->SetPosition(start);
+  return count;
 }
 
 void TableFromFile(TRGB* dest, const uint8_t* src, int count) {
@@ -72,7 +95,13 @@ void ReadWanted(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilter
     if (ReadByte(stream, minCode)) SkipSubBlocks(stream, stream->Size());
   } else {
     if (d.Width < 1 || d.Height < 1) return VLFail(progress, "empty image");
-    if (BitmapRowBytes(d.Width, 24) * d.Height > TBitmap::MaxBytes()) return VLFail(progress, "image too large");
+    // The frame and the logical screen it is shown on must both fit the limit.
+    const int64_t limit = TBitmap::MaxBytes();
+    if (BitmapRowBytes(d.Width, 24) * d.Height > limit ||
+        BitmapRowBytes(params.GIFWinWidth, 24) * int64_t(params.GIFWinHeight) > limit)
+      return VLFail(progress, "image too large");
+    if (int64_t(d.Width) * d.Height > CountImageDataBytes(stream) * kMaxPixelsPerDataByte)
+      return VLFail(progress, "GIF data too short for its picture");
     TGIFLZWDecoder decoder = DecoderOf(params);
     if (!decoder) return VLFail(progress, "no LZW decoder");
     index.assign(size_t(d.Width) * size_t(d.Height), 0);

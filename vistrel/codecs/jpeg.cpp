@@ -1,13 +1,15 @@
 // JPEG codec over libjpeg. Library errors leave through longjmp back to the function that
 // called setjmp; those functions hold no C++ object with a destructor, so nothing is
 // skipped. Exceptions of the stream or of the progress handler are caught before they
-// could cross the library's frames, kept in the context and handled after the clean-up.
+// could cross the library's frames: the stream's end the call as a failure, the handler's
+// are kept in the context and raised again after the clean-up.
 #include "vistrel/codecs/jpeg.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 extern "C" {
 #include <jerror.h>
@@ -21,6 +23,10 @@ namespace {
 constexpr size_t kJpegBufferSize = 16384;
 // A progressive file with more scans than this is taken as hostile.
 constexpr int kMaxScans = 1000;
+// Huffman-coded scan data spend at least one bit on every block of every component (its DC
+// difference), so a byte covers at most 8 blocks; a file whose data are cut short still gets
+// four times that before its frame is taken as more than the data can fill.
+constexpr int64_t kBlocksPerScanByte = 32;
 
 struct TJpegContext {
   jpeg_error_mgr Err;  // first: the library hands it back as cinfo->err
@@ -34,6 +40,8 @@ struct TJpegContext {
   TBitmap* Bitmap = nullptr;             // the bitmap being decoded into
   bool Reused = false;                   // it had the output size and format already
   int LastCode = 0;                      // the library's message code at the error
+  int64_t ScanBytes = -1;                // bytes of entropy-coded data in the file (-1: not counted)
+  bool DataEnded = false;                // the scan data ran out before the picture did
   jpeg_progress_mgr Monitor;
 };
 
@@ -100,7 +108,7 @@ bool DestWrite(j_compress_ptr cinfo, size_t count) {
   try {
     n = dst->Ctx->Stream->Write(dst->Buffer, int64_t(count));
   } catch (...) {
-    dst->Ctx->Pending = std::current_exception();
+    n = -1;  // a stream that raises has failed the write like one that refuses
   }
   if (n != int64_t(count)) {
     dst->Ctx->StreamFailed = true;
@@ -126,6 +134,70 @@ void DestTerm(j_compress_ptr cinfo) {
 void ScanMonitor(j_common_ptr cinfo) {
   if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
     ERREXIT(cinfo, JERR_NOT_COMPILED);
+}
+
+// Bytes of entropy-coded scan data from the stream's position to the end of the image (EOI or
+// the end of the stream), found by walking the markers; the position is restored.
+int64_t CountScanBytes(TStream* stream) {
+  const int64_t start = stream->Position();
+  std::vector<uint8_t> buf(kJpegBufferSize);
+  size_t at = 0, have = 0;
+  auto next = [&](uint8_t& b) {
+    if (at == have) {
+      const int64_t n = stream->Read(buf.data(), int64_t(buf.size()));
+      if (n <= 0) return false;
+      at = 0;
+      have = size_t(n);
+    }
+    b = buf[at++];
+    return true;
+  };
+  auto skip = [&](int64_t n) {
+    const int64_t inBuffer = int64_t(have - at);
+    if (n <= inBuffer) {
+      at += size_t(n);
+    } else {
+      stream->Seek(n - inBuffer, soCurrent);
+      at = have = 0;
+    }
+  };
+  // The next byte that is not a fill byte 0xFF.
+  auto code = [&](uint8_t& b) {
+    do {
+      if (!next(b)) return false;
+    } while (b == 0xFF);
+    return true;
+  };
+  int64_t count = 0;
+  bool inScan = false;
+  for (;;) {
+    uint8_t b;
+    if (!next(b)) break;
+    if (inScan) {
+      if (b != 0xFF) {
+        ++count;
+        continue;
+      }
+      if (!code(b)) break;
+      if (b == 0 || (b >= 0xD0 && b <= 0xD7)) {  // a stuffed zero or a restart marker
+        count += 2;
+        continue;
+      }
+      inScan = false;
+    } else if (b != 0xFF || !code(b)) {
+      continue;  // stray bytes between segments
+    }
+    if (b == 0xD9) break;
+    if (b == 0xD8 || b == 0x01 || (b >= 0xD0 && b <= 0xD7)) continue;
+    uint8_t hi, lo;
+    if (!next(hi) || !next(lo)) break;
+    const int length = (hi << 8) | lo;
+    if (length < 2) break;
+    skip(length - 2);
+    inScan = b == 0xDA;
+  }
+  stream->SetPosition(start);
+  return count;
 }
 
 void InitContext(TJpegContext& ctx, TStream* stream, TFilterProgress& progress) {
@@ -182,13 +254,36 @@ int ResolutionFromDensity(int unit, int density) {
   return dpi;
 }
 
+// Why a frame is not decoded (nullptr: it is), judged after the header and before the
+// library or the reader allocates anything of the frame's size.
+const char* RefuseFrame(const TJpegContext& ctx, const jpeg_decompress_struct& cinfo, bool multiScan) {
+  const int64_t limit = TBitmap::MaxBytes();
+  if (BitmapRowBytes(int64_t(cinfo.output_width), 24) * int64_t(cinfo.output_height) > limit) return "image too large";
+  int64_t blocks = 0, coefficients = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& c = cinfo.comp_info[i];
+    const int64_t w = c.width_in_blocks, h = c.height_in_blocks;
+    blocks += w * h;
+    // A multi-scan file keeps every block's coefficients, in whole MCUs.
+    const int64_t hs = c.h_samp_factor, vs = c.v_samp_factor;
+    coefficients += (w + hs - 1) / hs * hs * ((h + vs - 1) / vs * vs) * int64_t(sizeof(JBLOCK));
+  }
+  if (multiScan && coefficients > limit) return "image too large";
+  if (ctx.ScanBytes == 0) return "JPEG has no image data";
+  if (ctx.ScanBytes > 0 && !cinfo.arith_code && blocks > ctx.ScanBytes * kBlocksPerScanByte)
+    return "JPEG data too short for its picture";
+  return nullptr;
+}
+
 // Holds no C++ object with a destructor: the library may longjmp back here.
 void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& src, TBitmap* bitmap,
                 TIOParamsVals& params, bool paramsOnly, bool useScale) {
   if (setjmp(ctx.Jump)) return;
   jpeg_create_decompress(&cinfo);
   cinfo.progress = &ctx.Monitor;
-  if (TBitmap::MaxBytes() > 0) cinfo.mem->max_memory_to_use = long(TBitmap::MaxBytes() < (int64_t(1) << 40) ? TBitmap::MaxBytes() * 2 : int64_t(1) << 41);
+  // The library's own memory (the coefficients of a multi-scan file above all) obeys the
+  // same limit as the bitmap; it is checked below before anything is allocated.
+  cinfo.mem->max_memory_to_use = long(TBitmap::MaxBytes());
   src.Pub.init_source = SrcInit;
   src.Pub.fill_input_buffer = SrcFill;
   src.Pub.skip_input_data = SrcSkip;
@@ -264,9 +359,9 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
     VLSetAbort(*ctx.Progress);
     return;
   }
-  const int64_t bytes = BitmapRowBytes(cinfo.output_width, 24) * int64_t(cinfo.output_height);
-  if (bytes > TBitmap::MaxBytes()) {
-    ctx.Reason = "image too large";
+  const bool multiScan = jpeg_has_multiple_scans(&cinfo) != 0;
+  if (const char* why = RefuseFrame(ctx, cinfo, multiScan)) {
+    ctx.Reason = why;
     VLSetAbort(*ctx.Progress);
     return;
   }
@@ -290,6 +385,7 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   progress.RowCounter = 0;
   JSAMPARRAY work = nullptr;
   if (cmyk) work = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(w) * 4, 1);
+  const JDIMENSION imcuRows = JDIMENSION(cinfo.max_v_samp_factor * cinfo.min_DCT_scaled_size);
   const int batch = cinfo.rec_outbuf_height < 1 ? 1 : cinfo.rec_outbuf_height > 16 ? 16 : cinfo.rec_outbuf_height;
   JSAMPROW rows[16];
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -315,6 +411,14 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
     row += int64_t(got) * step;
     progress.RowCounter += int32_t(got);
     if (Report(ctx, progress.RowCounter)) return;
+    // A single scan whose data ran out: the rows decoded are kept and the rest is not made
+    // up from nothing. Data that end in the last rows (some writers drop the final bits)
+    // count as whole.
+    if (ctx.DataEnded && !multiScan && cinfo.output_height - cinfo.output_scanline > 2 * imcuRows) {
+      ctx.Reason = "JPEG data ends early";
+      VLSetAbort(progress);
+      return;
+    }
   }
 }
 
@@ -395,7 +499,14 @@ void JpegErrorExit(jpeg_common_struct* cinfo) {
   longjmp(ctx->Jump, 1);
 }
 
-void JpegEmitMessage(jpeg_common_struct*, int) {}
+void JpegEmitMessage(jpeg_common_struct* cinfo, int msgLevel) {
+  // The Huffman decoder met a marker other than a restart inside the scan data: the data
+  // ended there, and what follows would be made up.
+  if (msgLevel < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->is_decompressor) {
+    const int marker = reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker;
+    if (marker < 0xD0 || marker > 0xD7) ContextOf(cinfo)->DataEnded = true;
+  }
+}
 void JpegOutputMessage(jpeg_common_struct*) {}
 void JpegFormatMessage(jpeg_common_struct*, char* buffer) {
   if (buffer) buffer[0] = 0;
@@ -431,6 +542,19 @@ void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool 
   }
   TJpegContext ctx;
   InitContext(ctx, Stream, Progress);
+  if (!ParamsOnly) {
+    int64_t start = -1;
+    try {
+      start = Stream->Position();
+      ctx.ScanBytes = CountScanBytes(Stream);
+    } catch (...) {
+      ctx.ScanBytes = -1;  // left to the decoder, which meets the same stream
+      try {
+        if (start >= 0) Stream->SetPosition(start);
+      } catch (...) {
+      }
+    }
+  }
   auto* src = new TJpegSource;
   std::memset(src, 0, sizeof(*src));
   jpeg_decompress_struct cinfo;
@@ -501,7 +625,7 @@ void SaveJpegToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, T
   if (cinfo.global_state != 0) jpeg_destroy_compress(&cinfo);
   delete dst;
   if (VLAborting(Progress) && ctx.Reason) {
-    std::string reason = ctx.StreamFailed ? "stream write error" : Format("JPEG error #%d", ctx.LastCode);
+    std::string reason = ctx.StreamFailed ? "write error" : Format("JPEG error #%d", ctx.LastCode);
     VLFail(Progress, reason);
   }
   Progress.AbortFlag = savedFlag;

@@ -1,11 +1,12 @@
 // PNG codec over libpng. libpng's errors leave through longjmp back to the function that
 // called setjmp; those functions hold no C++ object with a destructor. Exceptions of the
-// stream or of the progress handler are caught before they could cross libpng's frames and
-// handled after the clean-up.
+// stream or of the progress handler are caught before they could cross libpng's frames: the
+// stream's end the call as a failure, the handler's are raised again after the clean-up.
 #include "vistrel/codecs/png.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
@@ -19,15 +20,54 @@ const char* const SPngWriteError = "Error on creating PNG";
 
 namespace {
 
+// Largest ancillary chunk (or decompressed profile) libpng may allocate, and how many
+// ancillary chunks it may keep.
+constexpr png_alloc_size_t kChunkMax = png_alloc_size_t(8) << 20;
+constexpr png_uint_32 kChunkCount = 128;
+// Deflate turns a byte into at most 1032; a file cut short still gets four times that before
+// its picture is taken as more than its data can fill.
+constexpr int64_t kMaxInflation = 4 * 1032;
+
 struct TPngContext {
   jmp_buf Jump;
   TStream* Stream = nullptr;
   TFilterProgress* Progress = nullptr;
   bool Failed = false;         // libpng reported an error
   bool StreamFailed = false;   // the stream raised or ran dry
-  std::exception_ptr Pending;  // exception of the stream (writing) or the progress handler
+  std::exception_ptr Pending;  // the progress handler's exception
   char Message[96] = {0};      // libpng's message at the error
+  int64_t DataBytes = -1;      // bytes of IDAT data in the file (-1: not counted)
 };
+
+// Bytes of IDAT data from the stream's position (the signature) to IEND or the end of the
+// stream, found by walking the chunk headers; the position is restored.
+int64_t CountImageDataBytes(TStream* stream) {
+  const int64_t start = stream->Position();
+  const int64_t size = stream->Size();
+  int64_t pos = start + 8, count = 0;
+  uint8_t h[8];
+  while (pos + 8 <= size) {
+    stream->SetPosition(pos);
+    if (stream->Read(h, 8) != 8) break;
+    const int64_t length = (int64_t(h[0]) << 24) | (int64_t(h[1]) << 16) | (int64_t(h[2]) << 8) | h[3];
+    if (std::memcmp(h + 4, "IEND", 4) == 0) break;
+    if (std::memcmp(h + 4, "IDAT", 4) == 0) count += std::min(length, size - pos - 8);
+    pos += 12 + length;
+  }
+  stream->SetPosition(start);
+  return count;
+}
+
+// Bytes the image data inflate to: every row of every pass with its filter byte.
+int64_t InflatedBytes(int64_t width, int64_t height, int bitsPerPixel, bool interlaced) {
+  const auto rows = [&](int64_t w, int64_t h) { return w > 0 && h > 0 ? h * (1 + (w * bitsPerPixel + 7) / 8) : 0; };
+  if (!interlaced) return rows(width, height);
+  static const int x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+  static const int y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+  int64_t total = 0;
+  for (int p = 0; p < 7; ++p) total += rows((width - x0[p] + dx[p] - 1) / dx[p], (height - y0[p] + dy[p] - 1) / dy[p]);
+  return total;
+}
 
 TPngContext* ContextOf(png_structp png) { return static_cast<TPngContext*>(png_get_error_ptr(png)); }
 
@@ -76,7 +116,7 @@ void PngStreamWrite(png_structp png, png_bytep data, png_size_t length) {
   try {
     n = ctx->Stream->Write(data, int64_t(length));
   } catch (...) {
-    ctx->Pending = std::current_exception();
+    n = -1;  // a stream that raises has failed the write like one that refuses
   }
   if (n != int64_t(length)) {
     ctx->StreamFailed = true;
@@ -143,6 +183,15 @@ void DecodePng(TPngContext& ctx, png_structp png, png_infop info, TBitmap* bitma
                bool paramsOnly) {
   if (setjmp(ctx.Jump)) return;
   png_set_read_fn(png, &ctx, PngStreamRead);
+  // Ancillary chunks the reader has no use for are skipped unread: libpng would allocate
+  // (and clear) whatever length they declare before finding the file too short.
+  static const png_byte kSkipped[] = {'t', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'i', 'T', 'X', 't', 0,
+                                      's', 'P', 'L', 'T', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0,
+                                      'e', 'X', 'I', 'f', 0};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof(kSkipped) / 5));
+  // The ones it keeps (colour profiles above all) are capped, in size and in number.
+  png_set_chunk_malloc_max(png, kChunkMax);
+  png_set_chunk_cache_max(png, kChunkCount);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colorType = 0, interlace = 0;
@@ -224,8 +273,17 @@ void DecodePng(TPngContext& ctx, png_structp png, png_infop info, TBitmap* bitma
     return;
   }
   const int64_t bytes = BitmapRowBytes(width, oneBit ? 1 : 24) * int64_t(height);
-  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || bytes > TBitmap::MaxBytes() ||
-      !SizeBitmap(bitmap, int(width), int(height), oneBit ? pf1bit : pf24bit)) {
+  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || bytes > TBitmap::MaxBytes()) {
+    FailWith(ctx, "image too large");
+    return;
+  }
+  if (ctx.DataBytes >= 0 &&
+      InflatedBytes(width, height, depth * SamplesOfColorType(colorType), interlace != PNG_INTERLACE_NONE) >
+          ctx.DataBytes * kMaxInflation) {
+    FailWith(ctx, "PNG data too short for its picture");
+    return;
+  }
+  if (!SizeBitmap(bitmap, int(width), int(height), oneBit ? pf1bit : pf24bit)) {
     FailWith(ctx, "image too large");
     return;
   }
@@ -360,6 +418,19 @@ void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool P
     Progress.AbortFlag = savedFlag;
     return;
   }
+  if (!ParamsOnly) {
+    int64_t start = -1;
+    try {
+      start = Stream->Position();
+      ctx.DataBytes = CountImageDataBytes(Stream);
+    } catch (...) {
+      ctx.DataBytes = -1;  // left to libpng, which meets the same stream
+      try {
+        if (start >= 0) Stream->SetPosition(start);
+      } catch (...) {
+      }
+    }
+  }
   DecodePng(ctx, png, info, Bitmap, Params, ParamsOnly);
   png_destroy_read_struct(&png, &info, nullptr);
   if (ctx.Failed) VLFail(Progress, ctx.Message[0] ? ctx.Message : "PNG library error");
@@ -435,10 +506,10 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     if (png) png_destroy_write_struct(&png, nullptr);
-    throw EInvalidGraphic(SPngWriteError);
+    return VLFail(Progress, SPngWriteError);
   }
   EncodePng(ctx, png, info, job, Params);
   png_destroy_write_struct(&png, &info);
   if (ctx.Pending) std::rethrow_exception(ctx.Pending);
-  if (ctx.Failed) throw EInvalidGraphic(SPngWriteError);
+  if (ctx.Failed) VLFail(Progress, SPngWriteError);
 }

@@ -12,8 +12,8 @@ bool HasPngSignature(TStream* Stream);
 // over the file's background (bKGD) or PNGBackground.
 void LoadPngFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
                        TFilterProgress& Progress);
-// Writes 8-bit RGB, 8-bit palette or 1-bit gray; raises EInvalidGraphic "Error on creating PNG"
-// when libpng fails.
+// Writes 8-bit RGB, 8-bit palette or 1-bit gray. A failed write (libpng's error, a stream
+// that fails or raises) sets the abort flag with the reason "Error on creating PNG".
 void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
 
 // The decode core shared by every PNG reader: failures set the abort flag through VLFail
