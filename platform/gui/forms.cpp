@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "platform/core/system.h"
@@ -869,7 +870,10 @@ std::string InputBox(const std::string& caption, const std::string& prompt, cons
 // ---------------------------------------------------------------------------------------------
 // TApplication
 
-TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {
+  // A save past the file-size limit fails as a write error instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 TApplication::~TApplication() = default;
 
 void TApplication::SetHint(const std::string& h) {
