@@ -533,9 +533,12 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
   if (!IntersectRect(r, box, surface)) return {};
   const int64_t W = int64_t(r.Right) - r.Left, H = int64_t(r.Bottom) - r.Top;
   const int tw = int(std::min(W, kMaskTilePixels));
-  const int th = int(std::clamp<int64_t>(kMaskTilePixels / tw, 1, H));
-  QImage img(tw, th, QImage::Format_Alpha8);
-  if (img.isNull()) return {};
+  const int64_t stride = (int64_t(tw) + 3) / 4 * 4;
+  const int th = int(std::clamp<int64_t>(kMaskTilePixels / stride, 1, H));
+  // One tile's memory per thread, kept from call to call.
+  thread_local std::vector<uchar> tile;
+  if (tile.size() < size_t(stride * th)) tile.resize(size_t(stride * th));
+  QImage img(tile.data(), tw, th, qsizetype(stride), QImage::Format_Alpha8);
   std::vector<Spans> rows(static_cast<size_t>(H));
   for (int64_t ty = 0; ty < H; ty += th) {
     const int bh = int(std::min<int64_t>(th, H - ty));

@@ -964,10 +964,10 @@ class TPlayer {
       int st = r.Style & 0x0F;
       p->SetStyle(st >= 0 && st <= 6 ? styles[st] : psSolid);
       p->SetColor(r.Color);
-      // No wider than the picture's diagonal: a wider pen covers no more of it.
-      const long double diag = std::ceil(std::hypot((long double)FDest.Width(), (long double)FDest.Height()));
-      const long double w = std::fabs((long double)r.Width) * ScaleX();
-      p->SetWidth(int(std::clamp<long double>(std::nearbyint(w), 1, std::max<long double>(1, std::min<long double>(diag, 1000000)))));
+      // At most twice the picture's diagonal: from any point on the picture such a pen
+      // already covers all of it.
+      const long double most = 2 * std::ceil(std::hypot((long double)FDest.Width(), (long double)FDest.Height()));
+      p->SetWidth(std::clamp(Clamp(std::fabs((long double)r.Width) * ScaleX()), 1, std::max(1, Clamp(most))));
     } else {
       p->SetWidth(1);
       p->SetStyle(S.Pen.Stock == 8 ? psClear : psSolid);
