@@ -820,11 +820,13 @@ class TPlayer {
 
   // Drawing far outside the picture is cut at a margin around the destination first, so
   // shapes with huge coordinates cost no more than ones that fit.
+  // The margin is wider than the pen, so nothing cut away could have reached the picture.
   TRect Margin() const {
-    const int l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
-    const int t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
-    const int m = std::max(r - l, b - t) + 16;
-    return Rect(l - m, t - m, r + m, b + m);
+    const int64_t l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
+    const int64_t t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
+    const int64_t m = std::max(r - l, b - t) + 16 + FCanvas->Pen()->Width();
+    auto c = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return Rect(c(l - m), c(t - m), c(r + m), c(b + m));
   }
 
   // Sutherland-Hodgman against the margin; inside it the fill is unchanged for both rules.
