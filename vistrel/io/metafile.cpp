@@ -1,9 +1,10 @@
 #include "vistrel/io/metafile.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <new>
 #include <set>
 
 #include "platform/gui/canvas.h"
@@ -301,7 +302,6 @@ class TRecordStore {
   // False when the record would take the list past the limit.
   bool Add(TVLMetaRecord&& rec) {
     constexpr int64_t size = int64_t(sizeof(TVLMetaRecord));
-    if (int64_t(rec.Points.size()) > FLimit / kPlayBytesPerPoint) return false;
     const int64_t heap = int64_t(rec.Points.capacity() * sizeof(TPoint) + rec.Counts.capacity() * sizeof(int32_t) +
                                  rec.Text.capacity() + rec.FontName.capacity()) +
                          (rec.Picture ? rec.Picture->ImageSize() : 0);
@@ -819,8 +819,8 @@ class TPlayer {
   }
 
   // Drawing far outside the picture is cut at a margin around the destination first, so
-  // shapes with huge coordinates cost no more than ones that fit.
-  // The margin is wider than the pen, so nothing cut away could have reached the picture.
+  // shapes with huge coordinates cost no more than ones that fit. The margin is wider than
+  // the pen, so nothing cut away could have reached the picture.
   TRect Margin() const {
     const int64_t l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
     const int64_t t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
