@@ -1,4 +1,6 @@
 // Fuzz target of the metafile reader: parsing, then playing the records on a small picture.
+// Seeds: fuzz/seeds/metafile (made by make_seeds.py there), e.g.
+//   fuzz_metafile corpus fuzz/seeds/metafile
 #include <QGuiApplication>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +20,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TBitmap::SetMaxBytes(int64_t(48) << 20);
+  // A small limit, so that small inputs reach the refusals of records and pictures too.
+  TBitmap::SetMaxBytes(int64_t(1) << 20);
   TVLMetafile meta;
   std::string reason;
   if (!VLParseMetafile(data, int64_t(size), meta, reason)) return 0;

@@ -524,29 +524,49 @@ TRect Grown(int64_t l, int64_t t, int64_t r, int64_t b, int64_t m) {
   return TRect{c(l - m), c(t - m), c(r + m), c(b + m)};
 }
 
-// Renders with QPainter into a mask and returns the pixels it set, in surface pixels.
+// Renders with QPainter into a mask and returns the pixels it set, in surface pixels. The
+// mask is drawn a tile at a time, so a large box costs one tile besides the spans it yields.
+constexpr int64_t kMaskTilePixels = int64_t(1) << 20;
+
 TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPainter&)>& draw) {
   TRect r;
   if (!IntersectRect(r, box, surface)) return {};
-  QImage img(r.Width(), r.Height(), QImage::Format_ARGB32_Premultiplied);
-  img.fill(0);
-  {
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setRenderHint(QPainter::TextAntialiasing, false);
-    p.translate(-r.Left, -r.Top);
-    draw(p);
-  }
-  std::vector<Spans> rows(size_t(r.Height()));
-  for (int y = 0; y < r.Height(); ++y) {
-    const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-    Spans& row = rows[size_t(y)];
-    int x = 0;
-    while (x < r.Width()) {
-      while (x < r.Width() && qAlpha(line[x]) < 128) ++x;
-      int s = x;
-      while (x < r.Width() && qAlpha(line[x]) >= 128) ++x;
-      if (x > s) row.push_back({s + r.Left, x + r.Left});
+  const int64_t W = int64_t(r.Right) - r.Left, H = int64_t(r.Bottom) - r.Top;
+  const int tw = int(std::min(W, kMaskTilePixels));
+  const int64_t stride = (int64_t(tw) + 3) / 4 * 4;
+  const int th = int(std::clamp<int64_t>(kMaskTilePixels / stride, 1, H));
+  // One tile's memory per thread, kept from call to call.
+  thread_local std::vector<uchar> tile;
+  if (tile.size() < size_t(stride * th)) tile.resize(size_t(stride * th));
+  QImage img(tile.data(), tw, th, qsizetype(stride), QImage::Format_Alpha8);
+  std::vector<Spans> rows(static_cast<size_t>(H));
+  for (int64_t ty = 0; ty < H; ty += th) {
+    const int bh = int(std::min<int64_t>(th, H - ty));
+    for (int64_t tx = 0; tx < W; tx += tw) {
+      const int bw = int(std::min<int64_t>(tw, W - tx));
+      const int left = int(r.Left + tx);
+      img.fill(0);
+      {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.translate(-double(left), -double(r.Top + ty));
+        draw(p);
+      }
+      for (int y = 0; y < bh; ++y) {
+        const uchar* line = img.constScanLine(y);
+        Spans& row = rows[size_t(ty + y)];
+        int x = 0;
+        while (x < bw) {
+          while (x < bw && line[x] < 128) ++x;
+          int s = x;
+          while (x < bw && line[x] >= 128) ++x;
+          if (x == s) continue;
+          // Runs that meet at a tile's edge are one run.
+          if (!row.empty() && row.back().second == s + left) row.back().second = x + left;
+          else row.push_back({s + left, x + left});
+        }
+      }
     }
   }
   return TClipRegion::FromRows(r.Top, std::move(rows));

@@ -35,6 +35,21 @@ inline std::vector<uint8_t> PackedDIB24(int w, int h, const std::vector<uint8_t>
   return o.B;
 }
 
+// A packed 1-bit DIB of w x h pixels, all of them colour 0 (black); white is colour 1.
+inline std::vector<uint8_t> PackedDIB1(int w, int h) {
+  TBytesOut o;
+  o.U32(40);
+  o.U32(w);
+  o.U32(h);
+  o.U16(1);
+  o.U16(1);
+  for (int i = 0; i < 6; ++i) o.U32(0);
+  o.U32(0);
+  o.U32(0xFFFFFF);
+  o.B.resize(o.B.size() + size_t((w + 31) / 32 * 4) * size_t(h));
+  return o.B;
+}
+
 // Placeable WMF: records are added as function + 16-bit parameter words.
 struct TWmfBuilder {
   TBytesOut Body;
@@ -135,9 +150,10 @@ struct TEmfBuilder {
     for (int v : xy) t.U16(v);
     Record(86, {0, 0, 0, 0, int64_t(xy.size() / 2)}, t.B);
   }
-  void StretchDIBits(int x, int y, int w, int h, int sw, int sh, const std::vector<uint8_t>& dib) {
-    // Header 80 bytes, then the info header (40) and the rows.
-    const int64_t bmi = 80, cbBmi = 40, bits = 120, cbBits = int64_t(dib.size()) - 40;
+  // infoBytes: the info header and colour table in front of the rows.
+  void StretchDIBits(int x, int y, int w, int h, int sw, int sh, const std::vector<uint8_t>& dib, int infoBytes = 40) {
+    // Header 80 bytes, then the info header and the rows.
+    const int64_t bmi = 80, cbBmi = infoBytes, bits = 80 + infoBytes, cbBits = int64_t(dib.size()) - infoBytes;
     Record(81, {0, 0, 0, 0, x, y, 0, 0, sw, sh, bmi, cbBmi, bits, cbBits, 0, 0x00CC0020, w, h}, dib);
   }
   // Frame in hundredths of a millimetre; reference device 960 x 960 pixels on 254 x 254 mm

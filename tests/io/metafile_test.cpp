@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "io/metafile_builders.h"
 #include "platform/gui/canvas.h"
+#include "support/memcap.h"
 #include "vistrel/io/metafile.h"
+#include "vistrel/io/vistrelio.h"
 
 namespace {
 
@@ -249,4 +257,156 @@ TEST(Metafile, EllipsesFarBelowOrAboveThePictureDrawNothing) {
   EXPECT_EQ(Px(b, 500, 105), clRed);
   EXPECT_EQ(Px(b, 959, 959), clRed);
   delete b;
+}
+
+namespace {
+
+// Runs fn in a child process capped at 128 MB; fn returns what went wrong, or nothing.
+void Capped(const std::string& what, const std::function<std::string()>& fn) {
+  char* msg = static_cast<char*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(msg, MAP_FAILED);
+  std::snprintf(msg, 4096, "stopped");
+  vltest::TCapped r = vltest::RunCapped(128, [&] { std::snprintf(msg, 4096, "%s", fn().c_str()); });
+  EXPECT_TRUE(r.Finished) << what << (r.OverCap ? ": over the cap" : "") << ", grew " << r.PeakGrowthKB / 1024 << " MB";
+  EXPECT_STREQ(msg, "") << what;
+  munmap(msg, 4096);
+}
+
+// Loads the file through the I/O component into a lime background; the result is the
+// bitmap (left at 7 x 5 when the load is refused) and the abort flag.
+struct TLoaded {
+  TBitmap Bitmap;
+  bool Aborting = false;
+  TColor Px(int x, int y) {
+    const uint8_t* p = Bitmap.ScanLine(y) + x * 3;
+    return RGB(p[2], p[1], p[0]);
+  }
+};
+void LoadFile(const std::vector<uint8_t>& bytes, const std::string& ext, TLoaded& out) {
+  const std::string name = std::string(VL_BUILD_DIR) + "/metafile_test_" + std::to_string(getpid()) + ext;
+  {
+    std::ofstream f(name, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  out.Bitmap.SetPixelFormat(pf24bit);
+  out.Bitmap.SetSize(7, 5);
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&out.Bitmap);
+  io.SetBackground(clLime);
+  io.LoadFromFile(name);
+  out.Aborting = io.Aborting();
+  std::filesystem::remove(name);
+}
+
+}  // namespace
+
+TEST(Metafile, HostileFilesAreRefusedOrDrawnWithinMemory) {
+  // Empty files whose frames say 26000 x 26000 pixels (2 GB): refused before anything is
+  // allocated.
+  TWmfBuilder emptyWmf;
+  TEmfBuilder emptyEmf;
+  const std::vector<uint8_t> bigWmf = emptyWmf.Build(0, 0, 26000, 26000, 96);
+  const std::vector<uint8_t> bigEmf = emptyEmf.Build(687917, 687917);
+  for (const auto& [file, ext] : {std::pair{bigWmf, ".wmf"}, std::pair{bigEmf, ".emf"}}) {
+    EXPECT_LT(file.size(), 1024u);
+    Capped(std::string("frame ") + ext, [&] {
+      TLoaded l;
+      LoadFile(file, ext, l);
+      if (!l.Aborting) return std::string("not refused");
+      if (l.Bitmap.Width() != 7 || l.Bitmap.Height() != 5) return std::string("bitmap changed");
+      return std::string();
+    });
+  }
+
+  // 45 long lines across a 4500 x 4500 picture with a pen of 250 units, 1000 pixels once
+  // mapped, corner to corner on alternate diagonals; solid, then dashed (a wide pen draws
+  // solid). Each line's mask would be the whole picture.
+  for (int style : {0, 1}) {
+    TWmfBuilder w;
+    w.CreatePen(style, 250, 255, 0, 0);
+    w.Select(0);
+    for (int i = 0; i < 45; ++i) {
+      w.MoveTo(i % 2 ? 1125 : 0, 0);
+      w.LineTo(i % 2 ? 0 : 1125, 1125);
+    }
+    const std::vector<uint8_t> file = w.Build(0, 0, 1125, 1125, 24);  // 4 pixels a unit
+    EXPECT_LT(file.size(), 1024u);
+    Capped("wide lines, style " + std::to_string(style), [&] {
+      TLoaded l;
+      LoadFile(file, ".wmf", l);
+      if (l.Aborting || l.Bitmap.Width() != 4499) return std::string("not loaded");
+      // Half the pen is 500 pixels: 600 / sqrt 2 from both diagonals is inside, 800 / sqrt 2
+      // outside.
+      const struct {
+        int x, y;
+        TColor c;
+      } probes[] = {{2250, 2250, clRed}, {2250, 2850, clRed}, {2250, 1650, clRed}, {2250, 3050, clLime},
+                    {2250, 1450, clLime}, {20, 20, clRed}, {20, 4480, clRed}, {4480, 20, clRed},
+                    {4480, 4480, clRed}, {2250, 20, clLime}, {20, 2250, clLime}, {4480, 2250, clLime}};
+      for (const auto& p : probes)
+        if (l.Px(p.x, p.y) != p.c) return "pixel " + std::to_string(p.x) + ", " + std::to_string(p.y);
+      return std::string();
+    });
+  }
+
+  // Point counts that the records don't hold are dropped; the rest of the file plays.
+  TWmfBuilder counts;
+  counts.Record(0x0324, {32767, 0, 0, 10, 10});       // polygon of 32767 points
+  counts.Record(0x0538, {65535, 65535, 65535, 0, 0});  // 65535 polygons
+  counts.CreateBrush(0, 0, 0, 255);
+  counts.Select(0);
+  counts.Rectangle(10, 10, 20, 20);
+  TEmfBuilder countsEmf;
+  countsEmf.Record(4, {0, 0, 0, 0, 0xFFFFFFFF, 1, 1});           // polyline of 2^32 - 1 points
+  countsEmf.Record(8, {0, 0, 0, 0, 0x3FFFFFFF, 0x7FFFFFFF, 3});  // polypolygon of 2^30 - 1 parts
+  countsEmf.CreateBrush(1, 0, 0, 0, 255);
+  countsEmf.Select(1);
+  countsEmf.Rectangle(10, 10, 20, 20);
+  for (const auto& [file, ext] : {std::pair{counts.Build(0, 0, 30, 30, 96), ".wmf"},
+                                  std::pair{countsEmf.Build(794, 794), ".emf"}}) {
+    Capped(std::string("counts ") + ext, [&] {
+      TLoaded l;
+      LoadFile(file, ext, l);
+      if (l.Aborting || l.Bitmap.Width() != 29) return std::string("not loaded");
+      if (l.Px(15, 15) != clBlue || l.Px(25, 25) != clLime) return std::string("pixels");
+      return std::string();
+    });
+  }
+
+  // A hollow polygon of 10000 points zigzagging from top to bottom of a 2000-pixel picture:
+  // its one-pixel outline crosses 20 million pixels.
+  TEmfBuilder zigzag;
+  zigzag.Select(VLStockObjectFlag | 5);  // null brush
+  std::vector<int> xy;
+  for (int i = 0; i < 10000; ++i) {
+    xy.push_back(i / 5);
+    xy.push_back(i % 2 ? 1999 : 0);
+  }
+  zigzag.Polygon16(xy);
+  Capped("zigzag", [&] {
+    TLoaded l;
+    LoadFile(zigzag.Build(52917, 52917), ".emf", l);
+    if (l.Aborting || l.Bitmap.Width() != 1999) return std::string("not loaded");
+    for (int x = 0; x < 1999; x += 97)
+      if (l.Px(x, 1000) != clBlack) return "pixel " + std::to_string(x);
+    return std::string();
+  });
+
+  // Under a limit of 16 MB: a million tiny records, or a 1-bit picture of 48 MB from 2 MB
+  // of rows, are refused, not held.
+  TWmfBuilder many;
+  for (int i = 0; i < 1000000; ++i) many.Record(0x001E, {});  // save the state
+  TEmfBuilder bits;
+  bits.StretchDIBits(0, 0, 10, 10, 4096, 4096, PackedDIB1(4096, 4096), 48);
+  for (const auto& [file, what] : {std::pair{many.Build(0, 0, 100, 100, 96), "records"},
+                                   std::pair{bits.Build(2540, 2540), "picture"}}) {
+    Capped(what, [&] {
+      TBitmap::SetMaxBytes(16 << 20);
+      TVLMetafile m;
+      std::string why;
+      if (VLParseMetafile(file.data(), int64_t(file.size()), m, why) || why != "too large")
+        return "read: " + why;
+      return std::string();
+    });
+  }
 }

@@ -1,8 +1,11 @@
 #include "vistrel/io/metafile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
+#include <new>
+#include <set>
 
 #include "platform/gui/canvas.h"
 
@@ -148,8 +151,12 @@ uint8_t MaskValue(uint32_t v, uint32_t m) {
 
 }  // namespace
 
-std::shared_ptr<TBitmap> VLDecodePackedDIB(const uint8_t* Header, int64_t HeaderSize, const uint8_t* Bits,
-                                           int64_t BitsSize) {
+namespace {
+
+// The decoder behind VLDecodePackedDIB; a picture of more than MaxBytes sets TooLarge.
+std::shared_ptr<TBitmap> DecodeDIB(const uint8_t* Header, int64_t HeaderSize, const uint8_t* Bits, int64_t BitsSize,
+                                   int64_t MaxBytes, bool& TooLarge) {
+  TooLarge = false;
   TBytes h(Header, HeaderSize);
   TBytes bits(Bits, BitsSize);
   const uint32_t hsize = h.U32(0);
@@ -202,6 +209,10 @@ std::shared_ptr<TBitmap> VLDecodePackedDIB(const uint8_t* Header, int64_t Header
   }
   const int64_t rowBytes = (w * bpp + 31) / 32 * 4;
   if (!bits.Has(0, rowBytes * hgt)) return nullptr;
+  if (BitmapRowBytes(w, 24) * hgt > std::min(MaxBytes, TBitmap::MaxBytes())) {
+    TooLarge = true;
+    return nullptr;
+  }
   auto pic = std::make_shared<TBitmap>();
   pic->SetPixelFormat(pf24bit);
   pic->SetSize(int(w), int(hgt));
@@ -235,6 +246,14 @@ std::shared_ptr<TBitmap> VLDecodePackedDIB(const uint8_t* Header, int64_t Header
   return pic;
 }
 
+}  // namespace
+
+std::shared_ptr<TBitmap> VLDecodePackedDIB(const uint8_t* Header, int64_t HeaderSize, const uint8_t* Bits,
+                                           int64_t BitsSize) {
+  bool tooLarge;
+  return DecodeDIB(Header, HeaderSize, Bits, BitsSize, TBitmap::MaxBytes(), tooLarge);
+}
+
 namespace {
 
 // Byte length of a packed DIB's header and colour table (where its rows start); -1 if bad.
@@ -257,11 +276,53 @@ int64_t PackedDIBHeaderBytes(TBytes& b) {
   return n;
 }
 
-std::shared_ptr<TBitmap> DecodeContiguousDIB(TBytes b) {
+std::shared_ptr<TBitmap> DecodeContiguousDIB(TBytes b, int64_t maxBytes, bool& tooLarge) {
+  tooLarge = false;
   int64_t n = PackedDIBHeaderBytes(b);
   if (n < 0 || !b.Has(0, n)) return nullptr;
-  return VLDecodePackedDIB(b.Data(), n, b.Data() + n, b.Size() - n);
+  return DecodeDIB(b.Data(), n, b.Data() + n, b.Size() - n, maxBytes, tooLarge);
 }
+
+// What the parsed records may take: the picture limit, checked before each allocation. The
+// record list grows by doubling, and both lists count while it moves. A shape's points are
+// also checked at what playing it costs (mapped, cut and filled whole).
+constexpr int64_t kPlayBytesPerPoint = 160;
+
+class TRecordStore {
+ public:
+  explicit TRecordStore(TVLMetafile& m) : FMeta(m), FLimit(TBitmap::MaxBytes()) {}
+  int64_t Left() const { return FLimit - FUsed; }
+  // Points one shape may have; more set TooMany.
+  bool PointsFit(int64_t count) {
+    if (count <= FLimit / kPlayBytesPerPoint) return true;
+    TooMany = true;
+    return false;
+  }
+  bool TooMany = false;
+  // False when the record would take the list past the limit.
+  bool Add(TVLMetaRecord&& rec) {
+    constexpr int64_t size = int64_t(sizeof(TVLMetaRecord));
+    const int64_t heap = int64_t(rec.Points.capacity() * sizeof(TPoint) + rec.Counts.capacity() * sizeof(int32_t) +
+                                 rec.Text.capacity() + rec.FontName.capacity()) +
+                         (rec.Picture ? rec.Picture->ImageSize() : 0);
+    std::vector<TVLMetaRecord>& list = FMeta.Records;
+    if (list.size() == list.capacity()) {
+      const int64_t old = int64_t(list.capacity()), grown = std::max<int64_t>(64, old * 2);
+      if (grown * size > Left()) return false;
+      list.reserve(size_t(grown));
+      FUsed += (grown - old) * size;
+    }
+    if (heap > Left()) return false;
+    FUsed += heap;
+    list.push_back(std::move(rec));
+    return true;
+  }
+
+ private:
+  TVLMetafile& FMeta;
+  const int64_t FLimit;
+  int64_t FUsed = 0;
+};
 
 // The source rectangle (in bottom-up DIB terms) as top-down rows.
 TRect DIBSource(const TBitmap& pic, int32_t xSrc, int32_t ySrc, int32_t cx, int32_t cy, bool bottomUp) {
@@ -279,6 +340,7 @@ bool HeightIsBottomUp(TBytes b) {
 // ---- WMF ----
 
 bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
+  TRecordStore store(m);
   // Placeable header.
   const int16_t left = f.I16(6), top = f.I16(8), right = f.I16(10), bottom = f.I16(12);
   const uint16_t inch = f.U16(14);
@@ -306,7 +368,9 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
     if (fn == 0x0000) break;  // end of file
     TVLMetaRecord rec;
     bool keep = true;
-    auto pointsAt = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, false, rec.Points); };
+    auto pointsAt = [&r, &rec, &store](int64_t o, int64_t count) {
+      return count >= 0 && r.Has(o, count * 4) && store.PointsFit(count) && ReadPoints(r, o, count, false, rec.Points);
+    };
     switch (fn) {
       case 0x0201: rec.Op = moSetBkColor; rec.Color = ColorRef(r.U32(0)); break;
       case 0x0209: rec.Op = moSetTextColor; rec.Color = ColorRef(r.U32(0)); break;
@@ -430,7 +494,9 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
           break;
         }
         TBytes dib = r.Sub(dibAt, r.Size() - dibAt);
-        rec.Picture = DecodeContiguousDIB(dib);
+        bool tooLarge;
+        rec.Picture = DecodeContiguousDIB(dib, store.Left(), tooLarge);
+        if (tooLarge) return reason = "too large", false;
         if (!rec.Picture) {
           keep = false;
           break;
@@ -450,7 +516,7 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
       rec.Op = moCreateOther;
       keep = true;
     }
-    if (keep) m.Records.push_back(std::move(rec));
+    if (store.TooMany || (keep && !store.Add(std::move(rec)))) return reason = "too large", false;
   }
   return true;
 }
@@ -458,6 +524,7 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
 // ---- EMF ----
 
 bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
+  TRecordStore store(m);
   const int64_t headerSize = f.U32(4);
   const int32_t bl = f.I32(8), bt = f.I32(12), br = f.I32(16), bb = f.I32(20);
   const int32_t fl = f.I32(24), ft = f.I32(28), fr = f.I32(32), fb = f.I32(36);
@@ -489,8 +556,13 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
     if (type == 14) break;  // end of file
     TVLMetaRecord rec;
     bool keep = true;
-    auto points32 = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, true, rec.Points); };
-    auto points16 = [&r, &rec](int64_t o, int64_t count) { return ReadPoints(r, o, count, false, rec.Points); };
+    // Points whose bytes are there, and that the limit lets the shape have.
+    auto points32 = [&r, &rec, &store](int64_t o, int64_t count) {
+      return count >= 0 && r.Has(o, count * 8) && store.PointsFit(count) && ReadPoints(r, o, count, true, rec.Points);
+    };
+    auto points16 = [&r, &rec, &store](int64_t o, int64_t count) {
+      return count >= 0 && r.Has(o, count * 4) && store.PointsFit(count) && ReadPoints(r, o, count, false, rec.Points);
+    };
     auto polyCounts = [&r, &rec](int64_t& total) {
       const int64_t polys = r.U32(24);
       total = 0;
@@ -611,7 +683,9 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
           keep = false;
           break;
         }
-        rec.Picture = VLDecodePackedDIB(r.Data() + offBmi, cbBmi, r.Data() + offBits, cbBits);
+        bool tooLarge;
+        rec.Picture = DecodeDIB(r.Data() + offBmi, cbBmi, r.Data() + offBits, cbBits, store.Left(), tooLarge);
+        if (tooLarge) return reason = "too large", false;
         if (!rec.Picture) {
           keep = false;
           break;
@@ -625,7 +699,7 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
         break;
     }
     if (r.Failed()) keep = false;
-    if (keep) m.Records.push_back(std::move(rec));
+    if (store.TooMany || (keep && !store.Add(std::move(rec)))) return reason = "too large", false;
   }
   return true;
 }
@@ -639,12 +713,20 @@ bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::
   if (Size > VLMaxMetafileBytes) return Reason = "too large", false;
   TBytes f(Data, Size);
   bool ok;
-  if (f.U32(0) == 0x9AC6CDD7u)
-    ok = ParseWMF(f, Meta, Reason);
-  else if (f.U32(0) == 1 && f.U32(40) == 0x464D4520u)
-    ok = ParseEMF(f, Meta, Reason);
-  else
-    return Reason = "not a metafile", false;
+  try {
+    if (f.U32(0) == 0x9AC6CDD7u)
+      ok = ParseWMF(f, Meta, Reason);
+    else if (f.U32(0) == 1 && f.U32(40) == 0x464D4520u)
+      ok = ParseEMF(f, Meta, Reason);
+    else
+      return Reason = "not a metafile", false;
+  } catch (const EOutOfResources&) {
+    ok = false;
+    Reason = "too large";
+  } catch (const std::bad_alloc&) {
+    ok = false;
+    Reason = "too large";
+  }
   if (!ok) Meta.Records.clear();
   return ok;
 }
@@ -737,19 +819,21 @@ class TPlayer {
   }
 
   // Drawing far outside the picture is cut at a margin around the destination first, so
-  // shapes with huge coordinates cost no more than ones that fit.
+  // shapes with huge coordinates cost no more than ones that fit. The margin is wider than
+  // the pen, so nothing cut away could have reached the picture.
   TRect Margin() const {
-    const int l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
-    const int t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
-    const int m = std::max(r - l, b - t) + 16;
-    return Rect(l - m, t - m, r + m, b + m);
+    const int64_t l = std::min(FDest.Left, FDest.Right), r = std::max(FDest.Left, FDest.Right);
+    const int64_t t = std::min(FDest.Top, FDest.Bottom), b = std::max(FDest.Top, FDest.Bottom);
+    const int64_t m = std::max(r - l, b - t) + 16 + FCanvas->Pen()->Width();
+    auto c = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    return Rect(c(l - m), c(t - m), c(r + m), c(b + m));
   }
 
   // Sutherland-Hodgman against the margin; inside it the fill is unchanged for both rules.
-  void DrawPolygon(const std::vector<TPt>& pts) {
+  void DrawPolygon(std::vector<TPt> pts) {
     if (pts.size() < 2) return;
     using P = TPt;
-    std::vector<P> poly = pts;
+    std::vector<P> poly = std::move(pts);
     const TRect m = Margin();
     for (int edge = 0; edge < 4 && !poly.empty(); ++edge) {
       auto inside = [&](const P& p) {
@@ -787,8 +871,22 @@ class TPlayer {
     }
     if (poly.size() < 2) return;
     std::vector<TPoint> res;
+    res.reserve(poly.size() + 1);
     for (const P& p : poly) res.push_back(Point(Clamp(p.first), Clamp(p.second)));
+    std::vector<P>().swap(poly);
+    TPen* pen = FCanvas->Pen();
+    if (pen->Width() > 1 || pen->Style() == psClear) {
+      FCanvas->Polygon(res);
+      return;
+    }
+    // A one-pixel outline is drawn as lines after the fill (the same pixels, the pen being a
+    // copy), so its cost is not held as a region of every pixel on every edge.
+    const TPenStyle style = pen->Style();
+    pen->SetStyle(psClear);
     FCanvas->Polygon(res);
+    pen->SetStyle(style);
+    res.push_back(res.front());
+    FCanvas->Polyline(res);
   }
 
   // Liang-Barsky per segment; unbroken runs are drawn as one polyline.
@@ -868,8 +966,10 @@ class TPlayer {
       int st = r.Style & 0x0F;
       p->SetStyle(st >= 0 && st <= 6 ? styles[st] : psSolid);
       p->SetColor(r.Color);
-      int w = Clamp(std::fabs((long double)r.Width) * ScaleX());
-      p->SetWidth(std::clamp(w, 1, 1000));
+      // At most twice the picture's diagonal: from any point on the picture such a pen
+      // already covers all of it.
+      const long double most = 2 * std::ceil(std::hypot((long double)FDest.Width(), (long double)FDest.Height()));
+      p->SetWidth(std::clamp(Clamp(std::fabs((long double)r.Width) * ScaleX()), 1, std::max(1, Clamp(most))));
     } else {
       p->SetWidth(1);
       p->SetStyle(S.Pen.Stock == 8 ? psClear : psSolid);
@@ -939,12 +1039,13 @@ class TPlayer {
       FEmfObjects[r.Index] = ref;
       return;
     }
-    for (size_t i = 0; i < FWmfObjects.size(); ++i)
-      if (!FWmfObjects[i].Rec) {
-        FWmfObjects[i] = ref;
-        return;
-      }
-    FWmfObjects.push_back(ref);
+    // The lowest free slot; an index is 16 bits, so a full table takes no more.
+    if (!FWmfFree.empty()) {
+      FWmfObjects[*FWmfFree.begin()] = ref;
+      FWmfFree.erase(FWmfFree.begin());
+    } else if (FWmfObjects.size() < 0x10000) {
+      FWmfObjects.push_back(ref);
+    }
   }
 
   void Select(int64_t index) {
@@ -971,8 +1072,12 @@ class TPlayer {
     TObjectRef* o = Slot(index);
     if (!o) return;
     // A selected object stays in use until something else is selected.
-    if (FMeta.Enhanced) FEmfObjects.erase(index);
-    else *o = TObjectRef();
+    if (FMeta.Enhanced) {
+      FEmfObjects.erase(index);
+    } else {
+      *o = TObjectRef();
+      FWmfFree.insert(size_t(index));
+    }
   }
 
   void Text(const TVLMetaRecord& r) {
@@ -1025,21 +1130,26 @@ class TPlayer {
     const int x0 = Clamp(l), x1 = Clamp(rr), y0 = Clamp(t), y1 = Clamp(b);
     if (x1 <= x0 || y1 <= y0 || dx0 == dx1 || dy0 == dy1) return;
     const TBitmap& pic = *r.Picture;
-    TBitmap part;
-    part.SetPixelFormat(pf24bit);
-    part.SetSize(x1 - x0, y1 - y0);
     std::vector<int> col(size_t(x1 - x0));
     for (int i = 0; i < x1 - x0; ++i) {
       long double u = src.Left + (x0 + i + 0.5L - dx0) * (src.Right - src.Left) / (dx1 - dx0);
       col[size_t(i)] = int(std::clamp<long double>(std::floor(u), 0, pic.Width() - 1));
     }
-    for (int j = 0; j < y1 - y0; ++j) {
-      long double v = src.Top + (y0 + j + 0.5L - dy0) * (src.Bottom - src.Top) / (dy1 - dy0);
-      const uint8_t* s = pic.ScanLine(int(std::clamp<long double>(std::floor(v), 0, pic.Height() - 1)));
-      uint8_t* d = part.ScanLine(j);
-      for (int i = 0; i < x1 - x0; ++i) std::memcpy(d + 3 * i, s + 3 * col[size_t(i)], 3);
+    // A band of rows at a time, so the copy stays small whatever the picture's size.
+    const int bandRows = int(std::clamp<int64_t>((int64_t(1) << 20) / (x1 - x0), 1, y1 - y0));
+    TBitmap part;
+    part.SetPixelFormat(pf24bit);
+    for (int top = y0; top < y1; top += bandRows) {
+      const int rows = std::min(bandRows, y1 - top);
+      part.SetSize(x1 - x0, rows);
+      for (int j = 0; j < rows; ++j) {
+        long double v = src.Top + (top + j + 0.5L - dy0) * (src.Bottom - src.Top) / (dy1 - dy0);
+        const uint8_t* s = pic.ScanLine(int(std::clamp<long double>(std::floor(v), 0, pic.Height() - 1)));
+        uint8_t* d = part.ScanLine(j);
+        for (int i = 0; i < x1 - x0; ++i) std::memcpy(d + 3 * i, s + 3 * col[size_t(i)], 3);
+      }
+      FCanvas->Draw(x0, top, &part);
     }
-    FCanvas->Draw(x0, y0, &part);
   }
 
   void Do(const TVLMetaRecord& r) {
@@ -1146,6 +1256,7 @@ class TPlayer {
   TDCState S;
   std::vector<TDCState> FSaved;
   std::vector<TObjectRef> FWmfObjects;
+  std::set<size_t> FWmfFree;  // emptied slots of FWmfObjects
   std::map<int64_t, TObjectRef> FEmfObjects;
 };
 

@@ -80,8 +80,9 @@ struct TVLMetafile {
 // Largest metafile the reader takes in.
 constexpr int64_t VLMaxMetafileBytes = 256ll << 20;
 
-// False with a short reason when the data is not a metafile we can read. Records we don't
-// know are skipped.
+// False with a short reason when the data is not a metafile we can read, or when its records
+// would take more memory than the picture limit (TBitmap::MaxBytes). Records we don't know
+// are skipped.
 bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::string& Reason);
 // Reads the stream from its position to the end.
 bool VLReadMetafile(TStream* Stream, TVLMetafile& Meta, std::string& Reason);
