@@ -208,7 +208,7 @@ bool TVLFtImage::BuildFT(TBitmap* Bitmap, int Mode) {
     // (-1)^(x + y) moves the zero frequency to the middle.
     for (int64_t y = 0; y < n; ++y) {
       float* row = plane + y * n * 2;
-      for (int64_t x = (y & 1); x < n; x += 2) {
+      for (int64_t x = 1 - (y & 1); x < n; x += 2) {
         row[x] = -row[x];
         row[n + x] = -row[n + x];
       }
