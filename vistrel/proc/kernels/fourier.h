@@ -53,7 +53,7 @@ class TVLFtImage : public TObject {
  private:
   using TPlane = std::vector<float>;
   void FFT2D(float* Plane, float Sign);
-  // Transforms Count sequences of N held side by side (element i of sequence l at
+  // Transforms Lanes sequences of N held side by side (element i of sequence l at
   // i x Lanes + l).
   template <int Lanes>
   void FFTLanes(float* Re, float* Im, float Sign) const;
