@@ -180,15 +180,16 @@ TEST(FilterFiles, RoundTripAndDamagedFiles) {
     out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
   };
   TVLUserFilter kept = VLPresetFilters[4];
-  // Another header, a file cut inside the record, a file of the header alone.
+  // Another header; a file cut inside the record, or inside the header, ends in a read
+  // error with nothing of it taken.
   std::vector<unsigned char> bad = bytes;
   bad[2] = 4;
   write(bad);
   EXPECT_FALSE(VLLoadFilter(name, kept));
   write(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 42));
-  EXPECT_FALSE(VLLoadFilter(name, kept));
-  write(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 3));
-  EXPECT_FALSE(VLLoadFilter(name, kept));
+  EXPECT_THROW(VLLoadFilter(name, kept), EReadError);
+  write(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 2));
+  EXPECT_THROW(VLLoadFilter(name, kept), EReadError);
   EXPECT_EQ(kept, VLPresetFilters[4]);
   // Trailing bytes are not read.
   std::vector<unsigned char> longer = bytes;

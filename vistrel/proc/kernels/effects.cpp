@@ -356,10 +356,13 @@ void VLApplyFilter3x3(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TVL
 }
 
 bool VLReadFilter(TStream* Stream, TVLUserFilter& Filter) {
+  // The whole record is read before any of it is taken, so a file that ends early leaves
+  // the filter as it was.
   uint8_t head[3];
-  if (ReadUpTo(Stream, head, 3) != 3 || std::memcmp(head, kFilterHeader, 3) != 0) return false;
+  if (ReadUpTo(Stream, head, 3) != 3) throw EReadError(SReadError);
+  if (std::memcmp(head, kFilterHeader, 3) != 0) return false;
   uint8_t rec[kFilterRecordBytes];
-  if (ReadUpTo(Stream, rec, kFilterRecordBytes) != kFilterRecordBytes) return false;
+  if (ReadUpTo(Stream, rec, kFilterRecordBytes) != kFilterRecordBytes) throw EReadError(SReadError);
   for (int i = 0; i < 9; ++i) Filter.Coeffs[size_t(i)] = GetLE32(rec + 4 * i);
   Filter.Divisor = GetLE32(rec + 36);
   return true;

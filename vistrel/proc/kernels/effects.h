@@ -32,9 +32,9 @@ void VLApplyFilter3x3(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TVL
                       const TProgressEvent& OnProgress = nullptr, TObject* Sender = nullptr);
 
 // Filter files: the bytes 1, 3, 3, then the nine coefficients and the divisor as 32-bit
-// little-endian integers (43 bytes). The reader changes Filter only when the header is right
-// and all 40 bytes are there; it returns whether it did. File errors raise the stream's
-// exceptions.
+// little-endian integers (43 bytes). The reader returns false, Filter unchanged, for another
+// header; a file that ends early raises EReadError, Filter unchanged. File errors raise the
+// stream's exceptions.
 bool VLReadFilter(TStream* Stream, TVLUserFilter& Filter);
 void VLWriteFilter(TStream* Stream, const TVLUserFilter& Filter);
 bool VLLoadFilter(const std::string& FileName, TVLUserFilter& Filter);
