@@ -5,6 +5,7 @@
 
 #include "platform/gui/canvas.h"
 #include "platform/gui/stdctrls.h"
+#include "vistrel/proc/kernels/fourier.h"
 #include "vistrel/proc/kernels/geometry.h"
 #include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/polygon.h"
@@ -361,4 +362,25 @@ void TVistrelProc::ConvertToTrueColor() {
 void TVistrelProc::GetHSVChannels(TBitmap* H, TBitmap* S, TBitmap* V) {
   if (!H || !S || !V || !Has(pf24bit)) return;
   VLSplitHSV(FBitmap, H, S, V, OnProgress, this);
+}
+
+// ---- Effects and Fourier images ----
+
+bool TVistrelProc::DoPreviews(uint16_t) {
+  SyncImage();
+  return false;
+}
+
+void TVistrelProc::FtShowSpectrum(TVLFtImage* Image) {
+  SyncImage();
+  if (!Image || !FBitmap) return;
+  Image->DrawSpectrum(FBitmap);
+  RefreshTarget();
+}
+
+void TVistrelProc::FtRestore(TVLFtImage* Image) {
+  SyncImage();
+  if (!Image || !FBitmap) return;
+  Image->GetInverse(FBitmap);
+  RefreshTarget();
 }

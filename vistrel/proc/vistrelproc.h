@@ -13,6 +13,7 @@
 
 class TVLView;
 class TImage;
+class TVLFtImage;
 class TFont;
 
 enum TPRPreviewsParam : uint8_t { prppDefaultLockPreview = 1 };
@@ -87,6 +88,13 @@ class TVistrelProc : public TComponent {
   void ConvertToBWThreshold(int Threshold);
   void ConvertToTrueColor();
   void GetHSVChannels(TBitmap* H, TBitmap* S, TBitmap* V);
+
+  // Effects: opens the preview dialog on the area with the given pages; true when its result
+  // was taken. The dialog is not there yet: false, and nothing changes.
+  bool DoPreviews(uint16_t Pages);
+  // Fourier images: the spectrum, or the inverse transform, into the bitmap.
+  void FtShowSpectrum(TVLFtImage* Image);
+  void FtRestore(TVLFtImage* Image);
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
