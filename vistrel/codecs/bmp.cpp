@@ -375,12 +375,11 @@ void ReadBMP(TReadState& s) {
   if (!rle && (int64_t(ht) - 1) * rowLen + rowData > left) Fail("pixel data cut short");
 
   // Compressed data: no more than the picture can use, taken from the stream as decoding goes.
-  int64_t packed = 0;
+  int64_t stored = 0;
   if (rle) {
-    packed = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
-    if (packed <= 0 || packed > left) packed = left;
-    packed = std::min(packed, RLEBound(w, ht));
-    if (packed < 2) Fail("compressed data missing");
+    stored = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
+    if (stored <= 0 || stored > left) stored = left;
+    if (stored < 2) Fail("compressed data missing");
   }
 
   TBitmap* bmp = s.Bitmap;
@@ -398,9 +397,11 @@ void ReadBMP(TReadState& s) {
   s.Progress.PercentPerRow = 100.0 / ht;
 
   if (rle) {
-    TRLESource src(st, packed);
+    TRLESource src(st, std::min(stored, RLEBound(w, ht)));
     if (bits == 8) DecodeRLE<false>(bmp, src, s.Progress, map.data(), int(map.size()));
     else DecodeRLE<true>(bmp, src, s.Progress, map.data(), int(map.size()));
+    // The stream is left after the compressed data, wherever decoding stopped.
+    st->Seek(pos + stored, soBeginning);
     return;
   }
 
