@@ -125,7 +125,7 @@ bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, cons
     const int a = c[0], b = c[1];
     if (a > 0) {
       const int64_t draw = std::clamp<int64_t>(w - x, 0, a);
-      uint8_t* p = line + x * 3;
+      uint8_t* p = line + std::min(x, w) * 3;
       if (Four) {
         const TRGB two[2] = {pal[b >> 4], pal[b & 15]};
         for (int64_t i = 0; i < draw; ++i, p += 3) std::memcpy(p, &two[i & 1], 3);
@@ -155,7 +155,7 @@ bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, cons
       const uint8_t* d = src.Take(bytes);
       if (!d) break;
       const int64_t draw = std::clamp<int64_t>(w - x, 0, b);
-      uint8_t* p = line + x * 3;
+      uint8_t* p = line + std::min(x, w) * 3;
       for (int64_t i = 0; i < draw; ++i, p += 3) {
         const int idx = Four ? ((i & 1) ? d[i / 2] & 15 : d[i / 2] >> 4) : d[i];
         std::memcpy(p, &pal[idx], 3);
