@@ -1,4 +1,5 @@
 // Fuzz target of the BMP reader (and of the writer over what it read).
+// Seeds: fuzz/seeds/bmp and tests/data/bmp (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstddef>
 #include <cstdint>
 

@@ -1,4 +1,5 @@
 // Fax line decoders under fuzzing. Byte 0 picks the decoder and fill order, bytes 1-2 the width.
+// Seeds: fuzz/seeds/ccitt (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstdint>
 #include <cstring>
 #include <vector>

@@ -1,4 +1,5 @@
 // Icon and cursor readers on arbitrary bytes.
+// Seeds: fuzz/seeds/ico (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstddef>
 #include <cstdint>
 

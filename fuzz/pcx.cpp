@@ -1,5 +1,6 @@
 // PCX reader on arbitrary bytes; now and then what reads is written again at its own depth
 // (the quantizer makes writes slow).
+// Seeds: fuzz/seeds/pcx (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstddef>
 #include <cstdint>
 

@@ -1,5 +1,6 @@
 // TIFF reader under fuzzing: every page index, with and without the (test) LZW decoder, and the
 // writer's page insertion into the same bytes.
+// Seeds: fuzz/seeds/tiff (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstdint>
 #include <cstring>
 

@@ -132,3 +132,26 @@ inline bool ReadBMPBytes(const std::vector<uint8_t>& bytes, TBitmap& b, TIOParam
   if (reason) *reason = pr.AbortReason;
   return !abort;
 }
+
+// A BMP put together byte by byte.
+struct TBMPBuilder {
+  std::vector<uint8_t> B;
+  void U8(int v) { B.push_back(uint8_t(v)); }
+  void U16(int v) { U8(v & 255), U8((v >> 8) & 255); }
+  void U32(int64_t v) { U16(int(v & 0xFFFF)), U16(int((v >> 16) & 0xFFFF)); }
+  void FileHeader(int64_t size, int64_t offset) {
+    U8('B'), U8('M'), U32(size), U32(0), U32(offset);
+  }
+  // A Windows header of headerSize bytes (40 or more; the extra bytes zero).
+  void Info(int headerSize, int w, int h, int bits, int comp, int clrUsed, int ppm = 2835) {
+    U32(headerSize), U32(w), U32(h), U16(1), U16(bits), U32(comp), U32(0), U32(ppm), U32(ppm), U32(clrUsed), U32(0);
+    for (int i = 40; i < headerSize; ++i) U8(0);
+  }
+  void Pal(std::initializer_list<TRGB> cs) {
+    for (auto c : cs) U8(c.B), U8(c.G), U8(c.R), U8(0);
+  }
+  void Finish() {  // file size and, when it is 0, nothing else
+    int64_t n = int64_t(B.size());
+    for (int i = 0; i < 4; ++i) B[size_t(2 + i)] = uint8_t(n >> (8 * i));
+  }
+};

@@ -1,4 +1,5 @@
-// The public BMP suite: good files read to their reference pictures, bad ones are refused.
+// The public BMP suite: good files read to their reference pictures, bad ones read through or
+// are refused.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -88,18 +89,89 @@ TEST(BMPSuite, HeaderFacts) {
   EXPECT_EQ(b.Width(), 0);  // params only: the bitmap stays as it was
 }
 
-TEST(BMPSuite, BadFilesAreRefused) {
+// Bad files: damage that leaves the picture there is read through (pixels past a row dropped,
+// indices past the map black, damaged size, density and plane fields ignored); a file whose
+// picture can't be read at all is refused with a reason. Every file of b/ is listed.
+TEST(BMPSuite, BadFilesReadThroughOrAreRefused) {
   auto names = FilesOf(kSuite + "b");
   if (names.empty()) GTEST_SKIP() << "suite not found";
+  enum TOutcome { kRefused, kExact, kBottomRows, kBlackWhereDamaged, kRead };
+  struct TCase {
+    TOutcome Outcome;
+    const char* Reference;
+    int Rows;  // kBottomRows: rows from the bottom that match the reference
+  };
+  const std::map<std::string, TCase> cases = {
+      {"badbitcount.bmp", {kRefused, nullptr, 0}},     // 30000 bits per pixel
+      {"badwidth.bmp", {kRefused, nullptr, 0}},        // negative width
+      {"reallybig.bmp", {kRefused, nullptr, 0}},       // past the picture limit
+      {"rletopdown.bmp", {kRefused, nullptr, 0}},      // compressed rows can't run top-down
+      {"shortfile.bmp", {kRefused, nullptr, 0}},       // pixels cut short
+      {"badbitssize.bmp", {kExact, "pal1.png", 0}},    // image size field too large
+      {"baddens1.bmp", {kExact, "pal1.png", 0}},       // absurd density
+      {"baddens2.bmp", {kExact, "pal1.png", 0}},
+      {"badfilesize.bmp", {kExact, "pal1.png", 0}},    // file size field too large
+      {"badheadersize.bmp", {kExact, "pal1.png", 0}},  // 66-byte header: 64 read, 2 skipped
+      {"badplanes.bmp", {kExact, "pal1.png", 0}},
+      {"badpalettesize.bmp", {kExact, "pal8.png", 0}},  // 305 million colours: 256 read
+      {"badrlebis.bmp", {kBottomRows, "pal8.png", 21}},
+      {"badrleter.bmp", {kBottomRows, "pal8.png", 21}},
+      {"badrle4bis.bmp", {kBottomRows, "pal4.png", 21}},
+      {"badrle4ter.bmp", {kBottomRows, "pal4.png", 21}},
+      {"pal8badindex.bmp", {kBlackWhereDamaged, "pal8.png", 0}},
+      {"badrle.bmp", {kRead, nullptr, 0}},  // runs past the row everywhere
+      {"badrle4.bmp", {kRead, nullptr, 0}},
+      {"rgb16-880.bmp", {kRead, nullptr, 0}},  // masks 8-8-0: below
+  };
   TBitmap::SetMaxBytes(int64_t(1) << 28);
   for (const auto& n : names) {
     SCOPED_TRACE(n);
+    auto it = cases.find(n);
+    ASSERT_NE(it, cases.end()) << "no outcome listed";
+    const TCase& c = it->second;
     TBitmap b;
     TIOParamsVals p(nullptr);
     std::string why;
-    EXPECT_FALSE(ReadBMPBytes(ReadFileBytes(kSuite + "b/" + n), b, p, false, nullptr, &why));
-    EXPECT_FALSE(why.empty());
+    const auto bytes = ReadFileBytes(kSuite + "b/" + n);
+    const bool ok = ReadBMPBytes(bytes, b, p, false, nullptr, &why);
+    if (c.Outcome == kRefused) {
+      EXPECT_FALSE(ok);
+      EXPECT_FALSE(why.empty());
+      continue;
+    }
+    ASSERT_TRUE(ok) << why;
+    ASSERT_EQ(b.Width(), 127);
+    ASSERT_EQ(b.Height(), 64);
+    if (!c.Reference) continue;
+    const TRefImage want = LoadPNG(kSuite + "reference/" + c.Reference), got = Render(b, p);
+    ASSERT_TRUE(want.Ok());
+    if (c.Outcome == kExact) {
+      EXPECT_EQ(Compare(got, want), "");
+    } else if (c.Outcome == kBottomRows) {
+      // The rows decoded before the damage match; past it, pixels differ.
+      const size_t rowBytes = size_t(127) * 3, from = size_t(64 - c.Rows) * rowBytes;
+      EXPECT_TRUE(std::equal(got.RGB.begin() + long(from), got.RGB.end(), want.RGB.begin() + long(from)));
+      EXPECT_FALSE(std::equal(got.RGB.begin(), got.RGB.begin() + long(from - rowBytes), want.RGB.begin()));
+    } else {
+      int black = 0;
+      for (size_t i = 0; i < got.RGB.size(); i += 3) {
+        if (std::equal(&got.RGB[i], &got.RGB[i] + 3, &want.RGB[i])) continue;
+        EXPECT_TRUE(got.RGB[i] == 0 && got.RGB[i + 1] == 0 && got.RGB[i + 2] == 0) << i / 3;
+        ++black;
+      }
+      EXPECT_GT(black, 1000);
+    }
   }
+  // 8-8-0 masks: red from the high byte, green from the low one, no blue.
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  const auto f = ReadFileBytes(kSuite + "b/rgb16-880.bmp");
+  ASSERT_TRUE(ReadBMPBytes(f, b, p));
+  const uint8_t* px = &f[66 + 2 * 5];  // bottom row, x = 5
+  EXPECT_EQ(b.ScanLine(63)[5 * 3 + 2], px[1]);
+  EXPECT_EQ(b.ScanLine(63)[5 * 3 + 1], px[0]);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 127; ++x) ASSERT_EQ(b.ScanLine(y)[x * 3], 0);
   TBitmap::SetMaxBytes(int64_t(1) << 30);
 }
 

@@ -11,29 +11,6 @@ namespace {
 
 const std::string kData = std::string(VL_TESTDATA) + "/bmp/";
 
-// A BMP put together byte by byte.
-struct TBMPBuilder {
-  std::vector<uint8_t> B;
-  void U8(int v) { B.push_back(uint8_t(v)); }
-  void U16(int v) { U8(v & 255), U8((v >> 8) & 255); }
-  void U32(int64_t v) { U16(int(v & 0xFFFF)), U16(int((v >> 16) & 0xFFFF)); }
-  void FileHeader(int64_t size, int64_t offset) {
-    U8('B'), U8('M'), U32(size), U32(0), U32(offset);
-  }
-  // A Windows header of headerSize bytes (40 or more; the extra bytes zero).
-  void Info(int headerSize, int w, int h, int bits, int comp, int clrUsed, int ppm = 2835) {
-    U32(headerSize), U32(w), U32(h), U16(1), U16(bits), U32(comp), U32(0), U32(ppm), U32(ppm), U32(clrUsed), U32(0);
-    for (int i = 40; i < headerSize; ++i) U8(0);
-  }
-  void Pal(std::initializer_list<TRGB> cs) {
-    for (auto c : cs) U8(c.B), U8(c.G), U8(c.R), U8(0);
-  }
-  void Finish() {  // file size and, when it is 0, nothing else
-    int64_t n = int64_t(B.size());
-    for (int i = 0; i < 4; ++i) B[size_t(2 + i)] = uint8_t(n >> (8 * i));
-  }
-};
-
 std::vector<std::string> Fixtures() {
   std::vector<std::string> names;
   if (DIR* d = opendir(kData.c_str())) {
@@ -157,13 +134,108 @@ TEST(BMPReader, CompressedDataAndDeltas) {
   EXPECT_EQ(At(b, 3, 0), kGreen);
   EXPECT_TRUE(p.BMPCompression);
 
-  // A run past the end of the row is refused; so is data that stops inside the picture.
+  // A run past the end of the row draws the row and drops the rest; data that stop inside the
+  // picture keep what they drew.
   std::vector<uint8_t> past = f.B;
   past[14 + 40 + 12] = 5;
-  EXPECT_FALSE(ReadBMPBytes(past, b, p, false, nullptr, &why));
-  EXPECT_EQ(why, "compressed run past the row");
+  ASSERT_TRUE(ReadBMPBytes(past, b, p, false, nullptr, &why)) << why;
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At(b, x, 2), kGreen);
+  EXPECT_EQ(At(b, 1, 0), kBlue);
   std::vector<uint8_t> cut(f.B.begin(), f.B.end() - 8);
-  EXPECT_FALSE(ReadBMPBytes(cut, b, p, false, nullptr, &why));
+  ASSERT_TRUE(ReadBMPBytes(cut, b, p, false, nullptr, &why)) << why;
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At(b, x, 2), kGreen);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(At(b, x, 0), kBlack);
+}
+
+TEST(BMPReader, DamageThatLeavesThePictureIsReadThrough) {
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  std::string why;
+  // A run of 9 in a 5-pixel row (RLE8 and RLE4): five pixels drawn, the rest dropped, and the
+  // codes after it still read. The top row: a literal with an index past the map (black).
+  for (bool four : {false, true}) {
+    SCOPED_TRACE(four ? "RLE4" : "RLE8");
+    TBMPBuilder f;
+    f.FileHeader(0, 14 + 40 + 12);
+    f.Info(40, 5, 2, four ? 4 : 8, four ? 2 : 1, 3);
+    f.Pal({kRed, kGreen, kBlue});
+    f.U8(9), f.U8(four ? 0x12 : 1), f.U8(3), f.U8(four ? 0x22 : 2), f.U8(0), f.U8(0);
+    if (four) f.U8(0), f.U8(5), f.U8(0x27), f.U8(0x01), f.U8(0x20), f.U8(0);
+    else f.U8(0), f.U8(5), f.U8(2), f.U8(7), f.U8(0), f.U8(1), f.U8(2), f.U8(0);
+    f.U8(0), f.U8(1);
+    f.Finish();
+    ASSERT_TRUE(ReadBMPBytes(f.B, b, p, false, nullptr, &why)) << why;
+    const TRGB bottom[5] = {kGreen, four ? kBlue : kGreen, kGreen, four ? kBlue : kGreen, kGreen};
+    const TRGB top[5] = {kBlue, kBlack, kRed, kGreen, kBlue};
+    for (int x = 0; x < 5; ++x) {
+      EXPECT_EQ(At(b, x, 1), bottom[x]) << x;
+      EXPECT_EQ(At(b, x, 0), top[x]) << x;
+    }
+  }
+  // Uncompressed indices past the map are black; a 4-bit file too.
+  TBMPBuilder u;
+  u.FileHeader(0, 14 + 40 + 8);
+  u.Info(40, 3, 1, 8, 0, 2);
+  u.Pal({kRed, kGreen});
+  u.U8(0), u.U8(200), u.U8(1), u.U8(0);
+  u.Finish();
+  ASSERT_TRUE(ReadBMPBytes(u.B, b, p, false, nullptr, &why)) << why;
+  EXPECT_EQ(At(b, 0, 0), kRed);
+  EXPECT_EQ(At(b, 1, 0), kBlack);
+  EXPECT_EQ(At(b, 2, 0), kGreen);
+  TBMPBuilder n;
+  n.FileHeader(0, 14 + 40 + 8);
+  n.Info(40, 3, 1, 4, 0, 2);
+  n.Pal({kRed, kGreen});
+  n.U8(0x1F), n.U8(0x00), n.U16(0);
+  n.Finish();
+  ASSERT_TRUE(ReadBMPBytes(n.B, b, p, false, nullptr, &why)) << why;
+  EXPECT_EQ(At(b, 0, 0), kGreen);
+  EXPECT_EQ(At(b, 1, 0), kBlack);
+  EXPECT_EQ(At(b, 2, 0), kRed);
+
+  // RLE data without the end code, cut in the middle of a code: the rows decoded stay, the
+  // row not reached stays black.
+  TBMPBuilder r;
+  r.FileHeader(0, 14 + 40 + 8);
+  r.Info(40, 3, 3, 8, 1, 2);
+  r.Pal({kRed, kGreen});
+  r.U8(3), r.U8(1), r.U8(0), r.U8(0), r.U8(2), r.U8(0), r.U8(0);
+  ASSERT_TRUE(ReadBMPBytes(r.B, b, p, false, nullptr, &why)) << why;
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(At(b, x, 2), kGreen);
+  EXPECT_EQ(At(b, 0, 1), kRed);
+  EXPECT_EQ(At(b, 1, 1), kRed);
+  EXPECT_EQ(At(b, 2, 1), kBlack);
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(At(b, x, 0), kBlack);
+  // With no compressed byte at all the picture can't be read.
+  r.B.resize(14 + 40 + 8);
+  EXPECT_FALSE(ReadBMPBytes(r.B, b, p, false, nullptr, &why));
+  EXPECT_EQ(why, "compressed data missing");
+
+  // A file size field larger than the data: read when the pixels are all there, with and
+  // without a data length from the caller; refused when they are not.
+  TBMPBuilder z;
+  z.FileHeader(0, 14 + 40);
+  z.Info(40, 2, 2, 24, 0, 0);
+  z.U8(1), z.U8(2), z.U8(3), z.U8(4), z.U8(5), z.U8(6), z.U16(0);
+  z.U8(7), z.U8(8), z.U8(9), z.U8(10), z.U8(11), z.U8(12), z.U16(0);
+  z.B[2] = 0x40, z.B[3] = 0x42, z.B[4] = 0x0F;  // 1000000 bytes
+  ASSERT_TRUE(ReadBMPBytes(z.B, b, p, false, nullptr, &why)) << why;
+  EXPECT_EQ(At(b, 0, 1), (TRGB{1, 2, 3}));
+  EXPECT_EQ(At(b, 1, 0), (TRGB{10, 11, 12}));
+  {
+    TReadOnlyMemoryStream s(z.B.data(), int64_t(z.B.size()));
+    bool abort = false;
+    TFilterProgress pr;
+    pr.AbortFlag = &abort;
+    TBitmap c;
+    ReadBMPStream(&s, &c, p, 1000000, pr, false);
+    EXPECT_FALSE(abort);
+    EXPECT_EQ(At(c, 1, 0), (TRGB{10, 11, 12}));
+  }
+  z.B.resize(z.B.size() - 4);
+  EXPECT_FALSE(ReadBMPBytes(z.B, b, p, false, nullptr, &why));
+  EXPECT_EQ(why, "pixel data cut short");
 }
 
 TEST(BMPReader, ParamsOnlyProgressAndTruncation) {
@@ -262,16 +334,22 @@ TEST(BMPReader, DataLengthAndOffsets) {
   EXPECT_FALSE(abort);
   EXPECT_EQ(Compare(Render(b, p), LoadPNG(kData + "pil_24.png")), "");
 
-  // A pixel offset past the end, bad masks, and a huge colour count are refused.
+  // A pixel offset past the end is refused. A huge colour count reads the palette up to the
+  // pixels; masks that overlap are applied as they stand.
   auto bad = one;
   bad[10] = 0xFF, bad[11] = 0xFF;
   EXPECT_FALSE(ReadBMPBytes(bad, b, p));
   bad = one;
   bad[46] = 0xFF, bad[47] = 0xFF;  // colours used 65535
-  EXPECT_FALSE(ReadBMPBytes(bad, b, p));
+  ASSERT_TRUE(ReadBMPBytes(bad, b, p));
+  EXPECT_EQ(p.ColorMapCount, 16);
+  EXPECT_EQ(Compare(Render(b, p), LoadPNG(kData + "nb_win4.png")), "");
   auto bf = ReadFileBytes(kData + "im_565.bmp");
-  bf[14 + 44] = 0xFF;  // green mask overlaps blue
-  EXPECT_FALSE(ReadBMPBytes(bf, b, p));
+  bf[14 + 44] = 0xFF;  // green mask 0x07FF overlaps blue
+  ASSERT_TRUE(ReadBMPBytes(bf, b, p));
+  const int v = bf[138] | bf[139] << 8;  // bottom left pixel
+  EXPECT_EQ(b.ScanLine(b.Height() - 1)[1], uint8_t((v & 0x7FF) >> 3));
+  EXPECT_EQ(b.ScanLine(b.Height() - 1)[0], uint8_t((v & 0x1F) << 3));
 }
 
 TEST(BMPReader, SixteenBitChannelsAndMasks) {

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "support.h"
+#include "support/hostile.h"
 #include "vistrel/codecs/pcx.h"
 
 using namespace pcxgif;
@@ -352,4 +353,76 @@ TEST(PCX, OneBitMapIsTheHeaderPalette) {
   ASSERT_EQ(b.PixelFormat(), pf1bit);
   EXPECT_EQ(b.ScanLine(0)[0], 0xA5);
   EXPECT_EQ(b.ScanLine(0)[1] & 0xC0, 0xC0);
+}
+
+// Tiny files declaring huge pictures, and a small picture in a 3 GB sparse file: refused, or
+// read with the right pixels, while memory stays under a cap.
+TEST(PCX, HostileFilesStayWithinMemory) {
+  auto readBytes = [](std::vector<uint8_t> d) {
+    return vltest::RunCappedRead(64, [d = std::move(d)](TFilterProgress& pr) {
+      TReadOnlyMemoryStream s(d.data(), int64_t(d.size()));
+      TBitmap b;
+      TIOParamsVals p(nullptr);
+      ReadPCXStream(&s, &b, p, int64_t(d.size()), pr, false);
+      return b.Empty();  // refused before the bitmap was touched
+    });
+  };
+  struct {
+    int Bits, Planes, W, H, LineBytes, Encoding;
+    const char* Reason;
+  } huge[] = {
+      {8, 3, 65535, 65535, 65535, 1, "image too large"},
+      {8, 1, 40000, 30000, 40000, 1, "image too large"},
+      {1, 1, 65535, 65535, 8192, 1, "truncated image data"},  // 512 MB: within the limit
+      {8, 3, 16000, 16000, 16000, 0, "truncated image data"},
+  };
+  for (const auto& c : huge) {
+    SCOPED_TRACE(c.W);
+    std::vector<uint8_t> d = Header(c.Bits, c.Planes, c.W, c.H, c.LineBytes, c.Encoding);
+    d.resize(900, 0xC1);
+    vltest::TCappedRead r = readBytes(d);
+    EXPECT_TRUE(r.Cap.Finished) << "peak " << r.Cap.PeakGrowthKB << " KB";
+    EXPECT_TRUE(r.Aborted);
+    EXPECT_STREQ(r.Reason, c.Reason);
+    EXPECT_TRUE(r.Right);
+  }
+
+  // 40 x 30 at 8 bits, coded, its palette in the last 768 bytes of a 3 GB file; and at 24
+  // bits, raw, with 65534 bytes a line.
+  const int w = 40, h = 30;
+  const int64_t size = int64_t(3) << 30;
+  for (bool eight : {true, false}) {
+    SCOPED_TRACE(eight);
+    const int lineBytes = eight ? 40 : 65534;
+    std::vector<uint8_t> d = Header(8, eight ? 1 : 3, w, h, lineBytes, eight ? 1 : 0);
+    for (int y = 0; y < h; ++y)
+      for (int k = 0; k < (eight ? 1 : 3); ++k)
+        for (int x = 0; x < lineBytes; ++x) {
+          const uint8_t v = uint8_t(x < w ? x * 5 + y + k * 80 : 0);
+          if (eight && v >= 0xC0) d.push_back(0xC1);
+          d.push_back(v);
+        }
+    std::vector<uint8_t> pal(768);
+    for (int i = 0; i < 256; ++i) pal[size_t(i) * 3] = uint8_t(i), pal[size_t(i) * 3 + 1] = uint8_t(255 - i), pal[size_t(i) * 3 + 2] = 9;
+    vltest::TSparseFile file(size, {{0, d}, {size - 768, pal}});
+    ASSERT_FALSE(file.Path.empty());
+    vltest::TCappedRead r = vltest::RunCappedRead(64, [&](TFilterProgress& pr) {
+      TBitmap b;
+      TIOParamsVals p(nullptr);
+      ReadPCXFile(file.Path, &b, p, pr);
+      if (b.Width() != w || b.Height() != h) return false;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const uint8_t* px = b.ScanLine(y) + 3 * x;
+          const int v = x * 5 + y;
+          const uint8_t want[3] = {eight ? uint8_t(9) : uint8_t(v + 160), eight ? uint8_t(255 - v) : uint8_t(v + 80),
+                                   uint8_t(v)};
+          if (std::memcmp(px, want, 3) != 0) return false;
+        }
+      return true;
+    });
+    EXPECT_TRUE(r.Cap.Finished) << "peak " << r.Cap.PeakGrowthKB << " KB";
+    EXPECT_FALSE(r.Aborted) << r.Reason;
+    EXPECT_TRUE(r.Right);
+  }
 }

@@ -104,6 +104,31 @@ TEST(TIFFRead, BilevelFilesInEveryCoding) {
   EXPECT_EQ(r.Params.TIFFPhotometric, 0);
 }
 
+// FillOrder 2 (lowest bit first) bilevel files made by libtiff's tools read as their FillOrder 1
+// twins, uncompressed, PackBits and LZW alike, from memory and from a file.
+TEST(TIFFRead, FillOrderTwoReversesTheBitsOfEveryCoding) {
+  for (const char* c : {"none", "packbits", "lzw"}) {
+    SCOPED_TRACE(c);
+    const std::string name = std::string("bw_") + c + "_fill2.tif";
+    TRead mem, one;
+    mem.Params.TIFFLZWDecompress = one.Params.TIFFLZWDecompress = TestLZWDecode;
+    mem.FromFixture(name);
+    ASSERT_FALSE(mem.Abort) << mem.Progress.AbortReason;
+    one.FromFixture(std::string("bw_") + c + "_mw.tif");
+    ASSERT_FALSE(one.Abort);
+    ASSERT_EQ(mem.Bmp.PixelFormat(), pf1bit);
+    EXPECT_EQ(CountDiff(&mem.Bmp, LoadPnm(DataPath("bw.pbm")), 0), 0);
+    for (int y = 0; y < one.Bmp.Height(); ++y)
+      ASSERT_EQ(std::memcmp(mem.Bmp.ScanLine(y), one.Bmp.ScanLine(y), size_t(one.Bmp.Width() + 7) / 8), 0) << y;
+    TRead file;
+    file.Params.TIFFLZWDecompress = TestLZWDecode;
+    TFileStream fs(DataPath(name), fmOpenRead);
+    ReadTIFFStream(&file.Bmp, &fs, file.Count, file.Params, file.Progress, false);
+    ASSERT_FALSE(file.Abort) << file.Progress.AbortReason;
+    EXPECT_EQ(CountDiff(&file.Bmp, LoadPnm(DataPath("bw.pbm")), 0), 0);
+  }
+}
+
 TEST(TIFFRead, GrayPaletteAndCmyk) {
   ExpectPixels("gray8.tif", "gray.pgm");
   ExpectPixels("gray8_mw.tif", "gray.pgm");

@@ -66,39 +66,71 @@ void Guarded(TFilterProgress& progress, F body) {
 
 // ---- RLE decoding
 
+// Compressed bytes, from memory or from a stream a block at a time, so that a long stream
+// never has to be held whole.
+class TRLESource {
+ public:
+  TRLESource(const uint8_t* data, int64_t length) : FData(data), FEnd(std::max<int64_t>(length, 0)) {}
+  TRLESource(TStream* stream, int64_t length) : FStream(stream), FLeft(std::max<int64_t>(length, 0)) {}
+  // The next n bytes, or nil when the data end first.
+  const uint8_t* Take(int64_t n) {
+    if (FEnd - FPos < n && !Refill(n)) return nullptr;
+    const uint8_t* p = FData + FPos;
+    FPos += n;
+    return p;
+  }
+
+ private:
+  bool Refill(int64_t n) {
+    if (!FStream) return false;
+    const int64_t kept = FEnd - FPos;
+    const int64_t want = std::min<int64_t>(FLeft, kBlock);
+    if (FBlock.size() < size_t(kept + want)) FBlock.resize(size_t(kept + want));
+    if (kept > 0) std::memmove(FBlock.data(), FBlock.data() + FPos, size_t(kept));
+    const int64_t got = want > 0 ? FStream->Read(FBlock.data() + kept, want) : 0;
+    FLeft = got < want ? 0 : FLeft - got;
+    FData = FBlock.data();
+    FPos = 0;
+    FEnd = kept + std::max<int64_t>(got, 0);
+    return FEnd >= n;
+  }
+  static constexpr int64_t kBlock = 64 * 1024;
+  const uint8_t* FData = nullptr;
+  int64_t FPos = 0, FEnd = 0;
+  TStream* FStream = nullptr;
+  int64_t FLeft = 0;
+  std::vector<uint8_t> FBlock;
+};
+
+// Bytes of compressed data that a picture can use: every pixel of a row (and of the padding
+// of a stored row, which some writers code) as a run of its own, an end of line per row and
+// the end of the bitmap. Anything further can't change the picture.
+int64_t RLEBound(int64_t width, int64_t height) { return height * (2 * (width + 8) + 2) + 2; }
+
+// Damage is read through: pixels past the row or the picture are dropped, an index beyond
+// the map is black, and data that end early leave the rest of the picture as it was.
 template <bool Four>
-bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& progress, const TRGB* map,
-               int mapCount) {
-  if (!bitmap || bitmap->PixelFormat() != pf24bit || bitmap->Empty() || !d) Fail("no picture to decode into");
+bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, const TRGB* map, int mapCount) {
+  if (!bitmap || bitmap->PixelFormat() != pf24bit || bitmap->Empty()) Fail("no picture to decode into");
   const int64_t w = bitmap->Width(), h = bitmap->Height();
   TRGB pal[256];
   int count = std::clamp(mapCount, 0, 256);
   if (map) std::copy(map, map + count, pal);
   std::fill(pal + count, pal + 256, TRGB{});
-  bool bad = false;
-  auto color = [&](int idx) -> const TRGB& {
-    if (idx >= count) bad = true;
-    return pal[idx];
-  };
-  // Runs may cover the padding of a stored row (other writers code it); those pixels are
-  // dropped. Anything further is damage.
-  const int64_t room = VLRowLength(w, Four ? 4 : 8) * (Four ? 2 : 1);
-  int64_t x = 0, row = 0, pos = 0;
+  int64_t x = 0, row = 0;
   uint8_t* line = bitmap->ScanLine(int(h - 1));
   for (;;) {
-    if (pos + 2 > n) Fail("compressed data end early");
-    int a = d[pos], b = d[pos + 1];
-    pos += 2;
+    const uint8_t* c = src.Take(2);
+    if (!c) break;
+    const int a = c[0], b = c[1];
     if (a > 0) {
-      if (x + a > room) Fail("compressed run past the row");
-      int64_t draw = std::max<int64_t>(0, std::min<int64_t>(a, w - x));
-      uint8_t* p = line + x * 3;
+      const int64_t draw = std::clamp<int64_t>(w - x, 0, a);
+      uint8_t* p = line + std::min(x, w) * 3;
       if (Four) {
-        TRGB c[2] = {color(b >> 4), color(b & 15)};
-        for (int i = 0; i < draw; ++i, p += 3) std::memcpy(p, &c[i & 1], 3);
+        const TRGB two[2] = {pal[b >> 4], pal[b & 15]};
+        for (int64_t i = 0; i < draw; ++i, p += 3) std::memcpy(p, &two[i & 1], 3);
       } else {
-        TRGB c = color(b);
-        for (int i = 0; i < draw; ++i, p += 3) std::memcpy(p, &c, 3);
+        for (int64_t i = 0; i < draw; ++i, p += 3) std::memcpy(p, &pal[b], 3);
       }
       x += a;
     } else if (b == 0) {  // end of line
@@ -110,30 +142,28 @@ bool DecodeRLE(TBitmap* bitmap, const uint8_t* d, int64_t n, TFilterProgress& pr
     } else if (b == 1) {  // end of bitmap
       break;
     } else if (b == 2) {  // delta from the current position
-      if (pos + 2 > n) Fail("compressed data end early");
-      x += d[pos];
-      int dy = d[pos + 1];
-      pos += 2;
-      if (x > room || row + dy >= h) Fail("compressed delta past the picture");
-      if (dy) {
-        row += dy;
+      const uint8_t* d = src.Take(2);
+      if (!d) break;
+      x += d[0];
+      if (d[1]) {
+        row += d[1];
+        if (row >= h) break;
         line = bitmap->ScanLine(int(h - 1 - row));
       }
     } else {  // literal pixels, padded to an even byte count
-      int64_t bytes = Four ? (b + 1) / 2 : b;
-      if (pos + bytes > n) Fail("compressed data end early");
-      if (x + b > room) Fail("compressed run past the row");
-      int64_t draw = std::max<int64_t>(0, std::min<int64_t>(b, w - x));
-      uint8_t* p = line + x * 3;
-      for (int i = 0; i < draw; ++i, p += 3) {
-        int idx = Four ? ((i & 1) ? d[pos + i / 2] & 15 : d[pos + i / 2] >> 4) : d[pos + i];
-        std::memcpy(p, &color(idx), 3);
+      const int64_t bytes = Four ? (b + 1) / 2 : b;
+      const uint8_t* d = src.Take(bytes);
+      if (!d) break;
+      const int64_t draw = std::clamp<int64_t>(w - x, 0, b);
+      uint8_t* p = line + std::min(x, w) * 3;
+      for (int64_t i = 0; i < draw; ++i, p += 3) {
+        const int idx = Four ? ((i & 1) ? d[i / 2] & 15 : d[i / 2] >> 4) : d[i];
+        std::memcpy(p, &pal[idx], 3);
       }
-      pos += (bytes + 1) & ~int64_t(1);
+      if (bytes & 1) src.Take(1);
       x += b;
     }
   }
-  if (bad) Fail("colour index beyond the colour map");
   return true;
 }
 
@@ -141,7 +171,11 @@ template <bool Four>
 bool DecodeRLEPublic(TBitmap* bitmap, const uint8_t* data, int64_t length, TFilterProgress& progress,
                      const TRGB* map, int mapCount) {
   bool ok = false;
-  Guarded(progress, [&] { ok = DecodeRLE<Four>(bitmap, data, length, progress, map, mapCount); });
+  Guarded(progress, [&] {
+    if (!data) Fail("no compressed data");
+    TRLESource src(data, length);
+    ok = DecodeRLE<Four>(bitmap, src, progress, map, mapCount);
+  });
   return ok;
 }
 
@@ -229,6 +263,12 @@ bool SupportedCompression(int bits, uint32_t c) {
   }
 }
 
+// True when a bitmap of that size and depth stays within the picture limit.
+bool WithinLimit(int64_t width, int64_t height, int bits) {
+  const int64_t row = BitmapRowBytes(width, bits), limit = TBitmap::MaxBytes();
+  return row > 0 && row <= limit && height <= limit / row;
+}
+
 void ReadBMP(TReadState& s) {
   TStream* st = s.Stream;
   TIOParamsVals& prm = s.Params;
@@ -239,12 +279,11 @@ void ReadBMP(TReadState& s) {
   if (st->Read(fh, 14) != 14) Fail("file header cut short");
   if (fh[0] != 'B' || fh[1] != 'M') Fail("not a BMP file");
   int64_t dataLength = s.DataLength;
-  int32_t fileSize = int32_t(LE32(fh + 2));
+  const int32_t fileSize = int32_t(LE32(fh + 2));
   const uint32_t offset = LE32(fh + 10);
-  if (dataLength < 1 && fileSize > 0) {
-    if (fileSize > streamEnd - P) Fail("file size beyond the end of the data");
-    dataLength = fileSize;
-  }
+  if (dataLength < 1 && fileSize > 0) dataLength = fileSize;
+  // A length past the end of the stream (a damaged size field) is held to the stream.
+  if (dataLength > streamEnd - P) dataLength = streamEnd - P;
 
   TBMPInfoHeader h;
   if (!BMPReadInfoHeader(st, h)) Fail("bad info header");
@@ -253,7 +292,6 @@ void ReadBMP(TReadState& s) {
   const bool os2v1 = h.Size == 12;
   if (h.Width <= 0) Fail("bad width");
   if (h.Height == 0 || h.Height == INT32_MIN) Fail("bad height");
-  if (h.Planes != 1) Fail("bad plane count");
   const bool topDown = h.Height < 0;
   const int w = h.Width, ht = topDown ? -h.Height : h.Height;
   const int bits = h.BitCount;
@@ -262,10 +300,10 @@ void ReadBMP(TReadState& s) {
   if (os2v1) {
     prm.DpiX = prm.DpiY = ScreenPixelsPerInch();
   } else {
-    // More than 100000 dots per inch is no resolution but a damaged field.
-    if (h.XPelsPerMeter > 3937008 || h.YPelsPerMeter > 3937008) Fail("bad resolution");
-    prm.DpiX = BMPDpiFromPelsPerMeter(h.XPelsPerMeter);
-    prm.DpiY = BMPDpiFromPelsPerMeter(h.YPelsPerMeter);
+    // More than 100000 dots per inch is no resolution but a damaged field: taken as none.
+    auto dpi = [](int32_t ppm) { return BMPDpiFromPelsPerMeter(ppm > 3937008 ? 0 : ppm); };
+    prm.DpiX = dpi(h.XPelsPerMeter);
+    prm.DpiY = dpi(h.YPelsPerMeter);
   }
   prm.BMPCompression = h.Compression == BMP_RLE8 || h.Compression == BMP_RLE4;
   const bool rle = prm.BMPCompression;
@@ -287,7 +325,7 @@ void ReadBMP(TReadState& s) {
     }
   }
 
-  // Colour map.
+  // Colour map: at most 256 entries are read, whatever the header says.
   int64_t colors = 0;
   const int entry = os2v1 ? 3 : 4;
   if (os2v1) {
@@ -295,10 +333,7 @@ void ReadBMP(TReadState& s) {
   } else {
     colors = h.ClrUsed;
     if (colors == 0 && bits >= 1 && bits <= 8) colors = int64_t(1) << bits;
-    if (colors > 256) {
-      if (bits <= 8) Fail("colour map too large");
-      colors = 256;
-    }
+    colors = std::min<int64_t>(colors, 256);
   }
   if (colors > 0 && offset > 0) {
     // A colour map never reaches into the pixel data.
@@ -325,43 +360,48 @@ void ReadBMP(TReadState& s) {
 
   if (s.ParamsOnly) return;
 
+  // Nothing large is allocated for a picture past the limit.
+  const TPixelFormat pf = bits == 1 ? pf1bit : pf24bit;
+  if (!WithinLimit(w, ht, bits == 1 ? 1 : 24)) Fail("image too large");
+
   if (offset > 0) {
     if (int64_t(offset) > streamEnd - P) Fail("pixel data offset beyond the end of the data");
     st->Seek(P + int64_t(offset), soBeginning);
   }
   const int64_t pos = st->Position();
   const int64_t left = streamEnd - pos;
-  if (int64_t(h.ImageSize) > left) Fail("image size beyond the end of the data");
   const int64_t rowLen = VLRowLength(w, bits);
   const int64_t rowData = BMPRowDataBytes(w, bits);
-  if (!rle && (ht - 1) * rowLen + rowData > left) Fail("pixel data cut short");
+  if (!rle && (int64_t(ht) - 1) * rowLen + rowData > left) Fail("pixel data cut short");
 
-  // Compressed data, read before the picture is touched.
-  std::vector<uint8_t> packed;
+  // Compressed data: no more than the picture can use, taken from the stream as decoding goes.
+  int64_t stored = 0;
   if (rle) {
-    int64_t len = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
-    if (len <= 0 || len > left) len = left;
-    if (len < 2) Fail("compressed data missing");
-    packed.resize(size_t(len));
-    st->ReadBuffer(packed.data(), len);
+    stored = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
+    if (stored <= 0 || stored > left) stored = left;
+    if (stored < 2) Fail("compressed data missing");
   }
 
   TBitmap* bmp = s.Bitmap;
   if (!bmp) Fail("no bitmap");
-  const TPixelFormat pf = bits == 1 ? pf1bit : pf24bit;
   if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
     if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->Changed();
   } else {
+    // The one pixel kept from the old picture is cleared: compressed data may skip it.
     bmp->SetSize(1, 1);
     bmp->SetPixelFormat(pf);
+    std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->SetSize(w, ht);
   }
   s.Progress.PercentPerRow = 100.0 / ht;
 
   if (rle) {
-    if (bits == 8) DecodeRLE<false>(bmp, packed.data(), int64_t(packed.size()), s.Progress, map.data(), int(map.size()));
-    else DecodeRLE<true>(bmp, packed.data(), int64_t(packed.size()), s.Progress, map.data(), int(map.size()));
+    TRLESource src(st, std::min(stored, RLEBound(w, ht)));
+    if (bits == 8) DecodeRLE<false>(bmp, src, s.Progress, map.data(), int(map.size()));
+    else DecodeRLE<true>(bmp, src, s.Progress, map.data(), int(map.size()));
+    // The stream is left after the compressed data, wherever decoding stopped.
+    st->Seek(pos + stored, soBeginning);
     return;
   }
 
@@ -386,7 +426,6 @@ void ReadBMP(TReadState& s) {
   }
   if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0}))
     VLInvert1Bit(bmp);
-  if (decoder.BadIndex()) Fail("colour index beyond the colour map");
 }
 
 // ---- writing
@@ -557,9 +596,9 @@ bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header) {
     Header.BitCount = LE16(b + 10);
     return true;
   }
-  // Known kinds: 16 to 64 bytes (Windows 40, 52, 56 and the OS/2 kind, whole or cut), 108, 124
-  // and longer ones of later versions.
-  if (size < 16 || (size > 64 && size < 108) || size > 4096) return false;
+  // Any size that holds the fields up to the bit count is read as the 40-byte layout: its
+  // first 64 bytes at most, the rest skipped.
+  if (size < 16) return false;
   int64_t take = std::min<uint32_t>(size, 64);
   if (Stream->Read(b + 4, take - 4) != take - 4) return false;
   if (size > 64) {
@@ -647,14 +686,10 @@ bool TBMPRowDecoder::Setup(int Bits, const TRGB* Map, int MapCount, uint32_t Red
     if (Bits == 16) RedMask = 0x7C00, GreenMask = 0x03E0, BlueMask = 0x001F;
     else RedMask = 0xFF0000, GreenMask = 0xFF00, BlueMask = 0xFF;
   }
+  // Any masks are applied as they stand: a channel without bits is 0, masks that overlap or
+  // have gaps give what their bits hold.
   const uint32_t m[3] = {RedMask, GreenMask, BlueMask};
-  for (int i = 0; i < 3; ++i) {
-    if (m[i] == 0) return false;
-    if (Bits == 16 && m[i] > 0xFFFF) return false;
-    SetChannel(FChannels[i], m[i]);
-    if ((FChannels[i].Max & (FChannels[i].Max + 1)) != 0) return false;  // not one run of bits
-  }
-  if ((m[0] & m[1]) || (m[0] & m[2]) || (m[1] & m[2])) return false;
+  for (int i = 0; i < 3; ++i) SetChannel(FChannels[i], m[i]);
   FPlain32 = Bits == 32 && RedMask == 0xFF0000 && GreenMask == 0xFF00 && BlueMask == 0xFF;
   return true;
 }

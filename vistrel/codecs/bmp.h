@@ -39,7 +39,7 @@ struct TBMPInfoHeader {
 
 // Reads the info header at the stream's position and leaves the stream after it: the 12-byte
 // kind field by field, the others from their first min(64, size) bytes with the rest skipped.
-// False when the stream ends first or the size is not one of a BMP info header.
+// False when the stream ends first or the size is below 16 (and not 12).
 bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header);
 // BMPVersion code of a header size: 2 for 12, 1 for 40, 3 for 64, else 0.
 uint8_t BMPVersionOfHeader(uint32_t Size);
@@ -54,8 +54,8 @@ bool BMPReadPalette(TStream* Stream, int Count, int EntrySize, std::vector<TRGB>
 // taken as the top bits of its byte.
 class TBMPRowDecoder {
  public:
-  // False when the depth or the masks are not usable. Masks of 0 take the defaults
-  // (5-5-5 for 16 bits, 8-8-8 for 32 bits).
+  // False when the depth is not one of a BMP. Masks all 0 take the defaults (5-5-5 for 16
+  // bits, 8-8-8 for 32 bits); a single mask of 0 gives a channel of 0.
   bool Setup(int Bits, const TRGB* Map, int MapCount, uint32_t RedMask = 0, uint32_t GreenMask = 0,
              uint32_t BlueMask = 0);
   // One row of Width pixels from Source (at least BMPRowBytes(Width, Bits) bytes, or the
@@ -87,9 +87,10 @@ inline int64_t BMPRowDataBytes(int64_t Width, int Bits) { return (Width * Bits +
 
 // Expand RLE8 / RLE4 data into the 24-bit bitmap from its bottom row up (deltas move from
 // the current position). Progress after each end of line, counting the row it enters
-// (Trunc((rows done + 1) x PercentPerRow)), abort test after. False, with the abort
-// flag set, when the data run past the row or the picture, end early, or name an index
-// beyond the map.
+// (Trunc((rows done + 1) x PercentPerRow)), abort test after. Damage is read through:
+// pixels past the row or the picture are dropped, an index beyond the map is black, data
+// that end early leave the rest as it was. False when the handler stopped it, or (with the
+// abort flag set) when there is no picture or data to decode.
 bool BMPDecodeRLE8(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFilterProgress& Progress,
                    const TRGB* ColorMap, int ColorMapCount);
 bool BMPDecodeRLE4(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFilterProgress& Progress,

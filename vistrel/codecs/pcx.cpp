@@ -110,26 +110,28 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   if (BitmapRowBytes(width, pf == pf1bit ? 1 : 24) * height > TBitmap::MaxBytes())
     return VLFail(progress, "image too large");
 
-  const int64_t dataLen = dataSize - kHeaderSize;
-  std::vector<uint8_t> data(size_t(dataLen) + 8);
-  if (stream->Read(data.data(), dataLen) != dataLen) return VLFail(progress, "read error");
+  // The lines take no more than their decoded bytes, twice that when run-length coded (each
+  // byte a run of its own); the image data are read as decoding goes, never past that.
+  const int64_t decoded = int64_t(lineBytes) * planes * height;
+  const int64_t dataLen = std::min(dataSize - kHeaderSize, encoding == 1 ? 2 * decoded + 2 : decoded);
+  // Data that can't fill the picture (a run gives at most 63 bytes for 2) end it early:
+  // nothing is allocated for them.
+  if (decoded > (encoding == 1 ? dataLen / 2 * 63 + 63 : dataLen)) return VLFail(progress, "truncated image data");
 
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(pf);
   bitmap->SetSize(width, height);
 
   TPCXLineDecoder dec;
-  dec.Data = data.data();
-  dec.Size = dataLen;
+  dec.SetSource(stream, dataLen);
   dec.Compressed = encoding == 1;
   std::vector<uint8_t> line(size_t(lineBytes) * 4 + 8);
   uint8_t* l0 = line.data();
   uint8_t* l1 = l0 + lineBytes;
   uint8_t* l2 = l1 + lineBytes;
   uint8_t* l3 = l2 + lineBytes;
-  for (int y = 0; y < height; ++y) {
-    if (RowProgress(progress, y, height)) return;
-    uint8_t* row = bitmap->ScanLine(y);
+  // One row from its plane lines; false when the data ended first.
+  auto decodeRow = [&](uint8_t* row) {
     bool ok = dec.DecodeLine(l0, lineBytes);
     if (planes == 1 && bits == 8) {
       for (int x = 0; x < width; ++x) std::memcpy(row + x * 3, &large[l0[x]], 3);
@@ -159,8 +161,18 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
         std::memcpy(row + x * 3, &small[v], 3);
       }
     }
-    if (!ok) return VLFail(progress, "truncated image data");
-  }
+    return ok;
+  };
+  // The stream is left after the image data, wherever decoding stopped.
+  const bool complete = [&] {
+    for (int y = 0; y < height; ++y) {
+      if (RowProgress(progress, y, height)) return true;
+      if (!decodeRow(bitmap->ScanLine(y))) return false;
+    }
+    return true;
+  }();
+  stream->SetPosition(start + dataSize);
+  if (!complete) VLFail(progress, "truncated image data");
 }
 
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
@@ -268,13 +280,36 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
 
 }  // namespace
 
+void TPCXLineDecoder::SetSource(TStream* Stream, int64_t Left) {
+  FSource = Stream;
+  FLeft = std::max<int64_t>(Left, 0);
+  Data = nullptr;
+  Size = Pos = 0;
+}
+
+bool TPCXLineDecoder::More() {
+  if (Pos < Size) return true;
+  if (!FSource || FLeft <= 0) return false;
+  constexpr int64_t kBlock = 64 * 1024;
+  const int64_t want = std::min(FLeft, kBlock);
+  FBlock.resize(size_t(want));
+  const int64_t got = FSource->Read(FBlock.data(), want);
+  FLeft = got < want ? 0 : FLeft - got;
+  Data = FBlock.data();
+  Size = std::max<int64_t>(got, 0);
+  Pos = 0;
+  return Size > 0;
+}
+
 bool TPCXLineDecoder::DecodeLine(uint8_t* Line, int Count) {
   int n = 0;
   if (!Compressed) {
-    int64_t take = std::min<int64_t>(Count, std::max<int64_t>(0, Size - Pos));
-    std::memcpy(Line, Data + Pos, size_t(take));
-    Pos += take;
-    n = int(take);
+    while (n < Count && More()) {
+      const int64_t take = std::min<int64_t>(Count - n, Size - Pos);
+      std::memcpy(Line + n, Data + Pos, size_t(take));
+      Pos += take;
+      n += int(take);
+    }
   } else {
     if (RunCount > 0) {
       int k = std::min(RunCount, Count);
@@ -282,13 +317,13 @@ bool TPCXLineDecoder::DecodeLine(uint8_t* Line, int Count) {
       n = k;
       RunCount -= k;
     }
-    while (n < Count && Pos < Size) {
+    while (n < Count && More()) {
       uint8_t b = Data[Pos++];
       if (b < 0xC0) {
         Line[n++] = b;
         continue;
       }
-      if (Pos >= Size) break;
+      if (!More()) break;
       int count = b & 0x3F;
       uint8_t v = Data[Pos++];
       int k = std::min(count, Count - n);

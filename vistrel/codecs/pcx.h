@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
@@ -17,8 +18,8 @@ void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFi
 // bytes); returns the bytes written. An odd Count gets one literal 0 appended.
 int PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int Count, int Stride, int Start);
 
-// One line of decoded plane data from the image bytes held in memory; runs carry over from
-// one line to the next.
+// One line of decoded plane data from the image bytes; runs carry over from one line to the
+// next. The bytes are held in memory (Data, Size), or taken from a stream a block at a time.
 struct TPCXLineDecoder {
   const uint8_t* Data = nullptr;
   int64_t Size = 0;
@@ -26,6 +27,14 @@ struct TPCXLineDecoder {
   bool Compressed = true;
   int RunCount = 0;
   uint8_t RunValue = 0;
+  // Reads from the stream's position, Left bytes at most; Data then points into Block.
+  void SetSource(TStream* Stream, int64_t Left);
   // Fills Count bytes; false when the data ended first (the rest of the line is zero).
   bool DecodeLine(uint8_t* Line, int Count);
+
+ private:
+  bool More();  // true when a byte is at Pos, reading the next block when needed
+  TStream* FSource = nullptr;
+  int64_t FLeft = 0;
+  std::vector<uint8_t> FBlock;
 };

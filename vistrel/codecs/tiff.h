@@ -29,6 +29,7 @@ struct TTIFFVars {
   uint32_t SamplesPerPixel = 1, BitsPerSample = 1, RowsPerStrip = 0;
   int64_t TileWidth = -1, TileLength = -1;
   uint32_t Photometric = 2, PlanarConfig = 1, Orientation = 1, Compression = 1;
+  // Strip tables are read with the pixels, no more entries than the rows need.
   std::vector<uint32_t> StripOffsets, StripByteCounts, TileOffsets, TileByteCounts;
   std::vector<TRGB> ColorMap;             // blue, green, red
   std::vector<uint16_t> TransferFunction;  // three values per entry

@@ -1,5 +1,6 @@
 // TIFF reader: one page of a TIFF file into a 1-bit or 24-bit bitmap.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -198,6 +199,7 @@ struct TStripState {
   TTIFFPackBitsDecoder PackBits;
   void* LZWState = nullptr;
   bool LZWStarted = false;
+  bool Reverse = false;  // bits of each byte stored the other way round (FillOrder 2)
 
   void Finish() {
     if (LZWStarted && Vars->LZWDecoder) Vars->LZWDecoder(nullptr, 0, LZWState);
@@ -219,28 +221,65 @@ struct TReadContext {
   int64_t RowsDone = 0;
 };
 
+// Bytes of a strip that its rows can use: uncompressed rows; PackBits rows with each byte a
+// literal of its own; fax rows at 8 bits a pixel and a line end; LZW codes of 12 bits for each
+// byte, and a clear code now and then. Bytes past that can't reach the picture.
+int64_t StripBound(const TReadContext& c, int rows) {
+  const int64_t n = int64_t(rows) * c.RowLen;
+  switch (c.Vars->Compression) {
+    case 1: return n;
+    case 2:
+    case 3:
+    case 4: return int64_t(rows) * (int64_t(c.Width) + 64);
+    case 5: return n / 2 * 3 + n / 1024 + 64;
+    default: return 2 * n + 64;
+  }
+}
+
+const uint8_t* ReversedBytes() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+      for (int b = 0; b < 8; ++b)
+        if (i & (1 << b)) t[size_t(i)] |= uint8_t(0x80 >> b);
+    return t;
+  }();
+  return table.data();
+}
+
+void ReverseBits(uint8_t* p, int64_t n) {
+  const uint8_t* r = ReversedBytes();
+  for (int64_t i = 0; i < n; ++i) p[i] = r[p[i]];
+}
+
+// Behind an LZW strip: codes of all one bits, which no decoder's table holds yet, so that a
+// decoder that runs past the strip (it is given no length) fails within a code or two.
+constexpr int64_t kLZWTail = 4096;
+
 void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, int rows) {
   const TTIFFVars& v = *c.Vars;
   s.Vars = &v;
-  s.Offset = offset;
   if (offset < 0 || offset > v.Size) offset = v.Size, size = 0;
-  if (size > v.Size - offset) size = v.Size - offset;
+  size = std::min({size, v.Size - offset, StripBound(c, rows)});
   s.Offset = offset;
   s.Size = size;
   s.Pos = 0;
   s.BitPos = 0;
+  const bool ccitt = v.Compression >= 2 && v.Compression <= 4;
+  // The fax decoders take the fill order themselves.
+  s.Reverse = v.FillOrder == 2 && v.BitsPerSample == 1 && !ccitt;
   if (v.Compression != 1) {
-    // LZW decoders get no length: zeros behind the strip keep them inside the buffer.
-    int64_t pad = v.Compression == 5 ? int64_t(rows) * c.RowLen * 2 + 64 : 8;
-    if (v.Memory && v.Compression != 5) {
+    if (v.Memory && v.Compression != 5 && !s.Reverse) {
       s.Bytes = v.Memory + offset;
     } else {
-      s.Data.assign(size_t(size + pad), 0);
+      const bool lzw = v.Compression == 5;
+      s.Data.assign(size_t(size + (lzw ? kLZWTail : 8)), lzw ? 0xFF : 0);
       if (size > 0 && !ReadAt(v, offset, s.Data.data(), size)) s.Size = 0;
+      if (s.Reverse) ReverseBits(s.Data.data(), s.Size);
       s.Bytes = s.Data.data();
     }
   }
-  if (v.Compression >= 2 && v.Compression <= 4) s.Ref.assign(size_t(c.RowLen), 0xFF);
+  if (ccitt) s.Ref.assign(size_t(c.RowLen), 0xFF);
   s.PackBits = TTIFFPackBitsDecoder();
   s.PackBits.Data = s.Bytes;
   s.PackBits.Size = s.Size;
@@ -257,11 +296,12 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
   switch (v.Compression) {
     case 1:
       if (s.Pos + len > s.Size) return false;
-      if (v.Memory) {
+      if (v.Memory && !s.Reverse) {
         row = v.Memory + s.Offset + s.Pos;
       } else if (!ReadAt(v, s.Offset + s.Pos, out, len)) {
         return false;
       }
+      if (s.Reverse) ReverseBits(out, len);
       s.Pos += len;
       return true;
     case 2: {
@@ -520,12 +560,10 @@ void ReadTags(TTIFFVars& v) {
   v.FillOrder = TIFFGetTagValue(v, tagFillOrder, 1);
   v.DocumentName = TIFFGetTagString(v, tagDocumentName);
   v.ImageDescription = TIFFGetTagString(v, tagImageDescription);
-  if (!TIFFGetTagArray(v, tagStripOffsets, v.StripOffsets)) v.StripOffsets.clear();
   v.Orientation = TIFFGetTagValue(v, tagOrientation, 1);
   v.SamplesPerPixel = TIFFGetTagValue(v, tagSamplesPerPixel, 1);
   v.RowsPerStrip = TIFFGetTagValue(v, tagRowsPerStrip, v.Height);
   if (v.RowsPerStrip == 0xFFFFFFFFu) v.RowsPerStrip = v.Height;
-  if (!TIFFGetTagArray(v, tagStripByteCounts, v.StripByteCounts)) v.StripByteCounts.clear();
   v.XResolution = TIFFGetTagRational(v, tagXResolution);
   v.YResolution = TIFFGetTagRational(v, tagYResolution);
   v.PlanarConfig = TIFFGetTagValue(v, tagPlanarConfig, 1);
@@ -626,6 +664,14 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   TKind kind = DecodeKind(v);
   bool oneBit = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && v.Photometric != 3;
   TPixelFormat pf = oneBit ? pf1bit : pf24bit;
+  // Nothing is allocated for a picture past the limit, the bitmap stays as it was.
+  if (v.Width > 0 && v.Height > 0) {
+    const int64_t row = BitmapRowBytes(v.Width, oneBit ? 1 : 24), limit = TBitmap::MaxBytes();
+    if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu || row > limit || int64_t(v.Height) > limit / row) {
+      VLFail(progress, "image too large");
+      return;
+    }
+  }
   // A bitmap of the right shape keeps its memory (rows not decoded keep what they held).
   bool reuse = bitmap->PixelFormat() == pf && uint32_t(bitmap->Width()) == v.Width &&
                uint32_t(bitmap->Height()) == v.Height && v.Width > 0 && v.Height > 0;
@@ -638,21 +684,24 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
     VLFail(progress, "empty image");
     return;
   }
-  if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu) {
-    VLFail(progress, "image too large");
-    return;
-  }
   bitmap->SetSize(int(v.Width), int(v.Height));
   if (v.TileWidth > 0 || v.TileLength > 0) {
     VLFail(progress, "tiled image");
     return;
   }
-  if (v.StripOffsets.empty() || kind == kNone) return;
+  if (kind == kNone) return;
+  // No more strips than the rows need: one per RowsPerStrip rows (per plane when planar).
+  const int64_t rps = v.RowsPerStrip > 0 && v.RowsPerStrip <= v.Height ? v.RowsPerStrip : v.Height;
+  const int64_t strips = std::min<int64_t>(((v.Height + rps - 1) / rps) * (kind == kPlanarRGB ? 3 : 1), 1 << 24);
+  if (!TIFFGetTagArray(v, tagStripOffsets, v.StripOffsets, uint32_t(strips))) v.StripOffsets.clear();
+  if (!TIFFGetTagArray(v, tagStripByteCounts, v.StripByteCounts, uint32_t(strips))) v.StripByteCounts.clear();
+  if (v.StripOffsets.empty()) return;
   TReadContext c{&v, bitmap, &progress, kind, int(v.Width), 0, {}, {}, 0};
   const int64_t samples = kind == kPlanarRGB ? 1 : v.SamplesPerPixel;
   c.RowLen = (samples * int64_t(v.Width) * v.BitsPerSample + 7) / 8;
   c.Raw.assign(size_t(c.RowLen) + 8, 0);
-  c.Samples.assign(size_t(samples * int64_t(v.Width)) + 8, 0);
+  // Bilevel rows stay packed: they need no sample buffer.
+  if (kind != kBilevel) c.Samples.assign(size_t(samples * int64_t(v.Width)) + 8, 0);
   TIFFReadStrips(c);
 }
 

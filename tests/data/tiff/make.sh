@@ -71,6 +71,9 @@ tiffcp -c g4 -B bw_base_mb.tif bw_g4_mb_be.tif
 tiffcp -c g4 -f lsb2msb bw_base_mw.tif bw_g4_fill2.tif
 tiffcp -c g3:2d -f lsb2msb bw_base_mw.tif bw_g3_2d_fill2.tif
 tiffcp -c lzw bw_base_mw.tif bw_lzw_mw.tif
+tiffcp -c none -f lsb2msb bw_base_mw.tif bw_none_fill2.tif
+tiffcp -c packbits -f lsb2msb bw_base_mw.tif bw_packbits_fill2.tif
+tiffcp -c lzw -f lsb2msb bw_base_mw.tif bw_lzw_fill2.tif
 $PY -c "from PIL import Image; Image.open('bw.pbm').save('bw_mh.tif', compression='tiff_ccitt')"
 rm -f bw_base_mw.tif bw_base_mb.tif
 
