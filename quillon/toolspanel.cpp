@@ -344,7 +344,7 @@ bool TMainForm::CommitObjects(TMDIChild* Child) {
     v->CopyObjectsToBack();
     v->RemoveAllObjects();
     Child->VistrelIO1->SetAttachedVistrel(v);
-  } catch (const std::exception&) {
+  } catch (...) {
   }
   Child->Vistrel1ImageChange(v);
   return true;
@@ -372,7 +372,7 @@ void TMainForm::ObjectUndoClick(TObject*) {
   try {
     c->VistrelVect1->Bitmap()->Assign(saved->Bitmap());
     c->VistrelVect1->Refresh();
-  } catch (const std::exception&) {
+  } catch (...) {
   }
   WipeBtn->SetEnabled(false);
   Paste->SetEnabled(false);
@@ -385,7 +385,7 @@ void TMainForm::WipeBtnClick(TObject*) {
   WipeBtn->SetEnabled(false);
   try {
     if (TMDIChild* c = ActiveChild()) c->VistrelVect1->RemoveAllObjects();
-  } catch (const std::exception&) {
+  } catch (...) {
   }
 }
 
