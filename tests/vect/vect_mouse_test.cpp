@@ -272,6 +272,11 @@ TEST_F(VectMouse, MeasuresAreasAndLengths) {
   Move(view, 60, 60);
   EXPECT_EQ(view->PolySelCount(), 3);
   EXPECT_EQ(HintText(), "120.00 Pixels");
+  // Values past the precision show zeros; too many integer digits give the exponent form.
+  EXPECT_EQ(VLFloatToStrF(123.456, 4, 2), "123.50");
+  EXPECT_EQ(VLFloatToStrF(9.9996, 4, 2), "10.00");
+  EXPECT_EQ(VLFloatToStrF(-0.001, 15, 2), "0.00");
+  EXPECT_EQ(VLFloatToStrF(1.5e20, 15, 2), "1.50000000000000E+20");
   // Leaving the measure modes hides the hint.
   view->SetMouseInteractVt(mivSelectObjects);
   EXPECT_FALSE(view->MeasureHint()->Visible());
