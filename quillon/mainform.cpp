@@ -32,8 +32,6 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
   SetBorderIcons(biSystemMenu | biMinimize | biMaximize | biHelp);
   SetHelpContext(310);
   SetHelpFile("Velmora.hlp");
-  FontDialogFont = new TFont;
-  FontDialogFont->SetColor(clWindowText);
   OpenVistrelDialog1 = new TPlainFileDialog(this, false);
   OpenVistrelDialog1->SetFilter(kOpenFilter);
   SaveVistrelDialog1 = new TPlainFileDialog(this, true);
@@ -49,7 +47,6 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
 TMainForm::~TMainForm() {
   if (Screen) Screen->OnActiveFormChange = nullptr;
   if (Application && Application->MainForm() == this) Application->OnHint = nullptr;
-  delete FontDialogFont;
 }
 
 TSpeedButton* TMainForm::AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption,
@@ -165,35 +162,7 @@ void TMainForm::BuildControls() {
   StatusBar->SetSimplePanel(true);
   StatusBar->Font()->SetColor(clNavy);
 
-  PanelTools = new TPanel(this);
-  PanelTools->SetParent(this);
-  PanelTools->SetAlign(alLeft);
-  PanelTools->SetWidth(60);
-  int y = 4;
-  auto tool = [&](const std::string& caption, const std::string& hint) {
-    auto* b = new TSpeedButton(this);
-    b->SetParent(PanelTools);
-    b->SetBounds(4, y, 52, 25);
-    y += 27;
-    b->SetCaption(caption);
-    b->SetHint(hint);
-    b->SetShowHint(true);
-    b->SetGroupIndex(1);
-    b->SetAllowAllUp(true);
-    return b;
-  };
-  SpeedButton5 = tool("Select", "Rectangle selection|");
-  SpeedButton6 = tool("Scroll", "Scroll|");
-  SpeedButton5->OnClick = [this](TObject* s) {
-    SpeedButton7->SetDown(false);
-    SpeedButton5Click(s);
-  };
-  SpeedButton6->OnClick = SpeedButton5->OnClick;
-  SpeedButton7->OnClick = [this](TObject* s) {
-    SpeedButton5->SetDown(false);
-    SpeedButton6->SetDown(false);
-    SpeedButton5Click(s);
-  };
+  BuildToolsPanel();
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetAutoPopup(false);
@@ -314,8 +283,8 @@ void TMainForm::UpdateMenuItems(TObject*) {
   PrintBtn->SetEnabled(has);
   Resample1->SetEnabled(has);
   Clear1->SetEnabled(has);
-  for (TControl* c : std::initializer_list<TControl*>{SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6, SpeedButton7})
-    c->SetEnabled(has);
+  for (TControl* c : std::initializer_list<TControl*>{SpeedButton3, SpeedButton4}) c->SetEnabled(has);
+  EnableToolsPanel(has);
   Merge1->SetEnabled(has);
   for (TMenuItem* m : {Selectscanner1, Acquire1, ColorAdjust1, Print1, Histogram1, Calccolornumber1, ConverttoBW1,
                        Reducecolors1, GetHSVchannels1})
@@ -437,48 +406,15 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
   }
   child->Modified = false;
   TVistrelVect* v = child->VistrelVect1;
-  v->SetObjFont(VL_OBJ_TEMPLATE, FontDialogFont);
-  v->SetObjPenColor(VL_OBJ_TEMPLATE, PenColor);
+  v->SetObjFont(VL_OBJ_TEMPLATE, FontDialog1->Font());
+  v->SetObjPenColor(VL_OBJ_TEMPLATE, PanelColor->Color());
   v->SetObjPenStyle(VL_OBJ_TEMPLATE, psSolid);
-  v->SetObjPenWidth(VL_OBJ_TEMPLATE, StrToIntDef(PenWidthText, 1));
+  v->SetObjPenWidth(VL_OBJ_TEMPLATE, StrToIntDef(PenEdit2->Text(), 1));
   DocumentCreated = true;
-  SpeedButton7->SetDown(false);
-  SpeedButton6->SetDown(false);
-  SpeedButton5->SetDown(true);
+  SetToolDown(SpeedButton5, true);
   SpeedButton5Click(this);
   child->VistrelIO1->Params()->JPEGQuality = 100;
   return child;
-}
-
-void TMainForm::PasteClick(TObject*) { CommitObjects(ActiveChild()); }
-
-void TMainForm::CommitObjects(TMDIChild* c) {
-  if (!c) return;
-  TVistrelVect* v = c->VistrelVect1;
-  if (v->SelObjectCount() <= 0) return;
-  c->Image1->Picture()->Bitmap()->Assign(v->Bitmap());
-  v->CopyObjectsToBack();
-  v->RemoveAllObjects();
-  c->Modified = true;
-}
-
-void TMainForm::SpeedButton5Click(TObject*) {
-  TMDIChild* c = ActiveChild();
-  if (!c) return;
-  TVLMouseInteract mi = 0;
-  // The view's context menu pops up on the right button, except where that button zooms out.
-  c->VistrelVect1->SetPopupMenu(PopupMenu1);
-  if (SpeedButton7->Down()) {
-    mi = miZoom;
-    PopupMenu1->SetAutoPopup(false);
-  } else if (SpeedButton6->Down()) {
-    mi = miScroll;
-    PopupMenu1->SetAutoPopup(true);
-  } else if (SpeedButton5->Down()) {
-    mi = miSelect;
-    PopupMenu1->SetAutoPopup(true);
-  }
-  c->VistrelVect1->SetMouseInteract(mi);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -487,6 +423,8 @@ void TMainForm::SpeedButton5Click(TObject*) {
 void TMainForm::FileNewItemClick(TObject* Sender) {
   CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
   PasteClick(Sender);
+  WipeBtnClick(Sender);
+  for (TControl* b : std::initializer_list<TControl*>{ObjectUndo, Paste, WipeBtn}) b->SetEnabled(false);
 }
 
 void TMainForm::FileOpenItemClick(TObject*) {
@@ -496,11 +434,7 @@ void TMainForm::FileOpenItemClick(TObject*) {
   if (!c) return;
   c->Image1->Picture()->Bitmap()->Assign(c->VistrelVect1->Bitmap());
   TBitmap* pic = c->Image1->Picture()->Bitmap();
-  if (c->ClientWidth() < pic->Width() || c->ClientHeight() < pic->Height()) {
-    SpeedButton7->SetDown(false);
-    SpeedButton5->SetDown(false);
-    SpeedButton6->SetDown(true);
-  }
+  if (c->ClientWidth() < pic->Width() || c->ClientHeight() < pic->Height()) SetToolDown(SpeedButton6, true);
   SpeedButton5Click(this);
 }
 
@@ -534,7 +468,10 @@ bool TMainForm::SaveDocument(TMDIChild* Child) {
   return true;
 }
 
-bool TMainForm::FileSaveItemClick(TObject*) { return SaveDocument(ActiveChild()); }
+bool TMainForm::FileSaveItemClick(TObject* Sender) {
+  PasteClick(Sender);
+  return SaveDocument(ActiveChild());
+}
 
 void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   TMDIChild* c = ActiveChild();

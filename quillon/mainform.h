@@ -3,8 +3,10 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/gui/controls.h"
+#include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/stdctrls.h"
 #include "quillon/dialogs.h"
@@ -29,9 +31,20 @@ class TMainForm : public TForm {
   TPanel* Panel1;
   TProgressBar* ProgressBar1;
   TLabel* LabelRight;
+
+  // Tools panel: selection, scroll, drawing and object tools (one group with SpeedButton7),
+  // pen width, colour and font of new objects, and the buttons for drawn objects.
   TPanel* PanelTools;
-  // Selection tools of the tools panel: rectangle selection and scrolling.
-  TSpeedButton *SpeedButton5, *SpeedButton6;
+  TLabel *LabelSelect, *LabelDraw, *LabelText, *LabelObject, *LabelPen;
+  TSpeedButton *SpeedButton5, *SpeedButton8, *SpeedButton9, *SpeedButton6;
+  TSpeedButton *SpeedButtonLine, *SpeedButtonRect, *SpeedButtonEllipse, *SpeedButtonScribble, *SpeedButtonWrite,
+      *SpeedButton13;
+  TEdit* PenEdit2;
+  TUpDown* UpDownPen;
+  TPanel* PanelColor;
+  TButton *ButtonFont, *WipeBtn, *Paste, *ObjectUndo;
+  TColorDialog* ColorDialog1;
+  TFontDialog* FontDialog1;
 
   // Menus.
   TMainMenu* MainMenu1;
@@ -47,10 +60,7 @@ class TMainForm : public TForm {
 
   TPlainFileDialog* OpenVistrelDialog1;
   TPlainFileDialog* SaveVistrelDialog1;
-  TFont* FontDialogFont;
-  // The tools panel's pen colour and width until the panel has its own controls.
-  TColor PenColor = clBlack;
-  std::string PenWidthText = "1";
+  // Set by the first document; the pen width goes to documents from then on.
   bool DocumentCreated = false;
 
   // Dialogs (created by the program block).
@@ -118,12 +128,25 @@ class TMainForm : public TForm {
   void Merge1Click(TObject* Sender);
   void Zoomproperties1Click(TObject* Sender);
 
-  // Commits the drawn objects of the active document into its picture.
-  void PasteClick(TObject* Sender);
-  // Commits the drawn objects of one document.
-  void CommitObjects(TMDIChild* Child);
-  // Applies the chosen selection tool to the active document.
+  // Tools panel (toolspanel.cpp).
+  // Applies the chosen selection, scroll or zoom tool to the active document.
   void SpeedButton5Click(TObject* Sender);
+  // Applies the chosen drawing or object tool to the active document.
+  void ToolButtonsClick(TObject* Sender);
+  void PenEdit2Change(TObject* Sender);
+  void PanelColorClick(TObject* Sender);
+  void ButtonFontClick(TObject* Sender);
+  // "Paste": commits the selected drawn objects of the active document into its picture.
+  void PasteClick(TObject* Sender);
+  // "Undo": back to the picture kept by the last commit or by "&Open".
+  void ObjectUndoClick(TObject* Sender);
+  // "Wipe": removes the drawn objects without painting them.
+  void WipeBtnClick(TObject* Sender);
+  // Paints the selected drawn objects of a document into its picture, keeping the picture
+  // before them for "Undo"; false when none is selected.
+  bool CommitObjects(TMDIChild* Child);
+  // Puts a tool of the group down (every other one up) or up.
+  void SetToolDown(TSpeedButton* Button, bool Down);
 
  private:
   void NotAvailable();
@@ -136,6 +159,12 @@ class TMainForm : public TForm {
   bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();
   void BuildMenus();
+  void BuildToolsPanel();
+  TSpeedButton* AddTool(int X, int Y, const std::string& Hint, TNotifyEvent OnClick,
+                        const std::function<void(TCanvas*, TColor)>& Draw);
+  std::vector<TSpeedButton*> ToolGroup() const;
+  void EnableToolsPanel(bool Enabled);
+  void SetPanelColor(TColor Color);
   TSpeedButton* AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption, const std::string& Icon,
                                const std::string& Hint, TNotifyEvent OnClick);
 };

@@ -104,6 +104,10 @@ void TMDIChild::FormCloseQuery(TObject*, bool& CanClose) {
 
 void TMDIChild::Vistrel1ImageChange(TObject*) {
   Modified = true;
+  if (TMainForm* m = Main()) {
+    m->WipeBtn->SetEnabled(true);
+    m->Paste->SetEnabled(true);
+  }
 }
 
 void TMDIChild::Vistrel1Progress(TObject*, int Value) {
@@ -119,10 +123,14 @@ void TMDIChild::VistrelVect1MouseDown(TObject*, TMouseButton, TShiftState, int X
 }
 
 void TMDIChild::VistrelVect1MouseMove(TObject*, TShiftState, int X, int Y) {
+  TMainForm* m = Main();
+  if (m && VistrelVect1->SelObjectCount() > 0) {
+    m->WipeBtn->SetEnabled(true);
+    m->Paste->SetEnabled(true);
+  }
   TChildMouse& ms = ChildMouse();
   ms.LastX = X;
   ms.LastY = Y;
-  TMainForm* m = Main();
   if (!m) return;
   if (ms.Pressed)
     m->SetCaption("     X: " + std::to_string(X - ms.PressX) + "  Y: " + std::to_string(Y - ms.PressY));

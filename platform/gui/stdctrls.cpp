@@ -690,6 +690,29 @@ void TEdit::SetMaxLength(int n) {
 
 void TEdit::SelectAll() { LineEdit()->selectAll(); }
 
+void TEdit::SetBorderStyle(TBorderStyle v) {
+  FBorderStyle = v;
+  LineEdit()->setFrame(v != bsNone);
+}
+
+namespace {
+// The colours of an enabled edit; a disabled one keeps the style's.
+void SetEditColor(QLineEdit* e, QPalette::ColorRole role, TColor c) {
+  QPalette p = e->palette();
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) p.setColor(g, role, QtColor(c));
+  e->setPalette(p);
+}
+}  // namespace
+
+void TEdit::ApplyColor() {
+  if (FWidget) SetEditColor(LineEdit(), QPalette::Base, FColor);
+}
+
+void TEdit::ApplyFont() {
+  TWinControl::ApplyFont();
+  if (FWidget) SetEditColor(LineEdit(), QPalette::Text, FFont.Color());
+}
+
 void TEdit::Change() {
   if (OnChange) OnChange(this);
 }

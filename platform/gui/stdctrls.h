@@ -299,13 +299,22 @@ class TEdit : public TWinControl {
   int MaxLength() const { return FMaxLength; }
   void SetMaxLength(int n);
   void SelectAll();
+  // bsNone: no frame round the text.
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle v);
   TNotifyEvent OnChange;
   virtual void Change();
   QLineEdit* LineEdit() const;
 
+ protected:
+  // Color is the ground, the font's colour the text.
+  void ApplyColor() override;
+  void ApplyFont() override;
+
  private:
   bool FReadOnly = false;
   int FMaxLength = 0;
+  TBorderStyle FBorderStyle = bsSingle;
   mutable std::string FCache;
 };
 

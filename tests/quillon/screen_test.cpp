@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "quillon/mainform.h"
@@ -128,6 +131,96 @@ TEST(XvfbScreen, WindowCommands) {
   main->WindowMinimizeItemClick(nullptr);
   Grab("minimized");
   for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
+  SetModalAnswer(nullptr);
+  Screen->OnActiveFormChange = nullptr;
+  Application->OnHint = nullptr;
+  TForm* r = main->fRotate;
+  TForm* z = main->fResize;
+  main->Free();
+  r->Free();
+  z->Free();
+  Application->SetMainForm(nullptr);
+  QCoreApplication::processEvents();
+}
+
+// The tools panel with drawn objects: a red box, a green circle, a thick line, a text being
+// typed, then the move tool with its grips.
+TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
+  const char* out = std::getenv("QUILLON_SHOT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
+  std::deque<std::function<int(TModalRequest&)>> answers;
+  SetModalAnswer([&](TModalRequest& r) {
+    if (answers.empty()) return int(mrCancel);
+    auto a = answers.front();
+    answers.pop_front();
+    return a(r);
+  });
+  TMainForm* main = StartQuillon();
+  main->Show();
+  Pump(300);
+  main->FileNewItemClick(nullptr);
+  TMDIChild* c = main->ActiveChild();
+  ASSERT_NE(c, nullptr);
+  TVistrelVect* v = c->VistrelVect1;
+  QWidget* w = v->ClientWidget();
+  auto send = [&](QEvent::Type t, int x, int y, Qt::MouseButtons held, Qt::KeyboardModifiers mods = {}) {
+    const QPointF p(x, y);
+    QMouseEvent e(t, p, w->mapToGlobal(p), t == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, mods);
+    QCoreApplication::sendEvent(w, &e);
+  };
+  auto drag = [&](int x1, int y1, int x2, int y2) {
+    send(QEvent::MouseButtonPress, x1, y1, Qt::LeftButton);
+    send(QEvent::MouseMove, (x1 + x2) / 2, (y1 + y2) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, x2, y2, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, x2, y2, Qt::NoButton);
+  };
+  auto colour = [&](TColor col) {
+    answers.push_back([col](TModalRequest& r) {
+      r.Color = col;
+      return int(mrOk);
+    });
+    main->PanelColorClick(nullptr);
+  };
+  main->PenEdit2->SetText("2");
+  colour(clRed);
+  main->SpeedButtonRect->Click();
+  drag(30, 30, 180, 120);
+  colour(TColor(0x008000));
+  main->SpeedButtonEllipse->Click();
+  drag(220, 40, 330, 150);
+  main->PenEdit2->SetText("5");
+  colour(clBlue);
+  main->SpeedButtonLine->Click();
+  drag(40, 200, 330, 170);
+  answers.push_back([&](TModalRequest& r) {
+    TFont* f = main->FontDialog1->Font();
+    f->SetName("DejaVu Sans");
+    f->SetSize(20);
+    f->SetColor(TColor(0x800080));
+    (void)r;
+    return int(mrOk);
+  });
+  main->ButtonFontClick(nullptr);
+  main->SpeedButtonWrite->Click();
+  drag(40, 235, 470, 280);
+  if (TEdit* e = v->TextEditor()) {
+    for (QChar ch : QString("Drawn with the mouse")) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+      QCoreApplication::sendEvent(e->LineEdit(), &press);
+    }
+  }
+  Grab("tools-text");
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  if (v->TextEditor()) QCoreApplication::sendEvent(v->TextEditor()->LineEdit(), &enter);
+  main->SpeedButton13->Click();
+  send(QEvent::MouseButtonPress, 100, 32, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, 100, 32, Qt::NoButton);
+  send(QEvent::MouseButtonPress, 275, 152, Qt::LeftButton, Qt::ShiftModifier);
+  send(QEvent::MouseButtonRelease, 275, 152, Qt::NoButton, Qt::ShiftModifier);
+  EXPECT_EQ(v->SelObjectCount(), 2);
+  EXPECT_EQ(v->ObjectsCount(), 4);
+  Grab("tools");
+  c->Free();
   SetModalAnswer(nullptr);
   Screen->OnActiveFormChange = nullptr;
   Application->OnHint = nullptr;

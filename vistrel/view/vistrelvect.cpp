@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/gui/stdctrls.h"
 #include "vistrel/proc/kernels/pixels.h"
+#include "vistrel/view/vlutils.h"
 
 namespace {
 constexpr int kGrowStep = 512;
@@ -79,11 +81,14 @@ TVistrelVect::TVistrelVect(TComponent* AOwner) : TVistrelView(AOwner) {
   f.Assign(Canvas()->Font());
   f.SetName("Arial");
   SetObjFont(VL_OBJ_TEMPLATE, &f);
+  FHint = new TVLHint(this);
 }
 
 TVistrelVect::~TVistrelVect() {
   NotifyAttached();
   FDestroying = true;
+  if (FHint) FHint->Free();
+  FHint = nullptr;
   EndInteraction();
   for (auto& e : FBitmaps) delete e.Bitmap;
   FBitmaps.clear();
@@ -118,58 +123,40 @@ void TVistrelVect::ComputeUnitScale() {
 void TVistrelVect::SetDpiX(int Value) {
   TVistrelView::SetDpiX(Value);
   ComputeUnitScale();
+  RefreshMeasureHint(-1, -1);
 }
 
 void TVistrelVect::SetDpiY(int Value) {
   TVistrelView::SetDpiY(Value);
   ComputeUnitScale();
+  RefreshMeasureHint(-1, -1);
 }
 
 void TVistrelVect::SetDpi(int X, int Y) {
   TVistrelView::SetDpi(X, Y);
   ComputeUnitScale();
+  RefreshMeasureHint(-1, -1);
 }
 
 void TVistrelVect::SetMUnit(TVLUnits Value) {
   FMUnit = Value;
   ComputeUnitScale();
+  RefreshMeasureHint(-1, -1);
+}
+
+void TVistrelVect::SetFloatDigits(int Value) {
+  FFloatDigits = Value;
+  RefreshMeasureHint(-1, -1);
+}
+
+void TVistrelVect::SetFloatPrecision(int Value) {
+  FFloatPrecision = Value;
+  RefreshMeasureHint(-1, -1);
 }
 
 void TVistrelVect::SetZoomObjectsWidth(bool Value) {
   FZoomObjectsWidth = Value;
   Update();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Modes
-
-void TVistrelVect::EndInteraction() {
-  FPutMode = 0;
-  FDragMode = 0;
-  if (FEditedObject != -1) {
-    FEditedObject = -1;
-    if (!FDestroying) Update();
-  }
-}
-
-void TVistrelVect::SetMouseInteract(TVLMouseInteract Value) {
-  TVistrelView::SetMouseInteract(Value);
-  FMouseInteractVt &= 0xFF03;
-  EndInteraction();
-}
-
-void TVistrelVect::SetMouseInteractVt(TVLMouseInteractVt Value) {
-  EndInteraction();
-  if (Value == FMouseInteractVt) return;
-  TVLMouseInteractVt next = Value;
-  for (unsigned bit = 1; bit <= 256; bit <<= 1) {
-    if ((Value & bit) && !(FMouseInteractVt & bit)) {
-      next = TVLMouseInteractVt(bit);
-      if (bit >= mivPutLine) TVistrelView::SetMouseInteract(0);
-      break;
-    }
-  }
-  FMouseInteractVt = next;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -391,6 +378,8 @@ void TVistrelVect::SetObjBitmapIcon(int Index, int IconId, int Width, int Height
 // Selection list
 
 void TVistrelVect::FireSelect() {
+  // The grips belong to the picture a back buffer keeps.
+  FBackDirty = true;
   if (OnSelectObject) OnSelectObject(this);
 }
 

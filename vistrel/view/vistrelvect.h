@@ -10,6 +10,9 @@
 
 #include "vistrel/view/vistrelview.h"
 
+class TEdit;
+class TVLHint;
+
 // Font description of a text object (the 60-byte logical font record).
 struct TVLLogFont {
   int32_t lfHeight = 0;
@@ -96,6 +99,13 @@ class TVistrelVect : public TVistrelView {
   void SetDpiY(int Value) override;
   void SetDpi(int X, int Y) override;
   void SetMouseInteract(TVLMouseInteract Value) override;
+  void Paint() override;
+
+  // Mouse and keys: put, select, move and resize objects, edit texts, measure.
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void KeyDown(Word& Key, TShiftState Shift) override;
 
   // Objects. Every index is checked: an index that names no object does nothing (getters
   // return nullptr, -4 or false).
@@ -136,9 +146,9 @@ class TVistrelVect : public TVistrelView {
   TVLUnits MUnit() const { return FMUnit; }
   void SetMUnit(TVLUnits Value);
   int FloatDigits() const { return FFloatDigits; }
-  void SetFloatDigits(int Value) { FFloatDigits = Value; }
+  void SetFloatDigits(int Value);
   int FloatPrecision() const { return FFloatPrecision; }
-  void SetFloatPrecision(int Value) { FFloatPrecision = Value; }
+  void SetFloatPrecision(int Value);
   bool ShareBitmaps() const { return FShareBitmaps; }
   void SetShareBitmaps(bool Value) { FShareBitmaps = Value; }
   bool ZoomObjectsWidth() const { return FZoomObjectsWidth; }
@@ -149,13 +159,45 @@ class TVistrelVect : public TVistrelView {
   TVLMouseInteractVt MouseInteractVt() const { return FMouseInteractVt; }
   void SetMouseInteractVt(TVLMouseInteractVt Value);
 
+  // The object nearest to a point in bitmap pixels among those that can be hit and meet the
+  // shown part of the picture (group members, not groups); VL_OBJ_NONE when there is none.
+  int FindNearestObject(int X, int Y, double* Distance = nullptr);
+  // Grip of the selected objects under a client point: 0 none, 1 first corner, 2 second
+  // corner, 3 centre, 4 corner (X2, Y1), 5 corner (X1, Y2).
+  int ObjectGripAt(int X, int Y);
+  // In-place editing of a text object: opened over its box, ended with its text stored.
+  void OpenTextEditor(int Index);
+  void EndTextEditing();
+  int EditedObject() const { return FEditedObject; }
+  TEdit* TextEditor() const { return FEdit; }
+  // The measuring hint, refreshed at a client point ((-1, -1): where it stands).
+  TVLHint* MeasureHint() const { return FHint; }
+  void RefreshMeasureHint(int X, int Y);
+
   TNotifyEvent OnSelectObject;
   TVLVMeasureHintEvent OnMeasureHint;
   TNotifyEvent OnVectorialChanged;
 
  protected:
+  void DoViewChange(int Change) override;
+  void OffsetDragOrigin(int DX, int DY) override;
+
   // Ends any put, drag or text editing.
   void EndInteraction();
+  // The edit's text goes to the object and the edit is hidden; the object stays the edited one.
+  void StoreTextEdit();
+  // Rubber shapes drawn with an inverting pen (drawing twice erases them).
+  enum TRubberKind { rkNone, rkLine, rkRect, rkEllipse };
+  void XorRubber();
+  void DrawRubber(TRubberKind Kind);
+  void EraseRubber();
+  void SetRubberEnd(int X, int Y);
+  // Grips of every selected object, inverted.
+  void XorSelectedGrips();
+  double ObjectDistance(const TVLVObject& O, int X, int Y) const;
+  void NearestIn(const TVLVObject& Group, int X, int Y, int Depth, const TRect& Shown, double& Best, int& Found);
+  void SelectInside(const TVLVObject& Group, int X1, int Y1, int X2, int Y2, int Depth);
+  void DragSelected(int DX, int DY);
   void ComputeUnitScale();
   void FireSelect();
   void ReleaseEntry(int Entry);
@@ -184,4 +226,12 @@ class TVistrelVect : public TVistrelView {
   bool FZoomObjectsWidth = true;
   double FScaleX = 1, FScaleY = 1;
   bool FDestroying = false;
+  TPoint FRubberEnd;                       // client pixels
+  int64_t FRubberViewX = 0, FRubberViewY = 0;  // the view origin FRubberEnd belongs to
+  TRubberKind FRubberKind = rkNone;
+  bool FRubberShown = false;
+  long double FDragRestX = 0, FDragRestY = 0;  // bitmap pixels of a drag not yet applied
+  TEdit* FEdit = nullptr;
+  std::string FEditOldText;
+  TVLHint* FHint = nullptr;
 };

@@ -1,9 +1,12 @@
 #include "vistrel/view/vlutils.h"
 
+#include <QLocale>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 // ---------------------------------------------------------------------------------------------
@@ -78,6 +81,39 @@ double VLPointSegmentDistance(int PX, int PY, int X1, int Y1, int X2, int Y2) {
   if (t > 1) return std::hypot(double(PX) - X2, double(PY) - Y2);
   if (t >= 0) return VLPointLineDistance(PX, PY, X1, Y1, X2, Y2);
   return std::hypot(double(PX) - X1, double(PY) - Y1);
+}
+
+std::string VLFloatToStrF(long double Value, int Precision, int Digits) {
+  if (std::isnan(Value)) return "NAN";
+  if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
+  Precision = std::clamp(Precision, 1, 18);
+  Digits = std::clamp(Digits, 0, 18);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%.*Le", Precision - 1, Value);
+  const char* e = std::strchr(buf, 'e');
+  const int exp10 = e ? std::atoi(e + 1) : 0;
+  std::string s;
+  if (Value != 0 && exp10 + 1 > Precision) {
+    // Too many integer digits for the precision: d.ddd followed by the exponent.
+    s.assign(buf, e ? size_t(e - buf) : std::strlen(buf));
+    char ex[16];
+    std::snprintf(ex, sizeof ex, "E%+03d", exp10);
+    s += ex;
+  } else {
+    // Decimals past the significant digits show as zeros.
+    const int shown = std::max(0, std::min(Digits, Precision - exp10 - 1));
+    std::snprintf(buf, sizeof buf, "%.*Lf", shown, Value);
+    s = buf;
+    if (Digits > shown) {
+      if (shown == 0) s += '.';
+      s.append(size_t(Digits - shown), '0');
+    }
+    // A value that rounds to nothing has no sign.
+    if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+  }
+  const std::string sep = QLocale().decimalPoint().toStdString();
+  if (const size_t dot = s.find('.'); dot != std::string::npos) s.replace(dot, 1, sep);
+  return s;
 }
 
 bool VLIsRectPolygon(const TPoint* Points, int Count) {

@@ -27,6 +27,11 @@ bool VLIsRectPolygon(const TPoint* Points, int Count);
 void VLSnapLine(int RefX, int RefY, int& X, int& Y);
 void VLSetScrollPage(TWinControl* Window, int Bar, int Page, bool Redraw);
 
+// A real in the class library's fixed format (FloatToStrF, ffFixed): rounded to Precision
+// significant digits, Digits decimals, the locale's decimal separator; the exponent form when
+// the integer part has more than Precision digits.
+std::string VLFloatToStrF(long double Value, int Precision, int Digits);
+
 // System.
 // Size of a file in bytes; -1 when it cannot be opened.
 int64_t VLFileSize(const std::string& FileName);
