@@ -260,6 +260,8 @@ void Fill(const TDibLayout& d, TBitmap* bmp) {
       case 1: {
         const int64_t n = (int64_t(d.Width) + 7) / 8;
         for (int64_t i = 0; i < n; ++i) o[i] = invert1 ? uint8_t(~s[i]) : s[i];
+        // Bits past the last pixel stay clear, as in every bitmap we make.
+        if (d.Width % 8) o[n - 1] &= uint8_t(0xFF << (8 - d.Width % 8));
         break;
       }
       case 4:
