@@ -99,7 +99,7 @@ bool OffersImage(const QMimeData* m) {
 // a program asks for it; Qt's own image type carries the picture itself.
 class TPictureMime : public QMimeData {
  public:
-  TPictureMime(QByteArray dib, QImage picture) : FDib(std::move(dib)), FImage(std::move(picture)) {}
+  TPictureMime(std::vector<uint8_t> dib, QImage picture) : FDib(std::move(dib)), FImage(std::move(picture)) {}
 
   QStringList formats() const override {
     QStringList f{kDibMime};
@@ -110,7 +110,7 @@ class TPictureMime : public QMimeData {
 
  protected:
   QVariant retrieveData(const QString& type, QMetaType) const override {
-    if (type == kDibMime) return FDib;
+    if (type == kDibMime) return QByteArray(reinterpret_cast<const char*>(FDib.data()), qsizetype(FDib.size()));
     if (FImage.isNull()) return {};
     if (type == kQtImageMime) return FImage;
     if (type == kPngMime) {
@@ -125,7 +125,7 @@ class TPictureMime : public QMimeData {
   }
 
  private:
-  QByteArray FDib;
+  std::vector<uint8_t> FDib;
   QImage FImage;
   mutable QByteArray FPng;
 };
@@ -205,14 +205,13 @@ std::vector<uint8_t> TClipboard::GetDIB() const {
   return ImageToDib(ForeignImage(m));
 }
 
-void TClipboard::SetDIB(const std::vector<uint8_t>& dib, const TBitmap* Picture) {
+void TClipboard::SetDIB(std::vector<uint8_t> dib, const TBitmap* Picture) {
   QClipboard* sys = System();
   if (!sys) {
     gStore = TStore{};
     gStore.hasDib = true;
-    gStore.dib = dib;
+    gStore.dib = std::move(dib);
     return;
   }
-  QByteArray bytes(reinterpret_cast<const char*>(dib.data()), qsizetype(dib.size()));
-  sys->setMimeData(new TPictureMime(std::move(bytes), BitmapImage(Picture)));
+  sys->setMimeData(new TPictureMime(std::move(dib), BitmapImage(Picture)));
 }

@@ -27,7 +27,7 @@ class TClipboard {
   std::vector<uint8_t> GetDIB() const;
   // Puts the packed DIB there. Picture, a pf24bit or pf1bit bitmap of the same pixels, is
   // what other programs get as an image; it is copied, and encoded only when asked for.
-  void SetDIB(const std::vector<uint8_t>& dib, const TBitmap* Picture = nullptr);
+  void SetDIB(std::vector<uint8_t> dib, const TBitmap* Picture = nullptr);
   // Tests keep the clipboard inside the program even with a display.
   static void SetInProcess(bool inProcess);
   // Tests stand in for another program holding the clipboard: Open fails meanwhile.

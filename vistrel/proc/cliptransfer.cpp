@@ -1,6 +1,7 @@
 #include "vistrel/proc/cliptransfer.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/gui/canvas.h"
 #include "platform/gui/clipboard.h"
@@ -35,7 +36,7 @@ std::vector<uint8_t> VLPolygonDIBBytes(TBitmap* Bitmap, int X1, int Y1, const TP
   return VLPackedDIBBytes(&box, 0, 0, box.Width() - 1, box.Height() - 1);
 }
 
-bool VLPutDIBOnClipboard(const std::vector<uint8_t>& Dib) {
+bool VLPutDIBOnClipboard(std::vector<uint8_t> Dib) {
   if (Dib.empty()) return false;
   // Other programs get the picture the DIB holds, read back from it.
   TBitmap picture;
@@ -43,7 +44,7 @@ bool VLPutDIBOnClipboard(const std::vector<uint8_t>& Dib) {
   TClipboard* c = Clipboard();
   if (!c->Open()) return false;
   c->Clear();
-  c->SetDIB(Dib, readable ? &picture : nullptr);
+  c->SetDIB(std::move(Dib), readable ? &picture : nullptr);
   c->Close();
   return true;
 }

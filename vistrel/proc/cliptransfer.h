@@ -17,6 +17,6 @@ std::vector<uint8_t> VLPolygonDIBBytes(TBitmap* Bitmap, int X1, int Y1, const TP
 
 // Puts a packed DIB on the clipboard, with its picture for other programs; false (the
 // clipboard unchanged) when it is empty or the clipboard can't be opened.
-bool VLPutDIBOnClipboard(const std::vector<uint8_t>& Dib);
+bool VLPutDIBOnClipboard(std::vector<uint8_t> Dib);
 // The packed DIB on the clipboard; empty when there is none or it can't be opened.
 std::vector<uint8_t> VLTakeDIBFromClipboard();
