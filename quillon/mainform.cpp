@@ -533,10 +533,23 @@ void TMainForm::Undo1Click(TObject*) {
   Undo1->SetEnabled(false);
 }
 
-void TMainForm::CutItemClick(TObject*) { NotAvailable(); }
-void TMainForm::CopyItemClick(TObject*) { NotAvailable(); }
-void TMainForm::PasteItemClick(TObject*) { NotAvailable(); }
-void TMainForm::PastetoRect1Click(TObject*) { NotAvailable(); }
+// The clipboard commands leave the drawn objects where they are.
+void TMainForm::CutItemClick(TObject*) {
+  if (TMDIChild* c = ActiveChild()) c->VistrelProc1->CutSelectionToClipboard();
+}
+
+void TMainForm::CopyItemClick(TObject*) {
+  if (TMDIChild* c = ActiveChild()) c->VistrelProc1->CopySelectionToClipboard();
+}
+
+void TMainForm::PasteItemClick(TObject*) {
+  TMDIChild* c = CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
+  c->VistrelProc1->PasteFromClipboard();
+}
+
+void TMainForm::PastetoRect1Click(TObject*) {
+  if (TMDIChild* c = ActiveChild()) c->VistrelProc1->PasteToSelection();
+}
 
 void TMainForm::Unselect1Click(TObject*) {
   if (TMDIChild* c = ActiveChild()) c->VistrelVect1->DeSelect();
@@ -625,7 +638,9 @@ void TMainForm::Resize1Click(TObject* Sender) {
   c->SetHeight(b->Height() + 30);
 }
 
-void TMainForm::Clear1Click(TObject*) { NotAvailable(); }
+void TMainForm::Clear1Click(TObject* Sender) {
+  if (TMDIChild* c = CommandTarget(Sender)) c->VistrelProc1->ClearImage();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Tools commands

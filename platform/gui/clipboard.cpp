@@ -1,37 +1,48 @@
 #include "platform/gui/clipboard.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QMimeData>
-#include <cstring>
+#include <algorithm>
 
-#include "platform/gui/controls.h"
+#include "platform/core/bitmap.h"
 
 namespace {
-const char* kDibMime = "application/x-vistrel-dib";
+const QString kDibMime = QStringLiteral("application/x-vistrel-dib");
+const QString kPngMime = QStringLiteral("image/png");
+const QString kQtImageMime = QStringLiteral("application/x-qt-image");
 bool gInProcess = false;
+bool gHeld = false;
 struct TStore {
   bool hasText = false, hasDib = false;
   std::string text;
   std::vector<uint8_t> dib;
 } gStore;
 
-bool Local() { return gInProcess || HeadlessPlatform() || !QGuiApplication::clipboard(); }
+QClipboard* System() {
+  if (gInProcess || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return nullptr;
+  return QGuiApplication::clipboard();
+}
 
 void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }
 
+bool FitsBitmap(int64_t w, int64_t h) {
+  return w > 0 && h > 0 && BitmapRowBytes(w, 24) <= TBitmap::MaxBytes() / h;
+}
+
 // A picture another program put there, as a 24-bit packed DIB.
 std::vector<uint8_t> ImageToDib(const QImage& src) {
-  if (src.isNull() || src.width() <= 0 || src.height() <= 0) return {};
+  if (src.isNull() || !FitsBitmap(src.width(), src.height())) return {};
   QImage img = src.convertToFormat(QImage::Format_RGB888);
-  int64_t w = img.width(), h = img.height();
-  int64_t row = (w * 24 + 31) / 32 * 4;
-  int64_t total = 40 + row * h;
-  if (total > (int64_t(1) << 30)) return {};
-  std::vector<uint8_t> d(size_t(total), 0);
+  if (img.isNull()) return {};
+  const int64_t w = img.width(), h = img.height();
+  const int64_t row = BitmapRowBytes(w, 24);
+  std::vector<uint8_t> d(size_t(40 + row * h), 0);
   Put32(d, 0, 40);
   Put32(d, 4, uint32_t(w));
   Put32(d, 8, uint32_t(h));
@@ -49,68 +60,158 @@ std::vector<uint8_t> ImageToDib(const QImage& src) {
   }
   return d;
 }
+
+// Decodes encoded image bytes, refusing a picture larger than a bitmap may be before any
+// pixel is decoded.
+QImage DecodeImage(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  const QSize size = reader.size();
+  if (size.isValid() && !FitsBitmap(size.width(), size.height())) return {};
+  return reader.read();
+}
+
+// The picture another program offers: PNG first, then any other image type Qt reads, then
+// whatever the platform makes of it.
+QImage ForeignImage(const QMimeData* m) {
+  QStringList types = m->formats();
+  std::stable_partition(types.begin(), types.end(), [](const QString& t) { return t == kPngMime; });
+  const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+  for (const QString& t : types) {
+    if (!t.startsWith(QStringLiteral("image/")) || !readable.contains(t.toLatin1())) continue;
+    QImage img = DecodeImage(m->data(t));
+    if (!img.isNull()) return img;
+  }
+  if (m->hasImage()) return qvariant_cast<QImage>(m->imageData());
+  return {};
+}
+
+bool OffersImage(const QMimeData* m) {
+  if (m->hasImage()) return true;
+  for (const QString& t : m->formats())
+    if (t.startsWith(QStringLiteral("image/"))) return true;
+  return false;
+}
+
+// Our picture: the DIB for ourselves, an image for everybody else. PNG is encoded only when
+// a program asks for it; Qt's own image type carries the picture itself.
+class TPictureMime : public QMimeData {
+ public:
+  TPictureMime(std::vector<uint8_t> dib, QImage picture) : FDib(std::move(dib)), FImage(std::move(picture)) {}
+
+  QStringList formats() const override {
+    QStringList f{kDibMime};
+    if (!FImage.isNull()) f << kPngMime << kQtImageMime;
+    return f;
+  }
+  bool hasFormat(const QString& type) const override { return formats().contains(type); }
+
+ protected:
+  QVariant retrieveData(const QString& type, QMetaType) const override {
+    if (type == kDibMime) return QByteArray(reinterpret_cast<const char*>(FDib.data()), qsizetype(FDib.size()));
+    if (FImage.isNull()) return {};
+    if (type == kQtImageMime) return FImage;
+    if (type == kPngMime) {
+      if (FPng.isEmpty()) {
+        QBuffer buffer(&FPng);
+        buffer.open(QIODevice::WriteOnly);
+        FImage.save(&buffer, "PNG");
+      }
+      return FPng;
+    }
+    return {};
+  }
+
+ private:
+  std::vector<uint8_t> FDib;
+  QImage FImage;
+  mutable QByteArray FPng;
+};
+
+// A deep copy of a pf24bit or pf1bit bitmap.
+QImage BitmapImage(const TBitmap* b) {
+  if (!b || b->Empty() || !b->Bits()) return {};
+  if (b->PixelFormat() == pf1bit) {
+    QImage img(b->Bits(), b->Width(), b->Height(), int(b->RowBytes()), QImage::Format_Mono);
+    img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    return img.copy();
+  }
+  if (b->PixelFormat() != pf24bit) return {};
+  return QImage(b->Bits(), b->Width(), b->Height(), int(b->RowBytes()), QImage::Format_BGR888).copy();
+}
 }  // namespace
 
 void TClipboard::SetInProcess(bool inProcess) { gInProcess = inProcess; }
+void TClipboard::SetHeldElsewhere(bool held) { gHeld = held; }
 
 TClipboard* Clipboard() {
   static TClipboard c;
   return &c;
 }
 
+bool TClipboard::Open() {
+  if (gHeld) return false;
+  ++FOpen;
+  return true;
+}
+
 bool TClipboard::HasFormat(int format) const {
-  if (Local()) {
+  QClipboard* sys = System();
+  if (!sys) {
     if (format == CF_TEXT) return gStore.hasText;
     if (format == CF_DIB || format == CF_BITMAP) return gStore.hasDib;
     return false;
   }
-  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  const QMimeData* m = sys->mimeData();
   if (!m) return false;
   if (format == CF_TEXT) return m->hasText();
-  if (format == CF_DIB || format == CF_BITMAP) return m->hasFormat(kDibMime) || m->hasImage();
+  if (format == CF_DIB || format == CF_BITMAP) return m->hasFormat(kDibMime) || OffersImage(m);
   return false;
 }
 
 void TClipboard::Clear() {
   gStore = TStore{};
-  if (!Local()) QGuiApplication::clipboard()->clear();
+  if (QClipboard* sys = System()) sys->clear();
 }
 
 std::string TClipboard::AsText() const {
-  if (Local()) return gStore.hasText ? gStore.text : std::string();
-  return QGuiApplication::clipboard()->text().toStdString();
+  QClipboard* sys = System();
+  if (!sys) return gStore.hasText ? gStore.text : std::string();
+  return sys->text().toStdString();
 }
 
 void TClipboard::SetAsText(const std::string& text) {
-  if (Local()) {
+  QClipboard* sys = System();
+  if (!sys) {
     gStore = TStore{};
     gStore.hasText = true;
     gStore.text = text;
     return;
   }
-  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+  sys->setText(QString::fromStdString(text));
 }
 
 std::vector<uint8_t> TClipboard::GetDIB() const {
-  if (Local()) return gStore.hasDib ? gStore.dib : std::vector<uint8_t>();
-  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  QClipboard* sys = System();
+  if (!sys) return gStore.hasDib ? gStore.dib : std::vector<uint8_t>();
+  const QMimeData* m = sys->mimeData();
   if (!m) return {};
   if (m->hasFormat(kDibMime)) {
-    QByteArray b = m->data(kDibMime);
+    const QByteArray b = m->data(kDibMime);
     return std::vector<uint8_t>(b.begin(), b.end());
   }
-  if (m->hasImage()) return ImageToDib(qvariant_cast<QImage>(m->imageData()));
-  return {};
+  return ImageToDib(ForeignImage(m));
 }
 
-void TClipboard::SetDIB(const std::vector<uint8_t>& dib) {
-  if (Local()) {
+void TClipboard::SetDIB(std::vector<uint8_t> dib, const TBitmap* Picture) {
+  QClipboard* sys = System();
+  if (!sys) {
     gStore = TStore{};
     gStore.hasDib = true;
-    gStore.dib = dib;
+    gStore.dib = std::move(dib);
     return;
   }
-  auto* m = new QMimeData;
-  m->setData(kDibMime, QByteArray(reinterpret_cast<const char*>(dib.data()), int(dib.size())));
-  QGuiApplication::clipboard()->setMimeData(m);
+  sys->setMimeData(new TPictureMime(std::move(dib), BitmapImage(Picture)));
 }

@@ -67,6 +67,27 @@ class TVistrelProc : public TComponent {
   // Repaints the view (and fires its image change), or flags the bitmap as changed.
   void RefreshTarget();
 
+  // Clipboard and hidden text (defined in cliptransfer.cpp). The copies put the picture or
+  // the area (its box; a polygon's part of it) on the clipboard as a packed DIB; a cut clears
+  // the selection only once it is there. A paste changes the picture, and takes the undo
+  // copy, only when the clipboard holds a picture that reads.
+  void CopyToClipboard();
+  void CopySelectionToClipboard();
+  void CutSelectionToClipboard();
+  void ClearImage();
+  void PasteFromClipboard();
+  // The clipboard's picture stretched into the selection's box; without one as
+  // PasteFromClipboard.
+  void PasteToSelection();
+  // Data bytes the pf24bit picture can hide; 0 for other formats.
+  int GetHiddenTextSpace();
+  // Hides Length bytes and returns Length; 0, with nothing changed, for other formats and for
+  // data longer than GetHiddenTextSpace.
+  int WriteHiddenText(const void* Data, int Length);
+  // Copies up to MaxLength hidden bytes into Data; returns the stored length (0 when the
+  // picture holds none that fits it).
+  int ReadHiddenText(void* Data, int MaxLength);
+
   // Geometry, on the whole picture.
   void ResizeCanvas(int Width, int Height);
   void Resample(int Width, int Height, TResampleFilter Filter);
