@@ -340,6 +340,8 @@ TEST(EditorClipboard, CopyThenPasteToNewGivesTheSelection) {
   // Cut clears the selection to the view's background; Clear the whole picture.
   src->BringToFront();
   ASSERT_EQ(main->ActiveChild(), src);
+  // Activating a document drops its selection; select again.
+  src->VistrelVect1->Select(3, 2, 12, 9);
   const TColor bg = src->VistrelVect1->Background();
   main->CutItemClick(nullptr);
   const uint8_t* p = b->ScanLine(5) + 3 * 5;
