@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "components/printsize.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/stdctrls.h"
@@ -47,6 +48,9 @@ class TMainForm : public TForm {
 
   TPlainFileDialog* OpenVistrelDialog1;
   TPlainFileDialog* SaveVistrelDialog1;
+  // Printing: the system's print dialog, and the print-size dialog made by the program block.
+  TPrintDialog* PrintDialog1;
+  TOKBottomDlg* OKBottomDlg = nullptr;
   TFont* FontDialogFont;
   // The tools panel's pen colour and width until the panel has its own controls.
   TColor PenColor = clBlack;

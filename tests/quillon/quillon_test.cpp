@@ -521,7 +521,7 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
 
   // Commands whose features come later say so once.
   for (auto cmd : {&TMainForm::ColorAdjust1Click, &TMainForm::Effects1Click, &TMainForm::Merge1Click,
-                   &TMainForm::CutItemClick, &TMainForm::PrintBtnClick, &TMainForm::Clear1Click}) {
+                   &TMainForm::CutItemClick, &TMainForm::Clear1Click}) {
     std::string text;
     AnswerMessage(mrOk, &text);
     (main->*cmd)(nullptr);
