@@ -317,9 +317,17 @@ TEST_F(PrintTest, EditorPrintsToAPdfFileAtThePlaceAndSize) {
   });
   AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
   main->PrintBtnClick(nullptr);
-  SetPrinter(&rec);
   EXPECT_FALSE(pdf.Printing());
   ASSERT_TRUE(fs::exists(out));
+
+  // A file that can't be written is the printer's error, and the printer is free again after it.
+  AnswerPrintDialog(mrOk, [&] {
+    Printer()->QtPrinter()->setOutputFileName(QString::fromStdString((dir / "missing" / "x.pdf").string()));
+  });
+  AnswerSize(nullptr);
+  EXPECT_THROW(main->PrintBtnClick(nullptr), EPrinter);
+  EXPECT_FALSE(pdf.Printing());
+  SetPrinter(&rec);
   ASSERT_GT(fs::file_size(out), 0u);
 
   const std::string cmd = "pdftoppm -r 50 -png -singlefile '" + out.string() + "' '" + (dir / "page").string() + "'";
