@@ -184,40 +184,6 @@ TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
   EXPECT_EQ(PictureRatio(nullptr), 0);
 }
 
-TEST(PrintSize, DialogKeepsItsChoiceUntilCancel) {
-  auto* d = new TOKBottomDlg(nullptr);
-  EXPECT_EQ(d->Caption(), "Print size");
-  EXPECT_EQ(d->HelpContext(), 210);
-  EXPECT_EQ(d->PrintChoice, kPrintNone);
-  std::deque<std::function<void()>> steps = {
-      [&] { Click(d->RadioButton3); },
-      [&] {},  // OK with nothing marked keeps the last choice
-      [&] { Click(d->RadioButton2); },
-      [&] {
-        Click(d->RadioButton1);
-        Click(d->CancelBtn);  // Cancel forgets even a choice just made
-      },
-  };
-  SetModalAnswer([&](TModalRequest& r) {
-    EXPECT_EQ(r.Form, d);
-    EXPECT_FALSE(d->RadioButton1->Checked() || d->RadioButton2->Checked() || d->RadioButton3->Checked());
-    steps.front()();
-    steps.pop_front();
-    return 0;  // the form's own modal result
-  });
-  d->ShowModal();
-  EXPECT_EQ(d->PrintChoice, kPrintHalfPaper);
-  EXPECT_TRUE(d->RadioButton3->Checked());
-  d->ShowModal();
-  EXPECT_EQ(d->PrintChoice, kPrintHalfPaper);
-  d->ShowModal();
-  EXPECT_EQ(d->PrintChoice, kPrintPostCard);
-  EXPECT_EQ(d->ShowModal(), mrCancel);
-  EXPECT_EQ(d->PrintChoice, kPrintNone);
-  SetModalAnswer(nullptr);
-  d->Free();
-}
-
 // The size, the place and the picture that reach the printer.
 TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
   TMDIChild* c = Open(600, 400);
@@ -263,8 +229,12 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
 
   // Cancel in the size dialog forgets the choice: nothing prints, now or on the next OK.
   AnswerPrintDialog(mrOk);
-  AnswerSize([](TOKBottomDlg* d) { return d->CancelBtn; }, 0);
+  AnswerSize([](TOKBottomDlg* d) {
+    Click(d->RadioButton3);  // even a size just chosen
+    return d->CancelBtn;
+  }, 0);
   main->PrintBtnClick(nullptr);
+  EXPECT_EQ(main->OKBottomDlg->PrintChoice, kPrintNone);
   AnswerPrintDialog(mrOk);
   AnswerSize(nullptr);
   main->PrintBtnClick(nullptr);
@@ -394,6 +364,8 @@ QImage GrabDialog(const std::function<QImage(TOKBottomDlg*)>& Grab) {
 TEST(PrintSizeShot, DialogOffscreen) {
   if (QGuiApplication::platformName() != "offscreen") GTEST_SKIP() << "offscreen only";
   QImage img = GrabDialog([](TOKBottomDlg* d) {
+    EXPECT_EQ(d->Caption(), "Print size");
+    EXPECT_EQ(d->HelpContext(), 210);
     QCoreApplication::processEvents();
     return d->Widget()->grab().toImage();
   });
