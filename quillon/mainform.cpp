@@ -36,6 +36,8 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
   OpenVistrelDialog1->SetFilter(kOpenFilter);
   SaveVistrelDialog1 = new TPlainFileDialog(this, true);
   SaveVistrelDialog1->SetFilter(kSaveFilter);
+  PrintDialog1 = new TPrintDialog(this);
+  PrintDialog1->SetHelpContext(210);
   BuildMenus();
   BuildControls();
   SetWindowState(wsMaximized);
@@ -520,7 +522,13 @@ void TMainForm::AquireBtnClick(TObject* Sender) {
   Acquire1Click(Sender);
 }
 
-void TMainForm::PrintBtnClick(TObject*) { NotAvailable(); }
+void TMainForm::PrintBtnClick(TObject* Sender) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c || !OKBottomDlg) return;
+  TBitmap* picture = c->Image1->Picture()->Bitmap();
+  picture->Assign(c->VistrelVect1->Bitmap());
+  PrintPicture(PrintDialog1, OKBottomDlg, picture, kPostCardInches);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Edit commands

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "components/printsize.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
@@ -60,6 +61,9 @@ class TMainForm : public TForm {
 
   TPlainFileDialog* OpenVistrelDialog1;
   TPlainFileDialog* SaveVistrelDialog1;
+  // Printing: the system's print dialog, and the print-size dialog made by the program block.
+  TPrintDialog* PrintDialog1;
+  TOKBottomDlg* OKBottomDlg = nullptr;
   // Set by the first document; the pen width goes to documents from then on.
   bool DocumentCreated = false;
 

@@ -13,6 +13,7 @@ TMainForm* StartQuillon() {
   Application->SetTitle("Quillon");
   Application->CreateForm(MainForm->fRotate);
   Application->CreateForm(MainForm->fResize);
+  Application->CreateForm(MainForm->OKBottomDlg);
   return MainForm;
 }
 

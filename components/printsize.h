@@ -1,0 +1,70 @@
+// The print-size dialog and the print routine that the editor and the viewer share: a picture
+// goes on one page at the whole paper area, a post card or half the paper, keeping its aspect
+// ratio, an eighth of an inch from the top left of the printable area.
+//
+// A program creates one TOKBottomDlg at start-up and keeps it for the run (the choice lives in
+// it), owns a TPrintDialog, and prints with PrintPicture:
+//
+//   if (PrintPicture(PrintDialog1, OKBottomDlg, Image1->Picture()->Bitmap(), kPostCardInches)) ...
+//
+// The post card's long side is the only difference between the programs: 6 inches
+// (kPostCardInches) for the editor and the slide show, 5.5 (kPhotoPostCardInches) for the
+// photo view. Programs that keep the ratio elsewhere use the parts: PictureRatio, PrintWidth,
+// PrintImage.
+#pragma once
+
+#include "platform/core/bitmap.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/printer.h"
+#include "platform/gui/stdctrls.h"
+
+// The sizes of the dialog; 0 is no choice.
+constexpr int kPrintNone = 0, kPrintFullPaper = 1, kPrintPostCard = 2, kPrintHalfPaper = 3;
+// Long side of the post card in inches (its short side is 4).
+constexpr double kPostCardInches = 6.0;
+constexpr double kPhotoPostCardInches = 5.5;
+
+class TOKBottomDlg : public TForm {
+ public:
+  explicit TOKBottomDlg(TComponent* AOwner);
+  TBevel* Bevel1;
+  TLabel* Label1;
+  TRadioButton* RadioButton1;  // "Full paper area"
+  TRadioButton* RadioButton3;  // "Halve of paper area"
+  TRadioButton* RadioButton2;  // "Post card"
+  TButton* OKBtn;
+  TButton* CancelBtn;
+
+  // The last size chosen (kPrintNone at start). Only Cancel clears it; showing the dialog
+  // again and leaving it with OK or the close box keeps it.
+  int PrintChoice = kPrintNone;
+
+  void RadioButton1Click(TObject* Sender);
+  void RadioButton2Click(TObject* Sender);
+  void RadioButton3Click(TObject* Sender);
+  void CancelBtnClick(TObject* Sender);
+  // Unchecks the three sizes; the choice itself stays.
+  void FormActivate(TObject* Sender);
+};
+
+// Width / height of a picture; 0 when it has no pixels.
+double PictureRatio(const TBitmap* Picture);
+
+// Printed width in inches of a picture of aspect ratio Ratio (width / height) for a choice of
+// the dialog; the height is the width / Ratio. LandscapePage: the printer's page is wider than
+// high. 0 for no choice, an unknown one, or a ratio that is not a positive number.
+double PrintWidth(int Choice, double Ratio, bool LandscapePage, double PostCardLong = kPostCardInches);
+
+// Prints Picture on one page of Printer(), Width inches wide and Width / Ratio high, an eighth
+// of an inch from the top left. Prints nothing when the width or the ratio is not a positive
+// number. Printer errors are raised as EPrinter; a document that fails halfway is dropped.
+void PrintImage(TBitmap* Picture, double Width, double Ratio);
+
+// Draws Picture stretched to Width x Height device pixels at (X, Y) on the page being printed.
+void BltTBitmapAsDib(TPrinter* Device, int X, int Y, TBitmap* Picture, int Width, int Height);
+
+// The print command once the picture is ready: the system's print dialog (cancelled: nothing),
+// the size dialog (no choice: nothing), then the picture at the chosen size. True when a page
+// was printed.
+bool PrintPicture(TPrintDialog* PrintDialog, TOKBottomDlg* SizeDialog, TBitmap* Picture,
+                  double PostCardLong = kPostCardInches);
