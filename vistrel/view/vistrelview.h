@@ -211,6 +211,8 @@ class TVistrelView : public TVLView {
 
   void DrawOutline(TVLSelectionOutline* O);
   void DrawPolyRubberLine();
+  // Client position at which an outline vertex is drawn; outlines hold bitmap pixels.
+  virtual TPoint OutlineToClient(const TPoint& P) const { return Point(XBmp2Scr(P.X), YBmp2Scr(P.Y)); }
   void AutoScrollDrag();
   int ResizeSelectionByGrip(int Grip, int X, int Y);
   void MoveSelection(int DX, int DY);

@@ -160,7 +160,8 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
   const int n = O->Count();
   const int sw = surface ? surface->Width() : ClientWidth(), sh = surface ? surface->Height() : ClientHeight();
   auto edge = [&](const TPoint& a, const TPoint& b) {
-    const int x1 = XBmp2Scr(a.X), y1 = YBmp2Scr(a.Y), x2 = XBmp2Scr(b.X), y2 = YBmp2Scr(b.Y);
+    const TPoint ca = OutlineToClient(a), cb = OutlineToClient(b);
+    const int x1 = ca.X, y1 = ca.Y, x2 = cb.X, y2 = cb.Y;
     const int64_t dx = int64_t(x2) - x1, dy = int64_t(y2) - y1;
     const int64_t n = std::max(std::llabs(dx), std::llabs(dy));
     if (n <= 65536) {
@@ -201,8 +202,8 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     c->Pen()->SetStyle(psSolid);
     c->Pen()->SetWidth(1);
     for (const TPoint& p : O->Points) {
-      int x = XBmp2Scr(p.X), y = YBmp2Scr(p.Y);
-      c->Rectangle(x - 3, y - 3, x + 3, y + 3);
+      const TPoint q = OutlineToClient(p);
+      c->Rectangle(q.X - 3, q.Y - 3, q.X + 3, q.Y + 3);
     }
   }
 }
@@ -231,7 +232,8 @@ void TVistrelView::DrawPolyRubberLine() {
   pen->SetWidth(1);
   pen->SetStyle(psSolid);
   c->MoveTo(FLastMouse.X, FLastMouse.Y);
-  c->LineTo(XBmp2Scr(last.X), YBmp2Scr(last.Y));
+  const TPoint end = OutlineToClient(last);
+  c->LineTo(end.X, end.Y);
   pen->SetMode(oldMode);
 }
 
