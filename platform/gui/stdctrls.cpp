@@ -533,6 +533,11 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
 
 void TCheckBox::ApplyText() { static_cast<QCheckBox*>(FWidget.data())->setText(Q(FText)); }
 
+void TCheckBox::SetAlignment(TAlignment a) {
+  FAlignment = a;
+  FWidget->setLayoutDirection(a == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
 void TCheckBox::SetChecked(bool v) {
   if (v == FChecked) return;
   FChecked = v;
@@ -1012,6 +1017,9 @@ void TTrackBar::Apply() {
   QSignalBlocker block(FWidget);
   QSlider* s = Slider();
   s->setOrientation(FOrientation == trHorizontal ? Qt::Horizontal : Qt::Vertical);
+  // A vertical track bar has its minimum at the top; the arrow keys move the thumb their way.
+  s->setInvertedAppearance(FOrientation == trVertical);
+  s->setInvertedControls(FOrientation == trVertical);
   s->setRange(FMin, std::max(FMin, FMax));
   s->setTickInterval(FFrequency);
   s->setPageStep(FPageSize);
