@@ -263,9 +263,8 @@ TfHistogram::TfHistogram(TComponent* AOwner) : TForm(AOwner) {
   DialogForm(this, "Histogram", 560, 300, 226);
   Panel1 = Make<TPanel>(this, 8, 8, 284, 140);
   Panel1->SetBevelOuter(bvLowered);
-  HistogramBox1 = new THistogramBox(this);
-  HistogramBox1->SetParent(Panel1);
-  HistogramBox1->SetAlign(alClient);
+  // Within the panel's lowered edge.
+  HistogramBox1 = Make<THistogramBox>(Panel1, 1, 1, Panel1->Width() - 2, Panel1->Height() - 2);
   HistogramBox1->SetBackground(clSilver);
   Label1 = MakeLabel(this, "Channel:", 8, 162);
   ComboBox1 = Make<TComboBox>(this, 62, 158, 94, 22);
@@ -324,10 +323,16 @@ TfConvBW::TfConvBW(TComponent* AOwner) : TForm(AOwner) {
   MakeOkCancel(this, 86, 160, Button1, Button2);
 }
 
-void TfConvBW::RadioGroup1Click(TObject*) { GroupBox1->SetEnabled(RadioGroup1->ItemIndex() == 0); }
+// The controls of a disabled group look disabled too.
+void TfConvBW::RadioGroup1Click(TObject*) {
+  const bool threshold = RadioGroup1->ItemIndex() == 0;
+  GroupBox1->SetEnabled(threshold);
+  SpeedButton1->SetEnabled(threshold);
+  SpeedButton1Click(this);
+}
 
 void TfConvBW::SpeedButton1Click(TObject*) {
-  const bool typed = !SpeedButton1->Down();
+  const bool typed = !SpeedButton1->Down() && GroupBox1->Enabled();
   Edit1->SetEnabled(typed);
   Label1->SetEnabled(typed);
 }

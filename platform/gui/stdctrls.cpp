@@ -204,6 +204,7 @@ void TGroupBox::Paint() {
     std::string t = StripAmp(FText);
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(FColor);
+    if (!FEnabled) c->Font()->SetColor(clGrayText);
     c->TextOut(8, 0, t);
   }
 }
@@ -701,8 +702,8 @@ void TEdit::SetBorderStyle(TBorderStyle v) {
 }
 
 namespace {
-// The colours of an enabled edit; a disabled one keeps the style's.
-void SetEditColor(QLineEdit* e, QPalette::ColorRole role, TColor c) {
+// The colours of an enabled edit or list; a disabled one keeps the style's.
+void SetEditColor(QWidget* e, QPalette::ColorRole role, TColor c) {
   QPalette p = e->palette();
   for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) p.setColor(g, role, QtColor(c));
   e->setPalette(p);
@@ -965,6 +966,10 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
 }
 
 QListWidget* TListBox::List() const { return static_cast<QListWidget*>(FWidget.data()); }
+
+void TListBox::ApplyColor() {
+  if (FWidget) SetEditColor(List(), QPalette::Base, FColor);
+}
 
 void TListBox::Rebuild() {
   QSignalBlocker block(FWidget);

@@ -419,6 +419,10 @@ class TListBox : public TWinControl {
   void SetSorted(bool v);
   QListWidget* List() const;
 
+ protected:
+  // Color is the ground of the list.
+  void ApplyColor() override;
+
  private:
   void Rebuild();
   TStrings FItems;
