@@ -536,7 +536,7 @@ void TCheckBox::ApplyText() { static_cast<QCheckBox*>(FWidget.data())->setText(Q
 
 void TCheckBox::SetAlignment(TAlignment a) {
   FAlignment = a;
-  FWidget->setLayoutDirection(a == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
+  if (FWidget) FWidget->setLayoutDirection(a == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 void TCheckBox::SetChecked(bool v) {
