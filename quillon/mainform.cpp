@@ -576,7 +576,13 @@ void TMainForm::Crop1Click(TObject*) {
 
 void TMainForm::ColorAdjust1Click(TObject*) { NotAvailable(); }
 void TMainForm::Effects1Click(TObject*) { NotAvailable(); }
-void TMainForm::Histogram1Click(TObject*) { NotAvailable(); }
+void TMainForm::Histogram1Click(TObject* Sender) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c || !fHistogram) return;
+  fHistogram->VistrelProc1->SetAttachedVistrel(c->VistrelVect1);
+  fHistogram->HistogramBox1->Update();
+  fHistogram->ShowModal();
+}
 
 void TMainForm::Calccolornumber1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
@@ -601,7 +607,18 @@ void TMainForm::Reducecolors1Click(TObject* Sender) {
   });
 }
 
-void TMainForm::ConverttoBW1Click(TObject*) { NotAvailable(); }
+void TMainForm::ConverttoBW1Click(TObject* Sender) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c || !fConvBW) return;
+  if (fConvBW->ShowModal() == mrOk) {
+    if (fConvBW->RadioGroup1->ItemIndex() == 0)
+      c->VistrelProc1->ConvertToBWThreshold(fConvBW->SpeedButton1->Down() ? -1
+                                                                           : StrToIntDef(fConvBW->Edit1->Text(), 0));
+    else if (fConvBW->RadioGroup1->ItemIndex() == 1)
+      c->VistrelProc1->ConvertToBWOrdered();
+  }
+  ResetProgress();
+}
 
 void TMainForm::ConverttoTruecolor1Click(TObject* Sender) {
   RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToTrueColor(); });
@@ -658,7 +675,17 @@ void TMainForm::Rotate1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
   fRotate->VistrelView1->Assign(c->VistrelVect1);
-  fRotate->VistrelProc1->Resample(fRotate->VistrelView1->Width(), -1, rfNone);
+  // The preview works on a copy reduced to the preview's width, its proportions kept. A
+  // picture taller than wide goes to that height instead, and neither side goes below a
+  // pixel, so a long thin picture can't make the copy (or its turns) huge.
+  TBitmap* copy = fRotate->VistrelView1->Bitmap();
+  const int64_t w = copy->Width(), h = copy->Height(), side = fRotate->VistrelView1->Width();
+  if (w > 0 && h > 0 && side > 0) {
+    if (h > w)
+      fRotate->VistrelProc1->Resample(int(std::max<int64_t>(1, w * side / h)), int(side), rfNone);
+    else
+      fRotate->VistrelProc1->Resample(int(side), int(std::max<int64_t>(1, h * side / w)), rfNone);
+  }
   fRotate->VistrelView1->Fit();
   if (fRotate->ShowModal() == mrOk)
     c->VistrelProc1->Rotate(360 - fRotate->UpDown1->Position(), fRotate->CheckBox1->Checked());
@@ -677,7 +704,27 @@ void TMainForm::Horizontalflip1Click(TObject* Sender) {
   c->VistrelProc1->Flip(0);
 }
 
-void TMainForm::Merge1Click(TObject*) { NotAvailable(); }
-void TMainForm::Zoomproperties1Click(TObject*) { NotAvailable(); }
+void TMainForm::Merge1Click(TObject* Sender) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c || !fMergeDialog) return;
+  if (fMergeDialog->ShowModal() == mrOk) {
+    const int i = fMergeDialog->ListBox1->ItemIndex();
+    if (i >= 0 && i < MDIChildCount())
+      if (auto* source = dynamic_cast<TMDIChild*>(MDIChildren(i)))
+        c->VistrelProc1->Merge(source->VistrelVect1->Bitmap(), 100 - fMergeDialog->TrackBar1->Position());
+  }
+  ResetProgress();
+}
+
+// Enabled without documents: then there is no view to set.
+void TMainForm::Zoomproperties1Click(TObject* Sender) {
+  TMDIChild* c = CommandTarget(Sender);
+  if (!c || !fZProp) return;
+  TVistrelVect* v = c->VistrelVect1;
+  fZProp->ComboBox1->SetItemIndex(v->ZoomFilter());
+  if (fZProp->ShowModal() != mrOk) return;
+  v->SetZoomFilter(TResampleFilter(std::clamp(fZProp->ComboBox1->ItemIndex(), 0, int(rfMitchell))));
+  v->SetDelayZoomFilter(fZProp->CheckBox1->Checked());
+}
 
 }  // namespace quillon

@@ -68,8 +68,13 @@ class TMainForm : public TForm {
   bool DocumentCreated = false;
 
   // Dialogs (created by the program block).
+  TfColorSel* fColorSel = nullptr;
   TfRotate* fRotate = nullptr;
+  TfMergeDialog* fMergeDialog = nullptr;
+  TfHistogram* fHistogram = nullptr;
+  TfConvBW* fConvBW = nullptr;
   TfResize* fResize = nullptr;
+  TfZProp* fZProp = nullptr;
 
   TMDIChild* ActiveChild() const;
   // Null when the file could not be read: no window stays, and the user is told.

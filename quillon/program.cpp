@@ -11,8 +11,13 @@ TMainForm* StartQuillon() {
   Application->SetMainForm(MainForm);
   Application->SetHelpFile("Velmora.hlp");
   Application->SetTitle("Quillon");
+  Application->CreateForm(MainForm->fColorSel);
   Application->CreateForm(MainForm->fRotate);
+  Application->CreateForm(MainForm->fMergeDialog);
+  Application->CreateForm(MainForm->fHistogram);
+  Application->CreateForm(MainForm->fConvBW);
   Application->CreateForm(MainForm->fResize);
+  Application->CreateForm(MainForm->fZProp);
   Application->CreateForm(MainForm->OKBottomDlg);
   return MainForm;
 }

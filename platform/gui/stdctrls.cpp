@@ -204,6 +204,7 @@ void TGroupBox::Paint() {
     std::string t = StripAmp(FText);
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(FColor);
+    if (!FEnabled) c->Font()->SetColor(clGrayText);
     c->TextOut(8, 0, t);
   }
 }
@@ -533,6 +534,11 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
 
 void TCheckBox::ApplyText() { static_cast<QCheckBox*>(FWidget.data())->setText(Q(FText)); }
 
+void TCheckBox::SetAlignment(TAlignment a) {
+  FAlignment = a;
+  if (FWidget) FWidget->setLayoutDirection(a == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
 void TCheckBox::SetChecked(bool v) {
   if (v == FChecked) return;
   FChecked = v;
@@ -696,8 +702,8 @@ void TEdit::SetBorderStyle(TBorderStyle v) {
 }
 
 namespace {
-// The colours of an enabled edit; a disabled one keeps the style's.
-void SetEditColor(QLineEdit* e, QPalette::ColorRole role, TColor c) {
+// The colours of an enabled edit or list; a disabled one keeps the style's.
+void SetEditColor(QWidget* e, QPalette::ColorRole role, TColor c) {
   QPalette p = e->palette();
   for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) p.setColor(g, role, QtColor(c));
   e->setPalette(p);
@@ -961,6 +967,10 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
 
 QListWidget* TListBox::List() const { return static_cast<QListWidget*>(FWidget.data()); }
 
+void TListBox::ApplyColor() {
+  if (FWidget) SetEditColor(List(), QPalette::Base, FColor);
+}
+
 void TListBox::Rebuild() {
   QSignalBlocker block(FWidget);
   int i = List()->currentRow();
@@ -1012,6 +1022,9 @@ void TTrackBar::Apply() {
   QSignalBlocker block(FWidget);
   QSlider* s = Slider();
   s->setOrientation(FOrientation == trHorizontal ? Qt::Horizontal : Qt::Vertical);
+  // A vertical track bar has its minimum at the top; the arrow keys move the thumb their way.
+  s->setInvertedAppearance(FOrientation == trVertical);
+  s->setInvertedControls(FOrientation == trVertical);
   s->setRange(FMin, std::max(FMin, FMax));
   s->setTickInterval(FFrequency);
   s->setPageStep(FPageSize);

@@ -242,12 +242,16 @@ class TCheckBox : public TWinControl {
   void SetChecked(bool v);
   TCheckBoxState State() const { return FChecked ? cbChecked : cbUnchecked; }
   void Toggle() { SetChecked(!FChecked); }
+  // taRightJustify (the default): the text right of the box; taLeftJustify: left of it.
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment a);
 
  protected:
   void ApplyText() override;
 
  private:
   bool FChecked = false;
+  TAlignment FAlignment = taRightJustify;
 };
 
 class TRadioButton : public TWinControl {
@@ -414,6 +418,10 @@ class TListBox : public TWinControl {
   bool Sorted() const { return FSorted; }
   void SetSorted(bool v);
   QListWidget* List() const;
+
+ protected:
+  // Color is the ground of the list.
+  void ApplyColor() override;
 
  private:
   void Rebuild();

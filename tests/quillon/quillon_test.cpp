@@ -520,7 +520,7 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   EXPECT_EQ(Px(c->Image1->Picture()->Bitmap(), 1, 1), kRed);  // the picture before the commit
 
   // Commands whose features come later say so once.
-  for (auto cmd : {&TMainForm::ColorAdjust1Click, &TMainForm::Effects1Click, &TMainForm::Merge1Click}) {
+  for (auto cmd : {&TMainForm::ColorAdjust1Click, &TMainForm::Effects1Click}) {
     std::string text;
     AnswerMessage(mrOk, &text);
     (main->*cmd)(nullptr);
