@@ -442,4 +442,45 @@ void TfColorSel::HSVChange(TObject* Sender) {
   ShowValues(e);
 }
 
+// ---------------------------------------------------------------------------------------------
+
+TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
+  DialogForm(this, "Hidden text", 310, 420, 260);
+  Memo1 = Make<TMemo>(this, 8, 8, 404, 150);
+  Label1 = MakeLabel(this, "Note: if you save in Jpeg format or subsample colors hidden text will be lost.", 8, 166);
+  Label1->SetWidth(404);
+  Label2 = MakeLabel(this, "Hidden text space:", 8, 190);
+  Label2->SetWidth(404);
+  Button1 = MakeButton(this, "Read", 8, 224, 80, mrNone);
+  Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+  Button2 = MakeButton(this, "Write", 96, 224, 80, mrNone);
+  Button2->OnClick = [this](TObject* s) { Button2Click(s); };
+  VistrelProc1 = new TVistrelProc(this);
+  OnActivate = [this](TObject* s) { FormActivate(s); };
+}
+
+void TForm1::ShowSpace() {
+  Label2->SetCaption("Hidden text space: " + std::to_string(std::max(VistrelProc1->GetHiddenTextSpace(), 0)));
+}
+
+void TForm1::FormActivate(TObject*) { ShowSpace(); }
+
+void TForm1::Button1Click(TObject*) {
+  const int space = VistrelProc1->GetHiddenTextSpace();
+  std::string text;
+  if (space > 0) {
+    text.resize(size_t(space));
+    text.resize(size_t(std::max(VistrelProc1->ReadHiddenText(text.data(), space), 0)));
+  }
+  Memo1->SetText(text);
+  ShowSpace();
+}
+
+void TForm1::Button2Click(TObject*) {
+  const std::string text = Memo1->Text();
+  if (VistrelProc1->WriteHiddenText(text.data(), int(std::min<size_t>(text.size(), INT32_MAX))) != int(text.size()))
+    MessageDlg("The text is longer than the hidden text space.", mtError, mbOK, 0);
+  ShowSpace();
+}
+
 }  // namespace quillon

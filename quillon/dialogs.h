@@ -151,4 +151,24 @@ class TfColorSel : public TForm {
   bool FBusy = false;
 };
 
+// "Hidden text": reads and writes the text hidden in the lowest bits of the picture that
+// VistrelProc1 is attached to. Created at start-up; no command shows it.
+class TForm1 : public TForm {
+ public:
+  explicit TForm1(TComponent* AOwner);
+  TMemo* Memo1;
+  TButton* Button1;  // "Read"
+  TButton* Button2;  // "Write"
+  TLabel* Label1;    // the note on lossy formats
+  TLabel* Label2;    // "Hidden text space:" and the bytes free
+  TVistrelProc* VistrelProc1;
+
+  void FormActivate(TObject* Sender);
+  void Button1Click(TObject* Sender);
+  void Button2Click(TObject* Sender);
+
+ private:
+  void ShowSpace();
+};
+
 }  // namespace quillon

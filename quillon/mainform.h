@@ -75,6 +75,7 @@ class TMainForm : public TForm {
   TfConvBW* fConvBW = nullptr;
   TfResize* fResize = nullptr;
   TfZProp* fZProp = nullptr;
+  TForm1* Form1 = nullptr;  // hidden text
 
   TMDIChild* ActiveChild() const;
   // Null when the file could not be read: no window stays, and the user is told.

@@ -18,6 +18,7 @@ TMainForm* StartQuillon() {
   Application->CreateForm(MainForm->fConvBW);
   Application->CreateForm(MainForm->fResize);
   Application->CreateForm(MainForm->fZProp);
+  Application->CreateForm(MainForm->Form1);
   Application->CreateForm(MainForm->OKBottomDlg);
   return MainForm;
 }

@@ -60,7 +60,7 @@ class DialogsTest : public ::testing::Test {
     Screen->OnActiveFormChange = nullptr;
     Application->OnHint = nullptr;
     TForm* dialogs[] = {main->fColorSel, main->fRotate, main->fMergeDialog, main->fHistogram,
-                        main->fConvBW,   main->fResize, main->fZProp};
+                        main->fConvBW,   main->fResize, main->fZProp,      main->Form1};
     main->Free();
     for (TForm* f : dialogs) f->Free();
     Application->SetMainForm(nullptr);
@@ -340,4 +340,31 @@ TEST_F(DialogsTest, ColourSelectKeepsItsEditsInStep) {
   EXPECT_EQ(s->EditVal->Text(), "0");
   EXPECT_EQ(s->EditRed->Text(), "0");
   EXPECT_EQ(s->EditBlue->Text(), "0");
+}
+
+TEST_F(DialogsTest, HiddenTextFormWritesAndReadsTheActivePicture) {
+  TMDIChild* c = OpenQuad();
+  ASSERT_NE(c, nullptr);
+  TForm1* f = main->Form1;
+  ASSERT_NE(f, nullptr);
+  f->VistrelProc1->SetAttachedVistrel(c->VistrelVect1);
+  f->FormActivate(nullptr);
+  // 40 x 30: (40 x 3 - 2) x 30 div 8 - 8 bytes.
+  EXPECT_EQ(f->Label2->Caption(), "Hidden text space: 434");
+  f->Memo1->SetText("meet at noon");
+  f->Button2Click(nullptr);
+  f->Memo1->SetText("");
+  f->Button1Click(nullptr);
+  EXPECT_EQ(f->Memo1->Text(), "meet at noon\r\n");  // a memo's text ends its lines with CR LF
+  // Too long: refused with a word, the picture keeps the old text.
+  f->Memo1->SetText(std::string(435, 'x'));
+  std::string said;
+  answers.push_back([&said](TModalRequest& r) {
+    said = r.Text;
+    return int(mrOk);
+  });
+  f->Button2Click(nullptr);
+  EXPECT_NE(said.find("longer than"), std::string::npos);
+  f->Button1Click(nullptr);
+  EXPECT_EQ(f->Memo1->Text(), "meet at noon\r\n");  // a memo's text ends its lines with CR LF
 }
