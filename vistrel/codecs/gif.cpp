@@ -158,7 +158,12 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
   imageCount = 0;
   while (!VLAborting(progress)) {
     uint8_t b;
-    if (!ReadByte(stream, b) || stream->Position() >= size) break;
+    if (!ReadByte(stream, b)) break;
+    if (b == 0x3B) {
+      trailer = true;
+      break;
+    }
+    if (stream->Position() >= size) break;
     if (b == 0x21) {
       uint8_t label;
       if (!ReadByte(stream, label)) break;
@@ -191,9 +196,6 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
           ReadWanted(stream, bitmap, params, progress, paramsOnly, d, global, globalField, gce);
       }
       ++imageCount;
-    } else if (b == 0x3B) {
-      trailer = true;
-      break;
     }
   }
   if (VLAborting(progress)) return;
@@ -300,7 +302,7 @@ bool VLIsGIF(const uint8_t* Head, int64_t StreamSize) { return StreamSize > 13 &
 
 void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly); });
+  VLGuardCodec(Progress, crRead, [&] { ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly); });
 }
 
 void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
@@ -315,17 +317,22 @@ void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCou
 }
 
 void WriteGIFStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
+  VLGuardCodec(Progress, crWrite, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }
 
 void WriteGIFFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  // Only the handler's exception leaves WriteGIFStream, and it goes on from here.
+  bool writing = false;
   try {
     bool ok = SaveFileAtomically(FileName, [&](TStream* s) {
+      writing = true;
       WriteGIFStream(s, Bitmap, Params, Progress);
+      writing = false;
       return !VLAborting(Progress);
     });
     if (!ok && !VLAborting(Progress)) VLFail(Progress, vcWriteFailed, "cannot write file");
-  } catch (const std::exception&) {
+  } catch (...) {
+    if (writing) throw;
     VLFail(Progress, vcWriteFailed, "cannot create file");
   }
 }

@@ -228,34 +228,6 @@ class TVLAbortFlagScope {
   bool FOwn = false;
 };
 
-// Old guards, still used by the PCX and GIF codecs: they swallow the handler's exception.
-template <class Core>
-void VLGuardedRead(TFilterProgress& progress, Core&& core) {
-  try {
-    core();
-  } catch (const TVLCodecFailure& f) {
-    VLFail(progress, f.Cause, f.Reason);
-  } catch (const EReadError&) {
-    VLFail(progress, vcTruncated, "truncated file");
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, vcTooLarge, "out of memory");
-  } catch (...) {
-    VLFail(progress, vcBadData, "read error");
-  }
-}
-template <class Core>
-void VLGuardedWrite(TFilterProgress& progress, Core&& core) {
-  try {
-    core();
-  } catch (const TVLCodecFailure& f) {
-    VLFail(progress, f.Cause, f.Reason);
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, vcTooLarge, "out of memory");
-  } catch (...) {
-    VLFail(progress, vcWriteFailed, "write error");
-  }
-}
-
 // Content sniffers (VLIsBMP and the like, beside each codec) are given the first VLSniffBytes
 // bytes at the stream's position (zeros past its end) and the size of the whole stream.
 constexpr int VLSniffBytes = 16;

@@ -112,7 +112,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   const int64_t dataLen = std::min(dataSize - kHeaderSize, encoding == 1 ? 2 * decoded + 2 : decoded);
   // Data that can't fill the picture (a run gives at most 63 bytes for 2) end it early:
   // nothing is allocated for them.
-  if (decoded > (encoding == 1 ? dataLen / 2 * 63 + 63 : dataLen)) return VLFail(progress, vcTruncated, "truncated image data");
+  if (decoded > (encoding == 1 ? dataLen / 2 * 63 + 63 : dataLen))
+    return VLFail(progress, vcTruncated, "truncated image data");
 
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(pf);
@@ -363,7 +364,7 @@ bool VLIsPCX(const uint8_t* Head, int64_t StreamSize) {
 
 void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
+  VLGuardCodec(Progress, crRead, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
 }
 
 void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
@@ -377,5 +378,5 @@ void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Pa
 }
 
 void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
+  VLGuardCodec(Progress, crWrite, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }
