@@ -50,7 +50,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
     stream->SetPosition(start);
     return ReadBMPStream(stream, bitmap, params, stream->Size() - start, progress, paramsOnly);
   }
-  if (VLGetLE16(h) != 0 || (VLGetLE16(h + 2) != 1 && VLGetLE16(h + 2) != 2)) VLThrowFail(vcNotFormat, "not an icon file");
+  if (VLGetLE16(h) != 0 || (VLGetLE16(h + 2) != 1 && VLGetLE16(h + 2) != 2))
+    VLThrowFail(vcNotFormat, "not an icon file");
   const int count = VLGetLE16(h + 4);
   const int32_t index = cursor ? params.CURImageIndex : params.ICOImageIndex;
   if (index < 0 || index >= count) VLThrowFail(vcNoImage, "no image of that index");
@@ -104,7 +105,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
     const uint32_t used = VLGetLE32(bi + 32);
     const int entries = used >= 1 && used <= (1u << bits) ? int(used) : 1 << bits;
     std::vector<uint8_t> raw(size_t(entries) * 4);
-    if (stream->Read(raw.data(), int64_t(raw.size())) != int64_t(raw.size())) VLThrowFail(vcTruncated, "truncated palette");
+    if (stream->Read(raw.data(), int64_t(raw.size())) != int64_t(raw.size()))
+      VLThrowFail(vcTruncated, "truncated palette");
     map.resize(size_t(entries));
     for (int i = 0; i < entries; ++i) map[size_t(i)] = TRGB{raw[size_t(i) * 4], raw[size_t(i) * 4 + 1], raw[size_t(i) * 4 + 2]};
     colours = e[2] != 0 && e[2] <= entries ? e[2] : entries;

@@ -179,7 +179,7 @@ enum TVLCodecRole : uint8_t { crRead, crWrite };
 // Every reader and writer runs its core through this guard. The handler's own exception
 // passes through unchanged; nothing else leaves the codec: a raised failure, a short read,
 // lack of memory or a stream that fails become the abort flag with a cause and a reason.
-// Guards nest (an icon holding a PNG, a TIFF holding a JPEG): the outermost one lets the
+// Guards nest (an icon holding a BMP or a PNG): the outermost one lets the
 // handler's exception go.
 extern thread_local int VLCodecGuardDepth;
 template <class Core>

@@ -7,42 +7,23 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 
-// Compression codes of the file's Compression tag.
+// Compression codes of the file's Compression tag: none, the three fax codings (modified
+// Huffman rows; T.4, two-dimensional with T4Options bit 0; T.6), LZW, the two JPEGs, PackBits.
 enum TTIFFCompressionTag : uint32_t {
-  tcNone = 1,
-  tcCCITTHuffman = 2,  // modified Huffman, one row at a time
-  tcCCITTGroup3 = 3,   // T.4: one-dimensional, or two-dimensional with T4Options bit 0
-  tcCCITTGroup4 = 4,   // T.6
-  tcLZW = 5,
-  tcOldJPEG = 6,
-  tcJPEG = 7,
-  tcPackBits = 32773,
+  tcNone = 1, tcCCITTHuffman = 2, tcCCITTGroup3 = 3, tcCCITTGroup4 = 4,
+  tcLZW = 5, tcOldJPEG = 6, tcJPEG = 7, tcPackBits = 32773
 };
 inline bool TIFFIsFaxCompression(uint32_t C) { return C >= tcCCITTHuffman && C <= tcCCITTGroup4; }
 
 // The codes of TIFFCompression in the parameter object.
 enum TTIFFParamsCompression : uint8_t {
-  tpcNone = 0,
-  tpcHuffman = 1,
-  tpcGroup3 = 2,
-  tpcGroup3TwoD = 3,
-  tpcGroup4 = 4,
-  tpcLZW = 5,
-  tpcOldJPEG = 6,
-  tpcJPEG = 7,
-  tpcPackBits = 8,
+  tpcNone, tpcHuffman, tpcGroup3, tpcGroup3TwoD, tpcGroup4, tpcLZW, tpcOldJPEG, tpcJPEG, tpcPackBits
 };
 
-// Photometric interpretations of the file's tag.
+// Photometric interpretations of the file's tag (5: CMYK).
 enum TTIFFPhotometricTag : uint32_t {
-  tpWhiteIsZero = 0,
-  tpBlackIsZero = 1,
-  tpRGB = 2,
-  tpPalette = 3,
-  tpMask = 4,
-  tpSeparated = 5,  // CMYK
-  tpYCbCr = 6,
-  tpCIELab = 8,
+  tpWhiteIsZero = 0, tpBlackIsZero = 1, tpRGB = 2, tpPalette = 3, tpMask = 4, tpSeparated = 5, tpYCbCr = 6,
+  tpCIELab = 8
 };
 
 // One 12-byte IFD entry as it lies in the file (Value: the raw 4 bytes, file byte order).

@@ -462,7 +462,8 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
       break;
     }
     case kGray:
-      for (int x = 0; x < w; ++x, d += 3) d[0] = d[1] = d[2] = v.Photometric == tpBlackIsZero ? src[x] : uint8_t(255 - src[x]);
+      for (int x = 0; x < w; ++x, d += 3)
+        d[0] = d[1] = d[2] = v.Photometric == tpBlackIsZero ? src[x] : uint8_t(255 - src[x]);
       break;
     case kGray16:
       for (int x = 0; x < w; ++x, d += 3) {

@@ -260,8 +260,8 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   }
   if (TIFFIsFaxCompression(ws.Compression) && !oneBit) ws.Compression = tcNone, ws.TwoD = false;
   // Differencing applies to RGB rows only; CMYK rows are written as they are.
-  if (ws.Compression == tcLZW && params.BitsPerSample == 8 && (params.SamplesPerPixel == 1 || params.SamplesPerPixel == 3) &&
-      !oneBit && ws.Photometric != tpSeparated)
+  if (ws.Compression == tcLZW && params.BitsPerSample == 8 &&
+      (params.SamplesPerPixel == 1 || params.SamplesPerPixel == 3) && !oneBit && ws.Photometric != tpSeparated)
     ws.Predictor = 2;
   const bool cmyk = !oneBit && ws.Photometric == tpSeparated;
 

@@ -70,61 +70,48 @@ struct TBuiltInCodec {
   TBackgroundRule Background;
 };
 
+// Reader calls of the three argument orders.
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, bool, TFilterProgress&)>
+int ReadWithoutLength(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  Read(s, b, p, only, pr);
+  return 0;
+}
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, TFilterProgress&, bool)>
+int ReadIcon(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  Read(s, b, p, pr, only);
+  return 0;
+}
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, int64_t, TFilterProgress&, bool)>
+int ReadWithLength(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t length, TFilterProgress& pr, bool only) {
+  Read(s, b, p, length, pr, only);
+  return 0;
+}
+int ReadTIFF(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  int pages = 0;
+  ReadTIFFStream(b, s, pages, p, pr, only);
+  return pages;
+}
+int ReadGIF(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  int32_t images = 0;
+  ReadGIFStream(s, b, images, p, pr, only);
+  return images;
+}
+// Always as a new file.
+void WriteTIFF(TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) { WriteTIFFStream(s, false, b, p, pr); }
+
 const TBuiltInCodec kCodecs[] = {
-    {ftJPEG,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       LoadJpegFromStream(s, b, p, only, pr);
-       return 0;
-     },
-     SaveJpegToStream, {'J', 'F', 'I', 'F'}, shOptional, ".jpg;.jpeg;.jpe", ".jpg;.jpeg", lrNone, true, brNone},
-    {ftPNG,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       LoadPngFromStream(s, b, p, only, pr);
-       return 0;
-     },
-     SavePngToStream, {}, shNone, ".png", ".png", lrNone, true, brPNG},
-    {ftTIFF,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       int count = 0;
-       ReadTIFFStream(b, s, count, p, pr, only);
-       return count;
-     },
-     // Always as a new file.
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) { WriteTIFFStream(s, false, b, p, pr); },
-     {'T', 'I', 'F', 'F'}, shRequired, ".tif;.tiff", ".tif;.tiff", lrNone, true, brNone},
-    {ftPCX,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t length, TFilterProgress& pr, bool only) {
-       ReadPCXStream(s, b, p, length, pr, only);
-       return 0;
-     },
-     WritePCXStream, {'P', 'C', 'X', '2'}, shPCX, ".pcx", ".pcx", lrWhole, true, brNone},
-    {ftGIF,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       int32_t count = 0;
-       ReadGIFStream(s, b, count, p, pr, only);
-       return int(count);
-     },
-     WriteGIFStream, {}, shNone, ".gif", ".gif", lrNone, false, brGIF},
+    {ftJPEG, ReadWithoutLength<LoadJpegFromStream>, SaveJpegToStream, {'J', 'F', 'I', 'F'}, shOptional,
+     ".jpg;.jpeg;.jpe", ".jpg;.jpeg", lrNone, true, brNone},
+    {ftPNG, ReadWithoutLength<LoadPngFromStream>, SavePngToStream, {}, shNone, ".png", ".png", lrNone, true, brPNG},
+    {ftTIFF, ReadTIFF, WriteTIFF, {'T', 'I', 'F', 'F'}, shRequired, ".tif;.tiff", ".tif;.tiff", lrNone, true, brNone},
+    {ftPCX, ReadWithLength<ReadPCXStream>, WritePCXStream, {'P', 'C', 'X', '2'}, shPCX, ".pcx", ".pcx", lrWhole, true,
+     brNone},
+    {ftGIF, ReadGIF, WriteGIFStream, {}, shNone, ".gif", ".gif", lrNone, false, brGIF},
     {ftWMF, nullptr, nullptr, {}, shNone, ".wmf", "", lrNone, false, brNone},
     {ftEMF, nullptr, nullptr, {}, shNone, ".emf", "", lrNone, false, brNone},
-    {ftBMP,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t length, TFilterProgress& pr, bool only) {
-       ReadBMPStream(s, b, p, length, pr, only);
-       return 0;
-     },
-     WriteBMPStream, {}, shNone, ".bmp", ".bmp", lrFileOnly, false, brNone},
-    {ftCUR,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       ReadCURStream(s, b, p, pr, only);
-       return 0;
-     },
-     nullptr, {}, shNone, ".cur", "", lrNone, false, brNone},
-    {ftICO,
-     [](TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
-       ReadICOStream(s, b, p, pr, only);
-       return 0;
-     },
-     nullptr, {}, shNone, ".ico", "", lrNone, false, brNone},
+    {ftBMP, ReadWithLength<ReadBMPStream>, WriteBMPStream, {}, shNone, ".bmp", ".bmp", lrFileOnly, false, brNone},
+    {ftCUR, ReadIcon<ReadCURStream>, nullptr, {}, shNone, ".cur", "", lrNone, false, brNone},
+    {ftICO, ReadIcon<ReadICOStream>, nullptr, {}, shNone, ".ico", "", lrNone, false, brNone},
 };
 
 const TBuiltInCodec* CodecOfType(int32_t type) {
