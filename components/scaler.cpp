@@ -28,15 +28,16 @@ int MulDiv(int a, int b, int c) {
 void ScaleChildren(TWinControl* Parent, int M, int D) {
   for (int i = 0; i < Parent->ControlCount(); ++i) {
     TControl* c = Parent->Controls(i);
+    // Bounds first: a control that sizes itself to its text does so for the new font after.
+    const int x = MulDiv(c->Left(), M, D), y = MulDiv(c->Top(), M, D);
+    const int w = MulDiv(c->Left() + c->Width(), M, D) - x, h = MulDiv(c->Top() + c->Height(), M, D) - y;
+    c->SetBounds(x, y, w, h);
     if (c->ParentFont()) {
       c->Font()->Assign(Parent->Font());
       c->SetParentFont(true);
     } else {
       c->Font()->SetSize(MulDiv(c->Font()->Size(), M, D));
     }
-    const int x = MulDiv(c->Left(), M, D), y = MulDiv(c->Top(), M, D);
-    const int w = MulDiv(c->Left() + c->Width(), M, D) - x, h = MulDiv(c->Top() + c->Height(), M, D) - y;
-    c->SetBounds(x, y, w, h);
     if (auto* wc = dynamic_cast<TWinControl*>(c)) ScaleChildren(wc, M, D);
   }
 }
