@@ -24,8 +24,13 @@ int MulDiv(int a, int b, int c) {
 
 // The platform's proportional scaling of a control's children and fonts: bounds by M / D
 // from their edges, fonts by M / D in points; a child that takes its parent's font takes the
-// scaled one.
+// scaled one. Aligned children are laid out again once all are scaled, so they keep their order.
 void ScaleChildren(TWinControl* Parent, int M, int D) {
+  Parent->DisableAlign();
+  struct Enable {
+    TWinControl* p;
+    ~Enable() { p->EnableAlign(); }
+  } enable{Parent};
   for (int i = 0; i < Parent->ControlCount(); ++i) {
     TControl* c = Parent->Controls(i);
     // Bounds first: a control that sizes itself to its text does so for the new font after.
@@ -245,13 +250,17 @@ void TCustomScaler::Rescale(bool Force) {
   FFormFontHeight = FTextHeight;
   const int oldHeight = FForm->Height();
   if (done.w) done.w->setUpdatesEnabled(false);
+  // Back to the size the controls were last laid out for, then all scaled from there; the
+  // aligned ones are laid out once, for the form's new size.
+  FForm->SetBounds(FForm->Left(), FForm->Top(), FFullWidth, FFullHeight);
   FInvFactorMinusOne = (long double)(FFullWidth - bw) / (A - bw) - 1;
-  // The children are placed for the full width still (nothing here moves them with the form).
+  FForm->DisableAlign();
   FForm->Font()->SetSize(MulDiv(FForm->Font()->Size(), A - bw, FFullWidth - bw));
   ScaleChildren(FForm, A - bw, FFullWidth - bw);
   int E = RoundInt((long double)(FFullHeight - bh) * (A - bw) / (FFullWidth - bw)) + bh;
   if (FWasMaximized && FMaximizeFullscreen) E = oldHeight;
   FForm->SetBounds(FForm->Left(), FForm->Top(), A, E);
+  FForm->EnableAlign();
   ReadTextMetrics();
   FFullWidth = A;
   FFullHeight = E;

@@ -80,6 +80,16 @@ TEST_F(ScalerTest, A800FormOnA1024ScreenScalesBy128AndTheLargestFittingWidthWins
   text->SetBounds(200, 100, 10, 10);
   text->SetCaption("Wide text");
   ASSERT_EQ(text->Width(), 45);
+  // A status line above a progress bar, both at the bottom.
+  TPanel* bottom[2];
+  for (int i : {0, 1}) {
+    bottom[i] = new TPanel(f);
+    bottom[i]->SetParent(f);
+    bottom[i]->SetAlign(alBottom);
+    bottom[i]->SetHeight(i == 0 ? 16 : 19);
+  }
+  bottom[1]->SetTop(0);
+  ASSERT_GT(bottom[0]->Top(), bottom[1]->Top());
   TScaler* s = TScaler::Attach(f);
   // Outer frame 8 x 26 (two 4-pixel frames; caption 19 + two frames - 1).
   EXPECT_EQ(s->BorderWidth(), 8);
@@ -93,6 +103,9 @@ TEST_F(ScalerTest, A800FormOnA1024ScreenScalesBy128AndTheLargestFittingWidthWins
   EXPECT_EQ(label->Font()->Size(), 10);
   // A label that sizes itself takes the size of its text in the scaled font.
   EXPECT_EQ(text->BoundsRect(), Bounds(256, 128, 9 * 6, 13 + 3));
+  // Aligned controls keep their order, scaled together.
+  EXPECT_EQ(bottom[0]->BoundsRect(), Bounds(0, 410 - 20, 520, 20));
+  EXPECT_EQ(bottom[1]->BoundsRect(), Bounds(0, 410 - 20 - 25, 520, 25));
   EXPECT_DOUBLE_EQ(s->InverseFactorMinusOne(), 400.0 / 512 - 1);
   EXPECT_EQ(s->FullWidth(), 520);
   f->Free();
