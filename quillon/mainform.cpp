@@ -41,6 +41,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
   BuildMenus();
   BuildControls();
   SetWindowState(wsMaximized);
+  Scaler1 = TScaler::Attach(this, {.FormFontWidth = 7, .FormFontHeight = 16});
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnDestroy = [this](TObject* s) { FormDestroy(s); };
   DoCreate();
@@ -334,7 +335,10 @@ void TMainForm::WindowMinimizeItemClick(TObject*) {
   for (TForm* f : children) f->SetWindowState(wsMinimized);
 }
 
-void TMainForm::HelpAboutItemClick(TObject*) { NotAvailable(); }
+void TMainForm::HelpAboutItemClick(TObject*) {
+  if (!AboutBox) AboutBox = new TAboutBox(this);
+  AboutBox->ShowModal();
+}
 
 void TMainForm::SpeedButtonHelpClick(TObject*) {
   Application->SetHelpFile("Velmora.hlp");

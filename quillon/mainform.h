@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "components/printsize.h"
+#include "components/scaler.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/stdctrls.h"
+#include "quillon/aboutform.h"
 #include "quillon/dialogs.h"
 #include "quillon/filedialogs.h"
 #include "quillon/mdichild.h"
@@ -58,6 +60,10 @@ class TMainForm : public TForm {
   TMenuItem *WindowMenu, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
   TMenuItem *HelpMenu, *HelpAboutItem, *HelpItem;
   TPopupMenu* PopupMenu1;
+
+  TScaler* Scaler1;
+  // The about box, made the first time it is asked for and kept.
+  TAboutBox* AboutBox = nullptr;
 
   TPlainFileDialog* OpenVistrelDialog1;
   TPlainFileDialog* SaveVistrelDialog1;

@@ -678,8 +678,12 @@ int TWinControl::GetScrollPage(int bar) const {
   return sb ? sb->pageStep() : 0;
 }
 
+void TWinControl::EnableAlign() {
+  if (FAlignLevel > 0 && --FAlignLevel == 0) AlignControls();
+}
+
 void TWinControl::AlignControls() {
-  if (FAligning) return;
+  if (FAligning || FAlignLevel > 0) return;
   FAligning = true;
   TRect r = Rect(0, 0, ClientWidth(), ClientHeight());
   auto pick = [&](TAlign a) {

@@ -286,6 +286,10 @@ class TWinControl : public TControl {
   QScrollBar* ScrollBarWidget(int bar) const;
   // Lays out the aligned children.
   virtual void AlignControls();
+  // While disabled (the calls nest), the aligned children wait; the last EnableAlign lays
+  // them out once.
+  void DisableAlign() { ++FAlignLevel; }
+  void EnableAlign();
 
   TKeyEvent OnKeyDown;
   TKeyPressEvent OnKeyPress;
@@ -320,6 +324,7 @@ class TWinControl : public TControl {
   bool FRaisedFrame = false;
   TCreateParams FParams;
   bool FAligning = false;
+  int FAlignLevel = 0;
   friend class TControl;
   friend class TQtWidget;
 };
