@@ -574,8 +574,16 @@ void TMainForm::Crop1Click(TObject*) {
 // ---------------------------------------------------------------------------------------------
 // Image commands
 
-void TMainForm::ColorAdjust1Click(TObject*) { NotAvailable(); }
-void TMainForm::Effects1Click(TObject*) { NotAvailable(); }
+// The effects preview dialog with the colour pages (Contrast, HSV, HSL, RGB, Equalization,
+// FFT), and with the filter and distortion pages (User filter, Bump map, Lens, Wave, Morph
+// filters, Rotate).
+void TMainForm::ColorAdjust1Click(TObject* Sender) {
+  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4190); });
+}
+
+void TMainForm::Effects1Click(TObject* Sender) {
+  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4000); });
+}
 void TMainForm::Histogram1Click(TObject*) { NotAvailable(); }
 
 void TMainForm::Calccolornumber1Click(TObject* Sender) {
