@@ -54,26 +54,28 @@ TfPreviews::TfPreviews(TComponent* AOwner) : TForm(AOwner) {
   VistrelProc1->SetAutoUndo(false);
   VistrelProc1->SetBackground(clBtnFace);
 
-  PageControl1 = Make<TPageControl>(this, this, 8, 198, 421, 186);
+  PageControl1 = Make<TPageControl>(this, this, 8, 198, 444, 186);
+  // The tabs in the dialog's font, so that a set of six fits the width.
+  PageControl1->TabBar()->setFont(Font()->QtFont());
   CreatePages();
   VistrelProc2 = new TVistrelProc(this);
   VistrelProc2->SetAttachedVistrel(VistrelView1);
   VistrelProc2->OnProgress = [this](TObject* s, int per) { VistrelProc2Progress(s, per); };
 
-  Button1 = MakeButton(this, this, "OK", 437, 206, 76, mrOk);
+  Button1 = MakeButton(this, this, "OK", 456, 206, 57, mrOk);
   Button1->SetDefault(true);
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  Button2 = MakeButton(this, this, "Cancel", 437, 237, 76, mrCancel);
+  Button2 = MakeButton(this, this, "Cancel", 456, 237, 57, mrCancel);
   Button2->SetCancel(true);
-  Button3 = MakeButton(this, this, "&Preview", 437, 268, 76);
+  Button3 = MakeButton(this, this, "&Preview", 456, 268, 57);
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
-  SpeedButton1 = MakeToggle(this, this, "", 1, 437, 304, 36, 25);
+  SpeedButton1 = MakeToggle(this, this, "", 1, 456, 304, 27, 25);
   if (LoadThemeGlyph("changes-prevent", 16, SpeedButton1->Glyph())) SpeedButton1->SetNumGlyphs(4);
   else SpeedButton1->SetCaption("Lock");
   SpeedButton1->SetHint("Lock preview");
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  Button6 = MakeButton(this, this, "<<", 477, 304, 36);
+  Button6 = MakeButton(this, this, "<<", 486, 304, 27);
   Button6->SetHint("Copy Result to Source");
   Button6->SetShowHint(true);
   Button6->OnClick = [this](TObject* s) { Button6Click(s); };
@@ -107,6 +109,7 @@ TPreviewPage TfPreviews::ActivePreviewPage() const {
 void TfPreviews::SetDialogFont(TFont* Font) {
   if (!Font) return;
   FFont.Assign(Font);
+  PageControl1->TabBar()->setFont(Font->QtFont());
   // Controls that follow their parent's font take it too.
   std::function<void(TWinControl*)> walk = [&](TWinControl* w) {
     for (int i = 0; i < w->ControlCount(); ++i) {
