@@ -321,6 +321,16 @@ TEST_F(PreviewsTest, EachPageReachesItsKernel) {
       kernel(expected.get(), z);
       EXPECT_NE(Diff(plain.get(), expected.get()), "") << "the effect shows";
       EXPECT_EQ(Diff(f->Vistrel2->Bitmap(), expected.get()), "");
+      // And the result view shows it on screen, 1:1.
+      TVistrel* v = f->Vistrel2;
+      v->SurfacePaint();
+      const int dw = v->DisplayedWidth(), dh = v->DisplayedHeight();
+      ASSERT_GT(dw, 1);
+      TBitmap shown, part;
+      VLCopyBitmapRect(v->Surface(), &shown, v->ImageOffsetX(), v->ImageOffsetY(), v->ImageOffsetX() + dw - 1,
+                       v->ImageOffsetY() + dh - 1);
+      VLCopyBitmapRect(expected.get(), &part, 0, 0, dw - 1, dh - 1);
+      EXPECT_EQ(Diff(&shown, &part), "");
     };
     auto all = [](TBitmap* b) { return std::pair(b->Width() - 1, b->Height() - 1); };
 
@@ -606,6 +616,22 @@ TEST_F(PreviewsTest, UserFilterEditsPresetsAndFiles) {
   char head[3] = {};
   in.read(head, 3);
   EXPECT_EQ(std::string(head, 3), std::string("\x01\x03\x03", 3));
+}
+
+// A picture far wider than high: its thumbnail keeps a row, and the whole picture's
+// transform, too large for memory, leaves the picture as it was on OK.
+TEST_F(PreviewsTest, FrequencyPageOnAVeryWidePicture) {
+  Picture(view->Bitmap(), 10000, 10);
+  view->Update();
+  auto original = Copy(view->Bitmap());
+  EXPECT_TRUE(Run(4096, [](TfPreviews* f) {
+    EXPECT_EQ(f->ActivePreviewPage(), ppFFT);
+    EXPECT_EQ(f->FtImage()->SourceWidth(), 128);
+    EXPECT_EQ(f->FtImage()->SourceHeight(), 1);
+    f->Button1->Click();
+    return int(mrOk);
+  }));
+  EXPECT_EQ(Diff(view->Bitmap(), original.get()), "");
 }
 
 }  // namespace
