@@ -1,7 +1,6 @@
 // The pages of the effects preview dialog: their controls, initial values and the handlers
 // that keep controls and parameters in step.
 #include <algorithm>
-#include <cmath>
 
 #include "platform/core/types.h"
 #include "vistrel/proc/kernels/color.h"
