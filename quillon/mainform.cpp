@@ -8,7 +8,6 @@
 
 namespace quillon {
 
-const char* const NotAvailableText = "This command is not available yet.";
 
 namespace {
 const char* const kOpenFilter =
@@ -348,7 +347,6 @@ void TMainForm::SpeedButtonHelpClick(TObject*) {
 void TMainForm::SpeedButton1CloseClick(TObject*) { Close(); }
 void TMainForm::FileExitItemClick(TObject*) { Close(); }
 
-void TMainForm::NotAvailable() { ShowMessage(NotAvailableText); }
 void TMainForm::ResetProgress() { ProgressBar1->SetPosition(0); }
 
 TMDIChild* TMainForm::CommandTarget(TObject* Sender) {
@@ -578,8 +576,16 @@ void TMainForm::Crop1Click(TObject*) {
 // ---------------------------------------------------------------------------------------------
 // Image commands
 
-void TMainForm::ColorAdjust1Click(TObject*) { NotAvailable(); }
-void TMainForm::Effects1Click(TObject*) { NotAvailable(); }
+// The effects preview dialog with the colour pages (Contrast, HSV, HSL, RGB, Equalization,
+// FFT), and with the filter and distortion pages (User filter, Bump map, Lens, Wave, Morph
+// filters, Rotate).
+void TMainForm::ColorAdjust1Click(TObject* Sender) {
+  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4190); });
+}
+
+void TMainForm::Effects1Click(TObject* Sender) {
+  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4000); });
+}
 void TMainForm::Histogram1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   if (!c || !fHistogram) return;

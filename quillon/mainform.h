@@ -165,7 +165,6 @@ class TMainForm : public TForm {
   void SetToolDown(TSpeedButton* Button, bool Down);
 
  private:
-  void NotAvailable();
   void ResetProgress();
   // The active document with its drawn objects committed, ready for a command; null when none.
   TMDIChild* CommandTarget(TObject* Sender);
@@ -189,6 +188,5 @@ class TMainForm : public TForm {
 constexpr int kSpeedIconSize = 22;
 
 // Shown by commands whose feature is not in this build yet.
-extern const char* const NotAvailableText;
 
 }  // namespace quillon

@@ -19,6 +19,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "vistrel/io/vistrelio.h"
+#include "vistrel/proc/previews.h"
 
 namespace fs = std::filesystem;
 using namespace quillon;
@@ -519,13 +520,26 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kGreen);
   EXPECT_EQ(Px(c->Image1->Picture()->Bitmap(), 1, 1), kRed);  // the picture before the commit
 
-  // Commands whose features come later say so once.
-  for (auto cmd : {&TMainForm::ColorAdjust1Click, &TMainForm::Effects1Click}) {
-    std::string text;
-    AnswerMessage(mrOk, &text);
-    (main->*cmd)(nullptr);
-    EXPECT_EQ(text, NotAvailableText);
-  }
+  // Color Adjust and Effects open the effects dialog with their pages; its OK changes the
+  // picture, and the progress bar is back at 0 afterwards.
+  uint16_t pages[2] = {};
+  AnswerForm([&](TForm* f) { pages[0] = dynamic_cast<TfPreviews&>(*f).Pages; }, mrCancel);
+  main->ColorAdjust1Click(nullptr);
+  AnswerForm([&](TForm* f) { pages[1] = dynamic_cast<TfPreviews&>(*f).Pages; }, mrCancel);
+  main->Effects1Click(nullptr);
+  EXPECT_EQ(pages[0], 4190);
+  EXPECT_EQ(pages[1], 4000);
+  EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kGreen);
+  AnswerForm([](TForm* f) {
+    auto* p = static_cast<TfPreviews*>(f);
+    p->PageControl1->SelectTab(3);  // RGB
+    p->Edit6->SetText("-255");      // green taken out
+    p->Button1->Click();
+  });
+  main->ColorAdjust1Click(nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kBlack);
+  EXPECT_EQ(main->ProgressBar1->Position(), 0);
 
   // The mouse over the view writes its coordinates into the frame's caption.
   c->VistrelVect1MouseMove(nullptr, 0, 12, 7);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/gui/canvas.h"
 #include "platform/gui/stdctrls.h"
@@ -9,6 +10,7 @@
 #include "vistrel/proc/kernels/geometry.h"
 #include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/polygon.h"
+#include "vistrel/proc/previews.h"
 #include "vistrel/view/vistrelview.h"
 #include "vistrel/view/vlutils.h"
 #include "vistrel/view/vlview.h"
@@ -366,9 +368,47 @@ void TVistrelProc::GetHSVChannels(TBitmap* H, TBitmap* S, TBitmap* V) {
 
 // ---- Effects and Fourier images ----
 
-bool TVistrelProc::DoPreviews(uint16_t) {
+bool TVistrelProc::DoPreviews(uint16_t Pages) {
   SyncImage();
-  return false;
+  if (!FBitmap || FBitmap->PixelFormat() != pf24bit || FBitmap->Width() < 2 || FBitmap->Height() < 2) return false;
+  TArea a;
+  if (!GetArea(a)) return false;
+  // The polygon belongs to the view; keep it as it is now.
+  const std::vector<TPoint> polygon(a.Points, a.Points + (a.Polygon ? a.Count : 0));
+  auto* f = new TfPreviews(this);
+  bool ok = false;
+  try {
+    f->DefaultLockPreview = (FPreviewsParams & prppDefaultLockPreview) != 0;
+    f->SetLanguage(FMsgLanguage);
+    f->SetDialogFont(FPreviewFont);
+    f->FinalProgress = OnProgress;
+    f->FinalSender = this;
+    CopyRect(FBitmap, f->Vistrel1->Bitmap(), a.X1, a.Y1, a.X2, a.Y2);
+    f->Vistrel1->Update();
+    f->Pages = Pages;
+    if (OnPreview) OnPreview(this, f);
+    ok = f->ShowModal() == mrOk;
+    if (ok) {
+      if (FAutoUndo) SaveUndo();
+      TBitmap* result = f->Vistrel1->Bitmap();
+      if (a.Polygon) {
+        VLDrawClippedToPolygon(FBitmap, result, a.X1, a.Y1, polygon.data(), int(polygon.size()));
+      } else {
+        // The whole picture may come back with another size (rotated); a part of it is
+        // drawn at its place, cut to the picture.
+        const bool whole = a.X1 == 0 && a.Y1 == 0 && a.X2 == FBitmap->Width() - 1 && a.Y2 == FBitmap->Height() - 1;
+        if (whole && (result->Width() != FBitmap->Width() || result->Height() != FBitmap->Height()))
+          FBitmap->SetSize(result->Width(), result->Height());
+        FBitmap->Canvas()->Draw(a.X1, a.Y1, result);
+      }
+      RefreshTarget();
+    }
+  } catch (...) {
+    f->Release();
+    throw;
+  }
+  f->Release();
+  return ok;
 }
 
 void TVistrelProc::FtShowSpectrum(TVLFtImage* Image) {

@@ -110,8 +110,9 @@ class TVistrelProc : public TComponent {
   void ConvertToTrueColor();
   void GetHSVChannels(TBitmap* H, TBitmap* S, TBitmap* V);
 
-  // Effects: opens the preview dialog on the area with the given pages; true when its result
-  // was taken. The dialog is not there yet: false, and nothing changes.
+  // Effects: opens the preview dialog on the area with the given pages (the page-set bits
+  // of TfPreviews); true when its result was taken. False without showing it for a picture
+  // that is not pf24bit or is narrower or lower than 2 pixels.
   bool DoPreviews(uint16_t Pages);
   // Fourier images: the spectrum, or the inverse transform, into the bitmap.
   void FtShowSpectrum(TVLFtImage* Image);
