@@ -187,6 +187,4 @@ class TMainForm : public TForm {
 // Pixels of the speed bar's pictures.
 constexpr int kSpeedIconSize = 22;
 
-// Shown by commands whose feature is not in this build yet.
-
 }  // namespace quillon
