@@ -20,6 +20,7 @@
 #include "vistrel/view/histogrambox.h"
 #include "vistrel/view/hsvbox.h"
 #include "vistrel/view/language.h"
+#include "vistrel/view/rulerbox.h"
 
 // The pages in tab order. Page p is shown when bit 0 or bit p + 1 of the page set is set.
 enum TPreviewPage : int {
@@ -206,6 +207,8 @@ class TfPreviews : public TForm {
   // grips each over 0..255. Their OnRulerPosChange runs RulerPosChange with the ruler and
   // the grip moved; GripPos and SetGripPos read and move a grip as the ruler control does
   // (held within 0..255, then RulerPosChange).
+  TRulerBox* RulerBox1 = nullptr;
+  TRulerBox* RulerBox2 = nullptr;
   double GripPos(int Ruler, int Grip) const;
   void SetGripPos(int Ruler, int Grip, double Value);
   void RulerPosChange(int Ruler, int Grip);
@@ -241,6 +244,4 @@ class TfPreviews : public TForm {
   bool FApplyingToSource = false;
   bool FFlipClicked = false;
   std::unique_ptr<TVLFtImage> FFt;
-  // Grip positions while the rulers are not in the dialog.
-  double FGrips[2][2] = {{0, 255}, {0, 255}};
 };

@@ -524,38 +524,51 @@ void TfPreviews::ShowGripLabel(int Ruler, int Grip) {
 
 // ---- The ruler controls ----------------------------------------------------------------------
 // RulerBox1 (threshold) lies along the bottom of the histogram, RulerBox2 (equalization)
-// under the histogram group; TRulerBox controls, not yet in the library. Until they are,
-// the grips live in FGrips and move only through SetGripPos, as a ruler moves them. To wire
-// the controls, change the five functions below:
-//   CreateRulers: RulerBox1 in GroupBox4 at (8, 75, 290, 26), RulerBox2 on the page at
-//     (2, 120, 306, 26); both DotPerUnit 289 / 255, Frequency 16, LabelFreq 32, ViewMax 255,
-//     GripsCount 2, OnRulerPosChange = RulerPosChange(0 or 1, grip); RulerBox2 also
-//     GripsDir gdDown, Ruler false, FitInView true.
-//   InitRulers: grips at 0 and 255, all four coloured (128, 128, 128), RulerBox1's shape 4.
-//   GripPos, SetGripPos: the ruler's GetGripPos and SetGripPos.
-//   PlaceRulers: RulerBox1 from HistogramBox1->HistogramXPos() (in GroupBox4) to the
-//     histogram's right edge.
+// under the histogram group; both run over 0..255 with two grips.
 
-void TfPreviews::CreateRulers() {}
-
-void TfPreviews::InitRulers() {
-  for (auto& r : FGrips) {
-    r[0] = 0;
-    r[1] = 255;
-  }
+void TfPreviews::CreateRulers() {
+  auto setup = [this](TRulerBox* r, int index) {
+    r->SetDotPerUnit(289.0 / 255);
+    r->SetFrequency(16);
+    r->SetLabelFreq(32);
+    r->SetViewMax(255);
+    r->SetGripsCount(2);
+    r->OnRulerPosChange = [this, index](TObject*, int grip) { RulerPosChange(index, grip); };
+  };
+  RulerBox1 = Make<TRulerBox>(GroupBox4, this, 8, 75, 290, 26);
+  setup(RulerBox1, 0);
+  RulerBox2 = Make<TRulerBox>(TabEqualization, this, 2, 120, 306, 26);
+  setup(RulerBox2, 1);
+  RulerBox2->SetGripsDir(gdDown);
+  RulerBox2->SetRuler(false);
+  RulerBox2->SetFitInView(true);
 }
 
-void TfPreviews::PlaceRulers() {}
+void TfPreviews::InitRulers() {
+  for (TRulerBox* r : {RulerBox1, RulerBox2}) {
+    auto handler = std::move(r->OnRulerPosChange);
+    r->SetGripPos(0, 0);
+    r->SetGripPos(1, 255);
+    r->OnRulerPosChange = std::move(handler);
+    for (int g = 0; g < 2; ++g) r->SetGripColor(g, TColor(RGB(128, 128, 128)));
+  }
+  for (int g = 0; g < 2; ++g) RulerBox1->SetGripKind(g, 4);
+}
+
+void TfPreviews::PlaceRulers() {
+  const int left = HistogramBox1->Left() + HistogramBox1->HistogramXPos();
+  const int right = HistogramBox1->Left() + HistogramBox1->Width();
+  if (right > left) RulerBox1->SetBounds(left, RulerBox1->Top(), right - left, RulerBox1->Height());
+}
 
 double TfPreviews::GripPos(int Ruler, int Grip) const {
   if (Ruler < 0 || Ruler > 1 || Grip < 0 || Grip > 1) return 0;
-  return FGrips[Ruler][Grip];
+  return (Ruler == 0 ? RulerBox1 : RulerBox2)->GetGripPos(Grip);
 }
 
 void TfPreviews::SetGripPos(int Ruler, int Grip, double Value) {
   if (Ruler < 0 || Ruler > 1 || Grip < 0 || Grip > 1) return;
-  FGrips[Ruler][Grip] = std::clamp(Value, 0.0, 255.0);
-  RulerPosChange(Ruler, Grip);
+  (Ruler == 0 ? RulerBox1 : RulerBox2)->SetGripPos(Grip, std::clamp(Value, 0.0, 255.0));
 }
 
 // ---------------------------------------------------------------------------------------------
