@@ -1,6 +1,7 @@
 #include "vistrel/io/iopreviews.h"
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <vector>
 
@@ -181,10 +182,11 @@ void TfIOPreviews::BuildControls() {
   auto edit = [this](TWinControl* p, int l, int t, int w) { return Make<TEdit>(this, p, l, t, w, 21); };
   // Original and compressed size, at the foot of every page.
   auto sizes = [this](TWinControl* p, int x, TLabel*& orig, TLabel*& origValue, TLabel*& comp, TLabel*& compValue) {
-    orig = MakeLabel(this, p, x, 118, "Original size:");
-    origValue = MakeLabel(this, p, x + 104, 118);
-    comp = MakeLabel(this, p, x, 138, "Compressed size:");
-    compValue = MakeLabel(this, p, x + 104, 138);
+    orig = MakeLabel(this, p, x, 134, "Original size:");
+    origValue = MakeLabel(this, p, x + 104, 134);
+    comp = MakeLabel(this, p, x, 152, "Compressed size:");
+    compValue = MakeLabel(this, p, x + 104, 152);
+    AddColumn({{orig, {origValue}, 404}, {comp, {compValue}, 404}});
   };
 
   // JPEG
@@ -197,55 +199,62 @@ void TfIOPreviews::BuildControls() {
   Edit22 = edit(p, 348, 6, 44);
   Label57 = MakeLabel(this, p, 8, 46, "Photometric:");
   ComboBox13 = MakeCombo(this, p, 92, 42, 100, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});
-  Label26 = MakeLabel(this, p, 8, 74, "DCT method:");
-  ComboBox1 = MakeCombo(this, p, 92, 70, 100, {"ISLOW", "IFAST", "FLOAT"});
-  GroupBox5 = Make<TGroupBox>(this, p, 206, 38, 190, 94);
-  GroupBox5->SetCaption(" Advanced ");
-  CheckBox2 = Make<TCheckBox>(this, GroupBox5, 8, 18, 176, 18);
-  CheckBox2->SetCaption("&Optimal Huffman");
-  Label27 = MakeLabel(this, GroupBox5, 8, 44, "Smoothing factor:");
-  Edit23 = edit(GroupBox5, 122, 40, 40);
-  UpDown11 = Make<TUpDown>(this, GroupBox5, 162, 40, 16, 21);
+  Label26 = MakeLabel(this, p, 8, 72, "DCT method:");
+  ComboBox1 = MakeCombo(this, p, 92, 68, 100, {"ISLOW", "IFAST", "FLOAT"});
+  Label27 = MakeLabel(this, p, 8, 98, "Smoothing factor:");
+  Edit23 = edit(p, 116, 94, 40);
+  UpDown11 = Make<TUpDown>(this, p, 156, 94, 16, 21);
   UpDown11->SetMin(0);
   UpDown11->SetMax(100);
   UpDown11->SetAssociate(Edit23);
-  CheckBox3 = Make<TCheckBox>(this, GroupBox5, 8, 68, 176, 18);
+  GroupBox5 = Make<TGroupBox>(this, p, 222, 40, 182, 70);
+  GroupBox5->SetCaption(" Advanced ");
+  CheckBox2 = Make<TCheckBox>(this, GroupBox5, 8, 18, 172, 18);
+  CheckBox2->SetCaption("&Optimal Huffman");
+  CheckBox3 = Make<TCheckBox>(this, GroupBox5, 8, 42, 172, 18);
   CheckBox3->SetCaption("P&rogressive");
   sizes(p, 8, Label3, Label4, Label24, Label25);
+  AddColumn({{Label23, {TrackBar13, Edit22}, 400}, {Label57, {ComboBox13}, 214}, {Label26, {ComboBox1}, 214}});
+  AddColumn({{Label27, {Edit23, UpDown11}, 218}});
 
   // TIFF
   p = TabSheet2;
-  Label5 = MakeLabel(this, p, 8, 8, "Compression:");
-  ComboBox2 = MakeCombo(this, p, 92, 4, 116,
+  Label5 = MakeLabel(this, p, 8, 6, "Compression:");
+  ComboBox2 = MakeCombo(this, p, 84, 2, 128,
                         {"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "OLDJPEG", "JPEG", "PACKBITS"});
-  Label7 = MakeLabel(this, p, 8, 34, "Photometric:");
-  ComboBox3 = MakeCombo(this, p, 92, 30, 116,
+  Label7 = MakeLabel(this, p, 8, 28, "Photometric:");
+  ComboBox3 = MakeCombo(this, p, 84, 24, 128,
                         {"WHITEISZERO", "BLACKISZERO", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK", "YCBCR", "CIELAB"});
-  Label19 = MakeLabel(this, p, 8, 60, "Colors:");
-  ComboBox4 = MakeCombo(this, p, 92, 56, 116, {"B/W", "16", "256", "65536", "16M"});
-  Label6 = MakeLabel(this, p, 8, 86, "Image index:");
-  Edit1 = edit(p, 92, 82, 44);
-  UpDown1 = Make<TUpDown>(this, p, 136, 82, 16, 21);
+  Label19 = MakeLabel(this, p, 8, 50, "Colors:");
+  ComboBox4 = MakeCombo(this, p, 84, 46, 128, {"B/W", "16", "256", "65536", "16M"});
+  Label6 = MakeLabel(this, p, 8, 72, "Image index:");
+  Edit1 = edit(p, 84, 68, 44);
+  UpDown1 = Make<TUpDown>(this, p, 128, 68, 16, 21);
   UpDown1->SetMin(0);
   UpDown1->SetMax(kMaxImageIndex);
   UpDown1->SetAssociate(Edit1);
-  GroupBox1 = Make<TGroupBox>(this, p, 214, 0, 188, 160);
+  Label8 = MakeLabel(this, p, 8, 94, "Horiz. Position (inch):");
+  Edit2 = edit(p, 150, 90, 44);
+  Label10 = MakeLabel(this, p, 8, 116, "Vert. Position (inch):");
+  Edit3 = edit(p, 150, 112, 44);
+  GroupBox1 = Make<TGroupBox>(this, p, 216, 0, 188, 118);
   GroupBox1->SetCaption(" Scanned document info ");
   Label12 = MakeLabel(this, GroupBox1, 6, 20, "Name:");
-  Edit4 = edit(GroupBox1, 80, 16, 102);
+  Edit4 = edit(GroupBox1, 90, 16, 92);
   Label13 = MakeLabel(this, GroupBox1, 6, 44, "Description:");
-  Edit5 = edit(GroupBox1, 80, 40, 102);
+  Edit5 = edit(GroupBox1, 90, 40, 92);
   Label14 = MakeLabel(this, GroupBox1, 6, 68, "Page name:");
-  Edit6 = edit(GroupBox1, 80, 64, 102);
+  Edit6 = edit(GroupBox1, 90, 64, 92);
   Label15 = MakeLabel(this, GroupBox1, 6, 92, "Page number:");
-  Edit7 = edit(GroupBox1, 80, 88, 40);
-  Label16 = MakeLabel(this, GroupBox1, 124, 92, "of");
-  Edit8 = edit(GroupBox1, 142, 88, 40);
-  Label8 = MakeLabel(this, GroupBox1, 6, 116, "Horiz. Position (inch):");
-  Edit2 = edit(GroupBox1, 142, 112, 40);
-  Label10 = MakeLabel(this, GroupBox1, 6, 138, "Vert. Position (inch):");
-  Edit3 = edit(GroupBox1, 142, 134, 40);
+  Edit7 = edit(GroupBox1, 90, 88, 36);
+  Label16 = MakeLabel(this, GroupBox1, 130, 92, "of");
+  Edit8 = edit(GroupBox1, 146, 88, 36);
   sizes(p, 8, Label9, Label11, Label17, Label18);
+  AddColumn({{Label5, {ComboBox2}, 212}, {Label7, {ComboBox3}, 212}, {Label19, {ComboBox4}, 212},
+             {Label6, {Edit1, UpDown1}, 212}});
+  AddColumn({{Label8, {Edit2}, 212}, {Label10, {Edit3}, 212}});
+  AddColumn({{Label12, {Edit4}, 182}, {Label13, {Edit5}, 182}, {Label14, {Edit6}, 182},
+             {Label15, {Edit7, Label16, Edit8}, 182}});
 
   // GIF
   p = TabSheet3;
@@ -257,15 +266,15 @@ void TfIOPreviews::BuildControls() {
   UpDown2->SetMin(0);
   UpDown2->SetMax(kMaxImageIndex);
   UpDown2->SetAssociate(Edit9);
-  CheckBox4 = Make<TCheckBox>(this, p, 8, 58, 110, 18);
+  CheckBox4 = Make<TCheckBox>(this, p, 8, 56, 160, 18);
   CheckBox4->SetCaption("&Transparent:");
-  Label34 = MakeLabel(this, p, 8, 82, "Transparent color:");
-  Panel3 = Make<TPanel>(this, p, 128, 80, 40, 18);
-  CheckBox5 = Make<TCheckBox>(this, p, 180, 58, 100, 18);
+  Label34 = MakeLabel(this, p, 8, 80, "Transparent color:");
+  Panel3 = Make<TPanel>(this, p, 120, 78, 40, 18);
+  Label35 = MakeLabel(this, p, 8, 104, "Background:");
+  Panel4 = Make<TPanel>(this, p, 120, 102, 40, 18);
+  CheckBox5 = Make<TCheckBox>(this, p, 8, 128, 160, 18);
   CheckBox5->SetCaption("I&nterlaced:");
-  Label35 = MakeLabel(this, p, 180, 82, "Background:");
-  Panel4 = Make<TPanel>(this, p, 262, 80, 40, 18);
-  GroupBox2 = Make<TGroupBox>(this, p, 196, 0, 206, 74);
+  GroupBox2 = Make<TGroupBox>(this, p, 196, 0, 208, 100);
   GroupBox2->SetCaption(" Advanced ");
   Label31 = MakeLabel(this, GroupBox2, 6, 20, "Horiz. Position:");
   Edit10 = edit(GroupBox2, 100, 16, 44);
@@ -274,22 +283,25 @@ void TfIOPreviews::BuildControls() {
   Label33 = MakeLabel(this, GroupBox2, 6, 72, "Delay time:");
   Edit12 = edit(GroupBox2, 100, 68, 44);
   Label36 = MakeLabel(this, GroupBox2, 150, 72, "1/100 s");
-  sizes(p, 8, Label22, Label28, Label29, Label30);
+  sizes(p, 180, Label22, Label28, Label29, Label30);
+  AddColumn({{Label21, {ComboBox5}, 176}, {Label20, {Edit9, UpDown2}, 176}, {Label34, {Panel3}, 176},
+             {Label35, {Panel4}, 176}});
+  AddColumn({{Label31, {Edit10}, 202}, {Label32, {Edit11}, 202}, {Label33, {Edit12, Label36}, 202}});
 
   // BMP
   p = TabSheet4;
   Label37 = MakeLabel(this, p, 8, 8, "Compression:");
-  ComboBox6 = MakeCombo(this, p, 92, 4, 116, {"UNCOMPRESSED", "RLE"});
+  ComboBox6 = MakeCombo(this, p, 92, 4, 128, {"UNCOMPRESSED", "RLE"});
   Label38 = MakeLabel(this, p, 8, 34, "Colors:");
-  ComboBox7 = MakeCombo(this, p, 92, 30, 116, {"B/W", "16", "256", "65536", "16M", "16M (32bit)"});
+  ComboBox7 = MakeCombo(this, p, 92, 30, 128, {"B/W", "16", "256", "65536", "16M", "16M (32bit)"});
   sizes(p, 8, Label39, Label40, Label41, Label42);
 
   // PCX
   p = TabSheet5;
   Label43 = MakeLabel(this, p, 8, 8, "Compression:");
-  ComboBox8 = MakeCombo(this, p, 92, 4, 116, {"UNCOMPRESSED", "RLE"});
+  ComboBox8 = MakeCombo(this, p, 92, 4, 128, {"UNCOMPRESSED", "RLE"});
   Label44 = MakeLabel(this, p, 8, 34, "Colors:");
-  ComboBox9 = MakeCombo(this, p, 92, 30, 116, {"B/W", "16", "256", "16M"});
+  ComboBox9 = MakeCombo(this, p, 92, 30, 128, {"B/W", "16", "256", "16M"});
   sizes(p, 8, Label45, Label46, Label47, Label48);
 
   // PNG
@@ -307,6 +319,12 @@ void TfIOPreviews::BuildControls() {
   Label56 = MakeLabel(this, GroupBox3, 6, 46, "Compression:");
   ComboBox12 = MakeCombo(this, GroupBox3, 94, 42, 94, {"NONE", "1", "2", "3", "4", "5", "6", "7", "8", "MAX"});
   sizes(p, 8, Label51, Label50, Label52, Label53);
+
+  AddColumn({{Label37, {ComboBox6}, 400}, {Label38, {ComboBox7}, 400}});
+  AddColumn({{Label43, {ComboBox8}, 400}, {Label44, {ComboBox9}, 400}});
+  AddColumn({{Label49, {ComboBox10}, 200}, {Label54, {Panel1}, 200}});
+  AddColumn({{Label55, {ComboBox11}, 190}, {Label56, {ComboBox12}, 190}});
+  ArrangeColumns();
 
   for (TPanel* panel : {Panel1, Panel3, Panel4}) {
     panel->SetBevelOuter(bvLowered);
@@ -338,6 +356,57 @@ void TfIOPreviews::BuildControls() {
   Panel3->OnClick = [this](TObject* s) { Panel3Click(s); };
   Panel4->OnClick = [this](TObject* s) { Panel4Click(s); };
   Panel1->OnClick = [this](TObject* s) { Panel1Click(s); };
+}
+
+void TfIOPreviews::AddColumn(std::vector<TLayoutRow> Rows) {
+  for (const TLayoutRow& r : Rows)
+    for (TControl* c : r.Controls) FDesign.push_back({c, c->Left(), c->Width()});
+  FColumns.push_back(std::move(Rows));
+}
+
+void TfIOPreviews::ArrangeColumns() {
+  constexpr int kGap = 6, kMinWidth = 24;
+  auto design = [this](TControl* c) {
+    for (const TDesign& d : FDesign)
+      if (d.Control == c) return d;
+    return TDesign{c, c->Left(), c->Width()};
+  };
+  // A label that sizes itself keeps its width; the others take their design width.
+  auto width = [&](TControl* c) {
+    auto* l = dynamic_cast<TLabel*>(c);
+    return l && l->AutoSize() ? l->Width() : design(c).Width;
+  };
+  for (const auto& rows : FColumns) {
+    int labels = 0, start = INT_MAX;
+    for (const TLayoutRow& r : rows) {
+      labels = std::max(labels, r.Label->Left() + r.Label->Width());
+      start = std::min(start, design(r.Controls.front()).Left);
+    }
+    const int shift = std::max(0, labels + kGap - start);
+    for (const TLayoutRow& r : rows) {
+      // The controls one after the other with their design gaps; the first gives up width
+      // when the row would pass its right edge.
+      int right = design(r.Controls.front()).Left + shift;
+      for (size_t i = 0; i < r.Controls.size(); ++i) {
+        if (i > 0) right += design(r.Controls[i]).Left - (design(r.Controls[i - 1]).Left + design(r.Controls[i - 1]).Width);
+        right += width(r.Controls[i]);
+      }
+      // What the first can't give, the last gives.
+      const size_t last = r.Controls.size() - 1;
+      const int over = std::max(0, right - r.Right);
+      const int cut = std::min(over, std::max(0, width(r.Controls.front()) - kMinWidth));
+      auto* lastLabel = dynamic_cast<TLabel*>(r.Controls[last]);
+      const int cutLast = last > 0 && !lastLabel ? std::min(over - cut, std::max(0, width(r.Controls[last]) - kMinWidth)) : 0;
+      int x = design(r.Controls.front()).Left + shift;
+      for (size_t i = 0; i < r.Controls.size(); ++i) {
+        TControl* c = r.Controls[i];
+        if (i > 0) x += design(c).Left - (design(r.Controls[i - 1]).Left + design(r.Controls[i - 1]).Width);
+        const int w = width(c) - (i == 0 ? cut : 0) - (i == last && i > 0 ? cutLast : 0);
+        c->SetBounds(x, c->Top(), w, c->Height());
+        x += w;
+      }
+    }
+  }
 }
 
 // ---- Setting up ----
@@ -427,6 +496,7 @@ void TfIOPreviews::SetLanguage(TMsgLanguage Language) {
   Label55->SetCaption(c(66));
   Label56->SetCaption(c(47));
   FPaletteCancel = "&" + w(4);
+  ArrangeColumns();
 }
 
 void TfIOPreviews::SetPreviewFont(TFont* AFont) {
@@ -444,6 +514,7 @@ void TfIOPreviews::SetPreviewFont(TFont* AFont) {
   };
   Font()->Assign(AFont);
   spread(this);
+  ArrangeColumns();
 }
 
 // ---- Activation and pages ----

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/gui/controls.h"
 #include "platform/gui/dialogs.h"
@@ -130,6 +131,15 @@ class TfIOPreviews : public TForm {
   bool PickFromPalette(TPanel* Panel, int64_t Count);
   void RenderIfLocked();
   void RunCodec(void (TVistrelIO::*Codec)(TStream*), TStream* Stream);
+  // Rows of a label and its controls; the controls of a column start right of its widest
+  // label, narrowed where a row would pass its right edge.
+  struct TLayoutRow {
+    TControl* Label;
+    std::vector<TControl*> Controls;
+    int Right;
+  };
+  void AddColumn(std::vector<TLayoutRow> Rows);
+  void ArrangeColumns();
 
   TIOParamsVals* FParams = nullptr;
   TIOParamsVals* FWork = nullptr;
@@ -143,6 +153,12 @@ class TfIOPreviews : public TForm {
   int FProgressDivisor = 1;
   int FProgressOffset = 0;
   int FRenderCount = 0;
+  struct TDesign {
+    TControl* Control;
+    int Left, Width;
+  };
+  std::vector<std::vector<TLayoutRow>> FColumns;
+  std::vector<TDesign> FDesign;
 };
 
 // Runs the dialog for a picture and a record, as the I/O components do: the dialog is owned by
