@@ -93,7 +93,11 @@ class IOPreviewsTest : public ::testing::Test {
 
 TEST_F(IOPreviewsTest, WithTheLockUpOnlyPreviewAndPageChangesRenderAndOkWritesTheActivePage) {
   TIOParamsVals* params = io->Params();
+  TObject *sender = nullptr, *form = nullptr;
+  io->OnIOPreview = [&](TObject* s, TObject* f) { sender = s, form = f; };
   const bool ok = Run(iopAllPages, [&](TfIOPreviews* d) {
+    EXPECT_EQ(sender, io);
+    EXPECT_EQ(form, d);
     EXPECT_EQ(d->Caption(), "Parameters Preview");
     EXPECT_EQ(d->ClientWidth(), 522);
     EXPECT_EQ(d->ClientHeight(), 383);
@@ -132,9 +136,19 @@ TEST_F(IOPreviewsTest, WithTheLockUpOnlyPreviewAndPageChangesRenderAndOkWritesTh
         ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << "," << y;
       }
 
+    // The result view follows the source's zoom.
+    d->Vistrel1->SetZoom(200);
+    EXPECT_EQ(d->Vistrel2->Zoom(), 200);
+    // Locking renders at once and puts Preview out of use.
+    d->SpeedButton1->Click();
+    EXPECT_EQ(d->RenderCount(), 3);
+    EXPECT_FALSE(d->Button3->Enabled());
+    d->SpeedButton1->Click();
+    EXPECT_TRUE(d->Button3->Enabled());
+
     // The TIFF page: CMYK fixes the colours at 16M and asks for 4 samples of 8 bits.
     d->PageControl1->SelectTab(1);
-    EXPECT_EQ(d->RenderCount(), 3);
+    EXPECT_EQ(d->RenderCount(), 4);
     EXPECT_EQ(d->Label11->Caption(), "9216 bytes");
     Choose(d->ComboBox3, 5);
     EXPECT_EQ(d->ComboBox4->ItemIndex(), 4);
@@ -147,11 +161,11 @@ TEST_F(IOPreviewsTest, WithTheLockUpOnlyPreviewAndPageChangesRenderAndOkWritesTh
     Choose(d->ComboBox3, 1);  // BLACKISZERO: black and white only
     EXPECT_EQ(d->ComboBox4->ItemIndex(), 0);
     EXPECT_FALSE(d->ComboBox4->Enabled());
-    EXPECT_EQ(d->RenderCount(), 3);
+    EXPECT_EQ(d->RenderCount(), 4);
 
     // Back on the JPEG page the edits of this visit are gone: the record is read again.
     d->PageControl1->SelectTab(0);
-    EXPECT_EQ(d->RenderCount(), 4);
+    EXPECT_EQ(d->RenderCount(), 5);
     EXPECT_EQ(d->Working()->JPEGColorSpace, 2);
     EXPECT_EQ(d->ComboBox13->ItemIndex(), 2);
     d->TrackBar13->Slider()->setValue(33);
