@@ -384,25 +384,25 @@ void TfIOPreviews::ArrangeColumns() {
     }
     const int shift = std::max(0, labels + kGap - start);
     for (const TLayoutRow& r : rows) {
-      // The controls one after the other with their design gaps; the first gives up width
-      // when the row would pass its right edge.
-      int right = design(r.Controls.front()).Left + shift;
-      for (size_t i = 0; i < r.Controls.size(); ++i) {
-        if (i > 0) right += design(r.Controls[i]).Left - (design(r.Controls[i - 1]).Left + design(r.Controls[i - 1]).Width);
-        right += width(r.Controls[i]);
-      }
-      // What the first can't give, the last gives.
-      const size_t last = r.Controls.size() - 1;
+      // The controls one after the other with their design gaps; when the row would pass
+      // its right edge the first control gives up width, and what it can't give, the last.
+      const std::vector<TControl*>& cs = r.Controls;
+      auto gap = [&](size_t i) {
+        return i == 0 ? 0 : design(cs[i]).Left - (design(cs[i - 1]).Left + design(cs[i - 1]).Width);
+      };
+      const int left = design(cs.front()).Left + shift;
+      int right = left;
+      for (size_t i = 0; i < cs.size(); ++i) right += gap(i) + width(cs[i]);
+      const size_t last = cs.size() - 1;
       const int over = std::max(0, right - r.Right);
-      const int cut = std::min(over, std::max(0, width(r.Controls.front()) - kMinWidth));
-      auto* lastLabel = dynamic_cast<TLabel*>(r.Controls[last]);
-      const int cutLast = last > 0 && !lastLabel ? std::min(over - cut, std::max(0, width(r.Controls[last]) - kMinWidth)) : 0;
-      int x = design(r.Controls.front()).Left + shift;
-      for (size_t i = 0; i < r.Controls.size(); ++i) {
-        TControl* c = r.Controls[i];
-        if (i > 0) x += design(c).Left - (design(r.Controls[i - 1]).Left + design(r.Controls[i - 1]).Width);
-        const int w = width(c) - (i == 0 ? cut : 0) - (i == last && i > 0 ? cutLast : 0);
-        c->SetBounds(x, c->Top(), w, c->Height());
+      const int cut = std::min(over, std::max(0, width(cs.front()) - kMinWidth));
+      const bool lastGives = last > 0 && !dynamic_cast<TLabel*>(cs[last]);
+      const int cutLast = lastGives ? std::min(over - cut, std::max(0, width(cs[last]) - kMinWidth)) : 0;
+      int x = left;
+      for (size_t i = 0; i < cs.size(); ++i) {
+        const int w = width(cs[i]) - (i == 0 ? cut : 0) - (i == last && lastGives ? cutLast : 0);
+        x += gap(i);
+        cs[i]->SetBounds(x, cs[i]->Top(), w, cs[i]->Height());
         x += w;
       }
     }
