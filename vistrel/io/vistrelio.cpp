@@ -10,6 +10,7 @@
 #include "vistrel/codecs/pcx.h"
 #include "vistrel/codecs/png.h"
 #include "vistrel/codecs/tiff.h"
+#include "vistrel/io/iopreviews.h"
 #include "vistrel/io/metafile.h"
 #include "vistrel/io/twain.h"
 #include "vistrel/io/twainparams.h"
@@ -585,12 +586,12 @@ bool TVistrelIO::SelectAcquireSource() {
 }
 
 bool TVistrelIO::DoPreviews(uint8_t Pages) {
-  (void)Pages;
   if (!FBitmap) return false;
   PrepareSave();
-  // The save-parameters dialog runs here once it is part of the build.
+  const bool ok = ExecuteIOPreviews(this, Pages, FBitmap, FParams, FPreviewsParams & ioppDefaultLockPreview,
+                                    FMsgLanguage, FPreviewFont, OnIOPreview);
   Update();
-  return false;
+  return ok;
 }
 
 // ---- Unit functions ----

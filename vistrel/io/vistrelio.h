@@ -105,6 +105,8 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   bool Acquire();
   // The source manager's chooser; the chosen source becomes the selected one.
   bool SelectAcquireSource();
+  // The save-parameters dialog with the given pages (TIOPreviewsPage bits) over a copy of the
+  // bitmap; OK writes the options into Params. True when it closed with OK.
   bool DoPreviews(uint8_t Pages);
 
   // Refreshes the view, or flags the bitmap as changed.
