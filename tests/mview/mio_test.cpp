@@ -97,8 +97,10 @@ TEST_F(MIOTest, AviCutShortOrCompressedSetsAborting) {
   mio->LoadFromFile(Data("mjpeg.avi"));
   EXPECT_TRUE(mio->Aborting());
   EXPECT_EQ(view->ImageCount(), 0);
-  mio->LoadFromFile(Data("missing.avi"));
-  EXPECT_TRUE(mio->Aborting());
+  for (const char* missing : {"missing.avi", "missing.gif", "missing.tif"}) {
+    mio->LoadFromFile(Data(missing));
+    EXPECT_TRUE(mio->Aborting()) << missing;
+  }
   EXPECT_EQ(view->ImageCount(), 0);
   // Another extension loads nothing and is no failure.
   mio->LoadFromFile(Data("src_0.ppm"));

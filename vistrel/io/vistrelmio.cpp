@@ -129,14 +129,26 @@ void TVistrelMIO::LoadFromFile(const std::string& FileName) {
   else if (ext == ".avi") LoadFromFileAVI(FileName);
 }
 
+// A file that can't be opened is a failed load like any other: it sets Aborting.
 void TVistrelMIO::LoadFromFileGIF(const std::string& FileName) {
-  TFileStream fs(FileName, fmOpenRead);
-  LoadFromStreamGIF(&fs);
+  std::unique_ptr<TFileStream> fs = OpenFile(FileName);
+  if (fs) LoadFromStreamGIF(fs.get());
 }
 
 void TVistrelMIO::LoadFromFileTIFF(const std::string& FileName) {
-  TFileStream fs(FileName, fmOpenRead);
-  LoadFromStreamTIFF(&fs);
+  std::unique_ptr<TFileStream> fs = OpenFile(FileName);
+  if (fs) LoadFromStreamTIFF(fs.get());
+}
+
+std::unique_ptr<TFileStream> TVistrelMIO::OpenFile(const std::string& FileName) {
+  FAborting = false;
+  if (!FMView) return nullptr;
+  try {
+    return std::make_unique<TFileStream>(FileName, fmOpenRead);
+  } catch (const EStreamError&) {
+    FAborting = true;
+    return nullptr;
+  }
 }
 
 void TVistrelMIO::LoadFromStreamGIF(TStream* Stream) { LoadAll(Stream, true); }
@@ -203,15 +215,8 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
 }
 
 void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
-  FAborting = false;
-  if (!FMView) return;
-  std::unique_ptr<TFileStream> fs;
-  try {
-    fs = std::make_unique<TFileStream>(FileName, fmOpenRead);
-  } catch (const EStreamError&) {
-    FAborting = true;
-    return;
-  }
+  std::unique_ptr<TFileStream> fs = OpenFile(FileName);
+  if (!fs) return;
   TAVIReader reader;
   if (!reader.Open(fs.get())) {
     FAborting = true;

@@ -47,7 +47,8 @@ class TVistrelMIO : public TComponent {
 
   // By the extension: ".gif" every GIF frame, ".tif" and ".tiff" every TIFF page, ".avi" every
   // AVI frame; other extensions load nothing. The pictures go in before the selected item
-  // (at the start when none is selected), in file order.
+  // (at the start when none is selected), in file order. A file that can't be opened sets
+  // Aborting.
   void LoadFromFile(const std::string& FileName);
   void LoadFromFileGIF(const std::string& FileName);
   void LoadFromFileTIFF(const std::string& FileName);
@@ -70,6 +71,9 @@ class TVistrelMIO : public TComponent {
   void Renumber();
   void Detach();
   void LoadAll(TStream* Stream, bool Gif);
+  // Clears Aborting. Null without a view, and with Aborting set when the file can't be
+  // opened.
+  std::unique_ptr<TFileStream> OpenFile(const std::string& FileName);
 
   TVistrelMView* FMView = nullptr;
   std::vector<std::unique_ptr<TIOParamsVals>> FParams;
