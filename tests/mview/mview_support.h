@@ -27,7 +27,8 @@ inline std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::strin
   static int n = 0;
   const std::string name = std::string(VL_BUILD_DIR) + "/mview_tmp_" + std::to_string(::getpid()) + "_" +
                            std::to_string(n++) + ext;
-  std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return name;
 }
 

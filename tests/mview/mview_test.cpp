@@ -229,4 +229,38 @@ TEST_F(MViewLayout, ClicksSelectAndDragsScroll) {
   EXPECT_EQ(v->ViewX(), 20);
 }
 
+TEST_F(MViewLayout, PicturesLoadWhenShownAndLeaveOutOfSight) {
+  TVistrelMView* v = MakeView(120, 120);  // room for one cell and a part of the next
+  for (int i = 0; i < 3; ++i) v->InsertImage(i);
+  v->Deselect();
+  v->SetImageFileName(0, Data("pages3.tif"));
+  v->SetImageFileName(1, Data("missing.tif"));
+  v->SetImageID(2, 7);
+  TBitmap given;
+  Fill(given, 10, 10, clBlue);
+  int asked = -1;
+  v->OnImageIDRequest = [&](TObject*, int id, TBitmap*& b) {
+    asked = id;
+    b = &given;
+  };
+  v->Paint();
+  EXPECT_TRUE(v->HasImage(0));
+  EXPECT_FALSE(v->HasImage(1));  // a file that isn't there: an empty cell
+  EXPECT_FALSE(v->HasImage(2));
+  EXPECT_EQ(asked, -1);
+  EXPECT_NE(PixelOf(v->Surface(), 54, 50), ColorToRGB(v->Background()));
+  // Scrolled to the end: the first picture leaves memory, the last is asked for.
+  v->SetViewX(1000);
+  v->Paint();
+  EXPECT_FALSE(v->HasImage(0));
+  EXPECT_TRUE(v->HasImage(2));
+  EXPECT_EQ(asked, 7);
+  EXPECT_EQ(PixelOf(v->Surface(), 212 - v->ViewX() + 50, 50), clBlue);
+  v->SelectImage(1);
+  EXPECT_EQ(v->GetBitmap(), nullptr);
+  v->SelectImage(0);  // read again when it is needed
+  ASSERT_NE(v->GetBitmap(), nullptr);
+  EXPECT_EQ(v->GetBitmap()->Width(), 37);
+}
+
 }  // namespace

@@ -23,9 +23,13 @@ constexpr int kMaxStreams = 100;
 constexpr size_t kMaxListDepth = 8;
 constexpr uint32_t kBiRGB = 0;
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-bool Is(const uint8_t* p, const char (&code)[5]) { return p[0] == code[0] && p[1] == code[1] && p[2] == code[2] && p[3] == code[3]; }
+bool Is(const uint8_t* p, const char (&code)[5]) {
+  return p[0] == code[0] && p[1] == code[1] && p[2] == code[2] && p[3] == code[3];
+}
 
 // Chunks are padded to an even length.
 int64_t NextChunk(int64_t pos, uint32_t size) { return pos + kChunkHeader + int64_t(size) + (size & 1); }

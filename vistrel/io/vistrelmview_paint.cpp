@@ -13,7 +13,9 @@ namespace {
 
 constexpr int64_t kInfoHeaderSize = 40;
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // The packed DIBs the view makes: 40-byte header, 24 bits, or 1 bit with a two-entry table,
 // rows bottom row first.
