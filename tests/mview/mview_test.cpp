@@ -261,6 +261,10 @@ TEST_F(MViewLayout, PicturesLoadWhenShownAndLeaveOutOfSight) {
   v->SelectImage(0);  // read again when it is needed
   ASSERT_NE(v->GetBitmap(), nullptr);
   EXPECT_EQ(v->GetBitmap()->Width(), 37);
+  // Unlocked again, it is packed and can leave once more.
+  v->SelectImage(2);
+  v->Paint();
+  EXPECT_FALSE(v->HasImage(0));
 }
 
 }  // namespace

@@ -104,20 +104,19 @@ void TVistrelMView::StorePicture(int Index, TBitmap* Bitmap) {
 
 TBitmap* TVistrelMView::Lock(int Index) {
   TItem& it = *FItems[size_t(Index)];
-  if (it.LockCount++ > 0) return it.Bitmap.get();
+  if (it.LockCount > 0) {
+    ++it.LockCount;
+    return it.Bitmap.get();
+  }
   if (it.DIB.empty()) LoadOnDemand(Index);
   if (!Valid(Index) || FItems[size_t(Index)].get() != &it) return nullptr;  // a handler removed it
-  if (it.DIB.empty()) {
-    it.LockCount = 0;
-    return nullptr;
-  }
+  // Without a picture the item stays unlocked.
+  if (it.DIB.empty() || it.LockCount > 0) return it.Bitmap.get();
   auto b = std::make_unique<TBitmap>();
-  if (VLPackedDIBToBitmap(it.DIB.data(), b.get(), nullptr, true, int64_t(it.DIB.size())) == 0) {
-    it.LockCount = 0;
-    return nullptr;
-  }
+  if (VLPackedDIBToBitmap(it.DIB.data(), b.get(), nullptr, true, int64_t(it.DIB.size())) == 0) return nullptr;
   std::vector<uint8_t>().swap(it.DIB);
   it.Bitmap = std::move(b);
+  it.LockCount = 1;
   return it.Bitmap.get();
 }
 
