@@ -1,5 +1,7 @@
 #include "components/printsize.h"
 
+#include "components/scaler.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -51,6 +53,7 @@ TOKBottomDlg::TOKBottomDlg(TComponent* AOwner) : TForm(AOwner) {
   RadioButton3->OnClick = [this](TObject* s) { RadioButton3Click(s); };
   CancelBtn->OnClick = [this](TObject* s) { CancelBtnClick(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
+  TScaler::Attach(this, {.FormFontWidth = 6, .FormFontHeight = 13});
 }
 
 void TOKBottomDlg::RadioButton1Click(TObject*) { PrintChoice = kPrintFullPaper; }

@@ -1,5 +1,7 @@
 #include "quillon/dialogs.h"
 
+#include "components/scaler.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -126,6 +128,7 @@ TfRotate::TfRotate(TComponent* AOwner) : TForm(AOwner) {
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnResize = [this](TObject* s) { FormResize(s); };
   FormResize(this);
+  TScaler::Attach(this);
 }
 
 void TfRotate::FormResize(TObject*) {
@@ -195,6 +198,7 @@ TfResize::TfResize(TComponent* AOwner) : TForm(AOwner) {
   Edit1->OnChange = [this](TObject* s) { Edit1Change(s); };
   Edit2->OnChange = [this](TObject* s) { Edit2Change(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
+  TScaler::Attach(this);
 }
 
 void TfResize::FormActivate(TObject*) {
@@ -243,6 +247,7 @@ TfMergeDialog::TfMergeDialog(TComponent* AOwner) : TForm(AOwner) {
   TrackBar1->OnChange = [this](TObject* s) { TrackBar1Change(s); };
   MakeOkCancel(this, 154, 202, Button1, Button2, "Merge");
   OnActivate = [this](TObject* s) { FormActivate(s); };
+  TScaler::Attach(this);
 }
 
 void TfMergeDialog::FormActivate(TObject*) {
@@ -282,6 +287,7 @@ TfHistogram::TfHistogram(TComponent* AOwner) : TForm(AOwner) {
   HistogramBox1->SetAttachedVistrelProc(VistrelProc1);
   OnCreate = [this](TObject* s) { FormCreate(s); };
   DoCreate();
+  TScaler::Attach(this);
 }
 
 void TfHistogram::FormCreate(TObject*) {
@@ -321,6 +327,7 @@ TfConvBW::TfConvBW(TComponent* AOwner) : TForm(AOwner) {
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   SpeedButton1Click(this);
   MakeOkCancel(this, 86, 160, Button1, Button2);
+  TScaler::Attach(this);
 }
 
 // The controls of a disabled group look disabled too.
@@ -349,6 +356,7 @@ TfZProp::TfZProp(TComponent* AOwner) : TForm(AOwner) {
   CheckBox1 = Make<TCheckBox>(this, 10, 44, 160, 20);
   CheckBox1->SetCaption("Delayed filtering");
   MakeOkCancel(this, 82, 82, Button1, Button2);
+  TScaler::Attach(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,6 +392,7 @@ TfColorSel::TfColorSel(TComponent* AOwner) : TForm(AOwner) {
     y += r.below;
   }
   MakeOkCancel(this, 204, 204, Button1, Button2);
+  TScaler::Attach(this);
 }
 
 void TfColorSel::ShowValues(TEdit* Typed) {

@@ -1,5 +1,7 @@
 #include "vistrel/io/vistrelmio.h"
 
+#include "vistrel/io/iopreviews.h"
+
 #include <algorithm>
 
 #include "platform/gui/canvas.h"
@@ -260,13 +262,9 @@ void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
 // ---- Parameters dialog ----
 
 bool TVistrelMIO::DoPreviews(int Index, uint8_t Pages) {
-  (void)Pages;
   if (!FMView || !FMView->GetBitmap() || !Params(Index)) return false;
-  // SAVE-PARAMETERS DIALOG: TfIOPreviews opens here, owned by this component, with the lock
-  // state from PreviewsParams, Params(Index) to edit in place, MsgLanguage, PreviewFont and a
-  // copy of the view's current bitmap in its source view; the result is true when it accepts
-  // Pages and closes with OK. Until it is wired, no dialog opens.
-  const bool result = false;
+  const bool result = ExecuteIOPreviews(this, Pages, FMView->GetBitmap(), Params(Index),
+                                        FPreviewsParams & ioppDefaultLockPreview, FMsgLanguage, FPreviewFont, {});
   Renumber();
   Update();
   return result;
