@@ -62,7 +62,7 @@ class TMainForm : public TForm {
   TPopupMenu* PopupMenu1;
 
   TScaler* Scaler1;
-  // The about box, made the first time it is asked for and kept.
+  // The about box, made by the program block (or on first use when there is none).
   TAboutBox* AboutBox = nullptr;
 
   TPlainFileDialog* OpenVistrelDialog1;

@@ -1,5 +1,6 @@
 #include "quillon/program.h"
 
+#include "quillon/aboutform.h"
 #include "quillon/dialogs.h"
 #include "quillon/mainform.h"
 
@@ -11,6 +12,7 @@ TMainForm* StartQuillon() {
   Application->SetMainForm(MainForm);
   Application->SetHelpFile("Velmora.hlp");
   Application->SetTitle("Quillon");
+  Application->CreateForm(MainForm->AboutBox);
   Application->CreateForm(MainForm->fColorSel);
   Application->CreateForm(MainForm->fRotate);
   Application->CreateForm(MainForm->fMergeDialog);
