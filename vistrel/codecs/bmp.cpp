@@ -2,67 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <memory>
 
+#include "vistrel/base/byteorder.h"
 #include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/kernels/quantizer.h"
 
 namespace {
-
-uint16_t LE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t LE32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-
-// An exception raised by the caller's progress handler: it leaves the codec as it came.
-struct THandlerError {
-  std::exception_ptr Error;
-};
-
-// Progress before a row; true when the codec must stop.
-bool Step(TFilterProgress& progress, int64_t rowsDone) {
-  try {
-    return VLReportProgress(progress, rowsDone);
-  } catch (...) {
-    throw THandlerError{std::current_exception()};
-  }
-}
-
-// A failure on bad input, raised inside the codec and turned into the abort flag at its edge.
-struct TBMPFail {
-  const char* Reason;
-};
-[[noreturn]] void Fail(const char* reason) { throw TBMPFail{reason}; }
-
-// Runs a codec body: bad data, stream errors and resource limits end with the abort flag;
-// the progress handler's own exceptions pass through.
-template <class F>
-void Guarded(TFilterProgress& progress, F body) {
-  try {
-    body();
-  } catch (THandlerError& h) {
-    std::rethrow_exception(h.Error);
-  } catch (const TBMPFail& f) {
-    VLFail(progress, f.Reason);
-  } catch (const Exception& e) {
-    VLFail(progress, e.Message());
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, "out of memory");
-  } catch (const std::exception& e) {
-    VLFail(progress, e.what());
-  }
-}
 
 // ---- RLE decoding
 
@@ -111,7 +57,8 @@ int64_t RLEBound(int64_t width, int64_t height) { return height * (2 * (width + 
 // the map is black, and data that end early leave the rest of the picture as it was.
 template <bool Four>
 bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, const TRGB* map, int mapCount) {
-  if (!bitmap || bitmap->PixelFormat() != pf24bit || bitmap->Empty()) Fail("no picture to decode into");
+  if (!bitmap || bitmap->PixelFormat() != pf24bit || bitmap->Empty())
+    VLThrowFail(vcNoPicture, "no picture to decode into");
   const int64_t w = bitmap->Width(), h = bitmap->Height();
   TRGB pal[256];
   int count = std::clamp(mapCount, 0, 256);
@@ -138,7 +85,7 @@ bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, cons
       if (++row >= h) break;
       line = bitmap->ScanLine(int(h - 1 - row));
       // Counted to the row now entered, as from the first decoded row on.
-      if (Step(progress, row + 1)) return false;
+      if (VLReportProgress(progress, row + 1)) return false;
     } else if (b == 1) {  // end of bitmap
       break;
     } else if (b == 2) {  // delta from the current position
@@ -171,8 +118,8 @@ template <bool Four>
 bool DecodeRLEPublic(TBitmap* bitmap, const uint8_t* data, int64_t length, TFilterProgress& progress,
                      const TRGB* map, int mapCount) {
   bool ok = false;
-  Guarded(progress, [&] {
-    if (!data) Fail("no compressed data");
+  VLGuardCodec(progress, crRead, [&] {
+    if (!data) VLThrowFail(vcNoPicture, "no compressed data");
     TRLESource src(data, length);
     ok = DecodeRLE<Four>(bitmap, src, progress, map, mapCount);
   });
@@ -272,26 +219,27 @@ bool WithinLimit(int64_t width, int64_t height, int bits) {
 void ReadBMP(TReadState& s) {
   TStream* st = s.Stream;
   TIOParamsVals& prm = s.Params;
-  if (!st) Fail("no stream");
+  if (!st) VLThrowFail(vcNoPicture, "no stream");
   const int64_t P = st->Position();
   const int64_t streamEnd = st->Size();
-  uint8_t fh[14];
-  if (st->Read(fh, 14) != 14) Fail("file header cut short");
-  if (fh[0] != 'B' || fh[1] != 'M') Fail("not a BMP file");
+  uint8_t fh[14] = {};
+  const int64_t got = st->Read(fh, 14);
+  if (got < 2 || fh[0] != 'B' || fh[1] != 'M') VLThrowFail(vcNotFormat, "not a BMP file");
+  if (got != 14) VLThrowFail(vcTruncated, "file header cut short");
   int64_t dataLength = s.DataLength;
-  const int32_t fileSize = int32_t(LE32(fh + 2));
-  const uint32_t offset = LE32(fh + 10);
+  const int32_t fileSize = int32_t(VLGetLE32(fh + 2));
+  const uint32_t offset = VLGetLE32(fh + 10);
   if (dataLength < 1 && fileSize > 0) dataLength = fileSize;
   // A length past the end of the stream (a damaged size field) is held to the stream.
   if (dataLength > streamEnd - P) dataLength = streamEnd - P;
 
   TBMPInfoHeader h;
-  if (!BMPReadInfoHeader(st, h)) Fail("bad info header");
+  if (!BMPReadInfoHeader(st, h)) VLThrowFail(vcBadHeader, "bad info header");
   prm.FreeColorMap();
   prm.BMPVersion = BMPVersionOfHeader(h.Size);
   const bool os2v1 = h.Size == 12;
-  if (h.Width <= 0) Fail("bad width");
-  if (h.Height == 0 || h.Height == INT32_MIN) Fail("bad height");
+  if (h.Width <= 0) VLThrowFail(vcBadHeader, "bad width");
+  if (h.Height == 0 || h.Height == INT32_MIN) VLThrowFail(vcBadHeader, "bad height");
   const bool topDown = h.Height < 0;
   const int w = h.Width, ht = topDown ? -h.Height : h.Height;
   const int bits = h.BitCount;
@@ -314,10 +262,10 @@ void ReadBMP(TReadState& s) {
   if (!os2v1 && h.Compression == BMP_BITFIELDS && (bits == 16 || bits == 32)) {
     if (h.Size < 52 || h.Size == 64) {
       uint8_t m[12];
-      if (st->Read(m, 12) != 12) Fail("bit-field masks cut short");
-      masks[0] = LE32(m);
-      masks[1] = LE32(m + 4);
-      masks[2] = LE32(m + 8);
+      if (st->Read(m, 12) != 12) VLThrowFail(vcTruncated, "bit-field masks cut short");
+      masks[0] = VLGetLE32(m);
+      masks[1] = VLGetLE32(m + 4);
+      masks[2] = VLGetLE32(m + 8);
     } else {
       masks[0] = h.RedMask;
       masks[1] = h.GreenMask;
@@ -342,14 +290,15 @@ void ReadBMP(TReadState& s) {
   }
   std::vector<TRGB> map;
   if (colors > 0) {
-    if (!BMPReadPalette(st, int(colors), entry, map)) Fail("colour map cut short");
+    if (!BMPReadPalette(st, int(colors), entry, map)) VLThrowFail(vcTruncated, "colour map cut short");
     prm.SetColorMap(map.data(), int(colors));
   }
 
-  if (!SupportedCompression(bits, h.Compression)) Fail("unsupported depth or compression");
-  if (rle && topDown) Fail("compressed rows can't run top-down");
+  if (!SupportedCompression(bits, h.Compression)) VLThrowFail(vcUnsupported, "unsupported depth or compression");
+  if (rle && topDown) VLThrowFail(vcBadHeader, "compressed rows can't run top-down");
   TBMPRowDecoder decoder;
-  if (!decoder.Setup(bits, map.data(), int(map.size()), masks[0], masks[1], masks[2])) Fail("bad bit-field masks");
+  if (!decoder.Setup(bits, map.data(), int(map.size()), masks[0], masks[1], masks[2]))
+    VLThrowFail(vcBadHeader, "bad bit-field masks");
   switch (bits) {
     case 1: prm.BitsPerSample = 1, prm.SamplesPerPixel = 1; break;
     case 4: prm.BitsPerSample = 4, prm.SamplesPerPixel = 1; break;
@@ -362,28 +311,28 @@ void ReadBMP(TReadState& s) {
 
   // Nothing large is allocated for a picture past the limit.
   const TPixelFormat pf = bits == 1 ? pf1bit : pf24bit;
-  if (!WithinLimit(w, ht, bits == 1 ? 1 : 24)) Fail("image too large");
+  if (!WithinLimit(w, ht, bits == 1 ? 1 : 24)) VLThrowFail(vcTooLarge, "image too large");
 
   if (offset > 0) {
-    if (int64_t(offset) > streamEnd - P) Fail("pixel data offset beyond the end of the data");
+    if (int64_t(offset) > streamEnd - P) VLThrowFail(vcTruncated, "pixel data offset beyond the end of the data");
     st->Seek(P + int64_t(offset), soBeginning);
   }
   const int64_t pos = st->Position();
   const int64_t left = streamEnd - pos;
   const int64_t rowLen = VLRowLength(w, bits);
   const int64_t rowData = BMPRowDataBytes(w, bits);
-  if (!rle && (int64_t(ht) - 1) * rowLen + rowData > left) Fail("pixel data cut short");
+  if (!rle && (int64_t(ht) - 1) * rowLen + rowData > left) VLThrowFail(vcTruncated, "pixel data cut short");
 
   // Compressed data: no more than the picture can use, taken from the stream as decoding goes.
   int64_t stored = 0;
   if (rle) {
     stored = dataLength > 0 ? dataLength - (pos - P) : int64_t(h.ImageSize);
     if (stored <= 0 || stored > left) stored = left;
-    if (stored < 2) Fail("compressed data missing");
+    if (stored < 2) VLThrowFail(vcTruncated, "compressed data missing");
   }
 
   TBitmap* bmp = s.Bitmap;
-  if (!bmp) Fail("no bitmap");
+  if (!bmp) VLThrowFail(vcNoPicture, "no bitmap");
   if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
     if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->Changed();
@@ -412,14 +361,14 @@ void ReadBMP(TReadState& s) {
   if (!direct) buf.resize(size_t(rowLen));
   const int64_t pad = bmp->RowBytes() - rowData;
   for (int r = 0; r < ht; ++r) {
-    if (Step(s.Progress, r)) return;
+    if (VLReportProgress(s.Progress, r)) return;
     uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
     int64_t want = std::min(rowLen, streamEnd - at);
     if (direct) {
-      if (st->Read(dst, want) < rowData) Fail("pixel data cut short");
+      if (st->Read(dst, want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
       if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
     } else {
-      if (st->Read(buf.data(), want) < rowData) Fail("pixel data cut short");
+      if (st->Read(buf.data(), want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
       decoder.DecodeRow(buf.data(), dst, w);
     }
     at += want;
@@ -437,14 +386,14 @@ void WriteRowPadded(TStream* st, const uint8_t* row, int64_t dataBytes, int64_t 
 }
 
 void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress& progress) {
-  if (!st) Fail("no stream");
-  if (!bitmap || bitmap->Empty()) Fail("no picture to write");
+  if (!st) VLThrowFail(vcNoPicture, "no stream");
+  if (!bitmap || bitmap->Empty()) VLThrowFail(vcNoPicture, "no picture to write");
   const int w = bitmap->Width(), h = bitmap->Height();
   const int bits = (prm.BitsPerSample == 1 || prm.BitsPerSample == 4) ? prm.BitsPerSample
                                                                        : (prm.SamplesPerPixel == 1 ? 8 : 24);
   const uint8_t version = prm.BMPVersion;
   const bool os2v1 = version == 2;
-  if (os2v1 && (w > 65535 || h > 65535)) Fail("picture too large for this header");
+  if (os2v1 && (w > 65535 || h > 65535)) VLThrowFail(vcTooLarge, "picture too large for this header");
   const bool rle = prm.BMPCompression && !os2v1 && (bits == 4 || bits == 8);
   const int headerSize = os2v1 ? 12 : (version == 3 ? 64 : 40);
   const int64_t colors = bits <= 8 ? (int64_t(1) << bits) : 0;
@@ -469,20 +418,20 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
   uint8_t fh[14] = {'B', 'M'};
   st->WriteBuffer(fh, 14);
   uint8_t ih[64] = {};
-  Put32(ih, uint32_t(headerSize));
+  VLPutLE32(ih, uint32_t(headerSize));
   if (os2v1) {
-    Put16(ih + 4, uint32_t(w));
-    Put16(ih + 6, uint32_t(h));
-    Put16(ih + 8, 1);
+    VLPutLE16(ih + 4, uint32_t(w));
+    VLPutLE16(ih + 6, uint32_t(h));
+    VLPutLE16(ih + 8, 1);
   } else {
-    Put32(ih + 4, uint32_t(w));
-    Put32(ih + 8, uint32_t(h));
-    Put16(ih + 12, 1);
-    Put32(ih + 16, rle ? (bits == 4 ? BMP_RLE4 : BMP_RLE8) : BMP_RGB);
-    Put32(ih + 24, uint32_t(RoundInt((long double)prm.DpiX * 0.3937007874015748L * 100)));
-    Put32(ih + 28, uint32_t(RoundInt((long double)prm.DpiY * 0.3937007874015748L * 100)));
-    Put32(ih + 32, uint32_t(colors));
-    Put32(ih + 36, uint32_t(int64_t(1) << bits));
+    VLPutLE32(ih + 4, uint32_t(w));
+    VLPutLE32(ih + 8, uint32_t(h));
+    VLPutLE16(ih + 12, 1);
+    VLPutLE32(ih + 16, rle ? (bits == 4 ? BMP_RLE4 : BMP_RLE8) : BMP_RGB);
+    VLPutLE32(ih + 24, uint32_t(RoundInt((long double)prm.DpiX * 0.3937007874015748L * 100)));
+    VLPutLE32(ih + 28, uint32_t(RoundInt((long double)prm.DpiY * 0.3937007874015748L * 100)));
+    VLPutLE32(ih + 32, uint32_t(colors));
+    VLPutLE32(ih + 36, uint32_t(int64_t(1) << bits));
   }
   st->WriteBuffer(ih, headerSize);
   const int entry = os2v1 ? 3 : 4;
@@ -503,7 +452,7 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
     pixelStart = st->Position();
     const int64_t rowLen = VLRowLength(w, 1);
     for (int r = 0; r < h; ++r) {
-      if (Step(progress, r)) return;
+      if (VLReportProgress(progress, r)) return;
       st->WriteBuffer(src1->ScanLine(h - 1 - r), rowLen);
     }
   } else if (bits == 24) {
@@ -511,7 +460,7 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
     pixelStart = st->Position();
     const int64_t rowLen = VLRowLength(w, 24), dataBytes = int64_t(w) * 3;
     for (int r = 0; r < h; ++r) {
-      if (Step(progress, r)) return;
+      if (VLReportProgress(progress, r)) return;
       WriteRowPadded(st, src24->ScanLine(h - 1 - r), dataBytes, rowLen);
     }
   } else {
@@ -526,7 +475,7 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
     const int64_t rowLen = VLRowLength(w, bits);
     std::vector<uint8_t> index(size_t(w) + 1), out(size_t(std::max<int64_t>(rowLen, 2 * int64_t(w) + 8)));
     for (int r = 0; r < h; ++r) {
-      if (Step(progress, r)) return;
+      if (VLReportProgress(progress, r)) return;
       const uint8_t* p = src24->ScanLine(h - 1 - r);
       for (int x = 0; x < w; ++x, p += 3) index[size_t(x)] = uint8_t(quantizer.ColorIndex(TRGB{p[0], p[1], p[2]}));
       if (rle) {
@@ -550,13 +499,13 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
 
   if (VLAborting(progress)) return;
   const int64_t E = st->Position();
-  Put32(fh + 2, uint32_t(E - P));
-  Put32(fh + 10, uint32_t(pixelStart - P));
+  VLPutLE32(fh + 2, uint32_t(E - P));
+  VLPutLE32(fh + 10, uint32_t(pixelStart - P));
   if (os2v1) {
-    Put16(ih + 10, uint32_t(bits));
+    VLPutLE16(ih + 10, uint32_t(bits));
   } else {
-    Put16(ih + 14, uint32_t(bits));
-    Put32(ih + 20, uint32_t(E - pixelStart));
+    VLPutLE16(ih + 14, uint32_t(bits));
+    VLPutLE32(ih + 20, uint32_t(E - pixelStart));
   }
   st->Seek(P, soBeginning);
   st->WriteBuffer(fh, 14);
@@ -586,14 +535,14 @@ bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header) {
   Header = TBMPInfoHeader{};
   uint8_t b[64] = {};
   if (Stream->Read(b, 4) != 4) return false;
-  uint32_t size = LE32(b);
+  uint32_t size = VLGetLE32(b);
   Header.Size = size;
   if (size == 12) {
     if (Stream->Read(b + 4, 8) != 8) return false;
-    Header.Width = LE16(b + 4);
-    Header.Height = LE16(b + 6);
-    Header.Planes = LE16(b + 8);
-    Header.BitCount = LE16(b + 10);
+    Header.Width = VLGetLE16(b + 4);
+    Header.Height = VLGetLE16(b + 6);
+    Header.Planes = VLGetLE16(b + 8);
+    Header.BitCount = VLGetLE16(b + 10);
     return true;
   }
   // Any size that holds the fields up to the bit count is read as the 40-byte layout: its
@@ -607,20 +556,20 @@ bool BMPReadInfoHeader(TStream* Stream, TBMPInfoHeader& Header) {
     if (Stream->Size() - at < skip) return false;
     Stream->Seek(at + skip, soBeginning);
   }
-  Header.Width = int32_t(LE32(b + 4));
-  Header.Height = int32_t(LE32(b + 8));
-  Header.Planes = LE16(b + 12);
-  Header.BitCount = LE16(b + 14);
-  Header.Compression = LE32(b + 16);
-  Header.ImageSize = LE32(b + 20);
-  Header.XPelsPerMeter = int32_t(LE32(b + 24));
-  Header.YPelsPerMeter = int32_t(LE32(b + 28));
-  Header.ClrUsed = LE32(b + 32);
-  Header.ClrImportant = LE32(b + 36);
+  Header.Width = int32_t(VLGetLE32(b + 4));
+  Header.Height = int32_t(VLGetLE32(b + 8));
+  Header.Planes = VLGetLE16(b + 12);
+  Header.BitCount = VLGetLE16(b + 14);
+  Header.Compression = VLGetLE32(b + 16);
+  Header.ImageSize = VLGetLE32(b + 20);
+  Header.XPelsPerMeter = int32_t(VLGetLE32(b + 24));
+  Header.YPelsPerMeter = int32_t(VLGetLE32(b + 28));
+  Header.ClrUsed = VLGetLE32(b + 32);
+  Header.ClrImportant = VLGetLE32(b + 36);
   if (size >= 52 && size != 64) {
-    Header.RedMask = LE32(b + 40);
-    Header.GreenMask = LE32(b + 44);
-    Header.BlueMask = LE32(b + 48);
+    Header.RedMask = VLGetLE32(b + 40);
+    Header.GreenMask = VLGetLE32(b + 44);
+    Header.BlueMask = VLGetLE32(b + 48);
   }
   return true;
 }
@@ -715,7 +664,7 @@ void TBMPRowDecoder::DecodeRow(const uint8_t* s, uint8_t* d, int Width) {
       break;
     case 16:
       for (int x = 0; x < Width; ++x, s += 2, d += 3) {
-        uint32_t v = LE16(s);
+        uint32_t v = VLGetLE16(s);
         d[0] = Scale(FChannels[2], v);
         d[1] = Scale(FChannels[1], v);
         d[2] = Scale(FChannels[0], v);
@@ -731,7 +680,7 @@ void TBMPRowDecoder::DecodeRow(const uint8_t* s, uint8_t* d, int Width) {
         }
       } else {
         for (int x = 0; x < Width; ++x, s += 4, d += 3) {
-          uint32_t v = LE32(s);
+          uint32_t v = VLGetLE32(s);
           d[0] = Scale(FChannels[2], v);
           d[1] = Scale(FChannels[1], v);
           d[2] = Scale(FChannels[0], v);
@@ -757,12 +706,14 @@ bool BMPDecodeRLE4(TBitmap* Bitmap, const uint8_t* Data, int64_t DataLength, TFi
 int BMPEncodeRLE8(const uint8_t* Row, int Count, uint8_t* Out) { return EncodeRLE<false>(Row, Count, Out); }
 int BMPEncodeRLE4(const uint8_t* Row, int Count, uint8_t* Out) { return EncodeRLE<true>(Row, Count, Out); }
 
+bool VLIsBMP(const uint8_t* Head, int64_t StreamSize) { return StreamSize > 14 && VLGetLE16(Head) == 0x4D42; }
+
 void ReadBMPStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataLength,
                    TFilterProgress& Progress, bool ParamsOnly) {
   TReadState s{Stream, Bitmap, Params, DataLength, Progress, ParamsOnly};
-  Guarded(Progress, [&] { ReadBMP(s); });
+  VLGuardCodec(Progress, crRead, [&] { ReadBMP(s); });
 }
 
 void WriteBMPStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  Guarded(Progress, [&] { WriteBMP(Stream, Bitmap, Params, Progress); });
+  VLGuardCodec(Progress, crWrite, [&] { WriteBMP(Stream, Bitmap, Params, Progress); });
 }

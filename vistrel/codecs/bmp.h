@@ -6,6 +6,9 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 
+// Content sniffer: "BM" in a stream of more than 14 bytes.
+bool VLIsBMP(const uint8_t* Head, int64_t StreamSize);
+
 // Reads one BMP at the stream's position. DataLength is the byte length of the BMP
 // (0: not given; the file size from its header is used then).
 void ReadBMPStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataLength,

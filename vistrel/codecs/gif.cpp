@@ -16,12 +16,6 @@ namespace {
 // picture is taken as more than its data can fill.
 constexpr int64_t kMaxPixelsPerDataByte = 4 * 8 * 4096 / 12;
 
-// Fixed progress steps, stop when the abort flag is set.
-bool Step(TFilterProgress& progress, int percent) {
-  if (progress.OnProgress) progress.OnProgress(progress.Sender, percent);
-  return VLAborting(progress);
-}
-
 bool ReadByte(TStream* s, uint8_t& b) { return s->Read(&b, 1) == 1; }
 
 // Skips data sub-blocks up to the zero-length terminator or the end of the stream.
@@ -79,7 +73,7 @@ TGIFLZWEncoder EncoderOf(const TIOParamsVals& p) {
 // The wanted image; the stream is on its LZW minimum code size byte.
 void ReadWanted(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterProgress& progress, bool paramsOnly,
                 const TDescriptor& d, const TRGB* table, int tableField, const uint8_t gce[4]) {
-  if (Step(progress, 30)) return;
+  if (VLReportPercent(progress, 30)) return;
   params.GIFTranspColor = table[gce[3]];
   params.GIFXPos = d.Left;
   params.GIFYPos = d.Top;
@@ -94,21 +88,21 @@ void ReadWanted(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilter
     uint8_t minCode;
     if (ReadByte(stream, minCode)) SkipSubBlocks(stream, stream->Size());
   } else {
-    if (d.Width < 1 || d.Height < 1) return VLFail(progress, "empty image");
+    if (d.Width < 1 || d.Height < 1) return VLFail(progress, vcBadHeader, "empty image");
     // The frame and the logical screen it is shown on must both fit the limit.
     const int64_t limit = TBitmap::MaxBytes();
     if (BitmapRowBytes(d.Width, 24) * d.Height > limit ||
         BitmapRowBytes(params.GIFWinWidth, 24) * int64_t(params.GIFWinHeight) > limit)
-      return VLFail(progress, "image too large");
+      return VLFail(progress, vcTooLarge, "image too large");
     if (int64_t(d.Width) * d.Height > CountImageDataBytes(stream) * kMaxPixelsPerDataByte)
-      return VLFail(progress, "GIF data too short for its picture");
+      return VLFail(progress, vcTruncated, "GIF data too short for its picture");
     TGIFLZWDecoder decoder = DecoderOf(params);
-    if (!decoder) return VLFail(progress, "no LZW decoder");
+    if (!decoder) return VLFail(progress, vcNoCoder, "no LZW decoder");
     index.assign(size_t(d.Width) * size_t(d.Height), 0);
     const int64_t before = stream->Position();
     decoder(stream, d.Height, d.Width, params.GIFInterlaced, index.data());
-    if (stream->Position() == before) return VLFail(progress, "LZW decoder read nothing");
-    if (Step(progress, 70)) return;
+    if (stream->Position() == before) return VLFail(progress, vcBadData, "LZW decoder read nothing");
+    if (VLReportPercent(progress, 70)) return;
     bitmap->SetSize(1, 1);
   }
 
@@ -136,11 +130,13 @@ void ReadWanted(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilter
 
 void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVals& params, TFilterProgress& progress,
               bool paramsOnly) {
-  if (Step(progress, 0)) return;
+  if (VLReportPercent(progress, 0)) return;
   uint8_t gce[4] = {0, 0, 0, 0};
   const int32_t wanted = params.GIFImageIndex;
   uint8_t h[13];
-  if (stream->Read(h, 13) != 13 || std::memcmp(h, "GIF", 3) != 0) return VLFail(progress, "not a GIF file");
+  const int64_t got = stream->Read(h, 13);
+  if (got < 3 || std::memcmp(h, "GIF", 3) != 0) return VLFail(progress, vcNotFormat, "not a GIF file");
+  if (got != 13) return VLFail(progress, vcTruncated, "truncated file");
   params.GIFVersion.assign(reinterpret_cast<const char*>(h), 6);
   params.GIFWinWidth = h[6] | (h[7] << 8);
   params.GIFWinHeight = h[8] | (h[9] << 8);
@@ -153,16 +149,21 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
   TRGB global[256] = {};
   const int globalField = h[10] & 7;
   if (h[10] & 0x80) {
-    if (!ReadTable(stream, global, globalField)) return VLFail(progress, "truncated colour table");
+    if (!ReadTable(stream, global, globalField)) return VLFail(progress, vcTruncated, "truncated colour table");
     params.GIFBackground = global[h[11]];
   }
 
   const int64_t size = stream->Size();
-  bool found = false;
+  bool found = false, trailer = false;
   imageCount = 0;
   while (!VLAborting(progress)) {
     uint8_t b;
-    if (!ReadByte(stream, b) || stream->Position() >= size) break;
+    if (!ReadByte(stream, b)) break;
+    if (b == 0x3B) {
+      trailer = true;
+      break;
+    }
+    if (stream->Position() >= size) break;
     if (b == 0x21) {
       uint8_t label;
       if (!ReadByte(stream, label)) break;
@@ -195,27 +196,28 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
           ReadWanted(stream, bitmap, params, progress, paramsOnly, d, global, globalField, gce);
       }
       ++imageCount;
-    } else if (b == 0x3B) {
-      break;
     }
   }
   if (VLAborting(progress)) return;
-  if (!found) return VLFail(progress, "no image of that index");
-  Step(progress, 100);
+  if (!found) {
+    if (trailer) return VLFail(progress, vcNoImage, "no image of that index");
+    return VLFail(progress, vcTruncated, "truncated file");
+  }
+  VLReportPercent(progress, 100);
 }
 
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
-  if (Step(progress, 0)) return;
-  if (!source || source->Empty()) return VLFail(progress, "no picture");
+  if (VLReportPercent(progress, 0)) return;
+  if (!source || source->Empty()) return VLFail(progress, vcNoPicture, "no picture");
   if (source->PixelFormat() != pf1bit && source->PixelFormat() != pf24bit)
-    return VLFail(progress, "unsupported pixel format");
+    return VLFail(progress, vcUnsupported, "unsupported pixel format");
   const int width = source->Width(), height = source->Height();
-  if (width > 65535 || height > 65535) return VLFail(progress, "picture too large");
+  if (width > 65535 || height > 65535) return VLFail(progress, vcTooLarge, "picture too large");
 
   int depth = 1;
   if (params.BitsPerSample != 1) {
     depth = params.BitsPerSample;
-    if (depth < 1 || depth > 8) return VLFail(progress, "unsupported depth");
+    if (depth < 1 || depth > 8) return VLFail(progress, vcUnsupported, "unsupported depth");
   }
   const TVLWorkingBitmap work = VLWorkingBitmapForWrite(source, depth == 1);
   TBitmap* bmp = work.Bitmap;
@@ -250,7 +252,7 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
     fileTable[size_t(i) * 3 + 1] = table[i].G;
     fileTable[size_t(i) * 3 + 2] = table[i].B;
   }
-  if (Step(progress, 30)) return;
+  if (VLReportPercent(progress, 30)) return;
 
   uint8_t h[13];
   const char* version = "GIF89a";
@@ -285,20 +287,22 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
                             uint8_t(height >> 8),
                             uint8_t(params.GIFInterlaced ? 0x40 : 0x00)};
   stream->WriteBuffer(desc, 10);
-  if (Step(progress, 70)) return;
+  if (VLReportPercent(progress, 70)) return;
 
   TGIFLZWEncoder encoder = EncoderOf(params);
-  if (!encoder) return VLFail(progress, "no LZW encoder");
+  if (!encoder) return VLFail(progress, vcNoCoder, "no LZW encoder");
   encoder(stream, height, width, params.GIFInterlaced, index.data(), depth);
   stream->WriteByte(0x3B);
-  Step(progress, 100);
+  VLReportPercent(progress, 100);
 }
 
 }  // namespace
 
+bool VLIsGIF(const uint8_t* Head, int64_t StreamSize) { return StreamSize > 13 && std::memcmp(Head, "GIF", 3) == 0; }
+
 void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly); });
+  VLGuardCodec(Progress, crRead, [&] { ReadCore(Stream, Bitmap, ImageCount, Params, Progress, ParamsOnly); });
 }
 
 void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
@@ -307,24 +311,29 @@ void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCou
   try {
     fs = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
   } catch (const std::exception&) {
-    return VLFail(Progress, "cannot open file");
+    return VLFail(Progress, vcNoPicture, "cannot open file");
   }
   ReadGIFStream(fs.get(), Bitmap, ImageCount, Params, Progress, false);
 }
 
 void WriteGIFStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
+  VLGuardCodec(Progress, crWrite, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }
 
 void WriteGIFFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  // Only the handler's exception leaves WriteGIFStream, and it goes on from here.
+  bool writing = false;
   try {
     bool ok = SaveFileAtomically(FileName, [&](TStream* s) {
+      writing = true;
       WriteGIFStream(s, Bitmap, Params, Progress);
+      writing = false;
       return !VLAborting(Progress);
     });
-    if (!ok && !VLAborting(Progress)) VLFail(Progress, "cannot write file");
-  } catch (const std::exception&) {
-    VLFail(Progress, "cannot create file");
+    if (!ok && !VLAborting(Progress)) VLFail(Progress, vcWriteFailed, "cannot write file");
+  } catch (...) {
+    if (writing) throw;
+    VLFail(Progress, vcWriteFailed, "cannot create file");
   }
 }
 

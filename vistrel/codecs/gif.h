@@ -8,6 +8,9 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 
+// Content sniffer: "GIF" in a stream of more than 13 bytes.
+bool VLIsGIF(const uint8_t* Head, int64_t StreamSize);
+
 // Reads image GIFImageIndex of Params; ImageCount ends as the number of images walked.
 void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
                    TFilterProgress& Progress, bool ParamsOnly);

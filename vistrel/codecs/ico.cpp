@@ -4,13 +4,12 @@
 #include <new>
 #include <vector>
 
+#include "vistrel/base/byteorder.h"
 #include "vistrel/codecs/bmp.h"
 #include "vistrel/codecs/png.h"
 
 namespace {
 
-uint16_t Word(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t DWord(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
 
 bool IsDirectory(TStream* s, int type) {
   const int64_t keep = s->Position();
@@ -19,11 +18,11 @@ bool IsDirectory(TStream* s, int type) {
     ok = [&] {
       if (s->Size() - keep <= 22) return false;
       uint8_t h[6];
-      if (s->Read(h, 6) != 6 || Word(h) != 0 || Word(h + 2) != type) return false;
-      for (int i = 0, n = Word(h + 4); i < n; ++i) {
+      if (s->Read(h, 6) != 6 || VLGetLE16(h) != 0 || VLGetLE16(h + 2) != type) return false;
+      for (int i = 0, n = VLGetLE16(h + 4); i < n; ++i) {
         uint8_t e[16];
         if (s->Read(e, 16) != 16) return false;
-        if (e[3] != 0 || DWord(e + 8) == 0 || s->Position() - keep > int64_t(DWord(e + 12))) return false;
+        if (e[3] != 0 || VLGetLE32(e + 8) == 0 || s->Position() - keep > int64_t(VLGetLE32(e + 12))) return false;
       }
       return true;
     }();
@@ -46,18 +45,19 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
               bool cursor) {
   const int64_t start = stream->Position();
   uint8_t h[6];
-  if (stream->Read(h, 6) != 6) return VLFail(progress, "truncated header");
+  if (stream->Read(h, 6) != 6) VLThrowFail(vcTruncated, "truncated header");
   if (!cursor && h[0] == 'B' && h[1] == 'M') {
     stream->SetPosition(start);
     return ReadBMPStream(stream, bitmap, params, stream->Size() - start, progress, paramsOnly);
   }
-  if (Word(h) != 0 || (Word(h + 2) != 1 && Word(h + 2) != 2)) return VLFail(progress, "not an icon file");
-  const int count = Word(h + 4);
+  if (VLGetLE16(h) != 0 || (VLGetLE16(h + 2) != 1 && VLGetLE16(h + 2) != 2))
+    VLThrowFail(vcNotFormat, "not an icon file");
+  const int count = VLGetLE16(h + 4);
   const int32_t index = cursor ? params.CURImageIndex : params.ICOImageIndex;
-  if (index < 0 || index >= count) return VLFail(progress, "no image of that index");
+  if (index < 0 || index >= count) VLThrowFail(vcNoImage, "no image of that index");
   uint8_t e[16];
   stream->SetPosition(start + 6 + int64_t(index) * 16);
-  if (stream->Read(e, 16) != 16) return VLFail(progress, "truncated directory");
+  if (stream->Read(e, 16) != 16) VLThrowFail(vcTruncated, "truncated directory");
 
   const int width = e[0] ? e[0] : 256;
   const int height = e[1] ? e[1] : 256;
@@ -65,11 +65,11 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
   params.Height = height;
   params.SamplesPerPixel = 1;
   if (cursor) {
-    params.CURXHotSpot = Word(e + 4);
-    params.CURYHotSpot = Word(e + 6);
+    params.CURXHotSpot = VLGetLE16(e + 4);
+    params.CURYHotSpot = VLGetLE16(e + 6);
   }
-  const int64_t data = start + int64_t(DWord(e + 12));
-  if (data + 8 > stream->Size()) return VLFail(progress, "bad image offset");
+  const int64_t data = start + int64_t(VLGetLE32(e + 12));
+  if (data + 8 > stream->Size()) VLThrowFail(vcTruncated, "bad image offset");
   stream->SetPosition(data);
   uint8_t sig[8];
   stream->ReadBuffer(sig, 8);
@@ -81,20 +81,20 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
 
   stream->SetPosition(data);
   uint8_t bi[40];
-  if (stream->Read(bi, 40) != 40) return VLFail(progress, "truncated info header");
-  const uint32_t headerSize = DWord(bi);
-  if (headerSize < 40 || headerSize > 1024) return VLFail(progress, "bad info header");
+  if (stream->Read(bi, 40) != 40) VLThrowFail(vcTruncated, "truncated info header");
+  const uint32_t headerSize = VLGetLE32(bi);
+  if (headerSize < 40 || headerSize > 1024) VLThrowFail(vcBadHeader, "bad info header");
   stream->SetPosition(data + headerSize);
-  params.DpiX = DpiOf(int32_t(DWord(bi + 24)));
-  params.DpiY = DpiOf(int32_t(DWord(bi + 28)));
+  params.DpiX = DpiOf(int32_t(VLGetLE32(bi + 24)));
+  params.DpiY = DpiOf(int32_t(VLGetLE32(bi + 28)));
 
-  int bits = Word(bi + 14);
-  if (bits == 0 && !cursor) bits = Word(e + 6);
+  int bits = VLGetLE16(bi + 14);
+  if (bits == 0 && !cursor) bits = VLGetLE16(e + 6);
   if (bits == 0 && e[2] != 0) {
     bits = 1;
     while ((1 << bits) < e[2]) ++bits;
   }
-  if (bits == 0) return VLFail(progress, "no bit count");
+  if (bits == 0) VLThrowFail(vcBadHeader, "no bit count");
   params.BitsPerSample = bits;
 
   // The palette as the file lays it out; the entry's colour count says how much of it is used.
@@ -102,10 +102,11 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
   int colours = 0;
   params.FreeColorMap();
   if (bits <= 8) {
-    const uint32_t used = DWord(bi + 32);
+    const uint32_t used = VLGetLE32(bi + 32);
     const int entries = used >= 1 && used <= (1u << bits) ? int(used) : 1 << bits;
     std::vector<uint8_t> raw(size_t(entries) * 4);
-    if (stream->Read(raw.data(), int64_t(raw.size())) != int64_t(raw.size())) return VLFail(progress, "truncated palette");
+    if (stream->Read(raw.data(), int64_t(raw.size())) != int64_t(raw.size()))
+      VLThrowFail(vcTruncated, "truncated palette");
     map.resize(size_t(entries));
     for (int i = 0; i < entries; ++i) map[size_t(i)] = TRGB{raw[size_t(i) * 4], raw[size_t(i) * 4 + 1], raw[size_t(i) * 4 + 2]};
     colours = e[2] != 0 && e[2] <= entries ? e[2] : entries;
@@ -117,12 +118,12 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
     params.SamplesPerPixel = 3;
   }
   if (paramsOnly) return;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return VLFail(progress, "unsupported depth");
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) VLThrowFail(vcUnsupported, "unsupported depth");
 
   const int64_t rowLen = (int64_t(width) * bits + 31) / 32 * 4;
   std::vector<uint8_t> rows(size_t(rowLen * height));
   if (stream->Read(rows.data(), int64_t(rows.size())) != int64_t(rows.size()))
-    return VLFail(progress, "truncated image data");
+    VLThrowFail(vcTruncated, "truncated image data");
 
   // A black and white 1-bit image stays 1 bit (white, black is inverted); other pairs go
   // through their palette.
@@ -159,7 +160,7 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
 
 void Read(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterProgress& progress, bool paramsOnly,
           bool cursor) {
-  VLGuardedRead(progress, [&] { ReadCore(stream, bitmap, params, progress, paramsOnly, cursor); });
+  VLGuardCodec(progress, crRead, [&] { ReadCore(stream, bitmap, params, progress, paramsOnly, cursor); });
 }
 
 }  // namespace

@@ -2,13 +2,17 @@
 
 #include <cstring>
 
+#include "vistrel/base/byteorder.h"
+
 TGIFLZWDecoder DefaultGIFLZWDecompressor = nullptr;
 TGIFLZWEncoder DefaultGIFLZWCompressor = nullptr;
 TTIFFLZWDecoder DefaultTIFFLZWDecompressor = nullptr;
 TTIFFLZWEncoder DefaultTIFFLZWCompressor = nullptr;
 
+thread_local int VLCodecGuardDepth = 0;
+
 bool VLEmptyProgressAbort = false;
-TFilterProgress VLEmptyProgress = {nullptr, nullptr, 0, 0, 0, &VLEmptyProgressAbort, {}};
+TFilterProgress VLEmptyProgress = {nullptr, nullptr, 0, 0, 0, &VLEmptyProgressAbort, {}, vcNone};
 
 TIOParamsVals::TIOParamsVals(TVLIOParamsOwner* ioComponent) : IOComponent(ioComponent) { SetDefaults(); }
 
@@ -161,32 +165,59 @@ void TIOParamsVals::Assign(const TIOParamsVals* s) {
   SetColorMap(s->ColorMap, s->ColorMapCount);
 }
 
-bool VLReportProgress(TFilterProgress& progress, int64_t rowsDone) {
-  if (progress.OnProgress) progress.OnProgress(progress.Sender, int(Trunc((long double)rowsDone * progress.PercentPerRow)));
-  return VLAborting(progress);
+namespace {
+
+bool Report(TFilterProgress& progress, int percent) {
+  if (progress.OnProgress) {
+    try {
+      progress.OnProgress(progress.Sender, percent);
+    } catch (...) {
+      throw TVLHandlerRaised{std::current_exception()};
+    }
+  }
+  if (!VLAborting(progress)) return false;
+  if (progress.AbortCause == vcNone) progress.AbortCause = vcCancelled;
+  return true;
 }
+
+}  // namespace
+
+bool VLReportProgress(TFilterProgress& progress, int64_t rowsDone) {
+  return Report(progress, int(Trunc((long double)rowsDone * progress.PercentPerRow)));
+}
+
+bool VLReportPercent(TFilterProgress& progress, int percent) { return Report(progress, percent); }
 
 void VLSetAbort(TFilterProgress& progress) {
   if (progress.AbortFlag) *progress.AbortFlag = true;
 }
 
-void VLFail(TFilterProgress& progress, const std::string& reason) {
+void VLFail(TFilterProgress& progress, TVLCause cause, const std::string& reason) {
+  if (progress.AbortCause == vcNone) progress.AbortCause = cause;
   if (progress.AbortReason.empty()) progress.AbortReason = reason;
   VLSetAbort(progress);
 }
 
-std::string VLStreamHeaderTag(const TVLStreamHeader& h) {
-  size_t n = 0;
-  while (n < 4 && h.Tag[n] != 0) ++n;
-  return std::string(h.Tag, n);
+void VLResetAbort(TFilterProgress& progress) {
+  if (progress.AbortFlag) *progress.AbortFlag = false;
+  progress.AbortReason.clear();
+  progress.AbortCause = vcNone;
 }
+
+std::string VLTagText(const uint8_t* Bytes) {
+  size_t n = 0;
+  while (n < 4 && Bytes[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(Bytes), n);
+}
+
+std::string VLStreamHeaderTag(const TVLStreamHeader& h) { return VLTagText(reinterpret_cast<const uint8_t*>(h.Tag)); }
 
 bool VLReadStreamHeader(TStream* stream, TVLStreamHeader& h) {
   uint8_t b[12];
   if (stream->Read(b, 12) != 12) return false;
   std::memcpy(h.Tag, b, 4);
-  h.Zero = int32_t(uint32_t(b[4]) | (uint32_t(b[5]) << 8) | (uint32_t(b[6]) << 16) | (uint32_t(b[7]) << 24));
-  h.Length = int32_t(uint32_t(b[8]) | (uint32_t(b[9]) << 8) | (uint32_t(b[10]) << 16) | (uint32_t(b[11]) << 24));
+  h.Zero = int32_t(VLGetLE32(b + 4));
+  h.Length = int32_t(VLGetLE32(b + 8));
   return true;
 }
 

@@ -119,6 +119,24 @@ class TIOParamsVals : public TObject {
   int32_t ColorMapCount = 0;
 };
 
+// Why a codec stopped: set with the abort flag by VLFail (or by the progress report when the
+// caller's handler set the flag). Fine enough for the viewer's readers to pick their messages.
+enum TVLCause : uint8_t {
+  vcNone,         // the codec did not stop early
+  vcNotFormat,    // the data don't begin as this format (signature, magic, byte order)
+  vcBadHeader,    // the format's header holds values that contradict it or each other
+  vcTruncated,    // the data end before a header, table or the picture does
+  vcUnsupported,  // a valid variant this codec doesn't handle (depth, compression, tiles)
+  vcTooLarge,     // the picture is past the size limit, or memory ran out
+  vcBadData,      // picture data that can't be decoded (codes, strips, records)
+  vcNoImage,      // no image of the index asked for
+  vcNoCoder,      // the LZW coder hook the data need is not installed
+  vcLibraryError, // libjpeg or libpng refused the data
+  vcNoPicture,    // nothing to read into or write from (no stream, no bitmap, an empty bitmap)
+  vcWriteFailed,  // the stream refused a write
+  vcCancelled,    // the caller's progress handler set the abort flag
+};
+
 // Built on the caller's stack for each codec call.
 struct TFilterProgress {
   TProgressEvent OnProgress;
@@ -129,42 +147,92 @@ struct TFilterProgress {
   bool* AbortFlag = nullptr;
   // Why a codec stopped on bad input (empty when it did not, or was aborted by the caller).
   std::string AbortReason;
+  TVLCause AbortCause = vcNone;
 };
 
-// Reports Trunc(rowsDone x PercentPerRow) when a handler is set; true when the codec
-// must stop (the abort flag is set).
+// Progress inside a codec: calls the handler when one is set (with Trunc(rowsDone x
+// PercentPerRow), or the percentage itself); true when the codec must stop. An exception of
+// the handler leaves as TVLHandlerRaised, which VLGuardCodec turns back into the original.
 bool VLReportProgress(TFilterProgress& progress, int64_t rowsDone);
+bool VLReportPercent(TFilterProgress& progress, int percent);
 // Sets the abort flag (when there is one).
 void VLSetAbort(TFilterProgress& progress);
-// A codec's failure on bad input: records the reason and sets the abort flag.
-void VLFail(TFilterProgress& progress, const std::string& reason);
+// A codec's failure: records the cause and the reason (the first ones stay) and sets the abort flag.
+void VLFail(TFilterProgress& progress, TVLCause cause, const std::string& reason);
+// Clears the flag, the reason and the cause.
+void VLResetAbort(TFilterProgress& progress);
 inline bool VLAborting(const TFilterProgress& progress) { return progress.AbortFlag && *progress.AbortFlag; }
 
-// Run a reader's or a writer's core so that nothing it throws leaves the codec: a short read
-// fails with "truncated file", lack of memory with "out of memory", the rest with "read error"
-// or "write error".
+// The caller's progress handler raised Error inside a codec.
+struct TVLHandlerRaised {
+  std::exception_ptr Error;
+};
+// A failure raised inside a codec's core; VLGuardCodec turns it into the abort flag.
+struct TVLCodecFailure {
+  TVLCause Cause;
+  const char* Reason;
+};
+[[noreturn]] inline void VLThrowFail(TVLCause cause, const char* reason) { throw TVLCodecFailure{cause, reason}; }
+
+enum TVLCodecRole : uint8_t { crRead, crWrite };
+
+// Every reader and writer runs its core through this guard. The handler's own exception
+// passes through unchanged; nothing else leaves the codec: a raised failure, a short read,
+// lack of memory or a stream that fails become the abort flag with a cause and a reason.
+// Guards nest (an icon holding a BMP or a PNG): the outermost one lets the
+// handler's exception go.
+extern thread_local int VLCodecGuardDepth;
 template <class Core>
-void VLGuardedRead(TFilterProgress& progress, Core&& core) {
+void VLGuardCodec(TFilterProgress& progress, TVLCodecRole role, Core&& core) {
+  const bool reading = role == crRead;
+  struct TDepth {
+    TDepth() { ++VLCodecGuardDepth; }
+    ~TDepth() { --VLCodecGuardDepth; }
+  } depth;
   try {
     core();
+  } catch (const TVLHandlerRaised& h) {
+    if (VLCodecGuardDepth > 1) throw;
+    std::rethrow_exception(h.Error);
+  } catch (const TVLCodecFailure& f) {
+    VLFail(progress, f.Cause, f.Reason);
+  } catch (const std::bad_alloc&) {
+    VLFail(progress, vcTooLarge, "out of memory");
+  } catch (const EOutOfResources&) {
+    VLFail(progress, vcTooLarge, "out of memory");
+  } catch (const EOutOfMemory&) {
+    VLFail(progress, vcTooLarge, "out of memory");
   } catch (const EReadError&) {
-    VLFail(progress, "truncated file");
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(progress, "read error");
+    if (reading) VLFail(progress, vcTruncated, "truncated file");
+    else VLFail(progress, vcWriteFailed, "write error");
+  } catch (...) {
+    if (reading) VLFail(progress, vcBadData, "read error");
+    else VLFail(progress, vcWriteFailed, "write error");
   }
 }
-template <class Core>
-void VLGuardedWrite(TFilterProgress& progress, Core&& core) {
-  try {
-    core();
-  } catch (const std::bad_alloc&) {
-    VLFail(progress, "out of memory");
-  } catch (const std::exception&) {
-    VLFail(progress, "write error");
+
+// Lends a record without an abort flag one of its own for the length of a codec call (the
+// codecs over libjpeg and libpng stop on the flag).
+class TVLAbortFlagScope {
+ public:
+  explicit TVLAbortFlagScope(TFilterProgress& progress) : FProgress(progress), FSaved(progress.AbortFlag) {
+    if (!FSaved) FProgress.AbortFlag = &FOwn;
   }
-}
+  ~TVLAbortFlagScope() { FProgress.AbortFlag = FSaved; }
+  TVLAbortFlagScope(const TVLAbortFlagScope&) = delete;
+  TVLAbortFlagScope& operator=(const TVLAbortFlagScope&) = delete;
+
+ private:
+  TFilterProgress& FProgress;
+  bool* FSaved;
+  bool FOwn = false;
+};
+
+// Content sniffers (VLIsBMP and the like, beside each codec) are given the first VLSniffBytes
+// bytes at the stream's position (zeros past its end) and the size of the whole stream.
+constexpr int VLSniffBytes = 16;
+// Four bytes as text up to the first zero byte (stream header tags).
+std::string VLTagText(const uint8_t* Bytes);
 
 // The shared record of params-only reads: no handler, an abort flag of its own.
 extern TFilterProgress VLEmptyProgress;

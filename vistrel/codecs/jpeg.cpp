@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <vector>
 
 extern "C" {
@@ -37,6 +38,7 @@ struct TJpegContext {
   bool StreamFailed = false;             // the stream raised or ran dry
   std::exception_ptr Pending;            // the progress handler's exception
   const char* Reason = nullptr;          // why the core stopped (static text)
+  TVLCause Cause = vcNone;               // and its cause
   TBitmap* Bitmap = nullptr;             // the bitmap being decoded into
   bool Reused = false;                   // it had the output size and format already
   int LastCode = 0;                      // the library's message code at the error
@@ -216,6 +218,13 @@ void InitContext(TJpegContext& ctx, TStream* stream, TFilterProgress& progress) 
 
 bool Aborting(const TJpegContext& ctx) { return VLAborting(*ctx.Progress); }
 
+// The core stops with the abort flag set.
+void Stop(TJpegContext& ctx, TVLCause cause, const char* why) {
+  ctx.Reason = why;
+  ctx.Cause = cause;
+  VLSetAbort(*ctx.Progress);
+}
+
 // Reports progress; true when the codec must stop. The handler's exception is kept.
 bool Report(TJpegContext& ctx, int64_t rows) {
   try {
@@ -254,11 +263,12 @@ int ResolutionFromDensity(int unit, int density) {
   return dpi;
 }
 
-// Why a frame is not decoded (nullptr: it is), judged after the header and before the
-// library or the reader allocates anything of the frame's size.
-const char* RefuseFrame(const TJpegContext& ctx, const jpeg_decompress_struct& cinfo, bool multiScan) {
+// Stops the core when the frame is not to be decoded, judged after the header and before the
+// library or the reader allocates anything of the frame's size; true when it stopped.
+bool RefuseFrame(TJpegContext& ctx, const jpeg_decompress_struct& cinfo, bool multiScan) {
   const int64_t limit = TBitmap::MaxBytes();
-  if (BitmapRowBytes(int64_t(cinfo.output_width), 24) * int64_t(cinfo.output_height) > limit) return "image too large";
+  if (BitmapRowBytes(int64_t(cinfo.output_width), 24) * int64_t(cinfo.output_height) > limit)
+    return Stop(ctx, vcTooLarge, "image too large"), true;
   int64_t blocks = 0, coefficients = 0;
   for (int i = 0; i < cinfo.num_components; ++i) {
     const jpeg_component_info& c = cinfo.comp_info[i];
@@ -268,11 +278,11 @@ const char* RefuseFrame(const TJpegContext& ctx, const jpeg_decompress_struct& c
     const int64_t hs = c.h_samp_factor, vs = c.v_samp_factor;
     coefficients += (w + hs - 1) / hs * hs * ((h + vs - 1) / vs * vs) * int64_t(sizeof(JBLOCK));
   }
-  if (multiScan && coefficients > limit) return "image too large";
-  if (ctx.ScanBytes == 0) return "JPEG has no image data";
+  if (multiScan && coefficients > limit) return Stop(ctx, vcTooLarge, "image too large"), true;
+  if (ctx.ScanBytes == 0) return Stop(ctx, vcTruncated, "JPEG has no image data"), true;
   if (ctx.ScanBytes > 0 && !cinfo.arith_code && blocks > ctx.ScanBytes * kBlocksPerScanByte)
-    return "JPEG data too short for its picture";
-  return nullptr;
+    return Stop(ctx, vcTruncated, "JPEG data too short for its picture"), true;
+  return false;
 }
 
 // Holds no C++ object with a destructor: the library may longjmp back here.
@@ -354,17 +364,9 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   if (paramsOnly) return;
 
   const int outComponents = cinfo.out_color_components;
-  if (outComponents != (cmyk ? 4 : 3)) {
-    ctx.Reason = "unsupported JPEG colour space";
-    VLSetAbort(*ctx.Progress);
-    return;
-  }
+  if (outComponents != (cmyk ? 4 : 3)) return Stop(ctx, vcUnsupported, "unsupported JPEG colour space");
   const bool multiScan = jpeg_has_multiple_scans(&cinfo) != 0;
-  if (const char* why = RefuseFrame(ctx, cinfo, multiScan)) {
-    ctx.Reason = why;
-    VLSetAbort(*ctx.Progress);
-    return;
-  }
+  if (RefuseFrame(ctx, cinfo, multiScan)) return;
   jpeg_start_decompress(&cinfo);
   if (Aborting(ctx)) return;
   const int w = int(cinfo.output_width), h = int(cinfo.output_height);
@@ -372,11 +374,7 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   // failure leaves undecoded are cleared afterwards, as a new bitmap would have them.
   ctx.Reused = bitmap->PixelFormat() == pf24bit && bitmap->Width() == w && bitmap->Height() == h;
   ctx.Bitmap = bitmap;
-  if (!ctx.Reused && !SizeBitmap(bitmap, w, h)) {
-    ctx.Reason = "image too large";
-    VLSetAbort(*ctx.Progress);
-    return;
-  }
+  if (!ctx.Reused && !SizeBitmap(bitmap, w, h)) return Stop(ctx, vcTooLarge, "image too large");
 
   TFilterProgress& progress = *ctx.Progress;
   const int64_t step = bitmap->RowBytes();
@@ -403,22 +401,15 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
       for (int i = 0; i < want; ++i) rows[i] = row + i * step;
       got = jpeg_read_scanlines(&cinfo, rows, JDIMENSION(want));
     }
-    if (got == 0) {  // cannot happen with a source that never suspends
-      ctx.Reason = "JPEG decoder stalled";
-      VLSetAbort(progress);
-      return;
-    }
+    if (got == 0) return Stop(ctx, vcBadData, "JPEG decoder stalled");  // a source that never suspends can't stall
     row += int64_t(got) * step;
     progress.RowCounter += int32_t(got);
     if (Report(ctx, progress.RowCounter)) return;
     // A single scan whose data ran out: the rows decoded are kept and the rest is not made
     // up from nothing. Data that end in the last rows (some writers drop the final bits)
     // count as whole.
-    if (ctx.DataEnded && !multiScan && cinfo.output_height - cinfo.output_scanline > 2 * imcuRows) {
-      ctx.Reason = "JPEG data ends early";
-      VLSetAbort(progress);
-      return;
-    }
+    if (ctx.DataEnded && !multiScan && cinfo.output_height - cinfo.output_scanline > 2 * imcuRows)
+      return Stop(ctx, vcTruncated, "JPEG data ends early");
   }
 }
 
@@ -493,7 +484,10 @@ void JpegErrorExit(jpeg_common_struct* cinfo) {
   TJpegContext* ctx = ContextOf(cinfo);
   ctx->LastCode = cinfo->err->msg_code;
   if (ctx->AbortPtr) {
-    if (!ctx->Reason) ctx->Reason = ctx->StreamFailed ? "JPEG data ends early" : "JPEG library error";
+    if (!ctx->Reason) {
+      ctx->Reason = ctx->StreamFailed ? "JPEG data ends early" : "JPEG library error";
+      ctx->Cause = ctx->StreamFailed ? vcTruncated : vcLibraryError;
+    }
     *ctx->AbortPtr = true;
   }
   longjmp(ctx->Jump, 1);
@@ -517,6 +511,10 @@ void JpegResetErrorMgr(jpeg_common_struct* cinfo) {
   cinfo->err->num_warnings = 0;
 }
 
+bool VLIsJPEG(const uint8_t* Head, int64_t StreamSize) {
+  return (Head[0] == 0xFF && Head[1] == 0xD8 && Head[2] == 0xFF) || (StreamSize > 12 && VLTagText(Head) == "JFIF");
+}
+
 bool HasJpegSignature(TStream* Stream) {
   uint8_t b[3] = {0, 0, 0};
   int64_t n = 0;
@@ -531,65 +529,59 @@ bool HasJpegSignature(TStream* Stream) {
 
 void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
                   TFilterProgress& Progress, TJpegReadOptions& Options) {
-  bool ownAbort = false;
-  bool* savedFlag = Progress.AbortFlag;
-  if (!Progress.AbortFlag) Progress.AbortFlag = &ownAbort;
+  TVLAbortFlagScope flag(Progress);
   Options.LastMessageCode = 0;
-  if (Options.TestSignature && !HasJpegSignature(Stream)) {
-    VLFail(Progress, "not a JPEG file");
-    Progress.AbortFlag = savedFlag;
-    return;
-  }
-  TJpegContext ctx;
-  InitContext(ctx, Stream, Progress);
-  if (!ParamsOnly) {
-    int64_t start = -1;
-    try {
-      start = Stream->Position();
-      ctx.ScanBytes = CountScanBytes(Stream);
-    } catch (...) {
-      ctx.ScanBytes = -1;  // left to the decoder, which meets the same stream
+  VLGuardCodec(Progress, crRead, [&] {
+    if (Options.TestSignature && !HasJpegSignature(Stream)) VLThrowFail(vcNotFormat, "not a JPEG file");
+    TJpegContext ctx;
+    InitContext(ctx, Stream, Progress);
+    if (!ParamsOnly) {
+      int64_t start = -1;
       try {
-        if (start >= 0) Stream->SetPosition(start);
+        start = Stream->Position();
+        ctx.ScanBytes = CountScanBytes(Stream);
       } catch (...) {
+        ctx.ScanBytes = -1;  // left to the decoder, which meets the same stream
+        try {
+          if (start >= 0) Stream->SetPosition(start);
+        } catch (...) {
+        }
       }
     }
-  }
-  auto* src = new TJpegSource;
-  std::memset(src, 0, sizeof(*src));
-  jpeg_decompress_struct cinfo;
-  std::memset(&cinfo, 0, sizeof(cinfo));
-  cinfo.err = &ctx.Err;
+    auto src = std::make_unique<TJpegSource>();
+    std::memset(src.get(), 0, sizeof(TJpegSource));
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    cinfo.err = &ctx.Err;
 
-  DecodeJpeg(ctx, cinfo, *src, Bitmap, Params, ParamsOnly, Options.UseScale);
+    DecodeJpeg(ctx, cinfo, *src, Bitmap, Params, ParamsOnly, Options.UseScale);
 
-  const bool created = cinfo.global_state != 0;
-  if (created && !VLAborting(Progress) && !ParamsOnly) {
-    ctx.AbortPtr = nullptr;
-    FinishDecode(ctx, cinfo);
-    // Hand back what the source read ahead, so a following image starts where this ends.
-    if (cinfo.src && src->Pub.bytes_in_buffer > 0) {
-      try {
-        Stream->Seek(-int64_t(src->Pub.bytes_in_buffer), soCurrent);
-      } catch (...) {
+    const bool created = cinfo.global_state != 0;
+    if (created && !VLAborting(Progress) && !ParamsOnly) {
+      ctx.AbortPtr = nullptr;
+      FinishDecode(ctx, cinfo);
+      // Hand back what the source read ahead, so a following image starts where this ends.
+      if (cinfo.src && src->Pub.bytes_in_buffer > 0) {
+        try {
+          Stream->Seek(-int64_t(src->Pub.bytes_in_buffer), soCurrent);
+        } catch (...) {
+        }
       }
     }
-  }
-  if (created) jpeg_destroy_decompress(&cinfo);
-  delete src;
-  if (ctx.Reused && VLAborting(Progress)) {
-    TBitmap* b = ctx.Bitmap;
-    for (int y = Progress.RowCounter < 0 ? 0 : Progress.RowCounter; y < b->Height(); ++y)
-      std::memset(b->ScanLine(y), 0, size_t(b->RowBytes()));
-  }
-  if (ctx.Reason && VLAborting(Progress)) {
-    Options.LastMessageCode = ctx.LastCode;
-    std::string reason = ctx.Reason;
-    if (!ctx.StreamFailed && ctx.LastCode != 0) reason = Format("JPEG error #%d", ctx.LastCode);
-    VLFail(Progress, reason);
-  }
-  Progress.AbortFlag = savedFlag;
-  if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    if (created) jpeg_destroy_decompress(&cinfo);
+    if (ctx.Reused && VLAborting(Progress)) {
+      TBitmap* b = ctx.Bitmap;
+      for (int y = Progress.RowCounter < 0 ? 0 : Progress.RowCounter; y < b->Height(); ++y)
+        std::memset(b->ScanLine(y), 0, size_t(b->RowBytes()));
+    }
+    if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    if (ctx.Reason && VLAborting(Progress)) {
+      Options.LastMessageCode = ctx.LastCode;
+      std::string reason = ctx.Reason;
+      if (!ctx.StreamFailed && ctx.LastCode != 0) reason = Format("JPEG error #%d", ctx.LastCode);
+      VLFail(Progress, ctx.Cause, reason);
+    }
+  });
 }
 
 void LoadJpegFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
@@ -599,35 +591,34 @@ void LoadJpegFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params,
 }
 
 void SaveJpegToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  bool ownAbort = false;
-  bool* savedFlag = Progress.AbortFlag;
-  if (!Progress.AbortFlag) Progress.AbortFlag = &ownAbort;
-  TBitmap expanded;
-  TBitmap* source = Bitmap;
-  if (Bitmap->PixelFormat() == pf1bit) {
-    VLExpand1BitTo24Bit(Bitmap, &expanded);
-    source = &expanded;
-  } else if (Bitmap->PixelFormat() != pf24bit) {
-    expanded.Assign(Bitmap);
-    expanded.SetPixelFormat(pf24bit);
-    source = &expanded;
-  }
-  TJpegContext ctx;
-  InitContext(ctx, Stream, Progress);
-  auto* dst = new TJpegDest;
-  std::memset(dst, 0, sizeof(*dst));
-  jpeg_compress_struct cinfo;
-  std::memset(&cinfo, 0, sizeof(cinfo));
-  cinfo.err = &ctx.Err;
+  TVLAbortFlagScope flag(Progress);
+  VLGuardCodec(Progress, crWrite, [&] {
+    if (!Bitmap || Bitmap->Empty()) VLThrowFail(vcNoPicture, "no picture");
+    TBitmap expanded;
+    TBitmap* source = Bitmap;
+    if (Bitmap->PixelFormat() == pf1bit) {
+      VLExpand1BitTo24Bit(Bitmap, &expanded);
+      source = &expanded;
+    } else if (Bitmap->PixelFormat() != pf24bit) {
+      expanded.Assign(Bitmap);
+      expanded.SetPixelFormat(pf24bit);
+      source = &expanded;
+    }
+    TJpegContext ctx;
+    InitContext(ctx, Stream, Progress);
+    auto dst = std::make_unique<TJpegDest>();
+    std::memset(dst.get(), 0, sizeof(TJpegDest));
+    jpeg_compress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    cinfo.err = &ctx.Err;
 
-  EncodeJpeg(ctx, cinfo, *dst, source, Params);
+    EncodeJpeg(ctx, cinfo, *dst, source, Params);
 
-  if (cinfo.global_state != 0) jpeg_destroy_compress(&cinfo);
-  delete dst;
-  if (VLAborting(Progress) && ctx.Reason) {
-    std::string reason = ctx.StreamFailed ? "write error" : Format("JPEG error #%d", ctx.LastCode);
-    VLFail(Progress, reason);
-  }
-  Progress.AbortFlag = savedFlag;
-  if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    if (cinfo.global_state != 0) jpeg_destroy_compress(&cinfo);
+    if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    if (VLAborting(Progress) && ctx.Reason) {
+      if (ctx.StreamFailed) VLFail(Progress, vcWriteFailed, "write error");
+      else VLFail(Progress, vcLibraryError, Format("JPEG error #%d", ctx.LastCode));
+    }
+  });
 }

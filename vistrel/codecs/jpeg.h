@@ -8,6 +8,8 @@
 
 struct jpeg_common_struct;
 
+// Content sniffer: FF D8 FF, or a "JFIF" stream header in a stream of more than 12 bytes.
+bool VLIsJPEG(const uint8_t* Head, int64_t StreamSize);
 // True when the next three bytes are FF D8 FF; the position is restored.
 bool HasJpegSignature(TStream* Stream);
 

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "vistrel/base/byteorder.h"
 #include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/kernels/quantizer.h"
 
@@ -14,11 +15,6 @@ namespace {
 constexpr int kHeaderSize = 128;
 constexpr int kPaletteBytes = 768;
 
-uint16_t GetWord(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-void PutWord(uint8_t* p, int v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
 
 // File palettes are red, green, blue; ours blue, green, red.
 void PaletteFromFile(TRGB* dest, const uint8_t* src, int count) {
@@ -34,40 +30,40 @@ void PaletteToFile(uint8_t* dest, const TRGB* src, int count) {
 
 // Row progress, before the row: Trunc(row x 100 / height).
 bool RowProgress(TFilterProgress& progress, int row, int height) {
-  if (progress.OnProgress) progress.OnProgress(progress.Sender, int(int64_t(row) * 100 / height));
-  return VLAborting(progress);
+  return VLReportPercent(progress, int(int64_t(row) * 100 / height));
 }
 
 void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t dataSize, TFilterProgress& progress,
               bool paramsOnly) {
   const int64_t start = stream->Position();
   const int64_t avail = stream->Size() - start;
-  uint8_t h[kHeaderSize];
-  if (avail < kHeaderSize || stream->Read(h, kHeaderSize) != kHeaderSize) return VLFail(progress, "truncated header");
+  uint8_t h[kHeaderSize] = {};
+  const int64_t got = avail > 0 ? stream->Read(h, std::min<int64_t>(avail, kHeaderSize)) : 0;
+  if (got < 1 || h[0] != 10) return VLFail(progress, vcNotFormat, "not a PCX image");
+  if (got < kHeaderSize) return VLFail(progress, vcTruncated, "truncated header");
   const int encoding = h[2];
   const int bits = h[3];
-  if (h[0] != 10) return VLFail(progress, "not a PCX image");
-  if (bits > 8) return VLFail(progress, "unsupported depth");
-  if (encoding > 1) return VLFail(progress, "unknown encoding");
+  if (bits > 8) return VLFail(progress, vcBadHeader, "unsupported depth");
+  if (encoding > 1) return VLFail(progress, vcBadHeader, "unknown encoding");
   // The data can't run past the stream, whatever the caller or the file says.
   if (dataSize <= 0 || dataSize > avail) dataSize = avail;
 
-  params.DpiX = GetWord(h + 12);
-  params.DpiY = GetWord(h + 14);
+  params.DpiX = VLGetLE16(h + 12);
+  params.DpiY = VLGetLE16(h + 14);
   if (params.DpiX == 0 || params.DpiY == 0) {
     params.DpiX = ScreenPixelsPerInch();
     params.DpiY = ScreenPixelsPerInch();
   }
   const int planes = h[65];
-  const int lineBytes = GetWord(h + 66);
-  const int width = int(GetWord(h + 8)) - int(GetWord(h + 4)) + 1;
-  const int height = int(GetWord(h + 10)) - int(GetWord(h + 6)) + 1;
+  const int lineBytes = VLGetLE16(h + 66);
+  const int width = int(VLGetLE16(h + 8)) - int(VLGetLE16(h + 4)) + 1;
+  const int height = int(VLGetLE16(h + 10)) - int(VLGetLE16(h + 6)) + 1;
 
   TRGB small[16];
   PaletteFromFile(small, h + 16, 16);
   std::vector<TRGB> large(256);
   if (planes == 1 && bits > 4) {
-    if (dataSize < kHeaderSize + kPaletteBytes) return VLFail(progress, "missing palette");
+    if (dataSize < kHeaderSize + kPaletteBytes) return VLFail(progress, vcTruncated, "missing palette");
     uint8_t p[kPaletteBytes];
     stream->SetPosition(start + dataSize - kPaletteBytes);
     stream->ReadBuffer(p, kPaletteBytes);
@@ -96,7 +92,7 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   }
   if (paramsOnly) return;
 
-  if (width < 1 || height < 1) return VLFail(progress, "bad image size");
+  if (width < 1 || height < 1) return VLFail(progress, vcBadHeader, "bad image size");
   // Bytes of pixel data in one plane line.
   int64_t needed;
   TPixelFormat pf = pf24bit;
@@ -105,10 +101,10 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   else if (planes == 1 && bits == 1) needed = (int64_t(width) + 7) / 8, pf = pf1bit;
   else if (planes == 3 && bits == 8) needed = width;
   else if (planes == 4 && bits == 1) needed = (int64_t(width) + 7) / 8;
-  else return VLFail(progress, "unsupported depth");
-  if (lineBytes < needed) return VLFail(progress, "bad bytes per line");
+  else return VLFail(progress, vcUnsupported, "unsupported depth");
+  if (lineBytes < needed) return VLFail(progress, vcBadHeader, "bad bytes per line");
   if (BitmapRowBytes(width, pf == pf1bit ? 1 : 24) * height > TBitmap::MaxBytes())
-    return VLFail(progress, "image too large");
+    return VLFail(progress, vcTooLarge, "image too large");
 
   // The lines take no more than their decoded bytes, twice that when run-length coded (each
   // byte a run of its own); the image data are read as decoding goes, never past that.
@@ -116,7 +112,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
   const int64_t dataLen = std::min(dataSize - kHeaderSize, encoding == 1 ? 2 * decoded + 2 : decoded);
   // Data that can't fill the picture (a run gives at most 63 bytes for 2) end it early:
   // nothing is allocated for them.
-  if (decoded > (encoding == 1 ? dataLen / 2 * 63 + 63 : dataLen)) return VLFail(progress, "truncated image data");
+  if (decoded > (encoding == 1 ? dataLen / 2 * 63 + 63 : dataLen))
+    return VLFail(progress, vcTruncated, "truncated image data");
 
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(pf);
@@ -172,20 +169,20 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, int64_t d
     return true;
   }();
   stream->SetPosition(start + dataSize);
-  if (!complete) VLFail(progress, "truncated image data");
+  if (!complete) VLFail(progress, vcTruncated, "truncated image data");
 }
 
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
-  if (!source || source->Empty()) return VLFail(progress, "no picture");
+  if (!source || source->Empty()) return VLFail(progress, vcNoPicture, "no picture");
   if (source->PixelFormat() != pf1bit && source->PixelFormat() != pf24bit)
-    return VLFail(progress, "unsupported pixel format");
+    return VLFail(progress, vcUnsupported, "unsupported pixel format");
   const int width = source->Width(), height = source->Height();
-  if (width > 65534 || height > 65535) return VLFail(progress, "picture too large");
+  if (width > 65534 || height > 65535) return VLFail(progress, vcTooLarge, "picture too large");
 
   int depth = 1;
   if (params.BitsPerSample != 1) {
     depth = params.BitsPerSample * params.SamplesPerPixel;
-    if (depth != 4 && depth != 8 && depth != 24) return VLFail(progress, "unsupported depth");
+    if (depth != 4 && depth != 8 && depth != 24) return VLFail(progress, vcUnsupported, "unsupported depth");
   }
   const TVLWorkingBitmap work = VLWorkingBitmapForWrite(source, depth == 1);
   TBitmap* bmp = work.Bitmap;
@@ -218,14 +215,14 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
   h[1] = uint8_t(params.PCXVersion);
   h[2] = params.PCXCompression ? 1 : 0;
   h[3] = uint8_t(bits);
-  PutWord(h + 8, width - 1);
-  PutWord(h + 10, height - 1);
-  PutWord(h + 12, params.DpiX);
-  PutWord(h + 14, params.DpiY);
+  VLPutLE16(h + 8, width - 1);
+  VLPutLE16(h + 10, height - 1);
+  VLPutLE16(h + 12, params.DpiX);
+  VLPutLE16(h + 14, params.DpiY);
   if (depth <= 4) PaletteToFile(h + 16, pal, 16);
   h[65] = uint8_t(planes);
-  PutWord(h + 66, lineBytes);
-  PutWord(h + 68, paletteInfo);
+  VLPutLE16(h + 66, lineBytes);
+  VLPutLE16(h + 68, paletteInfo);
   stream->WriteBuffer(h, kHeaderSize);
 
   std::vector<uint8_t> enc(size_t(lineBytes) * 2 + 8);
@@ -359,9 +356,15 @@ int PCXEncodeLine(uint8_t* Dest, const uint8_t* Source, int Count, int Stride, i
   return out;
 }
 
+bool VLIsPCX(const uint8_t* Head, int64_t StreamSize) {
+  const std::string tag = VLTagText(Head);
+  return (StreamSize > 12 && tag == "PCX2") || (StreamSize > 4 && tag == "PCX") ||
+         (StreamSize > kHeaderSize && Head[0] == 10 && Head[1] <= 5);
+}
+
 void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
                    TFilterProgress& Progress, bool ParamsOnly) {
-  VLGuardedRead(Progress, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
+  VLGuardCodec(Progress, crRead, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
 }
 
 void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
@@ -369,11 +372,11 @@ void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Pa
   try {
     fs = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
   } catch (const std::exception&) {
-    return VLFail(Progress, "cannot open file");
+    return VLFail(Progress, vcNoPicture, "cannot open file");
   }
   ReadPCXStream(fs.get(), Bitmap, Params, fs->Size(), Progress, false);
 }
 
 void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  VLGuardedWrite(Progress, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
+  VLGuardCodec(Progress, crWrite, [&] { WriteCore(Stream, Bitmap, Params, Progress); });
 }

@@ -7,6 +7,10 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 
+// Content sniffer: a "PCX2" stream header (more than 12 bytes), the older "PCX" one (more than
+// 4), or a PCX header (manufacturer 10, version at most 5, more than 128 bytes).
+bool VLIsPCX(const uint8_t* Head, int64_t StreamSize);
+
 // Reads the PCX image of DataSize bytes (header included) at the stream's position.
 void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
                    TFilterProgress& Progress, bool ParamsOnly);

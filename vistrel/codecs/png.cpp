@@ -34,6 +34,7 @@ struct TPngContext {
   TFilterProgress* Progress = nullptr;
   bool Failed = false;         // libpng reported an error
   bool StreamFailed = false;   // the stream raised or ran dry
+  TVLCause Cause = vcNone;     // why the core stopped, when it said so itself
   std::exception_ptr Pending;  // the progress handler's exception
   char Message[96] = {0};      // libpng's message at the error
   int64_t DataBytes = -1;      // bytes of IDAT data in the file (-1: not counted)
@@ -172,8 +173,9 @@ int DpiFromPpm(png_uint_32 ppm) {
   return dpi == 0 ? ScreenPixelsPerInch() : dpi;
 }
 
-void FailWith(TPngContext& ctx, const char* reason) {
+void FailWith(TPngContext& ctx, TVLCause cause, const char* reason) {
   KeepMessage(&ctx, reason);
+  ctx.Cause = cause;
   ctx.Failed = true;
   VLSetAbort(*ctx.Progress);
 }
@@ -269,26 +271,26 @@ void DecodePng(TPngContext& ctx, png_structp png, png_infop info, TBitmap* bitma
   const int outDepth = png_get_bit_depth(png, info);
   const bool oneBit = depth == 1;
   if (oneBit ? (channels != 1 || outDepth != 1) : (channels != 3 || outDepth != 8)) {
-    FailWith(ctx, "unsupported PNG layout");
+    FailWith(ctx, vcUnsupported, "unsupported PNG layout");
     return;
   }
   const int64_t bytes = BitmapRowBytes(width, oneBit ? 1 : 24) * int64_t(height);
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || bytes > TBitmap::MaxBytes()) {
-    FailWith(ctx, "image too large");
+    FailWith(ctx, vcTooLarge, "image too large");
     return;
   }
   if (ctx.DataBytes >= 0 &&
       InflatedBytes(width, height, depth * SamplesOfColorType(colorType), interlace != PNG_INTERLACE_NONE) >
           ctx.DataBytes * kMaxInflation) {
-    FailWith(ctx, "PNG data too short for its picture");
+    FailWith(ctx, vcTruncated, "PNG data too short for its picture");
     return;
   }
   if (!SizeBitmap(bitmap, int(width), int(height), oneBit ? pf1bit : pf24bit)) {
-    FailWith(ctx, "image too large");
+    FailWith(ctx, vcTooLarge, "image too large");
     return;
   }
   if (int64_t(png_get_rowbytes(png, info)) > bitmap->RowBytes()) {
-    FailWith(ctx, "unsupported PNG layout");
+    FailWith(ctx, vcUnsupported, "unsupported PNG layout");
     return;
   }
   TFilterProgress& progress = *ctx.Progress;
@@ -391,6 +393,10 @@ int Luma(const TRGBQuad& q) { return (q.R * 21 + q.G * 71 + q.B * 7) / 100; }
 
 }  // namespace
 
+bool VLIsPNG(const uint8_t* Head, int64_t StreamSize) {
+  return StreamSize > 8 && png_sig_cmp(const_cast<png_bytep>(Head), 0, 8) == 0;
+}
+
 bool HasPngSignature(TStream* Stream) {
   uint8_t b[8] = {0};
   int64_t n = 0;
@@ -404,38 +410,40 @@ bool HasPngSignature(TStream* Stream) {
 }
 
 void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly, TFilterProgress& Progress) {
-  bool ownAbort = false;
-  bool* savedFlag = Progress.AbortFlag;
-  if (!Progress.AbortFlag) Progress.AbortFlag = &ownAbort;
-  TPngContext ctx;
-  ctx.Stream = Stream;
-  ctx.Progress = &Progress;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, PngReadErrorProc, PngReadWarningProc);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    if (png) png_destroy_read_struct(&png, nullptr, nullptr);
-    VLFail(Progress, "cannot create PNG reader");
-    Progress.AbortFlag = savedFlag;
-    return;
-  }
-  if (!ParamsOnly) {
-    int64_t start = -1;
-    try {
-      start = Stream->Position();
-      ctx.DataBytes = CountImageDataBytes(Stream);
-    } catch (...) {
-      ctx.DataBytes = -1;  // left to libpng, which meets the same stream
+  TVLAbortFlagScope flag(Progress);
+  VLGuardCodec(Progress, crRead, [&] {
+    TPngContext ctx;
+    ctx.Stream = Stream;
+    ctx.Progress = &Progress;
+    const bool signature = HasPngSignature(Stream);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, PngReadErrorProc, PngReadWarningProc);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+      if (png) png_destroy_read_struct(&png, nullptr, nullptr);
+      VLThrowFail(vcTooLarge, "cannot create PNG reader");
+    }
+    if (!ParamsOnly) {
+      int64_t start = -1;
       try {
-        if (start >= 0) Stream->SetPosition(start);
+        start = Stream->Position();
+        ctx.DataBytes = CountImageDataBytes(Stream);
       } catch (...) {
+        ctx.DataBytes = -1;  // left to libpng, which meets the same stream
+        try {
+          if (start >= 0) Stream->SetPosition(start);
+        } catch (...) {
+        }
       }
     }
-  }
-  DecodePng(ctx, png, info, Bitmap, Params, ParamsOnly);
-  png_destroy_read_struct(&png, &info, nullptr);
-  if (ctx.Failed) VLFail(Progress, ctx.Message[0] ? ctx.Message : "PNG library error");
-  Progress.AbortFlag = savedFlag;
-  if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    DecodePng(ctx, png, info, Bitmap, Params, ParamsOnly);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (ctx.Pending) std::rethrow_exception(ctx.Pending);
+    if (ctx.Failed) {
+      TVLCause cause = ctx.Cause;
+      if (cause == vcNone) cause = !signature ? vcNotFormat : ctx.StreamFailed ? vcTruncated : vcLibraryError;
+      VLFail(Progress, cause, ctx.Message[0] ? ctx.Message : "PNG library error");
+    }
+  });
 }
 
 void LoadPngFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
@@ -443,15 +451,19 @@ void LoadPngFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, 
   LoadPngCore(Stream, Bitmap, Params, ParamsOnly, Progress);
 }
 
+namespace {
+void WritePng(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+}  // namespace
+
 void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  bool ownAbort = false;
-  bool* savedFlag = Progress.AbortFlag;
-  if (!Progress.AbortFlag) Progress.AbortFlag = &ownAbort;
-  struct TRestore {
-    TFilterProgress& P;
-    bool* F;
-    ~TRestore() { P.AbortFlag = F; }
-  } restore{Progress, savedFlag};
+  TVLAbortFlagScope flag(Progress);
+  VLGuardCodec(Progress, crWrite, [&] { WritePng(Stream, Bitmap, Params, Progress); });
+}
+
+namespace {
+
+void WritePng(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
+  if (!Bitmap || Bitmap->Empty()) VLThrowFail(vcNoPicture, SPngWriteError);
 
   // The source at the depth to be written.
   TPngWriteJob job;
@@ -506,10 +518,12 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     if (png) png_destroy_write_struct(&png, nullptr);
-    return VLFail(Progress, SPngWriteError);
+    VLThrowFail(vcTooLarge, SPngWriteError);
   }
   EncodePng(ctx, png, info, job, Params);
   png_destroy_write_struct(&png, &info);
   if (ctx.Pending) std::rethrow_exception(ctx.Pending);
-  if (ctx.Failed) VLFail(Progress, SPngWriteError);
+  if (ctx.Failed) VLFail(Progress, ctx.StreamFailed ? vcWriteFailed : vcLibraryError, SPngWriteError);
 }
+
+}  // namespace

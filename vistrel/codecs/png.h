@@ -5,6 +5,8 @@
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
 
+// Content sniffer: the PNG signature in a stream of more than 8 bytes.
+bool VLIsPNG(const uint8_t* Head, int64_t StreamSize);
 // Reads 8 bytes: true when they are the PNG signature; then seeks 8 bytes back.
 bool HasPngSignature(TStream* Stream);
 

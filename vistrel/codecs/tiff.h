@@ -1,12 +1,30 @@
 // TIFF reader and writer.
 #pragma once
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
+
+// Compression codes of the file's Compression tag: none, the three fax codings (modified
+// Huffman rows; T.4, two-dimensional with T4Options bit 0; T.6), LZW, the two JPEGs, PackBits.
+enum TTIFFCompressionTag : uint32_t {
+  tcNone = 1, tcCCITTHuffman = 2, tcCCITTGroup3 = 3, tcCCITTGroup4 = 4,
+  tcLZW = 5, tcOldJPEG = 6, tcJPEG = 7, tcPackBits = 32773
+};
+inline bool TIFFIsFaxCompression(uint32_t C) { return C >= tcCCITTHuffman && C <= tcCCITTGroup4; }
+
+// The codes of TIFFCompression in the parameter object.
+enum TTIFFParamsCompression : uint8_t {
+  tpcNone, tpcHuffman, tpcGroup3, tpcGroup3TwoD, tpcGroup4, tpcLZW, tpcOldJPEG, tpcJPEG, tpcPackBits
+};
+
+// Photometric interpretations of the file's tag (5: CMYK).
+enum TTIFFPhotometricTag : uint32_t {
+  tpWhiteIsZero = 0, tpBlackIsZero = 1, tpRGB = 2, tpPalette = 3, tpMask = 4, tpSeparated = 5, tpYCbCr = 6,
+  tpCIELab = 8
+};
 
 // One 12-byte IFD entry as it lies in the file (Value: the raw 4 bytes, file byte order).
 struct TTIFFEntry {
@@ -46,6 +64,9 @@ struct TTIFFVars {
   TTIFFLZWDecoder LZWDecoder = nullptr;
 };
 
+// Content sniffer: a "TIFF" stream header (more than 12 bytes), or "II" or "MM" (more than 8).
+bool VLIsTIFF(const uint8_t* Head, int64_t StreamSize);
+
 // Reads page TIFFImageIndex of Params from the TIFF file at the stream's position; ImageCount
 // becomes the number of pages. Failure sets the abort flag of Progress.
 void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParamsVals& Params, TFilterProgress& Progress,
@@ -57,28 +78,6 @@ int TIFFImageCount(TStream* Stream);
 // adds the page to the little-endian TIFF file the stream holds, as page TIFFImageIndex of
 // Params (at the end when past the last page); returns the new page count, 0 on failure.
 int WriteTIFFStream(TStream* Stream, bool Insert, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
-
-// Notes an exception of the caller's progress handler while a codec runs, so that the codec
-// lets it pass on after its clean-up instead of taking it for bad data.
-struct TTIFFHandlerGuard {
-  TFilterProgress& Progress;
-  TProgressEvent Saved;
-  std::exception_ptr Raised;
-  explicit TTIFFHandlerGuard(TFilterProgress& progress) : Progress(progress), Saved(progress.OnProgress) {
-    if (Saved)
-      Progress.OnProgress = [this](TObject* sender, int percent) {
-        try {
-          Saved(sender, percent);
-        } catch (...) {
-          Raised = std::current_exception();
-          throw;
-        }
-      };
-  }
-  ~TTIFFHandlerGuard() { Progress.OnProgress = Saved; }
-  TTIFFHandlerGuard(const TTIFFHandlerGuard&) = delete;
-  TTIFFHandlerGuard& operator=(const TTIFFHandlerGuard&) = delete;
-};
 
 // Value access of the reader.
 uint16_t TIFFSwapWord(uint16_t V);

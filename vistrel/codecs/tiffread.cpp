@@ -9,6 +9,7 @@
 #endif
 
 #include "platform/core/system.h"
+#include "vistrel/base/byteorder.h"
 #include "vistrel/codecs/ccitt.h"
 #include "vistrel/codecs/tiff.h"
 
@@ -65,17 +66,12 @@ bool ReadAt(const TTIFFVars& v, int64_t offset, void* buffer, int64_t count) {
   return v.Stream->Read(buffer, count) == count;
 }
 
-uint16_t Get16(bool big, const uint8_t* p) { return big ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(bool big, const uint8_t* p) {
-  return big ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-             : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
 
 uint32_t ItemAt(bool big, uint16_t type, const uint8_t* p) {
   switch (TypeSize(type)) {
     case 1: return p[0];
-    case 2: return Get16(big, p);
-    default: return Get32(big, p);
+    case 2: return VLGet16(big, p);
+    default: return VLGet32(big, p);
   }
 }
 
@@ -89,42 +85,53 @@ bool EntryBytes(const TTIFFVars& v, const TTIFFEntry& e, std::vector<uint8_t>& o
     std::memcpy(out.data(), e.Value, size_t(total));
     return true;
   }
-  return ReadAt(v, Get32(v.BigEndian, e.Value), out.data(), int64_t(total));
+  return ReadAt(v, VLGet32(v.BigEndian, e.Value), out.data(), int64_t(total));
 }
 
 // Walks the IFD chain; reads the entries of page want (when >= 0). False for a bad header.
-bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found) {
+// Broken: the chain ran past the end of the data.
+bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found, bool& broken) {
   count = 0;
   found = false;
+  broken = false;
   uint8_t h[8];
   if (!ReadAt(v, 0, h, 8)) return false;
   if (h[0] == 'I' && h[1] == 'I') v.BigEndian = false;
   else if (h[0] == 'M' && h[1] == 'M') v.BigEndian = true;
   else return false;
-  uint32_t offset = Get32(v.BigEndian, h + 4);
+  uint32_t offset = VLGet32(v.BigEndian, h + 4);
   std::set<uint32_t> seen;
   while (offset != 0 && uint32_t(count) < kMaxPages) {
     if (!seen.insert(offset).second) break;
     uint8_t b[4];
-    if (!ReadAt(v, offset, b, 2)) break;
-    uint32_t n = Get16(v.BigEndian, b);
+    if (!ReadAt(v, offset, b, 2)) {
+      broken = true;
+      break;
+    }
+    uint32_t n = VLGet16(v.BigEndian, b);
     if (count == want) {
       std::vector<uint8_t> raw(size_t(n) * 12);
-      if (n > 0 && !ReadAt(v, int64_t(offset) + 2, raw.data(), int64_t(raw.size()))) break;
+      if (n > 0 && !ReadAt(v, int64_t(offset) + 2, raw.data(), int64_t(raw.size()))) {
+        broken = true;
+        break;
+      }
       v.Entries.resize(n);
       for (uint32_t i = 0; i < n; ++i) {
         const uint8_t* p = raw.data() + size_t(i) * 12;
         TTIFFEntry& e = v.Entries[i];
-        e.Tag = Get16(v.BigEndian, p);
-        e.Type = Get16(v.BigEndian, p + 2);
-        e.Count = Get32(v.BigEndian, p + 4);
+        e.Tag = VLGet16(v.BigEndian, p);
+        e.Type = VLGet16(v.BigEndian, p + 2);
+        e.Count = VLGet32(v.BigEndian, p + 4);
         std::memcpy(e.Value, p + 8, 4);
       }
       found = n > 0;
     }
     ++count;
-    if (!ReadAt(v, int64_t(offset) + 2 + int64_t(n) * 12, b, 4)) break;
-    offset = Get32(v.BigEndian, b);
+    if (!ReadAt(v, int64_t(offset) + 2 + int64_t(n) * 12, b, 4)) {
+      broken = true;
+      break;
+    }
+    offset = VLGet32(v.BigEndian, b);
   }
   return true;
 }
@@ -170,18 +177,19 @@ enum TKind { kNone, kRGB, kRGB16, kPalette, kBilevel, kGray, kGray16, kCMYK, kLa
 
 TKind DecodeKind(const TTIFFVars& v) {
   uint32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample, C = v.Compression;
-  bool ccitt = C == 2 || C == 3 || C == 4;
-  if (!(C == 1 || ccitt || C == 5 || C == 32773)) return kNone;
+  const bool ccitt = TIFFIsFaxCompression(C);
+  if (!(C == tcNone || ccitt || C == tcLZW || C == tcPackBits)) return kNone;
+  const bool gray = P == tpWhiteIsZero || P == tpBlackIsZero;
   TKind k = kNone;
-  if (v.PlanarConfig == 2 && S > 1) return (P == 2 && S == 3 && B == 8 && !ccitt) ? kPlanarRGB : kNone;
-  if (P == 2 && (S == 3 || S == 4) && B == 8) k = kRGB;
-  else if (P == 2 && S == 1 && B == 16) k = kRGB16;
-  else if (P == 3 && S == 1 && B >= 1 && B <= 8) k = kPalette;
-  else if ((P == 0 || P == 1) && S == 1 && B == 1) k = kBilevel;
-  else if ((P == 0 || P == 1) && S == 1 && (B == 8 || B == 4)) k = kGray;
-  else if ((P == 0 || P == 1) && S == 1 && B == 16 && C == 1) k = kGray16;
-  else if (P == 5 && S == 4 && B == 8) k = kCMYK;
-  else if (P == 8 && S == 3 && B == 8) k = kLab;
+  if (v.PlanarConfig == 2 && S > 1) return (P == tpRGB && S == 3 && B == 8 && !ccitt) ? kPlanarRGB : kNone;
+  if (P == tpRGB && (S == 3 || S == 4) && B == 8) k = kRGB;
+  else if (P == tpRGB && S == 1 && B == 16) k = kRGB16;
+  else if (P == tpPalette && S == 1 && B >= 1 && B <= 8) k = kPalette;
+  else if (gray && S == 1 && B == 1) k = kBilevel;
+  else if (gray && S == 1 && (B == 8 || B == 4)) k = kGray;
+  else if (gray && S == 1 && B == 16 && C == tcNone) k = kGray16;
+  else if (P == tpSeparated && S == 4 && B == 8) k = kCMYK;
+  else if (P == tpCIELab && S == 3 && B == 8) k = kLab;
   if (ccitt && k != kBilevel) return kNone;
   return k;
 }
@@ -227,11 +235,11 @@ struct TReadContext {
 int64_t StripBound(const TReadContext& c, int rows) {
   const int64_t n = int64_t(rows) * c.RowLen;
   switch (c.Vars->Compression) {
-    case 1: return n;
-    case 2:
-    case 3:
-    case 4: return int64_t(rows) * (int64_t(c.Width) + 64);
-    case 5: return n / 2 * 3 + n / 1024 + 64;
+    case tcNone: return n;
+    case tcCCITTHuffman:
+    case tcCCITTGroup3:
+    case tcCCITTGroup4: return int64_t(rows) * (int64_t(c.Width) + 64);
+    case tcLZW: return n / 2 * 3 + n / 1024 + 64;
     default: return 2 * n + 64;
   }
 }
@@ -265,14 +273,14 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   s.Size = size;
   s.Pos = 0;
   s.BitPos = 0;
-  const bool ccitt = v.Compression >= 2 && v.Compression <= 4;
+  const bool ccitt = TIFFIsFaxCompression(v.Compression);
   // The fax decoders take the fill order themselves.
   s.Reverse = v.FillOrder == 2 && v.BitsPerSample == 1 && !ccitt;
-  if (v.Compression != 1) {
-    if (v.Memory && v.Compression != 5 && !s.Reverse) {
+  if (v.Compression != tcNone) {
+    if (v.Memory && v.Compression != tcLZW && !s.Reverse) {
       s.Bytes = v.Memory + offset;
     } else {
-      const bool lzw = v.Compression == 5;
+      const bool lzw = v.Compression == tcLZW;
       s.Data.assign(size_t(size + (lzw ? kLZWTail : 8)), lzw ? 0xFF : 0);
       if (size > 0 && !ReadAt(v, offset, s.Data.data(), size)) s.Size = 0;
       if (s.Reverse) ReverseBits(s.Data.data(), s.Size);
@@ -284,7 +292,7 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   s.PackBits.Data = s.Bytes;
   s.PackBits.Size = s.Size;
   s.LZWState = nullptr;
-  s.LZWStarted = v.Compression == 5;
+  s.LZWStarted = v.Compression == tcLZW;
 }
 
 // One row of a strip (RowLen bytes): decompressed into Out, or, when uncompressed and held in
@@ -294,7 +302,7 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
   const int64_t len = c.RowLen;
   row = out;
   switch (v.Compression) {
-    case 1:
+    case tcNone:
       if (s.Pos + len > s.Size) return false;
       if (v.Memory && !s.Reverse) {
         row = v.Memory + s.Offset + s.Pos;
@@ -304,30 +312,30 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
       if (s.Reverse) ReverseBits(out, len);
       s.Pos += len;
       return true;
-    case 2: {
+    case tcCCITTHuffman: {
       if (s.Pos > s.Size) return false;
       int64_t n = CCITTDecodeMHRow(out, s.Bytes + s.Pos, s.Size - s.Pos, c.Width, int(v.FillOrder));
       if (n < 0) return false;
       s.Pos += n;
       return true;
     }
-    case 3:
-    case 4: {
-      int64_t p = (v.Compression == 4 || (v.T4Options & 1))
+    case tcCCITTGroup3:
+    case tcCCITTGroup4: {
+      int64_t p = (v.Compression == tcCCITTGroup4 || (v.T4Options & 1))
                       ? CCITTDecode2DLine(out, s.Bytes, s.Size, c.Width, int(v.FillOrder), s.BitPos, s.Ref.data())
                       : CCITTDecode1DLine(out, s.Bytes, s.Size, c.Width, int(v.FillOrder), s.BitPos);
       if (p < 0) return false;
       s.BitPos = p;
       return true;
     }
-    case 5: {
+    case tcLZW: {
       if (!v.LZWDecoder || s.Size == 0) return false;
       uint8_t* p = v.LZWDecoder(s.Bytes, int32_t(len), s.LZWState);
       if (!p) return false;
       std::memcpy(out, p, size_t(len));
       return true;
     }
-    case 32773:
+    case tcPackBits:
       return s.PackBits.DecodeRow(out, len);
   }
   return false;
@@ -340,7 +348,7 @@ const uint8_t* PrepareSamples(TReadContext& c, const uint8_t* raw, uint32_t samp
   const uint32_t B = v.BitsPerSample;
   const int64_t count = int64_t(samples) * c.Width;
   uint8_t* out = c.Samples.data();
-  bool ccitt = v.Compression >= 2 && v.Compression <= 4;
+  const bool ccitt = TIFFIsFaxCompression(v.Compression);
   const uint8_t* src = raw;
   if (B == 4) {
     for (int64_t i = 0; i < count; ++i) out[i] = (i & 1) ? raw[i >> 1] & 0x0F : raw[i >> 1] >> 4;
@@ -364,7 +372,7 @@ const uint8_t* PrepareSamples(TReadContext& c, const uint8_t* raw, uint32_t samp
     }
     for (int64_t i = samples; i < count; ++i) out[i] = uint8_t(out[i] + out[i - samples]);
   }
-  if (B == 4 && (v.Photometric == 0 || v.Photometric == 1))
+  if (B == 4 && (v.Photometric == tpWhiteIsZero || v.Photometric == tpBlackIsZero))
     for (int64_t i = 0; i < count; ++i) out[i] = uint8_t(out[i] << 4);
   return src;
 }
@@ -425,7 +433,7 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
       break;
     case kRGB16:
       for (int x = 0; x < w; ++x, d += 3) {
-        uint32_t val = Get16(big, src + 2 * x);
+        uint32_t val = VLGet16(big, src + 2 * x);
         d[2] = uint8_t(((val >> 10) & 31) * 8);
         d[1] = uint8_t(((val >> 5) & 31) * 8);
         d[0] = uint8_t((val & 31) * 8);
@@ -445,8 +453,8 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
     }
     case kBilevel: {
       const size_t n = size_t((w + 7) / 8);
-      bool ccitt = v.Compression >= 2 && v.Compression <= 4;
-      bool invert = (v.Photometric == 0 && !ccitt) || (v.Photometric == 1 && ccitt);
+      const bool ccitt = TIFFIsFaxCompression(v.Compression);
+      const bool invert = (v.Photometric == tpWhiteIsZero && !ccitt) || (v.Photometric == tpBlackIsZero && ccitt);
       if (invert)
         for (size_t i = 0; i < n; ++i) d[i] = uint8_t(~src[i]);
       else
@@ -454,12 +462,13 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
       break;
     }
     case kGray:
-      for (int x = 0; x < w; ++x, d += 3) d[0] = d[1] = d[2] = v.Photometric == 1 ? src[x] : uint8_t(255 - src[x]);
+      for (int x = 0; x < w; ++x, d += 3)
+        d[0] = d[1] = d[2] = v.Photometric == tpBlackIsZero ? src[x] : uint8_t(255 - src[x]);
       break;
     case kGray16:
       for (int x = 0; x < w; ++x, d += 3) {
-        uint32_t s = Get16(big, src + 2 * x);
-        if (v.Photometric == 0) s = 65535 - s;
+        uint32_t s = VLGet16(big, src + 2 * x);
+        if (v.Photometric == tpWhiteIsZero) s = 65535 - s;
         d[0] = d[1] = d[2] = uint8_t(s >> 8);
       }
       break;
@@ -479,7 +488,7 @@ bool TIFFDecodeStrip(TReadContext& c, TStripState& s, int first, int rows) {
   for (int r = 0; r < rows; ++r) {
     const uint8_t* raw;
     if (!TIFFDecompressStrip(c, s, c.Raw.data(), raw)) {
-      VLFail(*c.Progress, "bad strip data");
+      VLFail(*c.Progress, vcBadData, "bad strip data");
       return false;
     }
     const uint8_t* src = PrepareSamples(c, raw, c.Vars->SamplesPerPixel);
@@ -498,7 +507,7 @@ bool TIFFDecodePlanarStrips(TReadContext& c, TStripState* planes, int first, int
     for (int k = 0; k < 3; ++k) {
       const uint8_t* raw;
       if (!TIFFDecompressStrip(c, planes[k], c.Raw.data(), raw)) {
-        VLFail(*c.Progress, "bad strip data");
+        VLFail(*c.Progress, vcBadData, "bad strip data");
         return false;
       }
       const uint8_t* src = PrepareSamples(c, raw, 1);
@@ -527,7 +536,7 @@ void TIFFReadStrips(TReadContext& c) {
   if (c.Kind == kPlanarRGB) {
     size_t n = v.StripOffsets.size();
     if (n % 3 != 0 || v.StripByteCounts.size() < n) {
-      VLFail(*c.Progress, "bad planar strips");
+      VLFail(*c.Progress, vcBadHeader, "bad planar strips");
       return;
     }
     size_t group = n / 3;
@@ -595,18 +604,19 @@ void FillParams(const TTIFFVars& v, TIOParamsVals& p) {
   p.Width = int32_t(std::min<uint32_t>(v.Width, 0x7FFFFFFF));
   p.Height = int32_t(std::min<uint32_t>(v.Height, 0x7FFFFFFF));
   switch (v.Compression) {
-    case 1: p.TIFFCompression = 0; break;
-    case 2: p.TIFFCompression = 1; break;
-    case 3: p.TIFFCompression = (v.T4Options & 1) ? 3 : 2; break;
-    case 4: p.TIFFCompression = 4; break;
-    case 5: p.TIFFCompression = 5; break;
-    case 6: p.TIFFCompression = 6; break;
-    case 7: p.TIFFCompression = 7; break;
-    case 32773: p.TIFFCompression = 8; break;
+    case tcNone: p.TIFFCompression = tpcNone; break;
+    case tcCCITTHuffman: p.TIFFCompression = tpcHuffman; break;
+    case tcCCITTGroup3: p.TIFFCompression = (v.T4Options & 1) ? tpcGroup3TwoD : tpcGroup3; break;
+    case tcCCITTGroup4: p.TIFFCompression = tpcGroup4; break;
+    case tcLZW: p.TIFFCompression = tpcLZW; break;
+    case tcOldJPEG: p.TIFFCompression = tpcOldJPEG; break;
+    case tcJPEG: p.TIFFCompression = tpcJPEG; break;
+    case tcPackBits: p.TIFFCompression = tpcPackBits; break;
     default: break;
   }
-  if (v.Photometric <= 6) p.TIFFPhotometric = uint8_t(v.Photometric);
-  else if (v.Photometric == 8) p.TIFFPhotometric = 7;
+  // The parameter object numbers CIE L*a*b* 7.
+  if (v.Photometric <= tpYCbCr) p.TIFFPhotometric = uint8_t(v.Photometric);
+  else if (v.Photometric == tpCIELab) p.TIFFPhotometric = 7;
   p.TIFFPlanarConfig = int32_t(std::min<uint32_t>(v.PlanarConfig, 0x7FFFFFFF));
   p.TIFFDocumentName = v.DocumentName;
   p.TIFFImageDescription = v.ImageDescription;
@@ -637,40 +647,26 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   if (v.Size < 0) v.Size = 0;
   if (auto* mem = dynamic_cast<TCustomMemoryStream*>(stream); mem && mem->Memory() && v.Base >= 0 && v.Size > 0)
     v.Memory = static_cast<const uint8_t*>(mem->Memory()) + v.Base;
-  bool found = false;
+  bool found = false, broken = false;
   int64_t want = params.TIFFImageIndex;
-  if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found)) {
-    VLFail(progress, "unrecognized TIFF");
-    return;
-  }
-  if (!found) {
-    VLFail(progress, "Invalid TIFF stream");
-    return;
-  }
-  if (!TIFFReadBitsPerSample(v)) {
-    VLFail(progress, "Invalid TIFF stream");
-    return;
-  }
+  if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found, broken)) VLThrowFail(vcNotFormat, "unrecognized TIFF");
+  if (!found) VLThrowFail(broken ? vcTruncated : vcNoImage, "Invalid TIFF stream");
+  if (!TIFFReadBitsPerSample(v)) VLThrowFail(vcBadHeader, "Invalid TIFF stream");
   ReadTags(v);
   FillParams(v, params);
-  if (v.Compression == 5) {
+  if (v.Compression == tcLZW) {
     v.LZWDecoder = params.TIFFLZWDecompress ? params.TIFFLZWDecompress : DefaultTIFFLZWDecompressor;
-    if (!v.LZWDecoder) {
-      VLFail(progress, "LZW Decompressor not found");
-      return;
-    }
+    if (!v.LZWDecoder) VLThrowFail(vcNoCoder, "LZW Decompressor not found");
   }
   if (paramsOnly || !bitmap) return;
   TKind kind = DecodeKind(v);
-  bool oneBit = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && v.Photometric != 3;
+  bool oneBit = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && v.Photometric != tpPalette;
   TPixelFormat pf = oneBit ? pf1bit : pf24bit;
   // Nothing is allocated for a picture past the limit, the bitmap stays as it was.
   if (v.Width > 0 && v.Height > 0) {
     const int64_t row = BitmapRowBytes(v.Width, oneBit ? 1 : 24), limit = TBitmap::MaxBytes();
-    if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu || row > limit || int64_t(v.Height) > limit / row) {
-      VLFail(progress, "image too large");
-      return;
-    }
+    if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu || row > limit || int64_t(v.Height) > limit / row)
+      VLThrowFail(vcTooLarge, "image too large");
   }
   // A bitmap of the right shape keeps its memory (rows not decoded keep what they held).
   bool reuse = bitmap->PixelFormat() == pf && uint32_t(bitmap->Width()) == v.Width &&
@@ -680,15 +676,9 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
     bitmap->SetPixelFormat(pf);
   }
   if (oneBit) bitmap->SetPalette({TRGBQuad{0, 0, 0, 0}, TRGBQuad{255, 255, 255, 0}});
-  if (v.Width == 0 || v.Height == 0) {
-    VLFail(progress, "empty image");
-    return;
-  }
+  if (v.Width == 0 || v.Height == 0) VLThrowFail(vcBadHeader, "empty image");
   bitmap->SetSize(int(v.Width), int(v.Height));
-  if (v.TileWidth > 0 || v.TileLength > 0) {
-    VLFail(progress, "tiled image");
-    return;
-  }
+  if (v.TileWidth > 0 || v.TileLength > 0) VLThrowFail(vcUnsupported, "tiled image");
   if (kind == kNone) return;
   // No more strips than the rows need: one per RowsPerStrip rows (per plane when planar).
   const int64_t rps = v.RowsPerStrip > 0 && v.RowsPerStrip <= v.Height ? v.RowsPerStrip : v.Height;
@@ -732,13 +722,13 @@ long double TIFFGetTagRational(const TTIFFVars& Vars, uint16_t Tag) {
   if (!e || e->Count == 0) return 0;
   if (e->Type == 5 || e->Type == 10) {
     uint8_t b[8];
-    if (!ReadAt(Vars, Get32(Vars.BigEndian, e->Value), b, 8)) return 0;
-    uint32_t n = Get32(Vars.BigEndian, b), d = Get32(Vars.BigEndian, b + 4);
+    if (!ReadAt(Vars, VLGet32(Vars.BigEndian, e->Value), b, 8)) return 0;
+    uint32_t n = VLGet32(Vars.BigEndian, b), d = VLGet32(Vars.BigEndian, b + 4);
     if (e->Type == 10) return (long double)int32_t(n) / (long double)(d == 0 ? 1 : int32_t(d));
     return (long double)n / (long double)(d == 0 ? 1 : d);
   }
   if (e->Type == 11) {
-    uint32_t bits = Get32(Vars.BigEndian, e->Value);
+    uint32_t bits = VLGet32(Vars.BigEndian, e->Value);
     float f;
     std::memcpy(&f, &bits, 4);
     return std::isfinite(f) ? f : 0;
@@ -756,7 +746,7 @@ bool TIFFGetEntryItem(const TTIFFVars& Vars, const TTIFFEntry& Entry, uint32_t I
   if (total <= 4) {
     std::memcpy(b, Entry.Value + size_t(Index) * size_t(size), size_t(size));
   } else {
-    int64_t off = int64_t(Get32(Vars.BigEndian, Entry.Value)) + int64_t(Index) * TypeSize(Entry.Type);
+    int64_t off = int64_t(VLGet32(Vars.BigEndian, Entry.Value)) + int64_t(Index) * TypeSize(Entry.Type);
     if (!ReadAt(Vars, off, b, size)) return false;
   }
   Value = ItemAt(Vars.BigEndian, Entry.Type, b);
@@ -780,7 +770,7 @@ bool TIFFGetTagArray(const TTIFFVars& Vars, uint16_t Tag, std::vector<uint32_t>&
   uint64_t count = std::min<uint64_t>(e->Count, MaxCount);
   if (uint64_t(e->Count) * size > 4) {
     // Values past the end of the stream are not there: keep what is.
-    int64_t off = Get32(Vars.BigEndian, e->Value);
+    int64_t off = VLGet32(Vars.BigEndian, e->Value);
     int64_t avail = off < Vars.Size ? (Vars.Size - off) / size : 0;
     count = std::min<uint64_t>(count, uint64_t(avail));
     raw.resize(size_t(count) * size);
@@ -879,20 +869,15 @@ bool TTIFFPackBitsDecoder::DecodeRow(uint8_t* Row, int64_t Count) {
 void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParamsVals& Params, TFilterProgress& Progress,
                     bool ParamsOnly) {
   ImageCount = 0;
-  if (!Stream) {
-    VLFail(Progress, "no stream");
-    return;
-  }
-  TTIFFHandlerGuard guard(Progress);
-  try {
+  VLGuardCodec(Progress, crRead, [&] {
+    if (!Stream) VLThrowFail(vcNoPicture, "no stream");
     ReadImage(Bitmap, Stream, ImageCount, Params, Progress, ParamsOnly);
-  } catch (const std::exception& e) {
-    if (guard.Raised) throw;
-    VLFail(Progress, std::string("read error: ") + e.what());
-  } catch (...) {
-    if (guard.Raised) throw;
-    VLFail(Progress, "read error");
-  }
+  });
+}
+
+bool VLIsTIFF(const uint8_t* Head, int64_t StreamSize) {
+  const uint16_t order = VLGetLE16(Head);
+  return (StreamSize > 12 && VLTagText(Head) == "TIFF") || (StreamSize > 8 && (order == 0x4949 || order == 0x4D4D));
 }
 
 int TIFFImageCount(TStream* Stream) {
@@ -903,8 +888,8 @@ int TIFFImageCount(TStream* Stream) {
     v.Base = Stream->Position();
     v.Size = std::max<int64_t>(Stream->Size() - v.Base, 0);
     int count = 0;
-    bool found;
-    if (!WalkChain(v, -1, count, found)) count = 0;
+    bool found, broken;
+    if (!WalkChain(v, -1, count, found, broken)) count = 0;
     Stream->Seek(v.Base, soBeginning);
     return count;
   } catch (...) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <set>
 
+#include "vistrel/base/byteorder.h"
 #include "vistrel/codecs/ccitt.h"
 #include "vistrel/codecs/tiff.h"
 #include "vistrel/proc/kernels/pixels.h"
@@ -20,8 +21,6 @@ struct TWriteSettings {
   TTIFFLZWEncoder LZW = nullptr;
 };
 
-void Put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v), p[1] = uint8_t(v >> 8); }
-void Put32(uint8_t* p, uint32_t v) { p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24); }
 
 TTIFFEntry MakeEntry(uint16_t tag, uint16_t type, uint32_t count) {
   TTIFFEntry e;
@@ -47,23 +46,23 @@ void ClearPadding(uint8_t* row, int width) {
 
 void TIFFAddLongEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, uint32_t Value) {
   TTIFFEntry e = MakeEntry(Tag, 4, 1);
-  Put32(e.Value, Value);
+  VLPutLE32(e.Value, Value);
   Tags.push_back(e);
 }
 
 void TIFFAddShortEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, uint16_t Value) {
   TTIFFEntry e = MakeEntry(Tag, 3, 1);
-  Put16(e.Value, Value);
+  VLPutLE16(e.Value, Value);
   Tags.push_back(e);
 }
 
 void TIFFAddRationalEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, uint32_t Numerator, uint32_t Denominator,
                           TStream* Stream, int64_t Base) {
   TTIFFEntry e = MakeEntry(Tag, 5, 1);
-  Put32(e.Value, AlignedPos(Stream, Base));
+  VLPutLE32(e.Value, AlignedPos(Stream, Base));
   uint8_t b[8];
-  Put32(b, Numerator);
-  Put32(b + 4, Denominator);
+  VLPutLE32(b, Numerator);
+  VLPutLE32(b + 4, Denominator);
   Stream->WriteBuffer(b, 8);
   Tags.push_back(e);
 }
@@ -75,7 +74,7 @@ void TIFFAddAsciiEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, const std::s
   if (Text.size() + 1 <= 4) {
     std::memcpy(e.Value, Text.c_str(), Text.size() + 1);
   } else {
-    Put32(e.Value, AlignedPos(Stream, Base));
+    VLPutLE32(e.Value, AlignedPos(Stream, Base));
     Stream->WriteBuffer(Text.c_str(), int64_t(Text.size()) + 1);
   }
   Tags.push_back(e);
@@ -85,9 +84,9 @@ void TIFFAddLongArrayEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, const st
                            TStream* Stream, int64_t Base) {
   TTIFFEntry e = MakeEntry(Tag, 4, uint32_t(Items.size()));
   if (Items.size() == 1) {
-    Put32(e.Value, Items[0]);
+    VLPutLE32(e.Value, Items[0]);
   } else {
-    Put32(e.Value, AlignedPos(Stream, Base));
+    VLPutLE32(e.Value, AlignedPos(Stream, Base));
     for (uint32_t v : Items) Stream->WriteDWordLE(v);
   }
   Tags.push_back(e);
@@ -97,10 +96,10 @@ void TIFFAddShortArrayEntry(std::vector<TTIFFEntry>& Tags, uint16_t Tag, const s
                             TStream* Stream, int64_t Base) {
   TTIFFEntry e = MakeEntry(Tag, 3, uint32_t(Items.size()));
   if (Items.size() <= 2) {
-    if (Items.size() > 0) Put16(e.Value, Items[0]);
-    if (Items.size() > 1) Put16(e.Value + 2, Items[1]);
+    if (Items.size() > 0) VLPutLE16(e.Value, Items[0]);
+    if (Items.size() > 1) VLPutLE16(e.Value + 2, Items[1]);
   } else {
-    Put32(e.Value, AlignedPos(Stream, Base));
+    VLPutLE32(e.Value, AlignedPos(Stream, Base));
     for (uint16_t v : Items) Stream->WriteWordLE(v);
   }
   Tags.push_back(e);
@@ -153,9 +152,8 @@ namespace {
 // Pixel data of one strip; false when the abort flag ended it.
 bool TIFFWritePixels(TStream* s, TBitmap* bmp, const TWriteSettings& ws, TFilterProgress& progress) {
   const int w = bmp->Width(), h = bmp->Height();
-  auto report = [&](int row) {
-    if (progress.OnProgress) progress.OnProgress(progress.Sender, int(int64_t(row) * 100 / h));
-  };
+  // Before each row; the row is written even when the handler asks to stop.
+  auto report = [&](int row) { VLReportPercent(progress, int(int64_t(row) * 100 / h)); };
   void* lzw = nullptr;
   if (bmp->PixelFormat() == pf1bit) {
     const int rowBytes = (w + 7) / 8;
@@ -167,33 +165,33 @@ bool TIFFWritePixels(TStream* s, TBitmap* bmp, const TWriteSettings& ws, TFilter
       report(y);
       const uint8_t* line = bmp->ScanLine(y);
       switch (ws.Compression) {
-        case 2: CCITTEncodeMHRow(line, w, s); break;
-        case 3:
+        case tcCCITTHuffman: CCITTEncodeMHRow(line, w, s); break;
+        case tcCCITTGroup3:
           if (ws.TwoD) CCITTEncodeG3Row2D(line, w, s, ref, pendingBits, pendingByte);
           else CCITTEncodeG3Row(line, w, s, pendingBits, pendingByte, kG3RowEol);
           break;
-        case 4: CCITTEncodeG4Row(line, w, s, ref, pendingBits, pendingByte); break;
+        case tcCCITTGroup4: CCITTEncodeG4Row(line, w, s, ref, pendingBits, pendingByte); break;
         default:
           std::memcpy(row.data(), line, size_t(rowBytes));
           ClearPadding(row.data(), w);
-          if (ws.Compression == 5) ws.LZW(row.data(), rowBytes, s, lzw);
-          else if (ws.Compression == 32773) TIFFPackBitsEncode(row.data(), rowBytes, s);
+          if (ws.Compression == tcLZW) ws.LZW(row.data(), rowBytes, s, lzw);
+          else if (ws.Compression == tcPackBits) TIFFPackBitsEncode(row.data(), rowBytes, s);
           else s->WriteBuffer(row.data(), rowBytes);
       }
       if (VLAborting(progress)) break;
     }
     switch (ws.Compression) {
-      case 3:
+      case tcCCITTGroup3:
         if (ws.TwoD) CCITTEncodeG3Row2D(nullptr, 0, s, ref, pendingBits, pendingByte);
         else CCITTEncodeG3Row(nullptr, 0, s, pendingBits, pendingByte);
         break;
-      case 4: CCITTEncodeG4Row(nullptr, 0, s, ref, pendingBits, pendingByte); break;
-      case 5: ws.LZW(nullptr, 0, s, lzw); break;
+      case tcCCITTGroup4: CCITTEncodeG4Row(nullptr, 0, s, ref, pendingBits, pendingByte); break;
+      case tcLZW: ws.LZW(nullptr, 0, s, lzw); break;
       default: break;
     }
     return !VLAborting(progress);
   }
-  const bool cmyk = ws.Photometric == 5;
+  const bool cmyk = ws.Photometric == tpSeparated;
   const int step = cmyk ? 4 : 3;
   const int rowBytes = w * step;
   std::vector<uint8_t> buf(static_cast<size_t>(rowBytes));
@@ -208,12 +206,12 @@ bool TIFFWritePixels(TStream* s, TBitmap* bmp, const TWriteSettings& ws, TFilter
       if (ws.Predictor == 2)
         for (int i = rowBytes - 1; i >= 3; --i) buf[size_t(i)] = uint8_t(buf[size_t(i)] - buf[size_t(i) - 3]);
     }
-    if (ws.Compression == 5) ws.LZW(buf.data(), rowBytes, s, lzw);
-    else if (ws.Compression == 32773) TIFFPackBitsEncode(buf.data(), rowBytes, s);
+    if (ws.Compression == tcLZW) ws.LZW(buf.data(), rowBytes, s, lzw);
+    else if (ws.Compression == tcPackBits) TIFFPackBitsEncode(buf.data(), rowBytes, s);
     else s->WriteBuffer(buf.data(), rowBytes);
     if (VLAborting(progress)) break;
   }
-  if (ws.Compression == 5) ws.LZW(nullptr, 0, s, lzw);
+  if (ws.Compression == tcLZW) ws.LZW(nullptr, 0, s, lzw);
   return !VLAborting(progress);
 }
 
@@ -241,31 +239,31 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   }
   const bool oneBit = bmp->PixelFormat() == pf1bit;
   const int w = bmp->Width(), h = bmp->Height();
-  if (w <= 0 || h <= 0) {
-    VLFail(progress, "empty bitmap");
-    return 0;
-  }
+  if (w <= 0 || h <= 0) VLThrowFail(vcNoPicture, "empty bitmap");
 
   TWriteSettings ws;
-  ws.Photometric = (params.TIFFPhotometric == 0 || params.TIFFPhotometric == 1) ? 1 : params.TIFFPhotometric == 5 ? 5 : 2;
+  const uint8_t photometric = params.TIFFPhotometric;
+  ws.Photometric = (photometric == tpWhiteIsZero || photometric == tpBlackIsZero) ? tpBlackIsZero
+                   : photometric == tpSeparated                                  ? tpSeparated
+                                                                                 : tpRGB;
   switch (params.TIFFCompression) {
-    case 1: ws.Compression = 2; break;
-    case 2: ws.Compression = 3; break;
-    case 3: ws.Compression = 3, ws.TwoD = true; break;
-    case 4: ws.Compression = 4; break;
-    case 5:
+    case tpcHuffman: ws.Compression = tcCCITTHuffman; break;
+    case tpcGroup3: ws.Compression = tcCCITTGroup3; break;
+    case tpcGroup3TwoD: ws.Compression = tcCCITTGroup3, ws.TwoD = true; break;
+    case tpcGroup4: ws.Compression = tcCCITTGroup4; break;
+    case tpcLZW:
       ws.LZW = params.TIFFLZWCompress ? params.TIFFLZWCompress : DefaultTIFFLZWCompressor;
-      ws.Compression = ws.LZW ? 5 : 1;
+      ws.Compression = ws.LZW ? tcLZW : tcNone;
       break;
-    case 8: ws.Compression = 32773; break;
-    default: ws.Compression = 1; break;
+    case tpcPackBits: ws.Compression = tcPackBits; break;
+    default: ws.Compression = tcNone; break;
   }
-  if (ws.Compression >= 2 && ws.Compression <= 4 && !oneBit) ws.Compression = 1, ws.TwoD = false;
+  if (TIFFIsFaxCompression(ws.Compression) && !oneBit) ws.Compression = tcNone, ws.TwoD = false;
   // Differencing applies to RGB rows only; CMYK rows are written as they are.
-  if (ws.Compression == 5 && params.BitsPerSample == 8 && (params.SamplesPerPixel == 1 || params.SamplesPerPixel == 3) &&
-      !oneBit && ws.Photometric != 5)
+  if (ws.Compression == tcLZW && params.BitsPerSample == 8 &&
+      (params.SamplesPerPixel == 1 || params.SamplesPerPixel == 3) && !oneBit && ws.Photometric != tpSeparated)
     ws.Predictor = 2;
-  const bool cmyk = !oneBit && ws.Photometric == 5;
+  const bool cmyk = !oneBit && ws.Photometric == tpSeparated;
 
   // Start of the file.
   int64_t base = s->Position();
@@ -277,10 +275,7 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
     s->WriteBuffer(zero, 8);
   } else {
     uint8_t h4[4];
-    if (s->Read(h4, 4) != 4 || h4[0] != 'I' || h4[1] != 'I') {
-      VLFail(progress, "not a little-endian TIFF file");
-      return 0;
-    }
+    if (s->Read(h4, 4) != 4 || h4[0] != 'I' || h4[1] != 'I') VLThrowFail(vcNotFormat, "not a little-endian TIFF file");
     int64_t size = s->Size() - base;
     int64_t want = params.TIFFImageIndex < 0 ? 0 : params.TIFFImageIndex;
     int64_t i = 0;
@@ -290,37 +285,22 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
     for (;;) {
       uint8_t b[4];
       s->Seek(base + pos, soBeginning);
-      if (pos + 4 > size || s->Read(b, 4) != 4) {
-        VLFail(progress, "broken IFD chain");
-        return 0;
-      }
+      if (pos + 4 > size || s->Read(b, 4) != 4) VLThrowFail(vcBadHeader, "broken IFD chain");
       uint32_t link = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
       if (!remembered && (i == want || (link == 0 && i < want))) {
         linkPos = pos, oldLink = link, remembered = true;
       }
       if (link == 0) break;
-      if (!seen.insert(link).second || int64_t(link) + 2 > size) {
-        VLFail(progress, "broken IFD chain");
-        return 0;
-      }
+      if (!seen.insert(link).second || int64_t(link) + 2 > size) VLThrowFail(vcBadHeader, "broken IFD chain");
       s->Seek(base + link, soBeginning);
-      if (s->Read(b, 2) != 2) {
-        VLFail(progress, "broken IFD chain");
-        return 0;
-      }
+      if (s->Read(b, 2) != 2) VLThrowFail(vcBadHeader, "broken IFD chain");
       pos = int64_t(link) + 2 + 12 * int64_t(uint32_t(b[0]) | uint32_t(b[1]) << 8);
       ++i;
     }
-    if (i + 1 > 0x7FFFFFFF) {
-      VLFail(progress, "too many pages");
-      return 0;
-    }
+    if (i + 1 > 0x7FFFFFFF) VLThrowFail(vcTooLarge, "too many pages");
     result = int(i + 1);
     s->Seek(0, soEnd);
-    if (s->Position() - base > 0xFFFFFFF0LL) {
-      VLFail(progress, "file too large");
-      return 0;
-    }
+    if (s->Position() - base > 0xFFFFFFF0LL) VLThrowFail(vcTooLarge, "file too large");
   }
 
   std::vector<TTIFFEntry> tags;
@@ -329,19 +309,16 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   if (oneBit) TIFFAddShortEntry(tags, 258, 1);
   else TIFFAddLongArrayEntry(tags, 258, std::vector<uint32_t>(cmyk ? 4 : 3, 8), s, base);
   TIFFAddShortEntry(tags, 259, ws.Compression);
-  TIFFAddShortEntry(tags, 262, oneBit ? 1 : cmyk ? 5 : 2);
+  TIFFAddShortEntry(tags, 262, oneBit ? tpBlackIsZero : cmyk ? tpSeparated : tpRGB);
   TIFFAddAsciiEntry(tags, 269, params.TIFFDocumentName, s, base);
   TIFFAddAsciiEntry(tags, 270, params.TIFFImageDescription, s, base);
   const uint32_t stripPos = AlignedPos(s, base);
   TIFFAddLongEntry(tags, 273, stripPos);
-  ws.Photometric = oneBit ? 1 : cmyk ? 5 : 2;
+  ws.Photometric = oneBit ? tpBlackIsZero : cmyk ? tpSeparated : tpRGB;
   progress.PercentPerRow = 100.0 / h;
   if (!TIFFWritePixels(s, bmp, ws, progress)) return 0;
   const int64_t stripBytes = s->Position() - base - stripPos;
-  if (s->Position() - base > 0xFFFFFFF0LL) {
-    VLFail(progress, "file too large");
-    return 0;
-  }
+  if (s->Position() - base > 0xFFFFFFF0LL) VLThrowFail(vcTooLarge, "file too large");
   TIFFAddShortEntry(tags, 277, oneBit ? 1 : cmyk ? 4 : 3);
   TIFFAddLongEntry(tags, 278, uint32_t(h));
   TIFFAddLongEntry(tags, 279, uint32_t(stripBytes));
@@ -351,7 +328,7 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   auto pos10000 = [](int32_t v) { return uint32_t(Round((long double)(v < 0 ? 0 : v) * 10000)); };
   TIFFAddRationalEntry(tags, 286, pos10000(params.TIFFXPos), 10000, s, base);
   TIFFAddRationalEntry(tags, 287, pos10000(params.TIFFYPos), 10000, s, base);
-  if (ws.Compression == 3) TIFFAddLongEntry(tags, 292, ws.TwoD ? 1 : 0);
+  if (ws.Compression == tcCCITTGroup3) TIFFAddLongEntry(tags, 292, ws.TwoD ? 1 : 0);
   TIFFAddShortEntry(tags, 296, 2);
   if (params.TIFFPageNumber != 0 || params.TIFFPageCount != 0)
     TIFFAddShortArrayEntry(tags, 297, {uint16_t(params.TIFFPageNumber), uint16_t(params.TIFFPageCount)}, s, base);
@@ -361,25 +338,25 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   const uint32_t ifd = AlignedPos(s, base);
   if (!insert) {
     uint8_t hd[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
-    Put32(hd + 4, ifd);
+    VLPutLE32(hd + 4, ifd);
     s->Seek(base, soBeginning);
     s->WriteBuffer(hd, 8);
   } else {
     uint8_t b[4];
-    Put32(b, ifd);
+    VLPutLE32(b, ifd);
     s->Seek(base + linkPos, soBeginning);
     s->WriteBuffer(b, 4);
   }
   std::vector<uint8_t> out(2 + tags.size() * 12 + 4);
-  Put16(out.data(), uint32_t(tags.size()));
+  VLPutLE16(out.data(), uint32_t(tags.size()));
   for (size_t i = 0; i < tags.size(); ++i) {
     uint8_t* p = out.data() + 2 + i * 12;
-    Put16(p, tags[i].Tag);
-    Put16(p + 2, tags[i].Type);
-    Put32(p + 4, tags[i].Count);
+    VLPutLE16(p, tags[i].Tag);
+    VLPutLE16(p + 2, tags[i].Type);
+    VLPutLE32(p + 4, tags[i].Count);
     std::memcpy(p + 8, tags[i].Value, 4);
   }
-  Put32(out.data() + out.size() - 4, insert ? oldLink : 0);
+  VLPutLE32(out.data() + out.size() - 4, insert ? oldLink : 0);
   s->Seek(base + ifd, soBeginning);
   s->WriteBuffer(out.data(), int64_t(out.size()));
   return result;
@@ -388,19 +365,10 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
 }  // namespace
 
 int WriteTIFFStream(TStream* Stream, bool Insert, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  if (!Stream || !Bitmap) {
-    VLFail(Progress, "nothing to write");
-    return 0;
-  }
-  TTIFFHandlerGuard guard(Progress);
-  try {
-    return WriteImage(Stream, Insert, Bitmap, Params, Progress);
-  } catch (const std::exception& e) {
-    if (guard.Raised) throw;
-    VLFail(Progress, std::string("write error: ") + e.what());
-  } catch (...) {
-    if (guard.Raised) throw;
-    VLFail(Progress, "write error");
-  }
-  return 0;
+  int pages = 0;
+  VLGuardCodec(Progress, crWrite, [&] {
+    if (!Stream || !Bitmap) VLThrowFail(vcNoPicture, "nothing to write");
+    pages = WriteImage(Stream, Insert, Bitmap, Params, Progress);
+  });
+  return VLAborting(Progress) ? 0 : pages;
 }

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/gui/canvas.h"
+#include "vistrel/base/byteorder.h"
 
 namespace {
 
@@ -706,6 +707,24 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
 
 }  // namespace
 
+bool VLIsWMF(const uint8_t* Data, int64_t Size) { return Size >= 4 && VLGetLE32(Data) == 0x9AC6CDD7u; }
+
+bool VLIsEMF(const uint8_t* Data, int64_t Size) {
+  return Size >= 44 && VLGetLE32(Data) == 1 && VLGetLE32(Data + 40) == 0x464D4520u;  // " EMF"
+}
+
+TVLCause VLMetafileCause(const std::string& Reason) {
+  static const struct {
+    const char* Reason;
+    TVLCause Cause;
+  } kCauses[] = {{"empty", vcNotFormat},         {"not a metafile", vcNotFormat}, {"short header", vcTruncated},
+                 {"truncated", vcTruncated},     {"empty frame", vcBadHeader},    {"bad metafile header", vcBadHeader},
+                 {"bad record size", vcBadData}, {"too large", vcTooLarge}};
+  for (const auto& c : kCauses)
+    if (Reason == c.Reason) return c.Cause;
+  return vcBadData;
+}
+
 bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::string& Reason) {
   Meta = TVLMetafile();
   Reason.clear();
@@ -714,9 +733,9 @@ bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::
   TBytes f(Data, Size);
   bool ok;
   try {
-    if (f.U32(0) == 0x9AC6CDD7u)
+    if (VLIsWMF(Data, Size))
       ok = ParseWMF(f, Meta, Reason);
-    else if (f.U32(0) == 1 && f.U32(40) == 0x464D4520u)
+    else if (VLIsEMF(Data, Size))
       ok = ParseEMF(f, Meta, Reason);
     else
       return Reason = "not a metafile", false;
@@ -731,18 +750,20 @@ bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::
   return ok;
 }
 
-bool VLReadMetafile(TStream* Stream, TVLMetafile& Meta, std::string& Reason) {
-  std::vector<uint8_t> data;
-  try {
+bool VLReadMetafile(TStream* Stream, TVLMetafile& Meta, TFilterProgress& Progress) {
+  bool ok = false;
+  VLGuardCodec(Progress, crRead, [&] {
+    if (!Stream) VLThrowFail(vcNoPicture, "no stream");
     const int64_t size = Stream->Size() - Stream->Position();
-    if (size <= 0) return Reason = "empty", false;
-    if (size > VLMaxMetafileBytes) return Reason = "too large", false;
-    data.resize(size_t(size));
+    if (size <= 0) VLThrowFail(vcNotFormat, "empty");
+    if (size > VLMaxMetafileBytes) VLThrowFail(vcTooLarge, "too large");
+    std::vector<uint8_t> data(static_cast<size_t>(size));
     Stream->ReadBuffer(data.data(), size);
-  } catch (const EStreamError&) {
-    return Reason = "read error", false;
-  }
-  return VLParseMetafile(data.data(), int64_t(data.size()), Meta, Reason);
+    std::string reason;
+    ok = VLParseMetafile(data.data(), int64_t(data.size()), Meta, reason);
+    if (!ok) VLFail(Progress, VLMetafileCause(reason), reason);
+  });
+  return ok && !VLAborting(Progress);
 }
 
 // ---- Playing ----

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/core/core.h"
+#include "vistrel/codecs/ioparams.h"
 
 class TCanvas;
 
@@ -84,8 +85,14 @@ constexpr int64_t VLMaxMetafileBytes = 256ll << 20;
 // would take more memory than the picture limit (TBitmap::MaxBytes). Records we don't know
 // are skipped.
 bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::string& Reason);
-// Reads the stream from its position to the end.
-bool VLReadMetafile(TStream* Stream, TVLMetafile& Meta, std::string& Reason);
+// Content sniffers over the metafile's bytes: a placeable WMF key; an EMF header record.
+bool VLIsWMF(const uint8_t* Data, int64_t Size);
+bool VLIsEMF(const uint8_t* Data, int64_t Size);
+// The cause of a reason given by VLParseMetafile.
+TVLCause VLMetafileCause(const std::string& Reason);
+// Reads the stream from its position to the end, as the codecs read: false with the abort
+// flag, the reason and the cause of Progress set when it can't.
+bool VLReadMetafile(TStream* Stream, TVLMetafile& Meta, TFilterProgress& Progress);
 // A packed DIB (info header, colour table, rows) to a pf24bit bitmap; nullptr when it is not
 // one we decode (1, 4, 8, 16, 24 and 32 bits, uncompressed or bit fields).
 std::shared_ptr<TBitmap> VLDecodePackedDIB(const uint8_t* Header, int64_t HeaderSize, const uint8_t* Bits,

@@ -2,9 +2,13 @@
 
 #include <cstring>
 
+#include "vistrel/codecs/bmp.h"
+#include "vistrel/codecs/gif.h"
 #include "vistrel/codecs/ico.h"
 #include "vistrel/codecs/jpeg.h"
+#include "vistrel/codecs/pcx.h"
 #include "vistrel/codecs/png.h"
+#include "vistrel/codecs/tiff.h"
 
 namespace {
 
@@ -34,12 +38,14 @@ void Peek(TStream* s, int64_t p, uint8_t* b, int n) {
   s->Seek(p, soBeginning);
 }
 
-// Four bytes as text up to the first zero byte.
-std::string Tag4(const uint8_t* b) {
-  size_t n = 0;
-  while (n < 4 && b[n] != 0) ++n;
-  return std::string(reinterpret_cast<const char*>(b), n);
-}
+// The codecs' content sniffers, in the order formats are tried.
+struct TSniffer {
+  int32_t Type;
+  bool (*Test)(const uint8_t* Head, int64_t StreamSize);
+};
+constexpr TSniffer kSniffers[] = {
+    {ftJPEG, VLIsJPEG}, {ftGIF, VLIsGIF}, {ftPCX, VLIsPCX}, {ftBMP, VLIsBMP}, {ftTIFF, VLIsTIFF}, {ftPNG, VLIsPNG},
+};
 
 }  // namespace
 
@@ -141,29 +147,24 @@ int32_t VLFindStreamFormat(TStream* Stream) {
       }
     }
     if (type == 0) {
+      // The signatures differ in their first byte, so no two sniffers answer for one stream;
+      // the directories of icons and cursors are walked last.
       const int64_t size = Stream->Size();
-      uint8_t b[4];
-      Peek(Stream, p, b, 4);
-      const std::string tag = Tag4(b);
-      const uint16_t word = uint16_t(b[0] | (b[1] << 8));
-      auto test = [&](auto&& fn) {
+      uint8_t head[VLSniffBytes];
+      Peek(Stream, p, head, VLSniffBytes);
+      for (const TSniffer& sniffer : kSniffers)
+        if (sniffer.Test(head, size)) {
+          type = sniffer.Type;
+          break;
+        }
+      auto test = [&](bool (*fn)(TStream*)) {
         Stream->Seek(p, soBeginning);
         bool r = fn(Stream);
         Stream->Seek(p, soBeginning);
         return r;
       };
-      if (test(HasJpegSignature)) type = ftJPEG;
-      else if (size > 12 && tag == "JFIF") type = ftJPEG;
-      else if (size > 13 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') type = ftGIF;
-      else if (size > 12 && tag == "PCX2") type = ftPCX;
-      else if (size > 4 && tag == "PCX") type = ftPCX;
-      else if (size > 14 && word == 0x4D42) type = ftBMP;
-      else if (size > 128 && b[0] == 0x0A && b[1] <= 5) type = ftPCX;
-      else if (size > 12 && tag == "TIFF") type = ftTIFF;
-      else if (size > 8 && (word == 0x4949 || word == 0x4D4D)) type = ftTIFF;
-      else if (size > 8 && test(HasPngSignature)) type = ftPNG;
-      else if (test(IsICOStream)) type = ftICO;
-      else if (test(IsCURStream)) type = ftCUR;
+      if (type == 0 && test(IsICOStream)) type = ftICO;
+      else if (type == 0 && test(IsCURStream)) type = ftCUR;
     }
   } catch (const std::exception&) {
     type = 0;

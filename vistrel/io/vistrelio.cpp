@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr char kJpegTag[4] = {'J', 'F', 'I', 'F'};
-constexpr char kTiffTag[4] = {'T', 'I', 'F', 'F'};
-constexpr char kPcxTag[4] = {'P', 'C', 'X', '2'};
-
 std::string LowerExt(const std::string& FileName) { return LowerCase(ExtractFileExt(FileName)); }
 
 // The stream position after an image of a headed stream, kept inside the stream.
@@ -29,6 +25,122 @@ int64_t AfterImage(TStream* s, int64_t start, int32_t length) {
   int64_t end = start + (length < 0 ? 0 : int64_t(length));
   int64_t size = s->Size();
   return end > size ? size : end;
+}
+
+// ---- The built-in codecs ----
+
+// One reader call: Length is the byte length handed to readers that take one. Returns the
+// reader's Integer result (page or image count), 0 for the others.
+using TReadCall = int (*)(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t Length,
+                          TFilterProgress& Progress, bool ParamsOnly);
+using TWriteCall = void (*)(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+
+// The 12-byte stream header of a format's stream loads and saves.
+enum TStreamHeaderRule : uint8_t {
+  shNone,      // never
+  shOptional,  // read when the tag is there whatever StreamHeaders says; written when it is set (JPEG)
+  shRequired,  // with StreamHeaders, read (a wrong tag aborts) and written (TIFF)
+  shPCX,       // with StreamHeaders, "PCX2" or the older 4-byte "PCX"; written only after a good write
+};
+
+// What the reader is given as the data length.
+enum TLengthRule : uint8_t {
+  lrNone,      // nothing (0)
+  lrFileOnly,  // the file's size in file loads, 0 in stream loads (BMP)
+  lrWhole,     // the file's or the whole stream's size (PCX)
+};
+
+// What a load does with the component's background.
+enum TBackgroundRule : uint8_t {
+  brNone,
+  brPNG,  // the file load puts it into PNGBackground first; both take PNGBackground after
+  brGIF,  // GIFTranspColor when GIFTransparent, else GIFBackground
+};
+
+struct TBuiltInCodec {
+  int32_t Type;
+  TReadCall Read;     // nullptr: the metafiles, imported instead
+  TWriteCall Write;   // nullptr: no writer
+  char Tag[4];        // stream header tag
+  TStreamHeaderRule Header;
+  const char* LoadExtensions;  // lower case with their dots, ";"-separated
+  const char* SaveExtensions;
+  TLengthRule Length;
+  bool StreamDpi;  // a stream load hands the resolution to the view (file loads always do)
+  TBackgroundRule Background;
+};
+
+// Reader calls of the three argument orders.
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, bool, TFilterProgress&)>
+int ReadWithoutLength(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  Read(s, b, p, only, pr);
+  return 0;
+}
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, TFilterProgress&, bool)>
+int ReadIcon(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  Read(s, b, p, pr, only);
+  return 0;
+}
+template <void (*Read)(TStream*, TBitmap*, TIOParamsVals&, int64_t, TFilterProgress&, bool)>
+int ReadWithLength(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t length, TFilterProgress& pr, bool only) {
+  Read(s, b, p, length, pr, only);
+  return 0;
+}
+int ReadTIFF(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  int pages = 0;
+  ReadTIFFStream(b, s, pages, p, pr, only);
+  return pages;
+}
+int ReadGIF(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& pr, bool only) {
+  int32_t images = 0;
+  ReadGIFStream(s, b, images, p, pr, only);
+  return images;
+}
+// Always as a new file.
+void WriteTIFF(TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) { WriteTIFFStream(s, false, b, p, pr); }
+
+const TBuiltInCodec kCodecs[] = {
+    {ftJPEG, ReadWithoutLength<LoadJpegFromStream>, SaveJpegToStream, {'J', 'F', 'I', 'F'}, shOptional,
+     ".jpg;.jpeg;.jpe", ".jpg;.jpeg", lrNone, true, brNone},
+    {ftPNG, ReadWithoutLength<LoadPngFromStream>, SavePngToStream, {}, shNone, ".png", ".png", lrNone, true, brPNG},
+    {ftTIFF, ReadTIFF, WriteTIFF, {'T', 'I', 'F', 'F'}, shRequired, ".tif;.tiff", ".tif;.tiff", lrNone, true, brNone},
+    {ftPCX, ReadWithLength<ReadPCXStream>, WritePCXStream, {'P', 'C', 'X', '2'}, shPCX, ".pcx", ".pcx", lrWhole, true,
+     brNone},
+    {ftGIF, ReadGIF, WriteGIFStream, {}, shNone, ".gif", ".gif", lrNone, false, brGIF},
+    {ftWMF, nullptr, nullptr, {}, shNone, ".wmf", "", lrNone, false, brNone},
+    {ftEMF, nullptr, nullptr, {}, shNone, ".emf", "", lrNone, false, brNone},
+    {ftBMP, ReadWithLength<ReadBMPStream>, WriteBMPStream, {}, shNone, ".bmp", ".bmp", lrFileOnly, false, brNone},
+    {ftCUR, ReadIcon<ReadCURStream>, nullptr, {}, shNone, ".cur", "", lrNone, false, brNone},
+    {ftICO, ReadIcon<ReadICOStream>, nullptr, {}, shNone, ".ico", "", lrNone, false, brNone},
+};
+
+const TBuiltInCodec* CodecOfType(int32_t type) {
+  for (const TBuiltInCodec& c : kCodecs)
+    if (c.Type == type) return &c;
+  return nullptr;
+}
+
+bool ListHas(const char* list, const std::string& ext) {
+  std::string rest = list;
+  while (!rest.empty())
+    if (VLNextExt(rest) == ext) return true;
+  return false;
+}
+
+const TBuiltInCodec* CodecToLoad(const std::string& ext) {
+  for (const TBuiltInCodec& c : kCodecs)
+    if (ListHas(c.LoadExtensions, ext)) return &c;
+  return nullptr;
+}
+
+const TBuiltInCodec* CodecToSave(const std::string& ext) {
+  for (const TBuiltInCodec& c : kCodecs)
+    if (c.Write && ListHas(c.SaveExtensions, ext)) return &c;
+  return nullptr;
+}
+
+TColor GIFBackgroundOf(const TIOParamsVals& p) {
+  return RGBToColor(p.GIFTransparent ? p.GIFTranspColor : p.GIFBackground);
 }
 
 }  // namespace
@@ -178,196 +290,87 @@ void TVistrelIO::SaveFile(const std::string& FileName, const std::function<void(
 }
 
 // ---- Loading ----
-// Each format's reader is called from its two functions below and nowhere else.
 
-void TVistrelIO::LoadFromFileJpeg(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  LoadJpegFromStream(&f, FBitmap, *FParams, false, p);
-  AfterRead(ftJPEG, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamJpeg(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  const int64_t start = Stream->Position();
-  TVLStreamHeader h;
-  if (VLReadStreamHeader(Stream, h) && VLStreamHeaderTag(h) == "JFIF") {
-    LoadJpegFromStream(Stream, FBitmap, *FParams, false, p);
-    Stream->SetPosition(AfterImage(Stream, start + 12, h.Length));
-  } else {
-    Stream->SetPosition(start);
-    LoadJpegFromStream(Stream, FBitmap, *FParams, false, p);
-  }
-  AfterRead(ftJPEG, "", true);
-}
-
-void TVistrelIO::LoadFromFilePNG(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  FParams->PNGBackground = ColorToTriple(Background());
-  TFilterProgress p = NewProgress();
-  LoadPngFromStream(&f, FBitmap, *FParams, false, p);
-  SetBackground(RGBToColor(FParams->PNGBackground));
-  AfterRead(ftPNG, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamPNG(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  LoadPngFromStream(Stream, FBitmap, *FParams, false, p);
-  SetBackground(RGBToColor(FParams->PNGBackground));
-  AfterRead(ftPNG, "", true);
-}
-
-int TVistrelIO::LoadFromFileTIFF(const std::string& FileName) {
+int TVistrelIO::LoadFile(int32_t Type, const std::string& FileName) {
+  const TBuiltInCodec& c = *CodecOfType(Type);
   if (!BeginCodec()) return 0;
   TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  if (c.Background == brPNG) FParams->PNGBackground = ColorToTriple(Background());
   TFilterProgress p = NewProgress();
-  int count = 0;
-  ReadTIFFStream(FBitmap, &f, count, *FParams, p, false);
-  AfterRead(ftTIFF, FileName, true);
-  return count;
+  const int result = c.Read(&f, FBitmap, *FParams, c.Length == lrNone ? 0 : f.Size(), p, false);
+  AfterLoad(Type, FileName, true);
+  return result;
 }
 
-int TVistrelIO::LoadFromStreamTIFF(TStream* Stream) {
+int TVistrelIO::LoadStream(int32_t Type, TStream* Stream) {
+  const TBuiltInCodec& c = *CodecOfType(Type);
   if (!BeginCodec()) return 0;
   TFilterProgress p = NewProgress();
-  int count = 0;
-  if (FStreamHeaders) {
-    const int64_t start = Stream->Position();
-    TVLStreamHeader h;
-    if (!VLReadStreamHeader(Stream, h) || VLStreamHeaderTag(h) != "TIFF") {
-      FAborting = true;
-      return 0;
-    }
-    ReadTIFFStream(FBitmap, Stream, count, *FParams, p, false);
-    Stream->SetPosition(AfterImage(Stream, start + 12, h.Length));
+  int64_t length = c.Length == lrWhole ? Stream->Size() : 0;
+  int result = 0;
+  const bool headed = c.Header == shOptional || (FStreamHeaders && c.Header != shNone);
+  if (!headed) {
+    result = c.Read(Stream, FBitmap, *FParams, length, p, false);
   } else {
-    ReadTIFFStream(FBitmap, Stream, count, *FParams, p, false);
-  }
-  AfterRead(ftTIFF, "", true);
-  return count;
-}
-
-void TVistrelIO::LoadFromFilePCX(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  // Opened here, so a file that can't be opened raises as it does for every other format.
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  ReadPCXStream(&f, FBitmap, *FParams, f.Size(), p, false);
-  AfterRead(ftPCX, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamPCX(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  if (FStreamHeaders) {
     const int64_t start = Stream->Position();
     TVLStreamHeader h;
     const bool got = VLReadStreamHeader(Stream, h);
     const std::string tag = VLStreamHeaderTag(h);
-    if (!got || tag.compare(0, 3, "PCX") != 0) {
-      FAborting = true;
-      return;
-    }
-    if (tag == "PCX2") {
-      Stream->SetPosition(start + 12);
-      ReadPCXStream(Stream, FBitmap, *FParams, h.Length < 0 ? 0 : h.Length, p, false);
-      Stream->SetPosition(AfterImage(Stream, start + 12, h.Length));
-    } else {
+    const bool match = got && tag == std::string(c.Tag, 4);
+    if (c.Header == shOptional && !match) {
+      Stream->SetPosition(start);
+      result = c.Read(Stream, FBitmap, *FParams, length, p, false);
+    } else if (c.Header == shPCX && got && !match && tag.compare(0, 3, "PCX") == 0) {
+      // The older form: a 4-byte tag and no length, the image running to the end.
       Stream->SetPosition(start + 4);
-      ReadPCXStream(Stream, FBitmap, *FParams, Stream->Size(), p, false);
+      result = c.Read(Stream, FBitmap, *FParams, length, p, false);
+    } else if (!match) {
+      FAborting = true;
+      return 0;
+    } else {
+      if (c.Length == lrWhole) length = h.Length < 0 ? 0 : h.Length;
+      Stream->SetPosition(start + 12);
+      result = c.Read(Stream, FBitmap, *FParams, length, p, false);
+      Stream->SetPosition(AfterImage(Stream, start + 12, h.Length));
     }
-  } else {
-    ReadPCXStream(Stream, FBitmap, *FParams, Stream->Size(), p, false);
   }
-  AfterRead(ftPCX, "", true);
+  AfterLoad(Type, "", c.StreamDpi);
+  return result;
 }
 
-namespace {
-TColor GIFBackgroundOf(const TIOParamsVals& p) {
-  return RGBToColor(p.GIFTransparent ? p.GIFTranspColor : p.GIFBackground);
-}
-}  // namespace
-
-int TVistrelIO::LoadFromFileGIF(const std::string& FileName) {
-  if (!BeginCodec()) return 0;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  int32_t count = 0;
-  ReadGIFStream(&f, FBitmap, count, *FParams, p, false);
-  SetBackground(GIFBackgroundOf(*FParams));
-  AfterRead(ftGIF, FileName, true);
-  return count;
+void TVistrelIO::AfterLoad(int32_t Type, const std::string& FileName, bool SetDpi) {
+  switch (CodecOfType(Type)->Background) {
+    case brPNG: SetBackground(RGBToColor(FParams->PNGBackground)); break;
+    case brGIF: SetBackground(GIFBackgroundOf(*FParams)); break;
+    case brNone: break;
+  }
+  AfterRead(Type, FileName, SetDpi);
 }
 
-int TVistrelIO::LoadFromStreamGIF(TStream* Stream) {
-  if (!BeginCodec()) return 0;
-  TFilterProgress p = NewProgress();
-  int32_t count = 0;
-  ReadGIFStream(Stream, FBitmap, count, *FParams, p, false);
-  SetBackground(GIFBackgroundOf(*FParams));
-  AfterRead(ftGIF, "", false);
-  return count;
-}
-
-void TVistrelIO::LoadFromFileBMP(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  ReadBMPStream(&f, FBitmap, *FParams, f.Size(), p, false);
-  AfterRead(ftBMP, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamBMP(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  ReadBMPStream(Stream, FBitmap, *FParams, 0, p, false);
-  AfterRead(ftBMP, "", false);
-}
-
-void TVistrelIO::LoadFromFileICO(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  ReadICOStream(&f, FBitmap, *FParams, p, false);
-  AfterRead(ftICO, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamICO(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  ReadICOStream(Stream, FBitmap, *FParams, p, false);
-  AfterRead(ftICO, "", false);
-}
-
-void TVistrelIO::LoadFromFileCUR(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-  TFilterProgress p = NewProgress();
-  ReadCURStream(&f, FBitmap, *FParams, p, false);
-  AfterRead(ftCUR, FileName, true);
-}
-
-void TVistrelIO::LoadFromStreamCUR(TStream* Stream) {
-  if (!BeginCodec()) return;
-  TFilterProgress p = NewProgress();
-  ReadCURStream(Stream, FBitmap, *FParams, p, false);
-  AfterRead(ftCUR, "", false);
-}
+void TVistrelIO::LoadFromFileJpeg(const std::string& FileName) { LoadFile(ftJPEG, FileName); }
+void TVistrelIO::LoadFromStreamJpeg(TStream* Stream) { LoadStream(ftJPEG, Stream); }
+void TVistrelIO::LoadFromFilePNG(const std::string& FileName) { LoadFile(ftPNG, FileName); }
+void TVistrelIO::LoadFromStreamPNG(TStream* Stream) { LoadStream(ftPNG, Stream); }
+int TVistrelIO::LoadFromFileTIFF(const std::string& FileName) { return LoadFile(ftTIFF, FileName); }
+int TVistrelIO::LoadFromStreamTIFF(TStream* Stream) { return LoadStream(ftTIFF, Stream); }
+void TVistrelIO::LoadFromFilePCX(const std::string& FileName) { LoadFile(ftPCX, FileName); }
+void TVistrelIO::LoadFromStreamPCX(TStream* Stream) { LoadStream(ftPCX, Stream); }
+int TVistrelIO::LoadFromFileGIF(const std::string& FileName) { return LoadFile(ftGIF, FileName); }
+int TVistrelIO::LoadFromStreamGIF(TStream* Stream) { return LoadStream(ftGIF, Stream); }
+void TVistrelIO::LoadFromFileBMP(const std::string& FileName) { LoadFile(ftBMP, FileName); }
+void TVistrelIO::LoadFromStreamBMP(TStream* Stream) { LoadStream(ftBMP, Stream); }
+void TVistrelIO::LoadFromFileICO(const std::string& FileName) { LoadFile(ftICO, FileName); }
+void TVistrelIO::LoadFromStreamICO(TStream* Stream) { LoadStream(ftICO, Stream); }
+void TVistrelIO::LoadFromFileCUR(const std::string& FileName) { LoadFile(ftCUR, FileName); }
+void TVistrelIO::LoadFromStreamCUR(TStream* Stream) { LoadStream(ftCUR, Stream); }
 
 void TVistrelIO::ImportMetafile(const std::string& FileName, int Width, int Height) {
   if (Width == 0 || Height == 0 || !BeginCodec()) return;
   TVLMetafile meta;
-  std::string reason;
   {
     TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-    if (!VLReadMetafile(&f, meta, reason)) {
-      FAborting = true;
-      return;
-    }
+    TFilterProgress p = NewProgress();
+    if (!VLReadMetafile(&f, meta, p)) return;
   }
   int64_t w = meta.Width, h = meta.Height;
   if (Width > 0 && Height > 0) {
@@ -419,27 +422,21 @@ void TVistrelIO::ReadRegistry(const TVLFileFormatInfo* Info, TStream* Stream, co
 void TVistrelIO::LoadFromFile(const std::string& FileName) {
   if (!FBitmap) return;
   const std::string ext = LowerExt(FileName);
-  if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") LoadFromFileJpeg(FileName);
-  else if (ext == ".png") LoadFromFilePNG(FileName);
-  else if (ext == ".tif" || ext == ".tiff") LoadFromFileTIFF(FileName);
-  else if (ext == ".pcx") LoadFromFilePCX(FileName);
-  else if (ext == ".gif") LoadFromFileGIF(FileName);
-  else if (ext == ".wmf" || ext == ".emf") ImportMetafile(FileName, -1, -1);
-  else if (ext == ".bmp") LoadFromFileBMP(FileName);
-  else if (ext == ".cur") LoadFromFileCUR(FileName);
-  else if (ext == ".ico") LoadFromFileICO(FileName);
-  else {
-    FAborting = false;
-    FParams->FileName.clear();
-    FParams->FileType = 0;
-    const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
-    if (!info || !info->ReadProc) {
-      FAborting = true;
-      return;
-    }
-    TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-    ReadRegistry(info, &f, FileName);
+  if (const TBuiltInCodec* c = CodecToLoad(ext)) {
+    if (c->Read) LoadFile(c->Type, FileName);
+    else ImportMetafile(FileName, -1, -1);
+    return;
   }
+  FAborting = false;
+  FParams->FileName.clear();
+  FParams->FileType = 0;
+  const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
+  if (!info || !info->ReadProc) {
+    FAborting = true;
+    return;
+  }
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  ReadRegistry(info, &f, FileName);
 }
 
 void TVistrelIO::LoadFromStream(TStream* Stream) {
@@ -447,153 +444,71 @@ void TVistrelIO::LoadFromStream(TStream* Stream) {
   const int64_t start = Stream->Position();
   const int32_t type = VLFindStreamFormat(Stream);
   Stream->SetPosition(start);
-  switch (type) {
-    case ftTIFF: LoadFromStreamTIFF(Stream); break;
-    case ftGIF: LoadFromStreamGIF(Stream); break;
-    case ftJPEG: LoadFromStreamJpeg(Stream); break;
-    case ftPCX: LoadFromStreamPCX(Stream); break;
-    case ftBMP: LoadFromStreamBMP(Stream); break;
-    case ftICO: LoadFromStreamICO(Stream); break;
-    case ftCUR: LoadFromStreamCUR(Stream); break;
-    case ftPNG: LoadFromStreamPNG(Stream); break;
-    default: {
-      FAborting = false;
-      FParams->FileName.clear();
-      FParams->FileType = 0;
-      const TVLFileFormatInfo* info = VLFindFormatByType(type);
-      if (!info || !info->ReadProc) {
-        FAborting = true;
-        return;
-      }
-      ReadRegistry(info, Stream, "");
-    }
+  const TBuiltInCodec* c = CodecOfType(type);
+  if (c && c->Read) {
+    LoadStream(type, Stream);
+    return;
   }
+  FAborting = false;
+  FParams->FileName.clear();
+  FParams->FileType = 0;
+  const TVLFileFormatInfo* info = VLFindFormatByType(type);
+  if (!info || !info->ReadProc) {
+    FAborting = true;
+    return;
+  }
+  ReadRegistry(info, Stream, "");
 }
 
 // ---- Saving ----
 
-void TVistrelIO::SaveToStreamJpeg(TStream* Stream) {
+void TVistrelIO::SaveFileAs(int32_t Type, const std::string& FileName) {
+  const TBuiltInCodec& c = *CodecOfType(Type);
   if (!BeginCodec()) return;
   PrepareSave();
   TFilterProgress p = NewProgress();
-  if (FStreamHeaders) {
-    const int64_t at = VLBeginStreamHeader(Stream);
-    SaveJpegToStream(Stream, FBitmap, *FParams, p);
-    VLEndStreamHeader(Stream, at, kJpegTag);
-  } else {
-    SaveJpegToStream(Stream, FBitmap, *FParams, p);
+  SaveFile(FileName, [&](TStream* s) { c.Write(s, FBitmap, *FParams, p); });
+}
+
+void TVistrelIO::SaveStreamAs(int32_t Type, TStream* Stream) {
+  const TBuiltInCodec& c = *CodecOfType(Type);
+  if (!BeginCodec()) return;
+  PrepareSave();
+  TFilterProgress p = NewProgress();
+  if (!FStreamHeaders || c.Header == shNone) {
+    c.Write(Stream, FBitmap, *FParams, p);
+    return;
   }
+  const int64_t at = VLBeginStreamHeader(Stream);
+  c.Write(Stream, FBitmap, *FParams, p);
+  if (c.Header != shPCX || !FAborting) VLEndStreamHeader(Stream, at, c.Tag);
 }
 
-void TVistrelIO::SaveToFileJpeg(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { SaveJpegToStream(s, FBitmap, *FParams, p); });
-}
-
-void TVistrelIO::SaveToStreamPNG(TStream* Stream) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SavePngToStream(Stream, FBitmap, *FParams, p);
-}
-
-void TVistrelIO::SaveToFilePNG(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { SavePngToStream(s, FBitmap, *FParams, p); });
-}
-
-void TVistrelIO::SaveToStreamTIFF(TStream* Stream) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  if (FStreamHeaders) {
-    const int64_t at = VLBeginStreamHeader(Stream);
-    WriteTIFFStream(Stream, false, FBitmap, *FParams, p);
-    VLEndStreamHeader(Stream, at, kTiffTag);
-  } else {
-    WriteTIFFStream(Stream, false, FBitmap, *FParams, p);
-  }
-}
-
-void TVistrelIO::SaveToFileTIFF(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { WriteTIFFStream(s, false, FBitmap, *FParams, p); });
-}
-
-void TVistrelIO::SaveToStreamPCX(TStream* Stream) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  if (FStreamHeaders) {
-    const int64_t at = VLBeginStreamHeader(Stream);
-    WritePCXStream(Stream, FBitmap, *FParams, p);
-    if (!FAborting) VLEndStreamHeader(Stream, at, kPcxTag);
-  } else {
-    WritePCXStream(Stream, FBitmap, *FParams, p);
-  }
-}
-
-void TVistrelIO::SaveToFilePCX(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { WritePCXStream(s, FBitmap, *FParams, p); });
-}
-
-void TVistrelIO::SaveToStreamGIF(TStream* Stream) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  WriteGIFStream(Stream, FBitmap, *FParams, p);
-}
-
-void TVistrelIO::SaveToFileGIF(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { WriteGIFStream(s, FBitmap, *FParams, p); });
-}
-
-void TVistrelIO::SaveToStreamBMP(TStream* Stream) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  WriteBMPStream(Stream, FBitmap, *FParams, p);
-}
-
-void TVistrelIO::SaveToFileBMP(const std::string& FileName) {
-  if (!BeginCodec()) return;
-  PrepareSave();
-  TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { WriteBMPStream(s, FBitmap, *FParams, p); });
-}
+void TVistrelIO::SaveToFileJpeg(const std::string& FileName) { SaveFileAs(ftJPEG, FileName); }
+void TVistrelIO::SaveToStreamJpeg(TStream* Stream) { SaveStreamAs(ftJPEG, Stream); }
+void TVistrelIO::SaveToFilePNG(const std::string& FileName) { SaveFileAs(ftPNG, FileName); }
+void TVistrelIO::SaveToStreamPNG(TStream* Stream) { SaveStreamAs(ftPNG, Stream); }
+void TVistrelIO::SaveToFileTIFF(const std::string& FileName) { SaveFileAs(ftTIFF, FileName); }
+void TVistrelIO::SaveToStreamTIFF(TStream* Stream) { SaveStreamAs(ftTIFF, Stream); }
+void TVistrelIO::SaveToFilePCX(const std::string& FileName) { SaveFileAs(ftPCX, FileName); }
+void TVistrelIO::SaveToStreamPCX(TStream* Stream) { SaveStreamAs(ftPCX, Stream); }
+void TVistrelIO::SaveToFileGIF(const std::string& FileName) { SaveFileAs(ftGIF, FileName); }
+void TVistrelIO::SaveToStreamGIF(TStream* Stream) { SaveStreamAs(ftGIF, Stream); }
+void TVistrelIO::SaveToFileBMP(const std::string& FileName) { SaveFileAs(ftBMP, FileName); }
+void TVistrelIO::SaveToStreamBMP(TStream* Stream) { SaveStreamAs(ftBMP, Stream); }
 
 void TVistrelIO::SaveToFile(const std::string& FileName) {
   const std::string ext = LowerExt(FileName);
-  if (ext == ".jpg" || ext == ".jpeg") SaveToFileJpeg(FileName);
-  else if (ext == ".pcx") SaveToFilePCX(FileName);
-  else if (ext == ".gif") SaveToFileGIF(FileName);
-  else if (ext == ".tif" || ext == ".tiff") SaveToFileTIFF(FileName);
-  else if (ext == ".png") SaveToFilePNG(FileName);
-  else if (ext != ".bmp") {
-    if (!BeginCodec()) return;
-    const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
-    if (!info || !info->WriteProc) {
-      FAborting = true;
-      return;
-    }
-    PrepareSave();
-    TFilterProgress p = NewProgress();
-    SaveFile(FileName, [&](TStream* s) { info->WriteProc(s, FBitmap, *FParams, p); });
-  } else {
-    SaveToFileBMP(FileName);
+  if (const TBuiltInCodec* c = CodecToSave(ext)) return SaveFileAs(c->Type, FileName);
+  if (!BeginCodec()) return;
+  const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
+  if (!info || !info->WriteProc) {
+    FAborting = true;
+    return;
   }
+  PrepareSave();
+  TFilterProgress p = NewProgress();
+  SaveFile(FileName, [&](TStream* s) { info->WriteProc(s, FBitmap, *FParams, p); });
 }
 
 // ---- Parameters only ----
@@ -602,28 +517,16 @@ namespace {
 
 // The params-only reader of a type; false when there is none.
 bool ReadParamsOnly(int32_t type, TStream* s, TIOParamsVals& params) {
-  VLEmptyProgressAbort = false;
-  VLEmptyProgress.AbortReason.clear();
+  VLResetAbort(VLEmptyProgress);
   TBitmap scratch;  // the readers leave it alone
-  int count = 0;
-  int32_t gifCount = 0;
-  const int64_t length = s->Size() - s->Position();
-  switch (type) {
-    case ftTIFF: ReadTIFFStream(&scratch, s, count, params, VLEmptyProgress, true); return true;
-    case ftGIF: ReadGIFStream(s, &scratch, gifCount, params, VLEmptyProgress, true); return true;
-    case ftJPEG: LoadJpegFromStream(s, &scratch, params, true, VLEmptyProgress); return true;
-    case ftPCX: ReadPCXStream(s, &scratch, params, length, VLEmptyProgress, true); return true;
-    case ftBMP: ReadBMPStream(s, &scratch, params, length, VLEmptyProgress, true); return true;
-    case ftICO: ReadICOStream(s, &scratch, params, VLEmptyProgress, true); return true;
-    case ftCUR: ReadCURStream(s, &scratch, params, VLEmptyProgress, true); return true;
-    case ftPNG: LoadPngFromStream(s, &scratch, params, true, VLEmptyProgress); return true;
-    default: {
-      const TVLFileFormatInfo* info = VLFindFormatByType(type);
-      if (!info || !info->ReadProc) return false;
-      info->ReadProc(s, &scratch, params, true, VLEmptyProgress);
-      return true;
-    }
+  if (const TBuiltInCodec* c = CodecOfType(type); c && c->Read) {
+    c->Read(s, &scratch, params, c->Length == lrNone ? 0 : s->Size() - s->Position(), VLEmptyProgress, true);
+    return true;
   }
+  const TVLFileFormatInfo* info = VLFindFormatByType(type);
+  if (!info || !info->ReadProc) return false;
+  info->ReadProc(s, &scratch, params, true, VLEmptyProgress);
+  return true;
 }
 
 }  // namespace

@@ -118,6 +118,13 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
+  // The built-in codec of a type, by file or by stream (with its stream header); the load
+  // methods and saves of each format are these with the type.
+  int LoadFile(int32_t Type, const std::string& FileName);
+  int LoadStream(int32_t Type, TStream* Stream);
+  void AfterLoad(int32_t Type, const std::string& FileName, bool SetDpi);
+  void SaveFileAs(int32_t Type, const std::string& FileName);
+  void SaveStreamAs(int32_t Type, TStream* Stream);
   TFilterProgress NewProgress();
   // Steps 1-2 of every codec call: clears the abort flag; false without a bitmap.
   bool BeginCodec();
