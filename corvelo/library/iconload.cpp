@@ -54,7 +54,8 @@ int Choose(const std::vector<TEntry>& entries, int width, int height) {
   int64_t bestDistance = -1;
   for (size_t i = 0; i < entries.size(); ++i) {
     const TEntry& e = entries[i];
-    const int64_t d = width > 0 && height > 0 ? std::llabs(int64_t(e.Width) - width) + std::llabs(int64_t(e.Height) - height) : 0;
+    const int64_t d =
+        width > 0 && height > 0 ? std::llabs(int64_t(e.Width) - width) + std::llabs(int64_t(e.Height) - height) : 0;
     if (bestDistance < 0 || d < bestDistance || (d == bestDistance && e.Depth > entries[size_t(best)].Depth)) {
       best = int(i);
       bestDistance = d;

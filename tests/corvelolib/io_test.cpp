@@ -126,7 +126,11 @@ std::vector<uint8_t> Icon(const std::vector<TIconImage>& images) {
     data.U32(40), data.U32(s), data.U32(2 * s), data.U16(1), data.U16(24);
     for (int i = 0; i < 6; ++i) data.U32(0);
     for (int y = 0; y < s; ++y) {
-      for (int x = 0; x < s; ++x) data.U8(im.MaskLeft && x < s / 2 ? 0 : im.Colour.B), data.U8(im.MaskLeft && x < s / 2 ? 0 : im.Colour.G), data.U8(im.MaskLeft && x < s / 2 ? 0 : im.Colour.R);
+      for (int x = 0; x < s; ++x) {
+        // Masked pixels are black, so the background shows unchanged.
+        const bool masked = im.MaskLeft && x < s / 2;
+        data.U8(masked ? 0 : im.Colour.B), data.U8(masked ? 0 : im.Colour.G), data.U8(masked ? 0 : im.Colour.R);
+      }
       for (int p = s * 3; p < xorRow; ++p) data.U8(0);
     }
     for (int y = 0; y < s; ++y)
