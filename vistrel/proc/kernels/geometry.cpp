@@ -113,16 +113,6 @@ inline void BlendPixel(uint8_t* d, const uint8_t* prev, const uint8_t* cur, int 
   d[2] = Blend(prev[2], cur[2], v, w);
 }
 
-// Steps counted from 0: trunc(k x 100 / (total + 0.5)).
-struct TStepProgress {
-  const TProgressEvent& OnProgress;
-  TObject* Sender;
-  int64_t Total;
-  void Step(int64_t k) const {
-    if (OnProgress) OnProgress(Sender, int(k * 200 / (2 * Total + 1)));
-  }
-};
-
 // The source columns x0[x] to x1[x] - 1 that target column x of dw averages (at least one).
 void SourceColumns(int64_t sw, int64_t dw, std::vector<int64_t>& x0, std::vector<int64_t>& x1) {
   x0.assign(size_t(dw), 0);
@@ -300,7 +290,8 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   const int64_t maxBytes = TBitmap::MaxBytes();
   if (W1 * 3 > maxBytes / H || W1 * 3 > maxBytes / H3) throw EOutOfResources(SOutOfResources);
 
-  TStepProgress progress{OnProgress, Sender, H + W1 + H3};
+  // One step a row of each pass, counted from 0.
+  const int64_t steps = H + W1 + H3;
   int64_t k = 0;
 
   // The vertical shear runs on transposed pictures, so that every pass works along rows:
@@ -315,7 +306,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
       const int nb = int(std::min<int64_t>(kBlock, H - i0));
       for (int r = 0; r < nb; ++r) {
         const int64_t i = i0 + r;
-        progress.Step(k++);
+        VLRowProgress(OnProgress, Sender, k++, steps);
         const long double q = a > 0 ? i : H - i;
         const long double e = q * tn;
         const int64_t s = Round(e);
@@ -338,7 +329,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
       const int nb = int(std::min<int64_t>(kBlock, W1 - j0));
       for (int r = 0; r < nb; ++r) {
         const int64_t j = j0 + r;
-        progress.Step(k++);
+        VLRowProgress(OnProgress, Sender, k++, steps);
         const long double q = a > 0 ? W1 - j : j;
         const long double e = q * sn;
         const int64_t rr = Round(e);
@@ -358,7 +349,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   Bitmap->SetSize(0, 0);
   Bitmap->SetSize(int(W3), int(H3));
   for (int64_t h = 0; h < H3; ++h) {
-    progress.Step(k++);
+    VLRowProgress(OnProgress, Sender, k++, steps);
     const long double q = a > 0 ? h : H3 - h;
     const long double e = q * tn;
     const int64_t r = Round(e);

@@ -118,13 +118,12 @@ namespace {
 constexpr int kLanes = 8;       // source rows filtered together in the horizontal pass
 constexpr int kStripPixels = 8; // target columns filtered together in the vertical pass
 
+// Rows of the horizontal pass, then columns of the vertical pass.
 struct TProgressState {
   const TProgressEvent& OnProgress;
   TObject* Sender;
-  long double Total;
-  void Report(long double done) {
-    if (OnProgress) OnProgress(Sender, int(Trunc(done * 100 / Total)));
-  }
+  int64_t Total;
+  void Report(int64_t done) { VLRowProgress(OnProgress, Sender, done, Total); }
 };
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -194,7 +193,7 @@ VL_HOT_CLONES void VerticalPass(TBitmap* Temp, TBitmap* Dest, const std::vector<
       uint8_t* d = Dest->ScanLine(y) + size_t(x0) * 3;
       for (int k = 0; k < values; ++k) d[k] = StoreSum(acc[k]);
     }
-    for (int k = 0; k < px; ++k) progress.Report((long double)rowsBefore + x0 + k + 1);
+    for (int k = 0; k < px; ++k) progress.Report(int64_t(rowsBefore) + x0 + k + 1);
   }
 }
 
@@ -212,7 +211,7 @@ void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* S
   if (!ValidCall(Source, Dest, Filter)) return;
   const int sw = Source->Width(), sh = Source->Height();
   const int dw = Dest->Width(), dh = Dest->Height();
-  TProgressState progress{OnProgress, Sender, (long double)sh + dw + 0.5L};
+  TProgressState progress{OnProgress, Sender, int64_t(sh) + dw};
   TBitmap temp;
   temp.SetPixelFormat(pf24bit);
   temp.SetSize(dw, sh);
