@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "platform/core/core.h"
-
-// Progress of every library component: sender and percentage done.
-using TProgressEvent = std::function<void(TObject* sender, int percent)>;
+#include "vistrel/base/progress.h"
 
 // File type codes.
 enum TVLFileType : int32_t {

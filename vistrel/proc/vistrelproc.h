@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "platform/core/core.h"
-#include "vistrel/codecs/ioparams.h"
+#include "vistrel/base/progress.h"
 #include "vistrel/proc/kernels/color.h"
 #include "vistrel/proc/kernels/resample.h"
 #include "vistrel/view/language.h"

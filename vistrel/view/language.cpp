@@ -142,17 +142,21 @@ std::function<int()>& LanguageSource() {
   return source;
 }
 
+// Primary language ids.
+constexpr int kLangOther = 0, kLangGerman = 7, kLangGreek = 8, kLangEnglish = 9, kLangSpanish = 10,
+              kLangFrench = 12, kLangItalian = 16, kLangDutch = 19, kLangPortuguese = 22;
+
 int SystemPrimaryLanguageId() {
   switch (QLocale::system().language()) {
-    case QLocale::German: return 7;
-    case QLocale::Greek: return 8;
-    case QLocale::English: return 9;
-    case QLocale::Spanish: return 10;
-    case QLocale::French: return 12;
-    case QLocale::Italian: return 16;
-    case QLocale::Dutch: return 19;
-    case QLocale::Portuguese: return 22;
-    default: return 0;
+    case QLocale::German: return kLangGerman;
+    case QLocale::Greek: return kLangGreek;
+    case QLocale::English: return kLangEnglish;
+    case QLocale::Spanish: return kLangSpanish;
+    case QLocale::French: return kLangFrench;
+    case QLocale::Italian: return kLangItalian;
+    case QLocale::Dutch: return kLangDutch;
+    case QLocale::Portuguese: return kLangPortuguese;
+    default: return kLangOther;
   }
 }
 
@@ -176,12 +180,12 @@ std::string VLWordGet(int Id, TMsgLanguage Lang) {
   if (Lang == msSystem) {
     int row;
     switch (VLUserPrimaryLanguageId()) {
-      case 7: row = msGerman; break;
-      case 8: row = msGreek; break;
-      case 10: row = msSpanish; break;
-      case 12: row = msFrench; break;
-      case 16: row = msItalian; break;
-      case 22: row = msPortuguese; break;
+      case kLangGerman: row = msGerman; break;
+      case kLangGreek: row = msGreek; break;
+      case kLangSpanish: row = msSpanish; break;
+      case kLangFrench: row = msFrench; break;
+      case kLangItalian: row = msItalian; break;
+      case kLangPortuguese: row = msPortuguese; break;
       default: row = msEnglish; break;
     }
     return t[size_t(row)][size_t(Id)];

@@ -13,6 +13,18 @@ constexpr int kGrowStep = 512;
 constexpr int kSpare = 10;
 // Groups nest through their records; a corrupt chain must not recurse for ever.
 constexpr int kMaxDepth = 256;
+// The root group spans more than any picture.
+constexpr int32_t kRootExtent = 100000000;
+// The template's icon: the system's error icon id, and its size in pixels.
+constexpr int kErrorIconId = 32513;
+constexpr int kTemplateIconSize = 64;
+// Font weights of the logical font record.
+constexpr int32_t kNormalWeight = 400, kBoldWeight = 700;
+// Line ends (BeginShape, EndShape) and text alignment (TextAlign) of an object.
+constexpr uint8_t kShapeTriangle = 1, kShapeArrow = 2;
+constexpr uint8_t kAlignRight = 1, kAlignCentre = 2;
+// Half the side of an object's grip squares, in client pixels.
+constexpr int kGripHalf = 4;
 
 // The error sign drawn where the system icon would be: a red disc with a white cross.
 void DrawErrorIcon(TBitmap* b) {
@@ -46,7 +58,7 @@ void EndShapePoints(int shape, int px, int py, int fx, int fy, long double base,
     dy /= d;
   }
   const long double nx = -dy, ny = dx, hb = base / 2;
-  if (shape == 1) {
+  if (shape == kShapeTriangle) {
     pts[0] = Point(TruncInt(px + nx * hb), TruncInt(py + ny * hb));
     pts[1] = Point(TruncInt(px - nx * hb), TruncInt(py - ny * hb));
     pts[2] = Point(TruncInt(px + dx * length), TruncInt(py + dy * length));
@@ -66,17 +78,17 @@ TVistrelVect::TVistrelVect(TComponent* AOwner) : TVistrelView(AOwner) {
   FRoot.Kind = vokGroup;
   FRoot.X1 = 0;
   FRoot.Y1 = 0;
-  FRoot.X2 = 100000000;
-  FRoot.Y2 = 100000000;
+  FRoot.X2 = kRootExtent;
+  FRoot.Y2 = kRootExtent;
   FRoot.Parent = VL_OBJ_NONE;
-  FRoot.Flags = 15;
+  FRoot.Flags = vofHittable | vofMoveable | vofSizeable | vofVisible;
   FTemplate = TVLVObject();
   FTemplate.X1 = 0;
   FTemplate.Y1 = 0;
-  FTemplate.X2 = 63;
-  FTemplate.Y2 = 63;
+  FTemplate.X2 = kTemplateIconSize - 1;
+  FTemplate.Y2 = kTemplateIconSize - 1;
   ComputeUnitScale();
-  SetObjBitmapIcon(VL_OBJ_TEMPLATE, 32513, 64, 64);
+  SetObjBitmapIcon(VL_OBJ_TEMPLATE, kErrorIconId, kTemplateIconSize, kTemplateIconSize);
   TFont f;
   f.Assign(Canvas()->Font());
   f.SetName("Arial");
@@ -276,7 +288,7 @@ void TVistrelVect::SetObjFont(int Index, TFont* Font) {
   lf.lfHeight = Font->Height();
   lf.lfEscapement = Font->Orientation();
   lf.lfOrientation = Font->Orientation();
-  lf.lfWeight = (Font->Style() & fsBold) ? 700 : 400;
+  lf.lfWeight = (Font->Style() & fsBold) ? kBoldWeight : kNormalWeight;
   lf.lfItalic = (Font->Style() & fsItalic) ? 1 : 0;
   lf.lfUnderline = (Font->Style() & fsUnderline) ? 1 : 0;
   lf.lfStrikeOut = (Font->Style() & fsStrikeOut) ? 1 : 0;
@@ -369,7 +381,7 @@ void TVistrelVect::SetObjBitmapIcon(int Index, int IconId, int Width, int Height
   tmp.SetPixelFormat(pf24bit);
   tmp.SetSize(Width, Height);
   // Only the error sign is known here; any other icon leaves the picture blank.
-  if (IconId == 32513) DrawErrorIcon(&tmp);
+  if (IconId == kErrorIconId) DrawErrorIcon(&tmp);
   SetObjBitmap(Index, &tmp);
   if (Index != VL_OBJ_TEMPLATE) Update();
 }
@@ -479,11 +491,11 @@ void TVistrelVect::DrawObject(TCanvas* C, const TVLVObject& O, bool ToBitmap, in
       C->LineTo(x2, y2);
       const long double base = TruncInt(O.ShapeWidth * scale), length = TruncInt(O.ShapeHeight * scale);
       TPoint pts[3];
-      if (O.BeginShape == 1 || O.BeginShape == 2) {
+      if (O.BeginShape == kShapeTriangle || O.BeginShape == kShapeArrow) {
         EndShapePoints(O.BeginShape, x1, y1, x2, y2, base, length, pts);
         C->Polygon(pts, 3);
       }
-      if (O.EndShape == 1 || O.EndShape == 2) {
+      if (O.EndShape == kShapeTriangle || O.EndShape == kShapeArrow) {
         EndShapePoints(O.EndShape, x2, y2, x1, y1, base, length, pts);
         C->Polygon(pts, 3);
       }
@@ -532,7 +544,7 @@ void TVistrelVect::DrawObject(TCanvas* C, const TVLVObject& O, bool ToBitmap, in
                                   : saved.Name());
       f->SetHeight(lf.lfHeight != 0 ? TruncInt(lf.lfHeight * scale) : boxH);
       TFontStyles st = 0;
-      if (lf.lfWeight >= 700) st |= fsBold;
+      if (lf.lfWeight >= kBoldWeight) st |= fsBold;
       if (lf.lfItalic) st |= fsItalic;
       if (lf.lfUnderline) st |= fsUnderline;
       if (lf.lfStrikeOut) st |= fsStrikeOut;
@@ -544,8 +556,8 @@ void TVistrelVect::DrawObject(TCanvas* C, const TVLVObject& O, bool ToBitmap, in
       const long double w = ext.cx, h = ext.cy;
       const int voff = TruncInt(std::sin(e) * w + (boxH - std::cos(e) * h)) / 2;
       int hoff = 0;
-      if (O.TextAlign == 1) hoff = TruncInt(boxW - std::cos(e) * w);
-      else if (O.TextAlign == 2) hoff = TruncInt(boxW - std::cos(e) * w - std::sin(e) * h) / 2;
+      if (O.TextAlign == kAlignRight) hoff = TruncInt(boxW - std::cos(e) * w);
+      else if (O.TextAlign == kAlignCentre) hoff = TruncInt(boxW - std::cos(e) * w - std::sin(e) * h) / 2;
       else hoff = std::abs(TruncInt(std::sin(e) * h));
       C->TextRect(Rect(x1, y1, x2 + 1, y2 + 1), x1 + hoff, y1 + voff, O.Text);
       C->Font()->Assign(&saved);
@@ -567,11 +579,12 @@ void TVistrelVect::DrawGrips(TCanvas* C, const TVLVObject& O, int Depth) {
   C->Pen()->SetStyle(psSolid);
   C->Brush()->SetStyle(bsClear);
   const int x1 = ScrX(O.X1), y1 = ScrY(O.Y1), x2 = ScrX(O.X2), y2 = ScrY(O.Y2);
-  auto square = [&](int x, int y) { C->Rectangle(x - 4, y - 4, x + 4, y + 4); };
+  auto square = [&](int x, int y) { C->Rectangle(x - kGripHalf, y - kGripHalf, x + kGripHalf, y + kGripHalf); };
   square(x1, y1);
   square(x2, y2);
   const int cx = x1 + (x2 - x1 + 1) / 2, cy = y1 + (y2 - y1 + 1) / 2;
-  const TPoint d[5] = {Point(cx, cy - 4), Point(cx + 4, cy), Point(cx, cy + 4), Point(cx - 4, cy), Point(cx, cy - 4)};
+  const TPoint d[5] = {Point(cx, cy - kGripHalf), Point(cx + kGripHalf, cy), Point(cx, cy + kGripHalf),
+                       Point(cx - kGripHalf, cy), Point(cx, cy - kGripHalf)};
   C->Polyline(d, 5);
   if (O.Kind != vokLine) {
     square(x2, y1);

@@ -59,7 +59,7 @@ struct TVLVObject {
   uint8_t TextAlign = 0;  // 0 left, 1 right, 2 centred
   std::string Name;
   uint32_t Reserved = 0;
-  uint8_t Flags = 15;
+  uint8_t Flags = vofHittable | vofMoveable | vofSizeable | vofVisible;
 
   int32_t ChildCount() const { return int32_t(Children.size()); }
 };

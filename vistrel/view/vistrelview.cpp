@@ -7,6 +7,19 @@
 #include "vistrel/view/vlutils.h"
 
 namespace {
+// Width and height of a new view.
+constexpr int kDefaultExtent = 105;
+// The outline timer's period: one step of the marching dots.
+constexpr int kOutlineTickMs = 150;
+// Outline vertices are reserved this many at a time.
+constexpr size_t kPointBlock = 64;
+// Outline ticks a delayed zoom filter waits, after the last move, before it draws again.
+constexpr int kFilterDelayTicks = 2;
+// Layout runs at most, as scroll bars that come and go change the client size.
+constexpr int kLayoutRuns = 4;
+// What OnViewChange says changed.
+constexpr int kOriginMoved = 0, kZoomChanged = 1;
+
 int ClampInt(int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 }  // namespace
 
@@ -14,7 +27,7 @@ int ClampInt(int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX
 // Outline record
 
 void TVLSelectionOutline::AddPolyPoint(int x, int y) {
-  if (Points.size() % 64 == 0) Points.reserve(Points.size() + 64);
+  if (Points.size() % kPointBlock == 0) Points.reserve(Points.size() + kPointBlock);
   Points.push_back(Point(x, y));
   if (Points.size() == 2) {
     Left = std::min(Points[0].X, x);
@@ -41,12 +54,12 @@ TVistrelView::TVistrelView(TComponent* AOwner) : TVLView(AOwner) {
   FBackBuffer = new TBitmap;
   FBackBuffer->SetPixelFormat(pf24bit);
   VLLoadCursors();
-  SetCursor(1785);
-  SetBounds(Left(), Top(), 105, 105);
+  SetCursor(crVLCross2);
+  SetBounds(Left(), Top(), kDefaultExtent, kDefaultExtent);
   SetDpi(ScreenPixelsPerInch(), ScreenPixelsPerInch());
   // The outline timer runs from the first outline record on.
   FTimer = new TTimer(this);
-  FTimer->SetInterval(150);
+  FTimer->SetInterval(kOutlineTickMs);
   FTimer->OnTimer = [this](TObject* sender) { SelectionTimer(sender); };
   FTimer->SetEnabled(true);
   FOutline->Visible = false;
@@ -222,13 +235,13 @@ int TVistrelView::UnlockUpdateNoRefresh() {
 
 void TVistrelView::SetZoom(int Value) {
   if (Value <= 0 || Value == FZoom) return;
-  if (FDelayZoomFilter) FDelayedRefresh = 2;
+  if (FDelayZoomFilter) FDelayedRefresh = kFilterDelayTicks;
   LockUpdate();
   FZoom = Value;
   Update();
   UnlockUpdateNoRefresh();
   Paint();
-  DoViewChange(1);
+  DoViewChange(kZoomChanged);
 }
 
 void TVistrelView::Fit() {
@@ -260,14 +273,14 @@ void TVistrelView::ZoomSelection() {
 
 void TVistrelView::SetViewXY(int64_t X, int64_t Y) {
   if (X == FViewX && Y == FViewY) return;
-  if (FDelayZoomFilter) FDelayedRefresh = 2;
+  if (FDelayZoomFilter) FDelayedRefresh = kFilterDelayTicks;
   int64_t mx, my;
   GetMaxViewXY(mx, my);
   FViewX = std::clamp<int64_t>(X, 0, mx);
   FViewY = std::clamp<int64_t>(Y, 0, my);
   FBackDirty = true;
   Paint();
-  DoViewChange(0);
+  DoViewChange(kOriginMoved);
   if (FSelected) ShowSelection(true);
   if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) SetScrollPos(SB_HORZ, ClampInt(FViewX), true);
   if (FScrollBars == ssVertical || FScrollBars == ssBoth) SetScrollPos(SB_VERT, ClampInt(FViewY), true);
@@ -275,26 +288,26 @@ void TVistrelView::SetViewXY(int64_t X, int64_t Y) {
 
 void TVistrelView::SetViewX(int64_t X) {
   if (X == FViewX) return;
-  if (FDelayZoomFilter) FDelayedRefresh = 2;
+  if (FDelayZoomFilter) FDelayedRefresh = kFilterDelayTicks;
   int64_t mx, my;
   GetMaxViewXY(mx, my);
   FViewX = std::clamp<int64_t>(X, 0, mx);
   FBackDirty = true;
   Paint();
-  DoViewChange(0);
+  DoViewChange(kOriginMoved);
   if (FSelected) ShowSelection(true);
   if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) SetScrollPos(SB_HORZ, ClampInt(FViewX), true);
 }
 
 void TVistrelView::SetViewY(int64_t Y) {
   if (Y == FViewY) return;
-  if (FDelayZoomFilter) FDelayedRefresh = 2;
+  if (FDelayZoomFilter) FDelayedRefresh = kFilterDelayTicks;
   int64_t mx, my;
   GetMaxViewXY(mx, my);
   FViewY = std::clamp<int64_t>(Y, 0, my);
   FBackDirty = true;
   Paint();
-  DoViewChange(0);
+  DoViewChange(kOriginMoved);
   if (FSelected) ShowSelection(true);
   if (FScrollBars == ssVertical || FScrollBars == ssBoth) SetScrollPos(SB_VERT, ClampInt(FViewY), true);
 }
@@ -355,10 +368,10 @@ void TVistrelView::Update() {
   if (!Parent()) return;
   const bool designing = (ComponentState() & csDesigning) != 0;
   // A scroll bar that appears or goes changes the client size: go again, a few times at most.
-  for (int run = 0; run < 4; ++run) {
+  for (int run = 0; run < kLayoutRuns; ++run) {
     if (FAutoFit && !FBitmap->Empty()) {
       FZoom = std::max(1, VLFitZoom(Width(), Height(), FBitmap->Width(), FBitmap->Height()));
-      DoViewChange(1);
+      DoViewChange(kZoomChanged);
     }
     if (FBitmap->Width() != FKnownWidth || FBitmap->Height() != FKnownHeight) {
       FKnownWidth = FBitmap->Width();
@@ -373,7 +386,7 @@ void TVistrelView::Update() {
       bool moved = false;
       if (FViewX > mx) FViewX = mx, moved = true;
       if (FViewY > my) FViewY = my, moved = true;
-      if (moved) DoViewChange(0);
+      if (moved) DoViewChange(kOriginMoved);
       try {
         if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) {
           if (mx < 1) ShowScrollBar(SB_HORZ, false);

@@ -33,23 +33,7 @@ using TVLSelectionOptions = uint8_t;
 
 using TViewChangeEvent = std::function<void(TObject* sender, int change)>;
 
-// Cursor ids of the view and the editor's tools.
-enum : int {
-  crVLZoomOut = 1778,  // "ZOOMMENO"
-  crVLZoomIn,          // "ZOOMPIU"
-  crVLCross,           // "CROCE"
-  crVLEraser,          // "GOMMA"
-  crVLHand,            // "MANO"
-  crVLPen,             // "PENNA"
-  crVLCross1,          // "CROCE1"
-  crVLCross2,          // "CROCE2"
-  crVLMove2,           // "MOVE2"
-  crVLMoveY,           // "MOVEY"
-  crVLMove1,           // "MOVE1"
-  crVLMoveX,           // "MOVEX"
-  crVLMove             // "MOVE"
-};
-// Puts the thirteen view cursors into the screen's cursor table.
+// Puts the thirteen view cursors (crVLZoomOut .. crVLMove) into the screen's cursor table.
 void VLLoadCursors();
 
 // One outline: vertices in bitmap pixels and how they are drawn.
@@ -220,7 +204,7 @@ class TVistrelView : public TVLView {
   void ClampToPicture(int& X, int& Y) const;
 
   // State.
-  TCursor FUserCursor = 1785;
+  TCursor FUserCursor = crVLCross2;
   bool FCenter = false;
   bool FBackDirty = true;
   TResampleFilter FZoomFilter = rfNone;
@@ -254,7 +238,7 @@ class TVistrelView : public TVLView {
   int FDownX1 = 0, FDownY1 = 0, FDownX2 = 0, FDownY2 = 0;
   TVLSelectionOutline* FOutline = nullptr;
   TVLSelectionBase FSelectionBase = vlsbClientArea;
-  TVLSelectionOptions FSelectionOptions = 7;
+  TVLSelectionOptions FSelectionOptions = vlsoAnimated | vlsoSizeable | vlsoMoveable;
   std::vector<TVLSelectionOutline*> FOutlines;
   TTimer* FTimer = nullptr;
   TVLMouseInteract FMouseInteract = 0;

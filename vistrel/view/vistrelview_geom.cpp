@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "vistrel/view/vistrelview_p.h"
+
+using namespace vlview;
+
 int64_t VLZoomedExtent(int64_t size, int zoom) { return Round((long double)size * 0.01L * zoom); }
 
 void VLMaxViewOrigin(int64_t zoomedW, int64_t zoomedH, int clientW, int clientH, int width, int height,
@@ -39,8 +43,11 @@ int VLFitZoom(int w, int h, int64_t bw, int64_t bh) {
 }
 
 namespace {
+// Click zoom below 100%; above it the steps are 100 wide.
 const int kSteps[] = {2, 5, 10, 25, 33, 50, 75, 100};
-}
+// An ellipse selection has a vertex for every four pixels of its smaller circle.
+constexpr int kPixelsPerVertex = 4;
+}  // namespace
 
 int VLZoomStepIn(int zoom) {
   if (zoom >= 100) return zoom > INT32_MAX - 100 ? zoom : zoom + 100;
@@ -87,18 +94,20 @@ TVLMouseInteract VLCombineMouseInteract(TVLMouseInteract current, TVLMouseIntera
 }
 
 int VLResizeBoxByGrip(int grip, int bx, int by, int& left, int& top, int& right, int& bottom) {
-  if (grip == 0 || grip == 3 || grip == 4) left = (bx == right) ? bx - 1 : bx;
-  if (grip == 1 || grip == 2 || grip == 5) right = (left == bx) ? bx + 1 : bx;
-  if (grip == 0 || grip == 1 || grip == 6) top = (by == bottom) ? by - 1 : by;
-  if (grip == 2 || grip == 3 || grip == 7) bottom = (top == by) ? by + 1 : by;
+  if (grip == gripTopLeft || grip == gripBottomLeft || grip == gripLeft) left = (bx == right) ? bx - 1 : bx;
+  if (grip == gripTopRight || grip == gripBottomRight || grip == gripRight) right = (left == bx) ? bx + 1 : bx;
+  if (grip == gripTopLeft || grip == gripTopRight || grip == gripTop) top = (by == bottom) ? by - 1 : by;
+  if (grip == gripBottomRight || grip == gripBottomLeft || grip == gripBottom) bottom = (top == by) ? by + 1 : by;
   if (right < left) {
-    static const int hmirror[8] = {1, 0, 3, 2, 5, 4, 6, 7};
-    if (grip >= 0 && grip < 8) grip = hmirror[grip];
+    static const int hmirror[kGrips] = {gripTopRight, gripTopLeft, gripBottomLeft, gripBottomRight,
+                                        gripRight,    gripLeft,    gripTop,        gripBottom};
+    if (grip >= 0 && grip < kGrips) grip = hmirror[grip];
     std::swap(left, right);
   }
   if (bottom < top) {
-    static const int vmirror[8] = {3, 2, 1, 0, 4, 5, 7, 6};
-    if (grip >= 0 && grip < 8) grip = vmirror[grip];
+    static const int vmirror[kGrips] = {gripBottomLeft, gripBottomRight, gripTopRight, gripTopLeft,
+                                        gripLeft,       gripRight,       gripBottom,   gripTop};
+    if (grip >= 0 && grip < kGrips) grip = vmirror[grip];
     std::swap(top, bottom);
   }
   return grip;
@@ -108,8 +117,8 @@ std::vector<TPoint> VLEllipseVertices(int cx, int cy, int rx, int ry) {
   std::vector<TPoint> pts;
   const long double pi2 = 2 * std::numbers::pi_v<long double>;
   int64_t n = Trunc((long double)std::min(rx, ry) * pi2);
-  if (n <= 3) return pts;
-  int64_t q = n / 4;
+  if (n < kPixelsPerVertex) return pts;
+  int64_t q = n / kPixelsPerVertex;
   pts.reserve(size_t(q));
   for (int64_t m = 0; m < q; ++m) {
     long double a = pi2 / q * m;
@@ -120,14 +129,14 @@ std::vector<TPoint> VLEllipseVertices(int cx, int cy, int rx, int ry) {
 
 int VLGripCursor(int grip) {
   switch (grip) {
-    case 0:
-    case 2: return 1786;
-    case 1:
-    case 3: return 1788;
-    case 4:
-    case 5: return 1789;
-    case 6:
-    case 7: return 1787;
+    case gripTopLeft:
+    case gripBottomRight: return crVLMove2;
+    case gripTopRight:
+    case gripBottomLeft: return crVLMove1;
+    case gripLeft:
+    case gripRight: return crVLMoveX;
+    case gripTop:
+    case gripBottom: return crVLMoveY;
   }
   return -1;
 }

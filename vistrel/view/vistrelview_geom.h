@@ -55,5 +55,21 @@ int VLResizeBoxByGrip(int grip, int bx, int by, int& left, int& top, int& right,
 // rx, ry: none when trunc(min(rx, ry) x 2 pi) <= 3.
 std::vector<TPoint> VLEllipseVertices(int cx, int cy, int rx, int ry);
 
+// Cursor ids of the view and the editor's tools.
+enum : int {
+  crVLZoomOut = 1778,  // "ZOOMMENO"
+  crVLZoomIn,          // "ZOOMPIU"
+  crVLCross,           // "CROCE"
+  crVLEraser,          // "GOMMA"
+  crVLHand,            // "MANO"
+  crVLPen,             // "PENNA"
+  crVLCross1,          // "CROCE1"
+  crVLCross2,          // "CROCE2"
+  crVLMove2,           // "MOVE2"
+  crVLMoveY,           // "MOVEY"
+  crVLMove1,           // "MOVE1"
+  crVLMoveX,           // "MOVEX"
+  crVLMove             // "MOVE"
+};
 // Grips' cursor ids by grip number (-1: none).
 int VLGripCursor(int grip);

@@ -7,6 +7,9 @@
 #include "vistrel/view/vistrelview_blit.h"
 
 namespace {
+// Side of a chessboard background's squares.
+constexpr int kChessSquare = 16;
+
 // The inclusive source rectangle as a new 24-bit picture; 1-bit pixels become black or white.
 void CopyRectTo24(const TBitmap* src, int64_t sx, int64_t sy, int64_t sw, int64_t sh, TBitmap& dst) {
   sx = std::clamp<int64_t>(sx, 0, src->Width() - 1);
@@ -150,10 +153,10 @@ void TVistrelView::PaintBackground(TCanvas* Canvas) {
   switch (FBackgroundStyle) {
     case vlbsChessboard: {
       brush->SetStyle(bsSolid);
-      for (int y = 0, row = 0; y < ch; y += 16, ++row)
-        for (int x = 0, col = 0; x < cw; x += 16, ++col) {
+      for (int y = 0, row = 0; y < ch; y += kChessSquare, ++row)
+        for (int x = 0, col = 0; x < cw; x += kChessSquare, ++col) {
           brush->SetColor(((row + col) & 1) ? bg : inv);
-          Canvas->FillRect(Rect(x, y, x + 16, y + 16));
+          Canvas->FillRect(Rect(x, y, x + kChessSquare, y + kChessSquare));
         }
       break;
     }

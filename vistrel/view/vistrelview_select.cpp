@@ -6,9 +6,21 @@
 #include <cstring>
 
 #include "vistrel/view/vistrelview.h"
+#include "vistrel/view/vistrelview_p.h"
 #include "vistrel/view/vlutils.h"
 
+using namespace vlview;
+
 namespace {
+// The marching dots: a run of the first colour, then as many of the second.
+constexpr int kDotRun = 3;
+constexpr int kDotPeriod = 2 * kDotRun;
+// An edge longer than this (at a huge zoom) is walked only over the surface.
+constexpr int64_t kLongEdge = 65536;
+// How far a grip reaches from its vertex or side, in client pixels: the square drawn and the
+// area that catches the mouse.
+constexpr int kGripReach = 3;
+
 bool IsRect(const TVLSelectionOutline* o) { return VLIsRectPolygon(o->Points.data(), o->Count()); }
 }  // namespace
 
@@ -143,7 +155,7 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
   const bool direct = surface && surface->PixelFormat() == pf24bit && !c->HasClipRegion();
   const TRGB col1 = ColorToTriple(O->Color1), col2 = ColorToTriple(O->Color2);
   auto dot = [&](int x, int y) {
-    bool first = O->DotCounter <= 2;
+    bool first = O->DotCounter < kDotRun;
     if (direct) {
       if (x >= 0 && y >= 0 && x < surface->Width() && y < surface->Height()) {
         uint8_t* p = surface->Bits() + int64_t(y) * surface->RowBytes() + int64_t(x) * 3;
@@ -155,7 +167,7 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     } else {
       c->SetPixels(x, y, first ? O->Color1 : O->Color2);
     }
-    if (++O->DotCounter > 5) O->DotCounter = 0;
+    if (++O->DotCounter >= kDotPeriod) O->DotCounter = 0;
   };
   const int n = O->Count();
   const int sw = surface ? surface->Width() : ClientWidth(), sh = surface ? surface->Height() : ClientHeight();
@@ -164,7 +176,7 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     const int x1 = ca.X, y1 = ca.Y, x2 = cb.X, y2 = cb.Y;
     const int64_t dx = int64_t(x2) - x1, dy = int64_t(y2) - y1;
     const int64_t n = std::max(std::llabs(dx), std::llabs(dy));
-    if (n <= 65536) {
+    if (n <= kLongEdge) {
       LineDDA(x1, y1, x2, y2, dot);
       return;
     }
@@ -184,13 +196,13 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     limit(x1, dx, -1, sw);
     limit(y1, dy, -1, sh);
     if (i1 < i0) {
-      O->DotCounter = int((O->DotCounter + n) % 6);
+      O->DotCounter = int((O->DotCounter + n) % kDotPeriod);
       return;
     }
-    O->DotCounter = int((O->DotCounter + i0) % 6);
+    O->DotCounter = int((O->DotCounter + i0) % kDotPeriod);
     for (int64_t i = i0; i <= i1; ++i)
       dot(int(x1 + std::llround((long double)dx * i / n)), int(y1 + std::llround((long double)dy * i / n)));
-    O->DotCounter = int((O->DotCounter + (n - 1 - i1)) % 6);
+    O->DotCounter = int((O->DotCounter + (n - 1 - i1)) % kDotPeriod);
   };
   for (int i = 1; i < n; ++i) edge(O->Points[size_t(i - 1)], O->Points[size_t(i)]);
   if (!FPolyInProgress && n > 0) edge(O->Points[size_t(n - 1)], O->Points[0]);
@@ -203,7 +215,7 @@ void TVistrelView::DrawOutline(TVLSelectionOutline* O) {
     c->Pen()->SetWidth(1);
     for (const TPoint& p : O->Points) {
       const TPoint q = OutlineToClient(p);
-      c->Rectangle(q.X - 3, q.Y - 3, q.X + 3, q.Y + 3);
+      c->Rectangle(q.X - kGripReach, q.Y - kGripReach, q.X + kGripReach, q.Y + kGripReach);
     }
   }
 }
@@ -212,7 +224,7 @@ void TVistrelView::SelectionTimer(TObject* Sender) {
   for (TVLSelectionOutline* o : std::vector<TVLSelectionOutline*>(FOutlines)) {
     if (!o->Visible) continue;
     if (o->Animated && !FRectDrawing && !FPolyInProgress && !FCircleDrawing && Sender == FTimer && Sender)
-      o->Phase = o->Phase >= 5 ? 0 : o->Phase + 1;
+      o->Phase = o->Phase >= kDotPeriod - 1 ? 0 : o->Phase + 1;
     if (FUpdateLock > 0 || (o->Canvas && o->Canvas->LockCount() > 0)) continue;
     DrawOutline(o);
   }
@@ -241,18 +253,18 @@ void TVistrelView::DrawPolyRubberLine() {
 // Hit tests and gestures
 
 int TVistrelView::GripAt(int X, int Y) {
-  if (!FOutline->Visible || !FOutline->Sizeable || FRectDrawing || !IsRect(FOutline)) return -1;
-  for (int i = 0; i < 4; ++i) {
+  if (!FOutline->Visible || !FOutline->Sizeable || FRectDrawing || !IsRect(FOutline)) return gripNone;
+  for (int i = 0; i < kCornerGrips; ++i) {
     int x = XBmp2Scr(FOutline->Points[size_t(i)].X), y = YBmp2Scr(FOutline->Points[size_t(i)].Y);
-    if (x - 3 <= X && X <= x + 3 && y - 3 <= Y && Y <= y + 3) return i;
+    if (x - kGripReach <= X && X <= x + kGripReach && y - kGripReach <= Y && Y <= y + kGripReach) return i;
   }
   int l = XBmp2Scr(FOutline->Left), t = YBmp2Scr(FOutline->Top);
   int r = XBmp2Scr(FOutline->Right), b = YBmp2Scr(FOutline->Bottom);
-  if (VLPointSegmentDistance(X, Y, l, t, l, b) < 3) return 4;
-  if (VLPointSegmentDistance(X, Y, r, t, r, b) < 3) return 5;
-  if (VLPointSegmentDistance(X, Y, l, t, r, t) < 3) return 6;
-  if (VLPointSegmentDistance(X, Y, l, b, r, b) < 3) return 7;
-  return -1;
+  if (VLPointSegmentDistance(X, Y, l, t, l, b) < kGripReach) return gripLeft;
+  if (VLPointSegmentDistance(X, Y, r, t, r, b) < kGripReach) return gripRight;
+  if (VLPointSegmentDistance(X, Y, l, t, r, t) < kGripReach) return gripTop;
+  if (VLPointSegmentDistance(X, Y, l, b, r, b) < kGripReach) return gripBottom;
+  return gripNone;
 }
 
 bool TVistrelView::InsideSelection(int X, int Y) {
@@ -448,7 +460,7 @@ void TVistrelView::MouseMove(TShiftState Shift, int X, int Y) {
     } else if (FMouseInteract & miSelect) {
       int g = GripAt(cx, cy);
       int cur = VLGripCursor(g);
-      if (cur < 0) cur = InsideSelection(cx, cy) ? 1790 : FUserCursor;
+      if (cur < 0) cur = InsideSelection(cx, cy) ? int(crVLMove) : FUserCursor;
       TVLView::SetCursor(TCursor(cur));
     }
   }

@@ -9,6 +9,21 @@
 #include <cstring>
 #include <filesystem>
 
+namespace {
+// A line within this many pixels of a diagonal's slope snaps to the diagonal, else to the
+// nearer axis.
+constexpr int kSnapSlack = 30;
+// The measuring hint: pale yellow, the text one pixel in, the window four pixels over it.
+constexpr TColor kHintColor = TColor(0xE0FFFF);
+constexpr int kHintTextInset = 1;
+constexpr int kHintPadding = 4;
+// The palette dialog: 32 swatches of 16 pixels to a row, the Cancel button under them.
+constexpr int kDialogWidth = 539, kDialogHeight = 199;
+constexpr int kCancelLeft = 8, kCancelTop = 144;
+constexpr int kSwatch = 16;
+constexpr int kSwatchesPerRow = 32;
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Bits
 
@@ -132,9 +147,9 @@ bool VLIsRectPolygon(const TPoint* Points, int Count) {
 
 void VLSnapLine(int RefX, int RefY, int& X, int& Y) {
   int dx = std::abs(RefX - X), dy = std::abs(RefY - Y);
-  if (dy > dx + 30) {
+  if (dy > dx + kSnapSlack) {
     X = RefX;
-  } else if (dy < dx - 30) {
+  } else if (dy < dx - kSnapSlack) {
     Y = RefY;
   } else {
     int d = std::abs(dx - dy);
@@ -219,7 +234,7 @@ TVLHint::TVLHint(TComponent* AOwner) : TCustomControl(AOwner) {
   w->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
   w->setAttribute(Qt::WA_TransparentForMouseEvents);
   w->setAttribute(Qt::WA_ShowWithoutActivating);
-  SetColor(TColor(0xE0FFFF));
+  SetColor(kHintColor);
   FHintFont.SetColor(clBlack);
   Canvas()->Font()->SetColor(clBlack);
   Canvas()->Brush()->SetStyle(bsClear);
@@ -244,7 +259,7 @@ void TVLHint::SetVisible(bool v) {
 void TVLHint::SetText(const std::string& Text) {
   FHintText = Text;
   TCanvas* c = Canvas();
-  SetBounds(FLeft, FTop, c->TextWidth(Text) + 4, c->TextHeight(Text) + 4);
+  SetBounds(FLeft, FTop, c->TextWidth(Text) + kHintPadding, c->TextHeight(Text) + kHintPadding);
   if (Widget()) Widget()->update();
   Invalidate();
 }
@@ -252,7 +267,7 @@ void TVLHint::SetText(const std::string& Text) {
 void TVLHint::Paint() {
   TCanvas* c = Canvas();
   c->Brush()->SetStyle(bsClear);
-  c->TextOut(1, 1, FHintText);
+  c->TextOut(kHintTextInset, kHintTextInset, FHintText);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -262,12 +277,12 @@ TVistrelPaletteDialog::TVistrelPaletteDialog(TComponent* AOwner) : TForm(AOwner)
   SetBorderIcons(biSystemMenu);
   SetBorderStyle(bsDialog);
   SetText("");
-  SetBounds(FLeft, FTop, 539, 199);
+  SetBounds(FLeft, FTop, kDialogWidth, kDialogHeight);
   SetPosition(poScreenCenter);
   FCancel = new TButton(this);
   FCancel->SetParent(this);
   FCancel->SetText("&Cancel");
-  FCancel->SetBounds(8, 144, FCancel->Width(), FCancel->Height());
+  FCancel->SetBounds(kCancelLeft, kCancelTop, FCancel->Width(), FCancel->Height());
   FCancel->SetModalResult(mrCancel);
   FCancel->SetCancel(true);
   OnPaint = [this](TObject* s) { FormPaint(s); };
@@ -288,21 +303,21 @@ void TVistrelPaletteDialog::DrawSwatches() {
   c->Pen()->SetMode(pmCopy);
   c->Pen()->SetWidth(1);
   for (int i = 0; i < FCount; ++i) {
-    int col = i % 32, row = i / 32;
+    int col = i % kSwatchesPerRow, row = i / kSwatchesPerRow;
     const uint8_t* t = FPalette + 3 * i;
     c->Brush()->SetColor(RGB(t[2], t[1], t[0]));
     c->Pen()->SetColor(i == FHighlighted ? clBlack : clWhite);
-    c->Rectangle(16 * col + 1, 16 * row + 1, 16 * col + 16, 16 * row + 16);
+    c->Rectangle(kSwatch * col + 1, kSwatch * row + 1, kSwatch * (col + 1), kSwatch * (row + 1));
   }
 }
 
 void TVistrelPaletteDialog::FormPaint(TObject*) { DrawSwatches(); }
 
 void TVistrelPaletteDialog::FormMouseMove(TObject*, TShiftState, int X, int Y) {
-  // Integer division rounds toward zero, as the library's div does. Right of the 32
-  // columns the formula would name a swatch of the next row: nothing is under the mouse.
-  int index = ((X - 1) / 16) + 32 * ((Y - 1) / 16);
-  if ((X - 1) / 16 >= 32) return;
+  // Integer division rounds toward zero, as the library's div does. Right of the last
+  // column the formula would name a swatch of the next row: nothing is under the mouse.
+  int index = ((X - 1) / kSwatch) + kSwatchesPerRow * ((Y - 1) / kSwatch);
+  if ((X - 1) / kSwatch >= kSwatchesPerRow) return;
   if (index >= 0 && index < FCount && index != FHighlighted) {
     FHighlighted = index;
     DrawSwatches();

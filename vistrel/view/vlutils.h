@@ -8,7 +8,7 @@
 #include "platform/core/stream.h"
 #include "platform/core/types.h"
 #include "platform/gui/controls.h"
-#include "platform/gui/stdctrls.h"
+#include "platform/gui/stdctrls.h"  // TButton: the palette dialog hands out its Cancel button
 
 class QWidget;
 

@@ -22,11 +22,6 @@ bool ClampRect(const TBitmap* b, int& X1, int& Y1, int& X2, int& Y2) {
   return X1 <= X2 && Y1 <= Y2;
 }
 
-// trunc(done x 100 / (count + 0.5)), exactly.
-inline void RowProgress(const TProgressEvent& OnProgress, TObject* Sender, int64_t done, int64_t count) {
-  if (OnProgress) OnProgress(Sender, int(done * 200 / (2 * count + 1)));
-}
-
 // Applies a byte table per channel (blue, green, red) to a rectangle.
 void MapRect(TBitmap* Bitmap, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr, int X1, int Y1, int X2, int Y2,
              const TProgressEvent& OnProgress, TObject* Sender) {
@@ -38,7 +33,7 @@ void MapRect(TBitmap* Bitmap, const uint8_t* tb, const uint8_t* tg, const uint8_
       p[1] = tg[p[1]];
       p[2] = tr[p[2]];
     }
-    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+    VLRowProgress(OnProgress, Sender, y - Y1 + 1, rows);
   }
 }
 
@@ -53,7 +48,7 @@ void VLGrayRect(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProgress
       const uint8_t l = uint8_t(VLLuminance(p[2], p[1], p[0]));
       p[0] = p[1] = p[2] = l;
     }
-    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+    VLRowProgress(OnProgress, Sender, y - Y1 + 1, rows);
   }
 }
 
@@ -81,7 +76,7 @@ void VLNegativeRect(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProg
   for (int y = Y1; y <= Y2; ++y) {
     uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
     for (int64_t i = 0; i < n; ++i) p[i] = uint8_t(255 - p[i]);
-    RowProgress(OnProgress, Sender, y - Y1 + 1, rows);
+    VLRowProgress(OnProgress, Sender, y - Y1 + 1, rows);
   }
 }
 
@@ -115,7 +110,7 @@ void VLMergeRect(TBitmap* Bitmap, TBitmap* Graphic, int Percent, int X1, int Y1,
       p[1] = table[size_t(p[1] * 256 + s[1])];
       p[2] = table[size_t(p[2] * 256 + s[2])];
     }
-    RowProgress(OnProgress, Sender, y + 1, rh);
+    VLRowProgress(OnProgress, Sender, y + 1, rh);
   }
 }
 
@@ -197,7 +192,7 @@ void VLQuantize(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnP
         p[1] = c.G;
         p[2] = c.R;
       }
-      RowProgress(OnProgress, Sender, y + 1, h);
+      VLRowProgress(OnProgress, Sender, y + 1, h);
     }
     return;
   }
@@ -215,7 +210,7 @@ void VLQuantize(TBitmap* Bitmap, int N, TRGB* Palette, const TProgressEvent& OnP
       p[1] = lastC.G;
       p[2] = lastC.R;
     }
-    RowProgress(OnProgress, Sender, y + 1, h);
+    VLRowProgress(OnProgress, Sender, y + 1, h);
   }
 }
 
@@ -247,7 +242,7 @@ void VLThresholdTo1Bit(TBitmap* Bitmap, int Threshold, const TProgressEvent& OnP
     uint8_t* d = out.ScanLine(y);
     for (int x = 0; x < w; ++x, p += 3)
       if (VLLuminance(p[2], p[1], p[0]) >= Threshold) d[x >> 3] |= uint8_t(0x80 >> (x & 7));
-    RowProgress(OnProgress, Sender, y + 1, h);
+    VLRowProgress(OnProgress, Sender, y + 1, h);
   }
   VLCopyBitmap(&out, Bitmap);
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "platform/core/core.h"
-#include "vistrel/codecs/ioparams.h"
+#include "vistrel/base/progress.h"
 
 // One histogram bin: counts of red, green, blue and gray values.
 struct TVLHistogramEntry {

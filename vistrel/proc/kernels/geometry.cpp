@@ -11,9 +11,12 @@
 #include <sys/mman.h>
 #endif
 
+#include "vistrel/proc/kernels/geometry_p.h"
 #include "vistrel/proc/kernels/pixels.h"
 
 namespace {
+
+using namespace vlgeometry;
 
 // A large scratch buffer; on Linux backed by huge pages where the system allows, which
 // spares the transposing passes most of their page-table misses.
@@ -87,41 +90,6 @@ void FillRun(uint8_t* row, int bits, int x0, int x1, uint32_t v) {
   uint8_t* p = row + int64_t(x0) * bytes;
   for (int x = x0; x < x1; ++x, p += bytes) std::memcpy(p, pix, size_t(bytes));
 }
-
-// Fills a pf24bit row of n pixels with one colour.
-void FillTriples(uint8_t* p, int64_t n, const TRGB& c) {
-  for (int64_t i = 0; i < n; ++i, p += 3) {
-    p[0] = c.B;
-    p[1] = c.G;
-    p[2] = c.R;
-  }
-}
-
-// (prev x v + cur x w + 2048) / 4096 rounded halves to even, then clamped to a byte.
-inline uint8_t Blend(int prev, int cur, int v, int w) {
-  const int n = prev * v + cur * w + 2048;
-  // n / 4096 to nearest, halves to the even neighbour: add just under a half, and one more
-  // when the quotient below is odd.
-  int q = (n + 2047 + ((n >> 12) & 1)) >> 12;
-  q = q < 0 ? 0 : q;
-  return uint8_t(q > 255 ? 255 : q);
-}
-
-inline void BlendPixel(uint8_t* d, const uint8_t* prev, const uint8_t* cur, int v, int w) {
-  d[0] = Blend(prev[0], cur[0], v, w);
-  d[1] = Blend(prev[1], cur[1], v, w);
-  d[2] = Blend(prev[2], cur[2], v, w);
-}
-
-// Steps counted from 0: trunc(k x 100 / (total + 0.5)).
-struct TStepProgress {
-  const TProgressEvent& OnProgress;
-  TObject* Sender;
-  int64_t Total;
-  void Step(int64_t k) const {
-    if (OnProgress) OnProgress(Sender, int(k * 200 / (2 * Total + 1)));
-  }
-};
 
 // The source columns x0[x] to x1[x] - 1 that target column x of dw averages (at least one).
 void SourceColumns(int64_t sw, int64_t dw, std::vector<int64_t>& x0, std::vector<int64_t>& x1) {
@@ -219,47 +187,6 @@ void Turn(TBitmap* Source, TBitmap* Dest, bool clockwise) {
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VL_SHEAR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VL_SHEAR_CLONES
-#endif
-
-// Bytes 3..count-1 of d: each blends with the byte one pixel before it in c.
-VL_SHEAR_CLONES void BlendRun(uint8_t* __restrict d, const uint8_t* __restrict c, int64_t count, int v, int w) {
-  for (int64_t i = 3; i < count; ++i) d[i] = Blend(c[i - 3], c[i], v, w);
-}
-
-// One row of a shear: the n-pixel row dst, filled with bg, receives the m pixels of src
-// from position o on (pixels falling outside are skipped). With anti-aliasing each pixel
-// written is Blend(prev, cur) with prev the source pixel written before it (bg for the
-// first), and when v > 0 the pixel after the last one takes Blend(prev, bg).
-void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o, int v,
-              bool aa, const uint8_t* bg) {
-  const TRGB bgc{bg[0], bg[1], bg[2]};
-  const int64_t f0 = std::max<int64_t>(0, -o), f1 = std::min<int64_t>(m, n - o);
-  // Background where no source pixel lands.
-  if (f1 > f0) {
-    FillTriples(dst, f0 + o, bgc);
-    FillTriples(dst + (f1 + o) * 3, n - (f1 + o), bgc);
-  } else {
-    FillTriples(dst, n, bgc);
-  }
-  if (!aa) {
-    if (f1 > f0) std::memcpy(dst + (f0 + o) * 3, src + f0 * 3, size_t((f1 - f0) * 3));
-    return;
-  }
-  const int w = 4096 - v;
-  const uint8_t* prev = bg;
-  if (f1 > f0) {
-    BlendPixel(dst + (f0 + o) * 3, bg, src + f0 * 3, v, w);
-    BlendRun(dst + (f0 + o) * 3, src + f0 * 3, (f1 - f0) * 3, v, w);
-    prev = src + (f1 - 1) * 3;
-  }
-  const int64_t t = o + m;
-  if (v > 0 && t < n && t >= 0) BlendPixel(dst + t * 3, prev, bg, v, w);
-}
-
 void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
               TObject* Sender) {
   int n = Angle % 360;
@@ -289,6 +216,8 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   TRGB bg;
   VLColorToRGB(Background, bg);
   const uint8_t bgp[3] = {bg.B, bg.G, bg.R};
+  // The shear rows for this processor, chosen on first use.
+  static const TShearRow ShearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
 
   const int64_t W1 = Round(H * tn + W + 1);
   const int64_t d1 = Round((W1 - W) * sn);
@@ -300,7 +229,8 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   const int64_t maxBytes = TBitmap::MaxBytes();
   if (W1 * 3 > maxBytes / H || W1 * 3 > maxBytes / H3) throw EOutOfResources(SOutOfResources);
 
-  TStepProgress progress{OnProgress, Sender, H + W1 + H3};
+  // One step a row of each pass, counted from 0.
+  const int64_t steps = H + W1 + H3;
   int64_t k = 0;
 
   // The vertical shear runs on transposed pictures, so that every pass works along rows:
@@ -315,7 +245,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
       const int nb = int(std::min<int64_t>(kBlock, H - i0));
       for (int r = 0; r < nb; ++r) {
         const int64_t i = i0 + r;
-        progress.Step(k++);
+        VLRowProgress(OnProgress, Sender, k++, steps);
         const long double q = a > 0 ? i : H - i;
         const long double e = q * tn;
         const int64_t s = Round(e);
@@ -338,7 +268,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
       const int nb = int(std::min<int64_t>(kBlock, W1 - j0));
       for (int r = 0; r < nb; ++r) {
         const int64_t j = j0 + r;
-        progress.Step(k++);
+        VLRowProgress(OnProgress, Sender, k++, steps);
         const long double q = a > 0 ? W1 - j : j;
         const long double e = q * sn;
         const int64_t rr = Round(e);
@@ -358,7 +288,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   Bitmap->SetSize(0, 0);
   Bitmap->SetSize(int(W3), int(H3));
   for (int64_t h = 0; h < H3; ++h) {
-    progress.Step(k++);
+    VLRowProgress(OnProgress, Sender, k++, steps);
     const long double q = a > 0 ? h : H3 - h;
     const long double e = q * tn;
     const int64_t r = Round(e);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/core/core.h"
-#include "vistrel/codecs/ioparams.h"
+#include "vistrel/base/progress.h"
 #include "vistrel/proc/kernels/resample.h"
 
 // New size without scaling: the top-left part stays, the added area takes Background.

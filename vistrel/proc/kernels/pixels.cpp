@@ -369,12 +369,6 @@ const uint8_t* VLBuild1BitTable() {
   return table.get();
 }
 
-namespace {
-void RowProgress(const TProgressEvent& OnProgress, TObject* Sender, int n, int height) {
-  if (OnProgress) OnProgress(Sender, int(Trunc((long double)n * 100 / (height + 0.5L))));
-}
-}  // namespace
-
 void VLExpand1BitTo24Bit(TBitmap* Source, TBitmap* Dest, const TProgressEvent& OnProgress, TObject* Sender) {
   if (!Source || !Dest || Source == Dest || Source->PixelFormat() != pf1bit) return;
   const uint8_t* table = VLBuild1BitTable();
@@ -388,7 +382,7 @@ void VLExpand1BitTo24Bit(TBitmap* Source, TBitmap* Dest, const TProgressEvent& O
     uint8_t* d = Dest->ScanLine(y);
     for (int i = 0; i < whole; ++i, d += 24) std::memcpy(d, table + s[i] * 24, 24);
     if (rem) std::memcpy(d, table + s[whole] * 24, size_t(rem) * 3);
-    RowProgress(OnProgress, Sender, y + 1, h);
+    VLRowProgress(OnProgress, Sender, y + 1, h);
   }
 }
 
@@ -448,7 +442,7 @@ void VLDitherOrderedTo1Bit(TBitmap* Bitmap, const TProgressEvent& OnProgress, TO
     std::memset(d, 0, size_t(out.RowBytes()));
     for (int x = 0; x < w; ++x, s += 3)
       if (kDither[x & 7][y & 7] < (s[2] * 21 + s[1] * 71 + s[0] * 7) / 400) d[x >> 3] |= Byte(0x80 >> (x & 7));
-    RowProgress(OnProgress, Sender, y + 1, h);
+    VLRowProgress(OnProgress, Sender, y + 1, h);
   }
   VLCopyBitmap(&out, Bitmap);
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/core/core.h"
-#include "vistrel/codecs/ioparams.h"
+#include "vistrel/base/progress.h"
 
 // Bit, row and colour-count arithmetic.
 int VLBitMaskWidth(uint32_t Mask);

@@ -1,10 +1,12 @@
+// The resampler's filters, contributor lists, checks and setup; the passes that touch the
+// pixels are in resample_h.cpp and resample_v.cpp.
 #include "vistrel/proc/kernels/resample.h"
-
-#include "vistrel/proc/kernels/geometry.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include "vistrel/proc/kernels/geometry.h"
+#include "vistrel/proc/kernels/resample_p.h"
 
 // Kernels. Arguments are taken by their absolute value.
 
@@ -105,98 +107,9 @@ void VLBuildContributors(std::vector<TVLContributorList>& Lists, int SourceExten
   }
 }
 
-static inline Byte StoreSum(double sum) {
-  if (sum > 255) return 255;
-  if (sum < 0) return 0;
-  // Adding and taking away 1.5 x 2^52 rounds to an integer, halves to even.
-  constexpr double magic = 6755399441055744.0;
-  return Byte(int((sum + magic) - magic));
-}
-
 namespace {
 
-constexpr int kLanes = 8;       // source rows filtered together in the horizontal pass
-constexpr int kStripPixels = 8; // target columns filtered together in the vertical pass
-
-struct TProgressState {
-  const TProgressEvent& OnProgress;
-  TObject* Sender;
-  long double Total;
-  void Report(long double done) {
-    if (OnProgress) OnProgress(Sender, int(Trunc(done * 100 / Total)));
-  }
-};
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VL_HOT_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VL_HOT_CLONES
-#endif
-
-// Horizontal pass: every row of Source through the column lists into Temp.
-VL_HOT_CLONES void HorizontalPass(TBitmap* Source, TBitmap* Temp, const std::vector<TVLContributorList>& lists,
-                    TProgressState& progress) {
-  const int sw = Source->Width(), sh = Source->Height(), tw = Temp->Width();
-  const size_t rowValues = size_t(sw) * 3;
-  std::vector<double> buf(rowValues * kLanes);
-  const std::vector<uint8_t> zeros(rowValues, 0);
-  for (int y0 = 0; y0 < sh; y0 += kLanes) {
-    const int rows = std::min(kLanes, sh - y0);
-    // Interleave the rows: value k of lane l at k * kLanes + l.
-    const uint8_t* srcRows[kLanes];
-    for (int l = 0; l < kLanes; ++l) srcRows[l] = l < rows ? Source->ScanLine(y0 + l) : zeros.data();
-    for (size_t k = 0; k < rowValues; ++k) {
-      double* b = &buf[k * kLanes];
-      for (int l = 0; l < kLanes; ++l) b[l] = srcRows[l][k];
-    }
-    uint8_t* dst[kLanes];
-    for (int l = 0; l < kLanes; ++l) dst[l] = l < rows ? Temp->ScanLine(y0 + l) : nullptr;
-    for (int x = 0; x < tw; ++x) {
-      double acc[3 * kLanes] = {};
-      for (const TVLContributor& e : lists[size_t(x)].Entries) {
-        const double wgt = e.Weight;
-        const double* p = &buf[size_t(e.Pixel) * 3 * kLanes];
-        for (int k = 0; k < 3 * kLanes; ++k) acc[k] += wgt * p[k];
-      }
-      for (int l = 0; l < rows; ++l) {
-        uint8_t* d = dst[l] + size_t(x) * 3;
-        d[0] = StoreSum(acc[0 * kLanes + l]);
-        d[1] = StoreSum(acc[1 * kLanes + l]);
-        d[2] = StoreSum(acc[2 * kLanes + l]);
-      }
-    }
-    for (int l = 0; l < rows; ++l) progress.Report(y0 + l + 1);
-  }
-}
-
-// Vertical pass: every column of Temp through the row lists into Dest, in strips of columns.
-VL_HOT_CLONES void VerticalPass(TBitmap* Temp, TBitmap* Dest, const std::vector<TVLContributorList>& lists,
-                  TProgressState& progress, int rowsBefore) {
-  const int th = Temp->Height(), dw = Dest->Width(), dh = Dest->Height();
-  constexpr int kValues = kStripPixels * 3;
-  std::vector<double> col(size_t(th) * kValues);
-  for (int x0 = 0; x0 < dw; x0 += kStripPixels) {
-    const int px = std::min(kStripPixels, dw - x0);
-    const int values = px * 3;
-    for (int y = 0; y < th; ++y) {
-      const uint8_t* src = Temp->ScanLine(y) + size_t(x0) * 3;
-      double* c = &col[size_t(y) * kValues];
-      for (int k = 0; k < values; ++k) c[k] = src[k];
-      for (int k = values; k < kValues; ++k) c[k] = 0;
-    }
-    for (int y = 0; y < dh; ++y) {
-      double acc[kValues] = {};
-      for (const TVLContributor& e : lists[size_t(y)].Entries) {
-        const double wgt = e.Weight;
-        const double* p = &col[size_t(e.Pixel) * kValues];
-        for (int k = 0; k < kValues; ++k) acc[k] += wgt * p[k];
-      }
-      uint8_t* d = Dest->ScanLine(y) + size_t(x0) * 3;
-      for (int k = 0; k < values; ++k) d[k] = StoreSum(acc[k]);
-    }
-    for (int k = 0; k < px; ++k) progress.Report((long double)rowsBefore + x0 + k + 1);
-  }
-}
+using namespace vlresample;
 
 bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
   if (!Source || !Dest || Source->PixelFormat() != pf24bit) return false;
@@ -209,10 +122,15 @@ bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
 // stretch instead of a filter pass and gives each contributor list a room of 13.
 void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
               const TProgressEvent& OnProgress, bool Zoom) {
+  // The passes for this processor, chosen on first use.
+  static const THorizontalPass horizontal =
+      VLPickVariant<THorizontalPass>(plain::HorizontalPass, cfAVX2, VL_X86_ONLY(avx2::HorizontalPass));
+  static const TVerticalPass vertical =
+      VLPickVariant<TVerticalPass>(plain::VerticalPass, cfAVX2, VL_X86_ONLY(avx2::VerticalPass));
   if (!ValidCall(Source, Dest, Filter)) return;
   const int sw = Source->Width(), sh = Source->Height();
   const int dw = Dest->Width(), dh = Dest->Height();
-  TProgressState progress{OnProgress, Sender, (long double)sh + dw + 0.5L};
+  TProgressState progress{OnProgress, Sender, int64_t(sh) + dw};
   TBitmap temp;
   temp.SetPixelFormat(pf24bit);
   temp.SetSize(dw, sh);
@@ -220,13 +138,13 @@ void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* S
   const int room = Zoom ? 13 : 0;
   if (!Zoom || dw >= sw) {
     VLBuildContributors(lists, sw, dw, Filter, room);
-    HorizontalPass(Source, &temp, lists, progress);
+    horizontal(Source, &temp, lists, progress);
   } else {
     VLStretchHalftone(Source, &temp);
   }
   if (!Zoom || dh >= temp.Height()) {
     VLBuildContributors(lists, sh, dh, Filter, room);
-    VerticalPass(&temp, Dest, lists, progress, sh);
+    vertical(&temp, Dest, lists, progress, sh);
   } else {
     VLStretchHalftone(&temp, Dest);
   }

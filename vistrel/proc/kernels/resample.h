@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/core/core.h"
-#include "vistrel/codecs/ioparams.h"
+#include "vistrel/base/progress.h"
 
 enum TResampleFilter : uint8_t { rfNone, rfTriangle, rfHermite, rfBell, rfBSpline, rfLanczos3, rfMitchell };
 

@@ -1,0 +1,8 @@
+// The rotation's shear rows built for AVX2 (namespace vlgeometry::avx2); geometry.cpp picks
+// them once when the processor has it.
+#define VL_VARIANT avx2
+#define VL_VARIANT_TARGET VL_TARGET_AVX2
+#include "vistrel/proc/kernels/geometry_p.h"
+#if VL_X86_VARIANTS
+#include "vistrel/proc/kernels/geometry_shear.cpp"
+#endif

@@ -1,0 +1,33 @@
+// No API: what the rotation (geometry.cpp) shares with its shear rows (geometry_shear.cpp)
+// and their AVX2 build (geometry_avx2.cpp).
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "vistrel/base/cpu.h"
+#include "platform/core/core.h"
+
+namespace vlgeometry {
+
+// One row of a shear: the n-pixel pf24bit row dst, filled with the background bg (blue,
+// green, red), receives the m pixels of src from position o on (pixels falling outside are
+// skipped). With anti-aliasing (aa) each pixel written is the blend (prev x v + cur x
+// (4096 - v)) / 4096 of the source pixel written before it (bg for the first) and itself, and
+// when v > 0 the pixel after the last one blends the last with bg.
+using TShearRow = void (*)(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,
+                           int v, bool aa, const uint8_t* bg);
+
+namespace plain {
+void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o, int v, bool aa,
+              const uint8_t* bg);
+}  // namespace plain
+
+#if VL_X86_VARIANTS
+namespace avx2 {
+VL_TARGET_AVX2 void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,
+                             int v, bool aa, const uint8_t* bg);
+}  // namespace avx2
+#endif
+
+}  // namespace vlgeometry
