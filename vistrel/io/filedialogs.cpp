@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -112,6 +113,7 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   FMView->SetVisible(false);
   FMView->SetBackground(clWhite);
   ProgressBar = new TProgressBar(this);
+  ProgressBar->SetParent(PicturePanel);
   ProgressBar->SetBounds(0, 55, 127, 19);
   ProgressBar->SetVisible(false);
 
@@ -156,6 +158,18 @@ std::string TOpenVistrelDialog::FileName() const {
   if (!FShowing) return FFileName;
   if (FSelected.empty()) return {};
   return FSelected.front();
+}
+
+std::string TOpenVistrelDialog::DescriptionOf(int Index) const {
+  size_t start = 0;
+  for (int i = 1; i < Index; ++i) {
+    for (int k = 0; k < 2; ++k) {
+      start = FFilter.find('|', start);
+      if (start == std::string::npos) return {};
+      ++start;
+    }
+  }
+  return FFilter.substr(start, FFilter.find('|', start) - start);
 }
 
 std::string TOpenVistrelDialog::PatternOf(int Index) const {
@@ -244,7 +258,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         for (int i = 1; !PatternOf(i).empty(); ++i) {
           QString pat = QString::fromStdString(PatternOf(i));
           pat.replace(';', ' ');
-          filters << pat;
+          filters << QString::fromStdString(DescriptionOf(i)) + " (" + pat + ")";
         }
         dlg.setNameFilters(filters);
         if (FFilterIndex >= 1 && FFilterIndex <= filters.size()) dlg.selectNameFilter(filters[FFilterIndex - 1]);
@@ -259,7 +273,33 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           ChangeFilterIndex(int(filters.indexOf(f)) + 1);
           (void)dlg;
         });
+        // The preview panel right of the standard controls, the strip below them. They go back
+        // to no parent before the dialog is destroyed: they belong to this component.
+        QWidget* panel = PicturePanel->Widget();
+        QWidget* strip = InfoPanel->Widget();
+        if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
+          const int rows = grid->rowCount(), cols = grid->columnCount();
+          if (FPreviewEnabled) {
+            // As tall as the standard controls, so the three lines under the view show.
+            PicturePanel->SetHeight(260);
+            panel->setMinimumSize(PicturePanel->Width(), PicturePanel->Height());
+            panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+            grid->addWidget(panel, 0, cols, rows, 1);
+            panel->show();
+          }
+          strip->setMinimumHeight(52);
+          strip->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+          strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+          grid->addWidget(strip, rows, 0, 1, cols + 1);
+          strip->show();
+        }
+        dlg.resize(FPreviewEnabled ? 860 : 680, 460);
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
+        for (QWidget* w : {panel, strip}) {
+          w->hide();
+          w->setParent(nullptr);
+        }
         if (res == mrOk) {
           std::vector<std::string> names;
           for (const QString& s : dlg.selectedFiles()) names.push_back(s.toStdString());

@@ -106,6 +106,7 @@ class TOpenVistrelDialog : public TVLCommonDialog {
   void DoClose() override;
   void ShowInfo(const TIOParamsVals* Params);
   std::string PatternOf(int Index) const;
+  std::string DescriptionOf(int Index) const;
   void PreviewCheckClick(TObject* Sender);
   void PlayClick(TObject* Sender);
 
