@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -269,9 +270,12 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         });
         QObject::connect(&dlg, &QFileDialog::directoryEntered,
                          [this](const QString& d) { ChangeFolder(d.toStdString()); });
-        QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters](const QString& f) {
+        QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
+          // The typed name follows the type in the save dialog.
+          auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit");
+          if (Save && edit) FTyped = edit->text().toStdString();
           ChangeFilterIndex(int(filters.indexOf(f)) + 1);
-          (void)dlg;
+          if (Save && edit) edit->setText(QString::fromStdString(FTyped));
         });
         // The preview panel right of the standard controls, the strip below them. They go back
         // to no parent before the dialog is destroyed: they belong to this component.
@@ -471,9 +475,22 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
   if (FView->Visible()) v->Assign(FView);
   else if (FMView->Visible() && FMView->SelectedImage() >= 0) v->Bitmap()->Assign(FMView->GetBitmap());
   v->SetBackground(clWhite);
+  v->SetBackgroundStyle(vlbsChessboard);
+  v->SetCenter(true);
+  v->SetMouseInteract(miZoom | miScroll);
+  form->SetBorderStyle(bsSizeToolWin);
+  form->SetPosition(poScreenCenter);
+  form->SetKeyPreview(true);
+  form->OnKeyPress = [form](TObject*, char& key) {
+    if (key == 27) form->Close();
+  };
   const int w = v->Bitmap()->Width(), h = v->Bitmap()->Height();
-  form->SetClientWidth(w <= 100 ? 100 : w);
-  form->SetClientHeight(h <= 100 ? 100 : h);
+  if (w <= 100) form->SetWidth(100);
+  else if (w < Screen->Width()) form->SetClientWidth(w);
+  else form->SetWidth(Screen->Width());
+  if (h <= 100) form->SetHeight(100);
+  else if (h < Screen->Height()) form->SetClientHeight(h);
+  else form->SetHeight(Screen->Height());
   form->ShowModal();
   delete form;
 }
