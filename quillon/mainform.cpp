@@ -31,9 +31,9 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
   SetBorderIcons(biSystemMenu | biMinimize | biMaximize | biHelp);
   SetHelpContext(310);
   SetHelpFile("Velmora.hlp");
-  OpenVistrelDialog1 = new TPlainFileDialog(this, false);
+  OpenVistrelDialog1 = new vistrel::TOpenVistrelDialog(this);
   OpenVistrelDialog1->SetFilter(kOpenFilter);
-  SaveVistrelDialog1 = new TPlainFileDialog(this, true);
+  SaveVistrelDialog1 = new vistrel::TSaveVistrelDialog(this);
   SaveVistrelDialog1->SetFilter(kSaveFilter);
   PrintDialog1 = new TPrintDialog(this);
   PrintDialog1->SetHelpContext(210);
@@ -483,6 +483,7 @@ void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   SaveVistrelDialog1->SetAutoSetFilter(false);
   PasteClick(Sender);
   SaveVistrelDialog1->SetFileName(c->Caption());
+  SaveVistrelDialog1->SetAttachedVistrelIO(c->VistrelIO1);
   if (SaveVistrelDialog1->Execute()) {
     c->SetCaption(SaveVistrelDialog1->FileName());
     // The dialog asked about replacing the file it returns.

@@ -13,7 +13,7 @@
 #include "platform/gui/stdctrls.h"
 #include "quillon/aboutform.h"
 #include "quillon/dialogs.h"
-#include "quillon/filedialogs.h"
+#include "vistrel/io/filedialogs.h"
 #include "quillon/mdichild.h"
 
 namespace quillon {
@@ -65,8 +65,8 @@ class TMainForm : public TForm {
   // The about box, made by the program block (or on first use when there is none).
   TAboutBox* AboutBox = nullptr;
 
-  TPlainFileDialog* OpenVistrelDialog1;
-  TPlainFileDialog* SaveVistrelDialog1;
+  vistrel::TOpenVistrelDialog* OpenVistrelDialog1;
+  vistrel::TSaveVistrelDialog* SaveVistrelDialog1;
   // Printing: the system's print dialog, and the print-size dialog made by the program block.
   TPrintDialog* PrintDialog1;
   TOKBottomDlg* OKBottomDlg = nullptr;

@@ -1,0 +1,586 @@
+#include "vistrel/io/filedialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/gui/controls.h"
+#include "vistrel/codecs/ioparams.h"
+#include "vistrel/io/iopreviews.h"
+#include "vistrel/io/registry.h"
+#include "vistrel/io/vistrelio.h"
+#include "vistrel/io/vistrelmio.h"
+#include "vistrel/io/vistrelmview.h"
+#include "vistrel/view/vistrelview.h"
+
+namespace vistrel {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+std::string ExtOf(const std::string& Name) {
+  const std::string base = std::filesystem::path(Name).filename().string();
+  const size_t dot = base.rfind('.');
+  return dot == std::string::npos ? std::string() : base.substr(dot);
+}
+// ".png" of "*.png;*.PNG"; empty when the pattern has no dot.
+std::string PatternExt(const std::string& Pattern) {
+  const size_t dot = Pattern.find('.');
+  if (dot == std::string::npos) return {};
+  std::string e = Pattern.substr(dot, Pattern.find(';', dot) - dot);
+  if (e.find_first_of("*?") != std::string::npos) return {};
+  return e;
+}
+std::string KbText(int64_t n) { return n > 1023 ? std::to_string(n / 1024) + " Kb" : std::to_string(n) + " bytes"; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOwner) {
+  InfoPanel = new TPanel(this);
+  InfoPanel->SetName("InfoPanel");
+  InfoPanel->SetBounds(204, 5, 169, 200);
+  InfoLabel1 = new TLabel(this);
+  InfoLabel1->SetParent(InfoPanel);
+  InfoLabel1->SetBounds(6, 6, 157, 23);
+  InfoLabel2 = new TLabel(this);
+  InfoLabel2->SetParent(InfoPanel);
+  InfoLabel2->SetBounds(6, 29, 157, 23);
+  AdvancedButton = new TButton(this);
+  AdvancedButton->SetParent(InfoPanel);
+  AdvancedButton->SetBounds(333, 0, 75, 23);
+  AdvancedButton->SetVisible(false);
+  PreviewCheck = new TCheckBox(this);
+  PreviewCheck->SetParent(InfoPanel);
+  PreviewCheck->SetBounds(427, 0, 75, 23);
+  PreviewCheck->SetChecked(true);
+  PreviewCheck->SetVisible(false);
+  PreviewCheck->OnClick = [this](TObject* s) { PreviewCheckClick(s); };
+
+  PicturePanel = new TPanel(this);
+  PicturePanel->SetName("PicturePanel");
+  PicturePanel->SetBounds(204, 5, 169, 200);
+  TLabel** labels[3] = {&PicLabel1, &PicLabel2, &PicLabel3};
+  for (int i = 0; i < 3; ++i) {
+    *labels[i] = new TLabel(this);
+    (*labels[i])->SetParent(PicturePanel);
+    (*labels[i])->SetBounds(6, 180 + 23 * i, 157, 23);
+  }
+  ZoomCombo = new TComboBox(this);
+  ZoomCombo->SetParent(PicturePanel);
+  ZoomCombo->SetBounds(6, 5, 50, 21);
+  ZoomCombo->SetStyle(csDropDownList);
+  ZoomCombo->OnChange = [this](TObject*) { ApplyZoom(); };
+  for (const char* z : {"Fit", "25%", "50%", "75%", "100%", "125%", "150%", "175%", "200%", "300%", "400%"})
+    ZoomCombo->Items()->Add(z);
+  PreviewButton = new TSpeedButton(this);
+  PreviewButton->SetParent(PicturePanel);
+  PreviewButton->SetBounds(60, 5, 23, 22);
+  PreviewButton->SetEnabled(false);
+  PreviewButton->OnClick = [this](TObject*) { ShowPreviewWindow(); };
+  PlayButton = new TSpeedButton(this);
+  PlayButton->SetParent(PicturePanel);
+  PlayButton->SetBounds(85, 5, 23, 22);
+  PlayButton->SetEnabled(false);
+  PlayButton->SetGroupIndex(1);
+  PlayButton->SetAllowAllUp(true);
+  PlayButton->OnClick = [this](TObject* s) { PlayClick(s); };
+
+  FView = new TVistrelView(this);
+  FView->SetName("VistrelView");
+  FView->SetParent(PicturePanel);
+  FView->SetBounds(6, 32, 133, 139);
+  FView->SetBackground(clWhite);
+  FView->OnDblClick = [this](TObject*) { ShowPreviewWindow(); };
+  FMView = new TVistrelMView(this);
+  FMView->SetName("VistrelMView");
+  FMView->SetParent(PicturePanel);
+  FMView->SetBounds(6, 32, 133, 139);
+  FMView->SetThumbWidth(100);
+  FMView->SetThumbHeight(109);
+  FMView->SetVisible(false);
+  FMView->SetBackground(clWhite);
+  ProgressBar = new TProgressBar(this);
+  ProgressBar->SetParent(PicturePanel);
+  ProgressBar->SetBounds(0, 55, 127, 19);
+  ProgressBar->SetVisible(false);
+
+  FIO = new TVistrelIO(this);
+  FIO->SetAttachedVistrel(FView);
+  FIO->OnProgress = [this](TObject*, int p) { ProgressBar->SetPosition(p); };
+  FMIO = new TVistrelMIO(this);
+  FMIO->SetAttachedMView(FMView);
+  FMIO->OnProgress = [this](TObject*, int p) { ProgressBar->SetPosition(p); };
+  FMView->OnImageSelect = [this](TObject*, int idx) {
+    if (idx >= 0 && idx < FMIO->ParamsCount()) ShowInfo(FMIO->Params(idx));
+  };
+}
+
+TOpenVistrelDialog::~TOpenVistrelDialog() = default;
+
+std::string TOpenVistrelDialog::BuildFilter() {
+  std::string all = "All graphics|", list;
+  const auto& formats = VLFileFormats();
+  for (size_t f = 0; f < formats.size(); ++f) {
+    const TVLFileFormatInfo* fi = formats[f];
+    const int n = VLFormatExtCount(fi->TypeId);
+    std::string pattern, upper;
+    for (int i = 0; i < n; ++i) {
+      const std::string e = VLFormatExt(fi->TypeId, i);
+      pattern += (i ? ";*." : "*.") + Lower(e);
+      upper += (i ? ";" : "") + Upper(e);
+    }
+    all += pattern;
+    if (f + 1 < formats.size()) all += ";";
+    list += "|" + fi->Description + " (" + upper + ")|" + pattern;
+  }
+  return all + ";*.avi" + list + "|Video for Windows (AVI)|*.avi";
+}
+
+void TOpenVistrelDialog::SetInitialDir(const std::string& Dir) {
+  FInitialDir = Dir;
+  if (FInitialDir.size() > 1 && FInitialDir.back() == '/') FInitialDir.pop_back();
+}
+
+std::string TOpenVistrelDialog::FileName() const {
+  if (!FShowing) return FFileName;
+  if (FSelected.empty()) return {};
+  return FSelected.front();
+}
+
+std::string TOpenVistrelDialog::DescriptionOf(int Index) const {
+  size_t start = 0;
+  for (int i = 1; i < Index; ++i) {
+    for (int k = 0; k < 2; ++k) {
+      start = FFilter.find('|', start);
+      if (start == std::string::npos) return {};
+      ++start;
+    }
+  }
+  return FFilter.substr(start, FFilter.find('|', start) - start);
+}
+
+std::string TOpenVistrelDialog::PatternOf(int Index) const {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t bar = FFilter.find('|', start);
+    parts.push_back(FFilter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  const size_t k = size_t(Index) * 2 - 1;
+  return Index >= 1 && k < parts.size() ? parts[k] : std::string();
+}
+
+void TOpenVistrelDialog::SelectFiles(const std::string& Folder, const std::vector<std::string>& Names) {
+  FFolder = Folder;
+  FSelected.clear();
+  for (const std::string& n : Names) {
+    if (n.empty()) continue;
+    std::filesystem::path p(n);
+    FSelected.push_back(p.is_absolute() || Folder.empty() ? n : (std::filesystem::path(Folder) / p).string());
+  }
+  FTyped = Names.empty() ? std::string() : std::filesystem::path(Names.front()).filename().string();
+  DoSelectionChange();
+}
+
+void TOpenVistrelDialog::ChangeFolder(const std::string& Folder) {
+  FFolder = Folder;
+  DoFolderChange();
+}
+
+void TOpenVistrelDialog::ChangeFilterIndex(int Index) {
+  FCurPattern = PatternOf(Index);
+  if (Index != FCurFilterIndex) {
+    FCurFilterIndex = Index;
+    DoTypeChange();
+  }
+}
+
+bool TOpenVistrelDialog::DoCanClose() {
+  bool can = true;
+  if (OnCanClose) OnCanClose(this, can);
+  return can;
+}
+
+bool TOpenVistrelDialog::Execute() {
+  if (FAutoSetFilter) FFilter = BuildFilter();
+  PreviewCheck->SetCaption("Preview");
+  PreviewCheck->SetVisible(true);
+  return RunDialog(false);
+}
+
+bool TOpenVistrelDialog::RunDialog(bool Save) {
+  Files.clear();
+  FCurFilterIndex = FFilterIndex;
+  FCurPattern = PatternOf(FFilterIndex);
+  FSelected.clear();
+  if (!FFileName.empty()) FSelected.push_back(FFileName);
+  FTyped = std::filesystem::path(FFileName).filename().string();
+  FFolder = FInitialDir;
+  FShowing = true;
+  DoShow();
+  bool ok = false;
+  const bool scripted = HasModalAnswer() || HeadlessPlatform();
+  for (;;) {
+    int res = mrCancel;
+    try {
+      if (scripted) {
+        TModalRequest r;
+        r.Kind = Save ? mkSaveFile : mkOpenFile;
+        r.Caption = FTitle.empty() ? (Save ? "Save As" : "Open") : FTitle;
+        r.Text = FFilter;
+        r.Value = FFileName;
+        r.Dialog = this;
+        res = RunModal(r);
+        // An answerer that only set the name selects it.
+        if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
+      } else {
+        QFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
+        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+        dlg.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(Save ? QFileDialog::AnyFile
+                             : (Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        QStringList filters;
+        for (int i = 1; !PatternOf(i).empty(); ++i) {
+          QString pat = QString::fromStdString(PatternOf(i));
+          pat.replace(';', ' ');
+          filters << QString::fromStdString(DescriptionOf(i)) + " (" + pat + ")";
+        }
+        dlg.setNameFilters(filters);
+        if (FFilterIndex >= 1 && FFilterIndex <= filters.size()) dlg.selectNameFilter(filters[FFilterIndex - 1]);
+        if (!FFileName.empty()) dlg.selectFile(QString::fromStdString(FFileName));
+        QObject::connect(&dlg, &QFileDialog::currentChanged, [this, &dlg](const QString& path) {
+          if (QFileInfo(path).isDir()) return;
+          SelectFiles(dlg.directory().absolutePath().toStdString(), {path.toStdString()});
+        });
+        QObject::connect(&dlg, &QFileDialog::directoryEntered,
+                         [this](const QString& d) { ChangeFolder(d.toStdString()); });
+        QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
+          // The typed name follows the type in the save dialog.
+          auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit");
+          if (Save && edit) FTyped = edit->text().toStdString();
+          ChangeFilterIndex(int(filters.indexOf(f)) + 1);
+          if (Save && edit) edit->setText(QString::fromStdString(FTyped));
+        });
+        // The preview panel right of the standard controls, the strip below them. They go back
+        // to no parent before the dialog is destroyed: they belong to this component.
+        QWidget* panel = PicturePanel->Widget();
+        QWidget* strip = InfoPanel->Widget();
+        if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
+          const int rows = grid->rowCount(), cols = grid->columnCount();
+          if (FPreviewEnabled) {
+            // As tall as the standard controls, so the three lines under the view show.
+            PicturePanel->SetHeight(260);
+            panel->setMinimumSize(PicturePanel->Width(), PicturePanel->Height());
+            panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+            grid->addWidget(panel, 0, cols, rows, 1);
+            panel->show();
+          }
+          strip->setMinimumHeight(52);
+          strip->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+          strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+          grid->addWidget(strip, rows, 0, 1, cols + 1);
+          strip->show();
+        }
+        dlg.resize(FPreviewEnabled ? 860 : 680, 460);
+        res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
+        for (QWidget* w : {panel, strip}) {
+          w->hide();
+          w->setParent(nullptr);
+        }
+        if (res == mrOk) {
+          std::vector<std::string> names;
+          for (const QString& s : dlg.selectedFiles()) names.push_back(s.toStdString());
+          FSelected.clear();
+          for (auto& n : names) FSelected.push_back(n);
+        }
+      }
+    } catch (...) {
+      FShowing = false;
+      DoClose();
+      throw;
+    }
+    if (res != mrOk || FSelected.empty()) break;
+    Files = FSelected;
+    const bool can = DoCanClose();
+    if (!can) {
+      Files.clear();
+      continue;  // the dialog stays up
+    }
+    FFileName = Files.front();
+    FFilterIndex = FCurFilterIndex;
+    ok = true;
+    break;
+  }
+  FShowing = false;
+  DoClose();
+  return ok;
+}
+
+void TOpenVistrelDialog::DoShow() {
+  if (FPreviewEnabled) {
+    ZoomCombo->SetItemIndex(0);
+    PlayButton->SetDown(false);
+    PlayButton->SetEnabled(false);
+    FMView->SetPlaying(false);
+  }
+  TVLCommonDialog::DoShow();
+}
+
+void TOpenVistrelDialog::DoClose() {
+  TVLCommonDialog::DoClose();
+  FMView->SetPlaying(false);
+  FMView->Clear();
+  FView->Blank();
+}
+
+void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
+  if (!P) {
+    for (TLabel* l : {PicLabel1, PicLabel2, PicLabel3, InfoLabel1, InfoLabel2}) l->SetCaption("");
+    return;
+  }
+  const int64_t W = P->Width, H = P->Height, S = P->SamplesPerPixel, B = P->BitsPerSample;
+  std::string l1 = std::to_string(W) + " x " + std::to_string(H) + " pixel";
+  if (FFrameCount > 1) l1 += " , " + std::to_string(FFrameCount) + " frames";
+  PicLabel1->SetCaption(l1);
+  PicLabel3->SetCaption(std::to_string(P->DpiX) + " x " + std::to_string(P->DpiY) + " dpi");
+  const int64_t bits = S * B;
+  const std::string colors =
+      (S == 4 && B == 8) ? "16777216" : std::to_string(uint64_t(1) << uint64_t(((bits % 32) + 32) % 32));
+  PicLabel2->SetCaption(colors + " Colors (" + std::to_string(bits) + " bit)");
+  const int64_t b = (S == 1 && B == 1) ? 1 : 24;
+  const int64_t M = ((W * b + 31) / 32) * 4 * H * int64_t(FFrameCount);
+  InfoLabel2->SetCaption("File: " + KbText(FFileSize) + "   Mem: " + KbText(M));
+  InfoLabel1->SetCaption(VLFormatDescription(*P));
+}
+
+void TOpenVistrelDialog::DoSelectionChange() {
+  if (FBusy) return;
+  if (!FPreviewEnabled) {
+    if (OnSelectionChange) OnSelectionChange(this);
+    return;
+  }
+  FBusy = true;
+  const std::string name = FileName();
+  bool valid = false;
+  try {
+    std::error_code ec;
+    valid = !name.empty() && std::filesystem::is_regular_file(name, ec);
+    if (valid) {
+      FFileSize = int64_t(std::filesystem::file_size(name, ec));
+      if (ec) valid = false;
+    }
+    if (valid && PreviewCheck->Checked()) {
+      FView->SetBackground(clWhite);
+      FView->Blank();
+      FMView->Clear();
+      PlayButton->SetDown(false);
+      const std::string ext = Lower(ExtOf(name));
+      const bool multi = ext == ".avi" || (ext == ".gif" && TVLGIFImageCount(name) > 1) ||
+                         (ext == ".tif" && TVLTIFFImageCount(name) >= 2);
+      ProgressBar->SetPosition(0);
+      ProgressBar->SetVisible(true);
+      if (!multi) {
+        PlayButton->SetEnabled(false);
+        ZoomCombo->SetEnabled(true);
+        FView->SetVisible(true);
+        FMView->SetVisible(false);
+        FIO->LoadFromFile(name);
+        FFrameCount = 1;
+        ShowInfo(FIO->Params());
+      } else {
+        PlayButton->SetEnabled(true);
+        ZoomCombo->SetEnabled(false);
+        FMView->SetVisible(true);
+        FView->SetVisible(false);
+        FMIO->LoadFromFile(name);
+        FFrameCount = FMIO->ParamsCount();
+        FMView->SelectImage(0);
+        if (FMIO->ParamsCount() > 0) ShowInfo(FMIO->Params(0));
+        if (AlwaysAnimate && (ext == ".avi" || ext == ".gif")) {
+          PlayButton->SetDown(true);
+          FMView->SetPlaying(true);
+        }
+      }
+      ProgressBar->SetVisible(false);
+      ZoomCombo->SetItemIndex(0);
+      ApplyZoom();
+      PreviewButton->SetEnabled(true);
+    } else if (valid) {
+      FIO->ParamsFromFile(name);
+      FFrameCount = 1;
+      if (FIO->Params()->FileType != 0) ShowInfo(FIO->Params());
+      else ShowInfo(nullptr);
+    }
+  } catch (...) {
+    valid = false;
+  }
+  if (!valid) {
+    ShowInfo(nullptr);
+    PreviewButton->SetEnabled(false);
+    FView->Blank();
+  }
+  FBusy = false;
+  if (OnSelectionChange) OnSelectionChange(this);
+}
+
+void TOpenVistrelDialog::ApplyZoom() {
+  const int i = ZoomCombo->ItemIndex();
+  if (i < 0) return;
+  if (i == 0) FView->Fit();
+  else FView->SetZoom(std::stoi(ZoomCombo->Items()->Items()[size_t(i)]));
+}
+
+void TOpenVistrelDialog::PreviewCheckClick(TObject*) {
+  if (PreviewCheck->Checked()) {
+    DoSelectionChange();
+    return;
+  }
+  ShowInfo(nullptr);
+  FView->SetBackground(clWhite);
+  FView->Blank();
+  FView->SetZoom(100);
+  FMView->Clear();
+}
+
+void TOpenVistrelDialog::PlayClick(TObject*) {
+  FMView->SetPlaying(PlayButton->Down());
+  PreviewButton->SetEnabled(!FMView->Playing());
+}
+
+void TOpenVistrelDialog::ShowPreviewWindow() {
+  TForm* form = new TForm(this);
+  form->SetName("PreviewForm");
+  form->SetCaption(": " + FileName());
+  TVistrelView* v = new TVistrelView(form);
+  v->SetName("VistrelView");
+  v->SetParent(form);
+  v->SetAlign(alClient);
+  if (FView->Visible()) v->Assign(FView);
+  else if (FMView->Visible() && FMView->SelectedImage() >= 0) v->Bitmap()->Assign(FMView->GetBitmap());
+  v->SetBackground(clWhite);
+  v->SetBackgroundStyle(vlbsChessboard);
+  v->SetCenter(true);
+  v->SetMouseInteract(miZoom | miScroll);
+  form->SetBorderStyle(bsSizeToolWin);
+  form->SetPosition(poScreenCenter);
+  form->SetKeyPreview(true);
+  form->OnKeyPress = [form](TObject*, char& key) {
+    if (key == 27) form->Close();
+  };
+  const int w = v->Bitmap()->Width(), h = v->Bitmap()->Height();
+  if (w <= 100) form->SetWidth(100);
+  else if (w < Screen->Width()) form->SetClientWidth(w);
+  else form->SetWidth(Screen->Width());
+  if (h <= 100) form->SetHeight(100);
+  else if (h < Screen->Height()) form->SetClientHeight(h);
+  else form->SetHeight(Screen->Height());
+  form->ShowModal();
+  delete form;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TSaveVistrelDialog::TSaveVistrelDialog(TComponent* AOwner) : TOpenVistrelDialog(AOwner) {
+  FFilter = "JPEG Bitmap (JPG)|*.jpg|CompuServe Bitmap (GIF)|*.gif|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|"
+           "Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
+  FSaved = new TIOParamsVals(nullptr);
+  AdvancedButton->OnClick = [this](TObject* s) { AdvancedClick(s); };
+}
+
+TSaveVistrelDialog::~TSaveVistrelDialog() { delete FSaved; }
+
+void TSaveVistrelDialog::SetAttachedVistrelIO(TComponent* Value) {
+  if (!Value || (!dynamic_cast<TVistrelIO*>(Value) && !dynamic_cast<TVistrelMIO*>(Value))) return;
+  if (FAttached) FAttached->RemoveFreeNotification(this);
+  FAttached = Value;
+  FAttached->FreeNotification(this);
+}
+
+void TSaveVistrelDialog::Notification(TComponent* AComponent, TOperation Operation) {
+  TOpenVistrelDialog::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FAttached) FAttached = nullptr;
+}
+
+bool TSaveVistrelDialog::Execute() {
+  FPreviewEnabled = (ExOptions & sdShowPreview) != 0;
+  if (FAutoSetFilter) FFilter = BuildFilter();
+  AdvancedButton->SetVisible((ExOptions & sdShowAdvanced) != 0);
+  AdvancedButton->SetCaption("Advanced...");
+  PreviewCheck->SetCaption("Preview");
+  PreviewCheck->SetVisible((ExOptions & sdShowPreview) != 0);
+  if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) {
+    FSaved->Assign(io->Params());
+  } else if (auto* mio = dynamic_cast<TVistrelMIO*>(FAttached)) {
+    if (mio->ParamsCount() == 0) return false;
+    FSaved->Assign(mio->Params(0));
+  }
+  const bool ok = RunDialog(true);
+  if (!ok) {
+    if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) io->Params()->Assign(FSaved);
+    else if (auto* mio = dynamic_cast<TVistrelMIO*>(FAttached); mio && mio->ParamsCount() > 0)
+      mio->Params(0)->Assign(FSaved);
+  }
+  if (!FFileName.empty() && ExtOf(FFileName).empty()) FFileName += PatternExt(FCurPattern);
+  return ok;
+}
+
+void TSaveVistrelDialog::AdvancedClick(TObject*) {
+  static const struct { const char* ext; uint8_t page; } pages[] = {
+      {"jpg", iopJPEG}, {"jpeg", iopJPEG}, {"jpe", iopJPEG}, {"tif", iopTIFF}, {"tiff", iopTIFF},
+      {"gif", iopGIF},  {"bmp", iopBMP},   {"pcx", iopPCX},  {"png", iopPNG}};
+  auto pageOf = [](std::string e) -> uint8_t {
+    for (const auto& p : pages)
+      if (e == p.ext) return p.page;
+    return 0;
+  };
+  std::string ext = Lower(ExtOf(FileName()));
+  uint8_t page = ext.size() > 1 ? pageOf(ext.substr(1)) : 0;
+  if (!page) {
+    std::string d = Lower(FDefaultExt);
+    if (!d.empty() && d[0] == '.') d.erase(0, 1);
+    page = pageOf(d);
+  }
+  if (!page) return;
+  if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) io->DoPreviews(page);
+  else if (auto* mio = dynamic_cast<TVistrelMIO*>(FAttached)) mio->DoPreviews(0, page);
+}
+
+void TSaveVistrelDialog::UpdateExtension() {
+  std::string name = std::filesystem::path(FTyped).filename().string();
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  const std::string ext = PatternExt(FCurPattern);
+  if (name.empty()) return;
+  name += ext;
+  FTyped = name;
+  if (!FSelected.empty()) {
+    const std::filesystem::path p(FSelected.front());
+    FSelected.front() = (p.has_parent_path() ? (p.parent_path() / name) : std::filesystem::path(name)).string();
+  } else {
+    FSelected.push_back(FFolder.empty() ? name : (std::filesystem::path(FFolder) / name).string());
+  }
+}
+
+void TSaveVistrelDialog::DoTypeChange() {
+  UpdateExtension();
+  TOpenVistrelDialog::DoTypeChange();
+}
+
+}  // namespace vistrel
