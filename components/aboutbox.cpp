@@ -53,7 +53,8 @@ TVLAboutBox::TVLAboutBox(TComponent* AOwner, const std::string& Caption, int Hel
   ProductName->Font()->SetStyle(fsBold);
   Version = MakeLabel(Panel1, "Version 1.0", 16, 42);
   Copyright = MakeLabel(Panel1, Line, 16, 60);
-  for (size_t i = 0; i < Description.size(); ++i) Comments.push_back(MakeLabel(Panel1, Description[i], 16, 86 + 16 * int(i)));
+  for (size_t i = 0; i < Description.size(); ++i)
+    Comments.push_back(MakeLabel(Panel1, Description[i], 16, 86 + 16 * int(i)));
   HyperLink1 = MakeLink(Panel1, "www.velmora.example", "https://www.velmora.example/", 16, linksTop);
   HyperLink2 = MakeLink(Panel1, "support@velmora.example", "mailto:support@velmora.example", 16, linksTop + 18);
   Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true});

@@ -110,8 +110,7 @@ double PrintWidth(int Choice, double Ratio, bool LandscapePage, double PostCardL
         if (5.5L / r > 8.5L) d = double(8.5L * r);
       }
       break;
-    default:
-      return 0;
+    default: return 0;
   }
   return d;
 }

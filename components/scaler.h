@@ -16,13 +16,12 @@ enum class TScalerLimitScaling { No, NoDownScale, NoUpScale, ScaleNever };
 
 using TOnScale = std::function<void(TObject* Sender, bool Upwards, bool& CancelScaling)>;
 using TOnGridScale = std::function<void(TObject* Sender, TComponent* Grid, bool& HasHScrollBar, bool& HasVScrollBar,
-                                        bool& HasIndicator, bool& HasTitles, bool& RowLines, bool& ColLines,
-                                        int& Rows, int& Columns, THcorrection& HCorrect, TVcorrection& VCorrect)>;
+                                        bool& HasIndicator, bool& HasTitles, bool& RowLines, bool& ColLines, int& Rows,
+                                        int& Columns, THcorrection& HCorrect, TVcorrection& VCorrect)>;
 
 // The system sizes the scaler reads, by their usual indices.
-constexpr int SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYCAPTION = 4,
-              SM_CXBORDER = 5, SM_CYBORDER = 6, SM_CXDLGFRAME = 7, SM_CYDLGFRAME = 8, SM_CYMENU = 15,
-              SM_CXFRAME = 32, SM_CYFRAME = 33;
+constexpr int SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYCAPTION = 4, SM_CXBORDER = 5,
+              SM_CYBORDER = 6, SM_CXDLGFRAME = 7, SM_CYDLGFRAME = 8, SM_CYMENU = 15, SM_CXFRAME = 32, SM_CYFRAME = 33;
 // Answers a system size for a form. The default describes this platform: the screen's size,
 // 16-pixel scroll bars, the form's own menu bar for SM_CYMENU and 0 for frames and captions,
 // which the window manager draws outside the bounds a form is given.
@@ -144,8 +143,8 @@ class TCustomScaler : public TComponent {
 
 class TScaler : public TCustomScaler {
  public:
-  using TCustomScaler::TCustomScaler;
   using TCustomScaler::OnGridScale;
+  using TCustomScaler::TCustomScaler;
   // Puts a scaler on a form built for Design and scales the form now: the last line of the
   // form's constructor, after its controls.
   static TScaler* Attach(TForm* Form, const TScalerDesign& Design = {});

@@ -54,7 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TReadOnlyMemoryStream s(data + 1, int64_t(size - 1));
   try {
     lib::VLViewerLoadStream(*io, kExtensions[(ctl & 15) % 10], &s);
-  } catch (const EInvalidGraphic&) {
-  }
+  } catch (const EInvalidGraphic&) {}
   return 0;
 }

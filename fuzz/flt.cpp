@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool read = false;
   try {
     read = VLReadFilter(&s, f);
-  } catch (const EReadError&) {
-  }
+  } catch (const EReadError&) {}
   if (!read) {
     if (!(f == before)) __builtin_trap();  // a refused or short file changes nothing
     return 0;

@@ -19,10 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool abort = false;
     TFilterProgress pr;
     pr.AbortFlag = &abort;
-    if (cursor)
-      ReadCURStream(&s, &b, p, pr, paramsOnly);
-    else
-      ReadICOStream(&s, &b, p, pr, paramsOnly);
+    if (cursor) ReadCURStream(&s, &b, p, pr, paramsOnly);
+    else ReadICOStream(&s, &b, p, pr, paramsOnly);
   }
   return 0;
 }

@@ -398,7 +398,7 @@ TfColorSel::TfColorSel(TComponent* AOwner) : TForm(AOwner) {
 void TfColorSel::ShowValues(TEdit* Typed) {
   const bool busy = FBusy;
   FBusy = true;
-  const std::pair<TEdit*, int> values[] = {{EditRed, HSVBox1->Red()}, {EditGreen, HSVBox1->Green()},
+  const std::pair<TEdit*, int> values[] = {{EditRed, HSVBox1->Red()},   {EditGreen, HSVBox1->Green()},
                                            {EditBlue, HSVBox1->Blue()}, {EditHue, HSVBox1->Hue()},
                                            {EditSat, HSVBox1->Sat()},   {EditVal, HSVBox1->Val()}};
   const std::pair<TEdit*, TUpDown*> pairs[] = {{EditRed, UpDownRed}, {EditGreen, UpDownGreen}, {EditBlue, UpDownBlue},

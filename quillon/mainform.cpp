@@ -8,10 +8,10 @@
 
 namespace quillon {
 
-
 namespace {
 const char* const kOpenFilter =
-    "All graphics|*.jpg;*.jpeg;*.pcx;*.png;*.bmp;*.wmf;*.emf;*.ico;*.cur|JPEG Bitmap (JPG;JPEG; JPE)|*.jpg;*.jpeg;*.jpe|"
+    "All graphics|*.jpg;*.jpeg;*.pcx;*.png;*.bmp;*.wmf;*.emf;*.ico;*.cur|JPEG Bitmap (JPG;JPEG; "
+    "JPE)|*.jpg;*.jpeg;*.jpe|"
     "PaintBrush (PCX)|*.pcx|Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap "
     "(BMP)|*.bmp|Enhanced Windows Metafile (EMF)|*.emf|Windows Metafile (WMF)|*.wmf|Icon resource (ICO)|*.ico|Cursor "
     "Resource (CUR)|*.cur";
@@ -82,7 +82,8 @@ void TMainForm::BuildControls() {
   int x = 4;
   auto on = [this](void (TMainForm::*m)(TObject*)) { return [this, m](TObject* s) { (this->*m)(s); }; };
   OpenBtn = AddSpeedButton(SpeedPanel, x, "Open", "document-open", "Open|", on(&TMainForm::FileOpenItemClick));
-  SaveBtn = AddSpeedButton(SpeedPanel, x, "Save", "document-save", "Save|", [this](TObject* s) { FileSaveItemClick(s); });
+  SaveBtn =
+      AddSpeedButton(SpeedPanel, x, "Save", "document-save", "Save|", [this](TObject* s) { FileSaveItemClick(s); });
   SaveBtn->SetEnabled(false);
   x += 6;
   CutBtn = AddSpeedButton(SpeedPanel, x, "Cut", "edit-cut", "Cut|", on(&TMainForm::CutItemClick));
@@ -93,7 +94,8 @@ void TMainForm::BuildControls() {
   PasteBtn->SetEnabled(false);
   x += 6;
   SpeedButton1 = AddSpeedButton(SpeedPanel, x, "New", "document-new", "New|", on(&TMainForm::FileNewItemClick));
-  SpeedButton2 = AddSpeedButton(SpeedPanel, x, "Fx", "applications-graphics", "Effects|", on(&TMainForm::Effects1Click));
+  SpeedButton2 =
+      AddSpeedButton(SpeedPanel, x, "Fx", "applications-graphics", "Effects|", on(&TMainForm::Effects1Click));
   SpeedButton3 = AddSpeedButton(SpeedPanel, x, "Undo", "edit-undo", "Undo|", on(&TMainForm::Undo1Click));
   SpeedButton4 = AddSpeedButton(SpeedPanel, x, "Adj", "preferences-desktop-theme", "Color Adjust|",
                                 on(&TMainForm::ColorAdjust1Click));
@@ -101,10 +103,11 @@ void TMainForm::BuildControls() {
   SpeedButton7->SetGroupIndex(1);
   SpeedButton7->SetAllowAllUp(true);
   x += 6;
-  AquireBtn = AddSpeedButton(SpeedPanel, x, "Scan", "scanner",
-                             "Aquire from selected source (select under File/select source)",
-                             on(&TMainForm::AquireBtnClick));
-  PrintBtn = AddSpeedButton(SpeedPanel, x, "Print", "document-print", "Print this photo", on(&TMainForm::PrintBtnClick));
+  AquireBtn =
+      AddSpeedButton(SpeedPanel, x, "Scan", "scanner", "Aquire from selected source (select under File/select source)",
+                     on(&TMainForm::AquireBtnClick));
+  PrintBtn =
+      AddSpeedButton(SpeedPanel, x, "Print", "document-print", "Print this photo", on(&TMainForm::PrintBtnClick));
   // These two have no status line text; their words stay as tool tips.
   SpeedButtonHelp = AddSpeedButton(SpeedPanel, x, "?", "help-browser", "Help|", on(&TMainForm::SpeedButtonHelpClick));
   SpeedButton1Close =
@@ -124,7 +127,8 @@ void TMainForm::BuildControls() {
   ComboBox1 = new TComboBox(this);
   ComboBox1->SetParent(SpeedPanel);
   ComboBox1->SetBounds(x, 4, 64, 22);
-  for (const char* s : {"Fit", "25", "33", "50", "60", "70", "80", "90", "100", "150", "200", "300", "400", "600", "1600"})
+  for (const char* s :
+       {"Fit", "25", "33", "50", "60", "70", "80", "90", "100", "150", "200", "300", "400", "600", "1600"})
     ComboBox1->Items()->Add(s);
   ComboBox1->SetHint("Zoom|");
   ComboBox1->SetShowHint(true);
@@ -193,14 +197,15 @@ void TMainForm::BuildMenus() {
   FileMenu->AddItem("-");
   FileOpenItem = FileMenu->AddItem("&Open", on(&TMainForm::FileOpenItemClick), scCtrl | 'O', "Open an existing file");
   FileCloseItem = FileMenu->AddItem("&Close", on(&TMainForm::FileCloseItemClick), 0, "Close current file");
-  FileSaveItem = FileMenu->AddItem("&Save", [this](TObject* s) { FileSaveItemClick(s); }, scCtrl | 'S',
-                                   "Save current file");
+  FileSaveItem = FileMenu->AddItem(
+      "&Save", [this](TObject* s) { FileSaveItemClick(s); }, scCtrl | 'S', "Save current file");
   FileSaveItem->SetEnabled(false);
   FileSaveAsItem = FileMenu->AddItem("Save &As...", on(&TMainForm::FileSaveAsItemClick), 0, "Save current file as...");
   FileSaveAsItem->SetEnabled(false);
   Print1 = FileMenu->AddItem("&Print", on(&TMainForm::PrintBtnClick));
   FileMenu->AddItem("-");
-  FileExitItem = FileMenu->AddItem("E&xit", on(&TMainForm::FileExitItemClick), scAlt | (VK_F1 + 3), "Exit the application");
+  FileExitItem =
+      FileMenu->AddItem("E&xit", on(&TMainForm::FileExitItemClick), scAlt | (VK_F1 + 3), "Exit the application");
 
   EditMenu = sub("&Edit", "");
   Undo1 = EditMenu->AddItem("&Undo", on(&TMainForm::Undo1Click));
@@ -624,9 +629,8 @@ void TMainForm::ConverttoBW1Click(TObject* Sender) {
   if (fConvBW->ShowModal() == mrOk) {
     if (fConvBW->RadioGroup1->ItemIndex() == 0)
       c->VistrelProc1->ConvertToBWThreshold(fConvBW->SpeedButton1->Down() ? -1
-                                                                           : StrToIntDef(fConvBW->Edit1->Text(), 0));
-    else if (fConvBW->RadioGroup1->ItemIndex() == 1)
-      c->VistrelProc1->ConvertToBWOrdered();
+                                                                          : StrToIntDef(fConvBW->Edit1->Text(), 0));
+    else if (fConvBW->RadioGroup1->ItemIndex() == 1) c->VistrelProc1->ConvertToBWOrdered();
   }
   ResetProgress();
 }
@@ -692,10 +696,8 @@ void TMainForm::Rotate1Click(TObject* Sender) {
   TBitmap* copy = fRotate->VistrelView1->Bitmap();
   const int64_t w = copy->Width(), h = copy->Height(), side = fRotate->VistrelView1->Width();
   if (w > 0 && h > 0 && side > 0) {
-    if (h > w)
-      fRotate->VistrelProc1->Resample(int(std::max<int64_t>(1, w * side / h)), int(side), rfNone);
-    else
-      fRotate->VistrelProc1->Resample(int(side), int(std::max<int64_t>(1, h * side / w)), rfNone);
+    if (h > w) fRotate->VistrelProc1->Resample(int(std::max<int64_t>(1, w * side / h)), int(side), rfNone);
+    else fRotate->VistrelProc1->Resample(int(side), int(std::max<int64_t>(1, h * side / w)), rfNone);
   }
   fRotate->VistrelView1->Fit();
   if (fRotate->ShowModal() == mrOk)

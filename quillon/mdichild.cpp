@@ -132,10 +132,8 @@ void TMDIChild::VistrelVect1MouseMove(TObject*, TShiftState, int X, int Y) {
   ms.LastX = X;
   ms.LastY = Y;
   if (!m) return;
-  if (ms.Pressed)
-    m->SetCaption("     X: " + std::to_string(X - ms.PressX) + "  Y: " + std::to_string(Y - ms.PressY));
-  else
-    m->SetCaption("     X: " + std::to_string(X) + "  Y: " + std::to_string(Y));
+  if (ms.Pressed) m->SetCaption("     X: " + std::to_string(X - ms.PressX) + "  Y: " + std::to_string(Y - ms.PressY));
+  else m->SetCaption("     X: " + std::to_string(X) + "  Y: " + std::to_string(Y));
 }
 
 void TMDIChild::VistrelVect1MouseUp(TObject*, TMouseButton, TShiftState, int, int) { ChildMouse().Pressed = false; }

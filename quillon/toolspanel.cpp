@@ -51,7 +51,7 @@ void Arrow(TCanvas* c, int x, int y, int dx, int dy) {
 // Building
 
 TSpeedButton* TMainForm::AddTool(int X, int Y, const std::string& Hint, TNotifyEvent OnClick,
-                                  const std::function<void(TCanvas*, TColor)>& Draw) {
+                                 const std::function<void(TCanvas*, TColor)>& Draw) {
   auto* b = new TSpeedButton(this);
   b->SetParent(PanelTools);
   b->SetBounds(X, Y, kToolSize, kToolSize);
@@ -172,8 +172,8 @@ void TMainForm::BuildToolsPanel() {
                             c->Pen()->SetStyle(psDot);
                             c->Rectangle(7, 7, 17, 17);
                             c->Pen()->SetStyle(psSolid);
-                            const TPoint p[7] = {Point(2, 2), Point(2, 13), Point(5, 10), Point(7, 15),
-                                                 Point(9, 14), Point(7, 9), Point(11, 9)};
+                            const TPoint p[7] = {Point(2, 2),  Point(2, 13), Point(5, 10), Point(7, 15),
+                                                 Point(9, 14), Point(7, 9),  Point(11, 9)};
                             c->Brush()->SetStyle(bsSolid);
                             c->Brush()->SetColor(ink);
                             c->Polygon(p, 7);
@@ -227,9 +227,8 @@ void TMainForm::BuildToolsPanel() {
 }
 
 std::vector<TSpeedButton*> TMainForm::ToolGroup() const {
-  return {SpeedButton5,    SpeedButton8,       SpeedButton9,         SpeedButton6,     SpeedButton7,
-          SpeedButtonLine, SpeedButtonRect,    SpeedButtonEllipse,   SpeedButtonWrite, SpeedButtonScribble,
-          SpeedButton13};
+  return {SpeedButton5,    SpeedButton8,       SpeedButton9,     SpeedButton6,        SpeedButton7, SpeedButtonLine,
+          SpeedButtonRect, SpeedButtonEllipse, SpeedButtonWrite, SpeedButtonScribble, SpeedButton13};
 }
 
 void TMainForm::SetToolDown(TSpeedButton* Button, bool Down) {
@@ -241,9 +240,10 @@ void TMainForm::SetToolDown(TSpeedButton* Button, bool Down) {
 
 void TMainForm::EnableToolsPanel(bool Enabled) {
   for (TControl* c : std::initializer_list<TControl*>{
-           SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton8, SpeedButton9, PenEdit2, UpDownPen, ButtonFont,
-           PanelColor, LabelSelect, LabelDraw, LabelPen, LabelText, SpeedButtonLine, SpeedButtonRect,
-           SpeedButtonEllipse, SpeedButtonWrite, SpeedButtonScribble, SpeedButton13, WipeBtn, LabelObject})
+           SpeedButton5,  SpeedButton6,    SpeedButton7,    SpeedButton8,       SpeedButton9,     PenEdit2,
+           UpDownPen,     ButtonFont,      PanelColor,      LabelSelect,        LabelDraw,        LabelPen,
+           LabelText,     SpeedButtonLine, SpeedButtonRect, SpeedButtonEllipse, SpeedButtonWrite, SpeedButtonScribble,
+           SpeedButton13, WipeBtn,         LabelObject})
     c->SetEnabled(Enabled);
 }
 
@@ -295,7 +295,8 @@ void TMainForm::ToolButtonsClick(TObject* Sender) {
                {SpeedButtonEllipse, mivPutEllipse},
                {SpeedButtonWrite, mivPutText}};
   for (const auto& t : tools)
-    if (t.Button == Sender && t.Button->Down()) v->SetMouseInteractVt(TVLMouseInteractVt(v->MouseInteractVt() | t.Mode));
+    if (t.Button == Sender && t.Button->Down())
+      v->SetMouseInteractVt(TVLMouseInteractVt(v->MouseInteractVt() | t.Mode));
   // The buttons follow the view; a drawing tool clicked again comes back down.
   if (v->MouseInteract() & miScroll) SetToolDown(SpeedButton6, true);
   else SpeedButton6->SetDown(false);
@@ -344,8 +345,7 @@ bool TMainForm::CommitObjects(TMDIChild* Child) {
     v->CopyObjectsToBack();
     v->RemoveAllObjects();
     Child->VistrelIO1->SetAttachedVistrel(v);
-  } catch (...) {
-  }
+  } catch (...) {}
   Child->Vistrel1ImageChange(v);
   return true;
 }
@@ -372,8 +372,7 @@ void TMainForm::ObjectUndoClick(TObject*) {
   try {
     c->VistrelVect1->Bitmap()->Assign(saved->Bitmap());
     c->VistrelVect1->Refresh();
-  } catch (...) {
-  }
+  } catch (...) {}
   WipeBtn->SetEnabled(false);
   Paste->SetEnabled(false);
   ObjectUndo->SetEnabled(false);
@@ -385,8 +384,7 @@ void TMainForm::WipeBtnClick(TObject*) {
   WipeBtn->SetEnabled(false);
   try {
     if (TMDIChild* c = ActiveChild()) c->VistrelVect1->RemoveAllObjects();
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 }  // namespace quillon

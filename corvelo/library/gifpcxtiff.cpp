@@ -63,9 +63,8 @@ void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOPar
   if (!coder) {
     // Without a coder the read ends at the wanted image, before anything is decoded: a walk
     // that fills the parameters tells whether it is there.
-    const TVLCause cause = VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) {
-      ::ReadGIFStream(Stream, Bitmap, ImageCount, p, Progress, true);
-    });
+    const TVLCause cause = VLRunViewerCodec(
+        Params, Progress, [&](::TIOParamsVals& p) { ::ReadGIFStream(Stream, Bitmap, ImageCount, p, Progress, true); });
     if (cause == vcCancelled) return;
     throw EInvalidGraphic(cause == vcNone ? "LZW decompressor not found" : "unrecognized GIF");
   }
@@ -77,8 +76,7 @@ void ReadGIFStream(TStream* Stream, TBitmap* Bitmap, int32_t& ImageCount, TIOPar
     p.GIFLZWDecompress = Params.GIFLZWDecompress;
   });
   if (VLViewerReadFailed(cause)) throw EInvalidGraphic("unrecognized GIF");
-  if (cause == vcNone && Params.BitsPerSample == 1 && Bitmap->PixelFormat() != pf1bit)
-    IndicesTo1Bit(Bitmap, indices);
+  if (cause == vcNone && Params.BitsPerSample == 1 && Bitmap->PixelFormat() != pf1bit) IndicesTo1Bit(Bitmap, indices);
 }
 
 void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCount, TIOParamsVals& Params,
@@ -97,9 +95,8 @@ void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int6
   const int planes = h[65];
   if (got < int64_t(sizeof h) || h[0] != 10 || h[3] > 8 || (planes != 1 && planes != 3) || h[2] > 1)
     throw EInvalidGraphic("unrecognized PCX");
-  const TVLCause cause = VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) {
-    ::ReadPCXStream(Stream, Bitmap, p, DataSize, Progress, false);
-  });
+  const TVLCause cause = VLRunViewerCodec(
+      Params, Progress, [&](::TIOParamsVals& p) { ::ReadPCXStream(Stream, Bitmap, p, DataSize, Progress, false); });
   if (VLViewerReadFailed(cause)) throw EInvalidGraphic("unrecognized PCX");
 }
 
@@ -110,9 +107,8 @@ void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Pa
 
 void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParamsVals& Params,
                     TFilterProgress& Progress) {
-  const TVLCause cause = VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) {
-    ::ReadTIFFStream(Bitmap, Stream, ImageCount, p, Progress, false);
-  });
+  const TVLCause cause = VLRunViewerCodec(
+      Params, Progress, [&](::TIOParamsVals& p) { ::ReadTIFFStream(Bitmap, Stream, ImageCount, p, Progress, false); });
   switch (cause) {
     case vcNone:
     case vcCancelled: return;

@@ -68,7 +68,7 @@ int Choose(const std::vector<TEntry>& entries, int width, int height) {
 // entry: its AND mask (1: background), or the alpha channel of a 32-bit image that has one.
 // Found the way the reader finds the colour rows; a mask cut short leaves the image opaque.
 struct TTransparency {
-  std::vector<uint8_t> Mask;   // bottom-up rows of MaskRow bytes
+  std::vector<uint8_t> Mask;  // bottom-up rows of MaskRow bytes
   int64_t MaskRow = 0;
   std::vector<uint8_t> Alpha;  // top-down, one byte a pixel
 };

@@ -4,15 +4,16 @@
 #include "corvelo/library/ioparams.h"
 
 // Every field the two parameter objects share, but the colour map.
-#define VL_VIEWER_SHARED_PARAMS(X)                                                                          \
-  X(BitsPerSample) X(SamplesPerPixel) X(DpiX) X(DpiY) X(TIFFCompression) X(TIFFImageIndex) X(TIFFPhotometric) \
-  X(TIFFPlanarConfig) X(TIFFXPos) X(TIFFYPos) X(TIFFDocumentName) X(TIFFImageDescription) X(TIFFPageName)     \
-  X(TIFFPageNumber) X(TIFFPageCount) X(TIFFLZWDecompress) X(TIFFLZWCompress) X(GIFVersion) X(GIFImageIndex)   \
-  X(GIFXPos) X(GIFYPos) X(GIFDelayTime) X(GIFTransparent) X(GIFTranspColor) X(GIFInterlaced) X(GIFWinWidth)   \
-  X(GIFWinHeight) X(GIFBackground) X(GIFRatio) X(GIFLZWDecompress) X(GIFLZWCompress) X(JPEGColorSpace)       \
-  X(JPEGQuality) X(JPEGDCTMethod) X(JPEGOptimalHuffman) X(JPEGSmooth) X(JPEGProgressive) X(PCXVersion)        \
-  X(PCXCompression) X(BMPVersion) X(BMPCompression) X(PNGInterlaced) X(PNGBackground) X(PNGFilter)            \
-  X(PNGCompression) X(FileName) X(Width) X(Height)
+#define VL_VIEWER_SHARED_PARAMS(X)                                                                                     \
+  X(BitsPerSample)                                                                                                     \
+  X(SamplesPerPixel) X(DpiX) X(DpiY) X(TIFFCompression) X(TIFFImageIndex) X(TIFFPhotometric) X(TIFFPlanarConfig)       \
+      X(TIFFXPos) X(TIFFYPos) X(TIFFDocumentName) X(TIFFImageDescription) X(TIFFPageName) X(TIFFPageNumber)            \
+          X(TIFFPageCount) X(TIFFLZWDecompress) X(TIFFLZWCompress) X(GIFVersion) X(GIFImageIndex) X(GIFXPos)           \
+              X(GIFYPos) X(GIFDelayTime) X(GIFTransparent) X(GIFTranspColor) X(GIFInterlaced) X(GIFWinWidth)           \
+                  X(GIFWinHeight) X(GIFBackground) X(GIFRatio) X(GIFLZWDecompress) X(GIFLZWCompress) X(JPEGColorSpace) \
+                      X(JPEGQuality) X(JPEGDCTMethod) X(JPEGOptimalHuffman) X(JPEGSmooth) X(JPEGProgressive)           \
+                          X(PCXVersion) X(PCXCompression) X(BMPVersion) X(BMPCompression) X(PNGInterlaced)             \
+                              X(PNGBackground) X(PNGFilter) X(PNGCompression) X(FileName) X(Width) X(Height)
 
 namespace corvelo::lib {
 

@@ -13,9 +13,8 @@ void LoadJpegFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params,
   TJpegReadOptions options;
   options.TestSignature = false;
   options.UseScale = false;
-  const TVLCause cause = VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) {
-    LoadJpegCore(Stream, Bitmap, p, false, Progress, options);
-  });
+  const TVLCause cause = VLRunViewerCodec(
+      Params, Progress, [&](::TIOParamsVals& p) { LoadJpegCore(Stream, Bitmap, p, false, Progress, options); });
   if (!VLViewerReadFailed(cause)) return;
   // Our own refusals (a picture past the size limit) have no library message number.
   const std::string what =
@@ -25,9 +24,8 @@ void LoadJpegFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params,
 
 void ReadBMPStream(TStream* Stream, TBitmap* Bitmap, int64_t DataLength, TFilterProgress& Progress,
                    TIOParamsVals& Params) {
-  const TVLCause cause = VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) {
-    ::ReadBMPStream(Stream, Bitmap, p, DataLength, Progress, false);
-  });
+  const TVLCause cause = VLRunViewerCodec(
+      Params, Progress, [&](::TIOParamsVals& p) { ::ReadBMPStream(Stream, Bitmap, p, DataLength, Progress, false); });
   if (VLViewerReadFailed(cause)) throw EInvalidGraphic("unrecognized BMP");
   // The codec turns a white, black palette into 0 black bits once the picture is read;
   // this build takes the bits as stored.
@@ -38,8 +36,8 @@ void ReadBMPStream(TStream* Stream, TBitmap* Bitmap, int64_t DataLength, TFilter
 }
 
 void LoadPngFromStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress) {
-  const TVLCause cause = VLRunViewerCodec(
-      Params, Progress, [&](::TIOParamsVals& p) { LoadPngCore(Stream, Bitmap, p, false, Progress); });
+  const TVLCause cause =
+      VLRunViewerCodec(Params, Progress, [&](::TIOParamsVals& p) { LoadPngCore(Stream, Bitmap, p, false, Progress); });
   if (VLViewerReadFailed(cause)) throw EInvalidGraphic("Unrecognized PNG");
 }
 

@@ -35,23 +35,17 @@ template <class Load>
 void Guarded(int32_t Type, Load&& Load_) {
   switch (Type) {
     case ftJPEG:
-    case ftPNG:
-      try {
-        Load_();
+    case ftPNG: try { Load_();
       } catch (const EInvalidGraphic&) {
         throw EInvalidGraphic(Type == ftJPEG ? "unrecognized JPEG" : "unrecognized PNG");
       }
       return;
-    case ftTIFF:
-      try {
-        Load_();
+    case ftTIFF: try { Load_();
       } catch (const EInvalidGraphic& e) {
         throw EInvalidGraphic(e.Message() + " : unrecognized TIFF");
       }
       return;
-    case ftGIF:
-      try {
-        Load_();
+    case ftGIF: try { Load_();
       } catch (const Exception& e) {
         throw EInvalidGraphic(e.Message() + " : unrecognized GIF");
       }

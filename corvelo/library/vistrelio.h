@@ -47,17 +47,16 @@ class TVistrelIO : public ::TVistrelIO {
 
  private:
   // Not in this build.
-  using ::TVistrelIO::Acquire, ::TVistrelIO::AttachedBitmap, ::TVistrelIO::DoPreviews,
-      ::TVistrelIO::ImportMetafile, ::TVistrelIO::LoadFromStream, ::TVistrelIO::LoadFromStreamBMP,
-      ::TVistrelIO::LoadFromStreamCUR, ::TVistrelIO::LoadFromStreamGIF, ::TVistrelIO::LoadFromStreamICO,
-      ::TVistrelIO::LoadFromStreamJpeg, ::TVistrelIO::LoadFromStreamPCX, ::TVistrelIO::LoadFromStreamPNG,
-      ::TVistrelIO::LoadFromStreamTIFF, ::TVistrelIO::OnIOPreview, ::TVistrelIO::ParamsFromFile,
-      ::TVistrelIO::ParamsFromStream, ::TVistrelIO::SaveToFile, ::TVistrelIO::SaveToFileBMP,
-      ::TVistrelIO::SaveToFileGIF, ::TVistrelIO::SaveToFileJpeg, ::TVistrelIO::SaveToFilePCX,
-      ::TVistrelIO::SaveToFilePNG, ::TVistrelIO::SaveToFileTIFF, ::TVistrelIO::SaveToStreamBMP,
-      ::TVistrelIO::SaveToStreamGIF, ::TVistrelIO::SaveToStreamJpeg, ::TVistrelIO::SaveToStreamPCX,
-      ::TVistrelIO::SaveToStreamPNG, ::TVistrelIO::SaveToStreamTIFF, ::TVistrelIO::SelectAcquireSource,
-      ::TVistrelIO::SetAttachedBitmap, ::TVistrelIO::TWainParams;
+  using ::TVistrelIO::Acquire, ::TVistrelIO::AttachedBitmap, ::TVistrelIO::DoPreviews, ::TVistrelIO::ImportMetafile,
+      ::TVistrelIO::LoadFromStream, ::TVistrelIO::LoadFromStreamBMP, ::TVistrelIO::LoadFromStreamCUR,
+      ::TVistrelIO::LoadFromStreamGIF, ::TVistrelIO::LoadFromStreamICO, ::TVistrelIO::LoadFromStreamJpeg,
+      ::TVistrelIO::LoadFromStreamPCX, ::TVistrelIO::LoadFromStreamPNG, ::TVistrelIO::LoadFromStreamTIFF,
+      ::TVistrelIO::OnIOPreview, ::TVistrelIO::ParamsFromFile, ::TVistrelIO::ParamsFromStream, ::TVistrelIO::SaveToFile,
+      ::TVistrelIO::SaveToFileBMP, ::TVistrelIO::SaveToFileGIF, ::TVistrelIO::SaveToFileJpeg,
+      ::TVistrelIO::SaveToFilePCX, ::TVistrelIO::SaveToFilePNG, ::TVistrelIO::SaveToFileTIFF,
+      ::TVistrelIO::SaveToStreamBMP, ::TVistrelIO::SaveToStreamGIF, ::TVistrelIO::SaveToStreamJpeg,
+      ::TVistrelIO::SaveToStreamPCX, ::TVistrelIO::SaveToStreamPNG, ::TVistrelIO::SaveToStreamTIFF,
+      ::TVistrelIO::SelectAcquireSource, ::TVistrelIO::SetAttachedBitmap, ::TVistrelIO::TWainParams;
 
   // Reads a file of a type (an ft code); the stream is opened before the guard that turns the
   // reader's failure into the loader's message, or inside it, as the type's loader does.

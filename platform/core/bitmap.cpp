@@ -59,7 +59,8 @@ void PutPixel(uint8_t* row, int x, int bits, TPixelFormat pf, const std::vector<
   switch (bits) {
     case 1: {
       uint8_t m = uint8_t(0x80 >> (x & 7));
-      if (Nearest(pal, c)) row[x >> 3] |= m; else row[x >> 3] &= uint8_t(~m);
+      if (Nearest(pal, c)) row[x >> 3] |= m;
+      else row[x >> 3] &= uint8_t(~m);
       return;
     }
     case 4: {
@@ -76,8 +77,17 @@ void PutPixel(uint8_t* row, int x, int bits, TPixelFormat pf, const std::vector<
       row[2 * x + 1] = uint8_t(v >> 8);
       return;
     }
-    case 24: row[3 * x] = c.B; row[3 * x + 1] = c.G; row[3 * x + 2] = c.R; return;
-    case 32: row[4 * x] = c.B; row[4 * x + 1] = c.G; row[4 * x + 2] = c.R; row[4 * x + 3] = 0; return;
+    case 24:
+      row[3 * x] = c.B;
+      row[3 * x + 1] = c.G;
+      row[3 * x + 2] = c.R;
+      return;
+    case 32:
+      row[4 * x] = c.B;
+      row[4 * x + 1] = c.G;
+      row[4 * x + 2] = c.R;
+      row[4 * x + 3] = 0;
+      return;
   }
 }
 }  // namespace

@@ -59,8 +59,7 @@ void TComponent::SendNotification(TComponent* c, TOperation op) {
   Notification(c, op);
   std::vector<TComponent*> snapshot = FComponents;
   for (TComponent* x : snapshot) {
-    if (x != c && std::find(FComponents.begin(), FComponents.end(), x) != FComponents.end())
-      x->Notification(c, op);
+    if (x != c && std::find(FComponents.begin(), FComponents.end(), x) != FComponents.end()) x->Notification(c, op);
   }
 }
 
@@ -75,9 +74,9 @@ void TComponent::DestroyComponents() {
 TComponent* TComponent::FindComponent(const std::string& name) const {
   if (name.empty()) return nullptr;
   for (TComponent* c : FComponents) {
-    if (c->FName.size() == name.size() &&
-        std::equal(name.begin(), name.end(), c->FName.begin(),
-                   [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); }))
+    if (c->FName.size() == name.size() && std::equal(name.begin(), name.end(), c->FName.begin(), [](char a, char b) {
+          return std::tolower((unsigned char)a) == std::tolower((unsigned char)b);
+        }))
       return c;
   }
   return nullptr;
@@ -85,8 +84,7 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
 
 void TComponent::FreeNotification(TComponent* c) {
   if (!c || c == this) return;
-  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), c) == FFreeNotifies.end())
-    FFreeNotifies.push_back(c);
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), c) == FFreeNotifies.end()) FFreeNotifies.push_back(c);
   if (std::find(c->FFreeNotifies.begin(), c->FFreeNotifies.end(), this) == c->FFreeNotifies.end())
     c->FFreeNotifies.push_back(this);
 }

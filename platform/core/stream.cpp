@@ -296,10 +296,8 @@ int StrToInt(const std::string& s) {
   errno = 0;
   char* end = nullptr;
   long long v;
-  if (t[0] == '$')
-    v = std::strtoll(t.c_str() + 1, &end, 16);
-  else
-    v = std::strtoll(t.c_str(), &end, 10);
+  if (t[0] == '$') v = std::strtoll(t.c_str() + 1, &end, 16);
+  else v = std::strtoll(t.c_str(), &end, 10);
   if (errno != 0 || !end || *end != 0 || v < INT32_MIN || v > INT32_MAX || t == "$" || t == "-" || t == "+")
     throw EConvertError("'" + s + "' is not a valid integer value");
   return int(v);

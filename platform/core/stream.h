@@ -122,7 +122,7 @@ class TReadOnlyMemoryStream : public TCustomMemoryStream {
 bool FileExists(const std::string& fileName);
 bool DeleteFile(const std::string& fileName);
 bool RenameFile(const std::string& oldName, const std::string& newName);
-std::string ExtractFileExt(const std::string& fileName);   // with the dot; "" when none
+std::string ExtractFileExt(const std::string& fileName);  // with the dot; "" when none
 std::string ExtractFileName(const std::string& fileName);
 std::string ExtractFilePath(const std::string& fileName);  // with the trailing separator
 std::string ChangeFileExt(const std::string& fileName, const std::string& ext);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-
 using Byte = uint8_t;
 using Word = uint16_t;
 using Integer = int32_t;
@@ -130,4 +129,3 @@ Integer TruncInt(long double x);
 // Frac and Int as the class library defines them.
 inline long double Frac(long double x) { return x - std::trunc(x); }
 inline long double Int(long double x) { return std::trunc(x); }
-

@@ -34,7 +34,8 @@ Spans IntersectSpans(const Spans& a, const Spans& b) {
   while (i < a.size() && j < b.size()) {
     int lo = std::max(a[i].first, b[j].first), hi = std::min(a[i].second, b[j].second);
     if (lo < hi) r.push_back({lo, hi});
-    if (a[i].second < b[j].second) ++i; else ++j;
+    if (a[i].second < b[j].second) ++i;
+    else ++j;
   }
   return r;
 }
@@ -61,10 +62,30 @@ Spans SubtractSpans(const Spans& a, const Spans& b) {
 // ---------------------------------------------------------------------------------------------
 // Pens, brushes, fonts
 
-void TPen::SetColor(TColor c) { if (c != FColor) { FColor = c; Changed(); } }
-void TPen::SetWidth(int w) { if (w != FWidth) { FWidth = w; Changed(); } }
-void TPen::SetStyle(TPenStyle s) { if (s != FStyle) { FStyle = s; Changed(); } }
-void TPen::SetMode(TPenMode m) { if (m != FMode) { FMode = m; Changed(); } }
+void TPen::SetColor(TColor c) {
+  if (c != FColor) {
+    FColor = c;
+    Changed();
+  }
+}
+void TPen::SetWidth(int w) {
+  if (w != FWidth) {
+    FWidth = w;
+    Changed();
+  }
+}
+void TPen::SetStyle(TPenStyle s) {
+  if (s != FStyle) {
+    FStyle = s;
+    Changed();
+  }
+}
+void TPen::SetMode(TPenMode m) {
+  if (m != FMode) {
+    FMode = m;
+    Changed();
+  }
+}
 void TPen::Assign(TPersistent* source) {
   if (auto* p = dynamic_cast<TPen*>(source)) {
     FColor = p->FColor;
@@ -83,7 +104,12 @@ void TBrush::SetColor(TColor c) {
   if (FStyle == bsClear) FStyle = bsSolid;
   Changed();
 }
-void TBrush::SetStyle(TBrushStyle s) { if (s != FStyle) { FStyle = s; Changed(); } }
+void TBrush::SetStyle(TBrushStyle s) {
+  if (s != FStyle) {
+    FStyle = s;
+    Changed();
+  }
+}
 void TBrush::Assign(TPersistent* source) {
   if (auto* b = dynamic_cast<TBrush*>(source)) {
     FColor = b->FColor;
@@ -96,13 +122,41 @@ void TBrush::Assign(TPersistent* source) {
 
 TFont::TFont() : FName("DejaVu Sans"), FPixelsPerInch(ScreenPixelsPerInch()) {}
 TFont::~TFont() = default;
-void TFont::SetName(const std::string& n) { if (n != FName) { FName = n; FQFont.reset(); Changed(); } }
-void TFont::SetHeight(int h) { if (h != FHeight) { FHeight = h; FQFont.reset(); Changed(); } }
+void TFont::SetName(const std::string& n) {
+  if (n != FName) {
+    FName = n;
+    FQFont.reset();
+    Changed();
+  }
+}
+void TFont::SetHeight(int h) {
+  if (h != FHeight) {
+    FHeight = h;
+    FQFont.reset();
+    Changed();
+  }
+}
 int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72)); }
-void TFont::SetStyle(TFontStyles s) { if (s != FStyle) { FStyle = s; FQFont.reset(); Changed(); } }
-void TFont::SetColor(TColor c) { if (c != FColor) { FColor = c; Changed(); } }
-void TFont::SetOrientation(int t) { if (t != FOrientation) { FOrientation = t; Changed(); } }
+void TFont::SetStyle(TFontStyles s) {
+  if (s != FStyle) {
+    FStyle = s;
+    FQFont.reset();
+    Changed();
+  }
+}
+void TFont::SetColor(TColor c) {
+  if (c != FColor) {
+    FColor = c;
+    Changed();
+  }
+}
+void TFont::SetOrientation(int t) {
+  if (t != FOrientation) {
+    FOrientation = t;
+    Changed();
+  }
+}
 void TFont::Assign(TPersistent* source) {
   if (auto* f = dynamic_cast<TFont*>(source)) {
     FName = f->FName;
@@ -159,7 +213,7 @@ __extension__ typedef __int128 Wide;
 struct TPolyEdge {
   int lo, hi;
   int64_t ax, ay, dx, dy;  // start, and the step to the end (dy != 0)
-  int dir;             // +1 downwards, -1 upwards
+  int dir;                 // +1 downwards, -1 upwards
   // The first pixel column whose centre lies at or right of the edge on row y:
   // ceil(ax + (y + 0.5 - ay) dx / dy - 0.5), exactly.
   int Column(int y) const {
@@ -323,7 +377,8 @@ TClipRegion TClipRegion::FromRows(int top, std::vector<Spans> rows) {
 
 TClipRegion TClipRegion::FromPixels(std::vector<TPoint> pts) {
   if (pts.empty()) return {};
-  std::sort(pts.begin(), pts.end(), [](const TPoint& a, const TPoint& b) { return a.Y != b.Y ? a.Y < b.Y : a.X < b.X; });
+  std::sort(pts.begin(), pts.end(),
+            [](const TPoint& a, const TPoint& b) { return a.Y != b.Y ? a.Y < b.Y : a.X < b.X; });
   int top = pts.front().Y;
   std::vector<Spans> rows(size_t(int64_t(pts.back().Y) - top + 1));
   for (auto& p : pts) {
@@ -434,10 +489,14 @@ TRGB ReadPixel(const TBitmap* bm, const uint8_t* row, int x) {
       unsigned v = unsigned(row[2 * x]) | (unsigned(row[2 * x + 1]) << 8);
       unsigned r, g, b;
       if (bm->PixelFormat() == pf15bit) {
-        r = (v >> 10) & 31; g = (v >> 5) & 31; b = v & 31;
+        r = (v >> 10) & 31;
+        g = (v >> 5) & 31;
+        b = v & 31;
         return TRGB{uint8_t((b << 3) | (b >> 2)), uint8_t((g << 3) | (g >> 2)), uint8_t((r << 3) | (r >> 2))};
       }
-      r = (v >> 11) & 31; g = (v >> 5) & 63; b = v & 31;
+      r = (v >> 11) & 31;
+      g = (v >> 5) & 63;
+      b = v & 31;
       return TRGB{uint8_t((b << 3) | (b >> 2)), uint8_t((g << 2) | (g >> 4)), uint8_t((r << 3) | (r >> 2))};
     }
     case 24: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
@@ -467,8 +526,14 @@ struct TLineWalk {
   bool xMajor;
   int64_t n;
   TLineWalk(int ax, int ay, int bx, int by)
-      : x1(ax), y1(ay), dx(std::llabs(int64_t(bx) - ax)), dy(std::llabs(int64_t(by) - ay)),
-        sx(ax < bx ? 1 : -1), sy(ay < by ? 1 : -1), xMajor(dx >= dy), n(xMajor ? dx : dy) {}
+      : x1(ax),
+        y1(ay),
+        dx(std::llabs(int64_t(bx) - ax)),
+        dy(std::llabs(int64_t(by) - ay)),
+        sx(ax < bx ? 1 : -1),
+        sy(ay < by ? 1 : -1),
+        xMajor(dx >= dy),
+        n(xMajor ? dx : dy) {}
   static int64_t CeilDiv(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
   void At(int64_t i, int& x, int& y) const {
     int64_t major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
@@ -739,7 +804,8 @@ void TCanvas::LineTo(int x, int y) {
     ThinLine(from.X, from.Y, x, y, false);
   } else {
     int w = FPen.Width();
-    TRect box = Grown(std::min(from.X, x), std::min(from.Y, y), int64_t(std::max(from.X, x)) + 1, int64_t(std::max(from.Y, y)) + 1, w);
+    TRect box = Grown(std::min(from.X, x), std::min(from.Y, y), int64_t(std::max(from.X, x)) + 1,
+                      int64_t(std::max(from.Y, y)) + 1, w);
     FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
                          [&](QPainter& p) {
                            p.setPen(MaskPen(w));
@@ -887,15 +953,18 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
     for (int i = 0; i < count; ++i) {
       const TPoint& a = pts[i];
       const TPoint& b = pts[(i + 1) % count];
-      WalkLineOn(a.X, a.Y, b.X, b.Y, false, FBitmap->Width(), FBitmap->Height(),
-                 [&](int x, int y, int64_t) { px.push_back({x, y}); });
+      WalkLineOn(a.X, a.Y, b.X, b.Y, false, FBitmap->Width(), FBitmap->Height(), [&](int x, int y, int64_t) {
+        px.push_back({x, y});
+      });
     }
     stroke = TClipRegion::FromPixels(std::move(px));
   } else if (pen) {
     int minX = pts[0].X, minY = pts[0].Y, maxX = minX, maxY = minY;
     for (int i = 1; i < count; ++i) {
-      minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
-      minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
+      minX = std::min(minX, pts[i].X);
+      maxX = std::max(maxX, pts[i].X);
+      minY = std::min(minY, pts[i].Y);
+      maxY = std::max(maxY, pts[i].Y);
     }
     stroke = MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface, [&](QPainter& p) {
       QPolygonF poly;
@@ -912,7 +981,8 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
   if (pen) {
     if (w <= 1 && FPen.Style() != psSolid && FPen.Style() != psInsideFrame) {
       FDashPhase = 0;
-      for (int i = 0; i < count; ++i) ThinLine(pts[i].X, pts[i].Y, pts[(i + 1) % count].X, pts[(i + 1) % count].Y, false);
+      for (int i = 0; i < count; ++i)
+        ThinLine(pts[i].X, pts[i].Y, pts[(i + 1) % count].X, pts[(i + 1) % count].Y, false);
     } else {
       FillSpans(stroke, PenPaint(FPen.Color()));
     }
@@ -930,8 +1000,10 @@ void TCanvas::Polyline(const TPoint* pts, int count) {
     } else {
       int minX = pts[0].X, minY = pts[0].Y, maxX = minX, maxY = minY;
       for (int i = 1; i < count; ++i) {
-        minX = std::min(minX, pts[i].X); maxX = std::max(maxX, pts[i].X);
-        minY = std::min(minY, pts[i].Y); maxY = std::max(maxY, pts[i].Y);
+        minX = std::min(minX, pts[i].X);
+        maxX = std::max(maxX, pts[i].X);
+        minY = std::min(minY, pts[i].Y);
+        maxY = std::max(maxY, pts[i].Y);
       }
       FillSpans(MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
                            Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
@@ -985,8 +1057,10 @@ void TCanvas::DrawTextAt(int x, int y, const std::string& text, const TRect* cli
   QPointF corners[4] = {at(0, 0), at(w, 0), at(0, h), at(w, h)};
   double l = corners[0].x(), t = corners[0].y(), r = l, b = t;
   for (auto& p : corners) {
-    l = std::min(l, p.x()); r = std::max(r, p.x());
-    t = std::min(t, p.y()); b = std::max(b, p.y());
+    l = std::min(l, p.x());
+    r = std::max(r, p.x());
+    t = std::min(t, p.y());
+    b = std::max(b, p.y());
   }
   int m = h + 2;
   TRect box{int(std::floor(l)) - m, int(std::floor(t)) - m, int(std::ceil(r)) + m, int(std::ceil(b)) + m};
@@ -1037,10 +1111,22 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
   }
   TRect d = dest0, s = srcRect0;
   bool flipX = false, flipY = false;
-  if (d.Left > d.Right) { std::swap(d.Left, d.Right); flipX = !flipX; }
-  if (d.Top > d.Bottom) { std::swap(d.Top, d.Bottom); flipY = !flipY; }
-  if (s.Left > s.Right) { std::swap(s.Left, s.Right); flipX = !flipX; }
-  if (s.Top > s.Bottom) { std::swap(s.Top, s.Bottom); flipY = !flipY; }
+  if (d.Left > d.Right) {
+    std::swap(d.Left, d.Right);
+    flipX = !flipX;
+  }
+  if (d.Top > d.Bottom) {
+    std::swap(d.Top, d.Bottom);
+    flipY = !flipY;
+  }
+  if (s.Left > s.Right) {
+    std::swap(s.Left, s.Right);
+    flipX = !flipX;
+  }
+  if (s.Top > s.Bottom) {
+    std::swap(s.Top, s.Bottom);
+    flipY = !flipY;
+  }
   int64_t dw = int64_t(d.Right) - d.Left, dh = int64_t(d.Bottom) - d.Top;
   int64_t sw = int64_t(s.Right) - s.Left, sh = int64_t(s.Bottom) - s.Top;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
@@ -1079,7 +1165,8 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
       int sbits = src->BitsPerPixel();
       if (rop == pmCopy && dbits == 24 && (sbits == 24 || sbits == 1)) {
         // The common cases, pixel by pixel without the general reader.
-        TRGB c0 = sbits == 1 ? ReadPixel(src, zeroBits, 0) : TRGB{}, c1 = sbits == 1 ? ReadPixel(src, oneBits, 0) : TRGB{};
+        TRGB c0 = sbits == 1 ? ReadPixel(src, zeroBits, 0) : TRGB{},
+             c1 = sbits == 1 ? ReadPixel(src, oneBits, 0) : TRGB{};
         for (int x = a; x < b; ++x) {
           int sx = mapX(x);
           if (sx < 0 || sx >= src->Width()) continue;
@@ -1102,8 +1189,9 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
         int sx = mapX(x);
         if (sx < 0 || sx >= src->Width()) continue;
         if (dbits == 1) {
-          unsigned idx = sameMono ? (srow[sx >> 3] >> (7 - (sx & 7))) & 1
-                                  : unsigned(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx))));
+          unsigned idx = sameMono
+                             ? (srow[sx >> 3] >> (7 - (sx & 7))) & 1
+                             : unsigned(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx))));
           uint8_t m = uint8_t(0x80 >> (x & 7));
           uint8_t& dd = drow[x >> 3];
           dd = uint8_t((dd & ~m) | (Rop(rop, dd, (idx & 1) ? 0xFF : 0) & m));
@@ -1114,7 +1202,8 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
           q[1] = Rop(rop, q[1], c.G);
           q[2] = Rop(rop, q[2], c.R);
         } else if (dbits == 8) {
-          drow[x] = Rop(rop, drow[x], uint8_t(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx)))));
+          drow[x] =
+              Rop(rop, drow[x], uint8_t(NearestPaletteIndex(FBitmap->Palette(), RGBToColor(ReadPixel(src, srow, sx)))));
         }
       }
     };
@@ -1133,7 +1222,8 @@ void TCanvas::Blit(const TRect& dest0, TBitmap* src, const TRect& srcRect0, TCop
 
 void TCanvas::Draw(int x, int y, TBitmap* source) {
   if (!source) return;
-  Blit(Bounds(x, y, source->Width(), source->Height()), source, Rect(0, 0, source->Width(), source->Height()), cmSrcCopy);
+  Blit(Bounds(x, y, source->Width(), source->Height()), source, Rect(0, 0, source->Width(), source->Height()),
+       cmSrcCopy);
   Changed();
 }
 
@@ -1200,7 +1290,8 @@ void TCanvas::IntersectClipRect(const TRect& r) {
 }
 
 void TCanvas::ExcludeClipRect(int x1, int y1, int x2, int y2) {
-  if (!FHasClip) SetClipRegion(TClipRegion::FromRect(Rect(0, 0, FBitmap ? FBitmap->Width() : 0, FBitmap ? FBitmap->Height() : 0)));
+  if (!FHasClip)
+    SetClipRegion(TClipRegion::FromRect(Rect(0, 0, FBitmap ? FBitmap->Width() : 0, FBitmap ? FBitmap->Height() : 0)));
   FClip.Exclude(Rect(x1, y1, x2, y2));
 }
 

@@ -18,8 +18,22 @@ class QFont;
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // Raster operations of the pen (and of brush fills), as the class library numbers them.
 enum TPenMode {
-  pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-  pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+  pmBlack,
+  pmWhite,
+  pmNop,
+  pmNot,
+  pmCopy,
+  pmNotCopy,
+  pmMergePenNot,
+  pmMaskPenNot,
+  pmMergeNotPen,
+  pmMaskNotPen,
+  pmMerge,
+  pmNotMerge,
+  pmMask,
+  pmNotMask,
+  pmXor,
+  pmNotXor
 };
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -202,7 +216,9 @@ class TCanvas : public TPersistent {
 
   // Nested locks (the selection outline skips a locked canvas).
   void Lock() { ++FLockCount; }
-  void Unlock() { if (FLockCount > 0) --FLockCount; }
+  void Unlock() {
+    if (FLockCount > 0) --FLockCount;
+  }
   int LockCount() const { return FLockCount; }
 
   // Called after every drawing call (controls show their surface again).

@@ -31,9 +31,7 @@ void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }
 
-bool FitsBitmap(int64_t w, int64_t h) {
-  return w > 0 && h > 0 && BitmapRowBytes(w, 24) <= TBitmap::MaxBytes() / h;
-}
+bool FitsBitmap(int64_t w, int64_t h) { return w > 0 && h > 0 && BitmapRowBytes(w, 24) <= TBitmap::MaxBytes() / h; }
 
 // A picture another program put there, as a 24-bit packed DIB.
 std::vector<uint8_t> ImageToDib(const QImage& src) {

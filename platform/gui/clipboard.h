@@ -19,7 +19,9 @@ class TClipboard {
   // Open and Close group changes, as the class library's do; nesting is counted. Open fails
   // (and nothing is to be done) while the clipboard is held elsewhere.
   bool Open();
-  void Close() { if (FOpen > 0) --FOpen; }
+  void Close() {
+    if (FOpen > 0) --FOpen;
+  }
   std::string AsText() const;
   void SetAsText(const std::string& text);
   // Packed DIB bytes; empty when the clipboard holds no picture or one too large to take

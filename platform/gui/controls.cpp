@@ -59,8 +59,7 @@ void Dispatch(TObject* sender, const std::function<void()>& fn) {
   } catch (...) {
     try {
       if (Application) Application->HandleException(sender);
-    } catch (...) {
-    }
+    } catch (...) {}
   }
 }
 
@@ -142,7 +141,8 @@ QColor QtColor(int c) {
 // ---------------------------------------------------------------------------------------------
 // Widgets
 
-TQtWidget::TQtWidget(TControl* control, QWidget* parent, bool client) : QWidget(parent), FControl(control), FClient(client) {
+TQtWidget::TQtWidget(TControl* control, QWidget* parent, bool client)
+    : QWidget(parent), FControl(control), FClient(client) {
   setMouseTracking(true);
 }
 TQtWidget::~TQtWidget() = default;
@@ -299,7 +299,8 @@ void TControl::SetColor(TColor c) {
 void TControl::ApplyColor() {}
 
 void TControl::ApplyFont() {
-  if (FWidget && !dynamic_cast<TQtWidget*>(FWidget.data()) && QGuiApplication::instance()) FWidget->setFont(FFont.QtFont());
+  if (FWidget && !dynamic_cast<TQtWidget*>(FWidget.data()) && QGuiApplication::instance())
+    FWidget->setFont(FFont.QtFont());
   Invalidate();
 }
 
@@ -449,10 +450,8 @@ bool TControl::HandleEvent(QWidget* w, QEvent* e) {
     case QEvent::Enter:
       if (client && Application) Application->SetHint(GetLongHint(FHint));
       return false;
-    case QEvent::Paint:
-      return !native && SurfaceEventHook(this, w, e);
-    default:
-      return false;
+    case QEvent::Paint: return !native && SurfaceEventHook(this, w, e);
+    default: return false;
   }
 }
 
@@ -517,7 +516,8 @@ int TWinControl::ClientHeight() const {
 
 void TWinControl::SetTabStop(bool v) {
   FTabStop = v;
-  if (QWidget* w = ClientWidget()) w->setFocusPolicy(v ? Qt::StrongFocus : (FClient ? Qt::ClickFocus : w->focusPolicy()));
+  if (QWidget* w = ClientWidget())
+    w->setFocusPolicy(v ? Qt::StrongFocus : (FClient ? Qt::ClickFocus : w->focusPolicy()));
 }
 
 bool TWinControl::Focused() const {
@@ -578,7 +578,9 @@ void TWinControl::LayoutFrame() {
   AlignControls();
 }
 
-QScrollBar* TWinControl::ScrollBarWidget(int bar) const { return (bar == SB_HORZ || bar == SB_VERT) ? FScrollBars[bar] : nullptr; }
+QScrollBar* TWinControl::ScrollBarWidget(int bar) const {
+  return (bar == SB_HORZ || bar == SB_VERT) ? FScrollBars[bar] : nullptr;
+}
 
 void TWinControl::ShowScrollBar(int bar, bool show) {
   if (bar == SB_BOTH) {
@@ -846,8 +848,7 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
         }
       }
       return false;
-    default:
-      return TControl::HandleEvent(w, e);
+    default: return TControl::HandleEvent(w, e);
   }
 }
 
@@ -913,8 +914,7 @@ void TCustomControl::Invalidate() {
 }
 
 void TCustomControl::PaintNow() {
-  RepaintSurface(FSurface, FNeedPaint, FInPaint, (FControlStyle & csOpaque) ? nullptr : &FColor,
-                 [this] { Paint(); });
+  RepaintSurface(FSurface, FNeedPaint, FInPaint, (FControlStyle & csOpaque) ? nullptr : &FColor, [this] { Paint(); });
 }
 
 void TCustomControl::Update() {

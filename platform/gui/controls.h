@@ -31,14 +31,21 @@ class TMenuItem;
 class QAction;
 
 using TCursor = int16_t;
-constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
-                  crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
-                  crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
-                  crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21,
-                  crSizeAll = -22;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6, crSizeNS = -7,
+                  crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11, crDrag = -12, crNoDrop = -13,
+                  crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19,
+                  crHelp = -20, crHandPoint = -21, crSizeAll = -22;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftStateItem : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftStateItem : unsigned {
+  ssShift = 1,
+  ssAlt = 2,
+  ssCtrl = 4,
+  ssLeft = 8,
+  ssRight = 16,
+  ssMiddle = 32,
+  ssDouble = 64
+};
 using TShiftState = unsigned;
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 // Border of forms; controls use the first two.
@@ -46,30 +53,46 @@ enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bs
 using TBorderStyle = TFormBorderStyle;
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
-enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
-                 poMainFormCenter, poOwnerFormCenter };
+enum TPosition {
+  poDesigned,
+  poDefault,
+  poDefaultPosOnly,
+  poDefaultSizeOnly,
+  poScreenCenter,
+  poDesktopCenter,
+  poMainFormCenter,
+  poOwnerFormCenter
+};
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 using TBorderIcons = unsigned;
 
 using TModalResult = int;
-constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
-                       mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
+                       mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 constexpr TModalResult mrOK = mrOk;
 
 // Control style bits.
 enum TControlStyleItem : uint32_t {
-  csAcceptsControls = 1u << 0, csCaptureMouse = 1u << 1, csClickEvents = 1u << 2, csFramed = 1u << 3,
-  csSetCaption = 1u << 4, csOpaque = 1u << 5, csDoubleClicks = 1u << 6, csFixedWidth = 1u << 7,
-  csFixedHeight = 1u << 8, csReplicatable = 1u << 9, csNoStdEvents = 1u << 10
+  csAcceptsControls = 1u << 0,
+  csCaptureMouse = 1u << 1,
+  csClickEvents = 1u << 2,
+  csFramed = 1u << 3,
+  csSetCaption = 1u << 4,
+  csOpaque = 1u << 5,
+  csDoubleClicks = 1u << 6,
+  csFixedWidth = 1u << 7,
+  csFixedHeight = 1u << 8,
+  csReplicatable = 1u << 9,
+  csNoStdEvents = 1u << 10
 };
 using TControlStyle = uint32_t;
 
 // Window creation parameters that the controls set, as the original window styles.
-constexpr uint32_t WS_POPUP = 0x80000000u, WS_CHILD = 0x40000000u, WS_VISIBLE = 0x10000000u,
-                   WS_BORDER = 0x00800000u, WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u,
-                   WS_CLIPCHILDREN = 0x02000000u, WS_CLIPSIBLINGS = 0x04000000u, WS_TABSTOP = 0x00010000u;
+constexpr uint32_t WS_POPUP = 0x80000000u, WS_CHILD = 0x40000000u, WS_VISIBLE = 0x10000000u, WS_BORDER = 0x00800000u,
+                   WS_VSCROLL = 0x00200000u, WS_HSCROLL = 0x00100000u, WS_CLIPCHILDREN = 0x02000000u,
+                   WS_CLIPSIBLINGS = 0x04000000u, WS_TABSTOP = 0x00010000u;
 constexpr uint32_t WS_EX_CLIENTEDGE = 0x200u, WS_EX_TOOLWINDOW = 0x80u, WS_EX_TOPMOST = 0x8u;
 constexpr uint32_t CS_VREDRAW = 1u, CS_HREDRAW = 2u, CS_DBLCLKS = 8u, CS_SAVEBITS = 0x800u;
 struct TCreateParams {
@@ -85,14 +108,14 @@ constexpr bool NewStyleControls = true;
 // Scroll bars of a window.
 constexpr int SB_HORZ = 0, SB_VERT = 1, SB_BOTH = 3;
 constexpr int SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1, SB_PAGEUP = 2, SB_PAGELEFT = 2,
-              SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5, SB_TOP = 6,
-              SB_LEFT = 6, SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8;
+              SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5, SB_TOP = 6, SB_LEFT = 6,
+              SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8;
 
 // Virtual key codes.
 constexpr uint16_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
-                   VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
-                   VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
-                   VK_ADD = 107, VK_SUBTRACT = 109, VK_F1 = 112;
+                   VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37,
+                   VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46, VK_ADD = 107,
+                   VK_SUBTRACT = 109, VK_F1 = 112;
 
 using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
@@ -533,9 +556,9 @@ class TTimer : public TComponent {
 // Machine facts and services that tests pin.
 
 struct TPlatformServices {
-  std::function<TSize()> ScreenSize;                 // default: the primary screen
-  std::function<TPoint()> CursorPos;                 // default: the real cursor
-  std::function<TShiftState()> MouseButtons;         // ssLeft, ssRight, ssMiddle held now
+  std::function<TSize()> ScreenSize;                         // default: the primary screen
+  std::function<TPoint()> CursorPos;                         // default: the real cursor
+  std::function<TShiftState()> MouseButtons;                 // ssLeft, ssRight, ssMiddle held now
   std::function<bool(const std::string& target)> ShellOpen;  // the shell's "open"
 };
 TPlatformServices& PlatformServices();
@@ -555,10 +578,32 @@ const THelpRequest& LastHelpRequest();
 
 // Modal requests: forms, message boxes, input queries and the common dialogs go through one
 // answerer so tests decide them without blocking.
-enum TModalKind { mkForm, mkMessage, mkError, mkInputQuery, mkColor, mkFont, mkPrint, mkPrinterSetup, mkOpenFile, mkSaveFile };
+enum TModalKind {
+  mkForm,
+  mkMessage,
+  mkError,
+  mkInputQuery,
+  mkColor,
+  mkFont,
+  mkPrint,
+  mkPrinterSetup,
+  mkOpenFile,
+  mkSaveFile
+};
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64,
-                             mbAll = 128, mbNoToAll = 256, mbYesToAll = 512, mbHelp = 1024 };
+enum TMsgDlgBtn : unsigned {
+  mbYes = 1,
+  mbNo = 2,
+  mbOK = 4,
+  mbCancel = 8,
+  mbAbort = 16,
+  mbRetry = 32,
+  mbIgnore = 64,
+  mbAll = 128,
+  mbNoToAll = 256,
+  mbYesToAll = 512,
+  mbHelp = 1024
+};
 using TMsgDlgButtons = unsigned;
 constexpr TMsgDlgButtons mbYesNoCancel = mbYes | mbNo | mbCancel;
 constexpr TMsgDlgButtons mbOKCancel = mbOK | mbCancel;
@@ -566,15 +611,15 @@ constexpr TMsgDlgButtons mbAbortRetryIgnore = mbAbort | mbRetry | mbIgnore;
 
 struct TModalRequest {
   TModalKind Kind = mkForm;
-  TForm* Form = nullptr;       // mkForm: shown while the answerer runs
+  TForm* Form = nullptr;  // mkForm: shown while the answerer runs
   std::string Caption;
-  std::string Text;            // message or prompt
+  std::string Text;  // message or prompt
   TMsgDlgType DlgType = mtCustom;
   TMsgDlgButtons Buttons = 0;
   int HelpContext = 0;
-  std::string Value;           // input queries and file names: in and out
-  TColor Color = clBlack;      // colour dialog: in and out
-  TObject* Dialog = nullptr;   // the dialog component of a common dialog
+  std::string Value;          // input queries and file names: in and out
+  TColor Color = clBlack;     // colour dialog: in and out
+  TObject* Dialog = nullptr;  // the dialog component of a common dialog
 };
 // Returns the modal result (0 for a form: use the form's ModalResult).
 using TModalAnswer = std::function<int(TModalRequest&)>;
@@ -588,8 +633,8 @@ void ShowMessage(const std::string& msg);
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value);
 std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& def);
 // A message box captioned with the application's title (Windows' MessageBox flags).
-constexpr int MB_OK = 0, MB_OKCANCEL = 1, MB_YESNOCANCEL = 3, MB_YESNO = 4, MB_ICONERROR = 0x10,
-              MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40;
+constexpr int MB_OK = 0, MB_OKCANCEL = 1, MB_YESNOCANCEL = 3, MB_YESNO = 4, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20,
+              MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40;
 constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 
 // ---------------------------------------------------------------------------------------------

@@ -72,8 +72,9 @@ bool TOpenDialog::Execute() {
   r.HelpContext = FHelpContext;
   bool ok = Run(r, this, [this](TModalRequest& q) {
     QString dir = QString::fromStdString(FInitialDir.empty() ? q.Value : FInitialDir + "/" + q.Value);
-    QString name = Saving() ? QFileDialog::getSaveFileName(nullptr, QString::fromStdString(FTitle), dir, QtFilter(FFilter))
-                            : QFileDialog::getOpenFileName(nullptr, QString::fromStdString(FTitle), dir, QtFilter(FFilter));
+    QString name = Saving()
+                       ? QFileDialog::getSaveFileName(nullptr, QString::fromStdString(FTitle), dir, QtFilter(FFilter))
+                       : QFileDialog::getOpenFileName(nullptr, QString::fromStdString(FTitle), dir, QtFilter(FFilter));
     if (name.isEmpty()) return false;
     q.Value = name.toStdString();
     return true;

@@ -20,7 +20,13 @@ class TCommonDialog : public TComponent {
   int FHelpContext = 0;
 };
 
-enum TColorDialogOption : unsigned { cdFullOpen = 1, cdPreventFullOpen = 2, cdShowHelp = 4, cdSolidColor = 8, cdAnyColor = 16 };
+enum TColorDialogOption : unsigned {
+  cdFullOpen = 1,
+  cdPreventFullOpen = 2,
+  cdShowHelp = 4,
+  cdSolidColor = 8,
+  cdAnyColor = 16
+};
 using TColorDialogOptions = unsigned;
 
 class TColorDialog : public TCommonDialog {
@@ -60,9 +66,19 @@ class TFontDialog : public TCommonDialog {
   int FMinFontSize = 0, FMaxFontSize = 0;
 };
 
-enum TOpenOption : unsigned { ofReadOnly = 1, ofOverwritePrompt = 2, ofHideReadOnly = 4, ofNoChangeDir = 8,
-                              ofShowHelp = 16, ofPathMustExist = 32, ofFileMustExist = 64, ofCreatePrompt = 128,
-                              ofAllowMultiSelect = 256, ofNoReadOnlyReturn = 512, ofEnableSizing = 1024 };
+enum TOpenOption : unsigned {
+  ofReadOnly = 1,
+  ofOverwritePrompt = 2,
+  ofHideReadOnly = 4,
+  ofNoChangeDir = 8,
+  ofShowHelp = 16,
+  ofPathMustExist = 32,
+  ofFileMustExist = 64,
+  ofCreatePrompt = 128,
+  ofAllowMultiSelect = 256,
+  ofNoReadOnlyReturn = 512,
+  ofEnableSizing = 1024
+};
 using TOpenOptions = unsigned;
 
 class TOpenDialog : public TCommonDialog {

@@ -155,7 +155,9 @@ void TForm::Invalidate() {
   if (FClient) FClient->update();
 }
 
-void TForm::SurfacePaint() { RepaintSurface(FSurface, FNeedPaint, FInPaint, &FColor, [this] { Paint(); }); }
+void TForm::SurfacePaint() {
+  RepaintSurface(FSurface, FNeedPaint, FInPaint, &FColor, [this] { Paint(); });
+}
 
 void TForm::Update() {
   SurfacePaint();
@@ -190,7 +192,8 @@ void TForm::ApplyWindowFlags() {
   if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
   bool shown = FWidget->isVisible();
   FWidget->setWindowFlags(f);
-  if (FBorderStyle == bsSingle || FBorderStyle == bsDialog || FBorderStyle == bsToolWindow) FWidget->setFixedSize(FWidth, FHeight);
+  if (FBorderStyle == bsSingle || FBorderStyle == bsDialog || FBorderStyle == bsToolWindow)
+    FWidget->setFixedSize(FWidth, FHeight);
   else FWidget->setMinimumSize(0, 0), FWidget->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (shown) FWidget->show();
 }
@@ -246,9 +249,10 @@ void TForm::AttachToMdi() {
   FWidget->setWindowFlags(Qt::Widget);
   FSubWindow->setWidget(FWidget);
   frame->FMdiArea->addSubWindow(FSubWindow);
-  QObject::connect(FSubWindow, &QMdiSubWindow::windowStateChanged, FSubWindow, [this](Qt::WindowStates, Qt::WindowStates n) {
-    FWindowState = (n & Qt::WindowMinimized) ? wsMinimized : (n & Qt::WindowMaximized) ? wsMaximized : wsNormal;
-  });
+  QObject::connect(
+      FSubWindow, &QMdiSubWindow::windowStateChanged, FSubWindow, [this](Qt::WindowStates, Qt::WindowStates n) {
+        FWindowState = (n & Qt::WindowMinimized) ? wsMinimized : (n & Qt::WindowMaximized) ? wsMaximized : wsNormal;
+      });
   auto* filter = new TNativeFilter(this);
   filter->setParent(FSubWindow);
   FSubWindow->installEventFilter(filter);
@@ -374,10 +378,16 @@ void TForm::Cascade() {
   }
   if (active) FMdiArea->setActiveSubWindow(active);
 }
-void TForm::Tile() { if (FMdiArea) FMdiArea->tileSubWindows(); }
+void TForm::Tile() {
+  if (FMdiArea) FMdiArea->tileSubWindows();
+}
 void TForm::ArrangeIcons() {}
-void TForm::Next() { if (FMdiArea) FMdiArea->activateNextSubWindow(); }
-void TForm::Previous() { if (FMdiArea) FMdiArea->activatePreviousSubWindow(); }
+void TForm::Next() {
+  if (FMdiArea) FMdiArea->activateNextSubWindow();
+}
+void TForm::Previous() {
+  if (FMdiArea) FMdiArea->activatePreviousSubWindow();
+}
 void TForm::AlignControls() { TWinControl::AlignControls(); }
 
 namespace {
@@ -404,7 +414,8 @@ void TForm::SetWindowMenu(TMenuItem* m) {
   m->FreeNotification(this);
   // The area is the hook's context: the hook goes with the frame.
   if (FMdiArea)
-    QObject::connect(m->SubMenu(), &QMenu::aboutToShow, FMdiArea, [this] { Dispatch(this, [this] { UpdateWindowMenu(); }); });
+    QObject::connect(m->SubMenu(), &QMenu::aboutToShow, FMdiArea,
+                     [this] { Dispatch(this, [this] { UpdateWindowMenu(); }); });
   UpdateWindowMenu();
 }
 
@@ -463,24 +474,22 @@ void TForm::PlaceOnShow() {
   int sw = Screen->Width(), sh = Screen->Height();
   switch (FPosition) {
     case poScreenCenter:
-    case poDesktopCenter:
-      SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
-      break;
+    case poDesktopCenter: SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight); break;
     case poMainFormCenter:
     case poOwnerFormCenter: {
       TForm* c = dynamic_cast<TForm*>(Owner());
       if (FPosition == poMainFormCenter || !c) c = Application->MainForm();
-      if (c && c != this) SetBounds(c->Left() + (c->Width() - FWidth) / 2, c->Top() + (c->Height() - FHeight) / 2, FWidth, FHeight);
+      if (c && c != this)
+        SetBounds(c->Left() + (c->Width() - FWidth) / 2, c->Top() + (c->Height() - FHeight) / 2, FWidth, FHeight);
       else SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
 void TForm::SetVisible(bool v) {
-  if (v == FVisible && (!v || (FWidget && (FSubWindow ? FSubWindow->isVisible() : FWidget->isVisible()) ))) return;
+  if (v == FVisible && (!v || (FWidget && (FSubWindow ? FSubWindow->isVisible() : FWidget->isVisible())))) return;
   if (FParent) {
     TWinControl::SetVisible(v);
     return;
@@ -495,7 +504,8 @@ void TForm::SetVisible(bool v) {
       FWidget->show();
       if (FWindowState == wsMaximized) FSubWindow->showMaximized();
       else if (FWindowState == wsMinimized) FSubWindow->showMinimized();
-      if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea) frame->FMdiArea->setActiveSubWindow(FSubWindow);
+      if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea)
+        frame->FMdiArea->setActiveSubWindow(FSubWindow);
     } else {
       if (FWindowState == wsMaximized) FWidget->showMaximized();
       else if (FWindowState == wsMinimized) FWidget->showMinimized();
@@ -538,7 +548,8 @@ void TForm::DoDeactivate() {
 
 void TForm::BringToFront() {
   if (FSubWindow) {
-    if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea) frame->FMdiArea->setActiveSubWindow(FSubWindow);
+    if (TForm* frame = Application->MainForm(); frame && frame->FMdiArea)
+      frame->FMdiArea->setActiveSubWindow(FSubWindow);
   } else if (FWidget) {
     FWidget->raise();
     FWidget->activateWindow();
@@ -582,10 +593,13 @@ void TForm::Release() {
   Hide();
   if (FReleasing) return;
   if (!QCoreApplication::instance()) return;
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [this] {
-    auto& forms = Screen->FForms;
-    if (std::find(forms.begin(), forms.end(), this) != forms.end()) Free();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [this] {
+        auto& forms = Screen->FForms;
+        if (std::find(forms.begin(), forms.end(), this) != forms.end()) Free();
+      },
+      Qt::QueuedConnection);
 }
 
 // The end of a modal run: the close question and OnClose may keep the form up.
@@ -647,11 +661,8 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         e->ignore();
         Close();
         return true;
-      case QEvent::WindowActivate:
-        DoActivate();
-        return false;
-      default:
-        break;
+      case QEvent::WindowActivate: DoActivate(); return false;
+      default: break;
     }
     if (w == FSubWindow) {
       if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) && !FPlacingFrame) {
@@ -783,11 +794,16 @@ int RealMessageBox(const TModalRequest& r) {
     QMessageBox::StandardButton qt;
     int result;
   };
-  const B map[] = {{mbYes, QMessageBox::Yes, mrYes},       {mbNo, QMessageBox::No, mrNo},
-                   {mbOK, QMessageBox::Ok, mrOk},          {mbCancel, QMessageBox::Cancel, mrCancel},
-                   {mbAbort, QMessageBox::Abort, mrAbort}, {mbRetry, QMessageBox::Retry, mrRetry},
-                   {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbAll, QMessageBox::YesToAll, mrAll},
-                   {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
+  const B map[] = {{mbYes, QMessageBox::Yes, mrYes},
+                   {mbNo, QMessageBox::No, mrNo},
+                   {mbOK, QMessageBox::Ok, mrOk},
+                   {mbCancel, QMessageBox::Cancel, mrCancel},
+                   {mbAbort, QMessageBox::Abort, mrAbort},
+                   {mbRetry, QMessageBox::Retry, mrRetry},
+                   {mbIgnore, QMessageBox::Ignore, mrIgnore},
+                   {mbAll, QMessageBox::YesToAll, mrAll},
+                   {mbNoToAll, QMessageBox::NoToAll, mrNoToAll},
+                   {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
                    {mbHelp, QMessageBox::Help, 0}};
   unsigned buttons = r.Buttons ? r.Buttons : unsigned(mbOK);
   for (auto& b : map)
@@ -968,13 +984,15 @@ TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
 
 int TScreen::Width() const {
   if (PlatformServices().ScreenSize) return PlatformServices().ScreenSize().cx;
-  if (QGuiApplication::instance() && QGuiApplication::primaryScreen()) return QGuiApplication::primaryScreen()->size().width();
+  if (QGuiApplication::instance() && QGuiApplication::primaryScreen())
+    return QGuiApplication::primaryScreen()->size().width();
   return 1024;
 }
 
 int TScreen::Height() const {
   if (PlatformServices().ScreenSize) return PlatformServices().ScreenSize().cy;
-  if (QGuiApplication::instance() && QGuiApplication::primaryScreen()) return QGuiApplication::primaryScreen()->size().height();
+  if (QGuiApplication::instance() && QGuiApplication::primaryScreen())
+    return QGuiApplication::primaryScreen()->size().height();
   return 768;
 }
 

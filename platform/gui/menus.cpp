@@ -22,14 +22,15 @@ struct KeyName {
   const char* name;
   Word key;
 };
-const KeyName kKeyNames[] = {{"BkSp", VK_BACK}, {"Tab", VK_TAB},     {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE},
+const KeyName kKeyNames[] = {{"BkSp", VK_BACK},   {"Tab", VK_TAB},    {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE},
                              {"Space", VK_SPACE}, {"PgUp", VK_PRIOR}, {"PgDn", VK_NEXT},    {"End", VK_END},
-                             {"Home", VK_HOME},  {"Left", VK_LEFT},   {"Up", VK_UP},        {"Right", VK_RIGHT},
-                             {"Down", VK_DOWN},  {"Ins", VK_INSERT},  {"Del", VK_DELETE}};
+                             {"Home", VK_HOME},   {"Left", VK_LEFT},  {"Up", VK_UP},        {"Right", VK_RIGHT},
+                             {"Down", VK_DOWN},   {"Ins", VK_INSERT}, {"Del", VK_DELETE}};
 
 bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower((unsigned char)x) == std::tolower((unsigned char)y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower((unsigned char)x) == std::tolower((unsigned char)y);
+         });
 }
 }  // namespace
 
@@ -67,8 +68,7 @@ std::string ShortCutToText(TShortCut sc) {
   else if (key >= VK_F1 && key < VK_F1 + 24) {
     name = "F";
     name += std::to_string(key - VK_F1 + 1);
-  }
-  else
+  } else
     for (auto& k : kKeyNames)
       if (k.key == key) name = k.name;
   if (name.empty()) return "";
@@ -122,9 +122,18 @@ void TMenuItem::UpdateAction() {
   }
 }
 
-void TMenuItem::SetCaption(const std::string& c) { FCaption = c; UpdateAction(); }
-void TMenuItem::SetShortCut(TShortCut s) { FShortCut = s; UpdateAction(); }
-void TMenuItem::SetEnabled(bool v) { FEnabled = v; UpdateAction(); }
+void TMenuItem::SetCaption(const std::string& c) {
+  FCaption = c;
+  UpdateAction();
+}
+void TMenuItem::SetShortCut(TShortCut s) {
+  FShortCut = s;
+  UpdateAction();
+}
+void TMenuItem::SetEnabled(bool v) {
+  FEnabled = v;
+  UpdateAction();
+}
 void TMenuItem::SetChecked(bool v) {
   FChecked = v;
   if (v && FRadioItem && FParent)
@@ -135,7 +144,10 @@ void TMenuItem::SetChecked(bool v) {
       }
   UpdateAction();
 }
-void TMenuItem::SetVisible(bool v) { FVisible = v; UpdateAction(); }
+void TMenuItem::SetVisible(bool v) {
+  FVisible = v;
+  UpdateAction();
+}
 
 QMenu* TMenuItem::SubMenu() {
   if (!FMenu) {
@@ -167,7 +179,8 @@ void TMenuItem::Remove(TMenuItem* item) {
 }
 
 void TMenuItem::Delete(int index) {
-  if (index < 0 || index >= int(FItems.size())) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= int(FItems.size()))
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   Remove(FItems[size_t(index)]);
 }
 

@@ -29,8 +29,19 @@ namespace {
 
 // The one rule for value changes made from code: true where the class library fired the
 // control's change or click event.
-enum TCodeChange { ccEditText, ccCheckBox, ccRadioButton, ccRadioGroup, ccTrackBar, ccComboText, ccComboIndex,
-                   ccListIndex, ccUpDown, ccPage, ccSpeedDown };
+enum TCodeChange {
+  ccEditText,
+  ccCheckBox,
+  ccRadioButton,
+  ccRadioGroup,
+  ccTrackBar,
+  ccComboText,
+  ccComboIndex,
+  ccListIndex,
+  ccUpDown,
+  ccPage,
+  ccSpeedDown
+};
 bool CodeChangeFires(TCodeChange what) {
   switch (what) {
     case ccEditText:
@@ -275,10 +286,22 @@ void TBevel::Paint() {
       Frame3D(c, r, b, a, 1);
       break;
     }
-    case bsTopLine: line(a, 0, 0, w, 0); line(b, 0, 1, w, 1); break;
-    case bsBottomLine: line(a, 0, h - 2, w, h - 2); line(b, 0, h - 1, w, h - 1); break;
-    case bsLeftLine: line(a, 0, 0, 0, h); line(b, 1, 0, 1, h); break;
-    case bsRightLine: line(a, w - 2, 0, w - 2, h); line(b, w - 1, 0, w - 1, h); break;
+    case bsTopLine:
+      line(a, 0, 0, w, 0);
+      line(b, 0, 1, w, 1);
+      break;
+    case bsBottomLine:
+      line(a, 0, h - 2, w, h - 2);
+      line(b, 0, h - 1, w, h - 1);
+      break;
+    case bsLeftLine:
+      line(a, 0, 0, 0, h);
+      line(b, 1, 0, 1, h);
+      break;
+    case bsRightLine:
+      line(a, w - 2, 0, w - 2, h);
+      line(b, w - 1, 0, w - 1, h);
+      break;
     case bsSpacer: break;
   }
 }
@@ -323,7 +346,8 @@ TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
 }
 
 void TImage::PictureChanged() {
-  if (FAutoSize && FPicture.Width() > 0 && FPicture.Height() > 0) SetBounds(FLeft, FTop, FPicture.Width(), FPicture.Height());
+  if (FAutoSize && FPicture.Width() > 0 && FPicture.Height() > 0)
+    SetBounds(FLeft, FTop, FPicture.Width(), FPicture.Height());
   Invalidate();
 }
 
@@ -363,13 +387,16 @@ void TSpeedButton::SetDown(bool v) {
     bool other = false;
     if (FParent)
       for (int i = 0; i < FParent->ControlCount(); ++i)
-        if (auto* s = dynamic_cast<TSpeedButton*>(FParent->Controls(i)); s && s != this && s->FGroupIndex == FGroupIndex && s->FDown) other = true;
+        if (auto* s = dynamic_cast<TSpeedButton*>(FParent->Controls(i));
+            s && s != this && s->FGroupIndex == FGroupIndex && s->FDown)
+          other = true;
     if (!other) return;
   }
   FDown = v;
   if (v && FParent)
     for (int i = 0; i < FParent->ControlCount(); ++i)
-      if (auto* s = dynamic_cast<TSpeedButton*>(FParent->Controls(i)); s && s != this && s->FGroupIndex == FGroupIndex && s->FDown) {
+      if (auto* s = dynamic_cast<TSpeedButton*>(FParent->Controls(i));
+          s && s != this && s->FGroupIndex == FGroupIndex && s->FDown) {
         s->FDown = false;
         s->Invalidate();
       }
@@ -470,7 +497,9 @@ bool LoadThemeGlyph(const std::string& Name, int Size, TBitmap* Glyph) {
   const struct {
     TColor Face;
     QIcon::Mode Mode;
-  } states[4] = {{clBtnFace, QIcon::Normal}, {clBtnFace, QIcon::Disabled}, {clBtnFace, QIcon::Normal},
+  } states[4] = {{clBtnFace, QIcon::Normal},
+                 {clBtnFace, QIcon::Disabled},
+                 {clBtnFace, QIcon::Normal},
                  {clBtnHighlight, QIcon::Normal}};
   for (int i = 0; i < 4; ++i) {
     p.fillRect(i * Size, 0, Size, Size, QtColor(states[i].Face));
@@ -481,7 +510,8 @@ bool LoadThemeGlyph(const std::string& Name, int Size, TBitmap* Glyph) {
   const QImage rows = strip.convertToFormat(QImage::Format_BGR888);
   Glyph->SetPixelFormat(pf24bit);
   Glyph->SetSize(rows.width(), rows.height());
-  for (int y = 0; y < rows.height(); ++y) std::memcpy(Glyph->ScanLine(y), rows.constScanLine(y), size_t(rows.width()) * 3);
+  for (int y = 0; y < rows.height(); ++y)
+    std::memcpy(Glyph->ScanLine(y), rows.constScanLine(y), size_t(rows.width()) * 3);
   return true;
 }
 
@@ -822,8 +852,7 @@ void TUpDown::ButtonClick(TUDBtnType b) {
       size_t used = 0;
       int v = std::stoi(e->Text(), &used);
       if (used == e->Text().size()) FPosition = std::clamp(v, std::min(FMin, FMax), std::max(FMin, FMax));
-    } catch (...) {
-    }
+    } catch (...) {}
   }
   int v = FPosition + (b == btNext ? FIncrement : -FIncrement);
   if (v > FMax) v = FWrap ? FMin : FMax;
@@ -961,7 +990,8 @@ TListBox::TListBox(TComponent* owner) : TWinControl(owner) {
   FColor = clWindow;
   FItems.OnChange = [this] { Rebuild(); };
   QObject::connect(l, &QListWidget::currentRowChanged, l, [this](int) { Dispatch(this, [this] { Click(); }); });
-  QObject::connect(l, &QListWidget::itemDoubleClicked, l, [this](QListWidgetItem*) { Dispatch(this, [this] { DblClick(); }); });
+  QObject::connect(l, &QListWidget::itemDoubleClicked, l,
+                   [this](QListWidgetItem*) { Dispatch(this, [this] { DblClick(); }); });
   SetBounds(FLeft, FTop, 121, 97);
 }
 
@@ -1029,7 +1059,7 @@ void TTrackBar::Apply() {
   s->setTickInterval(FFrequency);
   s->setPageStep(FPageSize);
   s->setSingleStep(FLineSize);
-  s->setTickPosition(FTickMarks == tmBoth ? QSlider::TicksBothSides
+  s->setTickPosition(FTickMarks == tmBoth      ? QSlider::TicksBothSides
                      : FTickMarks == tmTopLeft ? QSlider::TicksAbove
                                                : QSlider::TicksBelow);
   s->setValue(FPosition);
@@ -1054,11 +1084,26 @@ void TTrackBar::SetPosition(int v) {
   Apply();
   if (CodeChangeFires(ccTrackBar)) Changed();
 }
-void TTrackBar::SetFrequency(int f) { FFrequency = f; Apply(); }
-void TTrackBar::SetOrientation(TTrackBarOrientation o) { FOrientation = o; Apply(); }
-void TTrackBar::SetTickMarks(TTickMark t) { FTickMarks = t; Apply(); }
-void TTrackBar::SetPageSize(int p) { FPageSize = p; Apply(); }
-void TTrackBar::SetLineSize(int l) { FLineSize = l; Apply(); }
+void TTrackBar::SetFrequency(int f) {
+  FFrequency = f;
+  Apply();
+}
+void TTrackBar::SetOrientation(TTrackBarOrientation o) {
+  FOrientation = o;
+  Apply();
+}
+void TTrackBar::SetTickMarks(TTickMark t) {
+  FTickMarks = t;
+  Apply();
+}
+void TTrackBar::SetPageSize(int p) {
+  FPageSize = p;
+  Apply();
+}
+void TTrackBar::SetLineSize(int l) {
+  FLineSize = l;
+  Apply();
+}
 void TTrackBar::Changed() {
   if (OnChange) OnChange(this);
 }
@@ -1073,8 +1118,16 @@ TProgressBar::TProgressBar(TComponent* owner) : TWinControl(owner) {
 }
 
 QProgressBar* TProgressBar::Bar() const { return static_cast<QProgressBar*>(FWidget.data()); }
-void TProgressBar::SetMin(int v) { FMin = v; Bar()->setRange(FMin, std::max(FMin, FMax)); SetPosition(FPosition); }
-void TProgressBar::SetMax(int v) { FMax = v; Bar()->setRange(FMin, std::max(FMin, FMax)); SetPosition(FPosition); }
+void TProgressBar::SetMin(int v) {
+  FMin = v;
+  Bar()->setRange(FMin, std::max(FMin, FMax));
+  SetPosition(FPosition);
+}
+void TProgressBar::SetMax(int v) {
+  FMax = v;
+  Bar()->setRange(FMin, std::max(FMin, FMax));
+  SetPosition(FPosition);
+}
 void TProgressBar::SetPosition(int v) {
   FPosition = std::clamp(v, FMin, std::max(FMin, FMax));
   Bar()->setValue(FPosition);
@@ -1230,9 +1283,7 @@ void TPageControl::SetActivePage(TTabSheet* p) {
   (void)CodeChangeFires(ccPage);
 }
 
-void TPageControl::SetActivePageIndex(int i) {
-  SetActivePage(i >= 0 && i < PageCount() ? FPages[size_t(i)] : nullptr);
-}
+void TPageControl::SetActivePageIndex(int i) { SetActivePage(i >= 0 && i < PageCount() ? FPages[size_t(i)] : nullptr); }
 
 void TPageControl::SelectTab(int tab) {
   int k = 0;

@@ -68,13 +68,25 @@ class TPanel : public TCustomControl {
  public:
   explicit TPanel(TComponent* owner);
   TBevelCut BevelOuter() const { return FBevelOuter; }
-  void SetBevelOuter(TBevelCut b) { FBevelOuter = b; Invalidate(); }
+  void SetBevelOuter(TBevelCut b) {
+    FBevelOuter = b;
+    Invalidate();
+  }
   TBevelCut BevelInner() const { return FBevelInner; }
-  void SetBevelInner(TBevelCut b) { FBevelInner = b; Invalidate(); }
+  void SetBevelInner(TBevelCut b) {
+    FBevelInner = b;
+    Invalidate();
+  }
   int BevelWidth() const { return FBevelWidth; }
-  void SetBevelWidth(int w) { FBevelWidth = w; Invalidate(); }
+  void SetBevelWidth(int w) {
+    FBevelWidth = w;
+    Invalidate();
+  }
   TAlignment Alignment() const { return FAlignment; }
-  void SetAlignment(TAlignment a) { FAlignment = a; Invalidate(); }
+  void SetAlignment(TAlignment a) {
+    FAlignment = a;
+    Invalidate();
+  }
 
  protected:
   void Paint() override;
@@ -101,13 +113,25 @@ class TLabel : public TGraphicControl {
   bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool v);
   TAlignment Alignment() const { return FAlignment; }
-  void SetAlignment(TAlignment a) { FAlignment = a; Invalidate(); }
+  void SetAlignment(TAlignment a) {
+    FAlignment = a;
+    Invalidate();
+  }
   TTextLayout Layout() const { return FLayout; }
-  void SetLayout(TTextLayout l) { FLayout = l; Invalidate(); }
+  void SetLayout(TTextLayout l) {
+    FLayout = l;
+    Invalidate();
+  }
   bool Transparent() const { return FTransparent; }
-  void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
+  void SetTransparent(bool v) {
+    FTransparent = v;
+    Invalidate();
+  }
   bool WordWrap() const { return FWordWrap; }
-  void SetWordWrap(bool v) { FWordWrap = v; Invalidate(); }
+  void SetWordWrap(bool v) {
+    FWordWrap = v;
+    Invalidate();
+  }
   void AdjustBounds();
 
  protected:
@@ -126,9 +150,15 @@ class TBevel : public TGraphicControl {
  public:
   explicit TBevel(TComponent* owner);
   TBevelShape Shape() const { return FShape; }
-  void SetShape(TBevelShape s) { FShape = s; Invalidate(); }
+  void SetShape(TBevelShape s) {
+    FShape = s;
+    Invalidate();
+  }
   TBevelStyle Style() const { return FStyle; }
-  void SetStyle(TBevelStyle s) { FStyle = s; Invalidate(); }
+  void SetStyle(TBevelStyle s) {
+    FStyle = s;
+    Invalidate();
+  }
 
  protected:
   void Paint() override;
@@ -161,13 +191,22 @@ class TImage : public TGraphicControl {
   // The picture's canvas, as the class library gives it.
   TCanvas* Canvas() { return FPicture.Bitmap()->Canvas(); }
   bool Stretch() const { return FStretch; }
-  void SetStretch(bool v) { FStretch = v; Invalidate(); }
+  void SetStretch(bool v) {
+    FStretch = v;
+    Invalidate();
+  }
   bool Center() const { return FCenter; }
-  void SetCenter(bool v) { FCenter = v; Invalidate(); }
+  void SetCenter(bool v) {
+    FCenter = v;
+    Invalidate();
+  }
   bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool v);
   bool Transparent() const { return FTransparent; }
-  void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
+  void SetTransparent(bool v) {
+    FTransparent = v;
+    Invalidate();
+  }
 
  protected:
   void Paint() override;
@@ -183,9 +222,15 @@ class TSpeedButton : public TGraphicControl {
   explicit TSpeedButton(TComponent* owner);
   ~TSpeedButton() override;
   TBitmap* Glyph() { return &FGlyph; }
-  void SetGlyph(TBitmap* b) { FGlyph.Assign(b); Invalidate(); }
+  void SetGlyph(TBitmap* b) {
+    FGlyph.Assign(b);
+    Invalidate();
+  }
   int NumGlyphs() const { return FNumGlyphs; }
-  void SetNumGlyphs(int n) { FNumGlyphs = n < 1 ? 1 : n; Invalidate(); }
+  void SetNumGlyphs(int n) {
+    FNumGlyphs = n < 1 ? 1 : n;
+    Invalidate();
+  }
   int GroupIndex() const { return FGroupIndex; }
   void SetGroupIndex(int g) { FGroupIndex = g; }
   bool Down() const { return FDown; }
@@ -194,7 +239,10 @@ class TSpeedButton : public TGraphicControl {
   bool AllowAllUp() const { return FAllowAllUp; }
   void SetAllowAllUp(bool v) { FAllowAllUp = v; }
   bool Flat() const { return FFlat; }
-  void SetFlat(bool v) { FFlat = v; Invalidate(); }
+  void SetFlat(bool v) {
+    FFlat = v;
+    Invalidate();
+  }
   void Click() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
@@ -352,9 +400,15 @@ class TUpDown : public TCustomControl {
  public:
   explicit TUpDown(TComponent* owner);
   int Min() const { return FMin; }
-  void SetMin(int v) { FMin = v; SetPosition(FPosition); }
+  void SetMin(int v) {
+    FMin = v;
+    SetPosition(FPosition);
+  }
   int Max() const { return FMax; }
-  void SetMax(int v) { FMax = v; SetPosition(FPosition); }
+  void SetMax(int v) {
+    FMax = v;
+    SetPosition(FPosition);
+  }
   int Position() const { return FPosition; }
   // From code: no OnClick; the associated edit shows the value.
   void SetPosition(int v);
@@ -487,7 +541,10 @@ class TStatusBar : public TCustomControl {
  public:
   explicit TStatusBar(TComponent* owner);
   bool SimplePanel() const { return FSimplePanel; }
-  void SetSimplePanel(bool v) { FSimplePanel = v; Invalidate(); }
+  void SetSimplePanel(bool v) {
+    FSimplePanel = v;
+    Invalidate();
+  }
   const std::string& SimpleText() const { return FSimpleText; }
   void SetSimpleText(const std::string& s);
   int PanelCount() const { return int(FPanels.size()); }

@@ -139,9 +139,7 @@ struct TBMPBuilder {
   void U8(int v) { B.push_back(uint8_t(v)); }
   void U16(int v) { U8(v & 255), U8((v >> 8) & 255); }
   void U32(int64_t v) { U16(int(v & 0xFFFF)), U16(int((v >> 16) & 0xFFFF)); }
-  void FileHeader(int64_t size, int64_t offset) {
-    U8('B'), U8('M'), U32(size), U32(0), U32(offset);
-  }
+  void FileHeader(int64_t size, int64_t offset) { U8('B'), U8('M'), U32(size), U32(0), U32(offset); }
   // A Windows header of headerSize bytes (40 or more; the extra bytes zero).
   void Info(int headerSize, int w, int h, int bits, int comp, int clrUsed, int ppm = 2835) {
     U32(headerSize), U32(w), U32(h), U16(1), U16(bits), U32(comp), U32(0), U32(ppm), U32(ppm), U32(clrUsed), U32(0);

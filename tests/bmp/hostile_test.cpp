@@ -184,7 +184,8 @@ TEST(BMPLarge, TwelveThousandByNineThousandOpens) {
     out.WriteBuffer(f.B.data(), int64_t(f.B.size()));
     std::vector<uint8_t> row(size_t(w) * 3);
     for (int r = 0; r < h; ++r) {
-      for (int x = 0; x < w; ++x) row[size_t(x) * 3] = uint8_t(x), row[size_t(x) * 3 + 1] = uint8_t(r), row[size_t(x) * 3 + 2] = uint8_t(x ^ r);
+      for (int x = 0; x < w; ++x)
+        row[size_t(x) * 3] = uint8_t(x), row[size_t(x) * 3 + 1] = uint8_t(r), row[size_t(x) * 3 + 2] = uint8_t(x ^ r);
       out.WriteBuffer(row.data(), int64_t(row.size()));
     }
   }

@@ -51,7 +51,9 @@ TEST(BMPReader, FilesOfOtherProgramsMatchTheirRenderings) {
     if (n == "im_555") want = TopBits(want, 5, 5, 5);
     if (n == "im_565") want = TopBits(want, 5, 6, 5);
     EXPECT_EQ(Compare(Render(b, p), want), "");
-    EXPECT_EQ(p.BMPVersion, n.find("os2") != std::string::npos ? 2 : (n.rfind("im_5", 0) == 0 || n.rfind("im_v5", 0) == 0) ? 0 : 1);
+    EXPECT_EQ(p.BMPVersion, n.find("os2") != std::string::npos                      ? 2
+                            : (n.rfind("im_5", 0) == 0 || n.rfind("im_v5", 0) == 0) ? 0
+                                                                                    : 1);
   }
 }
 

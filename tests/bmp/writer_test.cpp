@@ -75,10 +75,10 @@ TEST(BMPWriter, TrueColourRoundTripAndHeaders) {
     EXPECT_EQ(Le32(f, 14), uint32_t(hs));
     EXPECT_EQ(f.size(), size_t(14 + hs + 72 * 11));
     if (hs != 12) {
-      EXPECT_EQ(Le32(f, 34), 72u * 11);                    // image size
-      EXPECT_EQ(Le32(f, 38), 11811u);                      // 300 dpi
-      EXPECT_EQ(Le32(f, 42), 5906u);                       // 150 dpi
-      EXPECT_EQ(Le32(f, 50), 16777216u);                   // colours important
+      EXPECT_EQ(Le32(f, 34), 72u * 11);   // image size
+      EXPECT_EQ(Le32(f, 38), 11811u);     // 300 dpi
+      EXPECT_EQ(Le32(f, 42), 5906u);      // 150 dpi
+      EXPECT_EQ(Le32(f, 50), 16777216u);  // colours important
       EXPECT_EQ(f[28], 24);
     } else {
       EXPECT_EQ(f[24], 24);
@@ -98,7 +98,7 @@ TEST(BMPWriter, TrueColourRoundTripAndHeaders) {
   mono.SetSize(10, 2);
   mono.ScanLine(0)[0] = 0x81;
   TIOParamsVals p(nullptr);
-    Set(p, 8, 3);
+  Set(p, 8, 3);
   TBitmap back;
   TIOParamsVals q(nullptr);
   ASSERT_TRUE(ReadBMPBytes(Write(mono, p), back, q));
@@ -115,7 +115,7 @@ TEST(BMPWriter, OneBit) {
   mono.SetSize(13, 3);
   for (int y = 0; y < 3; ++y) mono.ScanLine(y)[0] = uint8_t(0x35 + y), mono.ScanLine(y)[1] = 0xA8;
   TIOParamsVals p(nullptr);
-    Set(p, 1, 1);
+  Set(p, 1, 1);
   auto f = Write(mono, p);
   EXPECT_EQ(f[28], 1);
   EXPECT_EQ(Le32(f, 54), 0u);
@@ -188,7 +188,7 @@ TEST(BMPWriter, PaletteDepths) {
   }
   // The 12-byte header has no compression: rows go out plain, no end-of-bitmap code.
   TIOParamsVals p(nullptr);
-    Set(p, 4, 1, 2, true);
+  Set(p, 4, 1, 2, true);
   auto f = Write(src, p);
   EXPECT_EQ(f.size(), size_t(14 + 12 + 16 * 3 + 16 * 7));
   TIOParamsVals q(nullptr);
@@ -226,14 +226,15 @@ TEST(BMPWriter, RowCoding) {
             (std::vector<uint8_t>{1, 0x40, 2, 0x55, 2, 0x67, 2, 0x88, 0, 0}));
   const uint8_t r2[] = {1, 2, 3, 4, 5};
   n = BMPEncodeRLE4(r2, 5, out.data());
-  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + n), (std::vector<uint8_t>{0, 5, 0x12, 0x34, 0x50, 0, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + n),
+            (std::vector<uint8_t>{0, 5, 0x12, 0x34, 0x50, 0, 0, 0}));
 }
 
 TEST(BMPWriter, AbortLeavesHeadersIncomplete) {
   TBitmap src;
   Picture(src);
   TIOParamsVals p(nullptr);
-    Set(p, 8, 3);
+  Set(p, 8, 3);
   // An abort flag set by the handler stops the writer before the next row.
   TMemoryStream s;
   bool abort = false;
@@ -272,12 +273,11 @@ TEST(BMPWriter, OtherProgramsReadOurFiles) {
     bool Rle;
     bool Few;
   };
-  const TCase cases[] = {{"w24", 8, 3, 1, false, false},   {"os2_24", 8, 3, 2, false, false},
-                         {"v64_24", 8, 3, 3, false, false}, {"w1", 1, 1, 1, false, false},
-                         {"os2_1", 1, 1, 2, false, true},   {"w4", 4, 1, 1, false, true},
-                         {"w8", 8, 1, 1, false, false},     {"rle4", 4, 1, 1, true, true},
-                         {"rle8", 8, 1, 1, true, true},     {"rle8many", 8, 1, 1, true, false},
-                         {"os2_8", 8, 1, 2, false, true}};
+  const TCase cases[] = {
+      {"w24", 8, 3, 1, false, false},     {"os2_24", 8, 3, 2, false, false}, {"v64_24", 8, 3, 3, false, false},
+      {"w1", 1, 1, 1, false, false},      {"os2_1", 1, 1, 2, false, true},   {"w4", 4, 1, 1, false, true},
+      {"w8", 8, 1, 1, false, false},      {"rle4", 4, 1, 1, true, true},     {"rle8", 8, 1, 1, true, true},
+      {"rle8many", 8, 1, 1, true, false}, {"os2_8", 8, 1, 2, false, true}};
   std::string names;
   for (const auto& c : cases) {
     TBitmap src;
@@ -292,7 +292,8 @@ TEST(BMPWriter, OtherProgramsReadOurFiles) {
   }
   std::string script = std::string("cd ") + dir +
                        " && /usr/bin/python3 -c \"import sys\nfrom PIL import Image\nfor n in sys.argv[1:]:\n"
-                       "    Image.open(n + '.bmp').convert('RGB').save(n + '.pil.png')\"" + names;
+                       "    Image.open(n + '.bmp').convert('RGB').save(n + '.pil.png')\"" +
+                       names;
   ASSERT_EQ(std::system(script.c_str()), 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

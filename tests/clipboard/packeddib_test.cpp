@@ -21,7 +21,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void Put16(Bytes& v, uint32_t x) {
   v.push_back(uint8_t(x));
   v.push_back(uint8_t(x >> 8));
@@ -51,7 +53,9 @@ Bytes Header(int32_t w, int32_t h, int bits, uint32_t compression, uint32_t clrU
 
 uint32_t FourCC(const char* s) { return U32(reinterpret_cast<const uint8_t*>(s)); }
 
-int Read(const Bytes& dib, TBitmap& b) { return VLPackedDIBToBitmap(dib.data(), &b, nullptr, true, int64_t(dib.size())); }
+int Read(const Bytes& dib, TBitmap& b) {
+  return VLPackedDIBToBitmap(dib.data(), &b, nullptr, true, int64_t(dib.size()));
+}
 
 TRGB Pixel(TBitmap& b, int x, int y) {
   const uint8_t* p = b.ScanLine(y) + 3 * x;
@@ -134,7 +138,9 @@ TEST(PackedDibReader, DepthsBitFieldsAndRowOrder) {
   const uint16_t px[4] = {0xF800, 0x07E0, 0x001F, 0x8C51};  // bottom row, then top row
   for (uint16_t p : px) Put16(d, p);
   ASSERT_EQ(Read(d, b), 16);
-  auto from565 = [](uint16_t p) { return TRGB{uint8_t((p & 31) << 3), uint8_t(((p >> 5) & 63) << 2), uint8_t((p >> 11) << 3)}; };
+  auto from565 = [](uint16_t p) {
+    return TRGB{uint8_t((p & 31) << 3), uint8_t(((p >> 5) & 63) << 2), uint8_t((p >> 11) << 3)};
+  };
   EXPECT_EQ(Pixel(b, 0, 1), from565(px[0]));
   EXPECT_EQ(Pixel(b, 1, 1), from565(px[1]));
   EXPECT_EQ(Pixel(b, 0, 0), from565(px[2]));
@@ -212,8 +218,7 @@ Bytes Planar(int w, int h, int sub, bool crFirst) {
   const int cw = (w + sub - 1) / sub, ch = (h + sub - 1) / sub;
   for (int plane = 0; plane < 2; ++plane)
     for (int cy = 0; cy < ch; ++cy)
-      for (int cx = 0; cx < cw; ++cx)
-        f.push_back(uint8_t((plane == 0) != crFirst ? CbAt(cx, cy) : CrAt(cx, cy)));
+      for (int cx = 0; cx < cw; ++cx) f.push_back(uint8_t((plane == 0) != crFirst ? CbAt(cx, cy) : CrAt(cx, cy)));
   return f;
 }
 
@@ -221,15 +226,21 @@ std::vector<TYuvCase> YuvCases() {
   auto Y = [](int x, int r) { return uint8_t(LumaAt(x, r)); };
   auto Cb = [](int g, int r) { return uint8_t(CbAt(g, r)); };
   auto Cr = [](int g, int r) { return uint8_t(CrAt(g, r)); };
-  auto blockOf = [](int n) { return [n](int x, int r) { return TSample{LumaAt(x, r), CbAt(x / n, r), CrAt(x / n, r)}; }; };
+  auto blockOf = [](int n) {
+    return [n](int x, int r) { return TSample{LumaAt(x, r), CbAt(x / n, r), CrAt(x / n, r)}; };
+  };
   auto planarOf = [](int sub) {
     return [sub](int x, int r) { return TSample{LumaAt(x, r), CbAt(x / sub, r / sub), CrAt(x / sub, r / sub)}; };
   };
   auto yuy2 = [=](int w, int h) {
-    return Packed(w, h, 2, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Y(2 * g, r), Cb(g, r), Y(2 * g + 1, r), Cr(g, r)}); });
+    return Packed(w, h, 2, [=](int g, int r, Bytes& f) {
+      f.insert(f.end(), {Y(2 * g, r), Cb(g, r), Y(2 * g + 1, r), Cr(g, r)});
+    });
   };
   auto uyvy = [=](int w, int h) {
-    return Packed(w, h, 2, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Cb(g, r), Y(2 * g, r), Cr(g, r), Y(2 * g + 1, r)}); });
+    return Packed(w, h, 2, [=](int g, int r, Bytes& f) {
+      f.insert(f.end(), {Cb(g, r), Y(2 * g, r), Cr(g, r), Y(2 * g + 1, r)});
+    });
   };
   // CLJR: 5-bit luma and 6-bit chroma, widened to 8 bits.
   auto y5 = [](int x, int r) { return (x * 7 + r * 3) % 32; };
@@ -247,13 +258,17 @@ std::vector<TYuvCase> YuvCases() {
        },
        blockOf(4)},
       {"IYU2", 9, 3, false,
-       [=](int w, int h) { return Packed(w, h, 1, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Cb(g, r), Y(g, r), Cr(g, r)}); }); },
+       [=](int w, int h) {
+         return Packed(w, h, 1, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Cb(g, r), Y(g, r), Cr(g, r)}); });
+       },
        blockOf(1)},
       {"YUY2", 9, 3, false, yuy2, blockOf(2)},
       {"YUNV", 9, 3, false, yuy2, blockOf(2)},
       {"YVYU", 9, 3, false,
        [=](int w, int h) {
-         return Packed(w, h, 2, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Y(2 * g, r), Cr(g, r), Y(2 * g + 1, r), Cb(g, r)}); });
+         return Packed(w, h, 2, [=](int g, int r, Bytes& f) {
+           f.insert(f.end(), {Y(2 * g, r), Cr(g, r), Y(2 * g + 1, r), Cb(g, r)});
+         });
        },
        blockOf(2)},
       {"UYVY", 9, 3, false, uyvy, blockOf(2)},
@@ -261,9 +276,13 @@ std::vector<TYuvCase> YuvCases() {
       {"cyuv", 9, 3, true, uyvy, blockOf(2)},
       {"Y211", 9, 3, false,
        [=](int w, int h) {
-         return Packed(w, h, 4, [=](int g, int r, Bytes& f) { f.insert(f.end(), {Y(4 * g, r), Cb(g, r), Y(4 * g + 2, r), Cr(g, r)}); });
+         return Packed(w, h, 4, [=](int g, int r, Bytes& f) {
+           f.insert(f.end(), {Y(4 * g, r), Cb(g, r), Y(4 * g + 2, r), Cr(g, r)});
+         });
        },
-       [](int x, int r) { return TSample{LumaAt(x & ~1, r), CbAt(x / 4, r), CrAt(x / 4, r)}; }},
+       [](int x, int r) {
+         return TSample{LumaAt(x & ~1, r), CbAt(x / 4, r), CrAt(x / 4, r)};
+       }},
       {"Y41P", 9, 3, true,
        [=](int w, int h) {
          return Packed(w, h, 8, [=](int g, int r, Bytes& f) {
@@ -311,7 +330,8 @@ TEST(PackedDibReader, EveryYuvLayoutInBothRowOrders) {
           TRGB want;
           VLYCbCrToRGB(s.Y, s.Cb, s.Cr, want);
           const TRGB got = Pixel(b, x, bottomFirst ? c.Height - 1 - r : r);
-          if (got != want && ++wrong <= 3) ADD_FAILURE() << "pixel " << x << ", data row " << r << ": " << Str(got) << " not " << Str(want);
+          if (got != want && ++wrong <= 3)
+            ADD_FAILURE() << "pixel " << x << ", data row " << r << ": " << Str(got) << " not " << Str(want);
         }
       // One byte short of the frame is refused.
       d.pop_back();
@@ -374,14 +394,22 @@ TEST(PackedDibReader, TruncatedAndLyingBlocksLeaveTheBitmapAlone) {
     size_t At;
     uint32_t Value;
   };
-  const TLie lies[] = {{"header size 0", 0, 0},           {"header size 39", 0, 39},
-                       {"header past the end", 0, 73},    {"header size huge", 0, 0xFFFFFFF0},
-                       {"width 0", 4, 0},                 {"negative width", 4, uint32_t(-3)},
-                       {"huge width", 4, 0x7FFFFFFF},     {"height 0", 8, 0},
-                       {"most negative height", 8, 0x80000000}, {"huge height", 8, 0x7FFFFFFF},
-                       {"huge top-down height", 8, uint32_t(-0x7FFFFFFF)}, {"two bits", 14, 2},
-                       {"64 bits", 14, 64},     {"run-length coding", 16, 1},
-                       {"unknown coding", 16, 0x12345678}, {"colour table past the end", 32, 0x40000000},
+  const TLie lies[] = {{"header size 0", 0, 0},
+                       {"header size 39", 0, 39},
+                       {"header past the end", 0, 73},
+                       {"header size huge", 0, 0xFFFFFFF0},
+                       {"width 0", 4, 0},
+                       {"negative width", 4, uint32_t(-3)},
+                       {"huge width", 4, 0x7FFFFFFF},
+                       {"height 0", 8, 0},
+                       {"most negative height", 8, 0x80000000},
+                       {"huge height", 8, 0x7FFFFFFF},
+                       {"huge top-down height", 8, uint32_t(-0x7FFFFFFF)},
+                       {"two bits", 14, 2},
+                       {"64 bits", 14, 64},
+                       {"run-length coding", 16, 1},
+                       {"unknown coding", 16, 0x12345678},
+                       {"colour table past the end", 32, 0x40000000},
                        {"bit fields on 24 bits", 16, 3}};
   for (const TLie& l : lies) {
     Bytes d = base;
@@ -497,7 +525,8 @@ TEST(PackedDibReader, OtherProgramsReadTheSameDibs) {
     SCOPED_TRACE(c.Name);
     const std::string base = std::string(dir) + "/" + c.Name;
     const Bytes file = WithFileHeader(c.Dib, c.PixelOffset);
-    std::ofstream(base + ".bmp", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::ofstream(base + ".bmp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     const std::string cmd = std::string(convert) + " " + base + ".bmp -depth 8 ppm:" + base + ".ppm 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const TRefImage theirs = LoadPNM(base + ".ppm");
@@ -524,9 +553,10 @@ TEST(PackedDibReader, OtherProgramsReadTheSameDibs) {
 TEST(PackedDibReader, SuiteBitFieldPicturesReadToTheirReferences) {
   const std::string suite = std::string(VL_SHARED_TESTDATA) + "/bmpsuite/";
   const std::pair<const char*, const char*> files[] = {
-      {"g/rgb16.bmp", "rgb16.png"},       {"g/rgb16bfdef.bmp", "rgb16.png"},   {"g/rgb16-565.bmp", "rgb16-565.png"},
-      {"g/rgb16-565pal.bmp", "rgb16-565.png"}, {"g/rgb32.bmp", "rgb24.png"},   {"g/rgb32bf.bmp", "rgb24.png"},
-      {"g/rgb32bfdef.bmp", "rgb24.png"},  {"q/rgb16-231.bmp", "rgb16-231.png"}};
+      {"g/rgb16.bmp", "rgb16.png"},         {"g/rgb16bfdef.bmp", "rgb16.png"},
+      {"g/rgb16-565.bmp", "rgb16-565.png"}, {"g/rgb16-565pal.bmp", "rgb16-565.png"},
+      {"g/rgb32.bmp", "rgb24.png"},         {"g/rgb32bf.bmp", "rgb24.png"},
+      {"g/rgb32bfdef.bmp", "rgb24.png"},    {"q/rgb16-231.bmp", "rgb16-231.png"}};
   for (const auto& [file, ref] : files) {
     SCOPED_TRACE(file);
     const Bytes bytes = ReadFileBytes(suite + file);
@@ -542,8 +572,9 @@ TEST(PackedDibReader, SuiteBitFieldPicturesReadToTheirReferences) {
       for (int i = 0; i < 3; ++i) masks[i] = U32(&dib[(headerSize >= 52 ? 40 : headerSize) + 4 * size_t(i)]);
     for (bool apart : {true, false}) {
       TBitmap b;
-      const int got = apart ? VLPackedDIBToBitmap(dib.data(), &b, dib.data() + offset, true, offset, int64_t(dib.size() - offset))
-                            : Read(dib, b);
+      const int got =
+          apart ? VLPackedDIBToBitmap(dib.data(), &b, dib.data() + offset, true, offset, int64_t(dib.size() - offset))
+                : Read(dib, b);
       ASSERT_EQ(got, int(bits));
       TIOParamsVals none(nullptr);
       const TRefImage ours = Render(b, none);
@@ -552,7 +583,8 @@ TEST(PackedDibReader, SuiteBitFieldPicturesReadToTheirReferences) {
       for (size_t i = 0; i < ours.RGB.size(); ++i) {
         const int drop = 8 - std::min(8, VLBitMaskWidth(masks[i % 3]));
         if (ours.RGB[i] != ((want.RGB[i] >> drop) << drop) && ++wrong <= 3)
-          ADD_FAILURE() << (apart ? "apart" : "packed") << " byte " << i << ": " << int(ours.RGB[i]) << " not " << int(want.RGB[i]);
+          ADD_FAILURE() << (apart ? "apart" : "packed") << " byte " << i << ": " << int(ours.RGB[i]) << " not "
+                        << int(want.RGB[i]);
       }
     }
   }

@@ -36,11 +36,11 @@ struct TRow {
   const char* Name;
   std::function<TBytes()> Good;
   TCall Read;
-  TCall Write;                                   // nullptr: no writer
+  TCall Write;                                     // nullptr: no writer
   std::function<void(TIOParamsVals&, int)> Index;  // nullptr: one image a file
-  bool Reports;                                   // the reader calls the progress handler
-  std::function<void(TBytes&)> Spoil;             // bad data ...
-  TVLCause SpoilCause;                            // ... and the cause it gives
+  bool Reports;                                    // the reader calls the progress handler
+  std::function<void(TBytes&)> Spoil;              // bad data ...
+  TVLCause SpoilCause;                             // ... and the cause it gives
   // Prefixes of n of size bytes that the format's rules read through.
   std::function<bool(size_t n, size_t size)> ReadsThrough;
 };
@@ -155,8 +155,8 @@ std::vector<TRow> Rows() {
     ReadBMPStream(s, b, p, 0, pr, false);
   };
   const TCall writeBMP = WriteBMPStream;
-  rows.push_back({"BMP", [=] { return Written(writeBMP); }, readBMP, writeBMP, nullptr, true, SpoilFirst, vcNotFormat,
-                  Never});
+  rows.push_back(
+      {"BMP", [=] { return Written(writeBMP); }, readBMP, writeBMP, nullptr, true, SpoilFirst, vcNotFormat, Never});
   const auto ico = [](int type) {
     return [type](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) {
       if (type == 1) ReadICOStream(s, b, p, pr, false);
@@ -165,18 +165,16 @@ std::vector<TRow> Rows() {
   };
   // The colour bitmap alone is read: an icon cut in its mask reads through.
   const auto colourRead = [](size_t n, size_t) { return n >= kIconColourEnd; };
-  rows.push_back({"ICO", [] { return Icon(1); }, ico(1), nullptr,
-                  [](TIOParamsVals& p, int i) { p.ICOImageIndex = i; }, false,
-                  [](TBytes& b) { b[2] = 7; }, vcNotFormat, colourRead});
-  rows.push_back({"CUR", [] { return Icon(2); }, ico(2), nullptr,
-                  [](TIOParamsVals& p, int i) { p.CURImageIndex = i; }, false,
-                  [](TBytes& b) { b[2] = 7; }, vcNotFormat, colourRead});
+  rows.push_back({"ICO", [] { return Icon(1); }, ico(1), nullptr, [](TIOParamsVals& p, int i) { p.ICOImageIndex = i; },
+                  false, [](TBytes& b) { b[2] = 7; }, vcNotFormat, colourRead});
+  rows.push_back({"CUR", [] { return Icon(2); }, ico(2), nullptr, [](TIOParamsVals& p, int i) { p.CURImageIndex = i; },
+                  false, [](TBytes& b) { b[2] = 7; }, vcNotFormat, colourRead});
   const TCall readPCX = [](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) {
     ReadPCXStream(s, b, p, s->Size(), pr, false);
   };
   const TCall writePCX = WritePCXStream;
-  rows.push_back({"PCX", [=] { return Written(writePCX); }, readPCX, writePCX, nullptr, true, SpoilFirst,
-                  vcNotFormat, Never});
+  rows.push_back(
+      {"PCX", [=] { return Written(writePCX); }, readPCX, writePCX, nullptr, true, SpoilFirst, vcNotFormat, Never});
   const TCall readGIF = [](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) {
     p.GIFLZWDecompress = TestGIFLZWDecode;
     int32_t count = 0;
@@ -196,14 +194,14 @@ std::vector<TRow> Rows() {
     LoadJpegFromStream(s, b, p, false, pr);
   };
   const TCall writeJPEG = SaveJpegToStream;
-  rows.push_back({"JPEG", [=] { return Written(writeJPEG); }, readJPEG, writeJPEG, nullptr, true, SpoilFirst,
-                  vcNotFormat, Never});
+  rows.push_back(
+      {"JPEG", [=] { return Written(writeJPEG); }, readJPEG, writeJPEG, nullptr, true, SpoilFirst, vcNotFormat, Never});
   const TCall readPNG = [](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) {
     LoadPngFromStream(s, b, p, false, pr);
   };
   const TCall writePNG = SavePngToStream;
-  rows.push_back({"PNG", [=] { return Written(writePNG); }, readPNG, writePNG, nullptr, true, SpoilFirst,
-                  vcNotFormat, Never});
+  rows.push_back(
+      {"PNG", [=] { return Written(writePNG); }, readPNG, writePNG, nullptr, true, SpoilFirst, vcNotFormat, Never});
   const TCall writeTIFF = [](TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) {
     p.TIFFLZWCompress = tifftest::TestLZWEncode;
     WriteTIFFStream(s, false, b, p, pr);
@@ -213,8 +211,8 @@ std::vector<TRow> Rows() {
   static const struct {
     const char* Name;
     int Compression;
-  } kTiffs[] = {{"TIFF uncompressed", tpcNone},   {"TIFF Huffman", tpcHuffman}, {"TIFF Group 3", tpcGroup3},
-                {"TIFF Group 3 2D", tpcGroup3TwoD}, {"TIFF Group 4", tpcGroup4}, {"TIFF LZW", tpcLZW},
+  } kTiffs[] = {{"TIFF uncompressed", tpcNone},     {"TIFF Huffman", tpcHuffman}, {"TIFF Group 3", tpcGroup3},
+                {"TIFF Group 3 2D", tpcGroup3TwoD}, {"TIFF Group 4", tpcGroup4},  {"TIFF LZW", tpcLZW},
                 {"TIFF PackBits", tpcPackBits}};
   for (const auto& t : kTiffs) {
     const int c = t.Compression;
@@ -226,8 +224,7 @@ std::vector<TRow> Rows() {
                     [](TIOParamsVals& p, int i) { p.TIFFImageIndex = i; }, true, SpoilFirst, vcNotFormat, linkCut});
   }
   rows.push_back({"WMF", Wmf, ReadMeta, nullptr, nullptr, false, SpoilFirst, vcNotFormat, Never});
-  rows.push_back({"EMF", Emf, ReadMeta, nullptr, nullptr, false, [](TBytes& b) { b[40] ^= 0x5A; }, vcNotFormat,
-                  Never});
+  rows.push_back({"EMF", Emf, ReadMeta, nullptr, nullptr, false, [](TBytes& b) { b[40] ^= 0x5A; }, vcNotFormat, Never});
   return rows;
 }
 

@@ -174,8 +174,11 @@ class TWatchedVistrel : public TVistrel {
   void Notification(TComponent* AComponent, TOperation Operation) override {
     TVistrel::Notification(AComponent, Operation);
     if (Operation != opRemove) return;
-    std::string kind = dynamic_cast<TVistrelProc*>(AComponent) ? "proc" : dynamic_cast<TVistrelIO*>(AComponent) ? "io" : "";
-    if (!kind.empty() && (FLog->empty() || FLog->back().first != kind)) FLog->emplace_back(kind, BitmapChangeEventCount());
+    std::string kind = dynamic_cast<TVistrelProc*>(AComponent) ? "proc"
+                       : dynamic_cast<TVistrelIO*>(AComponent) ? "io"
+                                                               : "";
+    if (!kind.empty() && (FLog->empty() || FLog->back().first != kind))
+      FLog->emplace_back(kind, BitmapChangeEventCount());
   }
 
  private:

@@ -117,12 +117,12 @@ TEST(Convolution, EveryPathMatchesThePlainRendering) {
   filters.push_back({{3, -7, 11, 0, 5, -2, 9, 1, -4}, -7});
   filters.push_back({{32767, -32768, 1000, 5, 5, 5, -1, 2, 3}, 1 << 24});
   filters.push_back({{INT32_MAX, INT32_MIN, INT32_MAX, 7, INT32_MAX, -3, INT32_MIN, 1, 0}, INT32_MAX});
-  filters.push_back({{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
-                      INT32_MAX},
-                     INT32_MIN});
+  filters.push_back(
+      {{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, INT32_MIN});
   filters.push_back({{100000, 0, 0, 0, -99999, 0, 0, 0, 0}, 3});
   for (size_t i = 0; i < filters.size(); ++i) {
-    for (const auto& rect : std::vector<std::array<int, 4>>{{0, 0, 30, 16}, {1, 0, 1, 16}, {5, 3, 29, 9}, {30, 16, 30, 16}}) {
+    for (const auto& rect :
+         std::vector<std::array<int, 4>>{{0, 0, 30, 16}, {1, 0, 1, 16}, {5, 3, 29, 9}, {30, 16, 30, 16}}) {
       auto got = Random24(31, 17, unsigned(i + 7));
       auto want = Copy(got.get());
       VLApplyFilter3x3(got.get(), rect[0], rect[1], rect[2], rect[3], filters[i]);
@@ -216,8 +216,8 @@ TEST(ColourKernels, KnownPixels) {
   // Threshold: at or below low takes the low colour, then above high the high colour (a
   // replaced value too).
   set({Rgb(50, 61, 230), Rgb(90, 200, 221), Rgb(100, 101, 99), Rgb(0, 255, 128)});
-  VLThreshold(b.get(), 0, 0, 3, 0, 0x323C46 /* 50, 60, 70 */, 0xC8D2DC /* 200, 210, 220 */,
-              0xFA0203 /* 250, 2, 3 */, 0x07FBFC /* 7, 251, 252 */);
+  VLThreshold(b.get(), 0, 0, 3, 0, 0x323C46 /* 50, 60, 70 */, 0xC8D2DC /* 200, 210, 220 */, 0xFA0203 /* 250, 2, 3 */,
+              0x07FBFC /* 7, 251, 252 */);
   EXPECT_EQ(Px(b.get(), 0, 0), Rgb(7, 61, 252));
   EXPECT_EQ(Px(b.get(), 1, 0), Rgb(90, 200, 252));
   EXPECT_EQ(Px(b.get(), 2, 0), Rgb(100, 101, 99));
@@ -347,10 +347,11 @@ TEST(MorphFilter, MatchesTheWindowScan) {
   VLMorphFilter(dot.get(), 0, 0, 4, 4, 1, 1);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x)
-      EXPECT_EQ(Px(dot.get(), x, y), (std::abs(x - 2) <= 1 && std::abs(y - 2) <= 1) ? Rgb(10, 20, 30) : Rgb(200, 200, 200));
+      EXPECT_EQ(Px(dot.get(), x, y),
+                (std::abs(x - 2) <= 1 && std::abs(y - 2) <= 1) ? Rgb(10, 20, 30) : Rgb(200, 200, 200));
   // Few levels, so windows tie; colours of luminance 0 that differ, so a dark window keeps
   // its centre under the maximum.
-  const std::vector<TRGB> palette = {Rgb(4, 0, 0), Rgb(0, 1, 0), Rgb(0, 0, 13), Rgb(90, 90, 90),
+  const std::vector<TRGB> palette = {Rgb(4, 0, 0),      Rgb(0, 1, 0),       Rgb(0, 0, 13),  Rgb(90, 90, 90),
                                      Rgb(100, 80, 110), Rgb(250, 250, 250), Rgb(0, 255, 0), Rgb(40, 200, 10)};
   std::mt19937 rng(11);
   for (int type = 0; type < 4; ++type)
@@ -398,7 +399,9 @@ TEST(Lens, RefractsInsideTheEllipse) {
   Recorder rec;
   // Box columns and rows 0..7 (8 excluded), half sizes 4.
   VLLens(b.get(), 4, 4, 8, 8, 2.0, rec.Event());
-  auto from = [&](int x, int y, int sx, int sy) { EXPECT_EQ(Px(b.get(), x, y), Px(orig.get(), sx, sy)) << x << "," << y; };
+  auto from = [&](int x, int y, int sx, int sy) {
+    EXPECT_EQ(Px(b.get(), x, y), Px(orig.get(), sx, sy)) << x << "," << y;
+  };
   from(0, 3, 1, 3);
   from(1, 3, 2, 3);
   from(2, 5, 3, 4);

@@ -26,8 +26,7 @@ namespace {
 class FileDialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::string(VL_BUILD_DIR) + "/filedialogs_" +
-          ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir = std::string(VL_BUILD_DIR) + "/filedialogs_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

@@ -149,7 +149,7 @@ TEST_P(CanvasFormats, AlternateFillPolygonClip) {
   c->ResetClipRegion();
   EXPECT_EQ(c->Pixels(10, 5), clWhite);  // right edge of the polygon is outside
   EXPECT_EQ(c->Pixels(5, 10), clWhite);
-  EXPECT_EQ(c->Pixels(5, 5), clWhite);   // the hole
+  EXPECT_EQ(c->Pixels(5, 5), clWhite);  // the hole
   EXPECT_EQ(c->Pixels(3, 3), clWhite);
   EXPECT_EQ(c->Pixels(6, 6), clWhite);
   c->Brush()->SetColor(clWhite);

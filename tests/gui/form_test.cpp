@@ -89,9 +89,9 @@ TEST_F(FormTest, ControlsLayOutPaintAndTakeMouseAndKeys) {
   form->Show();
   QImage img = form->Widget()->grab().toImage();
   EXPECT_GE(board->paints, 1);
-  EXPECT_EQ(At(img, 15, 45), 0xFF0000u);   // the red square at 10,10 of the board
+  EXPECT_EQ(At(img, 15, 45), 0xFF0000u);  // the red square at 10,10 of the board
   EXPECT_EQ(At(img, 25, 45), 0xFFFFFFu);
-  EXPECT_EQ(At(img, 20, 40), 0xFFFFFFu);   // right and bottom edges excluded
+  EXPECT_EQ(At(img, 20, 40), 0xFFFFFFu);  // right and bottom edges excluded
 
   std::vector<std::string> events;
   board->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState s, int x, int y) {
@@ -128,7 +128,9 @@ TEST_F(FormTest, ControlsLayOutPaintAndTakeMouseAndKeys) {
 
   // Keys: virtual key codes, then the character.
   std::string keys;
-  board->OnKeyDown = [&](TObject*, Word& k, TShiftState s) { keys += "d" + std::to_string(k) + ((s & ssCtrl) ? "c" : "") + " "; };
+  board->OnKeyDown = [&](TObject*, Word& k, TShiftState s) {
+    keys += "d" + std::to_string(k) + ((s & ssCtrl) ? "c" : "") + " ";
+  };
   board->OnKeyPress = [&](TObject*, char& c) { keys += std::string("p") + c + " "; };
   board->OnKeyUp = [&](TObject*, Word& k, TShiftState) { keys += "u" + std::to_string(k) + " "; };
   SendKey(bw, Qt::Key_A, Qt::NoModifier, "a");
@@ -147,7 +149,10 @@ TEST_F(FormTest, ModalFormsAndMessageBoxesAreAnsweredWithoutBlocking) {
   ok->SetText("OK");
   ok->SetModalResult(mrOk);
   int queries = 0, closes = 0;
-  dlg->OnCloseQuery = [&](TObject*, bool& can) { ++queries; can = true; };
+  dlg->OnCloseQuery = [&](TObject*, bool& can) {
+    ++queries;
+    can = true;
+  };
   dlg->OnClose = [&](TObject*, TCloseAction&) { ++closes; };
   bool sawForm = false;
   SetModalAnswer([&](TModalRequest& r) {
@@ -334,7 +339,8 @@ TEST_F(FormTest, HintsMenusShortcutsHelpAndTimers) {
   auto* menu = new TMainMenu(form);
   TMenuItem* file = menu->Items()->AddItem("&File");
   int news = 0;
-  TMenuItem* item = file->AddItem("&New", [&](TObject*) { ++news; }, TextToShortCut("Ctrl+N"), "Create a new file");
+  TMenuItem* item = file->AddItem(
+      "&New", [&](TObject*) { ++news; }, TextToShortCut("Ctrl+N"), "Create a new file");
   EXPECT_EQ(ShortCutToText(item->ShortCut()), "Ctrl+N");
   EXPECT_EQ(TextToShortCut("Alt+F4"), TShortCut(scAlt | (VK_F1 + 3)));
   form->SetMenu(menu);

@@ -27,9 +27,9 @@ TEST(CanvasMore, PolylinesPolygonsAndWidePens) {
   const TPoint pl[3] = {{1, 1}, {6, 1}, {6, 6}};
   c->Polyline(pl, 3);
   EXPECT_EQ(c->Pixels(1, 1), clBlack);
-  EXPECT_EQ(c->Pixels(6, 1), clBlack);   // the corner: start of the second segment
+  EXPECT_EQ(c->Pixels(6, 1), clBlack);  // the corner: start of the second segment
   EXPECT_EQ(c->Pixels(6, 5), clBlack);
-  EXPECT_EQ(c->Pixels(6, 6), clWhite);   // the last point is not drawn
+  EXPECT_EQ(c->Pixels(6, 6), clWhite);  // the last point is not drawn
   EXPECT_EQ(c->PenPos(), Point(6, 6));
   // A closed polygon's outline has every vertex; its fill stays inside.
   c->Brush()->SetColor(clRed);
@@ -76,7 +76,7 @@ TEST(CanvasMore, HugeCoordinatesDrawOnlyWhatShows) {
   // Rectangles, fills, clips and stretches far larger than the surface.
   c->Brush()->SetColor(clRed);
   c->Rectangle(-far, -far, far, 10);
-  EXPECT_EQ(c->Pixels(15, 9), clBlack);   // the bottom edge
+  EXPECT_EQ(c->Pixels(15, 9), clBlack);  // the bottom edge
   EXPECT_EQ(c->Pixels(15, 8), clRed);
   EXPECT_EQ(c->Pixels(15, 10), clWhite);
   c->ExcludeClipRect(-far, -far, far, 15);

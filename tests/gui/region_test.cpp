@@ -44,8 +44,8 @@ void ExpectMatches(const TClipRegion& g, const std::vector<TPoint>& pts, TFillMo
   int wrong = 0;
   for (int y = window.Top; y < window.Bottom; ++y)
     for (int x = window.Left; x < window.Right; ++x) {
-      bool in = x >= bounds.Left && x < bounds.Right && y >= bounds.Top && y < bounds.Bottom &&
-                InsideRef(pts, mode, x, y);
+      bool in =
+          x >= bounds.Left && x < bounds.Right && y >= bounds.Top && y < bounds.Bottom && InsideRef(pts, mode, x, y);
       if (g.Contains(x, y) != in && ++wrong <= 3) ADD_FAILURE() << "pixel " << x << "," << y << " expected " << in;
     }
   EXPECT_EQ(wrong, 0);
@@ -78,8 +78,8 @@ TEST(PolygonRegion, HugeCoordinatesBuildOnlyTheBounds) {
   const TRect bounds = Rect(0, 0, 100, 100);
   for (int round = 0; round < 40; ++round) {
     // Around the window, then anywhere in the integer range.
-    std::vector<TPoint> pts = round < 20 ? RandomPolygon(rng, -1000000000, 1000000000)
-                                         : RandomPolygon(rng, INT32_MIN + 1, INT32_MAX);
+    std::vector<TPoint> pts =
+        round < 20 ? RandomPolygon(rng, -1000000000, 1000000000) : RandomPolygon(rng, INT32_MIN + 1, INT32_MAX);
     pts[0] = {50, 50};  // so most rounds cross the window
     for (TFillMode mode : {fmAlternate, fmWinding}) {
       SCOPED_TRACE(round);

@@ -138,7 +138,9 @@ struct TEmfBuilder {
     ++Count;
   }
   static int64_t Color(int r, int g, int b) { return r | (g << 8) | (b << 16); }
-  void CreatePen(int ih, int style, int width, int r, int g, int b) { Record(38, {ih, style, width, 0, Color(r, g, b)}); }
+  void CreatePen(int ih, int style, int width, int r, int g, int b) {
+    Record(38, {ih, style, width, 0, Color(r, g, b)});
+  }
   void CreateBrush(int ih, int style, int r, int g, int b) { Record(39, {ih, style, Color(r, g, b), 0}); }
   void Select(int64_t ih) { Record(37, {ih}); }
   void Rectangle(int l, int t, int r, int b) { Record(43, {l, t, r, b}); }

@@ -44,14 +44,14 @@ TEST(Metafile, PlaceableWmfDrawsShapesWhereTheyBelong) {
   w.Rectangle(20, 10, 60, 50);
   w.CreateBrush(0, 0, 0, 255);  // slot 2
   w.Select(2);
-  w.Delete(0);                  // frees slot 0
+  w.Delete(0);                   // frees slot 0
   w.CreatePen(0, 1, 0, 128, 0);  // takes slot 0 again
   w.Select(0);
   w.Ellipse(100, 10, 180, 90);
   w.MoveTo(0, 95);
   w.LineTo(200, 95);
   w.StretchDIB(20, 60, 40, 30, 2, 2, FourColourDIB());
-  w.Record(0x0830, {1, 2, 3, 4, 5});  // a record we don't know: skipped
+  w.Record(0x0830, {1, 2, 3, 4, 5});                         // a record we don't know: skipped
   std::vector<uint8_t> file = w.Build(0, 0, 400, 200, 192);  // 2 units per pixel at 96 ppi
 
   TVLMetafile m;
@@ -63,17 +63,17 @@ TEST(Metafile, PlaceableWmfDrawsShapesWhereTheyBelong) {
 
   TBitmap* b = Canvas24(200, 100);
   VLPlayMetafile(m, b->Canvas(), Rect(0, 0, 200, 100));
-  EXPECT_EQ(Px(b, 20, 10), clRed);   // rectangle 10..30 x 5..25
+  EXPECT_EQ(Px(b, 20, 10), clRed);  // rectangle 10..30 x 5..25
   EXPECT_EQ(Px(b, 28, 23), clRed);
   EXPECT_EQ(Px(b, 31, 15), clWhite);
   EXPECT_EQ(Px(b, 70, 25), clBlue);  // ellipse 50..90 x 5..45, centre
   EXPECT_EQ(Px(b, 51, 6), clWhite);  // outside the ellipse's curve
-  bool outline = false;  // its outline, green pen, at the top of the box
+  bool outline = false;              // its outline, green pen, at the top of the box
   for (int y = 4; y <= 7; ++y) outline |= Px(b, 70, y) == RGB(0, 128, 0);
   EXPECT_TRUE(outline);
   EXPECT_EQ(Px(b, 40, 48), RGB(0, 128, 0));  // the line at y 95 / 2, halves to even
   EXPECT_EQ(Px(b, 40, 47), clWhite);
-  EXPECT_EQ(Px(b, 12, 32), clRed);   // picture 10..30 x 30..45: top left quarter
+  EXPECT_EQ(Px(b, 12, 32), clRed);  // picture 10..30 x 30..45: top left quarter
   EXPECT_EQ(Px(b, 27, 33), clLime);
   EXPECT_EQ(Px(b, 12, 43), clBlue);
   EXPECT_EQ(Px(b, 27, 43), clYellow);
@@ -90,7 +90,7 @@ TEST(Metafile, EmfDrawsShapesWhereTheyBelong) {
   e.Select(2);
   e.Polygon16({100, 10, 180, 10, 140, 80});
   e.StretchDIBits(60, 50, 20, 20, 2, 2, FourColourDIB());
-  e.Record(200, {7, 7});  // unknown: skipped
+  e.Record(200, {7, 7});                            // unknown: skipped
   std::vector<uint8_t> file = e.Build(5080, 2540);  // 192 x 96 pixels
 
   TVLMetafile m;
@@ -105,7 +105,7 @@ TEST(Metafile, EmfDrawsShapesWhereTheyBelong) {
   EXPECT_EQ(Px(b, 10, 10), clBlue);
   EXPECT_EQ(Px(b, 49, 39), clBlue);
   EXPECT_EQ(Px(b, 50, 20), clWhite);
-  EXPECT_EQ(Px(b, 140, 30), clLime);  // inside the triangle
+  EXPECT_EQ(Px(b, 140, 30), clLime);   // inside the triangle
   EXPECT_EQ(Px(b, 105, 60), clWhite);  // beside it
   EXPECT_EQ(Px(b, 62, 52), clRed);
   EXPECT_EQ(Px(b, 77, 67), clYellow);
@@ -340,9 +340,9 @@ TEST(Metafile, HostileFilesAreRefusedOrDrawnWithinMemory) {
       const struct {
         int x, y;
         TColor c;
-      } probes[] = {{2250, 2250, clRed}, {2250, 2850, clRed}, {2250, 1650, clRed}, {2250, 3050, clLime},
-                    {2250, 1450, clLime}, {20, 20, clRed}, {20, 4480, clRed}, {4480, 20, clRed},
-                    {4480, 4480, clRed}, {2250, 20, clLime}, {20, 2250, clLime}, {4480, 2250, clLime}};
+      } probes[] = {{2250, 2250, clRed},  {2250, 2850, clRed}, {2250, 1650, clRed}, {2250, 3050, clLime},
+                    {2250, 1450, clLime}, {20, 20, clRed},     {20, 4480, clRed},   {4480, 20, clRed},
+                    {4480, 4480, clRed},  {2250, 20, clLime},  {20, 2250, clLime},  {4480, 2250, clLime}};
       for (const auto& p : probes)
         if (l.Px(p.x, p.y) != p.c) return "pixel " + std::to_string(p.x) + ", " + std::to_string(p.y);
       return std::string();
@@ -351,7 +351,7 @@ TEST(Metafile, HostileFilesAreRefusedOrDrawnWithinMemory) {
 
   // Point counts that the records don't hold are dropped; the rest of the file plays.
   TWmfBuilder counts;
-  counts.Record(0x0324, {32767, 0, 0, 10, 10});       // polygon of 32767 points
+  counts.Record(0x0324, {32767, 0, 0, 10, 10});        // polygon of 32767 points
   counts.Record(0x0538, {65535, 65535, 65535, 0, 0});  // 65535 polygons
   counts.CreateBrush(0, 0, 0, 255);
   counts.Select(0);
@@ -362,8 +362,8 @@ TEST(Metafile, HostileFilesAreRefusedOrDrawnWithinMemory) {
   countsEmf.CreateBrush(1, 0, 0, 0, 255);
   countsEmf.Select(1);
   countsEmf.Rectangle(10, 10, 20, 20);
-  for (const auto& [file, ext] : {std::pair{counts.Build(0, 0, 30, 30, 96), ".wmf"},
-                                  std::pair{countsEmf.Build(794, 794), ".emf"}}) {
+  for (const auto& [file, ext] :
+       {std::pair{counts.Build(0, 0, 30, 30, 96), ".wmf"}, std::pair{countsEmf.Build(794, 794), ".emf"}}) {
     Capped(std::string("counts ") + ext, [&] {
       TLoaded l;
       LoadFile(file, ext, l);
@@ -398,14 +398,13 @@ TEST(Metafile, HostileFilesAreRefusedOrDrawnWithinMemory) {
   for (int i = 0; i < 1000000; ++i) many.Record(0x001E, {});  // save the state
   TEmfBuilder bits;
   bits.StretchDIBits(0, 0, 10, 10, 4096, 4096, PackedDIB1(4096, 4096), 48);
-  for (const auto& [file, what] : {std::pair{many.Build(0, 0, 100, 100, 96), "records"},
-                                   std::pair{bits.Build(2540, 2540), "picture"}}) {
+  for (const auto& [file, what] :
+       {std::pair{many.Build(0, 0, 100, 100, 96), "records"}, std::pair{bits.Build(2540, 2540), "picture"}}) {
     Capped(what, [&] {
       TBitmap::SetMaxBytes(16 << 20);
       TVLMetafile m;
       std::string why;
-      if (VLParseMetafile(file.data(), int64_t(file.size()), m, why) || why != "too large")
-        return "read: " + why;
+      if (VLParseMetafile(file.data(), int64_t(file.size()), m, why) || why != "too large") return "read: " + why;
       return std::string();
     });
   }

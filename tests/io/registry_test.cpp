@@ -26,8 +26,14 @@ std::vector<uint8_t> Head(const char* text, size_t size) {
 }
 
 std::vector<uint8_t> Icon(int type) {
-  std::vector<uint8_t> v = {0, 0, uint8_t(type), 0, 1, 0,  // directory
-                            16, 16, 0, 0, 1, 0, 24, 0, 40, 0, 0, 0, 22, 0, 0, 0};
+  std::vector<uint8_t> v = {0,  0,  uint8_t(type),
+                            0,  1,  0,  // directory
+                            16, 16, 0,
+                            0,  1,  0,
+                            24, 0,  40,
+                            0,  0,  0,
+                            22, 0,  0,
+                            0};
   v.resize(60, 0);
   return v;
 }

@@ -32,7 +32,8 @@ class TTestView : public TVLView {
 struct TempDir {
   std::string Path;
   TempDir() {
-    Path = std::string(VL_BUILD_DIR) + "/vistrelio_test_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Path = std::string(VL_BUILD_DIR) + "/vistrelio_test_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(Path);
     fs::create_directories(Path);
   }
@@ -109,7 +110,7 @@ TEST(VistrelIO, ExtensionDispatchAndRoundTrips) {
     const char* load;
     int type;
     int tolerance;
-  } cases[] = {{"a.TIFF", "a.TIFF", ftTIFF, 0}, {"b.TIF", "b.TIF", ftTIFF, 0},  {"c.PNG", "c.PNG", ftPNG, 0},
+  } cases[] = {{"a.TIFF", "a.TIFF", ftTIFF, 0}, {"b.TIF", "b.TIF", ftTIFF, 0}, {"c.PNG", "c.PNG", ftPNG, 0},
                {"d.pcx", "d.pcx", ftPCX, 0},    {"e.Bmp", "e.Bmp", ftBMP, 0},  {"f.jpeg", "f.jpeg", ftJPEG, 24}};
   for (const Case& c : cases) {
     out.SaveToFile(dir / c.save);
@@ -162,8 +163,10 @@ TEST(VistrelIO, StreamsByContentAndHeadedImages) {
 
   // Each format in a stream of its own, found by content.
   using Saver = void (TVistrelIO::*)(TStream*);
-  std::pair<Saver, int> savers[] = {{&TVistrelIO::SaveToStreamTIFF, ftTIFF}, {&TVistrelIO::SaveToStreamPNG, ftPNG},
-                                    {&TVistrelIO::SaveToStreamBMP, ftBMP},   {&TVistrelIO::SaveToStreamPCX, ftPCX},
+  std::pair<Saver, int> savers[] = {{&TVistrelIO::SaveToStreamTIFF, ftTIFF},
+                                    {&TVistrelIO::SaveToStreamPNG, ftPNG},
+                                    {&TVistrelIO::SaveToStreamBMP, ftBMP},
+                                    {&TVistrelIO::SaveToStreamPCX, ftPCX},
                                     {&TVistrelIO::SaveToStreamJpeg, ftJPEG}};
   for (auto [save, type] : savers) {
     TMemoryStream s;

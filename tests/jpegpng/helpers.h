@@ -101,7 +101,8 @@ inline void MakeTestPicture(TBitmap& bmp, int w, int h) {
 inline size_t FindChunk(const std::vector<uint8_t>& png, const char* type, size_t from = 8) {
   size_t pos = from;
   while (pos + 8 <= png.size()) {
-    uint32_t len = (uint32_t(png[pos]) << 24) | (uint32_t(png[pos + 1]) << 16) | (uint32_t(png[pos + 2]) << 8) | png[pos + 3];
+    uint32_t len =
+        (uint32_t(png[pos]) << 24) | (uint32_t(png[pos + 1]) << 16) | (uint32_t(png[pos + 2]) << 8) | png[pos + 3];
     if (std::string(reinterpret_cast<const char*>(&png[pos + 4]), 4) == type) return pos;
     pos += 12 + size_t(len);
   }

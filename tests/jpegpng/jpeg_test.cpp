@@ -49,8 +49,11 @@ int MaxDiff(TBitmap& bmp, const TPnm& want) {
 std::vector<uint8_t> FlatJpeg(int w, int h, int comps, bool progressive, int scans, size_t dataBytes) {
   std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
   b.insert(b.end(), 64, 1);
-  const uint8_t sof[] = {0xFF, uint8_t(progressive ? 0xC2 : 0xC0), 0, uint8_t(8 + 3 * comps), 8,
-                         uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), uint8_t(comps)};
+  const uint8_t sof[] = {0xFF,       uint8_t(progressive ? 0xC2 : 0xC0),
+                         0,          uint8_t(8 + 3 * comps),
+                         8,          uint8_t(h >> 8),
+                         uint8_t(h), uint8_t(w >> 8),
+                         uint8_t(w), uint8_t(comps)};
   b.insert(b.end(), sof, sof + sizeof sof);
   for (int c = 0; c < comps; ++c) b.insert(b.end(), {uint8_t(c + 1), 0x11, 0});
   for (uint8_t cls : {0x00, 0x10}) {
@@ -88,9 +91,8 @@ TEST(JpegRead, EqualsTheReferenceDecoderAtEveryScale) {
     for (int scale = 1; scale <= 4; ++scale) {
       SCOPED_TRACE(std::string(name) + " scale " + std::to_string(scale));
       TPnm want;
-      ASSERT_TRUE(ReadPnm(JpegPngData(std::string(name) + ".s" + std::to_string(1 << (scale - 1)) +
-                                      (gray ? ".pgm" : ".ppm")),
-                          want));
+      ASSERT_TRUE(ReadPnm(
+          JpegPngData(std::string(name) + ".s" + std::to_string(1 << (scale - 1)) + (gray ? ".pgm" : ".ppm")), want));
       TBitmap bmp;
       TIOParamsVals p(nullptr);
       p.JPEGScale = uint8_t(scale);
@@ -505,10 +507,8 @@ TEST(LargePicture, OpensAsJpegAndPngWithTheRightCorners) {
     TBitmap bmp;
     TIOParamsVals p(nullptr);
     TTestProgress tp;
-    if (isPng)
-      LoadPngFromStream(&s, &bmp, p, false, tp.P);
-    else
-      LoadJpegFromStream(&s, &bmp, p, false, tp.P);
+    if (isPng) LoadPngFromStream(&s, &bmp, p, false, tp.P);
+    else LoadJpegFromStream(&s, &bmp, p, false, tp.P);
     ASSERT_FALSE(tp.Abort) << tp.P.AbortReason;
     ASSERT_EQ(bmp.Width(), w);
     ASSERT_EQ(bmp.Height(), h);
@@ -516,10 +516,8 @@ TEST(LargePicture, OpensAsJpegAndPngWithTheRightCorners) {
       for (int x : {0, w - 1})
         for (int c = 0; c < 3; ++c) {
           const int got = bmp.ScanLine(y)[3 * x + c], want = colour(x, y, c);
-          if (isPng)
-            EXPECT_EQ(got, want) << x << "," << y << " channel " << c;
-          else
-            EXPECT_NEAR(got, want, 6) << x << "," << y << " channel " << c;
+          if (isPng) EXPECT_EQ(got, want) << x << "," << y << " channel " << c;
+          else EXPECT_NEAR(got, want, 6) << x << "," << y << " channel " << c;
         }
   }
 }

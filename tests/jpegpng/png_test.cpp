@@ -258,7 +258,7 @@ TEST(PngWrite, RgbPaletteAndOneBitFilesReadBack) {
       std::vector<uint8_t> bytes = StreamBytes(out);
       size_t phys = FindChunk(bytes, "pHYs");
       ASSERT_NE(phys, std::string::npos);
-      EXPECT_EQ(BigEndian32(&bytes[phys + 8]), 2835u);   // 72 dpi
+      EXPECT_EQ(BigEndian32(&bytes[phys + 8]), 2835u);    // 72 dpi
       EXPECT_EQ(BigEndian32(&bytes[phys + 12]), 11811u);  // 300 dpi
       size_t bkgd = FindChunk(bytes, "bKGD");
       ASSERT_NE(bkgd, std::string::npos);
@@ -325,8 +325,7 @@ TEST(PngWrite, RgbPaletteAndOneBitFilesReadBack) {
     ASSERT_TRUE(LoadPng(bytes, back, q));
     ASSERT_EQ(back.PixelFormat(), pf1bit);
     for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 13; ++x)
-        EXPECT_EQ(VLGetBit(back.ScanLine(y), x) != 0, (x * y) % 3 == 0) << x << "," << y;
+      for (int x = 0; x < 13; ++x) EXPECT_EQ(VLGetBit(back.ScanLine(y), x) != 0, (x * y) % 3 == 0) << x << "," << y;
 
     TBitmap two;
     two.SetPixelFormat(pf24bit);

@@ -6,7 +6,9 @@
 
 namespace {
 struct LocaleGuard {
-  explicit LocaleGuard(int id) { VLSetUserLanguageSource([id] { return id; }); }
+  explicit LocaleGuard(int id) {
+    VLSetUserLanguageSource([id] { return id; });
+  }
   ~LocaleGuard() { VLSetUserLanguageSource(nullptr); }
 };
 }  // namespace

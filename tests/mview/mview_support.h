@@ -25,8 +25,8 @@ inline std::vector<uint8_t> ReadFileBytes(const std::string& file) {
 
 inline std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& ext) {
   static int n = 0;
-  const std::string name = std::string(VL_BUILD_DIR) + "/mview_tmp_" + std::to_string(::getpid()) + "_" +
-                           std::to_string(n++) + ext;
+  const std::string name =
+      std::string(VL_BUILD_DIR) + "/mview_tmp_" + std::to_string(::getpid()) + "_" + std::to_string(n++) + ext;
   std::ofstream(name, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return name;

@@ -29,8 +29,25 @@ bool ReadGif(const std::string& file, TBitmap& b, TIOParamsVals& p, int32_t& cou
 // A GIF of a two-colour table and one image whose data are dataBytes zero bytes in
 // sub-blocks of 255.
 std::vector<uint8_t> ZeroGif(int screenW, int screenH, int w, int h, size_t dataBytes) {
-  std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', uint8_t(screenW), uint8_t(screenW >> 8), uint8_t(screenH),
-                            uint8_t(screenH >> 8), 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  std::vector<uint8_t> g = {'G',
+                            'I',
+                            'F',
+                            '8',
+                            '9',
+                            'a',
+                            uint8_t(screenW),
+                            uint8_t(screenW >> 8),
+                            uint8_t(screenH),
+                            uint8_t(screenH >> 8),
+                            0x80,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            255,
+                            255,
+                            255};
   g.insert(g.end(), {0x2C, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 0, 2});
   for (size_t left = dataBytes; left > 0;) {
     const size_t n = left < 255 ? left : 255;
@@ -64,8 +81,8 @@ TEST(GIF, ReadsFilesOfOtherTools) {
     const char* Name;
     int Bits;
     bool Interlaced;
-  } cases[] = {{"im_bw", 1, false},  {"im_16", 4, false},  {"im_256", 8, false},
-               {"im_interlace", 8, true}, {"pil_1", 8, true}, {"pil_16", 8, true}};
+  } cases[] = {{"im_bw", 1, false},       {"im_16", 4, false}, {"im_256", 8, false},
+               {"im_interlace", 8, true}, {"pil_1", 8, true},  {"pil_16", 8, true}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TBitmap b;
@@ -221,7 +238,7 @@ TEST(GIF, WritesWithCoderAndReadsBack) {
     TBitmap* Source;
     int Bits;
     bool Interlaced;
-  } cases[] = {{"g1", &bw, 1, false}, {"g1i", &bw, 1, true}, {"g4", &src, 4, false},
+  } cases[] = {{"g1", &bw, 1, false},  {"g1i", &bw, 1, true},  {"g4", &src, 4, false},
                {"g8", &src, 8, false}, {"g8i", &src, 8, true}, {"g8from1", &bw, 8, false}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -258,7 +275,7 @@ TEST(GIF, WritesWithCoderAndReadsBack) {
     if (HavePillow()) {
       const std::string ppm = dir + "/" + c.Name + ".ppm";
       ASSERT_TRUE(RunTool("/usr/bin/python3 -c \"from PIL import Image; Image.open('" + file +
-                      "').convert('RGB').save('" + ppm + "')\""));
+                          "').convert('RGB').save('" + ppm + "')\""));
       EXPECT_EQ(Differences(&ours, ReadPpm(ppm)), 0) << "Pillow";
     }
   }
@@ -335,8 +352,8 @@ TEST(GIF, HugePicturesInSmallFilesAreRefusedWithinAMemoryCap) {
     int Width;
     char Reason[64];
   };
-  auto* shared = static_cast<TShared*>(
-      mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  auto* shared =
+      static_cast<TShared*>(mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(shared, MAP_FAILED);
   for (auto& f : hostile) {
     SCOPED_TRACE(f.Name);

@@ -12,10 +12,8 @@ bool ReadIcon(const std::vector<uint8_t>& d, TBitmap& b, TIOParamsVals& p, bool 
               std::string* why = nullptr) {
   TTestProgress pr;
   TReadOnlyMemoryStream s(d.data(), int64_t(d.size()));
-  if (cursor)
-    ReadCURStream(&s, &b, p, pr.P, paramsOnly);
-  else
-    ReadICOStream(&s, &b, p, pr.P, paramsOnly);
+  if (cursor) ReadCURStream(&s, &b, p, pr.P, paramsOnly);
+  else ReadICOStream(&s, &b, p, pr.P, paramsOnly);
   if (why) *why = pr.P.AbortReason;
   return !pr.Abort;
 }

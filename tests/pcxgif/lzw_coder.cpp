@@ -51,8 +51,7 @@ void TestGIFLZWDecode(TStream* Stream, int32_t Height, int32_t Width, bool Inter
   const size_t bitEnd = data.size() * 8;
   while (out < total && bitPos + size_t(codeSize) <= bitEnd) {
     int code = 0;
-    for (int i = 0; i < codeSize; ++i, ++bitPos)
-      code |= ((data[bitPos >> 3] >> (bitPos & 7)) & 1) << i;
+    for (int i = 0; i < codeSize; ++i, ++bitPos) code |= ((data[bitPos >> 3] >> (bitPos & 7)) & 1) << i;
     if (code == clear) {
       codeSize = minSize + 1;
       next = eoi + 1;

@@ -60,10 +60,10 @@ TEST(PCX, ReadsFilesOfOtherTools) {
     int Bits, Samples, MapCount;
     TPixelFormat Format;
   } cases[] = {
-      {"nb_24", 8, 3, 256, pf24bit},       {"nb_256", 8, 1, 256, pf24bit}, {"nb_16planar", 4, 1, 16, pf24bit},
-      {"nb_16packed", 4, 1, 16, pf24bit},  {"nb_bw", 1, 1, 2, pf1bit},     {"im_24", 8, 3, 256, pf24bit},
-      {"im_8", 8, 1, 256, pf24bit},        {"im_bw", 8, 3, 256, pf24bit},     {"pil_rgb", 8, 3, 256, pf24bit},
-      {"pil_p", 8, 1, 256, pf24bit},       {"pil_l", 8, 1, 256, pf24bit},  {"pil_1", 1, 1, 2, pf1bit},
+      {"nb_24", 8, 3, 256, pf24bit},      {"nb_256", 8, 1, 256, pf24bit}, {"nb_16planar", 4, 1, 16, pf24bit},
+      {"nb_16packed", 4, 1, 16, pf24bit}, {"nb_bw", 1, 1, 2, pf1bit},     {"im_24", 8, 3, 256, pf24bit},
+      {"im_8", 8, 1, 256, pf24bit},       {"im_bw", 8, 3, 256, pf24bit},  {"pil_rgb", 8, 3, 256, pf24bit},
+      {"pil_p", 8, 1, 256, pf24bit},      {"pil_l", 8, 1, 256, pf24bit},  {"pil_1", 1, 1, 2, pf1bit},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -88,11 +88,11 @@ TEST(PCX, RunsCrossLineAndPlaneBoundaries) {
   // 3 x 2, three planes of 4 bytes a line. One run of 6 covers the end of the red line and
   // the start of the green; another the end of the first row and the start of the second.
   std::vector<uint8_t> d = Header(8, 3, 3, 2, 4);
-  const uint8_t body[] = {10, 20, 0xC6, 30,           // red 10 20 30 30 | green 30 30 30 30
-                          0xC2, 40, 0xC4, 50,         // blue 40 40 50 50 (pad) | row 2 red 50 50
-                          0xC0 | 2, 60,               // red 60 60 (pad)
-                          1,    2,  3,    4,          // green
-                          0xC4, 0xC5};                // blue 0xC5 x 4
+  const uint8_t body[] = {10,       20,  0xC6, 30,  // red 10 20 30 30 | green 30 30 30 30
+                          0xC2,     40,  0xC4, 50,  // blue 40 40 50 50 (pad) | row 2 red 50 50
+                          0xC0 | 2, 60,             // red 60 60 (pad)
+                          1,        2,   3,    4,   // green
+                          0xC4,     0xC5};          // blue 0xC5 x 4
   d.insert(d.end(), body, body + sizeof body);
   TBitmap b;
   TIOParamsVals p(nullptr);
@@ -199,7 +199,7 @@ TEST(PCX, OurFilesReadBackInOtherTools) {
     int Bits, Samples;
     bool Compressed;
   } cases[] = {{"w24", &src, 8, 3, true}, {"w24raw", &src, 8, 3, false}, {"w8", &src, 8, 1, true},
-               {"w4", &src, 4, 1, true},  {"w1", &bw, 1, 1, true},        {"w1raw", &bw, 1, 1, false}};
+               {"w4", &src, 4, 1, true},  {"w1", &bw, 1, 1, true},       {"w1raw", &bw, 1, 1, false}};
   const bool pillow = HavePillow(), netpbm = HaveTool("/usr/bin/pcxtoppm"), magick = HaveTool("/usr/bin/convert");
   if (!pillow && !netpbm && !magick) GTEST_SKIP() << "no PCX tools";
   for (auto& c : cases) {
@@ -217,7 +217,7 @@ TEST(PCX, OurFilesReadBackInOtherTools) {
     const std::string ppm = dir + "/" + c.Name + ".ppm";
     if (pillow && c.Compressed && c.Bits != 4) {  // Pillow reads neither raw nor packed 4-bit files
       ASSERT_TRUE(RunTool("/usr/bin/python3 -c \"from PIL import Image; Image.open('" + file +
-                      "').convert('RGB').save('" + ppm + "')\""));
+                          "').convert('RGB').save('" + ppm + "')\""));
       EXPECT_EQ(Differences(&ours, ReadPpm(ppm)), 0) << "Pillow";
     }
     if (netpbm && c.Compressed) {  // so does netpbm
@@ -403,7 +403,8 @@ TEST(PCX, HostileFilesStayWithinMemory) {
           d.push_back(v);
         }
     std::vector<uint8_t> pal(768);
-    for (int i = 0; i < 256; ++i) pal[size_t(i) * 3] = uint8_t(i), pal[size_t(i) * 3 + 1] = uint8_t(255 - i), pal[size_t(i) * 3 + 2] = 9;
+    for (int i = 0; i < 256; ++i)
+      pal[size_t(i) * 3] = uint8_t(i), pal[size_t(i) * 3 + 1] = uint8_t(255 - i), pal[size_t(i) * 3 + 2] = 9;
     vltest::TSparseFile file(size, {{0, d}, {size - 768, pal}});
     ASSERT_FALSE(file.Path.empty());
     vltest::TCappedRead r = vltest::RunCappedRead(64, [&](TFilterProgress& pr) {

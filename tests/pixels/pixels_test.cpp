@@ -114,11 +114,17 @@ TEST(Pixels, HelpersAndPacking) {
 TEST(Pixels, HSV) {
   int h, s, v;
   VLRGBToHSV(h, s, v, 0xFF0000);
-  EXPECT_EQ(h, 0); EXPECT_EQ(s, 99); EXPECT_EQ(v, 99);
+  EXPECT_EQ(h, 0);
+  EXPECT_EQ(s, 99);
+  EXPECT_EQ(v, 99);
   VLRGBToHSV(h, s, v, 0x00FF00);
-  EXPECT_EQ(h, 120); EXPECT_EQ(s, 99); EXPECT_EQ(v, 99);
+  EXPECT_EQ(h, 120);
+  EXPECT_EQ(s, 99);
+  EXPECT_EQ(v, 99);
   VLRGBToHSV(h, s, v, 0);
-  EXPECT_EQ(h, 0); EXPECT_EQ(s, 0); EXPECT_EQ(v, 0);
+  EXPECT_EQ(h, 0);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(v, 0);
   // Magenta-ish red: (r - g) negative path wraps by 360.
   VLRGBToHSV(h, s, v, 0xFF0080);  // r 99, g 0, b round(128*99/255)=50
   EXPECT_EQ(v, 99);
@@ -241,7 +247,7 @@ TEST(Pixels, InvertAndExpand) {
     TRGB c = Px(e, x, 0);
     EXPECT_EQ(c, want[x] ? (TRGB{255, 255, 255}) : (TRGB{0, 0, 0})) << x;
   }
-  EXPECT_EQ(e.ScanLine(0)[39], 0);  // row padding untouched
+  EXPECT_EQ(e.ScanLine(0)[39], 0);              // row padding untouched
   EXPECT_EQ(seen, (std::vector<int>{40, 80}));  // trunc(n * 100 / 2.5)
 }
 
@@ -282,10 +288,10 @@ TEST(Pixels, OrderedDither) {
   VLDitherOrderedTo1Bit(&b, [&](TObject*, int p) { seen.push_back(p); });
   ASSERT_EQ(b.PixelFormat(), pf1bit);
   ASSERT_EQ(b.Width(), 16);
-  const int M[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26},
-                       {12, 44, 4, 36, 14, 46, 6, 38},   {60, 28, 52, 20, 62, 30, 54, 22},
-                       {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
-                       {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21}};
+  const int M[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                       {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                       {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                       {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
   int ones = 0;
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) {

@@ -141,8 +141,8 @@ TEST_F(PreviewsTest, PageSetsShowTheirTabsAndTheFirstIsActive) {
   } cases[] = {
       {0, {}, ppNone},
       {1,
-       {"Contrast", "HSV", "HSL", "RGB", "User filter", "Equalization", "Bump map", "Lens", "Wave",
-        "Morphing filters", "Rotate", "FFT"},
+       {"Contrast", "HSV", "HSL", "RGB", "User filter", "Equalization", "Bump map", "Lens", "Wave", "Morphing filters",
+        "Rotate", "FFT"},
        ppContrast},
       {4000, {"User filter", "Bump map", "Lens", "Wave", "Morphing filters", "Rotate"}, ppUserFilter},
       {4190, {"Contrast", "HSV", "HSL", "RGB", "Equalization", "FFT"}, ppContrast},
@@ -366,7 +366,7 @@ TEST_F(PreviewsTest, EachPageReachesItsKernel) {
     check(
         ppUserFilter,
         [&] {
-          Pick(f->ListBox1, 2);  // "Edges"
+          Pick(f->ListBox1, 2);   // "Edges"
           Type(f->Edit12, "-7");  // the centre
           Type(f->Edit20, "2");
         },

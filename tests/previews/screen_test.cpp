@@ -68,7 +68,7 @@ void Landscape(TBitmap* b, int w, int h) {
       } else if (y < horizon) {
         const double shade = fbm(x / 25.0, y / 25.0);
         if (y >= far) r = 60 + 50 * shade, g = 95 + 50 * shade, bl = 60 + 30 * shade;  // near hills
-        else r = 95 + 40 * shade, g = 110 + 40 * shade, bl = 150 + 40 * shade;        // far hills
+        else r = 95 + 40 * shade, g = 110 + 40 * shade, bl = 150 + 40 * shade;         // far hills
       } else {
         const double lx = (x - w * 0.35) / (w * 0.28), ly = (y - horizon - h * 0.1) / (h * 0.1);
         if (lx * lx + ly * ly < 1) {

@@ -46,7 +46,7 @@ class TRecordingPrinter : public TPrinter {
     ++Docs;
   }
   void Abort() override { FPrinting = false; }
-  int PageWidth() override { return Dpi * (Landscape ? 11 : 8) ; }
+  int PageWidth() override { return Dpi * (Landscape ? 11 : 8); }
   int PageHeight() override { return Dpi * (Landscape ? 8 : 11); }
   int GetDeviceCaps(int Index) override { return Index == LOGPIXELSX || Index == LOGPIXELSY ? Dpi : 0; }
   void StretchDraw(const TRect& Dest, TBitmap* Source) override {
@@ -158,15 +158,15 @@ TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
     double postCard;
     double width;
   } rows[] = {
-      {kPrintFullPaper, 1.5, false, 6, 8.5},          // 8.5 x 5.667 on a portrait page
-      {kPrintFullPaper, 1.5, true, 6, 11},            // 11 x 7.333 on a landscape page
+      {kPrintFullPaper, 1.5, false, 6, 8.5},                         // 8.5 x 5.667 on a portrait page
+      {kPrintFullPaper, 1.5, true, 6, 11},                           // 11 x 7.333 on a landscape page
       {kPrintFullPaper, 400.0 / 600, false, 6, 11 * (400.0 / 600)},  // 7.333 x 11
-      {kPrintFullPaper, 0.5, true, 6, 4.25},          // 11 / 0.5 = 22 > 8.5
-      {kPrintPostCard, 1.5, false, 6, 6},             // 6 / 1.5 = 4 is not above 4
-      {kPrintPostCard, 1.5, false, 5.5, 5.5},         // the photo view's card
+      {kPrintFullPaper, 0.5, true, 6, 4.25},                         // 11 / 0.5 = 22 > 8.5
+      {kPrintPostCard, 1.5, false, 6, 6},                            // 6 / 1.5 = 4 is not above 4
+      {kPrintPostCard, 1.5, false, 5.5, 5.5},                        // the photo view's card
       {kPrintPostCard, 1.2, false, 6, 4.8},
-      {kPrintPostCard, 1.0, false, 6, 4},             // square: 4 x 4
-      {kPrintPostCard, 0.5, false, 5.5, 2.75},        // 4 / 0.5 = 8 > 5.5
+      {kPrintPostCard, 1.0, false, 6, 4},       // square: 4 x 4
+      {kPrintPostCard, 0.5, false, 5.5, 2.75},  // 4 / 0.5 = 8 > 5.5
       {kPrintPostCard, 0.5, false, 6, 3},
       {kPrintHalfPaper, 1.0, true, 6, 5.5},           // square: 5.5 x 5.5
       {kPrintHalfPaper, 2.0, false, 6, 8.5},          // 8.5 / 2 = 4.25 fits 5.5
@@ -229,10 +229,12 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
 
   // Cancel in the size dialog forgets the choice: nothing prints, now or on the next OK.
   AnswerPrintDialog(mrOk);
-  AnswerSize([](TOKBottomDlg* d) {
-    Click(d->RadioButton3);  // even a size just chosen
-    return d->CancelBtn;
-  }, 0);
+  AnswerSize(
+      [](TOKBottomDlg* d) {
+        Click(d->RadioButton3);  // even a size just chosen
+        return d->CancelBtn;
+      },
+      0);
   main->PrintBtnClick(nullptr);
   EXPECT_EQ(main->OKBottomDlg->PrintChoice, kPrintNone);
   AnswerPrintDialog(mrOk);

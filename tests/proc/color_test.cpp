@@ -36,8 +36,8 @@ TEST(Color, RectangleProgress) {
   VLNegativeRect(b.get(), 0, 0, 3, 199, many.Event());
   ASSERT_EQ(many.Values.size(), 200u);
   EXPECT_EQ(many.Values[0], 0);
-  EXPECT_EQ(many.Values[1], 0);    // 200 / 200.5
-  EXPECT_EQ(many.Values[2], 1);    // 300 / 200.5
+  EXPECT_EQ(many.Values[1], 0);  // 200 / 200.5
+  EXPECT_EQ(many.Values[2], 1);  // 300 / 200.5
   EXPECT_EQ(many.Values.back(), 99);
 }
 
@@ -84,7 +84,7 @@ TEST(Color, MergeAtEndsAndMiddle) {
   // 50 percent: halves round to even.
   VLCopyBitmap(pic.get(), a.get());
   VLMergeRect(a.get(), g.get(), 50, 1, 1, 2, 2);
-  EXPECT_EQ(Px(a.get(), 1, 1), Rgb(55, 85, 116));  // 55, 85, 115.5 -> 116
+  EXPECT_EQ(Px(a.get(), 1, 1), Rgb(55, 85, 116));    // 55, 85, 115.5 -> 116
   EXPECT_EQ(Px(a.get(), 2, 2), Rgb(178, 202, 228));  // 177.5 -> 178, 202.5 -> 202, 227.5 -> 228
   EXPECT_EQ(Px(a.get(), 0, 0), Rgb(100, 150, 200));
 }

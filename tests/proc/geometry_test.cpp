@@ -22,8 +22,8 @@ TEST(Geometry, QuarterTurnsAndFlipsMatchFixtures24) {
   struct {
     int angle;
     TBitmap* want;
-  } cases[] = {{90, ccw.get()}, {-90, cw.get()}, {180, r180.get()}, {-180, r180.get()}, {270, cw.get()},
-               {450, ccw.get()}, {360, src.get()}, {0, src.get()}, {-720, src.get()}};
+  } cases[] = {{90, ccw.get()},  {-90, cw.get()},  {180, r180.get()}, {-180, r180.get()}, {270, cw.get()},
+               {450, ccw.get()}, {360, src.get()}, {0, src.get()},    {-720, src.get()}};
   for (auto& c : cases) {
     TBitmap b;
     VLCopyBitmap(src.get(), &b);

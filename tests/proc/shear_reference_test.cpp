@@ -107,8 +107,8 @@ TEST(Geometry, ShearsMatchAPlainRendering) {
   struct Case {
     int Angle, Rest;  // the angle asked for and what is left after the quarter turns
   };
-  for (const Case c : {Case{30, 30}, Case{-30, -30}, Case{7, 7}, Case{-44, -44}, Case{45, 45}, Case{100, 10},
-                       Case{-170, 10}}) {
+  for (const Case c :
+       {Case{30, 30}, Case{-30, -30}, Case{7, 7}, Case{-44, -44}, Case{45, 45}, Case{100, 10}, Case{-170, 10}}) {
     for (bool aa : {false, true}) {
       auto pic = Noise(150, 83, uint32_t(c.Angle * 7 + aa));
       // The quarter turns first, as the rotation does them.

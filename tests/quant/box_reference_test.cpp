@@ -139,7 +139,8 @@ struct RefQuant {
     index.assign(32768, 0);
     for (int i = 0; i < count; ++i) {
       const RefBox& b = boxes[size_t(i)];
-      pal.push_back(TRGB{uint8_t(Round(b.Mean[2]) << 3), uint8_t(Round(b.Mean[1]) << 3), uint8_t(Round(b.Mean[0]) << 3)});
+      pal.push_back(
+          TRGB{uint8_t(Round(b.Mean[2]) << 3), uint8_t(Round(b.Mean[1]) << 3), uint8_t(Round(b.Mean[0]) << 3)});
       for (int r = b.Lo[0]; r < b.Hi[0]; ++r)
         for (int g = b.Lo[1]; g < b.Hi[1]; ++g)
           for (int bl = b.Lo[2]; bl < b.Hi[2]; ++bl) index[size_t(Cell(r, g, bl))] = i;
@@ -153,7 +154,8 @@ TBitmap* Clusters(int w, int h, uint32_t seed) {
   auto* b = new TBitmap;
   b->SetPixelFormat(pf24bit);
   b->SetSize(w, h);
-  const int centres[6][3] = {{30, 40, 200}, {220, 60, 50}, {90, 180, 90}, {240, 230, 20}, {128, 128, 128}, {10, 10, 10}};
+  const int centres[6][3] = {{30, 40, 200},  {220, 60, 50},   {90, 180, 90},
+                             {240, 230, 20}, {128, 128, 128}, {10, 10, 10}};
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       seed = seed * 1664525u + 1013904223u;

@@ -86,7 +86,7 @@ TEST(Quantizer, CutSearchWorkedByHand) {
   TRGB pal[2];
   TVLQuantizer q(b, pal, 0, 2);
   ASSERT_EQ(q.ColorsProduced(), 2);
-  EXPECT_EQ(pal[0], (TRGB{0, 0, 48}));   // mean 6.25
+  EXPECT_EQ(pal[0], (TRGB{0, 0, 48}));  // mean 6.25
   EXPECT_EQ(pal[1], (TRGB{0, 0, 160}));
   EXPECT_EQ(q.ColorIndex(Packed(56, 0, 0)), 0);
   EXPECT_EQ(q.ColorIndex(Packed(160, 7, 7)), 1);

@@ -60,7 +60,7 @@ class DialogsTest : public ::testing::Test {
     Screen->OnActiveFormChange = nullptr;
     Application->OnHint = nullptr;
     TForm* dialogs[] = {main->fColorSel, main->fRotate, main->fMergeDialog, main->fHistogram,
-                        main->fConvBW,   main->fResize, main->fZProp,      main->Form1};
+                        main->fConvBW,   main->fResize, main->fZProp,       main->Form1};
     main->Free();
     for (TForm* f : dialogs) f->Free();
     Application->SetMainForm(nullptr);
@@ -142,10 +142,12 @@ TEST_F(DialogsTest, RotatePreviewTurnsClockwiseAndOkTurnsThePictureAlike) {
 
   // A long thin picture gets a preview no larger than the preview's side.
   c->VistrelProc1->ResizeCanvas(2, 3000);
-  Answer<TfRotate>([](TfRotate* r) {
-    EXPECT_EQ(r->VistrelView1->Bitmap()->Height(), r->VistrelView1->Width());
-    EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 1);
-  }, mrCancel);
+  Answer<TfRotate>(
+      [](TfRotate* r) {
+        EXPECT_EQ(r->VistrelView1->Bitmap()->Height(), r->VistrelView1->Width());
+        EXPECT_EQ(r->VistrelView1->Bitmap()->Width(), 1);
+      },
+      mrCancel);
   main->Rotate1Click(nullptr);
   EXPECT_EQ(b->Height(), 3000);
 }
@@ -230,10 +232,12 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
   main->Undo1Click(nullptr);
 
   // "Ordered" turns the threshold group off; Cancel leaves the picture alone.
-  Answer<TfConvBW>([](TfConvBW* d) {
-    d->RadioGroup1->SetItemIndex(1);
-    EXPECT_FALSE(d->GroupBox1->Enabled());
-  }, mrCancel);
+  Answer<TfConvBW>(
+      [](TfConvBW* d) {
+        d->RadioGroup1->SetItemIndex(1);
+        EXPECT_FALSE(d->GroupBox1->Enabled());
+      },
+      mrCancel);
   main->ConverttoBW1Click(nullptr);
   EXPECT_EQ(b->PixelFormat(), pf24bit);
   Answer<TfConvBW>([](TfConvBW* d) { EXPECT_EQ(d->RadioGroup1->ItemIndex(), 1); });
@@ -284,10 +288,12 @@ TEST_F(DialogsTest, HistogramOfTheActiveDocumentAndZoomProperties) {
   main->Zoomproperties1Click(nullptr);
   EXPECT_EQ(v->ZoomFilter(), rfLanczos3);
   EXPECT_TRUE(v->DelayZoomFilter());
-  Answer<TfZProp>([](TfZProp* z) {
-    EXPECT_TRUE(z->CheckBox1->Checked());  // kept from the last showing
-    z->ComboBox1->SetItemIndex(0);
-  }, mrCancel);
+  Answer<TfZProp>(
+      [](TfZProp* z) {
+        EXPECT_TRUE(z->CheckBox1->Checked());  // kept from the last showing
+        z->ComboBox1->SetItemIndex(0);
+      },
+      mrCancel);
   main->Zoomproperties1Click(nullptr);
   EXPECT_EQ(v->ZoomFilter(), rfLanczos3);
 

@@ -142,13 +142,36 @@ TEST_F(EditorTest, StartUpAndItemsWithoutDocuments) {
   ASSERT_NE(main->fResize, nullptr);
   EXPECT_FALSE(main->fRotate->Visible());
   main->UpdateMenuItems(nullptr);
-  for (TMenuItem* m : {main->FileCloseItem, main->FileSaveItem, main->FileSaveAsItem, main->CutItem, main->CopyItem,
-                       main->PasteItem, main->PastetoRect1, main->WindowCascadeItem, main->WindowTileItem,
-                       main->WindowArrangeItem, main->WindowMinimizeItem, main->Effects1, main->Negative1,
-                       main->Grayscale1, main->Rotate1, main->Verticalflip1, main->Horizontalflip1, main->Undo1,
-                       main->Resample1, main->Clear1, main->Merge1, main->Selectscanner1, main->Acquire1,
-                       main->ColorAdjust1, main->Print1, main->Histogram1, main->Calccolornumber1,
-                       main->ConverttoBW1, main->Reducecolors1, main->GetHSVchannels1})
+  for (TMenuItem* m : {main->FileCloseItem,
+                       main->FileSaveItem,
+                       main->FileSaveAsItem,
+                       main->CutItem,
+                       main->CopyItem,
+                       main->PasteItem,
+                       main->PastetoRect1,
+                       main->WindowCascadeItem,
+                       main->WindowTileItem,
+                       main->WindowArrangeItem,
+                       main->WindowMinimizeItem,
+                       main->Effects1,
+                       main->Negative1,
+                       main->Grayscale1,
+                       main->Rotate1,
+                       main->Verticalflip1,
+                       main->Horizontalflip1,
+                       main->Undo1,
+                       main->Resample1,
+                       main->Clear1,
+                       main->Merge1,
+                       main->Selectscanner1,
+                       main->Acquire1,
+                       main->ColorAdjust1,
+                       main->Print1,
+                       main->Histogram1,
+                       main->Calccolornumber1,
+                       main->ConverttoBW1,
+                       main->Reducecolors1,
+                       main->GetHSVchannels1})
     EXPECT_FALSE(m->Enabled()) << m->Caption();
   for (TControl* c : std::initializer_list<TControl*>{main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
                                                       main->ComboBox1, main->TrackBar1, main->SpeedButton2,
@@ -681,15 +704,17 @@ TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
   main->UpdateMenuItems(nullptr);
   TMenuItem* bar = main->MainMenu1->Items();
   ASSERT_EQ(bar->Count(), 6);
-  EXPECT_EQ(MenuText(bar), "&File||File related commands\n&Edit||\n&Image||\n&Tools||\n"
-                           "&Window||Window related commands such as Tile and Cascade\n&About||Help topics\n");
+  EXPECT_EQ(MenuText(bar),
+            "&File||File related commands\n&Edit||\n&Image||\n&Tools||\n"
+            "&Window||Window related commands such as Tile and Cascade\n&About||Help topics\n");
   EXPECT_EQ(MenuText(bar->Items(0)),
             "&New|Ctrl+N|Create a new file\n-\n!&Select source||\n!&Acquire||\n-\n"
             "&Open|Ctrl+O|Open an existing file\n!&Close||Close current file\n!&Save|Ctrl+S|Save current file\n"
             "!Save &As...||Save current file as...\n!&Print||\n-\nE&xit|Alt+F4|Exit the application\n");
-  EXPECT_EQ(MenuText(bar->Items(1)),
-            "!&Undo||\n-\n!Cu&t|Ctrl+X|Cut to clipboard\n!&Copy|Ctrl+C|Copy to clipboard\n"
-            "!&Paste to new|Ctrl+V|Paste from clipboard\n!P&aste to Rectangle (stretched)||\n-\nCrop (paste to new)||\n");
+  EXPECT_EQ(
+      MenuText(bar->Items(1)),
+      "!&Undo||\n-\n!Cu&t|Ctrl+X|Cut to clipboard\n!&Copy|Ctrl+C|Copy to clipboard\n"
+      "!&Paste to new|Ctrl+V|Paste from clipboard\n!P&aste to Rectangle (stretched)||\n-\nCrop (paste to new)||\n");
   EXPECT_EQ(MenuText(bar->Items(2)),
             "!Color &Adjust...||\n!&Histogram||\n!Calc Image colors||\n-\n!&Negative||\n!&Gray scale (B+W)||\n"
             "!Reduce colors||\n!Convert to BW (No grays)||\nConvert to True color||\n!Get HSV channels||\n-\n"
@@ -705,14 +730,14 @@ TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
   EXPECT_FALSE(main->PopupMenu1->AutoPopup());
 
   std::string hints;
-  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
-                          main->SpeedButton1, main->SpeedButton2, main->SpeedButton3, main->SpeedButton4,
-                          main->SpeedButton7, main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp,
-                          main->SpeedButton1Close})
+  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn, main->SpeedButton1,
+                          main->SpeedButton2, main->SpeedButton3, main->SpeedButton4, main->SpeedButton7,
+                          main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp, main->SpeedButton1Close})
     hints += (b->Enabled() ? "" : "!") + b->Hint() + "\n";
-  EXPECT_EQ(hints, "Open|\n!Save|\n!Cut|\n!Copy|\n!Paste|\nNew|\n!Effects|\n!Undo|\n!Color Adjust|\n"
-                   "!Zoom - left click=Up, right click=Down|\n"
-                   "Aquire from selected source (select under File/select source)\n!Print this photo\nHelp|\nExit|\n");
+  EXPECT_EQ(hints,
+            "Open|\n!Save|\n!Cut|\n!Copy|\n!Paste|\nNew|\n!Effects|\n!Undo|\n!Color Adjust|\n"
+            "!Zoom - left click=Up, right click=Down|\n"
+            "Aquire from selected source (select under File/select source)\n!Print this photo\nHelp|\nExit|\n");
   EXPECT_FALSE(main->SpeedButton7->Down());
   EXPECT_EQ(main->TrackBar1->Min(), 1);
   EXPECT_EQ(main->TrackBar1->Max(), 2000);
@@ -968,10 +993,9 @@ TEST_F(EditorTest, MenusShowLinesForSeparatorsAndButtonsShowPictures) {
   }
   EXPECT_EQ(separators, 10);
 
-  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
-                          main->SpeedButton1, main->SpeedButton2, main->SpeedButton3, main->SpeedButton4,
-                          main->SpeedButton7, main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp,
-                          main->SpeedButton1Close}) {
+  for (TSpeedButton* b : {main->OpenBtn, main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn, main->SpeedButton1,
+                          main->SpeedButton2, main->SpeedButton3, main->SpeedButton4, main->SpeedButton7,
+                          main->AquireBtn, main->PrintBtn, main->SpeedButtonHelp, main->SpeedButton1Close}) {
     SCOPED_TRACE(b->Hint());
     // A picture with more than the face in it, and no word beside it; the word is the tool tip.
     TBitmap* g = b->Glyph();

@@ -59,7 +59,8 @@ TEST(Resample, MatchesIndependentlyComputedPictures) {
     int diffs = 0, worst = 0;
     for (size_t i = 0; i < got.size(); ++i)
       if (got[i] != want[i]) ++diffs, worst = std::max(worst, std::abs(got[i] - want[i]));
-    EXPECT_EQ(diffs, 0) << "worst " << worst << " filter " << filter << " " << sw << "x" << sh << " -> " << dw << "x" << dh;
+    EXPECT_EQ(diffs, 0) << "worst " << worst << " filter " << filter << " " << sw << "x" << sh << " -> " << dw << "x"
+                        << dh;
     delete a;
     delete b;
     ++cases;

@@ -210,7 +210,7 @@ TEST_F(RulerTest, HexLabelsShowTheTruncatedMagnitude) {
 
 TEST_F(RulerTest, GripsAreClickedOnlyWhenReleasedWhereTheyWerePressed) {
   ruler->SetViewMin(0);
-  ruler->SetViewMax(300);  // just the width: the view can't scroll
+  ruler->SetViewMax(300);     // just the width: the view can't scroll
   ruler->SetGripPos(0, 100);  // one pixel a unit: the grip's triangle spans 94..106, rows 21..39
   ruler->SetGripColor(0, clRed);
   std::vector<std::string> log;

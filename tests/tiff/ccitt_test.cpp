@@ -67,8 +67,8 @@ std::vector<uint8_t> Encode(const std::vector<std::vector<uint8_t>>& rows, int w
 }
 
 // Decodes rows (1 bits black again); false when a line failed.
-bool Decode(const std::vector<uint8_t>& data, int width, int rows, TCoding coding, std::vector<std::vector<uint8_t>>& out,
-            int fillOrder = 1) {
+bool Decode(const std::vector<uint8_t>& data, int width, int rows, TCoding coding,
+            std::vector<std::vector<uint8_t>>& out, int fillOrder = 1) {
   size_t rb = size_t((width + 7) / 8);
   std::vector<uint8_t> ref(rb, 0xFF), row(rb);
   int64_t pos = 0;
@@ -81,8 +81,11 @@ bool Decode(const std::vector<uint8_t>& data, int width, int rows, TCoding codin
         if (p >= 0) pos += p;
         break;
       case cG3:
-      case cG3Eol: p = pos = CCITTDecode1DLine(row.data(), data.data(), int64_t(data.size()), width, fillOrder, pos); break;
-      default: p = pos = CCITTDecode2DLine(row.data(), data.data(), int64_t(data.size()), width, fillOrder, pos, ref.data());
+      case cG3Eol:
+        p = pos = CCITTDecode1DLine(row.data(), data.data(), int64_t(data.size()), width, fillOrder, pos);
+        break;
+      default:
+        p = pos = CCITTDecode2DLine(row.data(), data.data(), int64_t(data.size()), width, fillOrder, pos, ref.data());
     }
     if (p < 0) return false;
     for (auto& b : row) b = uint8_t(~b);
@@ -109,7 +112,8 @@ TEST(CCITT, RoundTripsEveryCodingAndWidth) {
       auto data = Encode(rows, w, c);
       std::vector<std::vector<uint8_t>> back;
       ASSERT_TRUE(Decode(data, w, 40, c, back)) << "width " << w << " coding " << c;
-      for (int r = 0; r < 40; ++r) ASSERT_EQ(back[size_t(r)], rows[size_t(r)]) << "width " << w << " coding " << c << " row " << r;
+      for (int r = 0; r < 40; ++r)
+        ASSERT_EQ(back[size_t(r)], rows[size_t(r)]) << "width " << w << " coding " << c << " row " << r;
       // Fill order 2 reads the same lines from bit-reversed bytes.
       std::vector<uint8_t> rev(data);
       for (auto& b : rev) {
@@ -132,7 +136,10 @@ TEST(CCITT, CodeWordsOfKnownLines) {
   // A line beginning black starts with the white terminating code 0; 3 black then 5 white.
   std::vector<uint8_t> b3{0xE0};
   d = Encode({b3}, 8, cMH);
-  EXPECT_EQ(Bits(d, 8 + 2 + 4), "00110101" "10" "1100");
+  EXPECT_EQ(Bits(d, 8 + 2 + 4),
+            "00110101"
+            "10"
+            "1100");
   // A black run of 3000: make-up 2560, make-up 384, terminating 56.
   std::vector<uint8_t> black(3000 / 8, 0xFF);
   d = Encode({black}, 3000, cMH);
@@ -150,9 +157,15 @@ TEST(CCITT, CodeWordsOfKnownLines) {
 
 TEST(CCITT, EolAtStartSkippedAndInMiddleEndsLine) {
   // EOL, then white 3 (1000), black 2 (11), white 3 (1000): 8 pixels.
-  std::string bits = "000000000001" "1000" "11" "1000";
+  std::string bits =
+      "000000000001"
+      "1000"
+      "11"
+      "1000";
   // Then: white 2 (0111), EOL in the middle: the rest takes the current colour (black).
-  bits += "0111" "000000000001";
+  bits +=
+      "0111"
+      "000000000001";
   std::vector<uint8_t> data((bits.size() + 7) / 8 + 1, 0);
   for (size_t i = 0; i < bits.size(); ++i)
     if (bits[i] == '1') data[i / 8] |= uint8_t(0x80 >> (i % 8));
@@ -168,7 +181,13 @@ TEST(CCITT, EolAtStartSkippedAndInMiddleEndsLine) {
 TEST(CCITT, UncompressedModeInTwoDimensionalLine) {
   // Extension 0000001111, then "1" (a black), "01" (white, black), exit "0000001" + T 0, then V0 ... the
   // line of 8: B W B then whites; after the exit a0 = 3, colour white, V0 against white ref: b1 = 8.
-  std::string bits = "0000001111" "1" "01" "0000001" "0" "1";
+  std::string bits =
+      "0000001111"
+      "1"
+      "01"
+      "0000001"
+      "0"
+      "1";
   std::vector<uint8_t> data((bits.size() + 7) / 8 + 4, 0);
   for (size_t i = 0; i < bits.size(); ++i)
     if (bits[i] == '1') data[i / 8] |= uint8_t(0x80 >> (i % 8));
@@ -215,9 +234,19 @@ std::vector<uint8_t> WrapFax(const std::vector<uint8_t>& data, int width, int ro
   if (f.size() & 1) f.push_back(0);
   uint32_t ifd = uint32_t(f.size());
   f[4] = uint8_t(ifd), f[5] = uint8_t(ifd >> 8), f[6] = uint8_t(ifd >> 16), f[7] = uint8_t(ifd >> 24);
-  struct E { uint16_t tag, type; uint32_t value; };
-  std::vector<E> e = {{256, 4, uint32_t(width)}, {257, 4, uint32_t(rows)}, {258, 3, 1}, {259, 3, uint32_t(compression)},
-                      {262, 3, 0}, {273, 4, 8}, {277, 3, 1}, {278, 4, uint32_t(rows)}, {279, 4, uint32_t(data.size())}};
+  struct E {
+    uint16_t tag, type;
+    uint32_t value;
+  };
+  std::vector<E> e = {{256, 4, uint32_t(width)},
+                      {257, 4, uint32_t(rows)},
+                      {258, 3, 1},
+                      {259, 3, uint32_t(compression)},
+                      {262, 3, 0},
+                      {273, 4, 8},
+                      {277, 3, 1},
+                      {278, 4, uint32_t(rows)},
+                      {279, 4, uint32_t(data.size())}};
   if (compression == 3) e.push_back({292, 4, uint32_t(t4)});
   put16(uint32_t(e.size()));
   for (auto& x : e) {
@@ -234,8 +263,12 @@ std::vector<uint8_t> WrapFax(const std::vector<uint8_t>& data, int width, int ro
 TEST(CCITT, OurCodesDecodedByLibtiffAndTheirsByUs) {
   if (!HaveTool("tiffcp")) GTEST_SKIP() << "libtiff tools missing";
   const std::string dir = TempDir();
-  struct { TCoding c; int comp; int t4; const char* tool; } cases[] = {
-      {cG3Eol, 3, 0, "g3:1d"}, {cG3_2D, 3, 1, "g3:2d"}, {cG4, 4, 0, "g4"}};
+  struct {
+    TCoding c;
+    int comp;
+    int t4;
+    const char* tool;
+  } cases[] = {{cG3Eol, 3, 0, "g3:1d"}, {cG3_2D, 3, 1, "g3:2d"}, {cG4, 4, 0, "g4"}};
   for (int w : {1, 7, 63, 1728, 2561}) {
     const int h = 25;
     auto rows = RandomRows(w, h, uint32_t(w));

@@ -45,7 +45,7 @@ std::vector<uint8_t> MakeTIFF(const std::vector<TEntry>& entries, const std::vec
 
 std::vector<TEntry> Tags(uint32_t w, uint32_t h, uint32_t bits, uint32_t samples, uint32_t compression,
                          uint32_t photometric, uint32_t byteCount) {
-  std::vector<TEntry> e = {{256, 4, 1, w},           {257, 4, 1, h}, {258, 3, 1, bits}, {259, 3, 1, compression},
+  std::vector<TEntry> e = {{256, 4, 1, w},           {257, 4, 1, h}, {258, 3, 1, bits},   {259, 3, 1, compression},
                            {262, 3, 1, photometric}, {273, 4, 1, 8}, {277, 3, 1, samples}};
   if (byteCount) e.push_back({279, 4, 1, byteCount});
   return e;
@@ -55,7 +55,8 @@ std::vector<TEntry> Tags(uint32_t w, uint32_t h, uint32_t bits, uint32_t samples
 std::vector<uint8_t> RgbRows() {
   std::vector<uint8_t> d;
   for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) d.push_back(uint8_t(x * 5 + y)), d.push_back(uint8_t(y * 7)), d.push_back(uint8_t(x ^ y));
+    for (int x = 0; x < kW; ++x)
+      d.push_back(uint8_t(x * 5 + y)), d.push_back(uint8_t(y * 7)), d.push_back(uint8_t(x ^ y));
   return d;
 }
 bool RgbRight(TBitmap& b) {
@@ -92,7 +93,8 @@ std::vector<uint8_t> FaxStrip(int compression) {
     else CCITTEncodeG4Row(rows[size_t(y)].data(), kW, &m, ref, pendingBits, pendingByte);
   }
   if (compression == 4) CCITTEncodeG4Row(nullptr, 0, &m, ref, pendingBits, pendingByte);
-  return std::vector<uint8_t>(static_cast<const uint8_t*>(m.Memory()), static_cast<const uint8_t*>(m.Memory()) + m.Size());
+  return std::vector<uint8_t>(static_cast<const uint8_t*>(m.Memory()),
+                              static_cast<const uint8_t*>(m.Memory()) + m.Size());
 }
 
 std::vector<uint8_t> Coded(const std::vector<uint8_t>& raw, int compression) {
@@ -104,7 +106,8 @@ std::vector<uint8_t> Coded(const std::vector<uint8_t>& raw, int compression) {
     TestLZWEncode(raw.data(), int32_t(raw.size()), &m, state);
     TestLZWEncode(nullptr, 0, &m, state);
   }
-  return std::vector<uint8_t>(static_cast<const uint8_t*>(m.Memory()), static_cast<const uint8_t*>(m.Memory()) + m.Size());
+  return std::vector<uint8_t>(static_cast<const uint8_t*>(m.Memory()),
+                              static_cast<const uint8_t*>(m.Memory()) + m.Size());
 }
 
 // Reads bytes held in memory under the cap; true when the bitmap was left untouched.
@@ -127,10 +130,8 @@ TEST(TIFFHostile, HugeDeclaredPicturesAreRefusedBeforeAllocating) {
     const char* Name;
     uint32_t W, H, Bits, Samples, Compression, Photometric;
   } cases[] = {
-      {"RGB uncompressed", 40000, 30000, 8, 3, 1, 2},
-      {"RGB LZW", 26000, 26000, 8, 3, 5, 2},
-      {"gray PackBits", 20000, 20000, 8, 1, 32773, 1},
-      {"bilevel Group 4", 300000, 60000, 1, 1, 4, 0},
+      {"RGB uncompressed", 40000, 30000, 8, 3, 1, 2},          {"RGB LZW", 26000, 26000, 8, 3, 5, 2},
+      {"gray PackBits", 20000, 20000, 8, 1, 32773, 1},         {"bilevel Group 4", 300000, 60000, 1, 1, 4, 0},
       {"bilevel Huffman", 0xFFFFFFFF, 0xFFFFFFFF, 1, 1, 2, 0},
   };
   for (const auto& c : cases) {
@@ -154,13 +155,17 @@ TEST(TIFFHostile, StripsReadNoMoreThanTheirRowsUse) {
     const char* Name;
     uint32_t Compression;
     bool Bilevel;
-  } cases[] = {{"uncompressed", 1, false}, {"PackBits", 32773, false}, {"LZW", 5, false},
-               {"Huffman", 2, true},       {"Group 4", 4, true}};
+  } cases[] = {{"uncompressed", 1, false},
+               {"PackBits", 32773, false},
+               {"LZW", 5, false},
+               {"Huffman", 2, true},
+               {"Group 4", 4, true}};
   for (const auto& c : cases)
     for (uint32_t count : {0xFFFFFFF0u, 0u}) {
       SCOPED_TRACE(std::string(c.Name) + (count ? " with a huge count" : " without a count"));
-      std::vector<uint8_t> strip =
-          c.Bilevel ? FaxStrip(int(c.Compression)) : c.Compression == 1 ? raw : Coded(raw, int(c.Compression));
+      std::vector<uint8_t> strip = c.Bilevel            ? FaxStrip(int(c.Compression))
+                                   : c.Compression == 1 ? raw
+                                                        : Coded(raw, int(c.Compression));
       auto tags = Tags(kW, kH, c.Bilevel ? 1 : 8, c.Bilevel ? 1 : 3, c.Compression, c.Bilevel ? 0 : 2, count);
       vltest::TSparseFile file(kHugeFile, {{0, MakeTIFF(tags, strip)}});
       ASSERT_FALSE(file.Path.empty());
@@ -240,12 +245,14 @@ TEST(TIFFLarge, TwelveThousandByNineThousandOpens) {
     put16(0x4949), put16(42), put32(ifd);
     std::vector<uint8_t> row(rowBytes);
     for (uint32_t y = 0; y < h; ++y) {
-      for (uint32_t x = 0; x < w; ++x) row[x * 3] = uint8_t(x ^ y), row[x * 3 + 1] = uint8_t(y), row[x * 3 + 2] = uint8_t(x);
+      for (uint32_t x = 0; x < w; ++x)
+        row[x * 3] = uint8_t(x ^ y), row[x * 3 + 1] = uint8_t(y), row[x * 3 + 2] = uint8_t(x);
       out.WriteBuffer(row.data(), rowBytes);
     }
-    const TEntry e[10] = {{256, 4, 1, w},      {257, 4, 1, h},      {258, 3, 1, 8},         {259, 3, 1, 1},
-                          {262, 3, 1, 2},      {273, 4, strips, tables}, {277, 3, 1, 3},    {278, 4, 1, rps},
-                          {279, 4, strips, tables + 4 * strips},      {284, 3, 1, 1}};
+    const TEntry e[10] = {{256, 4, 1, w}, {257, 4, 1, h},   {258, 3, 1, 8},
+                          {259, 3, 1, 1}, {262, 3, 1, 2},   {273, 4, strips, tables},
+                          {277, 3, 1, 3}, {278, 4, 1, rps}, {279, 4, strips, tables + 4 * strips},
+                          {284, 3, 1, 1}};
     put16(10);
     for (const TEntry& t : e) put16(t.Tag), put16(t.Type), put32(t.Count), put32(t.Value);
     put32(0);

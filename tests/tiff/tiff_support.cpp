@@ -48,7 +48,8 @@ TPnm DecodePnm(const std::vector<uint8_t>& d) {
     int rb = (w + 7) / 8;
     if (pos + size_t(rb) * h > d.size()) return TPnm();
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) pnm.Pixels[size_t(y) * w + x] = (d[pos + size_t(y) * rb + x / 8] & (0x80 >> (x & 7))) ? 0 : 255;
+      for (int x = 0; x < w; ++x)
+        pnm.Pixels[size_t(y) * w + x] = (d[pos + size_t(y) * rb + x / 8] & (0x80 >> (x & 7))) ? 0 : 255;
   } else if (kind == '5' || kind == '6') {
     pnm.Channels = kind == '5' ? 1 : 3;
     size_t n = size_t(w) * h * pnm.Channels;

@@ -83,9 +83,9 @@ TEST(TIFFRead, LzwThroughTheHookOnly) {
 }
 
 TEST(TIFFRead, BilevelFilesInEveryCoding) {
-  const char* files[] = {"bw_none_mw.tif",       "bw_none_mb_be.tif",    "bw_packbits_mw.tif", "bw_g3_1d_mw.tif",
-                         "bw_g3_1d_fill_mb.tif", "bw_g3_2d_mw.tif",      "bw_g3_2d_fill_mb.tif", "bw_g4_mw.tif",
-                         "bw_g4_mb_be.tif",      "bw_g4_fill2.tif",      "bw_g3_2d_fill2.tif", "bw_mh.tif"};
+  const char* files[] = {"bw_none_mw.tif",       "bw_none_mb_be.tif", "bw_packbits_mw.tif",   "bw_g3_1d_mw.tif",
+                         "bw_g3_1d_fill_mb.tif", "bw_g3_2d_mw.tif",   "bw_g3_2d_fill_mb.tif", "bw_g4_mw.tif",
+                         "bw_g4_mb_be.tif",      "bw_g4_fill2.tif",   "bw_g3_2d_fill2.tif",   "bw_mh.tif"};
   for (const char* f : files) {
     ExpectPixels(f, "bw.pbm");
     TRead r;
@@ -193,7 +193,8 @@ struct TEntrySpec {
   uint16_t Tag, Type;
   uint32_t Count, Value;
 };
-std::vector<uint8_t> Build(const std::vector<TEntrySpec>& entries, const std::vector<uint8_t>& data, uint32_t extraNext = 0) {
+std::vector<uint8_t> Build(const std::vector<TEntrySpec>& entries, const std::vector<uint8_t>& data,
+                           uint32_t extraNext = 0) {
   std::vector<uint8_t> f = {'I', 'I', 42, 0, 0, 0, 0, 0};
   f.insert(f.end(), data.begin(), data.end());
   uint32_t ifd = uint32_t(f.size());
@@ -216,8 +217,8 @@ TEST(TIFFRead, ResolutionStripsWithoutCountsAndMalformedFiles) {
   // 4 x 2 gray, no StripByteCounts: the strip runs to the end of the stream. Resolution 118 per
   // centimetre (rational at offset 16) gives 299 DPI.
   std::vector<uint8_t> data = {10, 20, 30, 40, 50, 60, 70, 80, 118, 0, 0, 0, 1, 0, 0, 0};
-  std::vector<TEntrySpec> e = {{256, 3, 1, 4}, {257, 3, 1, 2}, {258, 3, 1, 8}, {262, 3, 1, 1}, {273, 4, 1, 8},
-                               {282, 5, 1, 16}, {296, 3, 1, 3}};
+  std::vector<TEntrySpec> e = {{256, 3, 1, 4}, {257, 3, 1, 2},  {258, 3, 1, 8}, {262, 3, 1, 1},
+                               {273, 4, 1, 8}, {282, 5, 1, 16}, {296, 3, 1, 3}};
   auto f = Build(e, data);
   TRead r;
   r.FromBytes(f);
@@ -227,7 +228,8 @@ TEST(TIFFRead, ResolutionStripsWithoutCountsAndMalformedFiles) {
   // 16-bit RGB: five bits a channel, times 8.
   std::vector<uint8_t> rgb16 = {0x00, 0x7C, 0x1F, 0x00, 0xE0, 0x03};
   TRead c;
-  c.FromBytes(Build({{256, 3, 1, 3}, {257, 3, 1, 1}, {258, 3, 1, 16}, {262, 3, 1, 2}, {273, 4, 1, 8}, {279, 4, 1, 6}}, rgb16));
+  c.FromBytes(
+      Build({{256, 3, 1, 3}, {257, 3, 1, 1}, {258, 3, 1, 16}, {262, 3, 1, 2}, {273, 4, 1, 8}, {279, 4, 1, 6}}, rgb16));
   ASSERT_FALSE(c.Abort);
   const uint8_t* px = c.Bmp.ScanLine(0);
   EXPECT_EQ(std::vector<uint8_t>(px, px + 9), (std::vector<uint8_t>{0, 0, 248, 248, 0, 0, 0, 248, 0}));
@@ -283,9 +285,9 @@ TEST(TIFFRead, CieLabPixelsAndTiledImageSize) {
   // Six 8-bit CIELab pixels (a and b signed; -128 counts as +128), one in the dark branch.
   std::vector<uint8_t> lab = {255, 0, 0, 10, 50, 226, 128, 128, 20, 200, 30, 200, 60, 0, 128, 128, 0, 0};
   TRead r;
-  r.FromBytes(Build({{256, 3, 1, 6}, {257, 3, 1, 1}, {258, 3, 1, 8}, {262, 3, 1, 8}, {273, 4, 1, 8}, {277, 3, 1, 3},
-                     {279, 4, 1, 18}},
-                    lab));
+  r.FromBytes(Build(
+      {{256, 3, 1, 6}, {257, 3, 1, 1}, {258, 3, 1, 8}, {262, 3, 1, 8}, {273, 4, 1, 8}, {277, 3, 1, 3}, {279, 4, 1, 18}},
+      lab));
   ASSERT_FALSE(r.Abort) << r.Progress.AbortReason;
   EXPECT_EQ(r.Params.TIFFPhotometric, 7);
   const uint8_t* px = r.Bmp.ScanLine(0);
@@ -300,7 +302,12 @@ TEST(TIFFRead, CieLabPixelsAndTiledImageSize) {
   // A tiled image is refused after the bitmap took its size.
   std::vector<uint8_t> data(8, 0x80);
   TRead t;
-  t.FromBytes(Build({{256, 3, 1, 4}, {257, 3, 1, 2}, {258, 3, 1, 8}, {262, 3, 1, 1}, {273, 4, 1, 8}, {322, 3, 1, 16},
+  t.FromBytes(Build({{256, 3, 1, 4},
+                     {257, 3, 1, 2},
+                     {258, 3, 1, 8},
+                     {262, 3, 1, 1},
+                     {273, 4, 1, 8},
+                     {322, 3, 1, 16},
                      {323, 3, 1, 16}},
                     data));
   EXPECT_TRUE(t.Abort);

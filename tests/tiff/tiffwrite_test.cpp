@@ -102,9 +102,10 @@ struct TCase {
   int Tolerance;
 };
 const TCase kCases[] = {
-    {"bw_none", true, 0, 1, 0},    {"bw_mh", true, 1, 1, 0},   {"bw_g3", true, 2, 0, 0},      {"bw_g3_2d", true, 3, 1, 0},
-    {"bw_g4", true, 4, 1, 0},      {"bw_lzw", true, 5, 1, 0},  {"bw_packbits", true, 8, 1, 0}, {"rgb_none", false, 0, 2, 0},
-    {"rgb_packbits", false, 8, 2, 0}, {"rgb_lzw", false, 5, 2, 0}, {"cmyk_none", false, 0, 5, 2}, {"cmyk_packbits", false, 8, 5, 2},
+    {"bw_none", true, 0, 1, 0},     {"bw_mh", true, 1, 1, 0},      {"bw_g3", true, 2, 0, 0},
+    {"bw_g3_2d", true, 3, 1, 0},    {"bw_g4", true, 4, 1, 0},      {"bw_lzw", true, 5, 1, 0},
+    {"bw_packbits", true, 8, 1, 0}, {"rgb_none", false, 0, 2, 0},  {"rgb_packbits", false, 8, 2, 0},
+    {"rgb_lzw", false, 5, 2, 0},    {"cmyk_none", false, 0, 5, 2}, {"cmyk_packbits", false, 8, 5, 2},
     {"cmyk_lzw", false, 5, 5, 2},
 };
 
@@ -304,7 +305,8 @@ TEST(TIFFWrite, ToolsReadOurFiles) {
       if (!pillow) continue;
       std::string dump = dir + "/pil.raw";
       ASSERT_TRUE(RunTool("/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + f +
-                              "'); im.load(); open('" + dump + "', 'wb').write(im.mode.encode() + b'\\n' + "
+                              "'); im.load(); open('" + dump +
+                              "', 'wb').write(im.mode.encode() + b'\\n' + "
                               "(im.tobytes() if im.mode == 'CMYK' else im.convert('RGB').tobytes()))\"",
                           &log))
           << c.Name << " " << log;
@@ -345,7 +347,8 @@ TEST(TIFFWrite, ToolsReadOurFiles) {
   std::string log;
   ASSERT_TRUE(RunTool("tiffinfo " + f + " | grep -c 'TIFF Directory'", &log));
   EXPECT_EQ(log, "3\n");
-  ASSERT_TRUE(RunTool("tiffcp -c none " + f + ",0 " + dir + "/p0.tif && tifftopnm " + dir + "/p0.tif > " + dir + "/p0.pnm"));
+  ASSERT_TRUE(
+      RunTool("tiffcp -c none " + f + ",0 " + dir + "/p0.tif && tifftopnm " + dir + "/p0.tif > " + dir + "/p0.pnm"));
   EXPECT_EQ(CountDiff(&m, LoadPnm(dir + "/p0.pnm"), 0), 0);
 }
 

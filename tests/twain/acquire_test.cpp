@@ -186,8 +186,8 @@ TEST_F(AcquireTest, OnlyChangedCapabilitiesAreSentAsFix32) {
   flatbed[ICAP_UNITS] = Enumeration(TWTY_UINT16, {0, 1, 2}, 1);
   flatbed[ICAP_XRESOLUTION] = Enumeration(TWTY_FIX32, {FixBits(Fix(75, 0)), FixBits(Fix(150, 0))}, 1);
   flatbed[ICAP_YRESOLUTION] = Enumeration(TWTY_FIX32, {FixBits(Fix(75, 0)), FixBits(Fix(150, 0))}, 0);
-  flatbed[ICAP_XSCALING] = Range(TWTY_FIX32, FixBits(Fix(0, 0x4000)), FixBits(Fix(4, 0)), FixBits(Fix(0, 0x4000)),
-                                 FixBits(Fix(1, 0)));
+  flatbed[ICAP_XSCALING] =
+      Range(TWTY_FIX32, FixBits(Fix(0, 0x4000)), FixBits(Fix(4, 0)), FixBits(Fix(0, 0x4000)), FixBits(Fix(1, 0)));
   flatbed[ICAP_PIXELTYPE] = Enumeration(TWTY_UINT16, {0, 1, 2}, 1);
   flatbed[ICAP_GAMMA] = OneValue(TWTY_FIX32, FixBits(Fix(1, 0x8000)));
   flatbed[CAP_INDICATORS] = OneValue(TWTY_BOOL, 0);
@@ -327,7 +327,8 @@ TEST_F(AcquireTest, CancelsFailuresAndExceptionsUnwindInReverseOrder) {
   // A progress handler that raises: the connection is closed, then the exception goes on.
   dsm->Failures.clear();
   dsm->Events = {MSG_XFERREADY};
-  dsm->Strips = {Strip(0, 0, 4, 2, 12, std::vector<uint8_t>(24, 9)), Strip(0, 2, 4, 2, 12, std::vector<uint8_t>(24, 9))};
+  dsm->Strips = {Strip(0, 0, 4, 2, 12, std::vector<uint8_t>(24, 9)),
+                 Strip(0, 2, 4, 2, 12, std::vector<uint8_t>(24, 9))};
   onStrip = [](int percent) {
     if (percent > 50) throw std::runtime_error("stop");
   };

@@ -13,9 +13,9 @@ TEST(PackedDib, SuitePicturesReadToTheirReferences) {
   // pal1wb has white as entry 0; pal8topdown runs top-down; pal8v5 has a 124-byte header;
   // rgb24pal has a colour table before its 24-bit rows.
   const std::pair<const char*, const char*> files[] = {
-      {"pal1.bmp", "pal1.png"},     {"pal1wb.bmp", "pal1.png"}, {"pal4.bmp", "pal4.png"},
-      {"pal8.bmp", "pal8.png"},     {"pal8topdown.bmp", "pal8.png"}, {"pal8v5.bmp", "pal8.png"},
-      {"pal8w125.bmp", "pal8w125.png"}, {"rgb24.bmp", "rgb24.png"}, {"rgb24pal.bmp", "rgb24.png"}};
+      {"pal1.bmp", "pal1.png"},         {"pal1wb.bmp", "pal1.png"},      {"pal4.bmp", "pal4.png"},
+      {"pal8.bmp", "pal8.png"},         {"pal8topdown.bmp", "pal8.png"}, {"pal8v5.bmp", "pal8.png"},
+      {"pal8w125.bmp", "pal8w125.png"}, {"rgb24.bmp", "rgb24.png"},      {"rgb24pal.bmp", "rgb24.png"}};
   for (const auto& [file, ref] : files) {
     SCOPED_TRACE(file);
     const std::vector<uint8_t> bytes = ReadFileBytes(suite + "g/" + file);
@@ -35,8 +35,9 @@ TEST(PackedDib, SuitePicturesReadToTheirReferences) {
   }
 
   // A 5-pixel 4-bit row: the fifth pixel from the high nibble of the third byte.
-  const uint8_t dib[] = {40, 0, 0, 0, 5, 0, 0, 0, 1, 0, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                         0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 10, 20, 30, 0, 40, 50, 60, 0, 0x01, 0x01, 0x1F, 0x00};
+  const uint8_t dib[] = {40, 0, 0, 0, 5,  0,  0,  0, 1,  0,  0,  0, 1,    0,    4,    0,   0, 0,
+                         0,  0, 0, 0, 0,  0,  0,  0, 0,  0,  0,  0, 0,    0,    2,    0,   0, 0,
+                         0,  0, 0, 0, 10, 20, 30, 0, 40, 50, 60, 0, 0x01, 0x01, 0x1F, 0x00};
   TBitmap b;
   ASSERT_EQ(VLPackedDIBToBitmap(dib, &b, nullptr, true, sizeof dib), 4);
   ASSERT_EQ(b.Width(), 5);

@@ -86,8 +86,9 @@ TEST_F(EditorAcquireTest, WithoutASourceManagerTheUserIsTold) {
   ASSERT_EQ(asked.size(), 2u);
   for (const auto& r : asked) {
     EXPECT_EQ(r.Kind, mkMessage);
-    EXPECT_EQ(r.Text, "No scanner interface is installed: the TWAIN source manager /nonexistent/libtwaindsm.so.2 "
-                      "was not found.");
+    EXPECT_EQ(r.Text,
+              "No scanner interface is installed: the TWAIN source manager /nonexistent/libtwaindsm.so.2 "
+              "was not found.");
   }
   EXPECT_EQ(main->MDIChildCount(), 1);
 }

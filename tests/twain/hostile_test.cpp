@@ -124,7 +124,7 @@ TEST_F(HostileTest, PicturesTheClientCantTakeEndWithFalse) {
   bad.push_back(dib);
   bad.back()[8] = 0, bad.back()[9] = 0, bad.back()[10] = 0, bad.back()[11] = 0x80;  // height INT32_MIN
   bad.push_back(dib);
-  bad.back()[16] = 1;  // run-length coded
+  bad.back()[16] = 1;                                                  // run-length coded
   bad.push_back(std::vector<uint8_t>(dib.begin(), dib.begin() + 20));  // a short header
   for (size_t i = 0; i < bad.size(); ++i) {
     SCOPED_TRACE(i);

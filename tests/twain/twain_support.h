@@ -57,15 +57,24 @@ class FakeDsmTest : public ::testing::Test {
   }
   static std::string Name(const fakedsm::TCall& c) {
     static const std::pair<uint16_t, const char*> dats[] = {
-        {DAT_CAPABILITY, "CAP"},  {DAT_EVENT, "EVENT"},       {DAT_IDENTITY, "IDENTITY"},
-        {DAT_PARENT, "PARENT"},   {DAT_PENDINGXFERS, "PENDING"}, {DAT_SETUPMEMXFER, "SETUPMEM"},
-        {DAT_STATUS, "STATUS"},   {DAT_USERINTERFACE, "UI"},  {DAT_IMAGEINFO, "IMAGEINFO"},
+        {DAT_CAPABILITY, "CAP"},     {DAT_EVENT, "EVENT"},          {DAT_IDENTITY, "IDENTITY"},
+        {DAT_PARENT, "PARENT"},      {DAT_PENDINGXFERS, "PENDING"}, {DAT_SETUPMEMXFER, "SETUPMEM"},
+        {DAT_STATUS, "STATUS"},      {DAT_USERINTERFACE, "UI"},     {DAT_IMAGEINFO, "IMAGEINFO"},
         {DAT_IMAGELAYOUT, "LAYOUT"}, {DAT_IMAGEMEMXFER, "MEMXFER"}, {DAT_IMAGENATIVEXFER, "NATIVE"}};
-    static const std::pair<uint16_t, const char*> msgs[] = {
-        {MSG_GET, "GET"},         {MSG_GETFIRST, "GETFIRST"}, {MSG_GETNEXT, "GETNEXT"}, {MSG_SET, "SET"},
-        {MSG_RESET, "RESET"},     {MSG_OPENDSM, "OPENDSM"},   {MSG_CLOSEDSM, "CLOSEDSM"}, {MSG_OPENDS, "OPENDS"},
-        {MSG_CLOSEDS, "CLOSEDS"}, {MSG_USERSELECT, "USERSELECT"}, {MSG_DISABLEDS, "DISABLEDS"},
-        {MSG_ENABLEDS, "ENABLEDS"}, {MSG_PROCESSEVENT, "PROCESSEVENT"}, {MSG_ENDXFER, "ENDXFER"}};
+    static const std::pair<uint16_t, const char*> msgs[] = {{MSG_GET, "GET"},
+                                                            {MSG_GETFIRST, "GETFIRST"},
+                                                            {MSG_GETNEXT, "GETNEXT"},
+                                                            {MSG_SET, "SET"},
+                                                            {MSG_RESET, "RESET"},
+                                                            {MSG_OPENDSM, "OPENDSM"},
+                                                            {MSG_CLOSEDSM, "CLOSEDSM"},
+                                                            {MSG_OPENDS, "OPENDS"},
+                                                            {MSG_CLOSEDS, "CLOSEDS"},
+                                                            {MSG_USERSELECT, "USERSELECT"},
+                                                            {MSG_DISABLEDS, "DISABLEDS"},
+                                                            {MSG_ENABLEDS, "ENABLEDS"},
+                                                            {MSG_PROCESSEVENT, "PROCESSEVENT"},
+                                                            {MSG_ENDXFER, "ENDXFER"}};
     std::string s;
     for (auto& d : dats)
       if (d.first == c.DAT) s = d.second;

@@ -94,7 +94,7 @@ TEST_F(VectFixture, BoxesHollowAndFilledBurntIn) {
   EXPECT_EQ(Px(bmp, 15, 10), kRed);
   EXPECT_EQ(Px(bmp, 15, 15), kWhite);  // hollow
   EXPECT_EQ(Px(bmp, 21, 21), kWhite);
-  EXPECT_EQ(Px(bmp, 45, 15), kBlue);   // filled
+  EXPECT_EQ(Px(bmp, 45, 15), kBlue);  // filled
   EXPECT_EQ(Px(bmp, 40, 15), kRed);
   EXPECT_EQ(Px(bmp, 51, 15), kWhite);
   // The objects stay after burning in.

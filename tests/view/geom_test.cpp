@@ -8,8 +8,8 @@
 TEST(ViewGeometry, ZoomedSizeAndOriginLimits) {
   EXPECT_EQ(VLZoomedExtent(200, 200), 400);
   EXPECT_EQ(VLZoomedExtent(100, 200), 200);
-  EXPECT_EQ(VLZoomedExtent(3, 50), 2);   // 1.5 rounds to even
-  EXPECT_EQ(VLZoomedExtent(5, 50), 2);   // 2.5 rounds to even
+  EXPECT_EQ(VLZoomedExtent(3, 50), 2);  // 1.5 rounds to even
+  EXPECT_EQ(VLZoomedExtent(5, 50), 2);  // 2.5 rounds to even
   EXPECT_EQ(VLZoomedExtent(20000, 5000), 1000000);
   EXPECT_EQ(VLZoomedExtent(1, 1), 0);
   int64_t mx, my;

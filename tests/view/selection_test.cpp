@@ -24,7 +24,7 @@ TEST_F(ViewTest, PolygonsThatAreRectanglesGetGrips) {
   EXPECT_EQ(v->GripAt(11, 89), 2);
   EXPECT_EQ(v->GripAt(31, 92), 7);
   TBitmap shot;
-  Grab(v, shot, false);  // as the last vertex drew it
+  Grab(v, shot, false);                        // as the last vertex drew it
   EXPECT_EQ(PixelOf(&shot, 47, 37), clBlack);  // grip border round the first vertex
   EXPECT_EQ(PixelOf(&shot, 48, 38), clWhite);  // grip fill
   // A hidden outline has no grips.

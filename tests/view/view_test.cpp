@@ -330,8 +330,8 @@ TEST_F(ViewTest, CopySelectionClipsToThePicture) {
   v->AddSelPoint(9, 0);
   v->AddSelPoint(0, 9);
   v->CopySelectionTo(&out);
-  ASSERT_EQ(out.Width(), 9);  // SelX2 - SelX1
-  EXPECT_EQ(out.ScanLine(1)[3 * 1], 1);  // inside
+  ASSERT_EQ(out.Width(), 9);                 // SelX2 - SelX1
+  EXPECT_EQ(out.ScanLine(1)[3 * 1], 1);      // inside
   EXPECT_EQ(out.ScanLine(8)[3 * 8 + 2], 0);  // outside: left black
 }
 
@@ -570,7 +570,7 @@ TEST_F(ViewTest, DragPastTheEdgeScrollsAndKeepsTheAnchor) {
   v->SetMouseInteract(miSelect);
   Press(v, 50, 50, mbLeft);
   EXPECT_EQ(v->ZoomFilter(), rfNone);  // drags paint unfiltered
-  Move(v, 120, 80);                     // 21 pixels right of the picture
+  Move(v, 120, 80);                    // 21 pixels right of the picture
   EXPECT_EQ(v->ViewX(), 300);
   EXPECT_EQ(v->ViewY(), 0);
   Release(v, 120, 80, mbLeft);

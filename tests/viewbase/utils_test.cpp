@@ -33,7 +33,7 @@ TEST(Utils, HitTests) {
   EXPECT_TRUE(VLPointInRect(5, 5, 5, 5, 10, 10));
   EXPECT_TRUE(VLPointInRect(10, 10, 5, 5, 10, 10));
   EXPECT_FALSE(VLPointInRect(11, 10, 5, 5, 10, 10));
-  EXPECT_FALSE(VLPointInRect(7, 7, 10, 10, 5, 5));  // not reordered
+  EXPECT_FALSE(VLPointInRect(7, 7, 10, 10, 5, 5));             // not reordered
   EXPECT_EQ(VLRectsOverlap(10, 10, 0, 0, 10, 10, 20, 20), 1);  // A's corners in any order; edges touch
   EXPECT_EQ(VLRectsOverlap(0, 0, 9, 9, 10, 10, 20, 20), 0);
   EXPECT_EQ(VLRectsOverlap(0, 30, 30, 21, 10, 10, 20, 20), 0);
@@ -143,7 +143,8 @@ TEST(Utils, HintShowsItsText) {
   EXPECT_GT(ink, 10);
   TColor light = ColorToRGB(cl3DLight), dark = ColorToRGB(cl3DDkShadow);
   EXPECT_EQ(At(img, 0, 0), qRgb(GetRValue(light), GetGValue(light), GetBValue(light)) & 0xFFFFFFu);
-  EXPECT_EQ(At(img, img.width() - 1, img.height() - 1), qRgb(GetRValue(dark), GetGValue(dark), GetBValue(dark)) & 0xFFFFFFu);
+  EXPECT_EQ(At(img, img.width() - 1, img.height() - 1),
+            qRgb(GetRValue(dark), GetGValue(dark), GetBValue(dark)) & 0xFFFFFFu);
   hint.SetText("7");
   EXPECT_LT(hint.Width(), e.cx + 4);
 }

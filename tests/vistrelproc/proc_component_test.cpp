@@ -405,7 +405,7 @@ TEST_F(ProcTest, AttachmentAndDetachment) {
   proc->Negative();
   EXPECT_EQ(image->Picture()->Bitmap()->ScanLine(0)[0], 255 - first);
   proc->Resample(9, 7, rfNone);
-  EXPECT_EQ(image->Width(), 9);  // the picture's change reached the control
+  EXPECT_EQ(image->Width(), 9);            // the picture's change reached the control
   EXPECT_EQ(proc->Background(), clBlack);  // its own once no view is attached
   // The control dropping its picture does not leave the component on a freed bitmap.
   image->Picture()->Assign(nullptr);

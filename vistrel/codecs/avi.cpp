@@ -182,8 +182,8 @@ void TAVIReader::ApplyPaletteChange(const std::vector<uint8_t>& change) {
   const int bits = U16(FFormat.data() + 14);
   const uint32_t clrUsed = U32(FFormat.data() + 32);
   if (U32(FFormat.data() + 16) != kBiRGB || bits < 1 || bits > 8 || headerSize > int64_t(FFormat.size())) return;
-  const int64_t entries = std::min<int64_t>(clrUsed ? clrUsed : int64_t(1) << bits,
-                                            (int64_t(FFormat.size()) - headerSize) / 4);
+  const int64_t entries =
+      std::min<int64_t>(clrUsed ? clrUsed : int64_t(1) << bits, (int64_t(FFormat.size()) - headerSize) / 4);
   for (int i = 0; i < count && 4 + 4 * int64_t(i) + 4 <= int64_t(change.size()); ++i) {
     if (first + i >= entries) break;
     const uint8_t* e = change.data() + 4 + 4 * i;

@@ -56,8 +56,8 @@ class TAVIReader {
   void ApplyPaletteChange(const std::vector<uint8_t>& change);
 
   TStream* FStream = nullptr;
-  int64_t FSize = 0;      // stream size
-  int64_t FFormEnd = 0;   // end of the RIFF form being walked
+  int64_t FSize = 0;     // stream size
+  int64_t FFormEnd = 0;  // end of the RIFF form being walked
   uint32_t FRate = 0, FScale = 0, FLength = 0, FMicroSecPerFrame = 0;
   int FStreamIndex = -1;
   int FStreamCount = 0;

@@ -115,8 +115,8 @@ bool DecodeRLE(TBitmap* bitmap, TRLESource& src, TFilterProgress& progress, cons
 }
 
 template <bool Four>
-bool DecodeRLEPublic(TBitmap* bitmap, const uint8_t* data, int64_t length, TFilterProgress& progress,
-                     const TRGB* map, int mapCount) {
+bool DecodeRLEPublic(TBitmap* bitmap, const uint8_t* data, int64_t length, TFilterProgress& progress, const TRGB* map,
+                     int mapCount) {
   bool ok = false;
   VLGuardCodec(progress, crRead, [&] {
     if (!data) VLThrowFail(vcNoPicture, "no compressed data");
@@ -373,8 +373,7 @@ void ReadBMP(TReadState& s) {
     }
     at += want;
   }
-  if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0}))
-    VLInvert1Bit(bmp);
+  if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0})) VLInvert1Bit(bmp);
 }
 
 // ---- writing
@@ -389,8 +388,8 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
   if (!st) VLThrowFail(vcNoPicture, "no stream");
   if (!bitmap || bitmap->Empty()) VLThrowFail(vcNoPicture, "no picture to write");
   const int w = bitmap->Width(), h = bitmap->Height();
-  const int bits = (prm.BitsPerSample == 1 || prm.BitsPerSample == 4) ? prm.BitsPerSample
-                                                                       : (prm.SamplesPerPixel == 1 ? 8 : 24);
+  const int bits =
+      (prm.BitsPerSample == 1 || prm.BitsPerSample == 4) ? prm.BitsPerSample : (prm.SamplesPerPixel == 1 ? 8 : 24);
   const uint8_t version = prm.BMPVersion;
   const bool os2v1 = version == 2;
   if (os2v1 && (w > 65535 || h > 65535)) VLThrowFail(vcTooLarge, "picture too large for this header");
@@ -487,7 +486,8 @@ void WriteBMP(TStream* st, TBitmap* bitmap, TIOParamsVals& prm, TFilterProgress&
       if (bits == 8) {
         std::copy(index.begin(), index.begin() + w, out.begin());
       } else {
-        for (int x = 0; x < w; ++x) out[size_t(x / 2)] |= uint8_t((x & 1) ? (index[size_t(x)] & 15) : (index[size_t(x)] << 4));
+        for (int x = 0; x < w; ++x)
+          out[size_t(x / 2)] |= uint8_t((x & 1) ? (index[size_t(x)] & 15) : (index[size_t(x)] << 4));
       }
       st->WriteBuffer(out.data(), rowLen);
     }
@@ -582,7 +582,8 @@ bool BMPReadPalette(TStream* Stream, int Count, int EntrySize, std::vector<TRGB>
   int64_t n = int64_t(Count) * EntrySize;
   if (Stream->Read(buf, n) != n) return false;
   Map.resize(size_t(Count));
-  for (int i = 0; i < Count; ++i) Map[size_t(i)] = TRGB{buf[i * EntrySize], buf[i * EntrySize + 1], buf[i * EntrySize + 2]};
+  for (int i = 0; i < Count; ++i)
+    Map[size_t(i)] = TRGB{buf[i * EntrySize], buf[i * EntrySize + 1], buf[i * EntrySize + 2]};
   return true;
 }
 

@@ -23,23 +23,22 @@ const char* const kWhiteTerm[64] = {
     "00001011", "01010010", "01010011", "01010100", "01010101", "00100100", "00100101", "01011000",
     "01011001", "01011010", "01011011", "01001010", "01001011", "00110010", "00110011", "00110100"};
 const char* const kBlackTerm[64] = {
-    "0000110111",   "010",          "11",           "10",           "011",          "0011",
-    "0010",         "00011",        "000101",       "000100",       "0000100",      "0000101",
-    "0000111",      "00000100",     "00000111",     "000011000",    "0000010111",   "0000011000",
-    "0000001000",   "00001100111",  "00001101000",  "00001101100",  "00000110111",  "00000101000",
-    "00000010111",  "00000011000",  "000011001010", "000011001011", "000011001100", "000011001101",
-    "000001101000", "000001101001", "000001101010", "000001101011", "000011010010", "000011010011",
-    "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
-    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111",
-    "000001100100", "000001100101", "000001010010", "000001010011", "000000100100", "000000110111",
-    "000000111000", "000000100111", "000000101000", "000001011000", "000001011001", "000000101011",
-    "000000101100", "000001011010", "000001100110", "000001100111"};
+    "0000110111",   "010",          "11",           "10",           "011",          "0011",         "0010",
+    "00011",        "000101",       "000100",       "0000100",      "0000101",      "0000111",      "00000100",
+    "00000111",     "000011000",    "0000010111",   "0000011000",   "0000001000",   "00001100111",  "00001101000",
+    "00001101100",  "00000110111",  "00000101000",  "00000010111",  "00000011000",  "000011001010", "000011001011",
+    "000011001100", "000011001101", "000001101000", "000001101001", "000001101010", "000001101011", "000011010010",
+    "000011010011", "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
+    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111", "000001100100",
+    "000001100101", "000001010010", "000001010011", "000000100100", "000000110111", "000000111000", "000000100111",
+    "000000101000", "000001011000", "000001011001", "000000101011", "000000101100", "000001011010", "000001100110",
+    "000001100111"};
 // Make-up codes 64-1728 in steps of 64.
-const char* const kWhiteMakeUp[27] = {
-    "11011",     "10010",     "010111",    "0110111",   "00110110",  "00110111",  "01100100",
-    "01100101",  "01101000",  "01100111",  "011001100", "011001101", "011010010", "011010011",
-    "011010100", "011010101", "011010110", "011010111", "011011000", "011011001", "011011010",
-    "011011011", "010011000", "010011001", "010011010", "011000",    "010011011"};
+const char* const kWhiteMakeUp[27] = {"11011",     "10010",     "010111",    "0110111",   "00110110",  "00110111",
+                                      "01100100",  "01100101",  "01101000",  "01100111",  "011001100", "011001101",
+                                      "011010010", "011010011", "011010100", "011010101", "011010110", "011010111",
+                                      "011011000", "011011001", "011011010", "011011011", "010011000", "010011001",
+                                      "010011010", "011000",    "010011011"};
 const char* const kBlackMakeUp[27] = {
     "0000001111",    "000011001000",  "000011001001",  "000001011011",  "000000110011",  "000000110100",
     "000000110101",  "0000001101100", "0000001101101", "0000001001010", "0000001001011", "0000001001100",
@@ -87,7 +86,8 @@ struct TTables {
   }
   void Add(int c, TCode code, int run) {
     int shift = kLookBits - code.Length;
-    for (int i = code.Value << shift; i < (code.Value + 1) << shift; ++i) Run[c][i] = int16_t(run), Len[c][i] = code.Length;
+    for (int i = code.Value << shift; i < (code.Value + 1) << shift; ++i)
+      Run[c][i] = int16_t(run), Len[c][i] = code.Length;
   }
 };
 
@@ -230,7 +230,9 @@ struct TBitWriter {
   uint32_t Acc;
   int N;
   TBitWriter(std::vector<uint8_t>& buf, int pendingBits, uint8_t pendingByte)
-      : Buf(buf), Acc(pendingBits > 0 ? uint32_t(pendingByte >> (8 - pendingBits)) : 0), N(pendingBits > 0 ? pendingBits : 0) {
+      : Buf(buf),
+        Acc(pendingBits > 0 ? uint32_t(pendingByte >> (8 - pendingBits)) : 0),
+        N(pendingBits > 0 ? pendingBits : 0) {
     Buf.clear();
   }
   void Put(uint32_t value, int len) {
@@ -414,8 +416,8 @@ struct TLinePainter {
 
 }  // namespace
 
-int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder,
-                          int64_t BitPos, uint8_t* RefLine) {
+int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder, int64_t BitPos,
+                          uint8_t* RefLine) {
   if (Width <= 0 || BitPos < 0) return -1;
   const size_t rowBytes = size_t((Width + 7) / 8);
   TBitReader br(Data, DataLen, FillOrder, BitPos);
@@ -461,9 +463,7 @@ int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, in
     else if (__builtin_clz(v) >= 11) mode = kEolMode;
     else return -1;
     switch (mode) {
-      case kZeros:
-        br.Pos += 32;
-        continue;
+      case kZeros: br.Pos += 32; continue;
       case kP:
         out.Paint(start, b2, colour);
         a0 = b2;
@@ -562,7 +562,8 @@ void CCITTEncodeMHRow(const uint8_t* Row, int Width, TStream* Stream) {
   bw.Finish(Stream, pb, pbyte);
 }
 
-void CCITTEncodeG3Row(const uint8_t* Row, int Width, TStream* Stream, int& PendingBits, uint8_t& PendingByte, bool Eol) {
+void CCITTEncodeG3Row(const uint8_t* Row, int Width, TStream* Stream, int& PendingBits, uint8_t& PendingByte,
+                      bool Eol) {
   TBitWriter bw(EncodeBuffer(), PendingBits, PendingByte);
   if (!Row || Width <= 0) {
     bw.PadToByte();

@@ -12,12 +12,11 @@
 // ceil(Width / 8) bytes of Row. They return the bit position after the line (for
 // CCITTDecodeMHRow: the bytes consumed), or -1 when the data ran out or held no valid code:
 // the line is then incomplete and the caller must stop.
-int64_t CCITTDecode1DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder,
-                          int64_t BitPos);
+int64_t CCITTDecode1DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder, int64_t BitPos);
 int64_t CCITTDecodeMHRow(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder);
 // RefLine (ceil(Width / 8) bytes) is the line above; afterwards it holds the decoded line.
-int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder,
-                          int64_t BitPos, uint8_t* RefLine);
+int64_t CCITTDecode2DLine(uint8_t* Row, const uint8_t* Data, int64_t DataLen, int Width, int FillOrder, int64_t BitPos,
+                          uint8_t* RefLine);
 
 // Encoders write whole bytes to Stream; an unfinished last byte waits in PendingBits /
 // PendingByte (both 0 at the start) for the next call. After the last row each coder is

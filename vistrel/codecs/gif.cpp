@@ -190,10 +190,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
         }
       } else {
         found = true;
-        if (hasLocal)
-          ReadWanted(stream, bitmap, params, progress, paramsOnly, d, local, d.Flags & 7, gce);
-        else
-          ReadWanted(stream, bitmap, params, progress, paramsOnly, d, global, globalField, gce);
+        if (hasLocal) ReadWanted(stream, bitmap, params, progress, paramsOnly, d, local, d.Flags & 7, gce);
+        else ReadWanted(stream, bitmap, params, progress, paramsOnly, d, global, globalField, gce);
       }
       ++imageCount;
     }

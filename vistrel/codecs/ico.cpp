@@ -10,7 +10,6 @@
 
 namespace {
 
-
 bool IsDirectory(TStream* s, int type) {
   const int64_t keep = s->Position();
   bool ok = false;
@@ -108,7 +107,8 @@ void ReadCore(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilterPr
     if (stream->Read(raw.data(), int64_t(raw.size())) != int64_t(raw.size()))
       VLThrowFail(vcTruncated, "truncated palette");
     map.resize(size_t(entries));
-    for (int i = 0; i < entries; ++i) map[size_t(i)] = TRGB{raw[size_t(i) * 4], raw[size_t(i) * 4 + 1], raw[size_t(i) * 4 + 2]};
+    for (int i = 0; i < entries; ++i)
+      map[size_t(i)] = TRGB{raw[size_t(i) * 4], raw[size_t(i) * 4 + 1], raw[size_t(i) * 4 + 2]};
     colours = e[2] != 0 && e[2] <= entries ? e[2] : entries;
     params.SetColorMap(map.data(), colours);
   }

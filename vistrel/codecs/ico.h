@@ -11,7 +11,5 @@ bool IsCURStream(TStream* Stream);
 
 // Read the image at ICOImageIndex (CURImageIndex) of Params. An icon stream that starts
 // with "BM" is read as a BMP; an entry that holds a PNG picture is read as a PNG.
-void ReadICOStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress,
-                   bool ParamsOnly);
-void ReadCURStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress,
-                   bool ParamsOnly);
+void ReadICOStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress, bool ParamsOnly);
+void ReadCURStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress, bool ParamsOnly);

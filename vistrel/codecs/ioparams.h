@@ -120,19 +120,19 @@ class TIOParamsVals : public TObject {
 // Why a codec stopped: set with the abort flag by VLFail (or by the progress report when the
 // caller's handler set the flag). Fine enough for the viewer's readers to pick their messages.
 enum TVLCause : uint8_t {
-  vcNone,         // the codec did not stop early
-  vcNotFormat,    // the data don't begin as this format (signature, magic, byte order)
-  vcBadHeader,    // the format's header holds values that contradict it or each other
-  vcTruncated,    // the data end before a header, table or the picture does
-  vcUnsupported,  // a valid variant this codec doesn't handle (depth, compression, tiles)
-  vcTooLarge,     // the picture is past the size limit, or memory ran out
-  vcBadData,      // picture data that can't be decoded (codes, strips, records)
-  vcNoImage,      // no image of the index asked for
-  vcNoCoder,      // the LZW coder hook the data need is not installed
-  vcLibraryError, // libjpeg or libpng refused the data
-  vcNoPicture,    // nothing to read into or write from (no stream, no bitmap, an empty bitmap)
-  vcWriteFailed,  // the stream refused a write
-  vcCancelled,    // the caller's progress handler set the abort flag
+  vcNone,          // the codec did not stop early
+  vcNotFormat,     // the data don't begin as this format (signature, magic, byte order)
+  vcBadHeader,     // the format's header holds values that contradict it or each other
+  vcTruncated,     // the data end before a header, table or the picture does
+  vcUnsupported,   // a valid variant this codec doesn't handle (depth, compression, tiles)
+  vcTooLarge,      // the picture is past the size limit, or memory ran out
+  vcBadData,       // picture data that can't be decoded (codes, strips, records)
+  vcNoImage,       // no image of the index asked for
+  vcNoCoder,       // the LZW coder hook the data need is not installed
+  vcLibraryError,  // libjpeg or libpng refused the data
+  vcNoPicture,     // nothing to read into or write from (no stream, no bitmap, an empty bitmap)
+  vcWriteFailed,   // the stream refused a write
+  vcCancelled,     // the caller's progress handler set the abort flag
 };
 
 // Built on the caller's stack for each codec call.

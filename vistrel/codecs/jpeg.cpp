@@ -35,15 +35,15 @@ struct TJpegContext {
   bool* AbortPtr = nullptr;  // the caller's abort flag; cleared while finishing
   TFilterProgress* Progress = nullptr;
   TStream* Stream = nullptr;
-  bool StreamFailed = false;             // the stream raised or ran dry
-  std::exception_ptr Pending;            // the progress handler's exception
-  const char* Reason = nullptr;          // why the core stopped (static text)
-  TVLCause Cause = vcNone;               // and its cause
-  TBitmap* Bitmap = nullptr;             // the bitmap being decoded into
-  bool Reused = false;                   // it had the output size and format already
-  int LastCode = 0;                      // the library's message code at the error
-  int64_t ScanBytes = -1;                // bytes of entropy-coded data in the file (-1: not counted)
-  bool DataEnded = false;                // the scan data ran out before the picture did
+  bool StreamFailed = false;     // the stream raised or ran dry
+  std::exception_ptr Pending;    // the progress handler's exception
+  const char* Reason = nullptr;  // why the core stopped (static text)
+  TVLCause Cause = vcNone;       // and its cause
+  TBitmap* Bitmap = nullptr;     // the bitmap being decoded into
+  bool Reused = false;           // it had the output size and format already
+  int LastCode = 0;              // the library's message code at the error
+  int64_t ScanBytes = -1;        // bytes of entropy-coded data in the file (-1: not counted)
+  bool DataEnded = false;        // the scan data ran out before the picture did
   jpeg_progress_mgr Monitor;
 };
 
@@ -309,11 +309,28 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
 
   bool cmyk = false;
   switch (cinfo.jpeg_color_space) {
-    case JCS_RGB: params.JPEGColorSpace = 0; cinfo.out_color_space = JCS_EXT_BGR; break;
-    case JCS_GRAYSCALE: params.JPEGColorSpace = 1; cinfo.out_color_space = JCS_EXT_BGR; break;
-    case JCS_YCbCr: params.JPEGColorSpace = 2; cinfo.out_color_space = JCS_EXT_BGR; break;
-    case JCS_CMYK: params.JPEGColorSpace = 3; cinfo.out_color_space = JCS_CMYK; cmyk = true; break;
-    case JCS_YCCK: params.JPEGColorSpace = 4; cinfo.out_color_space = JCS_CMYK; cmyk = true; break;
+    case JCS_RGB:
+      params.JPEGColorSpace = 0;
+      cinfo.out_color_space = JCS_EXT_BGR;
+      break;
+    case JCS_GRAYSCALE:
+      params.JPEGColorSpace = 1;
+      cinfo.out_color_space = JCS_EXT_BGR;
+      break;
+    case JCS_YCbCr:
+      params.JPEGColorSpace = 2;
+      cinfo.out_color_space = JCS_EXT_BGR;
+      break;
+    case JCS_CMYK:
+      params.JPEGColorSpace = 3;
+      cinfo.out_color_space = JCS_CMYK;
+      cmyk = true;
+      break;
+    case JCS_YCCK:
+      params.JPEGColorSpace = 4;
+      cinfo.out_color_space = JCS_CMYK;
+      cmyk = true;
+      break;
     default: break;
   }
   cinfo.dct_method = DctMethod(params.JPEGDCTMethod);
@@ -382,7 +399,8 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   progress.PercentPerRow = 100.0 / h;
   progress.RowCounter = 0;
   JSAMPARRAY work = nullptr;
-  if (cmyk) work = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(w) * 4, 1);
+  if (cmyk)
+    work = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(w) * 4, 1);
   const JDIMENSION imcuRows = JDIMENSION(cinfo.max_v_samp_factor * cinfo.min_DCT_scaled_size);
   const int batch = cinfo.rec_outbuf_height < 1 ? 1 : cinfo.rec_outbuf_height > 16 ? 16 : cinfo.rec_outbuf_height;
   JSAMPROW rows[16];
@@ -461,7 +479,8 @@ void EncodeJpeg(TJpegContext& ctx, jpeg_compress_struct& cinfo, TJpegDest& dst, 
   progress.PercentPerRow = 100.0 / h;
   progress.RowCounter = 0;
   JSAMPARRAY work = nullptr;
-  if (cmyk) work = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(w) * 4, 1);
+  if (cmyk)
+    work = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(w) * 4, 1);
   for (int y = 0; y < h && !Aborting(ctx); ++y) {
     uint8_t* line = bitmap->Bits() + int64_t(y) * bitmap->RowBytes();
     JSAMPROW r = line;
@@ -527,8 +546,8 @@ bool HasJpegSignature(TStream* Stream) {
   return n == 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF;
 }
 
-void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
-                  TFilterProgress& Progress, TJpegReadOptions& Options) {
+void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly, TFilterProgress& Progress,
+                  TJpegReadOptions& Options) {
   TVLAbortFlagScope flag(Progress);
   Options.LastMessageCode = 0;
   VLGuardCodec(Progress, crRead, [&] {
@@ -544,8 +563,7 @@ void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool 
         ctx.ScanBytes = -1;  // left to the decoder, which meets the same stream
         try {
           if (start >= 0) Stream->SetPosition(start);
-        } catch (...) {
-        }
+        } catch (...) {}
       }
     }
     auto src = std::make_unique<TJpegSource>();
@@ -564,8 +582,7 @@ void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool 
       if (cinfo.src && src->Pub.bytes_in_buffer > 0) {
         try {
           Stream->Seek(-int64_t(src->Pub.bytes_in_buffer), soCurrent);
-        } catch (...) {
-        }
+        } catch (...) {}
       }
     }
     if (created) jpeg_destroy_decompress(&cinfo);

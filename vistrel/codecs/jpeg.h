@@ -25,8 +25,8 @@ struct TJpegReadOptions {
 };
 // The decode core shared by every JPEG reader: failures set the abort flag through VLFail
 // with a short reason; exceptions of the progress handler pass on after the clean-up.
-void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
-                  TFilterProgress& Progress, TJpegReadOptions& Options);
+void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly, TFilterProgress& Progress,
+                  TJpegReadOptions& Options);
 
 // One decoded pixel of four bytes (cyan, magenta, yellow stored inverted, and black) to
 // blue, green, red.

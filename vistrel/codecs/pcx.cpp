@@ -15,7 +15,6 @@ namespace {
 constexpr int kHeaderSize = 128;
 constexpr int kPaletteBytes = 768;
 
-
 // File palettes are red, green, blue; ours blue, green, red.
 void PaletteFromFile(TRGB* dest, const uint8_t* src, int count) {
   for (int i = 0; i < count; ++i) dest[i] = TRGB{src[i * 3 + 2], src[i * 3 + 1], src[i * 3]};
@@ -204,9 +203,7 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
       bits = 8, planes = 1, lineBytes = width;
       quant = std::make_unique<TVLQuantizer>(bmp, pal, 255, 256, -1, 0);
       break;
-    default:
-      bits = 8, planes = 3, lineBytes = width, paletteInfo = 0;
-      break;
+    default: bits = 8, planes = 3, lineBytes = width, paletteInfo = 0; break;
   }
   if (lineBytes & 1) ++lineBytes;
 
@@ -241,9 +238,7 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
     if (RowProgress(progress, y, height)) return;
     const uint8_t* row = bmp->ScanLine(y);
     switch (depth) {
-      case 1:
-        put(row, (width + 7) / 8, 1, 0);
-        break;
+      case 1: put(row, (width + 7) / 8, 1, 0); break;
       case 4: {
         std::vector<uint8_t> packed(size_t(lineBytes), 0);
         for (int x = 0; x < width; ++x) {
@@ -255,7 +250,8 @@ void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterP
       }
       case 8: {
         std::vector<uint8_t> line(static_cast<size_t>(width));
-        for (int x = 0; x < width; ++x) line[size_t(x)] = uint8_t(quant->ColorIndex(*reinterpret_cast<const TRGB*>(row + x * 3)));
+        for (int x = 0; x < width; ++x)
+          line[size_t(x)] = uint8_t(quant->ColorIndex(*reinterpret_cast<const TRGB*>(row + x * 3)));
         put(line.data(), width, 1, 0);
         break;
       }
@@ -362,8 +358,8 @@ bool VLIsPCX(const uint8_t* Head, int64_t StreamSize) {
          (StreamSize > kHeaderSize && Head[0] == 10 && Head[1] <= 5);
 }
 
-void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
-                   TFilterProgress& Progress, bool ParamsOnly) {
+void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize, TFilterProgress& Progress,
+                   bool ParamsOnly) {
   VLGuardCodec(Progress, crRead, [&] { ReadCore(Stream, Bitmap, Params, DataSize, Progress, ParamsOnly); });
 }
 

@@ -12,8 +12,8 @@
 bool VLIsPCX(const uint8_t* Head, int64_t StreamSize);
 
 // Reads the PCX image of DataSize bytes (header included) at the stream's position.
-void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize,
-                   TFilterProgress& Progress, bool ParamsOnly);
+void ReadPCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, int64_t DataSize, TFilterProgress& Progress,
+                   bool ParamsOnly);
 void ReadPCXFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
 // Writes header, lines and (8 bits) palette at the stream's position.
 void WritePCXStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);

@@ -187,9 +187,9 @@ void DecodePng(TPngContext& ctx, png_structp png, png_infop info, TBitmap* bitma
   png_set_read_fn(png, &ctx, PngStreamRead);
   // Ancillary chunks the reader has no use for are skipped unread: libpng would allocate
   // (and clear) whatever length they declare before finding the file too short.
-  static const png_byte kSkipped[] = {'t', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'i', 'T', 'X', 't', 0,
-                                      's', 'P', 'L', 'T', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0,
-                                      'e', 'X', 'I', 'f', 0};
+  static const png_byte kSkipped[] = {'t', 'E', 'X', 't', 0,   'z', 'T', 'X', 't', 0,   'i', 'T',
+                                      'X', 't', 0,   's', 'P', 'L', 'T', 0,   'p', 'C', 'A', 'L',
+                                      0,   's', 'C', 'A', 'L', 0,   'e', 'X', 'I', 'f', 0};
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof(kSkipped) / 5));
   // The ones it keeps (colour profiles above all) are capped, in size and in number.
   png_set_chunk_malloc_max(png, kChunkMax);
@@ -279,9 +279,8 @@ void DecodePng(TPngContext& ctx, png_structp png, png_infop info, TBitmap* bitma
     FailWith(ctx, vcTooLarge, "image too large");
     return;
   }
-  if (ctx.DataBytes >= 0 &&
-      InflatedBytes(width, height, depth * SamplesOfColorType(colorType), interlace != PNG_INTERLACE_NONE) >
-          ctx.DataBytes * kMaxInflation) {
+  if (ctx.DataBytes >= 0 && InflatedBytes(width, height, depth * SamplesOfColorType(colorType),
+                                          interlace != PNG_INTERLACE_NONE) > ctx.DataBytes * kMaxInflation) {
     FailWith(ctx, vcTruncated, "PNG data too short for its picture");
     return;
   }
@@ -431,8 +430,7 @@ void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool P
         ctx.DataBytes = -1;  // left to libpng, which meets the same stream
         try {
           if (start >= 0) Stream->SetPosition(start);
-        } catch (...) {
-        }
+        } catch (...) {}
       }
     }
     DecodePng(ctx, png, info, Bitmap, Params, ParamsOnly);

@@ -20,7 +20,6 @@ void SavePngToStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TF
 
 // The decode core shared by every PNG reader: failures set the abort flag through VLFail
 // with a short reason; exceptions of the progress handler pass on after the clean-up.
-void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly,
-                 TFilterProgress& Progress);
+void LoadPngCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool ParamsOnly, TFilterProgress& Progress);
 
 extern const char* const SPngWriteError;  // "Error on creating PNG"

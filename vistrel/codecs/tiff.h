@@ -10,19 +10,39 @@
 // Compression codes of the file's Compression tag: none, the three fax codings (modified
 // Huffman rows; T.4, two-dimensional with T4Options bit 0; T.6), LZW, the two JPEGs, PackBits.
 enum TTIFFCompressionTag : uint32_t {
-  tcNone = 1, tcCCITTHuffman = 2, tcCCITTGroup3 = 3, tcCCITTGroup4 = 4,
-  tcLZW = 5, tcOldJPEG = 6, tcJPEG = 7, tcPackBits = 32773
+  tcNone = 1,
+  tcCCITTHuffman = 2,
+  tcCCITTGroup3 = 3,
+  tcCCITTGroup4 = 4,
+  tcLZW = 5,
+  tcOldJPEG = 6,
+  tcJPEG = 7,
+  tcPackBits = 32773
 };
 inline bool TIFFIsFaxCompression(uint32_t C) { return C >= tcCCITTHuffman && C <= tcCCITTGroup4; }
 
 // The codes of TIFFCompression in the parameter object.
 enum TTIFFParamsCompression : uint8_t {
-  tpcNone, tpcHuffman, tpcGroup3, tpcGroup3TwoD, tpcGroup4, tpcLZW, tpcOldJPEG, tpcJPEG, tpcPackBits
+  tpcNone,
+  tpcHuffman,
+  tpcGroup3,
+  tpcGroup3TwoD,
+  tpcGroup4,
+  tpcLZW,
+  tpcOldJPEG,
+  tpcJPEG,
+  tpcPackBits
 };
 
 // Photometric interpretations of the file's tag (5: CMYK).
 enum TTIFFPhotometricTag : uint32_t {
-  tpWhiteIsZero = 0, tpBlackIsZero = 1, tpRGB = 2, tpPalette = 3, tpMask = 4, tpSeparated = 5, tpYCbCr = 6,
+  tpWhiteIsZero = 0,
+  tpBlackIsZero = 1,
+  tpRGB = 2,
+  tpPalette = 3,
+  tpMask = 4,
+  tpSeparated = 5,
+  tpYCbCr = 6,
   tpCIELab = 8
 };
 
@@ -38,8 +58,8 @@ struct TTIFFEntry {
 struct TTIFFVars {
   bool BigEndian = false;
   TStream* Stream = nullptr;
-  int64_t Base = 0;  // stream position of the file header
-  int64_t Size = 0;  // bytes from Base to the end of the stream
+  int64_t Base = 0;                 // stream position of the file header
+  int64_t Size = 0;                 // bytes from Base to the end of the stream
   const uint8_t* Memory = nullptr;  // the file's bytes when the stream holds them in memory
   std::vector<TTIFFEntry> Entries;
 
@@ -49,7 +69,7 @@ struct TTIFFVars {
   uint32_t Photometric = 2, PlanarConfig = 1, Orientation = 1, Compression = 1;
   // Strip tables are read with the pixels, no more entries than the rows need.
   std::vector<uint32_t> StripOffsets, StripByteCounts, TileOffsets, TileByteCounts;
-  std::vector<TRGB> ColorMap;             // blue, green, red
+  std::vector<TRGB> ColorMap;              // blue, green, red
   std::vector<uint16_t> TransferFunction;  // three values per entry
   uint32_t ResolutionUnit = 2;
   long double XResolution = 0, YResolution = 0;

@@ -66,7 +66,6 @@ bool ReadAt(const TTIFFVars& v, int64_t offset, void* buffer, int64_t count) {
   return v.Stream->Read(buffer, count) == count;
 }
 
-
 uint32_t ItemAt(bool big, uint16_t type, const uint8_t* p) {
   switch (TypeSize(type)) {
     case 1: return p[0];
@@ -197,13 +196,13 @@ TKind DecodeKind(const TTIFFVars& v) {
 // Decompression state of one strip (one plane of it in planar images).
 struct TStripState {
   const TTIFFVars* Vars = nullptr;
-  int64_t Offset = 0;  // of the strip in the file
-  int64_t Size = 0;    // bytes of the strip
-  std::vector<uint8_t> Data;  // compressed strips are read whole ...
+  int64_t Offset = 0;              // of the strip in the file
+  int64_t Size = 0;                // bytes of the strip
+  std::vector<uint8_t> Data;       // compressed strips are read whole ...
   const uint8_t* Bytes = nullptr;  // ... or used where they lie in memory
-  int64_t Pos = 0;            // byte position (uncompressed, modified Huffman)
-  int64_t BitPos = 0;         // Group 3 and 4
-  std::vector<uint8_t> Ref;   // reference line of two-dimensional coding
+  int64_t Pos = 0;                 // byte position (uncompressed, modified Huffman)
+  int64_t BitPos = 0;              // Group 3 and 4
+  std::vector<uint8_t> Ref;        // reference line of two-dimensional coding
   TTIFFPackBitsDecoder PackBits;
   void* LZWState = nullptr;
   bool LZWStarted = false;
@@ -223,7 +222,7 @@ struct TReadContext {
   TFilterProgress* Progress;
   TKind Kind;
   int Width;
-  int64_t RowLen;       // bytes of one compressed row (or plane row)
+  int64_t RowLen;                // bytes of one compressed row (or plane row)
   std::vector<uint8_t> Raw;      // one decompressed row
   std::vector<uint8_t> Samples;  // unpacked samples
   int64_t RowsDone = 0;
@@ -335,8 +334,7 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
       std::memcpy(out, p, size_t(len));
       return true;
     }
-    case tcPackBits:
-      return s.PackBits.DecodeRow(out, len);
+    case tcPackBits: return s.PackBits.DecodeRow(out, len);
   }
   return false;
 }
@@ -405,12 +403,12 @@ inline void RgbToBgr(uint8_t* d, const uint8_t* s, int w, int step) {
     // Four pixels at a time through 32-bit words.
     for (; x + 4 <= w; x += 4, s += 12, d += 12) {
       uint32_t a, b, e;
-      std::memcpy(&a, s, 4);      // r0 g0 b0 r1
-      std::memcpy(&b, s + 4, 4);  // g1 b1 r2 g2
-      std::memcpy(&e, s + 8, 4);  // b2 r3 g3 b3
-      uint32_t oa = ((a >> 16) & 0xFF) | (a & 0xFF00) | ((a & 0xFF) << 16) | ((b >> 8 & 0xFF) << 24);  // b0 g0 r0 b1
-      uint32_t ob = (b & 0xFF) | ((a >> 24) << 8) | ((e & 0xFF) << 16) | ((b >> 24) << 24);            // g1 r1 b2 g2
-      uint32_t oe = ((b >> 16) & 0xFF) | ((e >> 24) << 8) | (e & 0xFF0000) | (((e >> 8) & 0xFF) << 24); // r2 b3 g3 r3
+      std::memcpy(&a, s, 4);                                                                             // r0 g0 b0 r1
+      std::memcpy(&b, s + 4, 4);                                                                         // g1 b1 r2 g2
+      std::memcpy(&e, s + 8, 4);                                                                         // b2 r3 g3 b3
+      uint32_t oa = ((a >> 16) & 0xFF) | (a & 0xFF00) | ((a & 0xFF) << 16) | ((b >> 8 & 0xFF) << 24);    // b0 g0 r0 b1
+      uint32_t ob = (b & 0xFF) | ((a >> 24) << 8) | ((e & 0xFF) << 16) | ((b >> 24) << 24);              // g1 r1 b2 g2
+      uint32_t oe = ((b >> 16) & 0xFF) | ((e >> 24) << 8) | (e & 0xFF0000) | (((e >> 8) & 0xFF) << 24);  // r2 b3 g3 r3
       std::memcpy(d, &oa, 4);
       std::memcpy(d + 4, &ob, 4);
       std::memcpy(d + 8, &oe, 4);
@@ -428,9 +426,7 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
   const int w = c.Width;
   const bool big = v.BigEndian;
   switch (c.Kind) {
-    case kRGB:
-      RgbToBgr(d, src, w, int(v.SamplesPerPixel));
-      break;
+    case kRGB: RgbToBgr(d, src, w, int(v.SamplesPerPixel)); break;
     case kRGB16:
       for (int x = 0; x < w; ++x, d += 3) {
         uint32_t val = VLGet16(big, src + 2 * x);
@@ -457,8 +453,7 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
       const bool invert = (v.Photometric == tpWhiteIsZero && !ccitt) || (v.Photometric == tpBlackIsZero && ccitt);
       if (invert)
         for (size_t i = 0; i < n; ++i) d[i] = uint8_t(~src[i]);
-      else
-        std::memcpy(d, src, n);
+      else std::memcpy(d, src, n);
       break;
     }
     case kGray:
@@ -478,8 +473,7 @@ void StoreRow(TReadContext& c, const uint8_t* src, int y) {
     case kLab:
       for (int x = 0; x < w; ++x, d += 3, src += 3) TIFFLabToRgb(src[0], src[1], src[2], d[2], d[1], d[0]);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

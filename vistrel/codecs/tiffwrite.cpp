@@ -21,7 +21,6 @@ struct TWriteSettings {
   TTIFFLZWEncoder LZW = nullptr;
 };
 
-
 TTIFFEntry MakeEntry(uint16_t tag, uint16_t type, uint32_t count) {
   TTIFFEntry e;
   e.Tag = tag, e.Type = type, e.Count = count;
@@ -244,8 +243,8 @@ int WriteImage(TStream* s, bool insert, TBitmap* bitmap, TIOParamsVals& params, 
   TWriteSettings ws;
   const uint8_t photometric = params.TIFFPhotometric;
   ws.Photometric = (photometric == tpWhiteIsZero || photometric == tpBlackIsZero) ? tpBlackIsZero
-                   : photometric == tpSeparated                                  ? tpSeparated
-                                                                                 : tpRGB;
+                   : photometric == tpSeparated                                   ? tpSeparated
+                                                                                  : tpRGB;
   switch (params.TIFFCompression) {
     case tpcHuffman: ws.Compression = tcCCITTHuffman; break;
     case tpcGroup3: ws.Compression = tcCCITTGroup3; break;

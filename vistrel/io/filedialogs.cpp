@@ -253,8 +253,9 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         QFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dlg.setFileMode(Save ? QFileDialog::AnyFile
-                             : (Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        dlg.setFileMode(Save                             ? QFileDialog::AnyFile
+                        : (Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles
+                                                         : QFileDialog::ExistingFile);
         QStringList filters;
         for (int i = 1; !PatternOf(i).empty(); ++i) {
           QString pat = QString::fromStdString(PatternOf(i));
@@ -498,8 +499,9 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
 // ---------------------------------------------------------------------------------------------
 
 TSaveVistrelDialog::TSaveVistrelDialog(TComponent* AOwner) : TOpenVistrelDialog(AOwner) {
-  FFilter = "JPEG Bitmap (JPG)|*.jpg|CompuServe Bitmap (GIF)|*.gif|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|"
-           "Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
+  FFilter =
+      "JPEG Bitmap (JPG)|*.jpg|CompuServe Bitmap (GIF)|*.gif|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|"
+      "Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
   FSaved = new TIOParamsVals(nullptr);
   AdvancedButton->OnClick = [this](TObject* s) { AdvancedClick(s); };
 }
@@ -542,9 +544,11 @@ bool TSaveVistrelDialog::Execute() {
 }
 
 void TSaveVistrelDialog::AdvancedClick(TObject*) {
-  static const struct { const char* ext; uint8_t page; } pages[] = {
-      {"jpg", iopJPEG}, {"jpeg", iopJPEG}, {"jpe", iopJPEG}, {"tif", iopTIFF}, {"tiff", iopTIFF},
-      {"gif", iopGIF},  {"bmp", iopBMP},   {"pcx", iopPCX},  {"png", iopPNG}};
+  static const struct {
+    const char* ext;
+    uint8_t page;
+  } pages[] = {{"jpg", iopJPEG}, {"jpeg", iopJPEG}, {"jpe", iopJPEG}, {"tif", iopTIFF}, {"tiff", iopTIFF},
+               {"gif", iopGIF},  {"bmp", iopBMP},   {"pcx", iopPCX},  {"png", iopPNG}};
   auto pageOf = [](std::string e) -> uint8_t {
     for (const auto& p : pages)
       if (e == p.ext) return p.page;

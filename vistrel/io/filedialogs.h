@@ -29,8 +29,12 @@ class TVLCommonDialog : public TComponent {
   virtual bool Execute() = 0;
 
  protected:
-  virtual void DoClose() { if (OnClose) OnClose(this); }
-  virtual void DoShow() { if (OnShow) OnShow(this); }
+  virtual void DoClose() {
+    if (OnClose) OnClose(this);
+  }
+  virtual void DoShow() {
+    if (OnShow) OnShow(this);
+  }
 };
 
 class TOpenVistrelDialog : public TVLCommonDialog {
@@ -99,8 +103,12 @@ class TOpenVistrelDialog : public TVLCommonDialog {
  protected:
   bool RunDialog(bool Save);
   virtual void DoSelectionChange();
-  virtual void DoFolderChange() { if (OnFolderChange) OnFolderChange(this); }
-  virtual void DoTypeChange() { if (OnTypeChange) OnTypeChange(this); }
+  virtual void DoFolderChange() {
+    if (OnFolderChange) OnFolderChange(this);
+  }
+  virtual void DoTypeChange() {
+    if (OnTypeChange) OnTypeChange(this);
+  }
   virtual bool DoCanClose();
   void DoShow() override;
   void DoClose() override;

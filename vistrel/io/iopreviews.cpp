@@ -220,8 +220,9 @@ void TfIOPreviews::BuildControls() {
   // TIFF
   p = TabSheet2;
   Label5 = MakeLabel(this, p, 8, 6, "Compression:");
-  ComboBox2 = MakeCombo(this, p, 84, 2, 128,
-                        {"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "OLDJPEG", "JPEG", "PACKBITS"});
+  ComboBox2 =
+      MakeCombo(this, p, 84, 2, 128,
+                {"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "OLDJPEG", "JPEG", "PACKBITS"});
   Label7 = MakeLabel(this, p, 8, 28, "Photometric:");
   ComboBox3 = MakeCombo(this, p, 84, 24, 128,
                         {"WHITEISZERO", "BLACKISZERO", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK", "YCBCR", "CIELAB"});
@@ -250,10 +251,14 @@ void TfIOPreviews::BuildControls() {
   Label16 = MakeLabel(this, GroupBox1, 130, 92, "of");
   Edit8 = edit(GroupBox1, 146, 88, 36);
   sizes(p, 8, Label9, Label11, Label17, Label18);
-  AddColumn({{Label5, {ComboBox2}, 212}, {Label7, {ComboBox3}, 212}, {Label19, {ComboBox4}, 212},
+  AddColumn({{Label5, {ComboBox2}, 212},
+             {Label7, {ComboBox3}, 212},
+             {Label19, {ComboBox4}, 212},
              {Label6, {Edit1, UpDown1}, 212}});
   AddColumn({{Label8, {Edit2}, 212}, {Label10, {Edit3}, 212}});
-  AddColumn({{Label12, {Edit4}, 182}, {Label13, {Edit5}, 182}, {Label14, {Edit6}, 182},
+  AddColumn({{Label12, {Edit4}, 182},
+             {Label13, {Edit5}, 182},
+             {Label14, {Edit6}, 182},
              {Label15, {Edit7, Label16, Edit8}, 182}});
 
   // GIF
@@ -284,7 +289,9 @@ void TfIOPreviews::BuildControls() {
   Edit12 = edit(GroupBox2, 100, 68, 44);
   Label36 = MakeLabel(this, GroupBox2, 150, 72, "1/100 s");
   sizes(p, 180, Label22, Label28, Label29, Label30);
-  AddColumn({{Label21, {ComboBox5}, 176}, {Label20, {Edit9, UpDown2}, 176}, {Label34, {Panel3}, 176},
+  AddColumn({{Label21, {ComboBox5}, 176},
+             {Label20, {Edit9, UpDown2}, 176},
+             {Label34, {Panel3}, 176},
              {Label35, {Panel4}, 176}});
   AddColumn({{Label31, {Edit10}, 202}, {Label32, {Edit11}, 202}, {Label33, {Edit12, Label36}, 202}});
 
@@ -612,7 +619,8 @@ void TfIOPreviews::FillPage(TTabSheet* Page) {
       break;
     case pgPCX:
       ComboBox8->SetItemIndex(w.PCXCompression ? 1 : 0);
-      ComboBox9->SetItemIndex(w.SamplesPerPixel == 3 ? 3 : DepthIndex(kPcxDepths, 3, w.BitsPerSample, w.SamplesPerPixel));
+      ComboBox9->SetItemIndex(w.SamplesPerPixel == 3 ? 3
+                                                     : DepthIndex(kPcxDepths, 3, w.BitsPerSample, w.SamplesPerPixel));
       Label46->SetCaption(original);
       break;
     case pgPNG:
@@ -1049,9 +1057,8 @@ void TfIOPreviews::Button1Click(TObject*) {
 
 // ---- The entry of the I/O components ----
 
-bool ExecuteIOPreviews(TComponent* Owner, uint8_t Pages, TBitmap* Source, TIOParamsVals* Params,
-                       bool LockPreview, TMsgLanguage Language, TFont* Font,
-                       const TVLIOPreviewEvent& OnIOPreview) {
+bool ExecuteIOPreviews(TComponent* Owner, uint8_t Pages, TBitmap* Source, TIOParamsVals* Params, bool LockPreview,
+                       TMsgLanguage Language, TFont* Font, const TVLIOPreviewEvent& OnIOPreview) {
   if (!Source || !Params) return false;
   auto* dialog = new TfIOPreviews(Owner);
   bool ok = false;

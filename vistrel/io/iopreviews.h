@@ -63,15 +63,15 @@ class TfIOPreviews : public TForm {
   TGroupBox* GroupBox5;
   TCheckBox *CheckBox2, *CheckBox3;
   // TIFF
-  TLabel *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14,
-      *Label15, *Label16, *Label17, *Label18, *Label19;
+  TLabel *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15,
+      *Label16, *Label17, *Label18, *Label19;
   TComboBox *ComboBox2, *ComboBox3, *ComboBox4;
   TEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
   TUpDown* UpDown1;
   TGroupBox* GroupBox1;
   // GIF
-  TLabel *Label20, *Label21, *Label22, *Label28, *Label29, *Label30, *Label31, *Label32, *Label33, *Label34,
-      *Label35, *Label36;
+  TLabel *Label20, *Label21, *Label22, *Label28, *Label29, *Label30, *Label31, *Label32, *Label33, *Label34, *Label35,
+      *Label36;
   TComboBox* ComboBox5;
   TEdit *Edit9, *Edit10, *Edit11, *Edit12;
   TUpDown* UpDown2;
@@ -164,6 +164,5 @@ class TfIOPreviews : public TForm {
 // Runs the dialog for a picture and a record, as the I/O components do: the dialog is owned by
 // Owner, which is also the Sender of OnIOPreview; Source is copied into the source view. True
 // when the dialog was shown and closed with OK.
-bool ExecuteIOPreviews(TComponent* Owner, uint8_t Pages, TBitmap* Source, TIOParamsVals* Params,
-                       bool LockPreview, TMsgLanguage Language, TFont* Font,
-                       const TVLIOPreviewEvent& OnIOPreview);
+bool ExecuteIOPreviews(TComponent* Owner, uint8_t Pages, TBitmap* Source, TIOParamsVals* Params, bool LockPreview,
+                       TMsgLanguage Language, TFont* Font, const TVLIOPreviewEvent& OnIOPreview);

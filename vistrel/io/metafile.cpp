@@ -373,17 +373,50 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
       return count >= 0 && r.Has(o, count * 4) && store.PointsFit(count) && ReadPoints(r, o, count, false, rec.Points);
     };
     switch (fn) {
-      case 0x0201: rec.Op = moSetBkColor; rec.Color = ColorRef(r.U32(0)); break;
-      case 0x0209: rec.Op = moSetTextColor; rec.Color = ColorRef(r.U32(0)); break;
-      case 0x0102: rec.Op = moSetBkMode; rec.Style = r.U16(0); break;
-      case 0x0106: rec.Op = moSetPolyFillMode; rec.Style = r.U16(0); break;
-      case 0x012E: rec.Op = moSetTextAlign; rec.Style = r.U16(0); break;
-      case 0x020B: rec.Op = moSetWindowOrg; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
-      case 0x020C: rec.Op = moSetWindowExt; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
-      case 0x020D: rec.Op = moSetViewportOrg; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
-      case 0x020E: rec.Op = moSetViewportExt; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
-      case 0x0213: rec.Op = moLineTo; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
-      case 0x0214: rec.Op = moMoveTo; rec.Points = {Point(r.I16(2), r.I16(0))}; break;
+      case 0x0201:
+        rec.Op = moSetBkColor;
+        rec.Color = ColorRef(r.U32(0));
+        break;
+      case 0x0209:
+        rec.Op = moSetTextColor;
+        rec.Color = ColorRef(r.U32(0));
+        break;
+      case 0x0102:
+        rec.Op = moSetBkMode;
+        rec.Style = r.U16(0);
+        break;
+      case 0x0106:
+        rec.Op = moSetPolyFillMode;
+        rec.Style = r.U16(0);
+        break;
+      case 0x012E:
+        rec.Op = moSetTextAlign;
+        rec.Style = r.U16(0);
+        break;
+      case 0x020B:
+        rec.Op = moSetWindowOrg;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
+      case 0x020C:
+        rec.Op = moSetWindowExt;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
+      case 0x020D:
+        rec.Op = moSetViewportOrg;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
+      case 0x020E:
+        rec.Op = moSetViewportExt;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
+      case 0x0213:
+        rec.Op = moLineTo;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
+      case 0x0214:
+        rec.Op = moMoveTo;
+        rec.Points = {Point(r.I16(2), r.I16(0))};
+        break;
       case 0x041B:
       case 0x0418:
         rec.Op = fn == 0x041B ? moRectangle : moEllipse;
@@ -467,10 +500,19 @@ bool ParseWMF(TBytes& f, TVLMetafile& m, std::string& reason) {
       case 0x06FF:  // region
         rec.Op = moCreateOther;
         break;
-      case 0x012D: rec.Op = moSelectObject; rec.Index = r.U16(0); break;
-      case 0x01F0: rec.Op = moDeleteObject; rec.Index = r.U16(0); break;
+      case 0x012D:
+        rec.Op = moSelectObject;
+        rec.Index = r.U16(0);
+        break;
+      case 0x01F0:
+        rec.Op = moDeleteObject;
+        rec.Index = r.U16(0);
+        break;
       case 0x001E: rec.Op = moSaveDC; break;
-      case 0x0127: rec.Op = moRestoreDC; rec.Style = r.I16(0); break;
+      case 0x0127:
+        rec.Op = moRestoreDC;
+        rec.Style = r.I16(0);
+        break;
       case 0x0F43:    // StretchDIBits
       case 0x0B41:    // DIBStretchBlt
       case 0x0940: {  // DIBBitBlt
@@ -578,12 +620,30 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
     };
     switch (type) {
       case 1: keep = false; break;  // the header
-      case 3: rec.Op = moPolygon; keep = points32(28, r.U32(24)); break;
-      case 4: rec.Op = moPolyline; keep = points32(28, r.U32(24)); break;
-      case 6: rec.Op = moPolylineTo; keep = points32(28, r.U32(24)); break;
-      case 86: rec.Op = moPolygon; keep = points16(28, r.U32(24)); break;
-      case 87: rec.Op = moPolyline; keep = points16(28, r.U32(24)); break;
-      case 89: rec.Op = moPolylineTo; keep = points16(28, r.U32(24)); break;
+      case 3:
+        rec.Op = moPolygon;
+        keep = points32(28, r.U32(24));
+        break;
+      case 4:
+        rec.Op = moPolyline;
+        keep = points32(28, r.U32(24));
+        break;
+      case 6:
+        rec.Op = moPolylineTo;
+        keep = points32(28, r.U32(24));
+        break;
+      case 86:
+        rec.Op = moPolygon;
+        keep = points16(28, r.U32(24));
+        break;
+      case 87:
+        rec.Op = moPolyline;
+        keep = points16(28, r.U32(24));
+        break;
+      case 89:
+        rec.Op = moPolylineTo;
+        keep = points16(28, r.U32(24));
+        break;
       case 7:
       case 8:
       case 90:
@@ -595,21 +655,63 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
         if (keep) keep = type < 90 ? points32(32 + polys * 4, total) : points16(32 + polys * 4, total);
         break;
       }
-      case 9: rec.Op = moSetWindowExt; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
-      case 10: rec.Op = moSetWindowOrg; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
-      case 11: rec.Op = moSetViewportExt; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
-      case 12: rec.Op = moSetViewportOrg; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
-      case 18: rec.Op = moSetBkMode; rec.Style = r.I32(8); break;
-      case 19: rec.Op = moSetPolyFillMode; rec.Style = r.I32(8); break;
-      case 22: rec.Op = moSetTextAlign; rec.Style = r.I32(8); break;
-      case 24: rec.Op = moSetTextColor; rec.Color = ColorRef(r.U32(8)); break;
-      case 25: rec.Op = moSetBkColor; rec.Color = ColorRef(r.U32(8)); break;
-      case 27: rec.Op = moMoveTo; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
-      case 54: rec.Op = moLineTo; rec.Points = {Point(r.I32(8), r.I32(12))}; break;
+      case 9:
+        rec.Op = moSetWindowExt;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
+      case 10:
+        rec.Op = moSetWindowOrg;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
+      case 11:
+        rec.Op = moSetViewportExt;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
+      case 12:
+        rec.Op = moSetViewportOrg;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
+      case 18:
+        rec.Op = moSetBkMode;
+        rec.Style = r.I32(8);
+        break;
+      case 19:
+        rec.Op = moSetPolyFillMode;
+        rec.Style = r.I32(8);
+        break;
+      case 22:
+        rec.Op = moSetTextAlign;
+        rec.Style = r.I32(8);
+        break;
+      case 24:
+        rec.Op = moSetTextColor;
+        rec.Color = ColorRef(r.U32(8));
+        break;
+      case 25:
+        rec.Op = moSetBkColor;
+        rec.Color = ColorRef(r.U32(8));
+        break;
+      case 27:
+        rec.Op = moMoveTo;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
+      case 54:
+        rec.Op = moLineTo;
+        rec.Points = {Point(r.I32(8), r.I32(12))};
+        break;
       case 33: rec.Op = moSaveDC; break;
-      case 34: rec.Op = moRestoreDC; rec.Style = r.I32(8); break;
-      case 37: rec.Op = moSelectObject; rec.Index = r.U32(8); break;
-      case 40: rec.Op = moDeleteObject; rec.Index = r.U32(8); break;
+      case 34:
+        rec.Op = moRestoreDC;
+        rec.Style = r.I32(8);
+        break;
+      case 37:
+        rec.Op = moSelectObject;
+        rec.Index = r.U32(8);
+        break;
+      case 40:
+        rec.Op = moDeleteObject;
+        rec.Index = r.U32(8);
+        break;
       case 38:
         rec.Op = moCreatePen;
         rec.Index = r.U32(8);
@@ -695,9 +797,7 @@ bool ParseEMF(TBytes& f, TVLMetafile& m, std::string& reason) {
         rec.Source = DIBSource(*rec.Picture, xSrc, ySrc, cxSrc, cySrc, HeightIsBottomUp(r.Sub(offBmi, cbBmi)));
         break;
       }
-      default:
-        keep = false;
-        break;
+      default: keep = false; break;
     }
     if (r.Failed()) keep = false;
     if (store.TooMany || (keep && !store.Add(std::move(rec)))) return reason = "too large", false;
@@ -733,12 +833,9 @@ bool VLParseMetafile(const uint8_t* Data, int64_t Size, TVLMetafile& Meta, std::
   TBytes f(Data, Size);
   bool ok;
   try {
-    if (VLIsWMF(Data, Size))
-      ok = ParseWMF(f, Meta, Reason);
-    else if (VLIsEMF(Data, Size))
-      ok = ParseEMF(f, Meta, Reason);
-    else
-      return Reason = "not a metafile", false;
+    if (VLIsWMF(Data, Size)) ok = ParseWMF(f, Meta, Reason);
+    else if (VLIsEMF(Data, Size)) ok = ParseEMF(f, Meta, Reason);
+    else return Reason = "not a metafile", false;
   } catch (const EOutOfResources&) {
     ok = false;
     Reason = "too large";
@@ -1135,7 +1232,9 @@ class TPlayer {
     const TRect src = Rect(r.Source.Left, r.Source.Top, r.Source.Left + r.Source.Right, r.Source.Top + r.Source.Bottom);
     if (src.Left == src.Right || src.Top == src.Bottom) return;
     const TRect m = Margin();
-    auto inside = [&m](long double x, long double y) { return x >= m.Left && x <= m.Right && y >= m.Top && y <= m.Bottom; };
+    auto inside = [&m](long double x, long double y) {
+      return x >= m.Left && x <= m.Right && y >= m.Top && y <= m.Bottom;
+    };
     if (inside(dx0, dy0) && inside(dx1, dy1)) {
       const TRect dst = Rect(Clamp(dx0), Clamp(dy0), Clamp(dx1), Clamp(dy1));
       if (dst.Left != dst.Right && dst.Top != dst.Bottom) FCanvas->StretchDraw(dst, r.Picture.get(), src);

@@ -15,7 +15,7 @@ enum TVLMetaOp : uint8_t {
   moMoveTo,
   moLineTo,
   moPolyline,
-  moPolylineTo,   // from the current position, which moves to the last point
+  moPolylineTo,  // from the current position, which moves to the last point
   moPolygon,
   moPolyPolyline,
   moPolyPolygon,
@@ -50,9 +50,9 @@ struct TVLMetaRecord {
   // Object index: the EMF handle (stock objects carry VLStockObjectFlag); -1 for a WMF
   // create, which takes the lowest free slot.
   int64_t Index = -1;
-  int32_t Style = 0;   // pen, brush style; bk mode; fill mode; text align
-  int32_t Width = 0;   // pen width; brush hatch
-  TColor Color = 0;    // COLORREF as a TColor (red in the low byte)
+  int32_t Style = 0;  // pen, brush style; bk mode; fill mode; text align
+  int32_t Width = 0;  // pen width; brush hatch
+  TColor Color = 0;   // COLORREF as a TColor (red in the low byte)
   std::vector<TPoint> Points;
   std::vector<int32_t> Counts;  // poly-poly: points of each part
   TRect Box;                    // shapes; text clip box; DIB destination (left, top, width, height)

@@ -171,8 +171,7 @@ int32_t VLFindStreamFormat(TStream* Stream) {
   }
   try {
     Stream->Seek(p, soBeginning);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   return type;
 }
 
@@ -199,9 +198,9 @@ std::string VLFormatDescription(const TIOParamsVals& Params) {
   std::string s = info->Description + " (" + UpperCase(VLFormatExt(Params.FileType, 0)) + ")";
   switch (Params.FileType) {
     case ftTIFF: {
-      static const char* const texts[] = {" Uncompressed", " Huffman",  " Group 3 Fax",
+      static const char* const texts[] = {" Uncompressed",   " Huffman",     " Group 3 Fax",
                                           " Group 3 Fax 2D", " Group 4 Fax", " LZW",
-                                          " Jpeg v.5",     " Jpeg",     " PackBits RLE"};
+                                          " Jpeg v.5",       " Jpeg",        " PackBits RLE"};
       if (Params.TIFFCompression < 9) s += texts[Params.TIFFCompression];
       break;
     }

@@ -211,7 +211,7 @@ bool StripDepth(int Bits) { return Bits == 1 || Bits == 8 || Bits == 24; }
 
 int64_t StripBufferSize(const TW_SETUPMEMXFER& s, int64_t Width, int64_t Height, int Bits) {
   auto given = [](TW_UINT32 v) { return v != 0 && v != TWON_DONTCARE32; };
-  int64_t size = given(s.Preferred) ? s.Preferred
+  int64_t size = given(s.Preferred)    ? s.Preferred
                  : given(s.MaxBufSize) ? s.MaxBufSize
                  : given(s.MinBufSize) ? s.MinBufSize
                                        : kMinStripBuffer;

@@ -32,8 +32,8 @@ bool TwainSourceManagerInstalled();
 // bits per sample, samples per pixel, width, height and resolution. Parent is disabled
 // meanwhile; without a valid parent a hidden proxy window stands in. Exceptions of the
 // progress handler pass on, after the connection was closed.
-bool TwainAcquire(QWidget* Parent, TBitmap* Bitmap, bool MultiPage, TFilterProgress& Progress,
-                  TIOParamsVals& Params, TVLTWainParams& TwainParams, const TVLTwainPageEvent& OnPage);
+bool TwainAcquire(QWidget* Parent, TBitmap* Bitmap, bool MultiPage, TFilterProgress& Progress, TIOParamsVals& Params,
+                  TVLTWainParams& TwainParams, const TVLTwainPageEvent& OnPage);
 // The source manager's chooser; true when the user picked a source, whose product name goes
 // to Name. A non-null Parent that is no window gives false.
 bool TwainSelectSource(QWidget* Parent, std::string& Name);

@@ -15,7 +15,9 @@ constexpr uint32_t kMaxItems = 1u << 16;
 constexpr int64_t kOneValueSize = 6, kRangeSize = 22, kArrayHead = 6, kEnumerationHead = 14;
 
 uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
@@ -150,8 +152,7 @@ bool ReadContainer(TW_UINT16 ConType, const uint8_t* p, int64_t Size, TVLValueLi
       List.SetRangeStep(item(p + 10));
       List.SetCurrentValue(item(p + 18));
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -159,9 +160,8 @@ bool ReadContainer(TW_UINT16 ConType, const uint8_t* p, int64_t Size, TVLValueLi
 template <class T>
 bool ReadList(TConnection& c, TW_UINT16 Cap, TVLValueList<T>& List) {
   List.Clear();
-  const bool ok = GetContainer(c, Cap, [&](TW_UINT16 t, const uint8_t* p, int64_t n) {
-    return ReadContainer(t, p, n, List);
-  });
+  const bool ok =
+      GetContainer(c, Cap, [&](TW_UINT16 t, const uint8_t* p, int64_t n) { return ReadContainer(t, p, n, List); });
   if (!ok) List.Clear();
   return ok;
 }

@@ -60,9 +60,9 @@ enum TBackgroundRule : uint8_t {
 
 struct TBuiltInCodec {
   int32_t Type;
-  TReadCall Read;     // nullptr: the metafiles, imported instead
-  TWriteCall Write;   // nullptr: no writer
-  char Tag[4];        // stream header tag
+  TReadCall Read;    // nullptr: the metafiles, imported instead
+  TWriteCall Write;  // nullptr: no writer
+  char Tag[4];       // stream header tag
   TStreamHeaderRule Header;
   const char* LoadExtensions;  // lower case with their dots, ";"-separated
   const char* SaveExtensions;
@@ -101,11 +101,27 @@ int ReadGIF(TStream* s, TBitmap* b, TIOParamsVals& p, int64_t, TFilterProgress& 
 void WriteTIFF(TStream* s, TBitmap* b, TIOParamsVals& p, TFilterProgress& pr) { WriteTIFFStream(s, false, b, p, pr); }
 
 const TBuiltInCodec kCodecs[] = {
-    {ftJPEG, ReadWithoutLength<LoadJpegFromStream>, SaveJpegToStream, {'J', 'F', 'I', 'F'}, shOptional,
-     ".jpg;.jpeg;.jpe", ".jpg;.jpeg", lrNone, true, brNone},
+    {ftJPEG,
+     ReadWithoutLength<LoadJpegFromStream>,
+     SaveJpegToStream,
+     {'J', 'F', 'I', 'F'},
+     shOptional,
+     ".jpg;.jpeg;.jpe",
+     ".jpg;.jpeg",
+     lrNone,
+     true,
+     brNone},
     {ftPNG, ReadWithoutLength<LoadPngFromStream>, SavePngToStream, {}, shNone, ".png", ".png", lrNone, true, brPNG},
     {ftTIFF, ReadTIFF, WriteTIFF, {'T', 'I', 'F', 'F'}, shRequired, ".tif;.tiff", ".tif;.tiff", lrNone, true, brNone},
-    {ftPCX, ReadWithLength<ReadPCXStream>, WritePCXStream, {'P', 'C', 'X', '2'}, shPCX, ".pcx", ".pcx", lrWhole, true,
+    {ftPCX,
+     ReadWithLength<ReadPCXStream>,
+     WritePCXStream,
+     {'P', 'C', 'X', '2'},
+     shPCX,
+     ".pcx",
+     ".pcx",
+     lrWhole,
+     true,
      brNone},
     {ftGIF, ReadGIF, WriteGIFStream, {}, shNone, ".gif", ".gif", lrNone, false, brGIF},
     {ftWMF, nullptr, nullptr, {}, shNone, ".wmf", "", lrNone, false, brNone},
@@ -386,8 +402,7 @@ void TVistrelIO::ImportMetafile(const std::string& FileName, int Width, int Heig
   }
   // The picture is one pixel narrower and lower than the metafile's size.
   const int64_t bw = w - 1, bh = h - 1;
-  if (bw < 0 || bh < 0 || bw > 0x7FFFFFFF || bh > 0x7FFFFFFF ||
-      BitmapRowBytes(bw, 24) * bh > TBitmap::MaxBytes()) {
+  if (bw < 0 || bh < 0 || bw > 0x7FFFFFFF || bh > 0x7FFFFFFF || BitmapRowBytes(bw, 24) * bh > TBitmap::MaxBytes()) {
     FAborting = true;
     return;
   }

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kFirstGIFDelay = 10;  // ms, for a first frame that gives none
+constexpr int kFirstGIFDelay = 10;   // ms, for a first frame that gives none
 constexpr int kTIFFPageDelay = 100;  // ms
 
 // Samples of a frame by its bit count; other counts leave them.
@@ -35,8 +35,7 @@ void SetSampleLayout(TIOParamsVals& p, int bits) {
       p.BitsPerSample = 8;
       p.SamplesPerPixel = 3;
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

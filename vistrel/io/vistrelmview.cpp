@@ -385,8 +385,7 @@ void TVistrelMView::MoveSelection(int Kind) {
       SelectImage(0);
       if (Valid(FSelected) && !CellWhollyVisible(FSelected)) SetViewXY(0, 0);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -567,8 +566,7 @@ void TVistrelMView::Update() {
           ShowScrollBar(SB_VERT, true);
         }
       }
-    } catch (...) {
-    }
+    } catch (...) {}
     if (ClientWidth() == cw && ClientHeight() == ch) break;
   }
   CallRegistry();

@@ -107,8 +107,8 @@ void TVistrelMView::DrawPicture(TCanvas* Canvas, TItem& Item, int X, int Y, int 
   const bool direct = surface && surface->PixelFormat() == pf24bit;
   if (Item.Bitmap) {
     const TClipRegion* clip = Canvas->HasClipRegion() ? &Canvas->ClipRegion() : nullptr;
-    if (direct && VLStretchBlit(Item.Bitmap.get(), 0, 0, Item.Bitmap->Width(), Item.Bitmap->Height(), surface, X, Y,
-                                W, H, clip)) {
+    if (direct && VLStretchBlit(Item.Bitmap.get(), 0, 0, Item.Bitmap->Width(), Item.Bitmap->Height(), surface, X, Y, W,
+                                H, clip)) {
       Notify(Canvas);
       return;
     }

@@ -9,5 +9,4 @@ void VLFillPolygon(TBitmap* Bitmap, const TPoint* Points, int Count, TColor Colo
 // Dest takes Source's format and the size (X2 - X1) x (Y2 - Y1); the rectangle X1, Y1, X2, Y2 of
 // Source is copied to Dest at (0, 0) inside the polygon moved by (-X1, -Y1). Pixels outside
 // the polygon keep what the new bitmap holds.
-void VLCopyPolygonRect(TBitmap* Source, TBitmap* Dest, int X1, int Y1, int X2, int Y2, const TPoint* Points,
-                       int Count);
+void VLCopyPolygonRect(TBitmap* Source, TBitmap* Dest, int X1, int Y1, int X2, int Y2, const TPoint* Points, int Count);

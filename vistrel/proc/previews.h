@@ -95,8 +95,8 @@ class TfPreviews : public TForm {
   TSpeedButton* SpeedButton1;
   TOpenDialog* OpenDialog1;
   TSaveDialog* SaveDialog1;
-  TTabSheet *TabContrast, *TabHSV, *TabHSL, *TabRGB, *TabUserFilter, *TabEqualization, *TabBumpMap, *TabLens,
-      *TabWave, *TabMorph, *TabRotate, *TabFFT;
+  TTabSheet *TabContrast, *TabHSV, *TabHSL, *TabRGB, *TabUserFilter, *TabEqualization, *TabBumpMap, *TabLens, *TabWave,
+      *TabMorph, *TabRotate, *TabFFT;
 
   // Contrast.
   TLabel *Label3, *Label22;

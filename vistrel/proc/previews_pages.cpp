@@ -42,10 +42,18 @@ void TfPreviews::CreatePages() {
     const char* Caption;
     int Tag;
   } pages[VLPreviewPageCount] = {
-      {&TabContrast, "Contrast", 1},     {&TabHSV, "HSV", 5},         {&TabHSL, "HSL", 2},
-      {&TabRGB, "RGB", 3},               {&TabUserFilter, "User filter", 4}, {&TabEqualization, "Equalization", 6},
-      {&TabBumpMap, "Bump map", 7},      {&TabLens, "Lens", 8},       {&TabWave, "Wave", 9},
-      {&TabMorph, "Morph filters", 10},  {&TabRotate, "Rotate", 0},   {&TabFFT, "FFT", 0},
+      {&TabContrast, "Contrast", 1},
+      {&TabHSV, "HSV", 5},
+      {&TabHSL, "HSL", 2},
+      {&TabRGB, "RGB", 3},
+      {&TabUserFilter, "User filter", 4},
+      {&TabEqualization, "Equalization", 6},
+      {&TabBumpMap, "Bump map", 7},
+      {&TabLens, "Lens", 8},
+      {&TabWave, "Wave", 9},
+      {&TabMorph, "Morph filters", 10},
+      {&TabRotate, "Rotate", 0},
+      {&TabFFT, "FFT", 0},
   };
   for (int i = 0; i < VLPreviewPageCount; ++i) {
     auto* t = new TTabSheet(this);
@@ -151,8 +159,8 @@ void TfPreviews::CreateFilterPages() {
 
 void TfPreviews::CreateGeometryPages() {
   // A labelled edit with an up-down in a group.
-  auto field = [this](TWinControl* group, int x, int y, const char* caption, int min, int max, int step,
-                      TLabel*& label, TUpDown*& updown, TNotifyEvent change) {
+  auto field = [this](TWinControl* group, int x, int y, const char* caption, int min, int max, int step, TLabel*& label,
+                      TUpDown*& updown, TNotifyEvent change) {
     label = MakeLabel(group, this, caption, x, y + 4);
     TEdit* e = MakeUpDownEdit(group, this, x + 90, y, 56, min, max, step, updown);
     e->OnChange = std::move(change);
@@ -242,7 +250,8 @@ int TfPreviews::ReadEdit(TEdit* Edit, TUpDown* UpDown, int Default) {
 
 void TfPreviews::ShowFilterValues() {
   FFilterEdits = false;
-  for (int i = 0; i < 9; ++i) SetEditValue(FilterEdit[size_t(i)], FilterUpDown[size_t(i)], P.UserFilter.Coeffs[size_t(i)]);
+  for (int i = 0; i < 9; ++i)
+    SetEditValue(FilterEdit[size_t(i)], FilterUpDown[size_t(i)], P.UserFilter.Coeffs[size_t(i)]);
   SetEditValue(Edit20, FilterUpDown[9], P.UserFilter.Divisor);
   FFilterEdits = true;
 }
@@ -578,8 +587,7 @@ void TfPreviews::BumpChange(TObject*) {
   if (!FHandlers) return;
   const int v[5] = {ReadEdit(Edit22, UpDown22, 0), ReadEdit(Edit23, UpDown23, 0), ReadEdit(Edit24, UpDown24, 0),
                     ReadEdit(Edit25, UpDown25, 0), ReadEdit(Edit26, UpDown26, 0)};
-  if (v[0] == P.BumpLeft && v[1] == P.BumpTop && v[2] == P.BumpWidth && v[3] == P.BumpHeight &&
-      v[4] == P.BumpQuantity)
+  if (v[0] == P.BumpLeft && v[1] == P.BumpTop && v[2] == P.BumpWidth && v[3] == P.BumpHeight && v[4] == P.BumpQuantity)
     return;
   P.BumpLeft = v[0];
   P.BumpTop = v[1];

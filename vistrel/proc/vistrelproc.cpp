@@ -139,9 +139,7 @@ void TVistrelProc::Notification(TComponent* AComponent, TOperation Operation) {
   }
 }
 
-TColor TVistrelProc::Background() const {
-  return FAttachedVistrel ? FAttachedVistrel->Background() : FBackground;
-}
+TColor TVistrelProc::Background() const { return FAttachedVistrel ? FAttachedVistrel->Background() : FBackground; }
 
 void TVistrelProc::SetBackground(TColor Value) {
   if (FAttachedVistrel) FAttachedVistrel->SetBackground(Value);
@@ -173,9 +171,7 @@ void TVistrelProc::Undo() {
   RefreshTarget();
 }
 
-void TVistrelProc::ClearUndo() {
-  FUndo->SetSize(1, 1);
-}
+void TVistrelProc::ClearUndo() { FUndo->SetSize(1, 1); }
 
 bool TVistrelProc::CanUndo() const { return FUndo->Width() > 1 && FUndo->Height() > 1; }
 
@@ -289,15 +285,16 @@ void TVistrelProc::Flip(uint8_t Direction) {
 void TVistrelProc::ConvertToGray() {
   TArea a;
   if (!Has(pf24bit) || !GetArea(a) || !Begin(true)) return;
-  ApplyToArea(a, [this](TBitmap* b, int x1, int y1, int x2, int y2) { VLGrayRect(b, x1, y1, x2, y2, OnProgress, this); });
+  ApplyToArea(a,
+              [this](TBitmap* b, int x1, int y1, int x2, int y2) { VLGrayRect(b, x1, y1, x2, y2, OnProgress, this); });
   RefreshTarget();
 }
 
 void TVistrelProc::Negative() {
   TArea a;
   if (!(Has(pf24bit) || Has(pf1bit)) || !GetArea(a) || !Begin(true)) return;
-  ApplyToArea(a,
-              [this](TBitmap* b, int x1, int y1, int x2, int y2) { VLNegativeRect(b, x1, y1, x2, y2, OnProgress, this); });
+  ApplyToArea(
+      a, [this](TBitmap* b, int x1, int y1, int x2, int y2) { VLNegativeRect(b, x1, y1, x2, y2, OnProgress, this); });
   RefreshTarget();
 }
 

@@ -258,12 +258,8 @@ std::vector<TPoint> TRulerBox::GripPoints(int Index, int Band) const {
   }
   std::vector<std::pair<int, int>> p;  // (along, across)
   switch (FGrips[size_t(Index)].Kind & 0x7F) {
-    case 1:
-      p = {{x - h, B}, {x, B}, {x, T}};
-      break;
-    case 2:
-      p = {{x, B}, {x + h, B}, {x, T}};
-      break;
+    case 1: p = {{x - h, B}, {x, B}, {x, T}}; break;
+    case 2: p = {{x, B}, {x + h, B}, {x, T}}; break;
     case 3: {
       const int M = FGripsDir == gdUp ? T + (B - T) / 3 : B + (T - B) / 3 * 2;
       p = {{x - q, B}, {x + q, B}, {x + q, M}, {x + h, M}, {x, T}, {x - h, M}, {x - q, M}};

@@ -123,12 +123,30 @@ void TVistrelVect::ComputeUnitScale() {
   const double dx = DpiX() > 0 ? DpiX() : ScreenPixelsPerInch();
   const double dy = DpiY() > 0 ? DpiY() : ScreenPixelsPerInch();
   switch (FMUnit) {
-    case vluPIXELS: FScaleX = 1; FScaleY = 1; break;
-    case vluINCHES: FScaleX = 1 / dx; FScaleY = 1 / dy; break;
-    case vluCENTIMETERS: FScaleX = 2.54 / dx; FScaleY = 2.54 / dy; break;
-    case vluMILLIMETERS: FScaleX = 25.4 / dx; FScaleY = 25.4 / dy; break;
-    case vluMETERS: FScaleX = 2.54 / dx * 0.01; FScaleY = 2.54 / dy * 0.01; break;
-    case vluKM: FScaleX = 2.54 / dx * 0.00001; FScaleY = 2.54 / dy * 0.00001; break;
+    case vluPIXELS:
+      FScaleX = 1;
+      FScaleY = 1;
+      break;
+    case vluINCHES:
+      FScaleX = 1 / dx;
+      FScaleY = 1 / dy;
+      break;
+    case vluCENTIMETERS:
+      FScaleX = 2.54 / dx;
+      FScaleY = 2.54 / dy;
+      break;
+    case vluMILLIMETERS:
+      FScaleX = 25.4 / dx;
+      FScaleY = 25.4 / dy;
+      break;
+    case vluMETERS:
+      FScaleX = 2.54 / dx * 0.01;
+      FScaleY = 2.54 / dy * 0.01;
+      break;
+    case vluKM:
+      FScaleX = 2.54 / dx * 0.00001;
+      FScaleY = 2.54 / dy * 0.00001;
+      break;
   }
 }
 
@@ -466,8 +484,7 @@ void TVistrelVect::DrawObject(TCanvas* C, const TVLVObject& O, bool ToBitmap, in
     y2 = ScrY(O.Y2);
     // Skip what lies outside the displayed picture.
     const int l = std::min(x1, x2), r = std::max(x1, x2), t = std::min(y1, y2), b = std::max(y1, y2);
-    if (r < FOffsetX || l >= FOffsetX + FDisplayedWidth || b < FOffsetY || t >= FOffsetY + FDisplayedHeight)
-      return;
+    if (r < FOffsetX || l >= FOffsetX + FDisplayedWidth || b < FOffsetY || t >= FOffsetY + FDisplayedHeight) return;
   }
   if (O.Kind == vokGroup) {
     for (int32_t child : O.Children)

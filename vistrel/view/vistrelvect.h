@@ -226,7 +226,7 @@ class TVistrelVect : public TVistrelView {
   bool FZoomObjectsWidth = true;
   double FScaleX = 1, FScaleY = 1;
   bool FDestroying = false;
-  TPoint FRubberEnd;                       // client pixels
+  TPoint FRubberEnd;                           // client pixels
   int64_t FRubberViewX = 0, FRubberViewY = 0;  // the view origin FRubberEnd belongs to
   TRubberKind FRubberKind = rkNone;
   bool FRubberShown = false;

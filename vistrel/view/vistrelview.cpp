@@ -406,8 +406,7 @@ void TVistrelView::Update() {
             ShowScrollBar(SB_VERT, true);
           }
         }
-      } catch (...) {
-      }
+      } catch (...) {}
       again = ClientWidth() != cw || ClientHeight() != ch;
       if (FSelected) FOutline->Visible = true;
     }

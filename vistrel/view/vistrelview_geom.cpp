@@ -11,8 +11,8 @@ using namespace vlview;
 
 int64_t VLZoomedExtent(int64_t size, int zoom) { return Round((long double)size * 0.01L * zoom); }
 
-void VLMaxViewOrigin(int64_t zoomedW, int64_t zoomedH, int clientW, int clientH, int width, int height,
-                     int64_t& maxX, int64_t& maxY) {
+void VLMaxViewOrigin(int64_t zoomedW, int64_t zoomedH, int clientW, int clientH, int width, int height, int64_t& maxX,
+                     int64_t& maxY) {
   maxX = 0;
   maxY = 0;
   if (zoomedW <= 0 || zoomedH <= 0) return;
@@ -81,11 +81,8 @@ TVLMouseInteract VLCombineMouseInteract(TVLMouseInteract current, TVLMouseIntera
   };
   // The first new item in this order decides what the set keeps.
   static const Rule rules[] = {
-      {miScroll, miZoom | miScroll},
-      {miSelect, miZoom | miSelect},
-      {miSelectPolygon, miSelectPolygon},
-      {miSelectCircle, miSelectCircle},
-      {miSelectZoom, miZoom | miSelectZoom},
+      {miScroll, miZoom | miScroll},    {miSelect, miZoom | miSelect},         {miSelectPolygon, miSelectPolygon},
+      {miSelectCircle, miSelectCircle}, {miSelectZoom, miZoom | miSelectZoom},
   };
   for (const Rule& r : rules)
     if ((value & r.item) && !(current & r.item)) return uint8_t(value & (r.keep | extra));

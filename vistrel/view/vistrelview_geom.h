@@ -12,8 +12,8 @@
 int64_t VLZoomedExtent(int64_t size, int zoom);
 // Largest view origin of one axis pair. Both are 0 when a zoomed extent is 0 or less, or when
 // the whole control (width x height, borders and bars included) holds the zoomed picture.
-void VLMaxViewOrigin(int64_t zoomedW, int64_t zoomedH, int clientW, int clientH, int width, int height,
-                     int64_t& maxX, int64_t& maxY);
+void VLMaxViewOrigin(int64_t zoomedW, int64_t zoomedH, int clientW, int clientH, int width, int height, int64_t& maxX,
+                     int64_t& maxY);
 // Client to bitmap: nearest(100 / zoom x (x + view - offset)).
 int VLScrToBmp(int x, int64_t view, int offset, int zoom);
 // Bitmap to client: nearest(x x (zoom x 0.01) + (offset - view)).

@@ -176,8 +176,8 @@ void TVistrelView::PaintBackground(TCanvas* Canvas) {
       break;
     }
     default: {
-      static const TBrushStyle styles[] = {bsSolid, bsHorizontal, bsVertical, bsFDiagonal,
-                                           bsBDiagonal, bsCross, bsDiagCross};
+      static const TBrushStyle styles[] = {bsSolid,     bsHorizontal, bsVertical, bsFDiagonal,
+                                           bsBDiagonal, bsCross,      bsDiagCross};
       if (FBackgroundStyle != vlbsSolid) {
         // A hatch draws only its lines: lay the control's face under it, so nothing painted
         // before shows through the gaps.

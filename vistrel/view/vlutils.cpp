@@ -216,11 +216,8 @@ int64_t TNulStream::Seek(int64_t Offset, int Origin) {
       FPosition += Offset;
       FSize = std::max(FSize, FPosition);
       break;
-    case soEnd:
-      FPosition = FSize - Offset;
-      break;
-    default:
-      break;
+    case soEnd: FPosition = FSize - Offset; break;
+    default: break;
   }
   return FPosition;
 }

@@ -72,9 +72,7 @@ TW_UINT16 Scripted(TCall& call, TW_IDENTITY* dest, TW_MEMREF data) {
       if (call.MSG == MSG_OPENDSM) ++s.OpenManagers;
       if (call.MSG == MSG_CLOSEDSM) --s.OpenManagers;
       return TWRC_SUCCESS;
-    case DAT_STATUS:
-      static_cast<TW_STATUS*>(data)->ConditionCode = s.Condition;
-      return TWRC_SUCCESS;
+    case DAT_STATUS: static_cast<TW_STATUS*>(data)->ConditionCode = s.Condition; return TWRC_SUCCESS;
     case DAT_IDENTITY: {
       auto* id = static_cast<TW_IDENTITY*>(data);
       switch (call.MSG) {
@@ -150,12 +148,8 @@ TW_UINT16 Scripted(TCall& call, TW_IDENTITY* dest, TW_MEMREF data) {
       *l = it->second;
       return TWRC_SUCCESS;
     }
-    case DAT_IMAGEINFO:
-      *static_cast<TW_IMAGEINFO*>(data) = s.Info;
-      return s.InfoAnswer;
-    case DAT_SETUPMEMXFER:
-      *static_cast<TW_SETUPMEMXFER*>(data) = s.Setup;
-      return TWRC_SUCCESS;
+    case DAT_IMAGEINFO: *static_cast<TW_IMAGEINFO*>(data) = s.Info; return s.InfoAnswer;
+    case DAT_SETUPMEMXFER: *static_cast<TW_SETUPMEMXFER*>(data) = s.Setup; return TWRC_SUCCESS;
     case DAT_IMAGEMEMXFER: {
       auto* x = static_cast<TW_IMAGEMEMXFER*>(data);
       call.BufferLength = x->Memory.Length;

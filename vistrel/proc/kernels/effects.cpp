@@ -12,10 +12,10 @@
 #include "vistrel/proc/kernels/pixels.h"
 
 const TVLUserFilter VLPresetFilters[VLPresetFilterCount] = {
-    {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 0},          {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9},
-    {{1, 1, 1, 1, -8, 1, 1, 1, 1}, 1},         {{-1, 0, 1, -1, 1, 1, -1, 0, 1}, 1},
-    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},      {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},
-    {{1, -2, 1, -2, 5, -2, 1, -2, 1}, 1},      {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 10},
+    {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 0},     {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9},
+    {{1, 1, 1, 1, -8, 1, 1, 1, 1}, 1},    {{-1, 0, 1, -1, 1, 1, -1, 0, 1}, 1},
+    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1}, {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},
+    {{1, -2, 1, -2, 5, -2, 1, -2, 1}, 1}, {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 10},
     {{1, 2, 1, 2, 4, 2, 1, 2, 1}, 16},
 };
 const char* const VLPresetFilterNames[VLPresetFilterCount] = {
@@ -124,8 +124,8 @@ inline void ConvPixel(const uint8_t* a, const uint8_t* b, const uint8_t* c, int6
                       const int64_t* k, int64_t d, uint8_t* o) {
   for (int ch = 0; ch < 3; ++ch) {
     const int64_t l = xl * 3 + ch, m = x * 3 + ch, r = xr * 3 + ch;
-    const int64_t s = k[0] * a[l] + k[1] * a[m] + k[2] * a[r] + k[3] * b[l] + k[4] * b[m] + k[5] * b[r] +
-                      k[6] * c[l] + k[7] * c[m] + k[8] * c[r];
+    const int64_t s = k[0] * a[l] + k[1] * a[m] + k[2] * a[r] + k[3] * b[l] + k[4] * b[m] + k[5] * b[r] + k[6] * c[l] +
+                      k[7] * c[m] + k[8] * c[r];
     o[m] = Clamp64(s / d);
   }
 }
@@ -138,9 +138,9 @@ inline void ConvBytes(const uint8_t* __restrict a, const uint8_t* __restrict b, 
                       uint8_t* __restrict o, int64_t i0, int64_t i1, const int16_t* k, Out out) {
   const int16_t k0 = k[0], k1 = k[1], k2 = k[2], k3 = k[3], k4 = k[4], k5 = k[5], k6 = k[6], k7 = k[7], k8 = k[8];
   for (int64_t i = i0; i < i1; ++i) {
-    const int32_t s = k0 * int16_t(a[i - 3]) + k1 * int16_t(a[i]) + k2 * int16_t(a[i + 3]) +
-                      k3 * int16_t(b[i - 3]) + k4 * int16_t(b[i]) + k5 * int16_t(b[i + 3]) +
-                      k6 * int16_t(c[i - 3]) + k7 * int16_t(c[i]) + k8 * int16_t(c[i + 3]);
+    const int32_t s = k0 * int16_t(a[i - 3]) + k1 * int16_t(a[i]) + k2 * int16_t(a[i + 3]) + k3 * int16_t(b[i - 3]) +
+                      k4 * int16_t(b[i]) + k5 * int16_t(b[i + 3]) + k6 * int16_t(c[i - 3]) + k7 * int16_t(c[i]) +
+                      k8 * int16_t(c[i + 3]);
     o[i] = out(s);
   }
 }
@@ -232,7 +232,8 @@ void MorphPass(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int Size, bool M
     for (int64_t r = 0; r < rh; ++r) {
       uint8_t* k = &key[size_t(r * rw)];
       int32_t* w = &hwin[size_t(r * rw)];
-      slide.Run(rw, s, [k](int64_t i) { return int(k[i]); }, w);
+      slide.Run(
+          rw, s, [k](int64_t i) { return int(k[i]); }, w);
       for (int64_t x = 0; x < rw; ++x) row[size_t(x)] = k[w[x]];
       std::memcpy(k, row.data(), size_t(rw));
     }
@@ -324,8 +325,7 @@ void VLApplyFilter3x3(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TVL
   const int64_t d = Filter.Divisor == 0 ? 1 : Filter.Divisor;
   // Single precision divides exactly enough: with |sum| and |d| below 2^23 the rounded
   // quotient never reaches the next integer, so its truncation is the integer quotient.
-  const bool floatDiv = small && sumAbs * 255 < (int64_t(1) << 23) && d > -(int64_t(1) << 23) &&
-                        d < (int64_t(1) << 23);
+  const bool floatDiv = small && sumAbs * 255 < (int64_t(1) << 23) && d > -(int64_t(1) << 23) && d < (int64_t(1) << 23);
   const float fd = float(d);
   // Pixels with both neighbours inside the picture go through the vector loop.
   const int xa = std::max(X1, 1), xb = std::min(X2, W - 2);
@@ -392,8 +392,7 @@ void VLSaveFilter(const std::string& FileName, const TVLUserFilter& Filter) {
 void VLAdjustHSL(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int Hue, int Saturation, int Lightness,
                  const TProgressEvent& OnProgress, TObject* Sender) {
   if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
-  const long double dl = (long double)Lightness / 100, ds = (long double)Saturation / 100,
-                    dh = (long double)Hue / 360;
+  const long double dl = (long double)Lightness / 100, ds = (long double)Saturation / 100, dh = (long double)Hue / 360;
   PerPixel(Bitmap, X1, Y1, X2, Y2, OnProgress, Sender, [&](int32_t c) {
     double h, s, l;
     VLRGBToHSL(h, s, l, c);
@@ -520,8 +519,8 @@ void VLAutoEqualize(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProg
   }
 }
 
-void VLBumpMap(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int LightX, int LightY, int LightWidth,
-               int LightHeight, int32_t LightColor, int Kept, const TProgressEvent& OnProgress, TObject* Sender) {
+void VLBumpMap(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int LightX, int LightY, int LightWidth, int LightHeight,
+               int32_t LightColor, int Kept, const TProgressEvent& OnProgress, TObject* Sender) {
   if (LightWidth == 0 || LightHeight == 0) return;
   if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
   const uint8_t* T = BumpTable();
@@ -574,8 +573,8 @@ void VLMorphFilter(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int Size, in
   }
 }
 
-void VLLens(TBitmap* Bitmap, int X, int Y, int Width, int Height, double Refraction,
-            const TProgressEvent& OnProgress, TObject* Sender) {
+void VLLens(TBitmap* Bitmap, int X, int Y, int Width, int Height, double Refraction, const TProgressEvent& OnProgress,
+            TObject* Sender) {
   if (!Is24(Bitmap)) return;
   const int64_t W = Bitmap->Width(), H = Bitmap->Height();
   const int64_t w2 = Width / 2, h2 = Height / 2;

@@ -61,9 +61,8 @@ void VLAutoEqualize(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProg
                     TObject* Sender = nullptr);
 // Relief lit from (LightX, LightY) over LightWidth x LightHeight in LightColor; Kept is the
 // percentage of the picture kept. A light width or height of 0 does nothing.
-void VLBumpMap(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int LightX, int LightY, int LightWidth,
-               int LightHeight, int32_t LightColor, int Kept, const TProgressEvent& OnProgress = nullptr,
-               TObject* Sender = nullptr);
+void VLBumpMap(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int LightX, int LightY, int LightWidth, int LightHeight,
+               int32_t LightColor, int Kept, const TProgressEvent& OnProgress = nullptr, TObject* Sender = nullptr);
 // Type 0 maximum, 1 minimum, 2 opening, 3 closing (others nothing) by luminance over a
 // (2 x Size + 1) square window cut to the rectangle.
 void VLMorphFilter(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, int Size, int Type,

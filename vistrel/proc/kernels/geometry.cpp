@@ -327,8 +327,8 @@ void VLStretchHalftone(TBitmap* Source, TBitmap* Dest) {
   else if (Is1(Source) && Is1(Dest)) Stretch1(Source, Dest);
 }
 
-void VLResampleToSize(TBitmap* Bitmap, int Width, int Height, TResampleFilter Filter,
-                      const TProgressEvent& OnProgress, TObject* Sender) {
+void VLResampleToSize(TBitmap* Bitmap, int Width, int Height, TResampleFilter Filter, const TProgressEvent& OnProgress,
+                      TObject* Sender) {
   if (!Bitmap || Bitmap->Empty()) return;
   if (Width < 0 && Height < 0) return;
   const int64_t w = Bitmap->Width(), h = Bitmap->Height();
@@ -344,8 +344,7 @@ void VLResampleToSize(TBitmap* Bitmap, int Width, int Height, TResampleFilter Fi
     out.SetSize(int(nw), int(nh));
     if (pf == pf24bit && Filter > rfNone && Filter <= rfMitchell)
       VLResampleBitmap(Bitmap, &out, Filter, Sender, OnProgress);
-    else
-      VLStretchHalftone(Bitmap, &out);
+    else VLStretchHalftone(Bitmap, &out);
   } else {
     // Other formats are scaled through 24 bits and stored back in their own format.
     TBitmap src;

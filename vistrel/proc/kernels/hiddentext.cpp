@@ -77,8 +77,8 @@ int VLReadHiddenText(const TBitmap* Bitmap, uint8_t* Data, int MaxLength) {
   uint8_t header[kHeaderBytes];
   for (uint8_t& b : header)
     if (!nextByte(b)) return 0;
-  const uint32_t stored = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
-                          uint32_t(header[7]) << 24;
+  const uint32_t stored =
+      uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 | uint32_t(header[7]) << 24;
   if (stored > uint32_t(VLHiddenTextSpace(Bitmap))) return 0;
   const int length = int(stored);
   const int n = Data ? std::min(length, std::max(MaxLength, 0)) : 0;

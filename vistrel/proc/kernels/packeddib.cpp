@@ -14,7 +14,9 @@ constexpr int64_t kMaskBytes = 12;
 constexpr int64_t kTrailingZeros = 4;
 constexpr uint32_t kBiRGB = 0, kBiBitFields = 3;
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
@@ -32,8 +34,8 @@ enum TYuvKind { ykI420, ykYV12, ykYVU9, ykIYU1, ykIYU2, ykYUY2, ykYVYU, ykUYVY, 
 struct TYuvFormat {
   uint32_t Code;
   TYuvKind Kind;
-  int Pixels;       // pixels per group; for the planar layouts the subsampling in both directions
-  int Bytes;        // bytes per group (packed layouts)
+  int Pixels;  // pixels per group; for the planar layouts the subsampling in both directions
+  int Bytes;   // bytes per group (packed layouts)
   bool Planar;
   bool Flipped;     // rows run bottom row first when the height is positive
   int NominalBits;  // bits per pixel of the layout
@@ -111,8 +113,7 @@ void UnpackGroup(TYuvKind kind, const uint8_t* g, TYuvGroup& o) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -284,9 +285,7 @@ void Fill(const TDibLayout& d, TBitmap* bmp) {
         }
         break;
       }
-      default:
-        std::memcpy(o, s, size_t(d.Width) * 3);
-        break;
+      default: std::memcpy(o, s, size_t(d.Width) * 3); break;
     }
   }
 }
@@ -356,8 +355,8 @@ HGLOBAL VLBitmapToPackedDIB(TBitmap* Bitmap, int X1, int Y1, int Y2, int X2) {
   return h;
 }
 
-int VLPackedDIBToBitmap(const void* Header, TBitmap* Bitmap, const void* Bits, bool HeaderIsPointer,
-                        int64_t HeaderSize, int64_t BitsSize) {
+int VLPackedDIBToBitmap(const void* Header, TBitmap* Bitmap, const void* Bits, bool HeaderIsPointer, int64_t HeaderSize,
+                        int64_t BitsSize) {
   if (!Header || !Bitmap) return 0;
   const uint8_t* block = nullptr;
   int64_t size = 0;

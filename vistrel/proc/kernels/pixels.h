@@ -51,8 +51,16 @@ inline int VLIntMin(int A, int B) { return A < B ? A : B; }
 inline int VLIntMax(int A, int B) { return A > B ? A : B; }
 inline int VLIntClamp(int V, int Low, int High) { return VLIntMin(VLIntMax(V, Low), High); }
 inline Byte VLByteClamp(int V) { return V < 0 ? 0 : V > 255 ? 255 : Byte(V); }
-inline void VLSwapInt(int& A, int& B) { int t = A; A = B; B = t; }
-inline void VLSwapByte(Byte& A, Byte& B) { Byte t = A; A = B; B = t; }
+inline void VLSwapInt(int& A, int& B) {
+  int t = A;
+  A = B;
+  B = t;
+}
+inline void VLSwapByte(Byte& A, Byte& B) {
+  Byte t = A;
+  A = B;
+  B = t;
+}
 void VLOrderCorners(int& X1, int& Y1, int& X2, int& Y2);
 inline long double VLMinReal(long double A, long double B) { return A < B ? A : B; }
 inline long double VLMaxReal(long double A, long double B) { return A > B ? A : B; }

@@ -16,15 +16,15 @@ constexpr int kIntBiasShift = 16;
 constexpr int kIntBias = 1 << kIntBiasShift;
 constexpr int kGammaShift = 10;
 constexpr int kBetaShift = 10;
-constexpr int kBeta = kIntBias >> kBetaShift;                              // 64
-constexpr int kBetaGamma = kIntBias << (kGammaShift - kBetaShift);         // 65536
+constexpr int kBeta = kIntBias >> kBetaShift;                       // 64
+constexpr int kBetaGamma = kIntBias << (kGammaShift - kBetaShift);  // 65536
 constexpr int kRadiusBiasShift = 6;
 constexpr int kRadiusDec = 30;
 constexpr int kAlphaBiasShift = 10;
-constexpr int kInitAlpha = 1 << kAlphaBiasShift;                           // 1024
+constexpr int kInitAlpha = 1 << kAlphaBiasShift;  // 1024
 constexpr int kRadBiasShift = 8;
 constexpr int kRadBias = 1 << kRadBiasShift;
-constexpr int kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);      // 262144
+constexpr int kAlphaRadBias = 1 << (kAlphaBiasShift + kRadBiasShift);  // 262144
 constexpr int kPrime1 = 499, kPrime2 = 491, kPrime3 = 487, kPrime4 = 503;
 
 bool Usable(TBitmap* b) { return b && b->PixelFormat() == pf24bit && b->Width() > 0 && b->Height() > 0; }

@@ -32,7 +32,7 @@ class TVLQuantizer : public TObject {
     double Mean[3] = {0, 0, 0};  // red, green, blue, in 5-bit units
     int64_t Count = 0;
     int64_t Hist[3][32] = {};
-    int Lower[3] = {0, 0, 0};  // inclusive
+    int Lower[3] = {0, 0, 0};     // inclusive
     int Upper[3] = {32, 32, 32};  // exclusive
   };
 
@@ -57,8 +57,8 @@ class TVLQuantizer : public TObject {
   int FProduced = 0;
   int FSampleFactor = 0;
 
-  std::vector<uint32_t> FHist;  // 32768 cells
-  std::vector<TBox> FBoxes;     // 256
+  std::vector<uint32_t> FHist;    // 32768 cells
+  std::vector<TBox> FBoxes;       // 256
   std::vector<uint8_t> FInverse;  // 32768 cells
   int64_t FTotal = 0;
   int FNColors = 0;

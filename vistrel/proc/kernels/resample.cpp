@@ -64,13 +64,8 @@ double VLMitchellFilter(double Value) {
 }
 
 const TVLFilterEntry VLFilterTable[7] = {
-    {nullptr, 0.0},
-    {VLTriangleFilter, 1.0},
-    {VLHermiteFilter, 1.0},
-    {VLBellFilter, 1.5},
-    {VLBSplineFilter, 2.0},
-    {VLLanczos3Filter, 3.0},
-    {VLMitchellFilter, 2.0},
+    {nullptr, 0.0},         {VLTriangleFilter, 1.0}, {VLHermiteFilter, 1.0},  {VLBellFilter, 1.5},
+    {VLBSplineFilter, 2.0}, {VLLanczos3Filter, 3.0}, {VLMitchellFilter, 2.0},
 };
 
 static int FloorReal(long double x) { return int(std::floor(x)); }
@@ -94,10 +89,8 @@ void VLBuildContributors(std::vector<TVLContributorList>& Lists, int SourceExten
     const int right = CeilReal(m + w);
     for (int j = left; j <= right; ++j) {
       double weight;
-      if (s >= 1)
-        weight = fe.Filter(double(m - j));
-      else
-        weight = double((long double)fe.Filter(double((m - j) * s)) * s);
+      if (s >= 1) weight = fe.Filter(double(m - j));
+      else weight = double((long double)fe.Filter(double((m - j) * s)) * s);
       if (weight == 0) continue;
       int k = j < 0 ? -j : j >= n ? 2 * n - 1 - j : j;
       // A small source under a wide kernel can still fall outside after the mirror.
@@ -120,8 +113,8 @@ bool ValidCall(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter) {
 
 // Horizontal pass into a dw x sh picture, then the vertical pass. Zoom shrinks by a halftone
 // stretch instead of a filter pass and gives each contributor list a room of 13.
-void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender,
-              const TProgressEvent& OnProgress, bool Zoom) {
+void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* Sender, const TProgressEvent& OnProgress,
+              bool Zoom) {
   // The passes for this processor, chosen on first use.
   static const THorizontalPass horizontal =
       VLPickVariant<THorizontalPass>(plain::HorizontalPass, cfAVX2, VL_X86_ONLY(avx2::HorizontalPass));

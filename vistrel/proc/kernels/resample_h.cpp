@@ -4,8 +4,7 @@
 
 namespace vlresample::VL_VARIANT {
 
-VL_VARIANT_TARGET void HorizontalPass(TBitmap* Source, TBitmap* Temp, const TLists& Lists,
-                                      TProgressState& Progress) {
+VL_VARIANT_TARGET void HorizontalPass(TBitmap* Source, TBitmap* Temp, const TLists& Lists, TProgressState& Progress) {
   const int sw = Source->Width(), sh = Source->Height(), tw = Temp->Width();
   const size_t rowValues = size_t(sw) * 3;
   std::vector<double> buf(rowValues * kLanes);
