@@ -217,7 +217,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   VLColorToRGB(Background, bg);
   const uint8_t bgp[3] = {bg.B, bg.G, bg.R};
   // The shear rows for this processor, chosen on first use.
-  static const TShearRow ShearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
+  static const TShearRow shearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
 
   const int64_t W1 = Round(H * tn + W + 1);
   const int64_t d1 = Round((W1 - W) * sn);
@@ -250,7 +250,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
         const long double e = q * tn;
         const int64_t s = Round(e);
         const int v = int(Trunc((e - s) * 4096));
-        ShearRow(blk.get() + r * row2, W1, T->ScanLine(int(i)), W, s, v, AntiAlias, bgp);
+        shearRow(blk.get() + r * row2, W1, T->ScanLine(int(i)), W, s, v, AntiAlias, bgp);
       }
       for (int64_t j = 0; j < W1; ++j) {
         uint8_t* d = B1T->get() + j * rowT1 + i0 * 3;
@@ -273,7 +273,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
         const long double e = q * sn;
         const int64_t rr = Round(e);
         const int v = int(Round((e - rr) * 4096));
-        ShearRow(blk.get() + r * rowT2, H3, B1T->get() + j * rowT1, H, rr - d1, v, AntiAlias, bgp);
+        shearRow(blk.get() + r * rowT2, H3, B1T->get() + j * rowT1, H, rr - d1, v, AntiAlias, bgp);
       }
       for (int64_t t = 0; t < H3; ++t) {
         uint8_t* d = B2.get() + t * row2 + j0 * 3;
@@ -293,7 +293,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
     const long double e = q * tn;
     const int64_t r = Round(e);
     const int v = int(Round((e - r) * 4096));
-    ShearRow(Bitmap->ScanLine(int(h)), W3, B2.get() + h * row2, W1, r - d2, v, AntiAlias, bgp);
+    shearRow(Bitmap->ScanLine(int(h)), W3, B2.get() + h * row2, W1, r - d2, v, AntiAlias, bgp);
   }
 }
 

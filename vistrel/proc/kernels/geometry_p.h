@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "vistrel/base/cpu.h"
 #include "platform/core/core.h"
+#include "vistrel/base/cpu.h"
 
 namespace vlgeometry {
 
