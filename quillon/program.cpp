@@ -3,6 +3,9 @@
 #include "quillon/aboutform.h"
 #include "quillon/dialogs.h"
 #include "quillon/mainform.h"
+#include "quillon/mdichild.h"
+
+#include <QCoreApplication>
 
 namespace quillon {
 
@@ -23,6 +26,22 @@ TMainForm* StartQuillon() {
   Application->CreateForm(MainForm->Form1);
   Application->CreateForm(MainForm->OKBottomDlg);
   return MainForm;
+}
+
+void StopQuillon(TMainForm* MainForm) {
+  if (!MainForm) return;
+  for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
+  Screen->OnActiveFormChange = nullptr;
+  Application->OnHint = nullptr;
+  TForm* dialogs[] = {MainForm->AboutBox,   MainForm->fColorSel,  MainForm->fRotate, MainForm->fMergeDialog,
+                      MainForm->fHistogram, MainForm->fConvBW,    MainForm->fResize, MainForm->fZProp,
+                      MainForm->Form1,      MainForm->OKBottomDlg};
+  MainForm->Free();
+  for (TForm* f : dialogs)
+    if (f) f->Free();
+  Application->SetMainForm(nullptr);
+  QCoreApplication::processEvents();
 }
 
 int RunQuillon() {

@@ -350,16 +350,7 @@ TEST(EditorClipboard, CopyThenPasteToNewGivesTheSelection) {
   p = b->ScanLine(0);
   EXPECT_EQ(RGB(p[2], p[1], p[0]), ColorToRGB(bg));
 
-  for (int i = Screen->FormCount() - 1; i >= 0; --i)
-    if (auto* c = dynamic_cast<quillon::TMDIChild*>(Screen->Forms(i))) c->Free();
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* r = main->fRotate;
-  TForm* z = main->fResize;
-  main->Free();
-  r->Free();
-  z->Free();
-  Application->SetMainForm(nullptr);
+  quillon::StopQuillon(main);
   SetModalAnswer(nullptr);
   QCoreApplication::processEvents();
   Clipboard()->Clear();

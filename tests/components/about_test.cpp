@@ -79,14 +79,7 @@ TEST(AboutBox, TheEditorsAboutCommandShowsItsBoxWithTwoLinks) {
   EXPECT_GT(PixelsOf(look, kRestBlue), 100);
   look.save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/about-editor-headless.png"));
   SetModalAnswer(nullptr);
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* r = main->fRotate;
-  TForm* z = main->fResize;
-  main->Free();
-  r->Free();
-  z->Free();
-  Application->SetMainForm(nullptr);
+  quillon::StopQuillon(main);
   QCoreApplication::processEvents();
 }
 

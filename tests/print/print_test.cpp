@@ -98,14 +98,7 @@ class PrintTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
-    Screen->OnActiveFormChange = nullptr;
-    Application->OnHint = nullptr;
-    std::vector<TForm*> dialogs = {main->fRotate, main->fResize, main->OKBottomDlg};
-    main->Free();
-    for (TForm* f : dialogs) f->Free();
-    Application->SetMainForm(nullptr);
+    StopQuillon(main);
     SetModalAnswer(nullptr);
     SetPrinter(before);
     QCoreApplication::processEvents();

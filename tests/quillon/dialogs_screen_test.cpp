@@ -180,15 +180,8 @@ TEST(XvfbScreen, EditorDialogs) {
   GrabForm(form, "rulers");
   form->Free();
 
-  for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
   SetModalAnswer(nullptr);
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* dialogs[] = {main->fColorSel, main->fRotate, main->fMergeDialog, main->fHistogram,
-                      main->fConvBW,   main->fResize, main->fZProp};
-  main->Free();
-  for (TForm* f : dialogs) f->Free();
-  Application->SetMainForm(nullptr);
+  StopQuillon(main);
   QCoreApplication::processEvents();
 }
 

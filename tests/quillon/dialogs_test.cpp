@@ -10,6 +10,7 @@
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/editor.h"
 #include "vistrel/proc/kernels/pixels.h"
 
 using namespace quillon;
@@ -34,41 +35,8 @@ bool SamePixels(TBitmap* a, TBitmap* b) {
   return true;
 }
 
-class DialogsTest : public ::testing::Test {
+class DialogsTest : public vltest::EditorTest {
  protected:
-  TMainForm* main = nullptr;
-  std::deque<std::function<int(TModalRequest&)>> answers;
-
-  void SetUp() override {
-    SetModalAnswer([this](TModalRequest& r) {
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected modal request: " << r.Caption << " / " << r.Text;
-        return int(mrCancel);
-      }
-      auto a = answers.front();
-      answers.pop_front();
-      return a(r);
-    });
-    main = StartQuillon();
-    main->Show();
-    QCoreApplication::processEvents();
-  }
-
-  void TearDown() override {
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
-    Screen->OnActiveFormChange = nullptr;
-    Application->OnHint = nullptr;
-    TForm* dialogs[] = {main->fColorSel, main->fRotate, main->fMergeDialog, main->fHistogram,
-                        main->fConvBW,   main->fResize, main->fZProp,       main->Form1};
-    main->Free();
-    for (TForm* f : dialogs) f->Free();
-    Application->SetMainForm(nullptr);
-    SetModalAnswer(nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(answers.empty()) << "answers left over";
-  }
-
   // The dialog shown next: fill runs while it is up (its activation done), then it closes
   // with the result.
   template <class T>
@@ -82,15 +50,7 @@ class DialogsTest : public ::testing::Test {
     });
   }
 
-  TMDIChild* OpenQuad() {
-    answers.push_back([](TModalRequest& r) {
-      r.Value = std::string(VL_TESTDATA) + "/quillon/quad.bmp";
-      return int(mrOk);
-    });
-    main->FileOpenItemClick(nullptr);
-    QCoreApplication::processEvents();
-    return main->ActiveChild();
-  }
+  TMDIChild* OpenQuad() { return Open(std::string(VL_TESTDATA) + "/quillon/quad.bmp"); }
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "platform/core/stream.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/editor.h"
 #include "vistrel/io/vistrelio.h"
 #include "vistrel/proc/previews.h"
 
@@ -50,13 +51,9 @@ int LeastClientWidth(TForm* f) {
   return sub->minimumSizeHint().width() - m.left() - m.right();
 }
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public vltest::EditorTest {
  protected:
-  TMainForm* main = nullptr;
   fs::path dir, oldCwd;
-  // Answers given in turn; every request is recorded.
-  std::deque<std::function<int(TModalRequest&)>> answers;
-  std::vector<TModalRequest> asked;
 
   void SetUp() override {
     oldCwd = fs::current_path();
@@ -64,65 +61,12 @@ class EditorTest : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::current_path(dir);
-    SetModalAnswer([this](TModalRequest& r) {
-      asked.push_back(r);
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected modal request: " << r.Caption << " / " << r.Text;
-        return int(mrCancel);
-      }
-      auto a = answers.front();
-      answers.pop_front();
-      return a(r);
-    });
-    main = StartQuillon();
-    main->Show();
-    QCoreApplication::processEvents();
+    vltest::EditorTest::SetUp();
   }
 
   void TearDown() override {
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
-    Screen->OnActiveFormChange = nullptr;
-    Application->OnHint = nullptr;
-    TForm* r = main->fRotate;
-    TForm* z = main->fResize;
-    main->Free();
-    r->Free();
-    z->Free();
-    Application->SetMainForm(nullptr);
-    SetModalAnswer(nullptr);
-    QCoreApplication::processEvents();
+    vltest::EditorTest::TearDown();
     fs::current_path(oldCwd);
-    EXPECT_TRUE(answers.empty()) << "answers left over";
-  }
-
-  void AnswerFile(const std::string& name) {
-    answers.push_back([name](TModalRequest& r) {
-      EXPECT_TRUE(r.Kind == mkOpenFile || r.Kind == mkSaveFile);
-      r.Value = name;
-      return int(mrOk);
-    });
-  }
-  void AnswerMessage(int result, std::string* text = nullptr) {
-    answers.push_back([result, text](TModalRequest& r) {
-      EXPECT_EQ(r.Kind, mkMessage);
-      if (text) *text = r.Text;
-      return result;
-    });
-  }
-  void AnswerForm(std::function<void(TForm*)> fill, int result = mrOk) {
-    answers.push_back([fill, result](TModalRequest& r) {
-      EXPECT_EQ(r.Kind, mkForm);
-      fill(r.Form);
-      return result;
-    });
-  }
-
-  TMDIChild* Open(const std::string& path) {
-    AnswerFile(path);
-    main->FileOpenItemClick(nullptr);
-    QCoreApplication::processEvents();
-    return main->ActiveChild();
   }
 
   // Closes a child as the Close item does and lets the queued free run.

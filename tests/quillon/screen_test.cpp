@@ -66,16 +66,8 @@ TEST(XvfbScreen, MainWindowWithDocument) {
   // The picture shows more than one colour: something was drawn.
   QImage img = shot.toImage();
   EXPECT_NE(img.pixel(0, 0), img.pixel(img.width() / 2, img.height() / 2));
-  c->Free();
+  StopQuillon(main);
   SetModalAnswer(nullptr);
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* r = main->fRotate;
-  TForm* z = main->fResize;
-  main->Free();
-  r->Free();
-  z->Free();
-  Application->SetMainForm(nullptr);
   QCoreApplication::processEvents();
 }
 
@@ -131,15 +123,8 @@ TEST(XvfbScreen, WindowCommands) {
   main->WindowMinimizeItemClick(nullptr);
   Grab("minimized");
   for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
+  StopQuillon(main);
   SetModalAnswer(nullptr);
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* r = main->fRotate;
-  TForm* z = main->fResize;
-  main->Free();
-  r->Free();
-  z->Free();
-  Application->SetMainForm(nullptr);
   QCoreApplication::processEvents();
 }
 
@@ -220,16 +205,8 @@ TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
   EXPECT_EQ(v->SelObjectCount(), 2);
   EXPECT_EQ(v->ObjectsCount(), 4);
   Grab("tools");
-  c->Free();
+  StopQuillon(main);
   SetModalAnswer(nullptr);
-  Screen->OnActiveFormChange = nullptr;
-  Application->OnHint = nullptr;
-  TForm* r = main->fRotate;
-  TForm* z = main->fResize;
-  main->Free();
-  r->Free();
-  z->Free();
-  Application->SetMainForm(nullptr);
   QCoreApplication::processEvents();
 }
 

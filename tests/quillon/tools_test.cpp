@@ -9,6 +9,7 @@
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/editor.h"
 
 using namespace quillon;
 
@@ -21,50 +22,9 @@ TColor Pixel(TBitmap* b, int x, int y) {
 
 TColor Inverse(TColor c) { return RGB(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c)); }
 
-class ToolsTest : public ::testing::Test {
+class ToolsTest : public vltest::EditorTest {
  protected:
-  TMainForm* main = nullptr;
-  std::deque<std::function<int(TModalRequest&)>> answers;
-
-  void SetUp() override {
-    SetModalAnswer([this](TModalRequest& r) {
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected modal request: " << r.Caption << " / " << r.Text;
-        return int(mrCancel);
-      }
-      auto a = answers.front();
-      answers.pop_front();
-      return a(r);
-    });
-    main = StartQuillon();
-    main->Show();
-    QCoreApplication::processEvents();
-  }
-  void TearDown() override {
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
-    Screen->OnActiveFormChange = nullptr;
-    Application->OnHint = nullptr;
-    TForm* r = main->fRotate;
-    TForm* z = main->fResize;
-    main->Free();
-    r->Free();
-    z->Free();
-    Application->SetMainForm(nullptr);
-    SetModalAnswer(nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(answers.empty()) << "answers left over";
-  }
-
-  TMDIChild* Open(const char* name) {
-    answers.push_back([name](TModalRequest& r) {
-      r.Value = std::string(VL_TESTDATA) + "/quillon/" + name;
-      return int(mrOk);
-    });
-    main->FileOpenItemClick(nullptr);
-    QCoreApplication::processEvents();
-    return main->ActiveChild();
-  }
+  TMDIChild* Open(const char* name) { return vltest::EditorTest::Open(std::string(VL_TESTDATA) + "/quillon/" + name); }
   void AnswerColor(int result, TColor color = clBlack) {
     answers.push_back([=](TModalRequest& r) {
       EXPECT_EQ(r.Kind, mkColor);

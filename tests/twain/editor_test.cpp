@@ -31,16 +31,7 @@ class EditorAcquireTest : public FakeDsmTest {
   }
 
   void TearDown() override {
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-      if (auto* c = dynamic_cast<TMDIChild*>(Screen->Forms(i))) c->Free();
-    Screen->OnActiveFormChange = nullptr;
-    Application->OnHint = nullptr;
-    TForm* r = main->fRotate;
-    TForm* z = main->fResize;
-    main->Free();
-    r->Free();
-    z->Free();
-    Application->SetMainForm(nullptr);
+    StopQuillon(main);
     SetModalAnswer(nullptr);
     QCoreApplication::processEvents();
     FakeDsmTest::TearDown();

@@ -1,0 +1,78 @@
+// The editor started for a test, with the modal service answering from a script: each modal
+// request takes the next answer; a request with no answer left fails the test.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/gui/controls.h"
+#include "quillon/mainform.h"
+#include "quillon/program.h"
+
+namespace vltest {
+
+class EditorTest : public ::testing::Test {
+ protected:
+  quillon::TMainForm* main = nullptr;
+  std::deque<std::function<int(TModalRequest&)>> answers;
+  std::vector<TModalRequest> asked;
+
+  void SetUp() override {
+    SetModalAnswer([this](TModalRequest& r) {
+      asked.push_back(r);
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected modal request: " << r.Caption << " / " << r.Text;
+        return int(mrCancel);
+      }
+      auto a = answers.front();
+      answers.pop_front();
+      return a(r);
+    });
+    main = quillon::StartQuillon();
+    main->Show();
+    QCoreApplication::processEvents();
+  }
+
+  void TearDown() override {
+    quillon::StopQuillon(main);
+    main = nullptr;
+    SetModalAnswer(nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answers.empty()) << "answers left over";
+  }
+
+  void AnswerFile(const std::string& name) {
+    answers.push_back([name](TModalRequest& r) {
+      EXPECT_TRUE(r.Kind == mkOpenFile || r.Kind == mkSaveFile);
+      r.Value = name;
+      return int(mrOk);
+    });
+  }
+  void AnswerMessage(int result, std::string* text = nullptr) {
+    answers.push_back([result, text](TModalRequest& r) {
+      EXPECT_EQ(r.Kind, mkMessage);
+      if (text) *text = r.Text;
+      return result;
+    });
+  }
+  void AnswerForm(std::function<void(TForm*)> fill, int result = mrOk) {
+    answers.push_back([fill, result](TModalRequest& r) {
+      EXPECT_EQ(r.Kind, mkForm);
+      fill(r.Form);
+      return result;
+    });
+  }
+
+  quillon::TMDIChild* Open(const std::string& path) {
+    AnswerFile(path);
+    main->FileOpenItemClick(nullptr);
+    QCoreApplication::processEvents();
+    return main->ActiveChild();
+  }
+};
+
+}  // namespace vltest
