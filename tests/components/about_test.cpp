@@ -16,6 +16,7 @@
 #include "corvelo/aboutform.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -139,16 +140,10 @@ TEST(XvfbScreen, AboutBoxes) {
 }
 
 TEST(Screenshot, AboutBoxesUnderXvfb) {
-  if (std::getenv("QUILLON_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
   const std::string script = std::string(VL_TESTDATA) + "/../quillon/screenshot.sh";
   const std::string out = std::string(VL_BUILD_DIR) + "/about.png";
   std::filesystem::remove(out);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' >/dev/null 2>&1";
-  const int rc = std::system(cmd.c_str());
-  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
-  EXPECT_EQ(rc, 0);
+  VLTEST_RUN_SCREEN_SCRIPT("QUILLON_SHOT", script, out);
   for (const char* step : {"", "-editor-links", "-viewer"}) {
     const std::string name = out.substr(0, out.size() - 4) + step + ".png";
     QImage img(QString::fromStdString(name));

@@ -19,6 +19,7 @@
 #include "platform/gui/controls.h"
 #include "vistrel/io/filedialogs.h"
 #include "vistrel/view/vistrelview.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -61,16 +62,10 @@ TEST(XvfbScreen, OpenDialogWithJpegPreview) {
 }
 
 TEST(Screenshot, OpenDialogUnderXvfb) {
-  if (std::getenv("FILEDIALOGS_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
   const std::string script = std::string(VL_TESTDATA) + "/../filedialogs/screenshot.sh";
   const std::string out = std::string(VL_BUILD_DIR) + "/filedialogs-screenshot.png";
   std::filesystem::remove(out);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' >/dev/null 2>&1";
-  const int rc = std::system(cmd.c_str());
-  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
-  EXPECT_EQ(rc, 0);
+  VLTEST_RUN_SCREEN_SCRIPT("FILEDIALOGS_SHOT", script, out);
   const QImage img(QString::fromStdString(out));
   EXPECT_GE(img.width(), 800);
   EXPECT_GE(img.height(), 400);

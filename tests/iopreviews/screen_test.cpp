@@ -15,6 +15,7 @@
 
 #include "platform/gui/controls.h"
 #include "vistrel/io/iopreviews.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -76,19 +77,13 @@ TEST(XvfbScreen, SaveParametersDialog) {
 }
 
 TEST(Screenshot, SaveParametersDialogUnderXvfb) {
-  if (std::getenv("IOPREVIEWS_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
   const std::string script = std::string(VL_TESTDATA) + "/../iopreviews/screenshot.sh";
   const std::string out = std::string(VL_BUILD_DIR) + "/iopreviews-screenshot.png";
   const std::string jpeg = std::string(VL_BUILD_DIR) + "/iopreviews-screenshot-jpeg.png";
   const std::string tiff = std::string(VL_BUILD_DIR) + "/iopreviews-screenshot-tiff.png";
   std::filesystem::remove(jpeg);
   std::filesystem::remove(tiff);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' >/dev/null 2>&1";
-  const int rc = std::system(cmd.c_str());
-  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
-  EXPECT_EQ(rc, 0);
+  VLTEST_RUN_SCREEN_SCRIPT("IOPREVIEWS_SHOT", script, out);
   for (const std::string& f : {jpeg, tiff}) {
     const QImage img(QString::fromStdString(f));
     EXPECT_GE(img.width(), 522) << f;

@@ -15,6 +15,7 @@
 
 #include "vistrel/proc/previews.h"
 #include "vistrel/view/vistrelview.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -174,16 +175,10 @@ TEST(XvfbScreen, EffectsDialogOnAPhoto) {
 }
 
 TEST(Screenshot, EffectsDialogUnderXvfb) {
-  if (std::getenv("QUILLON_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
   const std::string script = std::string(VL_TESTDATA) + "/../quillon/screenshot.sh";
   const std::string out = std::string(VL_BUILD_DIR) + "/previews-screenshot.png";
   std::filesystem::remove(out);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' >/dev/null 2>&1";
-  const int rc = std::system(cmd.c_str());
-  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
-  EXPECT_EQ(rc, 0);
+  VLTEST_RUN_SCREEN_SCRIPT("QUILLON_SHOT", script, out);
   for (const char* step : {"effects", "effects-lens", "adjust", "adjust-fft"}) {
     const std::string shot = out.substr(0, out.size() - 4) + "-" + step + ".png";
     QImage img(QString::fromStdString(shot));

@@ -21,6 +21,7 @@
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/xvfb.h"
 
 using namespace quillon;
 
@@ -211,17 +212,11 @@ TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
 }
 
 TEST(Screenshot, EditorUnderXvfb) {
-  if (std::getenv("QUILLON_SHOT")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
   const std::string script = std::string(VL_TESTDATA) + "/../quillon/screenshot.sh";
   const std::string out = std::string(VL_BUILD_DIR) + "/quillon-screenshot.png";
   const std::string prog = std::string(VL_BUILD_DIR) + "/quillon";
   std::filesystem::remove(out);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string cmd = "sh '" + script + "' '" + self + "' '" + out + "' '" + prog + "' >/dev/null 2>&1";
-  const int rc = std::system(cmd.c_str());
-  if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) GTEST_SKIP() << "xvfb-run missing";
-  EXPECT_EQ(rc, 0);
+  VLTEST_RUN_SCREEN_SCRIPT("QUILLON_SHOT", script, out, prog);
   EXPECT_TRUE(std::filesystem::exists(out));
   for (const char* step : {"opened", "cascade", "tile", "minimized"})
     EXPECT_TRUE(std::filesystem::exists(out.substr(0, out.size() - 4) + "-" + step + ".png")) << step;
