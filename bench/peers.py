@@ -9,7 +9,9 @@ and the table shows the median of the rounds in milliseconds.
 What is timed:
 - ours (bench_peers) and Pillow (peers_pillow.py): the operation alone, timed inside the
   process after a warm-up run on a 64 x 48 cut of the same file; decode rows open and read the
-  file, the others start from a picture already read.
+  file, the others start from a picture already read (ours copied once in user space, as
+  Pillow's own decoders write theirs). Our gray, flip and negate work in place, as the editor
+  uses them; Pillow's return a new picture, which is part of its cost.
 - libvips (the vips command, VIPS_CONCURRENCY=1): the evaluation times it reports itself
   (--vips-progress, "done in"), summed, so neither process start-up nor opening the input
   counts. Results are written whole, in its own format, to a file in memory (/dev/shm,
