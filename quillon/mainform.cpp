@@ -5,6 +5,7 @@
 
 #include "platform/core/stream.h"
 #include "vistrel/io/twain.h"
+#include "vistrel/proc/kernels/geometry.h"
 
 namespace quillon {
 
@@ -689,17 +690,33 @@ void TMainForm::Rotate1Click(TObject* Sender) {
   if (!fRotate) return;
   TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  fRotate->VistrelView1->Assign(c->VistrelVect1);
   // The preview works on a copy reduced to the preview's width, its proportions kept. A
   // picture taller than wide goes to that height instead, and neither side goes below a
   // pixel, so a long thin picture can't make the copy (or its turns) huge.
-  TBitmap* copy = fRotate->VistrelView1->Bitmap();
-  const int64_t w = copy->Width(), h = copy->Height(), side = fRotate->VistrelView1->Width();
+  TVistrelView* preview = fRotate->VistrelView1;
+  TBitmap* pic = c->VistrelVect1->Bitmap();
+  const int64_t w = pic->Width(), h = pic->Height(), side = preview->Width();
+  int rw = 0, rh = 0;
   if (w > 0 && h > 0 && side > 0) {
-    if (h > w) fRotate->VistrelProc1->Resample(int(std::max<int64_t>(1, w * side / h)), int(side), rfNone);
-    else fRotate->VistrelProc1->Resample(int(side), int(std::max<int64_t>(1, h * side / w)), rfNone);
+    rw = int(h > w ? std::max<int64_t>(1, w * side / h) : side);
+    rh = int(h > w ? side : std::max<int64_t>(1, h * side / w));
   }
-  fRotate->VistrelView1->Fit();
+  if (rw > 0 && pic->PixelFormat() == pf24bit) {
+    // A 24-bit picture is reduced straight from the document: the same pixels as a whole
+    // copy reduced afterwards, without copying the picture (and the preview's undo copy of
+    // it, which showing the dialog replaces) at full size first.
+    TBitmap reduced;
+    reduced.SetPixelFormat(pf24bit);
+    reduced.SetSize(rw, rh);
+    VLStretchHalftone(pic, &reduced);
+    preview->TVLView::SetBackground(c->VistrelVect1->Background());
+    preview->SetDpi(c->VistrelVect1->DpiX(), c->VistrelVect1->DpiY());
+    preview->Assign(&reduced);
+  } else {
+    preview->Assign(c->VistrelVect1);
+    if (rw > 0) fRotate->VistrelProc1->Resample(rw, rh, rfNone);
+  }
+  preview->Fit();
   if (fRotate->ShowModal() == mrOk)
     c->VistrelProc1->Rotate(360 - fRotate->UpDown1->Position(), fRotate->CheckBox1->Checked());
   ResetProgress();

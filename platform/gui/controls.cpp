@@ -868,6 +868,10 @@ void ShowSurface(QWidget* w, TBitmap& surface) {
 
 bool ResizeSurface(TBitmap& Surface, int Width, int Height) {
   if (Width == Surface.Width() && Height == Surface.Height()) return false;
+  // Every caller repaints the whole surface before it shows again, so the old pixels are
+  // dropped, not copied: a document window sized to its picture on its way to the frame's
+  // size would otherwise copy (and fault in) picture-sized surfaces.
+  Surface.SetSize(0, 0);
   Surface.SetSize(Width, Height);
   return true;
 }

@@ -353,8 +353,9 @@ class TWinControl : public TControl {
 };
 
 // The surfaces the painting controls and forms keep. ResizeSurface is true when the size
-// changed. RepaintSurface draws a surface marked for it: it fills it with *Back when Back is
-// given, then calls Paint, with InPaint set meanwhile so canvas changes ask for no update.
+// changed; the surface is then blank, for the caller to repaint whole. RepaintSurface draws
+// a surface marked for it: it fills it with *Back when Back is given, then calls Paint, with
+// InPaint set meanwhile so canvas changes ask for no update.
 bool ResizeSurface(TBitmap& Surface, int Width, int Height);
 void RepaintSurface(TBitmap& Surface, bool& NeedPaint, bool& InPaint, const TColor* Back,
                     const std::function<void()>& Paint);

@@ -20,6 +20,8 @@
 #include "quillon/program.h"
 #include "support/editor.h"
 #include "vistrel/io/vistrelio.h"
+#include "vistrel/proc/kernels/geometry.h"
+#include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/previews.h"
 
 namespace fs = std::filesystem;
@@ -547,6 +549,40 @@ TEST_F(EditorTest, LargePictureWindowKeepsInsideTheFrame) {
   // Larger than its window: the scroll tool is chosen.
   EXPECT_TRUE(main->SpeedButton6->Down());
   EXPECT_EQ(c->VistrelVect1->MouseInteract(), miScroll);
+}
+
+TEST_F(EditorTest, RotatePreviewIsTheDocumentReducedToItsWidth) {
+  // Wider than the preview, with detail that any other reduction would change.
+  const std::string name = (dir / "wide.bmp").string();
+  TBitmap pic;
+  pic.SetPixelFormat(pf24bit);
+  pic.SetSize(900, 500);
+  for (int y = 0; y < 500; ++y) {
+    uint8_t* p = pic.ScanLine(y);
+    for (int i = 0; i < 900 * 3; ++i) p[i] = uint8_t(i * 7 + y * 13 + (i * y) % 11);
+  }
+  {
+    TVistrelIO io(nullptr);
+    io.SetAttachedBitmap(&pic);
+    io.SaveToFile(name);
+    ASSERT_FALSE(io.Aborting());
+  }
+  TMDIChild* c = Open(name);
+  ASSERT_NE(c, nullptr);
+  AnswerForm(
+      [&](TForm* f) {
+        TVistrelView* v = static_cast<TfRotate*>(f)->VistrelView1;
+        // What a whole copy reduced with the processing component's Resample gives.
+        TBitmap expected;
+        VLCopyBitmap(&pic, &expected);
+        const int w = v->Bitmap()->Width();
+        VLResampleToSize(&expected, w, 500 * w / 900, rfNone);
+        EXPECT_TRUE(VLSameBitmap(v->Bitmap(), &expected));
+        EXPECT_EQ(v->Background(), c->VistrelVect1->Background());
+      },
+      mrCancel);
+  main->Rotate1Click(nullptr);
+  EXPECT_EQ(c->VistrelVect1->Bitmap()->Width(), 900);
 }
 
 TEST_F(EditorTest, HsvChannelsMakeThreeNamedDocuments) {

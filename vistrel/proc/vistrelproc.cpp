@@ -43,6 +43,17 @@ void CopyRect(TBitmap* Source, TBitmap* Dest, int X1, int Y1, int X2, int Y2) {
   }
 }
 
+// Source's pixels into Dest as VLCopyBitmap puts them. A Dest of the same size and format
+// keeps its memory, so no fresh pages are zeroed and faulted in for a picture-sized copy.
+void CopyPixels(TBitmap* Source, TBitmap* Dest) {
+  if (Source != Dest && !Source->Empty() && Dest->Width() == Source->Width() &&
+      Dest->Height() == Source->Height() && Dest->PixelFormat() == Source->PixelFormat()) {
+    std::memcpy(Dest->Bits(), Source->Bits(), size_t(Source->ImageSize()));
+    return;
+  }
+  VLCopyBitmap(Source, Dest);
+}
+
 }  // namespace
 
 TVistrelProc::TVistrelProc(TComponent* AOwner) : TComponent(AOwner) {
@@ -155,18 +166,19 @@ void TVistrelProc::SetPreviewFont(TFont* Font) {
 void TVistrelProc::SaveUndo() {
   SyncImage();
   if (!FBitmap) return;
-  ClearUndo();
-  if (FBitmap->Width() >= 1 && FBitmap->Height() >= 1) {
-    VLCopyBitmap(FBitmap, FUndo);
-    // The colour table goes with the pixels, so that Undo gives the picture back exactly.
-    if (FBitmap->PixelFormat() != pf24bit) FUndo->SetPalette(FBitmap->Palette());
+  if (FBitmap->Empty()) {
+    ClearUndo();
+    return;
   }
+  CopyPixels(FBitmap, FUndo);
+  // The colour table goes with the pixels, so that Undo gives the picture back exactly.
+  if (FBitmap->PixelFormat() != pf24bit) FUndo->SetPalette(FBitmap->Palette());
 }
 
 void TVistrelProc::Undo() {
   SyncImage();
   if (!FBitmap || !CanUndo()) return;
-  VLCopyBitmap(FUndo, FBitmap);
+  CopyPixels(FUndo, FBitmap);
   if (FUndo->PixelFormat() != pf24bit) FBitmap->SetPalette(FUndo->Palette());
   RefreshTarget();
 }
