@@ -2,6 +2,7 @@
 // in the rest of the suite, whichever the processor picks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -19,39 +20,54 @@ uint8_t Noise() {
   return uint8_t(gState >> 24);
 }
 
-std::vector<uint8_t> Bytes(TBitmap* b) {
-  std::vector<uint8_t> v;
-  for (int y = 0; y < b->Height(); ++y) v.insert(v.end(), b->ScanLine(y), b->ScanLine(y) + b->Width() * 3);
-  return v;
-}
-
 }  // namespace
 
 #if VL_X86_VARIANTS
-TEST(Variants, ResamplePassesGiveThePlainPixels) {
+TEST(Variants, ResampleFiltersGiveThePlainPixels) {
   if (!VLCpuHas(cfAVX2)) GTEST_SKIP() << "no AVX2 here";
   using namespace vlresample;
-  // Odd sizes leave partial lane groups and strips; both directions on each axis.
-  const int sizes[][4] = {{37, 23, 61, 17}, {61, 17, 37, 29}, {5, 3, 1, 9}, {9, 1, 3, 2}};
+  // Widths around the vector steps (16 values along x, 32 along y), both directions, and
+  // partial groups of rows.
+  const int sizes[][2] = {{37, 61}, {61, 37}, {5, 1}, {1, 9}, {6, 11}, {11, 6}, {16, 16}, {43, 43}};
   for (int f = rfTriangle; f <= rfMitchell; ++f)
-    for (const auto& s : sizes) {
-      auto src = New24(s[0], s[1]);
-      for (int y = 0; y < s[1]; ++y)
-        for (int k = 0; k < s[0] * 3; ++k) src->ScanLine(y)[k] = Noise();
-      TLists cols, rows;
-      VLBuildContributors(cols, s[0], s[2], TResampleFilter(f));
-      VLBuildContributors(rows, s[1], s[3], TResampleFilter(f));
-      const TProgressEvent none;
-      TProgressState progress{none, nullptr, int64_t(s[1]) + s[2]};
-      auto tempA = New24(s[2], s[1]), tempB = New24(s[2], s[1]);
-      auto dstA = New24(s[2], s[3]), dstB = New24(s[2], s[3]);
-      plain::HorizontalPass(src.get(), tempA.get(), cols, progress);
-      avx2::HorizontalPass(src.get(), tempB.get(), cols, progress);
-      plain::VerticalPass(tempA.get(), dstA.get(), rows, progress, s[1]);
-      avx2::VerticalPass(tempA.get(), dstB.get(), rows, progress, s[1]);
-      EXPECT_EQ(Bytes(tempA.get()), Bytes(tempB.get())) << "filter " << f << ", " << s[0] << " x " << s[1];
-      EXPECT_EQ(Bytes(dstA.get()), Bytes(dstB.get())) << "filter " << f << ", " << s[0] << " x " << s[1];
-    }
+    for (const auto& s : sizes)
+      for (int count = 1; count <= kLanes; count += 3) {
+        const int sw = s[0], dw = s[1];
+        std::vector<std::vector<uint8_t>> src(kLanes, std::vector<uint8_t>(size_t(sw) * 3));
+        for (auto& row : src)
+          for (uint8_t& b : row) b = Noise();
+        const uint8_t* rows[kLanes];
+        for (int l = 0; l < kLanes; ++l) rows[l] = src[size_t(l)].data();
+        TLists lists;
+        VLBuildContributors(lists, sw, dw, TResampleFilter(f));
+        std::vector<double> buf(size_t(sw) * 3 * kLanes);
+        // A guard byte after each row catches a write past the row.
+        std::vector<std::vector<uint8_t>> outA(kLanes, std::vector<uint8_t>(size_t(dw) * 3 + 1, 0xA5)), outB = outA;
+        uint8_t* pa[kLanes];
+        uint8_t* pb[kLanes];
+        for (int l = 0; l < kLanes; ++l) pa[l] = outA[size_t(l)].data(), pb[l] = outB[size_t(l)].data();
+        plain::FilterRows(rows, count, int64_t(sw) * 3, pa, lists, buf.data());
+        avx2::FilterRows(rows, count, int64_t(sw) * 3, pb, lists, buf.data());
+        EXPECT_EQ(outA, outB) << "rows, filter " << f << ", " << sw << " -> " << dw << ", " << count << " rows";
+        EXPECT_EQ(outB[size_t(count - 1)].back(), 0xA5);
+
+        // Along y: the same lists over as many rows, each Values = dw x 3 long.
+        std::vector<double> weights;
+        const uint8_t* picks[64];
+        for (const TVLContributorList& list : lists) {
+          weights.clear();
+          int n = 0;
+          for (const TVLContributor& e : list.Entries) {
+            weights.push_back(e.Weight);
+            picks[n++] = src[size_t(e.Pixel) % kLanes].data();
+          }
+          const int64_t values = std::min<int64_t>(int64_t(dw) * 3, int64_t(sw) * 3);
+          std::vector<uint8_t> a(size_t(values) + 1, 0x5A), b = a;
+          plain::FilterColumns(picks, weights.data(), n, values, a.data());
+          avx2::FilterColumns(picks, weights.data(), n, values, b.data());
+          EXPECT_EQ(a, b) << "columns, filter " << f << ", " << values << " values";
+        }
+      }
 }
 
 TEST(Variants, ShearRowsGiveThePlainPixels) {
