@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <mutex>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -377,4 +378,20 @@ void TBitmap::Assign(TPersistent* source) {
 
 void TBitmap::Changed() {
   if (OnChange) OnChange(this);
+}
+
+void TBitmap::TakePixels(TBitmap* Source) {
+  if (!Source || Source == this) return;
+  FreeBlock({FBits, FCapacity});
+  FBits = std::exchange(Source->FBits, nullptr);
+  FCapacity = std::exchange(Source->FCapacity, 0);
+  FWidth = std::exchange(Source->FWidth, 0);
+  FHeight = std::exchange(Source->FHeight, 0);
+  FRowBytes = std::exchange(Source->FRowBytes, 0);
+  FPixelFormat = Source->FPixelFormat;
+  FPalette = Source->FPalette;
+  ++FGeneration;
+  ++Source->FGeneration;
+  Source->Changed();
+  Changed();
 }

@@ -51,6 +51,9 @@ class TBitmap : public TPersistent {
   bool Monochrome() const { return FPixelFormat == pf1bit; }
 
   void Assign(TPersistent* source) override;
+  // Takes Source's pixel memory, size, format and palette without copying them; Source is
+  // left empty. For a result made in a new bitmap while the old pixels were still read.
+  void TakePixels(TBitmap* Source);
   void Changed();
   TNotifyEvent OnChange;
 

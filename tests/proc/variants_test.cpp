@@ -76,14 +76,26 @@ TEST(Variants, ShearRowsGiveThePlainPixels) {
   const uint8_t bg[3] = {10, 200, 30};
   std::vector<uint8_t> src(3 * 300);
   for (uint8_t& b : src) b = Noise();
-  // Offsets before, inside and past the row; blends from none to nearly whole.
+  // Offsets before, inside and past the row; blends from none to nearly whole, and the
+  // negative ones of the first shear.
   for (int64_t o : {-320, -40, 0, 7, 120, 299, 400})
-    for (int v : {0, 1, 2047, 2048, 4095})
+    for (int v : {-2048, -1, 0, 1, 2047, 2048, 4095})
       for (bool aa : {false, true}) {
         std::vector<uint8_t> a(3 * 250, 1), b(3 * 250, 2);
         plain::ShearRow(a.data(), 250, src.data(), 300, o, v, aa, bg);
         avx2::ShearRow(b.data(), 250, src.data(), 300, o, v, aa, bg);
         EXPECT_EQ(a, b) << "offset " << o << ", blend " << v << ", anti-aliased " << aa;
+        // Any span of the row, from a copy of just the source pixels it may read.
+        for (auto [p0, p1] : {std::pair<int64_t, int64_t>{0, 1}, {5, 37}, {17, 17}, {100, 250}, {249, 250}}) {
+          const int64_t x0 = std::clamp<int64_t>(p0 - o - 1, 0, 300), x1 = std::clamp<int64_t>(p1 - o, x0, 300);
+          std::vector<uint8_t> window(src.begin() + x0 * 3, src.begin() + x1 * 3);
+          for (TShearSpan span : {plain::ShearSpan, TShearSpan(avx2::ShearSpan)}) {
+            std::vector<uint8_t> part(size_t(p1 - p0) * 3);
+            span(part.data(), p0, p1, 250, window.data(), x0, 300, o, v, aa, bg);
+            EXPECT_TRUE(std::equal(part.begin(), part.end(), a.begin() + p0 * 3))
+                << "span " << p0 << ".." << p1 << ", offset " << o << ", blend " << v << ", anti-aliased " << aa;
+          }
+        }
       }
 }
 #endif

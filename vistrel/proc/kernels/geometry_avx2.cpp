@@ -2,6 +2,7 @@
 // them once when the processor has it.
 #define VL_VARIANT avx2
 #define VL_VARIANT_TARGET VL_TARGET_AVX2
+#define VL_SHEAR_AVX2 1
 #include "vistrel/proc/kernels/geometry_p.h"
 #if VL_X86_VARIANTS
 #include "vistrel/proc/kernels/geometry_shear.cpp"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "vistrel/base/cpu.h"
 #include "platform/core/core.h"
+#include "vistrel/base/cpu.h"
 
 namespace vlgeometry {
 
@@ -18,15 +18,27 @@ namespace vlgeometry {
 using TShearRow = void (*)(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,
                            int v, bool aa, const uint8_t* bg);
 
+// Pixels p0 .. p1 - 1 (0 <= p0 <= p1 <= n) of the same row into dst[0 .. p1 - p0 - 1].
+// Src points at source pixel sx0; only the source pixels those positions use are read
+// (from max(0, p0 - o - 1) up to min(m, p1 - o) - 1).
+using TShearSpan = void (*)(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n,
+                            const uint8_t* __restrict src, int64_t sx0, int64_t m, int64_t o, int v, bool aa,
+                            const uint8_t* bg);
+
 namespace plain {
 void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o, int v, bool aa,
               const uint8_t* bg);
+void ShearSpan(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n, const uint8_t* __restrict src, int64_t sx0,
+               int64_t m, int64_t o, int v, bool aa, const uint8_t* bg);
 }  // namespace plain
 
 #if VL_X86_VARIANTS
 namespace avx2 {
 VL_TARGET_AVX2 void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,
                              int v, bool aa, const uint8_t* bg);
+VL_TARGET_AVX2 void ShearSpan(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n,
+                              const uint8_t* __restrict src, int64_t sx0, int64_t m, int64_t o, int v, bool aa,
+                              const uint8_t* bg);
 }  // namespace avx2
 #endif
 

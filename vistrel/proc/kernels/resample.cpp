@@ -314,8 +314,7 @@ void Resample(TBitmap* Source, TBitmap* Dest, TResampleFilter Filter, TObject* S
     return;
   }
   TBitmap temp;
-  temp.SetPixelFormat(pf24bit);
-  temp.SetSize(dw, sh);
+  temp.Allocate(dw, sh, pf24bit);
   if (filterX) HorizontalPass(Source, &temp, cols, progress);
   else VLStretchHalftone(Source, &temp);
   if (filterY) VerticalPass(&temp, Dest, rows, progress, sh);
