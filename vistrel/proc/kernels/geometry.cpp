@@ -449,10 +449,11 @@ void VLFlip(TBitmap* Bitmap, int Direction) {
   }
   if (Direction != 0) return;
   if (Is24(Bitmap)) {
+    // The row loop for this processor, chosen on first use.
+    static const TFlipRow FlipRow = VLPickVariant<TFlipRow>(plain::FlipRow, cfAVX2, VL_X86_ONLY(avx2::FlipRow));
     for (int y = 0; y < h; ++y) {
       uint8_t* row = Bitmap->ScanLine(y);
-      for (int64_t x = 0, e = w - 1; x < e; ++x, --e)
-        for (int c = 0; c < 3; ++c) std::swap(row[x * 3 + c], row[e * 3 + c]);
+      FlipRow(row, w);
       std::memset(row + int64_t(w) * 3, 0, size_t(rb - int64_t(w) * 3));
     }
   } else if (Is1(Bitmap)) {

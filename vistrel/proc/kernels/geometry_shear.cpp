@@ -1,7 +1,7 @@
 // One row of a shear pass of the rotation. Built here as the plain variant and again by
-// geometry_avx2.cpp, which also turns on the blend's vector loop (VL_SHEAR_AVX2).
+// geometry_avx2.cpp, which also turns on the blend's vector loop (VL_GEOMETRY_AVX2).
 #include "vistrel/proc/kernels/geometry_p.h"
-#if defined(VL_SHEAR_AVX2)
+#if defined(VL_GEOMETRY_AVX2)
 #include <immintrin.h>
 #endif
 
@@ -46,7 +46,7 @@ inline void BlendPixel(uint8_t* d, const uint8_t* prev, const uint8_t* cur, int 
 // Bytes 3..count-1 of d: each blends with the byte one pixel before it in c.
 VL_VARIANT_TARGET void BlendRun(uint8_t* __restrict d, const uint8_t* __restrict c, int64_t count, int v, int w) {
   int64_t i = 3;
-#if defined(VL_SHEAR_AVX2)
+#if defined(VL_GEOMETRY_AVX2)
   // Sixteen bytes a step: (prev, cur) pairs of 16-bit values times (v, w) summed in 32 bits,
   // then the same rounding and clamping as Blend.
   const __m256i weights = _mm256_set1_epi32(int32_t(uint32_t(w) << 16 | (uint32_t(v) & 0xFFFF)));
