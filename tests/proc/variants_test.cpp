@@ -98,4 +98,21 @@ TEST(Variants, ShearRowsGiveThePlainPixels) {
         }
       }
 }
+TEST(Variants, FlipRowsGiveThePlainPixels) {
+  if (!VLCpuHas(cfAVX2)) GTEST_SKIP() << "no AVX2 here";
+  using namespace vlgeometry;
+  // Rows of exactly their own size, so that a step past either end is caught; widths on
+  // both sides of the sixteen-pixel steps and of the middle left to single swaps.
+  for (int64_t w = 1; w <= 1001; w += w < 64 ? 1 : 311) {
+    std::vector<uint8_t> row(size_t(w) * 3);
+    for (uint8_t& b : row) b = Noise();
+    std::vector<uint8_t> want(row.size());
+    for (int64_t x = 0; x < w; ++x) std::copy_n(row.begin() + (w - 1 - x) * 3, 3, want.begin() + x * 3);
+    std::vector<uint8_t> a = row, b = row;
+    plain::FlipRow(a.data(), w);
+    avx2::FlipRow(b.data(), w);
+    EXPECT_EQ(a, want) << "plain, width " << w;
+    EXPECT_EQ(b, want) << "AVX2, width " << w;
+  }
+}
 #endif
