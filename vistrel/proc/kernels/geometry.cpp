@@ -202,8 +202,7 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   VLColorToRGB(Background, bg);
   const uint8_t bgp[3] = {bg.B, bg.G, bg.R};
   // The shear loops for this processor, chosen on first use.
-  static const TShearSpan ShearSpan =
-      VLPickVariant<TShearSpan>(plain::ShearSpan, cfAVX2, VL_X86_ONLY(avx2::ShearSpan));
+  static const TShearSpan ShearSpan = VLPickVariant<TShearSpan>(plain::ShearSpan, cfAVX2, VL_X86_ONLY(avx2::ShearSpan));
   static const TShearRow ShearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
 
   const int64_t W1 = Round(H * tn + W + 1);
@@ -242,10 +241,11 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   // pass-1 rows is at most kRows + kCols + 1 high.
   constexpr int64_t kRows = 128, kCols = 32;
   const int64_t band = kRows + kCols + 2;
-  const int64_t row2 = W1 * 3 + 4;      // a row of the block of pass-2 rows
-  const int64_t colIn = band * 3 + 4;   // a column of pass-1 pixels
-  const int64_t colOut = kRows * 3 + 4; // a column of pass-2 pixels
-  std::vector<uint8_t> block(static_cast<size_t>(kRows * row2)), cols(static_cast<size_t>(kCols * colIn));
+  const int64_t row2 = W1 * 3 + 4;       // a row of the block of pass-2 rows
+  const int64_t colIn = band * 3 + 4;    // a column of pass-1 pixels
+  const int64_t colOut = kRows * 3 + 4;  // a column of pass-2 pixels
+  // W1 x min(kRows, H3) pixels is within the size checked above.
+  std::vector<uint8_t> block(static_cast<size_t>(std::min(kRows, H3) * row2)), cols(static_cast<size_t>(kCols * colIn));
   std::vector<uint8_t> down(static_cast<size_t>(kCols * colOut)), span(static_cast<size_t>(kCols * 3 + 4));
 
   // The picture is made anew, T being read until the end, and then takes its place.

@@ -17,10 +17,10 @@ VL_VARIANT_TARGET inline void Reverse16(const __m128i in[3], __m128i out[3]) {
   auto pick = [](__m128i v, __m128i m) VL_VARIANT_TARGET { return _mm_shuffle_epi8(v, m); };
   out[0] = _mm_or_si128(pick(in[2], _mm_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128)),
                         pick(in[1], _mm_insert_epi8(z, 14, 15)));
-  out[1] = _mm_or_si128(
-      _mm_or_si128(pick(in[1], _mm_setr_epi8(15, -128, 11, 12, 13, 8, 9, 10, 5, 6, 7, 2, 3, 4, -128, 0)),
-                   pick(in[0], _mm_insert_epi8(z, 15, 14))),
-      pick(in[2], _mm_insert_epi8(z, 0, 1)));
+  out[1] =
+      _mm_or_si128(_mm_or_si128(pick(in[1], _mm_setr_epi8(15, -128, 11, 12, 13, 8, 9, 10, 5, 6, 7, 2, 3, 4, -128, 0)),
+                                pick(in[0], _mm_insert_epi8(z, 15, 14))),
+                   pick(in[2], _mm_insert_epi8(z, 0, 1)));
   out[2] = _mm_or_si128(pick(in[0], _mm_setr_epi8(-128, 12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2)),
                         pick(in[1], _mm_insert_epi8(z, 1, 0)));
 }

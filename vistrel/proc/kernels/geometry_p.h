@@ -21,9 +21,8 @@ using TShearRow = void (*)(uint8_t* __restrict dst, int64_t n, const uint8_t* __
 // Pixels p0 .. p1 - 1 (0 <= p0 <= p1 <= n) of the same row into dst[0 .. p1 - p0 - 1].
 // Src points at source pixel sx0; only the source pixels those positions use are read
 // (from max(0, p0 - o - 1) up to min(m, p1 - o) - 1).
-using TShearSpan = void (*)(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n,
-                            const uint8_t* __restrict src, int64_t sx0, int64_t m, int64_t o, int v, bool aa,
-                            const uint8_t* bg);
+using TShearSpan = void (*)(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n, const uint8_t* __restrict src,
+                            int64_t sx0, int64_t m, int64_t o, int v, bool aa, const uint8_t* bg);
 
 // A pf24bit row of W pixels mirrored in place: pixel x goes to W - 1 - x.
 using TFlipRow = void (*)(uint8_t* Row, int64_t W);
@@ -41,9 +40,8 @@ namespace avx2 {
 VL_TARGET_AVX2 void FlipRow(uint8_t* Row, int64_t W);
 VL_TARGET_AVX2 void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,
                              int v, bool aa, const uint8_t* bg);
-VL_TARGET_AVX2 void ShearSpan(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n,
-                              const uint8_t* __restrict src, int64_t sx0, int64_t m, int64_t o, int v, bool aa,
-                              const uint8_t* bg);
+VL_TARGET_AVX2 void ShearSpan(uint8_t* __restrict dst, int64_t p0, int64_t p1, int64_t n, const uint8_t* __restrict src,
+                              int64_t sx0, int64_t m, int64_t o, int v, bool aa, const uint8_t* bg);
 }  // namespace avx2
 #endif
 

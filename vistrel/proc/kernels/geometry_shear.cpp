@@ -98,7 +98,8 @@ VL_VARIANT_TARGET void ShearSpan(uint8_t* __restrict dst, int64_t p0, int64_t p1
     BlendRun(d, at(x0), (x1 - x0) * 3, v, w);
   }
   const int64_t t = o + m;
-  if (v > 0 && t < n && t >= 0 && t >= p0 && t < p1) BlendPixel(dst + (t - p0) * 3, f1 > f0 ? at(f1 - 1) : bg, bg, v, w);
+  if (v > 0 && t < n && t >= 0 && t >= p0 && t < p1)
+    BlendPixel(dst + (t - p0) * 3, f1 > f0 ? at(f1 - 1) : bg, bg, v, w);
 }
 
 VL_VARIANT_TARGET void ShearRow(uint8_t* __restrict dst, int64_t n, const uint8_t* __restrict src, int64_t m, int64_t o,

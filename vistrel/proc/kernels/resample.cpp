@@ -156,8 +156,11 @@ const TKernels& Kernels() {
 class THorizontal {
  public:
   THorizontal(TBitmap* Source, const TLists& Lists)
-      : FSource(Source), FLists(Lists), FValues(int64_t(Source->Width()) * 3),
-        FBuf(size_t(FValues) * kLanes), FZeros(size_t(FValues), 0) {}
+      : FSource(Source),
+        FLists(Lists),
+        FValues(int64_t(Source->Width()) * 3),
+        FBuf(size_t(FValues) * kLanes),
+        FZeros(size_t(FValues), 0) {}
   // Source rows Y0 .. Y0 + Count - 1 (Count <= kLanes) into Out[0 .. Count - 1].
   void Run(int Y0, int Count, uint8_t* const* Out) {
     const uint8_t* rows[kLanes];
@@ -264,6 +267,8 @@ void BothPasses(TBitmap* Source, TBitmap* Dest, const TLists& Cols, const TLists
   depth = std::min<int64_t>(depth, sh);
   const int64_t values = int64_t(dw) * 3;
   const int64_t stride = (values + 63) / 64 * 64;
+  // At most the intermediate picture, which the bitmap limit bounds as it bounds any picture.
+  if (stride > TBitmap::MaxBytes() / depth) throw EOutOfResources(SOutOfResources);
   std::vector<uint8_t> ring(size_t(depth * stride));
   auto slot = [&](int64_t i) { return ring.data() + (i % depth) * stride; };
 

@@ -76,8 +76,8 @@ VL_TARGET_AVX2 void FilterRows(const uint8_t* const* Rows, int Count, int64_t Va
       a5 = _mm256_add_pd(a5, _mm256_mul_pd(w, _mm256_loadu_pd(p + 20)));
     }
     // Eight pixels, one per lane: blue, green, red and a spare byte each.
-    const __m128i bg = _mm_packus_epi16(_mm_packs_epi32(ToInts(a0), ToInts(a1)),
-                                        _mm_packs_epi32(ToInts(a2), ToInts(a3)));
+    const __m128i bg =
+        _mm_packus_epi16(_mm_packs_epi32(ToInts(a0), ToInts(a1)), _mm_packs_epi32(ToInts(a2), ToInts(a3)));
     const __m128i r = _mm_packus_epi16(_mm_packs_epi32(ToInts(a4), ToInts(a5)), zero);
     const __m128i pairs = _mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 8));
     const __m128i reds = _mm_unpacklo_epi8(r, zero);
@@ -111,8 +111,8 @@ VL_TARGET_AVX2 void FilterColumns(const uint8_t* const* Rows, const double* Weig
     }
     for (int h = 0; h < 2; ++h) {
       const __m256d* s = a + 4 * h;
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(ToInts(s[0]), ToInts(s[1])),
-                                             _mm_packs_epi32(ToInts(s[2]), ToInts(s[3])));
+      const __m128i bytes =
+          _mm_packus_epi16(_mm_packs_epi32(ToInts(s[0]), ToInts(s[1])), _mm_packs_epi32(ToInts(s[2]), ToInts(s[3])));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + k0 + 16 * h), bytes);
     }
   }
