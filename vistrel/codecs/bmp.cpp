@@ -333,15 +333,18 @@ void ReadBMP(TReadState& s) {
 
   TBitmap* bmp = s.Bitmap;
   if (!bmp) VLThrowFail(vcNoPicture, "no bitmap");
-  if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
+  const bool same = bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits();
+  if (same) {
     if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->Changed();
-  } else {
+  } else if (rle) {
     // The one pixel kept from the old picture is cleared: compressed data may skip it.
     bmp->SetSize(1, 1);
     bmp->SetPixelFormat(pf);
     std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->SetSize(w, ht);
+  } else {
+    bmp->Allocate(w, ht, pf);
   }
   s.Progress.PercentPerRow = 100.0 / ht;
 
@@ -354,24 +357,66 @@ void ReadBMP(TReadState& s) {
     return;
   }
 
-  // Uncompressed rows; the last one may lack its padding.
+  // Uncompressed rows; the last one may lack its padding. Rows not reached (data cut short,
+  // an abort) are black in a fresh bitmap.
+  int done = 0;
+  struct TClearRest {
+    TBitmap* Bmp;
+    const int& Done;
+    bool TopDown, Active;
+    ~TClearRest() {
+      if (!Active) return;
+      const int h = Bmp->Height();
+      for (int r = Done; r < h; ++r)
+        std::memset(Bmp->Bits() + int64_t(TopDown ? r : h - 1 - r) * Bmp->RowBytes(), 0, size_t(Bmp->RowBytes()));
+    }
+  } clearRest{bmp, done, topDown, !same};
   int64_t at = pos;
   std::vector<uint8_t> buf;
   const bool direct = bits == 1 || bits == 24;
-  if (!direct) buf.resize(size_t(rowLen));
   const int64_t pad = bmp->RowBytes() - rowData;
-  for (int r = 0; r < ht; ++r) {
-    if (VLReportProgress(s.Progress, r)) return;
-    uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
-    int64_t want = std::min(rowLen, streamEnd - at);
-    if (direct) {
-      if (st->Read(dst, want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
-      if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
-    } else {
-      if (st->Read(buf.data(), want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
-      decoder.DecodeRow(buf.data(), dst, w);
+  if (direct && rowLen == bmp->RowBytes() && !dynamic_cast<TCustomMemoryStream*>(st)) {
+    // From a file: many rows a read, straight into top-down bitmaps, through a buffer that
+    // stays in the cache for bottom-up ones.
+    const int64_t chunkRows = std::max<int64_t>(1, (int64_t(256) << 10) / rowLen);
+    const bool straight = topDown || chunkRows == 1;
+    if (!straight) buf.resize(size_t(chunkRows * rowLen));
+    while (done < ht) {
+      const int k = int(std::min<int64_t>(chunkRows, ht - done));
+      const int64_t want = std::min(k * rowLen, streamEnd - at);
+      uint8_t* into = straight ? bmp->ScanLine(topDown ? done : ht - 1 - done) : buf.data();
+      const int64_t got = std::max<int64_t>(st->Read(into, want), 0);
+      int64_t used = 0;
+      for (int i = 0; i < k; ++i, ++done) {
+        if (VLReportProgress(s.Progress, done)) {
+          st->Seek(at + used, soBeginning);
+          return;
+        }
+        const int64_t rowWant = std::min(rowLen, want - used);
+        if (got - used < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        uint8_t* dst = bmp->ScanLine(topDown ? done : ht - 1 - done);
+        if (!straight) std::memcpy(dst, into + used, size_t(rowData));
+        if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
+        used += rowWant;
+      }
+      at += want;
     }
-    at += want;
+  } else {
+    if (!direct) buf.resize(size_t(rowLen));
+    for (; done < ht; ++done) {
+      const int r = done;
+      if (VLReportProgress(s.Progress, r)) return;
+      uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
+      int64_t want = std::min(rowLen, streamEnd - at);
+      if (direct) {
+        if (st->Read(dst, want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
+      } else {
+        if (st->Read(buf.data(), want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        decoder.DecodeRow(buf.data(), dst, w);
+      }
+      at += want;
+    }
   }
   if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0})) VLInvert1Bit(bmp);
 }
