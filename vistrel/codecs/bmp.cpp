@@ -1,6 +1,9 @@
 #include "vistrel/codecs/bmp.h"
 
+#include <sys/uio.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -216,6 +219,24 @@ bool WithinLimit(int64_t width, int64_t height, int bits) {
   return row > 0 && row <= limit && height <= limit / row;
 }
 
+// Reads a file's next bytes into the buffers given, in order; the bytes read.
+int64_t ReadScattered(int handle, iovec* iov, int count) {
+  int64_t got = 0;
+  while (count > 0) {
+    const ssize_t n = readv(handle, iov, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += n;
+    size_t left = size_t(n);
+    for (; count > 0 && left >= iov->iov_len; --count, ++iov) left -= iov->iov_len;
+    if (count > 0) {
+      iov->iov_base = static_cast<uint8_t*>(iov->iov_base) + left;
+      iov->iov_len -= left;
+    }
+  }
+  return got;
+}
+
 void ReadBMP(TReadState& s) {
   TStream* st = s.Stream;
   TIOParamsVals& prm = s.Params;
@@ -375,17 +396,29 @@ void ReadBMP(TReadState& s) {
   std::vector<uint8_t> buf;
   const bool direct = bits == 1 || bits == 24;
   const int64_t pad = bmp->RowBytes() - rowData;
-  if (direct && rowLen == bmp->RowBytes() && !dynamic_cast<TCustomMemoryStream*>(st)) {
-    // From a file: many rows a read, straight into top-down bitmaps, through a buffer that
-    // stays in the cache for bottom-up ones.
-    const int64_t chunkRows = std::max<int64_t>(1, (int64_t(256) << 10) / rowLen);
-    const bool straight = topDown || chunkRows == 1;
-    if (!straight) buf.resize(size_t(chunkRows * rowLen));
+  auto* file = dynamic_cast<THandleStream*>(st);
+  if (direct && rowLen == bmp->RowBytes() && (file || !dynamic_cast<TCustomMemoryStream*>(st))) {
+    // Many rows a read: straight into the bitmap from files (the rows of a bottom-up file
+    // scattered to theirs by the one call), through a buffer that stays in the cache from
+    // other streams.
+    const int64_t chunkRows = std::clamp<int64_t>((file ? int64_t(1) << 20 : int64_t(256) << 10) / rowLen, 1, 1024);
+    const bool straight = topDown || chunkRows == 1, scatter = !straight && file;
+    std::vector<iovec> rows;
+    if (scatter) rows.resize(size_t(chunkRows));
+    else if (!straight) buf.resize(size_t(chunkRows * rowLen));
     while (done < ht) {
       const int k = int(std::min<int64_t>(chunkRows, ht - done));
       const int64_t want = std::min(k * rowLen, streamEnd - at);
       uint8_t* into = straight ? bmp->ScanLine(topDown ? done : ht - 1 - done) : buf.data();
-      const int64_t got = std::max<int64_t>(st->Read(into, want), 0);
+      int64_t got = 0;
+      if (scatter) {
+        int n = 0;
+        for (int64_t left = want; n < k && left > 0; ++n, left -= rowLen)
+          rows[size_t(n)] = {bmp->ScanLine(ht - 1 - done - n), size_t(std::min(rowLen, left))};
+        got = ReadScattered(file->Handle(), rows.data(), n);
+      } else {
+        got = std::max<int64_t>(st->Read(into, want), 0);
+      }
       int64_t used = 0;
       for (int i = 0; i < k; ++i, ++done) {
         if (VLReportProgress(s.Progress, done)) {
@@ -395,7 +428,7 @@ void ReadBMP(TReadState& s) {
         const int64_t rowWant = std::min(rowLen, want - used);
         if (got - used < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
         uint8_t* dst = bmp->ScanLine(topDown ? done : ht - 1 - done);
-        if (!straight) std::memcpy(dst, into + used, size_t(rowData));
+        if (!straight && !scatter) std::memcpy(dst, into + used, size_t(rowData));
         if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
         used += rowWant;
       }
