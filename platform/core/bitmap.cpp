@@ -43,7 +43,7 @@ bool IsMapped(int64_t size) {
 #endif
 }
 
-// The last large block freed, kept for the next large picture: its pages are in already.
+// The last large block freed, kept for the next large picture: its pages are likely in still.
 std::mutex gSpareLock;
 TBlock gSpare;
 
@@ -67,9 +67,11 @@ void FreeBlock(TBlock b) {
     return;
   }
   if (b.Size <= gMaxBytes / 4) {
+    // Kept, but the system may take its pages back when memory runs short.
+    madvise(b.Data, size_t(b.Size), MADV_FREE);
+    b.Zero = false;
     std::lock_guard<std::mutex> lock(gSpareLock);
     std::swap(b, gSpare);
-    gSpare.Zero = false;
   }
   if (b.Data) munmap(b.Data, size_t(b.Size));
 }
@@ -259,8 +261,8 @@ void TBitmap::Reallocate(int w, int h, TPixelFormat pf, bool keep, bool zero) {
     }
   }
   if (!zero && !block.Zero && bits2) {
-    // Padding after each row's last pixel byte stays zero.
-    const int64_t used = (int64_t(w) * bits + 7) / 8;
+    // Padding, and the bits past the last pixel in a packed row's last byte, are zero.
+    const int64_t used = int64_t(w) * bits / 8;
     if (used < rowBytes)
       for (int y = 0; y < h; ++y) std::memset(bits2 + y * rowBytes + used, 0, size_t(rowBytes - used));
   }

@@ -23,9 +23,10 @@ class TBitmap : public TPersistent {
   void SetHeight(int h) { SetSize(FWidth, h); }
   void SetSize(int w, int h);
   // Size and format at once, for a caller that writes every pixel itself: the bytes holding
-  // pixels (the whole last byte of a packed row) are left unspecified, the padding after them
-  // is zero. The palette is as after SetPixelFormat(pf); pfDevice becomes pf24bit. Memory of
-  // the right size is kept. Raises EOutOfResources past MaxBytes, leaving the bitmap as it was.
+  // pixels are left unspecified, the padding after them is zero (and so is a packed row's last
+  // byte when the pixels don't fill it). The palette is as after SetPixelFormat(pf); pfDevice
+  // becomes pf24bit. Memory of the right size is kept. Raises EOutOfResources past MaxBytes,
+  // leaving the bitmap as it was.
   void Allocate(int w, int h, TPixelFormat pf);
   bool Empty() const { return FWidth == 0 || FHeight == 0; }
 
