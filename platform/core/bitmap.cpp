@@ -4,17 +4,107 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <mutex>
+#include <utility>
+
+#include <sys/mman.h>
+
+// Sanitizer builds take every block from the heap, where overruns are caught.
+#if defined(__SANITIZE_ADDRESS__)
+#define VL_PIXELS_FROM_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define VL_PIXELS_FROM_HEAP 1
+#endif
+#endif
+
 void (*TBitmap::FreeCanvasHook)(TCanvas*) = nullptr;
 
 namespace {
 int64_t gMaxBytes = int64_t(1) << 30;  // 1 GiB of pixels, for every reader
 
-uint8_t* AllocPixels(int64_t bytes) {
-  if (bytes <= 0) return nullptr;
+// Blocks from kMapped up are mapped on their own in whole 2 MB huge pages, which fault in
+// a few hundred times faster than small ones; the rest come from the heap.
+constexpr int64_t kHuge = int64_t(2) << 20;
+constexpr int64_t kMapped = int64_t(4) << 20;
+
+struct TBlock {
+  uint8_t* Data = nullptr;
+  int64_t Size = 0;  // bytes the block holds
+  bool Zero = false;  // known to be all zero
+};
+
+bool IsMapped(int64_t size) {
+#ifdef VL_PIXELS_FROM_HEAP
+  (void)size;
+  return false;
+#else
+  return size >= kMapped;
+#endif
+}
+
+// The last large block freed, kept for the next large picture: its pages are likely in still.
+std::mutex gSpareLock;
+TBlock gSpare;
+
+uint8_t* MapBlock(int64_t size) {
+  // Over-map by one huge page and trim both ends to a 2 MB boundary.
+  const size_t len = size_t(size + kHuge);
+  void* p = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  const uintptr_t a = uintptr_t(p), start = (a + uintptr_t(kHuge) - 1) & ~uintptr_t(kHuge - 1);
+  const uintptr_t end = start + uintptr_t(size);
+  if (start > a) munmap(p, start - a);
+  if (a + len > end) munmap(reinterpret_cast<void*>(end), a + len - end);
+  madvise(reinterpret_cast<void*>(start), size_t(size), MADV_HUGEPAGE);
+  return reinterpret_cast<uint8_t*>(start);
+}
+
+void FreeBlock(TBlock b) {
+  if (!b.Data) return;
+  if (!IsMapped(b.Size)) {
+    std::free(b.Data);
+    return;
+  }
+  if (b.Size <= gMaxBytes / 4) {
+    // Kept, but the system may take its pages back when memory runs short.
+    madvise(b.Data, size_t(b.Size), MADV_FREE);
+    b.Zero = false;
+    std::lock_guard<std::mutex> lock(gSpareLock);
+    std::swap(b, gSpare);
+  }
+  if (b.Data) munmap(b.Data, size_t(b.Size));
+}
+
+// A block of at least `bytes`; all zero when `zero` is set, else its contents are unspecified.
+TBlock AllocBlock(int64_t bytes, bool zero) {
+  if (bytes <= 0) return {};
   if (bytes > gMaxBytes) throw EOutOfResources(SOutOfResources);
-  void* p = std::calloc(size_t(bytes), 1);
-  if (!p) throw EOutOfResources(SOutOfResources);
-  return static_cast<uint8_t*>(p);
+  TBlock b;
+  if (IsMapped(bytes)) {
+    const int64_t size = (bytes + kHuge - 1) / kHuge * kHuge;
+    {
+      std::lock_guard<std::mutex> lock(gSpareLock);
+      if (gSpare.Data && gSpare.Size >= size && gSpare.Size / 2 <= size) std::swap(b, gSpare);
+    }
+    if (!b.Data) {
+      b.Data = MapBlock(size);
+      b.Size = size;
+      b.Zero = true;
+    }
+    if (!b.Data) throw EOutOfResources(SOutOfResources);
+    if (zero && !b.Zero) std::memset(b.Data, 0, size_t(bytes));
+    return b;
+  }
+  b.Data = static_cast<uint8_t*>(zero ? std::calloc(size_t(bytes), 1) : std::malloc(size_t(bytes)));
+  if (!b.Data) throw EOutOfResources(SOutOfResources);
+  b.Size = bytes;
+  b.Zero = zero;
+#ifdef VL_PIXELS_FROM_HEAP
+  // Pixels a caller forgot to write show up as this pattern, not as black.
+  if (!zero) std::memset(b.Data, 0xA5, size_t(bytes));
+#endif
+  return b;
 }
 
 TRGBQuad Q(int r, int g, int b) { return TRGBQuad{uint8_t(b), uint8_t(g), uint8_t(r), 0}; }
@@ -99,7 +189,7 @@ TBitmap::TBitmap() = default;
 
 TBitmap::~TBitmap() {
   if (FCanvas && FreeCanvasHook) FreeCanvasHook(FCanvas);
-  std::free(FBits);
+  FreeBlock({FBits, FCapacity});
 }
 
 int TBitmap::StoredBits(TPixelFormat pf) {
@@ -134,13 +224,22 @@ std::vector<TRGBQuad> TBitmap::DefaultPalette(TPixelFormat pf) {
   return p;
 }
 
-void TBitmap::Reallocate(int w, int h, TPixelFormat pf, bool keep) {
+void TBitmap::Reallocate(int w, int h, TPixelFormat pf, bool keep, bool zero) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   int bits = StoredBits(pf);
   int64_t rowBytes = BitmapRowBytes(w, bits);
   if (w > 0 && h > 0 && (rowBytes > gMaxBytes || rowBytes * h > gMaxBytes)) throw EOutOfResources(SOutOfResources);
-  uint8_t* bits2 = (w > 0 && h > 0) ? AllocPixels(rowBytes * h) : nullptr;
+  const int64_t bytes = (w > 0 && h > 0) ? rowBytes * h : 0;
+  TBlock block;
+  if (!keep && FBits && bytes > 0 && bytes <= FCapacity && bytes >= FCapacity / 2) {
+    // The block in hand fits: no new memory to fault in.
+    block = {FBits, FCapacity, false};
+    if (zero) std::memset(FBits, 0, size_t(bytes));
+  } else {
+    block = AllocBlock(bytes, zero || keep);
+  }
+  uint8_t* bits2 = block.Data;
   if (keep && FBits && bits2) {
     int64_t copy = std::min(rowBytes, FRowBytes);
     int rows = std::min(h, FHeight);
@@ -161,12 +260,29 @@ void TBitmap::Reallocate(int w, int h, TPixelFormat pf, bool keep) {
       }
     }
   }
-  std::free(FBits);
+  if (!zero && !block.Zero && bits2) {
+    // Padding, and the bits past the last pixel in a packed row's last byte, are zero.
+    const int64_t used = int64_t(w) * bits / 8;
+    if (used < rowBytes)
+      for (int y = 0; y < h; ++y) std::memset(bits2 + y * rowBytes + used, 0, size_t(rowBytes - used));
+  }
+  if (block.Data != FBits) FreeBlock({FBits, FCapacity});
   FBits = bits2;
+  FCapacity = block.Size;
   FWidth = w;
   FHeight = h;
   FRowBytes = rowBytes;
   ++FGeneration;
+}
+
+void TBitmap::Allocate(int w, int h, TPixelFormat pf) {
+  if (pf == pfDevice) pf = pf24bit;
+  Reallocate(w, h, pf, false, false);
+  if (pf != FPixelFormat || (StoredBits(pf) <= 8 && FPalette.empty())) {
+    FPalette = StoredBits(pf) <= 8 ? DefaultPalette(pf) : std::vector<TRGBQuad>{};
+    FPixelFormat = pf;
+  }
+  Changed();
 }
 
 void TBitmap::SetSize(int w, int h) {
@@ -193,13 +309,15 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
     return;
   }
   uint8_t* oldData = FBits;
-  int64_t oldRow = FRowBytes;
+  int64_t oldRow = FRowBytes, oldCapacity = FCapacity;
   FBits = nullptr;
+  FCapacity = 0;
   try {
     Reallocate(FWidth, FHeight, pf, false);
   } catch (...) {
     FBits = oldData;
     FRowBytes = oldRow;
+    FCapacity = oldCapacity;
     throw;
   }
   FPixelFormat = pf;
@@ -223,7 +341,7 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
       for (int x = 0; x < FWidth; ++x) PutPixel(d, x, newBits, pf, FPalette, GetPixel(s, x, oldBits, old, oldPal));
     }
   }
-  std::free(oldData);
+  FreeBlock({oldData, oldCapacity});
   Changed();
 }
 
@@ -252,8 +370,9 @@ void TBitmap::Assign(TPersistent* source) {
     TPersistent::Assign(source);
     return;
   }
+  // Every byte is copied, padding included.
+  Reallocate(src->FWidth, src->FHeight, src->FPixelFormat, false, false);
   FPixelFormat = src->FPixelFormat;
-  Reallocate(src->FWidth, src->FHeight, src->FPixelFormat, false);
   if (FBits && src->FBits) std::memcpy(FBits, src->FBits, size_t(FRowBytes * FHeight));
   FPalette = src->FPalette;
   Changed();
@@ -261,4 +380,20 @@ void TBitmap::Assign(TPersistent* source) {
 
 void TBitmap::Changed() {
   if (OnChange) OnChange(this);
+}
+
+void TBitmap::TakePixels(TBitmap* Source) {
+  if (!Source || Source == this) return;
+  FreeBlock({FBits, FCapacity});
+  FBits = std::exchange(Source->FBits, nullptr);
+  FCapacity = std::exchange(Source->FCapacity, 0);
+  FWidth = std::exchange(Source->FWidth, 0);
+  FHeight = std::exchange(Source->FHeight, 0);
+  FRowBytes = std::exchange(Source->FRowBytes, 0);
+  FPixelFormat = Source->FPixelFormat;
+  FPalette = Source->FPalette;
+  ++FGeneration;
+  ++Source->FGeneration;
+  Source->Changed();
+  Changed();
 }

@@ -22,6 +22,12 @@ class TBitmap : public TPersistent {
   void SetWidth(int w) { SetSize(w, FHeight); }
   void SetHeight(int h) { SetSize(FWidth, h); }
   void SetSize(int w, int h);
+  // Size and format at once, for a caller that writes every pixel itself: the bytes holding
+  // pixels are left unspecified, the padding after them is zero (and so is a packed row's last
+  // byte when the pixels don't fill it). The palette is as after SetPixelFormat(pf); pfDevice
+  // becomes pf24bit. Memory of the right size is kept. Raises EOutOfResources past MaxBytes,
+  // leaving the bitmap as it was.
+  void Allocate(int w, int h, TPixelFormat pf);
   bool Empty() const { return FWidth == 0 || FHeight == 0; }
 
   TPixelFormat PixelFormat() const { return FPixelFormat; }
@@ -46,6 +52,9 @@ class TBitmap : public TPersistent {
   bool Monochrome() const { return FPixelFormat == pf1bit; }
 
   void Assign(TPersistent* source) override;
+  // Takes Source's pixel memory, size, format and palette without copying them; Source is
+  // left empty. For a result made in a new bitmap while the old pixels were still read.
+  void TakePixels(TBitmap* Source);
   void Changed();
   TNotifyEvent OnChange;
 
@@ -63,13 +72,14 @@ class TBitmap : public TPersistent {
   static void (*FreeCanvasHook)(TCanvas*);
 
  private:
-  void Reallocate(int w, int h, TPixelFormat pf, bool keep);
+  void Reallocate(int w, int h, TPixelFormat pf, bool keep, bool zero = true);
   static std::vector<TRGBQuad> DefaultPalette(TPixelFormat pf);
 
   int FWidth = 0, FHeight = 0;
   TPixelFormat FPixelFormat = pfDevice;
   int64_t FRowBytes = 0;
   uint8_t* FBits = nullptr;
+  int64_t FCapacity = 0;  // bytes of the block FBits points to
   std::vector<TRGBQuad> FPalette;
   TCanvas* FCanvas = nullptr;
   uint64_t FGeneration = 0;

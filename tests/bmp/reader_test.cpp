@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -422,4 +423,64 @@ TEST(BMPReader, CompressedProgressCountsTheRowEntered) {
   ASSERT_EQ(c.Height(), 4);
   EXPECT_EQ(At(c, 0, 3), kRed);
   EXPECT_EQ(At(c, 0, 2), kBlack);
+}
+
+// Files are read many rows at a time: the bitmap must be what a read from memory gives, with
+// its padding zero, in a new bitmap and in one of the same shape holding another picture; and
+// rows an abort keeps the reader from are black.
+TEST(BMPReader, FileReadsMatchMemoryReads) {
+  const std::string path = "/tmp/vl_bmpchunks_" + std::to_string(getpid()) + ".bmp";
+  const int w = 1001, h = 300;  // about 900 KB, rows of 3003 bytes and one of padding
+  for (int bits : {24, 1})
+    for (bool topDown : {false, true}) {
+      const int64_t rowLen = BitmapRowBytes(w, bits);
+      TBMPBuilder f;
+      f.FileHeader(0, bits == 1 ? 62 : 54);
+      f.Info(40, w, topDown ? -h : h, bits, 0, 0);
+      if (bits == 1) f.Pal({kBlack, kWhite});
+      for (int r = 0; r < h; ++r)
+        for (int64_t i = 0; i < rowLen; ++i) f.U8(int((i * 7 + r * 13) ^ (i >> 5)));  // padding not zero
+      f.Finish();
+      {
+        TFileStream out(path, fmCreate);
+        out.WriteBuffer(f.B.data(), int64_t(f.B.size()));
+      }
+      const std::string what = std::to_string(bits) + (topDown ? " top-down" : " bottom-up");
+      TBitmap mem;
+      TIOParamsVals p(nullptr);
+      ASSERT_TRUE(ReadBMPBytes(f.B, mem, p)) << what;
+      auto fromFile = [&](TBitmap& b, int abortAt) {
+        bool abort = false;
+        TFilterProgress pr;
+        pr.AbortFlag = &abort;
+        int rows = 0;
+        pr.OnProgress = [&](TObject*, int) {
+          if (++rows > abortAt) abort = true;
+        };
+        TFileStream in(path, fmOpenRead);
+        ReadBMPStream(&in, &b, p, in.Size(), pr, false);
+        return abort;
+      };
+      TBitmap fresh;
+      EXPECT_FALSE(fromFile(fresh, h));
+      ASSERT_EQ(fresh.ImageSize(), mem.ImageSize()) << what;
+      EXPECT_EQ(std::memcmp(fresh.Bits(), mem.Bits(), size_t(mem.ImageSize())), 0) << what;
+      for (int y = 0; y < h; ++y) EXPECT_EQ(fresh.ScanLine(y)[fresh.RowBytes() - 1], 0) << what << " " << y;
+      TBitmap used;
+      used.Allocate(w, h, bits == 1 ? pf1bit : pf24bit);
+      std::memset(used.Bits(), 0xEE, size_t(used.ImageSize()));
+      EXPECT_FALSE(fromFile(used, h));
+      EXPECT_EQ(std::memcmp(used.Bits(), mem.Bits(), size_t(mem.ImageSize())), 0) << what;
+
+      TBitmap cut;
+      EXPECT_TRUE(fromFile(cut, 100));
+      ASSERT_EQ(cut.Height(), h);
+      for (int r = 0; r < h; ++r) {
+        const int y = topDown ? r : h - 1 - r;
+        const uint8_t* row = cut.ScanLine(y);
+        if (r < 100) EXPECT_EQ(std::memcmp(row, mem.ScanLine(y), size_t(cut.RowBytes())), 0) << what << " " << r;
+        else EXPECT_TRUE(std::all_of(row, row + cut.RowBytes(), [](uint8_t v) { return v == 0; })) << what << " " << r;
+      }
+    }
+  std::remove(path.c_str());
 }

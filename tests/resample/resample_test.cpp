@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -167,4 +168,50 @@ TEST(Resample, ZoomFiltersOnlyWhenEnlarging) {
   EXPECT_EQ(Pixels(b), Gray({40, 100}));
   delete a;
   delete b;
+}
+
+// Pictures tall enough that the intermediate rows are kept in a ring that wraps around,
+// against the two passes worked straight from the contributor lists.
+TEST(Resample, TallPicturesGiveTheTwoPassesPixels) {
+  auto store = [](double sum) { return sum > 255 ? 255 : sum < 0 ? 0 : int(std::nearbyint(sum)); };
+  const int sizes[][4] = {{23, 300, 11, 70}, {19, 200, 19, 611}, {1, 257, 1, 64}, {300, 2, 17, 1}, {8, 1000, 3, 9}};
+  uint32_t seed = 11;
+  for (int f = rfTriangle; f <= rfMitchell; ++f)
+    for (const auto& s : sizes) {
+      const int sw = s[0], sh = s[1], dw = s[2], dh = s[3];
+      std::vector<int> src(size_t(sw) * sh * 3);
+      for (int& v : src) v = int((seed = seed * 1664525u + 1013904223u) >> 24);
+      std::vector<TVLContributorList> cols, rows;
+      VLBuildContributors(cols, sw, dw, TResampleFilter(f));
+      VLBuildContributors(rows, sh, dh, TResampleFilter(f));
+      std::vector<int> temp(size_t(dw) * sh * 3), want(size_t(dw) * dh * 3);
+      for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < dw; ++x)
+          for (int c = 0; c < 3; ++c) {
+            double sum = 0;
+            for (const TVLContributor& e : cols[size_t(x)].Entries)
+              sum += e.Weight * src[(size_t(y) * sw + e.Pixel) * 3 + c];
+            temp[(size_t(y) * dw + x) * 3 + c] = store(sum);
+          }
+      for (int y = 0; y < dh; ++y)
+        for (int k = 0; k < dw * 3; ++k) {
+          double sum = 0;
+          for (const TVLContributor& e : rows[size_t(y)].Entries) sum += e.Weight * temp[size_t(e.Pixel) * dw * 3 + k];
+          want[size_t(y) * dw * 3 + k] = store(sum);
+        }
+      TBitmap* a = MakeBitmap(sw, sh, src);
+      TBitmap* b = MakeBitmap(dw, dh, {});
+      int calls = 0, last = -1;
+      bool rising = true;
+      VLResampleBitmap(a, b, TResampleFilter(f), nullptr, [&](TObject*, int p) {
+        ++calls;
+        rising = rising && p >= last;
+        last = p;
+      });
+      EXPECT_EQ(Pixels(b), want) << "filter " << f << ", " << sw << "x" << sh << " -> " << dw << "x" << dh;
+      EXPECT_EQ(calls, sh + dw);
+      EXPECT_TRUE(rising);
+      delete a;
+      delete b;
+    }
 }

@@ -314,3 +314,56 @@ TEST(TIFFRead, CieLabPixelsAndTiledImageSize) {
   EXPECT_EQ(t.Bmp.Width(), 4);
   EXPECT_EQ(t.Bmp.Height(), 2);
 }
+
+// Strips of files are read a window at a time: the same picture as from memory, also where a
+// PackBits row spans more no-op bytes than a window holds, and where the data end early (the
+// rows not reached black in a new bitmap).
+TEST(TIFFRead, FileReadsMatchMemoryReads) {
+  const int w = 300, h = 1000;
+  auto gray = [](int x, int y) { return uint8_t((x * 7 + y * 3) ^ (y >> 2)); };
+  std::vector<uint8_t> plain, packed;
+  for (int y = 0; y < h; ++y) {
+    std::vector<uint8_t> row(w);
+    for (int x = 0; x < w; ++x) row[size_t(x)] = gray(x, y);
+    plain.insert(plain.end(), row.begin(), row.end());
+    for (int x = 0; x < w; x += 100) {
+      // No-ops, all within the bytes a strip may have: 2 a pixel.
+      if (y == 5 && x == 0) packed.insert(packed.end(), 20000, 0x80);
+      if (y == 10 && x == 100) packed.insert(packed.end(), 270000, 0x80);
+      packed.push_back(99);
+      packed.insert(packed.end(), row.begin() + x, row.begin() + x + 100);
+    }
+  }
+  plain.resize(plain.size() * 2 / 3);
+  const std::string path = TempDir() + "/vl_windows.tif";
+  for (bool pb : {true, false}) {
+    const auto& data = pb ? packed : plain;
+    auto f = Build({{256, 3, 1, w},
+                    {257, 3, 1, h},
+                    {258, 3, 1, 8},
+                    {259, 3, 1, pb ? 32773u : 1u},
+                    {262, 3, 1, 1},
+                    {273, 4, 1, 8},
+                    {279, 4, 1, pb ? uint32_t(data.size()) : uint32_t(w * h)}},
+                   data);
+    TRead mem;
+    mem.FromBytes(f);
+    WriteFileBytes(path, f);
+    TRead file;
+    {
+      TFileStream fs(path, fmOpenRead);
+      ReadTIFFStream(&file.Bmp, &fs, file.Count, file.Params, file.Progress, false);
+    }
+    EXPECT_EQ(file.Abort, mem.Abort) << file.Progress.AbortReason;
+    EXPECT_EQ(file.Abort, !pb);
+    ASSERT_EQ(file.Bmp.Height(), h);
+    ASSERT_EQ(mem.Bmp.ImageSize(), file.Bmp.ImageSize());
+    EXPECT_EQ(std::memcmp(mem.Bmp.Bits(), file.Bmp.Bits(), size_t(mem.Bmp.ImageSize())), 0) << pb;
+    const int rows = pb ? h : 666;
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) wrong += file.Bmp.ScanLine(y)[3 * x + 1] != (y < rows ? gray(x, y) : 0);
+    EXPECT_EQ(wrong, 0) << pb;
+  }
+  std::remove(path.c_str());
+}

@@ -1,6 +1,9 @@
 #include "vistrel/codecs/bmp.h"
 
+#include <sys/uio.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -216,6 +219,24 @@ bool WithinLimit(int64_t width, int64_t height, int bits) {
   return row > 0 && row <= limit && height <= limit / row;
 }
 
+// Reads a file's next bytes into the buffers given, in order; the bytes read.
+int64_t ReadScattered(int handle, iovec* iov, int count) {
+  int64_t got = 0;
+  while (count > 0) {
+    const ssize_t n = readv(handle, iov, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += n;
+    size_t left = size_t(n);
+    for (; count > 0 && left >= iov->iov_len; --count, ++iov) left -= iov->iov_len;
+    if (count > 0) {
+      iov->iov_base = static_cast<uint8_t*>(iov->iov_base) + left;
+      iov->iov_len -= left;
+    }
+  }
+  return got;
+}
+
 void ReadBMP(TReadState& s) {
   TStream* st = s.Stream;
   TIOParamsVals& prm = s.Params;
@@ -333,15 +354,18 @@ void ReadBMP(TReadState& s) {
 
   TBitmap* bmp = s.Bitmap;
   if (!bmp) VLThrowFail(vcNoPicture, "no bitmap");
-  if (bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits()) {
+  const bool same = bmp->PixelFormat() == pf && bmp->Width() == w && bmp->Height() == ht && bmp->Bits();
+  if (same) {
     if (rle) std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->Changed();
-  } else {
+  } else if (rle) {
     // The one pixel kept from the old picture is cleared: compressed data may skip it.
     bmp->SetSize(1, 1);
     bmp->SetPixelFormat(pf);
     std::memset(bmp->Bits(), 0, size_t(bmp->ImageSize()));
     bmp->SetSize(w, ht);
+  } else {
+    bmp->Allocate(w, ht, pf);
   }
   s.Progress.PercentPerRow = 100.0 / ht;
 
@@ -354,24 +378,78 @@ void ReadBMP(TReadState& s) {
     return;
   }
 
-  // Uncompressed rows; the last one may lack its padding.
+  // Uncompressed rows; the last one may lack its padding. Rows not reached (data cut short,
+  // an abort) are black in a fresh bitmap.
+  int done = 0;
+  struct TClearRest {
+    TBitmap* Bmp;
+    const int& Done;
+    bool TopDown, Active;
+    ~TClearRest() {
+      if (!Active) return;
+      const int h = Bmp->Height();
+      for (int r = Done; r < h; ++r)
+        std::memset(Bmp->Bits() + int64_t(TopDown ? r : h - 1 - r) * Bmp->RowBytes(), 0, size_t(Bmp->RowBytes()));
+    }
+  } clearRest{bmp, done, topDown, !same};
   int64_t at = pos;
   std::vector<uint8_t> buf;
   const bool direct = bits == 1 || bits == 24;
-  if (!direct) buf.resize(size_t(rowLen));
   const int64_t pad = bmp->RowBytes() - rowData;
-  for (int r = 0; r < ht; ++r) {
-    if (VLReportProgress(s.Progress, r)) return;
-    uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
-    int64_t want = std::min(rowLen, streamEnd - at);
-    if (direct) {
-      if (st->Read(dst, want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
-      if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
-    } else {
-      if (st->Read(buf.data(), want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
-      decoder.DecodeRow(buf.data(), dst, w);
+  auto* file = dynamic_cast<THandleStream*>(st);
+  if (direct && rowLen == bmp->RowBytes() && (file || !dynamic_cast<TCustomMemoryStream*>(st))) {
+    // Many rows a read: straight into the bitmap from files (the rows of a bottom-up file
+    // scattered to theirs by the one call), through a buffer that stays in the cache from
+    // other streams.
+    const int64_t chunkRows = std::clamp<int64_t>((file ? int64_t(1) << 20 : int64_t(256) << 10) / rowLen, 1, 1024);
+    const bool straight = topDown || chunkRows == 1, scatter = !straight && file;
+    std::vector<iovec> rows;
+    if (scatter) rows.resize(size_t(chunkRows));
+    else if (!straight) buf.resize(size_t(chunkRows * rowLen));
+    while (done < ht) {
+      const int k = int(std::min<int64_t>(chunkRows, ht - done));
+      const int64_t want = std::min(k * rowLen, streamEnd - at);
+      uint8_t* into = straight ? bmp->ScanLine(topDown ? done : ht - 1 - done) : buf.data();
+      int64_t got = 0;
+      if (scatter) {
+        int n = 0;
+        for (int64_t left = want; n < k && left > 0; ++n, left -= rowLen)
+          rows[size_t(n)] = {bmp->ScanLine(ht - 1 - done - n), size_t(std::min(rowLen, left))};
+        got = ReadScattered(file->Handle(), rows.data(), n);
+      } else {
+        got = std::max<int64_t>(st->Read(into, want), 0);
+      }
+      int64_t used = 0;
+      for (int i = 0; i < k; ++i, ++done) {
+        if (VLReportProgress(s.Progress, done)) {
+          st->Seek(at + used, soBeginning);
+          return;
+        }
+        const int64_t rowWant = std::min(rowLen, want - used);
+        if (got - used < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        uint8_t* dst = bmp->ScanLine(topDown ? done : ht - 1 - done);
+        if (!straight && !scatter) std::memcpy(dst, into + used, size_t(rowData));
+        if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
+        used += rowWant;
+      }
+      at += want;
     }
-    at += want;
+  } else {
+    if (!direct) buf.resize(size_t(rowLen));
+    for (; done < ht; ++done) {
+      const int r = done;
+      if (VLReportProgress(s.Progress, r)) return;
+      uint8_t* dst = bmp->ScanLine(topDown ? r : ht - 1 - r);
+      int64_t want = std::min(rowLen, streamEnd - at);
+      if (direct) {
+        if (st->Read(dst, want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        if (pad > 0) std::memset(dst + rowData, 0, size_t(pad));
+      } else {
+        if (st->Read(buf.data(), want) < rowData) VLThrowFail(vcTruncated, "pixel data cut short");
+        decoder.DecodeRow(buf.data(), dst, w);
+      }
+      at += want;
+    }
   }
   if (bits == 1 && map.size() == 2 && map[0] == (TRGB{255, 255, 255}) && map[1] == (TRGB{0, 0, 0})) VLInvert1Bit(bmp);
 }

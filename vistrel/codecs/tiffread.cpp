@@ -200,6 +200,9 @@ struct TStripState {
   int64_t Size = 0;                // bytes of the strip
   std::vector<uint8_t> Data;       // compressed strips are read whole ...
   const uint8_t* Bytes = nullptr;  // ... or used where they lie in memory
+  bool Windowed = false;           // read a window at a time (uncompressed, PackBits)
+  int64_t WindowAt = 0, WindowLen = 0;  // strip bytes in Data (uncompressed)
+  int64_t Fetched = 0;                  // strip bytes read so far (PackBits)
   int64_t Pos = 0;                 // byte position (uncompressed, modified Huffman)
   int64_t BitPos = 0;              // Group 3 and 4
   std::vector<uint8_t> Ref;        // reference line of two-dimensional coding
@@ -225,7 +228,7 @@ struct TReadContext {
   int64_t RowLen;                // bytes of one compressed row (or plane row)
   std::vector<uint8_t> Raw;      // one decompressed row
   std::vector<uint8_t> Samples;  // unpacked samples
-  int64_t RowsDone = 0;
+  int64_t& RowsDone;             // rows stored, from the top
 };
 
 // Bytes of a strip that its rows can use: uncompressed rows; PackBits rows with each byte a
@@ -259,6 +262,32 @@ void ReverseBits(uint8_t* p, int64_t n) {
   for (int64_t i = 0; i < n; ++i) p[i] = r[p[i]];
 }
 
+// Strips of streams not held in memory are read this much at a time, in a buffer that stays
+// in the cache, when they aren't compressed or are PackBits.
+constexpr int64_t kWindow = int64_t(256) << 10;
+
+// Moves the PackBits bytes not yet decoded to the window's start and reads the strip's next
+// bytes behind them, the window growing to hold `want`. False when nothing more was read.
+bool FillPackBits(const TTIFFVars& v, TStripState& s, int64_t want) {
+  TTIFFPackBitsDecoder& d = s.PackBits;
+  const int64_t kept = d.Size - d.Pos, rest = s.Size - s.Fetched;
+  if (rest <= 0 || kept >= want) return false;
+  int64_t cap = int64_t(s.Data.size()) - 8;
+  if (want > cap) {
+    cap = std::min(std::max(2 * cap, want), kept + rest);
+    s.Data.resize(size_t(cap + 8));
+  }
+  if (kept > 0) std::memmove(s.Data.data(), s.Data.data() + d.Pos, size_t(kept));
+  int64_t n = std::min(rest, cap - kept);
+  if (!ReadAt(v, s.Offset + s.Fetched, s.Data.data() + kept, n)) n = 0, s.Fetched = s.Size;
+  if (s.Reverse) ReverseBits(s.Data.data() + kept, n);
+  s.Fetched += n;
+  d.Data = s.Bytes = s.Data.data();
+  d.Pos = 0;
+  d.Size = kept + n;
+  return n > 0;
+}
+
 // Behind an LZW strip: codes of all one bits, which no decoder's table holds yet, so that a
 // decoder that runs past the strip (it is given no length) fails within a code or two.
 constexpr int64_t kLZWTail = 4096;
@@ -275,7 +304,11 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   const bool ccitt = TIFFIsFaxCompression(v.Compression);
   // The fax decoders take the fill order themselves.
   s.Reverse = v.FillOrder == 2 && v.BitsPerSample == 1 && !ccitt;
-  if (v.Compression != tcNone) {
+  s.Windowed = (!v.Memory || s.Reverse) && (v.Compression == tcNone || v.Compression == tcPackBits);
+  s.WindowAt = s.WindowLen = s.Fetched = 0;
+  if (s.Windowed && v.Compression == tcPackBits) {
+    s.Data.assign(size_t(std::min(size, std::max(kWindow, 4 * c.RowLen + 128)) + 8), 0);
+  } else if (v.Compression != tcNone) {
     if (v.Memory && v.Compression != tcLZW && !s.Reverse) {
       s.Bytes = v.Memory + offset;
     } else {
@@ -288,8 +321,10 @@ void StartStrip(TReadContext& c, TStripState& s, int64_t offset, int64_t size, i
   }
   if (ccitt) s.Ref.assign(size_t(c.RowLen), 0xFF);
   s.PackBits = TTIFFPackBitsDecoder();
-  s.PackBits.Data = s.Bytes;
-  s.PackBits.Size = s.Size;
+  if (!s.Windowed) {
+    s.PackBits.Data = s.Bytes;
+    s.PackBits.Size = s.Size;
+  }
   s.LZWState = nullptr;
   s.LZWStarted = v.Compression == tcLZW;
 }
@@ -303,12 +338,24 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
   switch (v.Compression) {
     case tcNone:
       if (s.Pos + len > s.Size) return false;
-      if (v.Memory && !s.Reverse) {
+      if (!s.Windowed) {
         row = v.Memory + s.Offset + s.Pos;
-      } else if (!ReadAt(v, s.Offset + s.Pos, out, len)) {
-        return false;
+      } else if (s.Pos >= s.WindowAt && s.Pos + len <= s.WindowAt + s.WindowLen) {
+        row = s.Data.data() + (s.Pos - s.WindowAt);
+      } else {
+        // The next rows a read at a time; the row alone if the stream can't give them.
+        const int64_t n = std::min(s.Size - s.Pos, std::max(len, kWindow));
+        if (s.Data.size() < size_t(n)) s.Data.resize(size_t(n));
+        s.WindowAt = s.Pos;
+        s.WindowLen = ReadAt(v, s.Offset + s.Pos, s.Data.data(), n) ? n : 0;
+        if (s.WindowLen > 0) {
+          if (s.Reverse) ReverseBits(s.Data.data(), n);
+          row = s.Data.data();
+        } else {
+          if (!ReadAt(v, s.Offset + s.Pos, out, len)) return false;
+          if (s.Reverse) ReverseBits(out, len);
+        }
       }
-      if (s.Reverse) ReverseBits(out, len);
       s.Pos += len;
       return true;
     case tcCCITTHuffman: {
@@ -334,7 +381,16 @@ bool TIFFDecompressStrip(TReadContext& c, TStripState& s, uint8_t* out, const ui
       std::memcpy(out, p, size_t(len));
       return true;
     }
-    case tcPackBits: return s.PackBits.DecodeRow(out, len);
+    case tcPackBits:
+      if (!s.Windowed) return s.PackBits.DecodeRow(out, len);
+      FillPackBits(v, s, 2 * len + 64);
+      for (;;) {
+        const TTIFFPackBitsDecoder before = s.PackBits;
+        if (s.PackBits.DecodeRow(out, len)) return true;
+        // Short of bytes (or of bytes that aren't no-ops): the row again with more of them.
+        s.PackBits = before;
+        if (!FillPackBits(v, s, 2 * (before.Size - before.Pos) + len)) return false;
+      }
   }
   return false;
 }
@@ -662,16 +718,31 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
     if (v.Width > 0x7FFFFFFFu || v.Height > 0x7FFFFFFFu || row > limit || int64_t(v.Height) > limit / row)
       VLThrowFail(vcTooLarge, "image too large");
   }
-  // A bitmap of the right shape keeps its memory (rows not decoded keep what they held).
+  // A bitmap of the right shape keeps its memory (rows not decoded keep what they held);
+  // in a new one, rows not decoded are black.
   bool reuse = bitmap->PixelFormat() == pf && uint32_t(bitmap->Width()) == v.Width &&
                uint32_t(bitmap->Height()) == v.Height && v.Width > 0 && v.Height > 0;
-  if (!reuse) {
+  if (v.Width == 0 || v.Height == 0) {
     bitmap->SetSize(1, 1);
     bitmap->SetPixelFormat(pf);
+    if (oneBit) bitmap->SetPalette({TRGBQuad{0, 0, 0, 0}, TRGBQuad{255, 255, 255, 0}});
+    VLThrowFail(vcBadHeader, "empty image");
+  }
+  int64_t rowsDone = 0;
+  struct TClearRest {
+    TBitmap* Bmp = nullptr;
+    const int64_t* Done = nullptr;
+    ~TClearRest() {
+      if (Bmp && *Done < Bmp->Height())
+        std::memset(Bmp->Bits() + *Done * Bmp->RowBytes(), 0, size_t((Bmp->Height() - *Done) * Bmp->RowBytes()));
+    }
+  } clearRest;
+  if (!reuse) {
+    bitmap->Allocate(int(v.Width), int(v.Height), pf);
+    clearRest.Bmp = bitmap;
+    clearRest.Done = &rowsDone;
   }
   if (oneBit) bitmap->SetPalette({TRGBQuad{0, 0, 0, 0}, TRGBQuad{255, 255, 255, 0}});
-  if (v.Width == 0 || v.Height == 0) VLThrowFail(vcBadHeader, "empty image");
-  bitmap->SetSize(int(v.Width), int(v.Height));
   if (v.TileWidth > 0 || v.TileLength > 0) VLThrowFail(vcUnsupported, "tiled image");
   if (kind == kNone) return;
   // No more strips than the rows need: one per RowsPerStrip rows (per plane when planar).
@@ -680,7 +751,7 @@ void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals&
   if (!TIFFGetTagArray(v, tagStripOffsets, v.StripOffsets, uint32_t(strips))) v.StripOffsets.clear();
   if (!TIFFGetTagArray(v, tagStripByteCounts, v.StripByteCounts, uint32_t(strips))) v.StripByteCounts.clear();
   if (v.StripOffsets.empty()) return;
-  TReadContext c{&v, bitmap, &progress, kind, int(v.Width), 0, {}, {}, 0};
+  TReadContext c{&v, bitmap, &progress, kind, int(v.Width), 0, {}, {}, rowsDone};
   const int64_t samples = kind == kPlanarRGB ? 1 : v.SamplesPerPixel;
   c.RowLen = (samples * int64_t(v.Width) * v.BitsPerSample + 7) / 8;
   c.Raw.assign(size_t(c.RowLen) + 8, 0);

@@ -23,7 +23,7 @@ void CopyRect(TBitmap* Source, TBitmap* Dest, int X1, int Y1, int X2, int Y2) {
   Dest->SetSize(0, 0);
   Dest->SetPixelFormat(Source->PixelFormat());
   Dest->SetPalette(Source->Palette());
-  Dest->SetSize(w, h);
+  Dest->Allocate(w, h, Dest->PixelFormat());  // every row is written below
   const int bits = Source->BitsPerPixel();
   for (int y = 0; y < h; ++y) {
     const uint8_t* s = Source->ScanLine(Y1 + y);

@@ -7,9 +7,6 @@
 #include <memory>
 #include <numbers>
 #include <vector>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #include "vistrel/proc/kernels/geometry_p.h"
 #include "vistrel/proc/kernels/pixels.h"
@@ -17,28 +14,6 @@
 namespace {
 
 using namespace vlgeometry;
-
-// A large scratch buffer; on Linux backed by huge pages where the system allows, which
-// spares the transposing passes most of their page-table misses.
-class TScratch {
- public:
-  explicit TScratch(int64_t bytes) {
-    constexpr size_t kHuge = size_t(2) << 20;
-    const size_t n = (size_t(bytes) + kHuge - 1) / kHuge * kHuge;
-    FData = static_cast<uint8_t*>(std::aligned_alloc(kHuge, n));
-    if (!FData) throw EOutOfResources(SOutOfResources);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(FData, n, MADV_HUGEPAGE);
-#endif
-  }
-  ~TScratch() { std::free(FData); }
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  uint8_t* get() const { return FData; }
-
- private:
-  uint8_t* FData;
-};
 
 bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
 bool Is1(const TBitmap* b) { return b && b->PixelFormat() == pf1bit; }
@@ -162,9 +137,8 @@ void Stretch1(TBitmap* Source, TBitmap* Dest) {
 // Quarter turns in tiles, so both sides stay in cache.
 void Turn(TBitmap* Source, TBitmap* Dest, bool clockwise) {
   const int w = Source->Width(), h = Source->Height();
-  Dest->SetSize(1, 1);
-  Dest->SetPixelFormat(pf24bit);
-  Dest->SetSize(h, w);
+  // Every pixel is written below.
+  Dest->Allocate(h, w, pf24bit);
   if (w < 1 || h < 1) return;
   const uint8_t* s0 = Source->ScanLine(0);
   const int64_t sr = Source->RowBytes();
@@ -187,6 +161,17 @@ void Turn(TBitmap* Source, TBitmap* Dest, bool clockwise) {
     }
 }
 
+// Pixels copied between a row-major block and a column-major one, four bytes at a time: the
+// byte past each pixel is overwritten by the next pixel copied, or lands in a spare byte that
+// every block keeps after its rows.
+inline void CopyPixel(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); }
+
+// The three shears of the rotation, made block by block: for each block of kRows rows of the
+// vertical shear's result, the horizontal shear's rows it needs are made anew from T for
+// kCols columns at a time, turned into columns, sheared down, turned back into the block's
+// rows, and the block's rows go through the last shear straight into the picture. So no
+// intermediate picture is held whole, and what is made is still in cache when it is used.
+// The pixels are those of the three passes one after the other.
 void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
               TObject* Sender) {
   int n = Angle % 360;
@@ -196,16 +181,16 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
     VLRotate90CCW(Bitmap, &tmp);
     T = &tmp;
     n -= 90;
-    if (n > 45) VLCopyBitmap(&tmp, Bitmap);
+    if (n > 45) Bitmap->TakePixels(&tmp);
   }
   while (n < -45) {
     VLRotate90CW(Bitmap, &tmp);
     T = &tmp;
     n += 90;
-    if (n < -45) VLCopyBitmap(&tmp, Bitmap);
+    if (n < -45) Bitmap->TakePixels(&tmp);
   }
   if (n == 0) {
-    if (T != Bitmap) VLCopyBitmap(T, Bitmap);
+    if (T != Bitmap) Bitmap->TakePixels(T);
     return;
   }
 
@@ -216,8 +201,9 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   TRGB bg;
   VLColorToRGB(Background, bg);
   const uint8_t bgp[3] = {bg.B, bg.G, bg.R};
-  // The shear rows for this processor, chosen on first use.
-  static const TShearRow shearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
+  // The shear loops for this processor, chosen on first use.
+  static const TShearSpan ShearSpan = VLPickVariant<TShearSpan>(plain::ShearSpan, cfAVX2, VL_X86_ONLY(avx2::ShearSpan));
+  static const TShearRow ShearRow = VLPickVariant<TShearRow>(plain::ShearRow, cfAVX2, VL_X86_ONLY(avx2::ShearRow));
 
   const int64_t W1 = Round(H * tn + W + 1);
   const int64_t d1 = Round((W1 - W) * sn);
@@ -227,74 +213,88 @@ void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, con
   const int64_t W3 = Round(H3 * tn + W1 + 1 - 2 * d2);
   if (W1 < 1 || H3 < 1 || W3 < 1 || W3 > INT32_MAX || H3 > INT32_MAX) return;
   const int64_t maxBytes = TBitmap::MaxBytes();
-  if (W1 * 3 > maxBytes / H || W1 * 3 > maxBytes / H3) throw EOutOfResources(SOutOfResources);
+  if (W1 * 3 > maxBytes / H || W1 * 3 > maxBytes / H3 || W3 * 3 > maxBytes / H3) throw EOutOfResources(SOutOfResources);
 
-  // One step a row of each pass, counted from 0.
+  // Each pass's shift and blend weight: pass 1 by row of T, pass 2 by column, pass 3 by row.
+  const size_t nH = size_t(H), nW1 = size_t(W1), nH3 = size_t(H3);
+  std::vector<int64_t> o1(nH), o2(nW1), o3(nH3);
+  std::vector<int> v1(nH), v2(nW1), v3(nH3);
+  for (int64_t i = 0; i < H; ++i) {
+    const long double e = (a > 0 ? i : H - i) * tn;
+    o1[size_t(i)] = Round(e);
+    v1[size_t(i)] = int(Trunc((e - o1[size_t(i)]) * 4096));
+  }
+  for (int64_t j = 0; j < W1; ++j) {
+    const long double e = (a > 0 ? W1 - j : j) * sn;
+    const int64_t r = Round(e);
+    o2[size_t(j)] = r - d1;
+    v2[size_t(j)] = int(Round((e - r) * 4096));
+  }
+  for (int64_t h = 0; h < H3; ++h) {
+    const long double e = (a > 0 ? h : H3 - h) * tn;
+    const int64_t r = Round(e);
+    o3[size_t(h)] = r - d2;
+    v3[size_t(h)] = int(Round((e - r) * 4096));
+  }
+
+  // Working blocks. A column tile's shifts differ by at most kCols (sn <= 1), so its band of
+  // pass-1 rows is at most kRows + kCols + 1 high.
+  constexpr int64_t kRows = 128, kCols = 32;
+  const int64_t band = kRows + kCols + 2;
+  const int64_t row2 = W1 * 3 + 4;       // a row of the block of pass-2 rows
+  const int64_t colIn = band * 3 + 4;    // a column of pass-1 pixels
+  const int64_t colOut = kRows * 3 + 4;  // a column of pass-2 pixels
+  // W1 x min(kRows, H3) pixels is within the size checked above.
+  std::vector<uint8_t> block(static_cast<size_t>(std::min(kRows, H3) * row2)), cols(static_cast<size_t>(kCols * colIn));
+  std::vector<uint8_t> down(static_cast<size_t>(kCols * colOut)), span(static_cast<size_t>(kCols * 3 + 4));
+
+  // The picture is made anew, T being read until the end, and then takes its place.
+  TBitmap out;
+  out.Allocate(int(W3), int(H3), pf24bit);
+
+  // One report before each of the H + W1 + H3 steps of the three passes, spread over the
+  // blocks.
   const int64_t steps = H + W1 + H3;
   int64_t k = 0;
+  auto reportUpTo = [&](int64_t last) {
+    for (; k <= std::min(last, steps - 1); ++k) VLRowProgress(OnProgress, Sender, k, steps);
+  };
 
-  // The vertical shear runs on transposed pictures, so that every pass works along rows:
-  // B1T holds pass 1's result column by column (W1 rows of H pixels), B2 pass 2's result
-  // (H3 rows of W1 pixels). Rows are made in blocks and transposed in blocks.
-  constexpr int kBlock = 64;
-  const int64_t rowT1 = H * 3, row2 = W1 * 3;
-  auto B1T = std::make_unique<TScratch>(rowT1 * W1);
-  {
-    std::unique_ptr<uint8_t[]> blk(new uint8_t[size_t(kBlock * row2)]);
-    for (int64_t i0 = 0; i0 < H; i0 += kBlock) {
-      const int nb = int(std::min<int64_t>(kBlock, H - i0));
-      for (int r = 0; r < nb; ++r) {
-        const int64_t i = i0 + r;
-        VLRowProgress(OnProgress, Sender, k++, steps);
-        const long double q = a > 0 ? i : H - i;
-        const long double e = q * tn;
-        const int64_t s = Round(e);
-        const int v = int(Trunc((e - s) * 4096));
-        shearRow(blk.get() + r * row2, W1, T->ScanLine(int(i)), W, s, v, AntiAlias, bgp);
+  for (int64_t t0 = 0; t0 < H3; t0 += kRows) {
+    reportUpTo(t0 * steps / H3);
+    const int64_t tb = std::min(kRows, H3 - t0);
+    for (int64_t j0 = 0; j0 < W1; j0 += kCols) {
+      const int64_t jb = std::min(kCols, W1 - j0);
+      const auto [lo, hi] = std::minmax_element(o2.begin() + j0, o2.begin() + j0 + jb);
+      // Pass-1 rows La .. Lb, columns j0 .. j0 + jb - 1, turned into columns.
+      const int64_t La = std::max<int64_t>(0, t0 - *hi - 1), Lb = std::min(H - 1, t0 + tb - 1 - *lo);
+      for (int64_t L = La; L <= Lb; ++L) {
+        ShearSpan(span.data(), j0, j0 + jb, W1, T->ScanLine(int(L)), 0, W, o1[size_t(L)], v1[size_t(L)], AntiAlias,
+                  bgp);
+        uint8_t* d = cols.data() + (L - La) * 3;
+        for (int64_t c = 0; c < jb; ++c) CopyPixel(d + c * colIn, span.data() + c * 3);
       }
-      for (int64_t j = 0; j < W1; ++j) {
-        uint8_t* d = B1T->get() + j * rowT1 + i0 * 3;
-        const uint8_t* src = blk.get() + j * 3;
-        for (int r = 0; r < nb; ++r, d += 3, src += row2) std::memcpy(d, src, 3);
+      // Pass 2 down each column, rows t0 .. t0 + tb - 1.
+      for (int64_t c = 0; c < jb; ++c) {
+        const size_t j = size_t(j0 + c);
+        ShearSpan(down.data() + c * colOut, t0, t0 + tb, H3, cols.data() + c * colIn, La, H, o2[j], v2[j], AntiAlias,
+                  bgp);
+      }
+      // Back into the block's rows.
+      for (int64_t r = 0; r < tb; ++r) {
+        uint8_t* d = block.data() + r * row2 + j0 * 3;
+        const uint8_t* s = down.data() + r * 3;
+        for (int64_t c = 0; c < jb; ++c) CopyPixel(d + c * 3, s + c * colOut);
       }
     }
-  }
-
-  TScratch B2(row2 * H3);
-  {
-    const int64_t rowT2 = H3 * 3;
-    std::unique_ptr<uint8_t[]> blk(new uint8_t[size_t(kBlock * rowT2)]);
-    for (int64_t j0 = 0; j0 < W1; j0 += kBlock) {
-      const int nb = int(std::min<int64_t>(kBlock, W1 - j0));
-      for (int r = 0; r < nb; ++r) {
-        const int64_t j = j0 + r;
-        VLRowProgress(OnProgress, Sender, k++, steps);
-        const long double q = a > 0 ? W1 - j : j;
-        const long double e = q * sn;
-        const int64_t rr = Round(e);
-        const int v = int(Round((e - rr) * 4096));
-        shearRow(blk.get() + r * rowT2, H3, B1T->get() + j * rowT1, H, rr - d1, v, AntiAlias, bgp);
-      }
-      for (int64_t t = 0; t < H3; ++t) {
-        uint8_t* d = B2.get() + t * row2 + j0 * 3;
-        const uint8_t* src = blk.get() + t * 3;
-        for (int r = 0; r < nb; ++r, d += 3, src += rowT2) std::memcpy(d, src, 3);
-      }
+    // Pass 3: the block's rows into the picture.
+    for (int64_t r = 0; r < tb; ++r) {
+      const size_t h = size_t(t0 + r);
+      ShearRow(out.ScanLine(int(h)), W3, block.data() + r * row2, W1, o3[h], v3[h], AntiAlias, bgp);
     }
   }
-  B1T.reset();
-
-  // Pass 3: horizontal shear of B2 into the picture (W3 x H3).
-  Bitmap->SetSize(0, 0);
-  Bitmap->SetSize(int(W3), int(H3));
-  for (int64_t h = 0; h < H3; ++h) {
-    VLRowProgress(OnProgress, Sender, k++, steps);
-    const long double q = a > 0 ? h : H3 - h;
-    const long double e = q * tn;
-    const int64_t r = Round(e);
-    const int v = int(Round((e - r) * 4096));
-    shearRow(Bitmap->ScanLine(int(h)), W3, B2.get() + h * row2, W1, r - d2, v, AntiAlias, bgp);
-  }
+  reportUpTo(steps - 1);
+  Bitmap->TakePixels(&out);
 }
 
 Byte ReverseBits8(Byte b) {
@@ -340,11 +340,16 @@ void VLResampleToSize(TBitmap* Bitmap, int Width, int Height, TResampleFilter Fi
   TBitmap out;
   const TPixelFormat pf = Bitmap->PixelFormat();
   if (pf == pf24bit || pf == pf1bit) {
-    out.SetPixelFormat(pf);
-    out.SetSize(int(nw), int(nh));
+    // Both the resampler and the stretch write every pixel.
+    out.Allocate(int(nw), int(nh), pf);
     if (pf == pf24bit && Filter > rfNone && Filter <= rfMitchell)
       VLResampleBitmap(Bitmap, &out, Filter, Sender, OnProgress);
     else VLStretchHalftone(Bitmap, &out);
+    // A 1-bit picture keeps its own two colours.
+    if (pf == pf24bit) {
+      Bitmap->TakePixels(&out);
+      return;
+    }
   } else {
     // Other formats are scaled through 24 bits and stored back in their own format.
     TBitmap src;
@@ -444,10 +449,11 @@ void VLFlip(TBitmap* Bitmap, int Direction) {
   }
   if (Direction != 0) return;
   if (Is24(Bitmap)) {
+    // The row loop for this processor, chosen on first use.
+    static const TFlipRow FlipRow = VLPickVariant<TFlipRow>(plain::FlipRow, cfAVX2, VL_X86_ONLY(avx2::FlipRow));
     for (int y = 0; y < h; ++y) {
       uint8_t* row = Bitmap->ScanLine(y);
-      for (int64_t x = 0, e = w - 1; x < e; ++x, --e)
-        for (int c = 0; c < 3; ++c) std::swap(row[x * 3 + c], row[e * 3 + c]);
+      FlipRow(row, w);
       std::memset(row + int64_t(w) * 3, 0, size_t(rb - int64_t(w) * 3));
     }
   } else if (Is1(Bitmap)) {

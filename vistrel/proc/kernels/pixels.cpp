@@ -262,7 +262,7 @@ void VLCopyBitmap(TBitmap* Source, TBitmap* Dest) {
   Dest->SetSize(1, 1);
   Dest->SetPixelFormat(Source->PixelFormat());
   if (Source->Width() >= 1 && Source->Height() >= 1) {
-    Dest->SetSize(Source->Width(), Source->Height());
+    Dest->Allocate(Source->Width(), Source->Height(), Dest->PixelFormat());
     int64_t n = std::min(Dest->ImageSize(), Source->ImageSize());
     if (n > 0 && Dest->Bits() && Source->Bits()) std::memcpy(Dest->Bits(), Source->Bits(), size_t(n));
   }
@@ -286,7 +286,9 @@ void VLCopyBitmapRect(TBitmap* Source, TBitmap* Dest, int X1, int Y1, int X2, in
     Dest->SetSize(0, 0);
     return;
   }
-  Dest->SetSize(dw, dh);
+  // Rows of the formats copied are written whole.
+  if (pf == pf24bit || pf == pf1bit) Dest->Allocate(dw, dh, pf);
+  else Dest->SetSize(dw, dh);
   for (int y = 0; y < dh; ++y) {
     const uint8_t* s = Source->ScanLine(Y1 + y);
     uint8_t* d = Dest->ScanLine(y);
@@ -375,7 +377,7 @@ void VLExpand1BitTo24Bit(TBitmap* Source, TBitmap* Dest, const TProgressEvent& O
   int w = Source->Width(), h = Source->Height();
   Dest->SetSize(1, 1);
   Dest->SetPixelFormat(pf24bit);
-  Dest->SetSize(w, h);
+  Dest->Allocate(w, h, pf24bit);
   int whole = w / 8, rem = w % 8;
   for (int y = 0; y < h; ++y) {
     const uint8_t* s = Source->ScanLine(y);
@@ -406,8 +408,7 @@ TBitmap* VLConvertTwoColorTo1Bit(TBitmap* Source, TRGB& Color0, TRGB& Color1) {
   }
   if (found != 2) return nullptr;
   auto out = std::make_unique<TBitmap>();
-  out->SetPixelFormat(pf1bit);
-  out->SetSize(w, h);
+  out->Allocate(w, h, pf1bit);
   for (int y = 0; y < h; ++y) {
     const uint8_t* s = Source->ScanLine(y);
     uint8_t* d = out->ScanLine(y);
@@ -434,8 +435,7 @@ void VLDitherOrderedTo1Bit(TBitmap* Bitmap, const TProgressEvent& OnProgress, TO
   if (!Bitmap || Bitmap->PixelFormat() != pf24bit) return;
   int w = Bitmap->Width(), h = Bitmap->Height();
   TBitmap out;
-  out.SetPixelFormat(pf1bit);
-  out.SetSize(w, h);
+  out.Allocate(w, h, pf1bit);
   for (int y = 0; y < h; ++y) {
     const uint8_t* s = Bitmap->ScanLine(y);
     uint8_t* d = out.ScanLine(y);

@@ -1,5 +1,6 @@
-// No API: the resampler's private parts, shared by its setup (resample.cpp), its two passes
-// (resample_h.cpp, resample_v.cpp) and their AVX2 build (resample_avx2.cpp).
+// No API: the resampler's private parts, shared by its setup and pass drivers
+// (resample.cpp), its plain filter loops (resample_h.cpp, resample_v.cpp) and their AVX2
+// build (resample_avx2.cpp).
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -11,8 +12,7 @@
 
 namespace vlresample {
 
-constexpr int kLanes = 8;        // source rows filtered together in the horizontal pass
-constexpr int kStripPixels = 8;  // target columns filtered together in the vertical pass
+constexpr int kLanes = 8;  // source rows filtered together along x
 
 using TLists = std::vector<TVLContributorList>;
 
@@ -33,24 +33,31 @@ inline Byte StoreSum(double sum) {
   return Byte(int((sum + magic) - magic));
 }
 
-// The horizontal pass: every row of Source through the column lists into Temp (Source's
-// height, the target's width), reporting each row.
-using THorizontalPass = void (*)(TBitmap* Source, TBitmap* Temp, const TLists& Lists, TProgressState& Progress);
-// The vertical pass: every column of Temp through the row lists into Dest, reporting each
-// column after the RowsBefore rows of the horizontal pass.
-using TVerticalPass = void (*)(TBitmap* Temp, TBitmap* Dest, const TLists& Lists, TProgressState& Progress,
-                               int RowsBefore);
+// Every sum below starts at 0 and adds weight x value entry by entry, in the list's order,
+// in doubles without fused multiply-adds, so that each variant gives the same bytes.
+
+// Filters along x: Rows[0 .. Count-1] (Count <= kLanes) of Values bytes (three a pixel)
+// through the column lists into Out[0 .. Count-1]. Rows has kLanes readable rows (those
+// from Count on are read and ignored). Buf holds Values x kLanes doubles.
+using TFilterRows = void (*)(const uint8_t* const* Rows, int Count, int64_t Values, uint8_t* const* Out,
+                             const TLists& Lists, double* Buf);
+// Filters along y: Out[k] for k < Values is the sum over the entries e < Count of
+// Weights[e] x Rows[e][k].
+using TFilterColumns = void (*)(const uint8_t* const* Rows, const double* Weights, int Count, int64_t Values,
+                                uint8_t* Out);
 
 namespace plain {
-void HorizontalPass(TBitmap* Source, TBitmap* Temp, const TLists& Lists, TProgressState& Progress);
-void VerticalPass(TBitmap* Temp, TBitmap* Dest, const TLists& Lists, TProgressState& Progress, int RowsBefore);
+void FilterRows(const uint8_t* const* Rows, int Count, int64_t Values, uint8_t* const* Out, const TLists& Lists,
+                double* Buf);
+void FilterColumns(const uint8_t* const* Rows, const double* Weights, int Count, int64_t Values, uint8_t* Out);
 }  // namespace plain
 
 #if VL_X86_VARIANTS
 namespace avx2 {
-VL_TARGET_AVX2 void HorizontalPass(TBitmap* Source, TBitmap* Temp, const TLists& Lists, TProgressState& Progress);
-VL_TARGET_AVX2 void VerticalPass(TBitmap* Temp, TBitmap* Dest, const TLists& Lists, TProgressState& Progress,
-                                 int RowsBefore);
+VL_TARGET_AVX2 void FilterRows(const uint8_t* const* Rows, int Count, int64_t Values, uint8_t* const* Out,
+                               const TLists& Lists, double* Buf);
+VL_TARGET_AVX2 void FilterColumns(const uint8_t* const* Rows, const double* Weights, int Count, int64_t Values,
+                                  uint8_t* Out);
 }  // namespace avx2
 #endif
 
