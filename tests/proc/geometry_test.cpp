@@ -206,3 +206,33 @@ TEST(Geometry, ResampleSizesAndPaths) {
   EXPECT_EQ(Bit(m.get(), 1, 1), 1);
   EXPECT_EQ(Bit(m.get(), 2, 0), 0);
 }
+
+TEST(Geometry, WideAnglesAreQuarterTurnsThenTheShear) {
+  // Each angle is its quarter turns counter-clockwise, one after the other, then the rest
+  // within 45 degrees: so 330 is four turns (none) and -30, 250 three turns and -20.
+  auto src = New24(37, 23);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x) SetPx(src.get(), x, y, x * 7, y * 11, (x * y) & 255);
+  for (int angle : {330, 250, 300, 315, 135, -330, -250, -200, -315}) {
+    int rest = angle % 360, turns = 0;
+    for (; rest > 45; rest -= 90) ++turns;
+    for (; rest < -45; rest += 90) --turns;
+    TBitmap want;
+    VLCopyBitmap(src.get(), &want);
+    for (; turns > 0; --turns) {
+      TBitmap t;
+      VLRotate90CCW(&want, &t);
+      VLCopyBitmap(&t, &want);
+    }
+    for (; turns < 0; ++turns) {
+      TBitmap t;
+      VLRotate90CW(&want, &t);
+      VLCopyBitmap(&t, &want);
+    }
+    VLRotateBitmap(&want, rest, true, clRed);
+    TBitmap got;
+    VLCopyBitmap(src.get(), &got);
+    VLRotateBitmap(&got, angle, true, clRed);
+    EXPECT_TRUE(SamePixels(&got, &want)) << angle;
+  }
+}

@@ -174,20 +174,21 @@ inline void CopyPixel(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); }
 // The pixels are those of the three passes one after the other.
 void Rotate24(TBitmap* Bitmap, int Angle, bool AntiAlias, TColor Background, const TProgressEvent& OnProgress,
               TObject* Sender) {
-  int n = Angle % 360;
+  // Quarter turns bring the angle within +-45 degrees; four of them are none, three one back.
+  int n = Angle % 360, turns = 0;
+  for (; n > 45; n -= 90) ++turns;
+  for (; n < -45; n += 90) --turns;
+  turns = (turns % 4 + 4) % 4;
   TBitmap tmp;
   TBitmap* T = Bitmap;
-  while (n > 45) {
-    VLRotate90CCW(Bitmap, &tmp);
-    T = &tmp;
-    n -= 90;
-    if (n > 45) Bitmap->TakePixels(&tmp);
-  }
-  while (n < -45) {
+  if (turns == 3) {
     VLRotate90CW(Bitmap, &tmp);
     T = &tmp;
-    n += 90;
-    if (n < -45) Bitmap->TakePixels(&tmp);
+  }
+  for (int i = 0; i < turns && turns < 3; ++i) {
+    if (i > 0) Bitmap->TakePixels(&tmp);
+    VLRotate90CCW(Bitmap, &tmp);
+    T = &tmp;
   }
   if (n == 0) {
     if (T != Bitmap) Bitmap->TakePixels(T);
