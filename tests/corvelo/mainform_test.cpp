@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "corvelo/library/vistrel.h"
+#include "components/printsize.h"
+#include "corvelo/aboutform.h"
 #include "corvelo/mainform.h"
+#include "corvelo/program.h"
 #include "corvelo/viewerunit.h"
 #include "platform/core/stream.h"
 
@@ -134,6 +137,30 @@ TEST_F(MainFormTest, SettingsColourTheFormAndABadLineKeepsItsDesignedValue) {
   EXPECT_EQ(form->Image1->BoundsRect(), Bounds(0, 0, 225, 112));
 }
 
+TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndAHintReachesEveryHintLine) {
+  Write(dir / "Category.lst", "Family\n");
+  form = StartCorvelo();
+  ASSERT_EQ(form, MainForm);
+  EXPECT_EQ(Application->MainForm(), form);
+  EXPECT_EQ(Application->HelpFile(), "Corvelo.hlp");
+  EXPECT_EQ(Application->Title(), "Velmora");
+  ASSERT_NE(AboutBox, nullptr);
+  ASSERT_NE(OKBottomDlg, nullptr);
+
+  Application->SetHint("Select an Album to view");
+  EXPECT_EQ(form->HelpPanel->Text(), "Select an Album to view");
+  EXPECT_EQ(form->PanelHelp->Caption(), "Select an Album to view");
+
+  form->HelpMainCatClick(nullptr);
+  EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
+  EXPECT_EQ(LastHelpRequest().Context, 10);
+
+  Application->SetHint("");
+  FreeAndNil(AboutBox);
+  FreeAndNil(OKBottomDlg);
+  Application->SetMainForm(nullptr);
+}
+
 TEST(ViewerPictureRule, FittingNumbers) {
   auto eq = [](TFit f, TFit g) {
     return f.Left == g.Left && f.Top == g.Top && f.Width == g.Width && f.Height == g.Height && f.Scaled == g.Scaled;
@@ -165,7 +192,7 @@ TEST(ViewerPictureRule, FittingNumbers) {
   EXPECT_FALSE(SetImage(base, inner, image));
   EXPECT_EQ(inner->BoundsRect(), Bounds(0, 0, 225, 121));
   EXPECT_FALSE(image->Stretch());
-  EXPECT_FLOAT_EQ(PictureRatio, 2.25f);
+  EXPECT_FLOAT_EQ(corvelo::PictureRatio, 2.25f);
   // A smaller one afterwards: its own size, centred.
   image->Picture()->Bitmap()->SetSize(100, 50);
   EXPECT_FALSE(SetImage(base, inner, image));

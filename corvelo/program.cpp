@@ -1,0 +1,25 @@
+#include "corvelo/program.h"
+
+#include "components/printsize.h"
+#include "corvelo/aboutform.h"
+#include "corvelo/mainform.h"
+
+namespace corvelo {
+
+TMainForm* StartCorvelo() {
+  Application->SetHelpFile("Corvelo.hlp");
+  Application->SetTitle("Velmora");
+  Application->CreateForm(MainForm);
+  Application->SetMainForm(MainForm);
+  Application->CreateForm(AboutBox);
+  Application->CreateForm(OKBottomDlg);
+  return MainForm;
+}
+
+int RunCorvelo() {
+  StartCorvelo();
+  Application->Run();
+  return 0;
+}
+
+}  // namespace corvelo
