@@ -47,14 +47,15 @@ void PaintBanner(TBitmap* b, int w, int h, TColor from, TColor to, const std::st
 TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
   MainForm = this;
   SetCaption("Corvelo - Digital photo presentation software");
-  SetClientWidth(790);
-  SetClientHeight(553);
   SetColor(clSilver);
   Font()->SetName("Arial");
   Font()->SetSize(8);
   SetHelpContext(kHelpContext);
   SetHelpFile("Velmora.hlp");
   BuildMenus();
+  // The client area under the menu bar.
+  SetClientWidth(790);
+  SetClientHeight(553);
   BuildControls();
   Scaler1 = TScaler::Attach(this);
   // A start-up that fails is reported like any other error; the form stays.
@@ -159,29 +160,32 @@ void TMainForm::BuildControls() {
     p->SetColor(TColor(0xE0E0E0));
     banner = new TImage(this);
     banner->SetParent(p);
-    banner->SetBounds(8, 8, 363, 72);
+    banner->SetBounds(8, 8, 363, 96);
     banner->SetStretch(true);
-    PaintBanner(banner->Picture()->Bitmap(), 363, 72, from, to, title, 16);
+    PaintBanner(banner->Picture()->Bitmap(), 363, 96, from, to, title, 18);
     group = new TRadioGroup(this);
     group->SetParent(p);
-    group->SetBounds(8, 88, 363, 256);
+    group->SetBounds(8, 112, 363, 228);
+    group->Font()->SetSize(10);
+    // The choices lie on their panel's ground.
+    group->SetColor(p->Color());
     group->SetCaption(groupCaption);
     group->SetColumns(2);
     group->SetHint(groupHint);
     group->SetShowHint(true);
-    bar = panel(p, 8, 352, 363, 36);
+    bar = panel(p, 8, 348, 363, 40);
     bar->SetBevelOuter(bvRaised);
     bar->SetCaption(barCaption);
     bar->Font()->SetStyle(fsBold);
     bar->SetHint(barHint);
     bar->SetCursor(crHandPoint);
     bar->OnClick = click;
-    go = button(bar, 6, (36 - kButtonSize) / 2, icon, "", barHint, click);
+    go = button(bar, 8, (40 - kButtonSize) / 2, icon, "", barHint, click);
     return p;
   };
   CatPanel = side(12, Image3, "Photo albums", TColor(0x4F8A3A), TColor(0x1E3A14), RC, "Select an Album",
                   "Select an Album to view", Panel3, "View the selected Album", "View the selected Album", ShowCat,
-                  "media-playback-start", on(&TMainForm::ShowCatClick));
+                  "folder-pictures", on(&TMainForm::ShowCatClick));
   SlidePanel = side(399, Image2, "Slide shows", TColor(0x3A5FA0), TColor(0x14244A), RS, "Select a slide show",
                     "Select a slide show", Panel4, "Show the selected Slide show", "Show the selected Slide show",
                     ButtonGoToSlide1, "x-office-presentation", on(&TMainForm::ButtonGoToSlide1Click));
@@ -266,8 +270,15 @@ void TMainForm::ApplySettings() {
     SetColor(c);
     PanelBase1->SetColor(c);
   }
-  if (number(5, c)) CatPanel->SetColor(c);
-  if (number(6, c)) SlidePanel->SetColor(c);
+  // The choices follow their panel's colour.
+  if (number(5, c)) {
+    CatPanel->SetColor(c);
+    RC->SetColor(c);
+  }
+  if (number(6, c)) {
+    SlidePanel->SetColor(c);
+    RS->SetColor(c);
+  }
 }
 
 void TMainForm::LoadList() {

@@ -238,4 +238,41 @@ TEST_F(MainFormTest, OnlyTheEightExtensionsLoadAndAFailedLoadKeepsThePicture) {
   EXPECT_EQ(Screen->Cursor(), crDefault);
 }
 
+TEST(ViewerSample, EveryListOfTheSampleFolderNamesFilesThatExist) {
+  const fs::path sample = fs::path(VL_TESTDATA) / ".." / ".." / "corvelo" / "sample";
+  auto read = [&](const std::string& name) {
+    std::vector<std::string> lines;
+    std::ifstream in(sample / name, std::ios::binary);
+    for (std::string l; std::getline(in, l);) {
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      lines.push_back(l);
+    }
+    return lines;
+  };
+  auto exists = [&](const std::string& line) {
+    std::string name = line;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return AcceptedExtension(name) && fs::is_regular_file(sample / name);
+  };
+  const auto admin = read("Admin.lst");
+  ASSERT_GE(admin.size(), 7u);
+  EXPECT_TRUE(exists(admin[0])) << admin[0];
+  for (int i = 2; i <= 6; ++i) EXPECT_NO_THROW(StrToInt(admin[size_t(i)])) << admin[size_t(i)];
+  int albums = 0, shows = 0;
+  for (const auto& t : read("Category.lst")) {
+    if (t == ".") continue;
+    const auto lines = read("RC" + std::to_string(albums++) + ".lst");
+    ASSERT_FALSE(lines.empty());
+    for (size_t i = 0; i < lines.size() && i < 30; i += 2) EXPECT_TRUE(exists(lines[i])) << lines[i];
+  }
+  for (const auto& t : read("Slide.lst")) {
+    if (t == ".") continue;
+    const auto lines = read("RS" + std::to_string(shows++) + ".lst");
+    ASSERT_FALSE(lines.empty());
+    for (const auto& l : lines) EXPECT_TRUE(exists(l)) << l;
+  }
+  EXPECT_GE(albums, 2);
+  EXPECT_GE(shows, 1);
+}
+
 }  // namespace
