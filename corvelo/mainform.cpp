@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "corvelo/aboutform.h"
+#include "corvelo/categoryform.h"
+#include "corvelo/photoform.h"
 #include "corvelo/library/vistrel.h"
 #include "platform/core/stream.h"
 
@@ -327,6 +329,11 @@ void TMainForm::ShowCatClick(TObject*) {
   CurrentListFile = ProgramFolder() + "RC" + IntToStr(album) + ".lst";
   LoadList();
   ThumbsPending = 1;
+  if (!CategoryForm) return;
+  for (TPanel* frame : CategoryForm->PanelBase) frame->Hide();
+  CategoryForm->PanelCatName->SetCaption(RC->Items()->Strings(album));
+  CategoryForm->PanelcatHelp->SetCaption("Please wait while the photos load");
+  CategoryForm->ShowModal();
 }
 
 void TMainForm::ButtonGoToSlide1Click(TObject*) {
@@ -351,7 +358,12 @@ void TMainForm::HelpMainCatClick(TObject*) {
 
 void TMainForm::ShowHint(TObject*) { HelpPanel->SetText(GetLongHint(Application->Hint())); }
 
-void TMainForm::HelpPanelChange(TObject*) { PanelHelp->SetCaption(HelpPanel->Text()); }
+void TMainForm::HelpPanelChange(TObject*) {
+  const std::string& hint = HelpPanel->Text();
+  PanelHelp->SetCaption(hint);
+  if (CategoryForm) CategoryForm->PanelcatHelp->SetCaption(hint);
+  if (ShowCatPhotoForm) ShowCatPhotoForm->PanelCatHelp->SetCaption(hint);
+}
 
 TLoadResult TMainForm::LoadImage() {
   // A picture that can't be read leaves the headline picture as it was.

@@ -2,7 +2,9 @@
 
 #include "components/printsize.h"
 #include "corvelo/aboutform.h"
+#include "corvelo/categoryform.h"
 #include "corvelo/mainform.h"
+#include "corvelo/photoform.h"
 
 namespace corvelo {
 
@@ -11,6 +13,8 @@ TMainForm* StartCorvelo() {
   Application->SetTitle("Velmora");
   Application->CreateForm(MainForm);
   Application->SetMainForm(MainForm);
+  Application->CreateForm(CategoryForm);
+  Application->CreateForm(ShowCatPhotoForm);
   Application->CreateForm(AboutBox);
   Application->CreateForm(OKBottomDlg);
   return MainForm;

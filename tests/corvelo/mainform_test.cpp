@@ -14,7 +14,9 @@
 #include "corvelo/library/vistrel.h"
 #include "components/printsize.h"
 #include "corvelo/aboutform.h"
+#include "corvelo/categoryform.h"
 #include "corvelo/mainform.h"
+#include "corvelo/photoform.h"
 #include "corvelo/program.h"
 #include "corvelo/viewerunit.h"
 #include "platform/core/stream.h"
@@ -137,25 +139,57 @@ TEST_F(MainFormTest, SettingsColourTheFormAndABadLineKeepsItsDesignedValue) {
   EXPECT_EQ(form->Image1->BoundsRect(), Bounds(0, 0, 225, 112));
 }
 
-TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndAHintReachesEveryHintLine) {
-  Write(dir / "Category.lst", "Family\n");
+TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum) {
+  Write(dir / "Category.lst", "Family\r\n.\r\nTravel\r\n");
+  WriteBmp(dir / "pics" / "boat.bmp", 60, 40, 0xFF, 0, 0);
+  Write(dir / "RC1.lst", "pics\\boat.bmp\r\nThe boat\r\n");
   form = StartCorvelo();
   ASSERT_EQ(form, MainForm);
   EXPECT_EQ(Application->MainForm(), form);
   EXPECT_EQ(Application->HelpFile(), "Corvelo.hlp");
   EXPECT_EQ(Application->Title(), "Velmora");
+  ASSERT_NE(CategoryForm, nullptr);
+  ASSERT_NE(ShowCatPhotoForm, nullptr);
   ASSERT_NE(AboutBox, nullptr);
   ASSERT_NE(OKBottomDlg, nullptr);
 
+  // A hint reaches the hint line of the main form, the album and the photo view.
   Application->SetHint("Select an Album to view");
   EXPECT_EQ(form->HelpPanel->Text(), "Select an Album to view");
-  EXPECT_EQ(form->PanelHelp->Caption(), "Select an Album to view");
+  for (TPanel* line : {form->PanelHelp, CategoryForm->PanelcatHelp, ShowCatPhotoForm->PanelCatHelp})
+    EXPECT_EQ(line->Caption(), "Select an Album to view");
 
   form->HelpMainCatClick(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 10);
 
+  // Travel opens with its title, the frames hidden until its photos are in.
+  CategoryForm->PanelBase[3]->Show();
+  form->RC->SetItemIndex(1);
+  int shown = 0;
+  SetModalAnswer([&](TModalRequest& r) {
+    EXPECT_EQ(r.Form, CategoryForm);
+    if (r.Form != CategoryForm) return int(mrCancel);
+    ++shown;
+    EXPECT_EQ(CategoryForm->PanelCatName->Caption(), "Travel");
+    EXPECT_EQ(CategoryForm->PanelcatHelp->Caption(), "Please wait while the photos load");
+    EXPECT_EQ(ThumbsPending, 1);
+    for (TPanel* frame : CategoryForm->PanelBase) EXPECT_FALSE(frame->Visible());
+    CategoryForm->Timer1->Timer();
+    EXPECT_TRUE(CategoryForm->PanelBase[0]->Visible());
+    EXPECT_EQ(CategoryForm->Image[0]->Picture()->Width(), 60);
+    EXPECT_FALSE(CategoryForm->PanelBase[1]->Visible());
+    CategoryForm->BitBtn1->Click();
+    return 0;
+  });
+  form->ShowCatClick(nullptr);
+  SetModalAnswer(nullptr);
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(ThumbsPending, 0);
+
   Application->SetHint("");
+  FreeAndNil(CategoryForm);
+  FreeAndNil(ShowCatPhotoForm);
   FreeAndNil(AboutBox);
   FreeAndNil(OKBottomDlg);
   Application->SetMainForm(nullptr);

@@ -10,16 +10,25 @@
 #include <QScreen>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "components/printsize.h"
 #include "corvelo/aboutform.h"
+#include "corvelo/categoryform.h"
 #include "corvelo/mainform.h"
+#include "corvelo/photoform.h"
 #include "corvelo/program.h"
 
 using namespace corvelo;
 
 namespace {
+
+// No window manager maximises a form here: it takes the screen as it would under one.
+void FillScreen(TForm* f) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  f->SetBounds(0, 0, screen.width(), screen.height());
+}
 
 void Pump(int ms) {
   QElapsedTimer t;
@@ -34,8 +43,12 @@ void Grab(const std::string& step) {
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
   ASSERT_FALSE(shot.isNull());
   ASSERT_TRUE(shot.save(QString::fromStdString(out), "PNG"));
+  // Photos are on show: far more colours than the controls alone have.
   QImage img = shot.toImage();
-  EXPECT_NE(img.pixel(2, 2), img.pixel(img.width() / 2, img.height() / 2)) << step;
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height(); y += 3)
+    for (int x = 0; x < img.width(); x += 3) colours.insert(img.pixel(x, y));
+  EXPECT_GT(colours.size(), 500u) << step;
 }
 
 // Runs inside xvfb-run (started through screenshot.sh).
@@ -46,13 +59,35 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
   SetProgramFolder(std::string(VL_TESTDATA) + "/../../corvelo/sample/");
   TMainForm* main = StartCorvelo();
   main->Show();
-  // No window manager maximises it here: the window takes the screen as one would.
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  main->SetBounds(0, 0, screen.width(), screen.height());
+  FillScreen(main);
   Pump(1500);
   Grab("main");
 
+  // The first album, its thumbnails loaded by the album's timer, then its second photo alone.
+  SetModalAnswer([](TModalRequest& r) {
+    if (r.Kind != mkForm) return int(mrCancel);
+    FillScreen(r.Form);
+    Pump(1500);
+    if (r.Form == CategoryForm) {
+      Grab("album");
+      CategoryForm->Image[1]->Click();
+      CategoryForm->BitBtn1->Click();
+    } else if (r.Form == ShowCatPhotoForm) {
+      Grab("photo");
+      ShowCatPhotoForm->SpeedButton1->Click();
+    } else {
+      Grab("slide");
+      r.Form->Close();
+    }
+    return 0;
+  });
+  main->RC->SetItemIndex(0);
+  main->ShowCatClick(nullptr);
+  SetModalAnswer(nullptr);
+
   Application->SetHint("");
+  FreeAndNil(CategoryForm);
+  FreeAndNil(ShowCatPhotoForm);
   FreeAndNil(AboutBox);
   FreeAndNil(OKBottomDlg);
   main->Free();
