@@ -9,6 +9,7 @@
 #include "corvelo/aboutform.h"
 #include "corvelo/categoryform.h"
 #include "corvelo/photoform.h"
+#include "corvelo/slideshowform.h"
 #include "corvelo/library/vistrel.h"
 #include "platform/core/stream.h"
 
@@ -66,7 +67,8 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TMainForm::~TMainForm() {
-  if (Application && Application->MainForm() == this) Application->OnHint = nullptr;
+  // The hint handler is this form's own.
+  if (Application && (Application->MainForm() == this || MainForm == this)) Application->OnHint = nullptr;
   if (MainForm == this) MainForm = nullptr;
 }
 
@@ -293,6 +295,7 @@ void TMainForm::LoadList() {
       case 1: return RC->Items();
       case 2: return RS->Items();
       case 3: return CatList->Items();
+      case 4: return SlideShowForm ? SlideShowForm->ListBoxSlide->Items() : nullptr;
       case 5: return AdminList->Items();
       default: return nullptr;
     }
@@ -342,6 +345,7 @@ void TMainForm::ButtonGoToSlide1Click(TObject*) {
   ListKind = 4;
   CurrentListFile = ProgramFolder() + "RS" + IntToStr(show) + ".lst";
   LoadList();
+  if (SlideShowForm) SlideShowForm->ShowModal();
 }
 
 void TMainForm::AboutbuttonClick(TObject*) {

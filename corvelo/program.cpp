@@ -5,6 +5,7 @@
 #include "corvelo/categoryform.h"
 #include "corvelo/mainform.h"
 #include "corvelo/photoform.h"
+#include "corvelo/slideshowform.h"
 
 namespace corvelo {
 
@@ -16,6 +17,7 @@ TMainForm* StartCorvelo() {
   Application->CreateForm(CategoryForm);
   Application->CreateForm(ShowCatPhotoForm);
   Application->CreateForm(AboutBox);
+  Application->CreateForm(SlideShowForm);
   Application->CreateForm(OKBottomDlg);
   return MainForm;
 }

@@ -17,6 +17,7 @@
 #include "corvelo/categoryform.h"
 #include "corvelo/mainform.h"
 #include "corvelo/photoform.h"
+#include "corvelo/slideshowform.h"
 #include "corvelo/program.h"
 #include "corvelo/viewerunit.h"
 #include "platform/core/stream.h"
@@ -139,8 +140,10 @@ TEST_F(MainFormTest, SettingsColourTheFormAndABadLineKeepsItsDesignedValue) {
   EXPECT_EQ(form->Image1->BoundsRect(), Bounds(0, 0, 225, 112));
 }
 
-TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum) {
+TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbumAndShow) {
   Write(dir / "Category.lst", "Family\r\n.\r\nTravel\r\n");
+  Write(dir / "Slide.lst", "Summer\r\nWinter\r\n");
+  Write(dir / "RS0.lst", "pics\\boat.bmp\r\npics\\boat.bmp\r\n");
   WriteBmp(dir / "pics" / "boat.bmp", 60, 40, 0xFF, 0, 0);
   Write(dir / "RC1.lst", "pics\\boat.bmp\r\nThe boat\r\n");
   form = StartCorvelo();
@@ -151,6 +154,7 @@ TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum
   ASSERT_NE(CategoryForm, nullptr);
   ASSERT_NE(ShowCatPhotoForm, nullptr);
   ASSERT_NE(AboutBox, nullptr);
+  ASSERT_NE(SlideShowForm, nullptr);
   ASSERT_NE(OKBottomDlg, nullptr);
 
   // A hint reaches the hint line of the main form, the album and the photo view.
@@ -187,10 +191,27 @@ TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(ThumbsPending, 0);
 
+  // The first show plays its own list; a show whose list is missing has no slides, not the
+  // slides of the show before.
+  std::vector<std::vector<std::string>> played;
+  SetModalAnswer([&](TModalRequest& r) {
+    EXPECT_EQ(r.Form, SlideShowForm);
+    if (r.Form != SlideShowForm) return int(mrCancel);
+    played.push_back(Lines(SlideShowForm->ListBoxSlide->Items()));
+    SlideShowForm->BitBtn1Click(nullptr);
+    return 0;
+  });
+  form->ButtonGoToSlide1Click(nullptr);
+  form->RS->SetItemIndex(1);
+  form->ButtonGoToSlide1Click(nullptr);
+  SetModalAnswer(nullptr);
+  EXPECT_EQ(played, (std::vector<std::vector<std::string>>{{"pics\\boat.bmp", "pics\\boat.bmp"}, {}}));
+
   Application->SetHint("");
   FreeAndNil(CategoryForm);
   FreeAndNil(ShowCatPhotoForm);
   FreeAndNil(AboutBox);
+  FreeAndNil(SlideShowForm);
   FreeAndNil(OKBottomDlg);
   Application->SetMainForm(nullptr);
 }
