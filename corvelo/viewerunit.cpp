@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "corvelo/library/vistrel.h"
+#include "corvelo/mainform.h"
 #include "platform/core/stream.h"
 #include "platform/core/types.h"
 
@@ -139,7 +140,7 @@ TLoadResult LoadImage(lib::TVistrel* decoder, TImage* target, const std::functio
 
 TStrings* CatListLines() {
   static TStrings standalone;
-  return &standalone;
+  return MainForm ? MainForm->CatList->Items() : &standalone;
 }
 
 }  // namespace corvelo
