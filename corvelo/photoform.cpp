@@ -151,6 +151,8 @@ void TShowCatPhotoForm::SpeedButton3Click(TObject*) {
 
 void TShowCatPhotoForm::PopupMenu1Popup(TObject*) {
   if (!PrintDialog1->Execute() || !OKBottomDlg) return;
+  // The viewer's help on print sizes has its own context.
+  OKBottomDlg->SetHelpContext(kPrintHelpContext);
   OKBottomDlg->ShowModal();
   const int choice = OKBottomDlg->PrintChoice;
   if (choice < kPrintFullPaper) return;
