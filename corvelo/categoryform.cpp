@@ -1,8 +1,10 @@
 #include "corvelo/categoryform.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/core/stream.h"
+#include "platform/core/types.h"
 
 namespace corvelo {
 
@@ -12,6 +14,8 @@ namespace {
 const char* const kHelpFile = "Velmora.hlp";
 constexpr int kHelpContext = 230;
 constexpr int kThumbSize = 145;
+// The design: an 800 x 600 client under a hint line 30 high.
+constexpr int kDesignWidth = 800, kDesignHeight = 600, kDesignBar = 30;
 // The grid: left edges of the five columns, top edges of the three rows.
 constexpr int kColumnLeft[5] = {16, 170, 324, 478, 632};
 constexpr int kRowTop[3] = {88, 240, 392};
@@ -66,20 +70,22 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
   Font()->SetName("Arial");
   Font()->SetSize(8);
   // Laid out for the whole of an 800 x 600 screen.
-  SetClientWidth(800);
-  SetClientHeight(600);
+  SetClientWidth(kDesignWidth);
+  SetClientHeight(kDesignHeight);
   SetShowHint(true);
   BuildControls();
+  FBuilt = true;
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
   // However the form closes, a fill that did not start yet is not wanted any more.
   OnClose = [](TObject*, TCloseAction&) { ThumbsPending = 0; };
-  Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true});
+  // Maximised, the form keeps the screen's height; the grid fits into it.
+  Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true, .MaximizeFullscreen = true});
   DoCreate();
 }
 
 void TCategoryForm::BuildControls() {
-  PanelcatHelp = Make<TPanel>(this, this, 0, 0, 800, 30);
+  PanelcatHelp = Make<TPanel>(this, this, 0, 0, kDesignWidth, kDesignBar);
   PanelcatHelp->SetAlign(alTop);
   PanelcatHelp->Font()->SetColor(clNavy);
   PanelcatHelp->SetShowHint(true);
@@ -140,6 +146,30 @@ void TCategoryForm::BuildControls() {
   Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
 }
 
+void TCategoryForm::AlignControls() {
+  TForm::AlignControls();
+  if (FBuilt && FAlignLevel == 0) ArrangeFrames();
+}
+
+void TCategoryForm::ArrangeFrames() {
+  const int bar = PanelcatHelp->Visible() ? PanelcatHelp->Top() + PanelcatHelp->Height() : 0;
+  const long double s = std::min((long double)ClientWidth() / kDesignWidth,
+                                 (long double)(ClientHeight() - bar) / (kDesignHeight - kDesignBar));
+  if (!(s > 0)) return;
+  const long double left = (ClientWidth() - kDesignWidth * s) / 2;
+  auto X = [&](int x) { return RoundInt(left + x * s); };
+  auto Y = [&](int y) { return RoundInt(bar + (y - kDesignBar) * s); };
+  PanelCatName->SetBounds(X(16), Y(42), X(16 + 761) - X(16), Y(42 + 34) - Y(42));
+  const int side = RoundInt(kThumbSize * s);
+  for (int i = 0; i < kThumbCount; ++i) {
+    PanelBase[i]->SetBounds(X(kColumnLeft[i % 5]), Y(kRowTop[i / 5]), side, side);
+    // A photo keeps its fitted place in the frame's new size.
+    TFit f{0, 0, side, side, false};
+    if (ThumbFilled[i] > 0) f = FitPicture(Image[i]->Picture()->Width(), Image[i]->Picture()->Height(), side, side);
+    Panel[i]->SetBounds(f.Left, f.Top, f.Width, f.Height);
+  }
+}
+
 void TCategoryForm::FormCreate(TObject* Sender) {
   SetWindowState(wsMaximized);
   FormActivate(Sender);
@@ -198,8 +228,8 @@ void TCategoryForm::ShowThumbs() {
     Image[i]->Picture()->Assign(Image16->Picture());
     // Scaled or at its own size, the photo fills the framed panel; one exactly as wide or as
     // high as the frame stays unscaled at the top left, as in the work frame.
-    const bool natural = Panel16->Width() == Image16->Picture()->Width() &&
-                         Panel16->Height() == Image16->Picture()->Height();
+    const bool natural =
+        Panel16->Width() == Image16->Picture()->Width() && Panel16->Height() == Image16->Picture()->Height();
     Image[i]->SetStretch(Image16->Stretch() || natural);
     Panel[i]->SetBounds(Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height());
     ThumbFilled[i] = 1;

@@ -21,22 +21,22 @@ class TCategoryForm : public TForm {
 
   // Frame i + 1 (PanelBase1 .. PanelBase15) holds the inner panel Panel[i] (Panel1 ..), which
   // holds the thumbnail Image[i] (Image1 ..).
-  TPanel* PanelBase[kThumbCount];
-  TPanel* Panel[kThumbCount];
-  TPhotoImage* Image[kThumbCount];
+  TPanel* PanelBase[kThumbCount] = {};
+  TPanel* Panel[kThumbCount] = {};
+  TPhotoImage* Image[kThumbCount] = {};
   // The hidden work frame each photo is loaded and fitted into first.
-  TPanel* PanelBase16;
-  TPanel* Panel16;
-  TImage* Image16;
+  TPanel* PanelBase16 = nullptr;
+  TPanel* Panel16 = nullptr;
+  TImage* Image16 = nullptr;
   // The placeholder every thumbnail gets before loading.
-  TImage* Image17;
-  TPanel* PanelCatName;
-  TPanel* PanelcatHelp;
-  TSpeedButton* SpeedButton1;  // help
-  TSpeedButton* BitBtn1;       // close
-  lib::TVistrel* Vistrel1;
-  TTimer* Timer1;
-  TScaler* Scaler1;
+  TImage* Image17 = nullptr;
+  TPanel* PanelCatName = nullptr;
+  TPanel* PanelcatHelp = nullptr;
+  TSpeedButton* SpeedButton1 = nullptr;  // help
+  TSpeedButton* BitBtn1 = nullptr;       // close
+  lib::TVistrel* Vistrel1 = nullptr;
+  TTimer* Timer1 = nullptr;
+  TScaler* Scaler1 = nullptr;
 
   void FormCreate(TObject* Sender);
   // Clears the frames for a new album when the thumbnails are pending.
@@ -48,9 +48,15 @@ class TCategoryForm : public TForm {
   void ImageClick(TObject* Sender);
   void BitBtnCloseClick(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
+  // Lays the title and the frames out again whenever the form's size changes.
+  void AlignControls() override;
 
  private:
   void BuildControls();
+  // The title and the grid at the design's proportions, as large as the room under the hint
+  // line allows and centred across, so a wide screen shows all three rows.
+  void ArrangeFrames();
+  bool FBuilt = false;
 };
 
 }  // namespace corvelo

@@ -43,8 +43,7 @@ TPhotoImage::TPhotoImage(TComponent* AOwner) : TImage(AOwner) {
 void TPhotoImage::Paint() {
   TBitmap* b = Picture()->HasBitmap() ? Picture()->Bitmap() : nullptr;
   const int w = ClientWidth(), h = ClientHeight();
-  if (!Stretch() || !b || b->PixelFormat() != pf24bit || w <= 0 || h <= 0 ||
-      (b->Width() <= w && b->Height() <= h)) {
+  if (!Stretch() || !b || b->PixelFormat() != pf24bit || w <= 0 || h <= 0 || (b->Width() <= w && b->Height() <= h)) {
     TImage::Paint();
     return;
   }
@@ -69,11 +68,13 @@ TShowCatPhotoForm::TShowCatPhotoForm(TComponent* AOwner) : TForm(AOwner) {
   SetClientWidth(800);
   SetClientHeight(600);
   SetShowHint(true);
-  SetWindowState(wsMaximized);
   BuildControls();
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnClick = [this](TObject* s) { Image1Click(s); };
-  Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true});
+  // Maximised, the form keeps the screen's height.
+  Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true, .MaximizeFullscreen = true});
+  // Maximised once the scaler knows the design, so the first showing rescales at once.
+  SetWindowState(wsMaximized);
 }
 
 void TShowCatPhotoForm::BuildControls() {
@@ -83,8 +84,8 @@ void TShowCatPhotoForm::BuildControls() {
   PanelCatHelp->SetShowHint(true);
   SpeedButton1 = MakeButton(this, PanelCatHelp, 4, "Close", "Close and return to the thumbnails",
                             [this](TObject* s) { SpeedButton1Click(s); });
-  SpeedButton2 = MakeButton(this, PanelCatHelp, 66, "Print", "Print this photo",
-                            [this](TObject* s) { PopupMenu1Popup(s); });
+  SpeedButton2 =
+      MakeButton(this, PanelCatHelp, 66, "Print", "Print this photo", [this](TObject* s) { PopupMenu1Popup(s); });
   SpeedButton3 = MakeButton(this, PanelCatHelp, 736, "Help", "Get help on photo view",
                             [this](TObject* s) { SpeedButton3Click(s); });
 
@@ -127,6 +128,11 @@ void TShowCatPhotoForm::BuildControls() {
 
 void TShowCatPhotoForm::FormActivate(TObject*) { SetImage(); }
 
+void TShowCatPhotoForm::AlignControls() {
+  TForm::AlignControls();
+  if (Visible() && FAlignLevel == 0 && Image1) SetImage();
+}
+
 void TShowCatPhotoForm::SetImage() {
   const bool scaled = corvelo::SetImage(PanelBase1, Panel1, Image1);
   const int w = Image1->Picture()->Width(), h = Image1->Picture()->Height();
@@ -145,6 +151,8 @@ void TShowCatPhotoForm::SpeedButton3Click(TObject*) {
 
 void TShowCatPhotoForm::PopupMenu1Popup(TObject*) {
   if (!PrintDialog1->Execute() || !OKBottomDlg) return;
+  // The viewer's help on print sizes has its own context.
+  OKBottomDlg->SetHelpContext(kPrintHelpContext);
   OKBottomDlg->ShowModal();
   const int choice = OKBottomDlg->PrintChoice;
   if (choice < kPrintFullPaper) return;
@@ -154,8 +162,7 @@ void TShowCatPhotoForm::PopupMenu1Popup(TObject*) {
   if (w <= 0 || h <= 0) return;
   PictureRatio = float(w) / float(h);
   TPrinter* printer = Printer();
-  const double d =
-      PrintWidth(choice, PictureRatio, printer->PageWidth() > printer->PageHeight(), kPhotoPostCardInches);
+  const double d = PrintWidth(choice, PictureRatio, printer->PageWidth() > printer->PageHeight(), kPhotoPostCardInches);
   PrintImage(picture, d, PictureRatio);
 }
 

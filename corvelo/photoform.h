@@ -33,18 +33,18 @@ class TShowCatPhotoForm : public TForm {
  public:
   explicit TShowCatPhotoForm(TComponent* AOwner);
 
-  TPanel* PanelCatHelp;
-  TSpeedButton* SpeedButton1;  // close
-  TSpeedButton* SpeedButton2;  // "Print"
-  TSpeedButton* SpeedButton3;  // help
-  TPanel* PanelPhotoDescribe;
-  TPanel* PanelBase1;
-  TPanel* Panel1;
-  TPhotoImage* Image1;
-  TPopupMenu* PopupMenu1;
-  lib::TVistrel* Vistrel1;
-  TPrintDialog* PrintDialog1;
-  TScaler* Scaler1;
+  TPanel* PanelCatHelp = nullptr;
+  TSpeedButton* SpeedButton1 = nullptr;  // close
+  TSpeedButton* SpeedButton2 = nullptr;  // "Print"
+  TSpeedButton* SpeedButton3 = nullptr;  // help
+  TPanel* PanelPhotoDescribe = nullptr;
+  TPanel* PanelBase1 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TPhotoImage* Image1 = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  lib::TVistrel* Vistrel1 = nullptr;
+  TPrintDialog* PrintDialog1 = nullptr;
+  TScaler* Scaler1 = nullptr;
 
   // Fits the photo into the free area and names it in the caption.
   void FormActivate(TObject* Sender);
@@ -53,6 +53,8 @@ class TShowCatPhotoForm : public TForm {
   void SpeedButton3Click(TObject* Sender);
   // Prints the photo: the print dialog, the size dialog, then the page.
   void PopupMenu1Popup(TObject* Sender);
+  // Fits the photo again whenever the shown form's size changes.
+  void AlignControls() override;
 
  private:
   void BuildControls();

@@ -277,8 +277,9 @@ void TSlideShowForm::SetImage() {
 }
 
 void TSlideShowForm::PanelBaseResize(TObject*) {
-  // The picture on show keeps fitting the frame when the window changes size; a picture left
-  // from a slide that failed stays as it is, over its marked panel.
+  // The list reaches down the whole frame; the picture on show keeps fitting the frame when
+  // the window changes size; a picture left from a slide that failed stays as it is.
+  ListBoxSlide->SetHeight(PanelBase->ClientHeight());
   if (Panel1->Caption() == "-" || !Image1->Picture()->HasBitmap() || Image1->Picture()->Bitmap()->Empty()) return;
   corvelo::SetImage(PanelBase, Panel1, Image1);
 }
