@@ -60,7 +60,7 @@ TSlideShowForm::TSlideShowForm(TComponent* AOwner) : TForm(AOwner) {
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
   SetWindowState(wsMaximized);
-  TScaler::Attach(this, {.ScaleRuntime = true});
+  TScaler::Attach(this, {.ScaleRuntime = true, .MaximizeFullscreen = true});
 }
 
 TSlideShowForm::~TSlideShowForm() { delete FWakeTimer; }
