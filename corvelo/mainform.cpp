@@ -30,7 +30,9 @@ void PaintBanner(TBitmap* b, int w, int h, TColor from, TColor to, const std::st
   c->Brush()->SetStyle(bsSolid);
   auto part = [](TColor c, int shift) { return (c >> shift) & 0xFF; };
   for (int y = 0; y < h; ++y) {
-    auto mix = [&](int shift) { return part(from, shift) + (part(to, shift) - part(from, shift)) * y / std::max(1, h - 1); };
+    auto mix = [&](int shift) {
+      return part(from, shift) + (part(to, shift) - part(from, shift)) * y / std::max(1, h - 1);
+    };
     c->Brush()->SetColor(TColor(mix(0) | mix(8) << 8 | mix(16) << 16));
     c->FillRect(Rect(0, y, w, y + 1));
   }
@@ -149,11 +151,11 @@ void TMainForm::BuildControls() {
   const int by = (48 - kButtonSize) / 2;
   SpeedButtonClose = button(PanelHelp, 537 - 8 - kButtonSize, by, "application-exit", "",
                             "Close the Corvelo Application", on(&TMainForm::Exit1Click));
-  Aboutbutton = button(PanelHelp, 0, by, "help-about", "About", "Find out more about Corvelo",
-                       on(&TMainForm::AboutbuttonClick));
+  Aboutbutton =
+      button(PanelHelp, 0, by, "help-about", "About", "Find out more about Corvelo", on(&TMainForm::AboutbuttonClick));
   Aboutbutton->SetLeft(SpeedButtonClose->Left() - 4 - Aboutbutton->Width());
-  HelpMainCat = button(PanelHelp, Aboutbutton->Left() - 4 - kButtonSize, by, "help-browser", "",
-                       "Get help for Corvelo", on(&TMainForm::HelpMainCatClick));
+  HelpMainCat = button(PanelHelp, Aboutbutton->Left() - 4 - kButtonSize, by, "help-browser", "", "Get help for Corvelo",
+                       on(&TMainForm::HelpMainCatClick));
 
   // Albums and slide shows side by side, each with its banner, its choices and its bar.
   auto side = [&](int x, TImage*& banner, const std::string& title, TColor from, TColor to, TRadioGroup*& group,

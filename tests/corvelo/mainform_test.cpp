@@ -57,7 +57,8 @@ class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     oldCwd = fs::current_path();
-    dir = fs::path(VL_BUILD_DIR) / ("corvelo_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir = fs::path(VL_BUILD_DIR) /
+          ("corvelo_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     SetProgramFolder(dir.string());
