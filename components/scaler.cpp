@@ -90,7 +90,7 @@ class TScalerHook : public QObject {
     TCustomScaler* s = FScaler;
     if (!s || o != FWindow || e->type() != QEvent::Resize) return false;
     TForm* f = s->Form();
-    if (f->Destroying() || s->Destroying()) return false;
+    if (f->Destroying() || s->Destroying() || s->FRescaling) return false;
     QWidget* w = FWindow;
     Dispatch(s, [&] {
       s->SizeMessage(w->isMaximized());

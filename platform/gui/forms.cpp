@@ -471,6 +471,8 @@ bool TForm::Active() const { return Screen->ActiveForm() == this; }
 void TForm::PlaceOnShow() {
   if (FPlaced || FSubWindow) return;
   FPlaced = true;
+  // A maximised window takes the screen wherever it was placed.
+  if (FWindowState == wsMaximized) return;
   int sw = Screen->Width(), sh = Screen->Height();
   switch (FPosition) {
     case poScreenCenter:

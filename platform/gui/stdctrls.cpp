@@ -749,6 +749,20 @@ void TEdit::ApplyFont() {
   if (FWidget) SetEditColor(LineEdit(), QPalette::Text, FFont.Color());
 }
 
+void TRadioButton::ApplyFont() {
+  TWinControl::ApplyFont();
+  if (FWidget) SetEditColor(FWidget, QPalette::WindowText, FFont.Color());
+}
+
+void TRadioGroup::ApplyFont() {
+  TCustomControl::ApplyFont();
+  for (TRadioButton* b : FButtons)
+    if (b->ParentFont()) {
+      b->Font()->Assign(&FFont);
+      b->SetParentFont(true);
+    }
+}
+
 void TEdit::Change() {
   if (OnChange) OnChange(this);
 }

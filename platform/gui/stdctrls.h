@@ -310,6 +310,8 @@ class TRadioButton : public TWinControl {
 
  protected:
   void ApplyText() override;
+  // The caption takes the font's colour.
+  void ApplyFont() override;
 
  private:
   bool FChecked = false;
@@ -329,6 +331,8 @@ class TRadioGroup : public TCustomControl {
  protected:
   void Paint() override;
   void ClientResized() override;
+  // The buttons take the group's font, as they do when they are made.
+  void ApplyFont() override;
 
  private:
   void Rebuild();

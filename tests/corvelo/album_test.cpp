@@ -1,0 +1,279 @@
+// The album view and the photo view: thumbnails in their grid places at their fitted sizes,
+// short and damaged albums, opening a photo with its description, and printing it.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "components/printsize.h"
+#include "corvelo/categoryform.h"
+#include "corvelo/photoform.h"
+#include "corvelo/viewerunit.h"
+
+namespace fs = std::filesystem;
+using namespace corvelo;
+
+namespace {
+
+class TRecordingPrinter : public TPrinter {
+ public:
+  int Dpi = 600;
+  std::vector<TRect> Drawn;
+  TBitmap LastPicture;
+  void BeginDoc() override { FPrinting = true; }
+  void EndDoc() override { FPrinting = false; }
+  void Abort() override { FPrinting = false; }
+  int PageWidth() override { return Dpi * 8; }
+  int PageHeight() override { return Dpi * 11; }
+  int GetDeviceCaps(int Index) override { return Index == LOGPIXELSX || Index == LOGPIXELSY ? Dpi : 0; }
+  void StretchDraw(const TRect& Dest, TBitmap* Source) override {
+    Drawn.push_back(Dest);
+    LastPicture.Assign(Source);
+  }
+  QPrinter* QtPrinter() override { return nullptr; }
+};
+
+// A picture of two halves side by side (wide) or one above the other (tall); Stripes: the
+// second half's columns alternate with white.
+void WriteHalves(const fs::path& file, int w, int h, QRgb first, QRgb second, bool Stripes = false) {
+  QImage img(w, h, QImage::Format_RGB888);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      img.setPixel(x, y, (w >= h ? x < w / 2 : y < h / 2) ? first : Stripes && x % 2 ? 0xFFFFFF : second);
+  ASSERT_TRUE(img.save(QString::fromStdString(file.string())));
+}
+
+bool Near(QRgb p, QRgb want) {
+  return std::abs(qRed(p) - qRed(want)) <= 12 && std::abs(qGreen(p) - qGreen(want)) <= 12 &&
+         std::abs(qBlue(p) - qBlue(want)) <= 12;
+}
+
+class AlbumTest : public ::testing::Test {
+ protected:
+  fs::path dir;
+  std::deque<std::function<int(TModalRequest&)>> answers;
+  TRecordingPrinter rec;
+  TPrinter* before = nullptr;
+
+  void SetUp() override {
+    dir = fs::path(VL_BUILD_DIR) / "album-test" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    SetProgramFolder(dir.string());
+    SetModalAnswer([this](TModalRequest& r) {
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected modal request " << r.Kind << ": " << r.Caption;
+        return int(mrCancel);
+      }
+      auto a = answers.front();
+      answers.pop_front();
+      return a(r);
+    });
+    before = SetPrinter(&rec);
+    OKBottomDlg = new TOKBottomDlg(nullptr);
+    ShowCatPhotoForm = new TShowCatPhotoForm(nullptr);
+    CategoryForm = new TCategoryForm(nullptr);
+    // At their design size, the places are the design's.
+    ShowCatPhotoForm->SetWindowState(wsNormal);
+    CategoryForm->SetWindowState(wsNormal);
+  }
+
+  void TearDown() override {
+    CategoryForm->Free();
+    ShowCatPhotoForm->Free();
+    OKBottomDlg->Free();
+    CategoryForm = nullptr;
+    ShowCatPhotoForm = nullptr;
+    OKBottomDlg = nullptr;
+    SetModalAnswer(nullptr);
+    SetPrinter(before);
+    CatListLines()->Clear();
+    CurrentImageFile.clear();
+    CurrentListFile.clear();
+    ThumbsPending = 0;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answers.empty()) << "answers left over";
+  }
+
+  // What the main form does to open an album: its list into the lines, the frames hidden,
+  // the thumbnails asked for; then the album view shows modally and Check looks at it
+  // after the timer's tick.
+  void OpenAlbum(const std::vector<std::string>& lines, const std::function<void(TCategoryForm*)>& Check) {
+    CurrentListFile = (dir / "RC0.lst").string();
+    std::ofstream(CurrentListFile) << "";
+    CatListLines()->Assign(lines);
+    ThumbsPending = 1;
+    for (TPanel* p : CategoryForm->PanelBase) p->Hide();
+    answers.push_back([Check](TModalRequest& r) {
+      auto* f = dynamic_cast<TCategoryForm*>(r.Form);
+      EXPECT_EQ(f, CategoryForm);
+      if (!f) return int(mrCancel);
+      EXPECT_EQ(f->Cursor(), crHourGlass);
+      f->Timer1->Timer();
+      EXPECT_EQ(f->Timer1->Interval(), 100u);
+      EXPECT_EQ(f->Cursor(), crDefault);
+      Check(f);
+      f->BitBtn1->Click();
+      return 0;
+    });
+    CategoryForm->ShowModal();
+    EXPECT_EQ(ThumbsPending, 0);
+  }
+};
+
+// 30 lines naming 3 photos that load, among missing, refused and undecodable ones: exactly
+// those 3 frames show, in their own grid places, each photo fitted and centred in its frame.
+TEST_F(AlbumTest, ShowsTheLoadableFramesInTheirPlacesAtTheirFittedSizes) {
+  WriteHalves(dir / "wide.bmp", 290, 145, 0xFF0000, 0x0000FF, true);  // slot 1
+  WriteHalves(dir / "small.bmp", 100, 60, 0x00FF00, 0xFFFF00);        // slot 5
+  WriteHalves(dir / "tall.jpg", 145, 290, 0x00FF00, 0xFF00FF);        // slot 12
+  WriteHalves(dir / "refused.png", 50, 50, 0, 0);                     // slot 3: not an accepted type
+  std::ofstream(dir / "broken.jpg") << "not a picture at all";        // slot 7: can't be decoded
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 15; ++i) {
+    std::string file = "missing" + std::to_string(i) + ".jpg";
+    if (i == 1) file = "wide.bmp";
+    if (i == 3) file = "refused.png";
+    if (i == 5) file = "small.bmp\r";  // a list written with CR LF
+    if (i == 7) file = "broken.jpg";
+    if (i == 12) file = "tall.jpg";
+    lines.push_back(file);
+    lines.push_back("Photo " + std::to_string(i));
+  }
+  ASSERT_EQ(lines.size(), 30u);
+
+  OpenAlbum(lines, [](TCategoryForm* f) {
+    ASSERT_EQ(f->Width(), 800);  // the design size: nothing scaled
+    for (int i = 0; i < kThumbCount; ++i) {
+      const bool shown = i == 0 || i == 4 || i == 11;
+      EXPECT_EQ(f->PanelBase[i]->Visible(), shown) << "frame " << i + 1;
+      EXPECT_EQ(ThumbFilled[i], shown ? 1 : 0) << "frame " << i + 1;
+    }
+    EXPECT_EQ(f->PanelBase[0]->BoundsRect(), Bounds(16, 88, 145, 145));
+    EXPECT_EQ(f->PanelBase[4]->BoundsRect(), Bounds(632, 88, 145, 145));
+    EXPECT_EQ(f->PanelBase[11]->BoundsRect(), Bounds(170, 392, 145, 145));
+    // 290 x 145 is shown 145 x 72 (72.5 to the even 72) at top 36; 100 x 60 at its own size,
+    // centred; 145 x 290 is 72 wide at left 36.
+    EXPECT_EQ(f->Panel[0]->BoundsRect(), Bounds(0, 36, 145, 72));
+    EXPECT_EQ(f->Panel[4]->BoundsRect(), Bounds(22, 42, 100, 60));
+    EXPECT_EQ(f->Panel[11]->BoundsRect(), Bounds(36, 0, 72, 145));
+    // The thumbnail keeps the whole decoded photo for the photo view.
+    EXPECT_EQ(f->Image[0]->Picture()->Width(), 290);
+    EXPECT_EQ(f->Image[11]->Picture()->Height(), 290);
+
+    // What a user sees: each photo's halves inside its panel, the form's grey around it.
+    QCoreApplication::processEvents();
+    const QImage shot = f->Widget()->grab().toImage();
+    auto at = [&](int x, int y) { return shot.pixel(x, y); };
+    EXPECT_TRUE(Near(at(16 + 36, 88 + 72), 0xFF0000));
+    // Fine detail shrinks to its mean, not to whichever column a pixel happens to hit.
+    for (int x = 16 + 100; x < 16 + 110; ++x) {
+      const QRgb p = at(x, 88 + 72);
+      EXPECT_TRUE(std::abs(qRed(p) - 128) < 48 && std::abs(qGreen(p) - 128) < 48 && qBlue(p) > 240) << std::hex << p;
+    }
+    EXPECT_TRUE(Near(at(16 + 72, 88 + 20), 0xC0C0C0));   // above the wide photo
+    EXPECT_TRUE(Near(at(632 + 47, 88 + 72), 0x00FF00));  // the small photo's halves
+    EXPECT_TRUE(Near(at(632 + 97, 88 + 72), 0xFFFF00));
+    EXPECT_TRUE(Near(at(632 + 10, 88 + 72), 0xC0C0C0));  // beside it
+    EXPECT_TRUE(Near(at(170 + 72, 392 + 36), 0x00FF00));
+    EXPECT_TRUE(Near(at(170 + 72, 392 + 108), 0xFF00FF));
+    EXPECT_TRUE(Near(at(170 + 20, 392 + 72), 0xC0C0C0));
+    EXPECT_TRUE(Near(at(170 + 72, 88 + 72), 0xC0C0C0));  // frame 2 is hidden
+
+    // A wider form centres the grid; a larger one enlarges it, each photo fitted anew.
+    f->SetBounds(0, 0, 1200, 600);
+    EXPECT_EQ(f->PanelBase[0]->BoundsRect(), Bounds(216, 88, 145, 145));
+    f->SetBounds(0, 0, 1200, 900);  // 1.5 times: 217.5 to the even 218
+    EXPECT_EQ(f->PanelBase[11]->BoundsRect(), Bounds(255, 30 + 543, 218, 218));
+    EXPECT_EQ(f->Panel[11]->BoundsRect(), Bounds(54, 0, 109, 218));
+  });
+}
+
+// A short album shows what it has; a click opens the photo view with the photo's path, its
+// description and the whole picture fitted to the screen, and a right click prints it.
+TEST_F(AlbumTest, ClickingAFrameOpensThePhotoWithItsDescriptionAndPrintsIt) {
+  WriteHalves(dir / "first.bmp", 60, 40, 0xFF0000, 0x0000FF);
+  WriteHalves(dir / "second.bmp", 1200, 800, 0x00FF00, 0xFF00FF);
+  WriteHalves(dir / "third.bmp", 30, 30, 0, 0);
+  const std::vector<std::string> lines = {"first.bmp", "The first", "second.bmp", "The second photo", "third.bmp"};
+  OpenAlbum(lines, [&](TCategoryForm* f) {
+    for (int i = 0; i < kThumbCount; ++i) EXPECT_EQ(f->PanelBase[i]->Visible(), i < 3) << "frame " << i + 1;
+    EXPECT_EQ(f->Panel[1]->BoundsRect(), Bounds(0, 24, 145, 97));  // 1200 x 800: 96.67 high
+
+    answers.push_back([&](TModalRequest& r) {
+      TShowCatPhotoForm* p = ShowCatPhotoForm;
+      EXPECT_EQ(r.Form, p);
+      const std::string path = (dir / "second.bmp").string();
+      EXPECT_EQ(CurrentImageFile, path);
+      EXPECT_EQ(p->PanelPhotoDescribe->Caption(), "The second photo");
+      // The whole photo, fitted into the 800 x 542 under the bars: 800 x 533 at top 4.
+      EXPECT_EQ(p->Image1->Picture()->Width(), 1200);
+      EXPECT_EQ(p->PanelBase1->BoundsRect(), Bounds(0, 58, 800, 542));
+      EXPECT_EQ(p->Panel1->BoundsRect(), Bounds(0, 4, 800, 533));
+      EXPECT_EQ(p->Caption(), path + "  1200 x 800     Image scaled to fit screen area");
+      QCoreApplication::processEvents();
+      const QImage shot = p->Widget()->grab().toImage();
+      EXPECT_TRUE(Near(shot.pixel(200, 58 + 270), 0x00FF00));
+      EXPECT_TRUE(Near(shot.pixel(600, 58 + 270), 0xFF00FF));
+      // Resized, the photo is fitted again: 900 x 600 in 1000 x 600.
+      p->SetBounds(p->Left(), p->Top(), 1000, 658);
+      EXPECT_EQ(p->Panel1->BoundsRect(), Bounds(50, 0, 900, 600));
+
+      // A right click on the photo: the print dialog, then the size dialog, post card.
+      answers.push_back([](TModalRequest& q) {
+        EXPECT_EQ(q.Kind, mkPrint);
+        EXPECT_EQ(q.HelpContext, 360);
+        return int(mrOk);
+      });
+      answers.push_back([](TModalRequest& q) {
+        auto* d = dynamic_cast<TOKBottomDlg*>(q.Form);
+        EXPECT_NE(d, nullptr);
+        if (!d) return int(mrCancel);
+        EXPECT_EQ(d->HelpContext(), 360);
+        d->RadioButton2->Click();
+        return int(mrOk);
+      });
+      QWidget* w = p->Image1->Widget();
+      for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(t, QPointF(100, 100), w->mapToGlobal(QPointF(100, 100)), Qt::RightButton,
+                      t == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &e);
+      }
+      // Ratio 1.5: 5.5 inches wide (5.5 / 1.5 is not above 4), 3.67 high, at 600 dpi.
+      EXPECT_FLOAT_EQ(corvelo::PictureRatio, 1.5f);
+      EXPECT_EQ(rec.Drawn, std::vector<TRect>{Bounds(75, 75, 3300, 2200)});
+      EXPECT_EQ(rec.LastPicture.Width(), 1200);
+
+      p->SpeedButton3->Click();
+      EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
+      EXPECT_EQ(LastHelpRequest().Context, 320);
+      p->Image1->Click();  // a click on the photo returns
+      EXPECT_EQ(p->ModalResult(), mrCancel);
+      return 0;
+    });
+    f->Image[1]->Click();
+    EXPECT_TRUE(answers.empty());
+
+    // The last photo has no description line; an empty frame opens nothing.
+    answers.push_back([](TModalRequest& r) {
+      EXPECT_EQ(ShowCatPhotoForm->PanelPhotoDescribe->Caption(), "");
+      EXPECT_EQ(r.Form->Caption(), CurrentImageFile + "  30 x 30     ");
+      return int(mrCancel);
+    });
+    f->Image[2]->Click();
+    f->Image[3]->Click();
+
+    f->SpeedButton1->Click();
+    EXPECT_EQ(LastHelpRequest().Context, 230);
+  });
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// The viewer on a real (virtual) X screen, started on its sample disc folder: the main form,
+// an album and a slide, saved as pictures for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "components/printsize.h"
+#include "corvelo/aboutform.h"
+#include "corvelo/categoryform.h"
+#include "corvelo/mainform.h"
+#include "corvelo/photoform.h"
+#include "corvelo/slideshowform.h"
+#include "corvelo/program.h"
+
+using namespace corvelo;
+
+namespace {
+
+// Without a window manager nothing maximises a form: it takes the screen as it would under one.
+void FillScreen(TForm* f) {
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+  if (f->Widget()->isMaximized()) return;
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  f->SetBounds(0, 0, screen.width(), screen.height());
+}
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// Saves the whole screen as <out>-<step>.png.
+void Grab(const std::string& step) {
+  std::string out = std::getenv("CORVELO_SHOT");
+  out = out.substr(0, out.size() - 4) + "-" + step + ".png";
+  QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+  ASSERT_FALSE(shot.isNull());
+  ASSERT_TRUE(shot.save(QString::fromStdString(out), "PNG"));
+  // Photos are on show: far more colours than the controls alone have.
+  QImage img = shot.toImage();
+  std::set<QRgb> colours;
+  for (int y = 0; y < img.height(); y += 3)
+    for (int x = 0; x < img.width(); x += 3) colours.insert(img.pixel(x, y));
+  EXPECT_GT(colours.size(), 500u) << step;
+}
+
+// Runs inside xvfb-run (started through screenshot.sh).
+TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
+  const char* out = std::getenv("CORVELO_SHOT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
+  const std::filesystem::path oldCwd = std::filesystem::current_path();
+  SetProgramFolder(std::filesystem::canonical(std::string(VL_TESTDATA) + "/../../corvelo/sample").string());
+  TMainForm* main = StartCorvelo();
+  main->Show();
+  FillScreen(main);
+  Pump(1500);
+  Grab("main");
+
+  // The first album, its thumbnails loaded by the album's timer, then its second photo alone.
+  SetModalAnswer([](TModalRequest& r) {
+    if (r.Kind != mkForm) return int(mrCancel);
+    if (r.Form == SlideShowForm) {
+      // The show runs inside the start timer's event, from any moment events are let run:
+      // the picture is taken from within it, during the second slide, and the show closed there.
+      bool done = false;
+      QTimer::singleShot(6000, [&] {
+        Grab("slide");
+        SlideShowForm->BitBtn1Click(nullptr);
+        done = true;
+      });
+      FillScreen(r.Form);
+      QElapsedTimer t;
+      t.start();
+      while (!done && t.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+      EXPECT_TRUE(done);
+      return 0;
+    }
+    FillScreen(r.Form);
+    Pump(1500);
+    if (r.Form == CategoryForm) {
+      Grab("album");
+      CategoryForm->Image[1]->Click();
+      CategoryForm->BitBtn1->Click();
+    } else if (r.Form == ShowCatPhotoForm) {
+      Grab("photo");
+      ShowCatPhotoForm->SpeedButton1->Click();
+    } else {
+      r.Form->Close();
+    }
+    return 0;
+  });
+  main->RC->SetItemIndex(0);
+  main->ShowCatClick(nullptr);
+  // The space flight show.
+  main->RS->SetItemIndex(1);
+  main->ButtonGoToSlide1Click(nullptr);
+  SetModalAnswer(nullptr);
+
+  Application->SetHint("");
+  FreeAndNil(CategoryForm);
+  FreeAndNil(ShowCatPhotoForm);
+  FreeAndNil(AboutBox);
+  FreeAndNil(SlideShowForm);
+  FreeAndNil(OKBottomDlg);
+  main->Free();
+  Application->SetMainForm(nullptr);
+  std::filesystem::current_path(oldCwd);
+  QCoreApplication::processEvents();
+}
+
+}  // namespace
