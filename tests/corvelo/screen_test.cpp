@@ -21,6 +21,7 @@
 #include "corvelo/photoform.h"
 #include "corvelo/slideshowform.h"
 #include "corvelo/program.h"
+#include "support/xvfb.h"
 
 using namespace corvelo;
 
@@ -117,6 +118,19 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
   Application->SetMainForm(nullptr);
   std::filesystem::current_path(oldCwd);
   QCoreApplication::processEvents();
+}
+
+// The normal run starts the screen run and keeps its pictures in the build folder.
+TEST(Screenshot, ViewerUnderXvfb) {
+  const std::string script = std::string(VL_TESTDATA) + "/../corvelo/screenshot.sh";
+  const std::string out = std::string(VL_BUILD_DIR) + "/corvelo-screenshot.png";
+  for (const char* step : {"main", "album", "photo", "slide"})
+    std::filesystem::remove(out.substr(0, out.size() - 4) + "-" + step + ".png");
+  VLTEST_RUN_SCREEN_SCRIPT("CORVELO_SHOT", script, out);
+  for (const char* step : {"main", "album", "photo", "slide"}) {
+    const QImage img(QString::fromStdString(out.substr(0, out.size() - 4) + "-" + step + ".png"));
+    EXPECT_GE(img.width(), 1024) << step;
+  }
 }
 
 }  // namespace
