@@ -1,9 +1,11 @@
-// Fuzz target of the BMP reader (and of the writer over what it read).
+// Fuzz target of the BMP reader (and of the writer over what it read). The read is done again
+// from a file, which must give the same picture.
 // Seeds: fuzz/seeds/bmp and tests/data/bmp (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstddef>
 #include <cstdint>
 
 #include "vistrel/codecs/bmp.h"
+#include "memfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool capped = [] {
@@ -21,6 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   abort = false;
   s.SetPosition(0);
   ReadBMPStream(&s, &b, p, int64_t(size), pr, false);
+  {
+    TMemFile file(data, size);
+    if (file.Ok()) {
+      TFileStream fs(file.Path(), fmOpenRead);
+      TBitmap fromFile;
+      bool fileAbort = false;
+      TFilterProgress fp;
+      fp.AbortFlag = &fileAbort;
+      TIOParamsVals fprm(nullptr);
+      ReadBMPStream(&fs, &fromFile, fprm, int64_t(size), fp, false);
+      if (!SameRead(b, abort, fromFile, fileAbort)) __builtin_trap();
+    }
+  }
   if (!abort && int64_t(b.Width()) * b.Height() <= 1024) {
     // What was read writes out and reads back, at a depth picked by the input.
     {

@@ -1,11 +1,13 @@
 // TIFF reader under fuzzing: every page index, with and without the (test) LZW decoder, and the
-// writer's page insertion into the same bytes.
+// writer's page insertion into the same bytes. A whole read is done again from a file, which
+// must give the same picture.
 // Seeds: fuzz/seeds/tiff (made by fuzz/seeds/bmp_ico_pcx_tiff.py).
 #include <cstdint>
 #include <cstring>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/tiff.h"
+#include "memfile.h"
 
 #define VL_TESTDATA ""
 #include "../tests/tiff/tiff_support.cpp"
@@ -29,6 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   progress.AbortFlag = &abort;
   int count = 0;
   ReadTIFFStream(&bmp, &ms, count, params, progress, (ctl & 8) != 0);
+  if (!(ctl & 8)) {
+    TMemFile file(data, size);
+    if (file.Ok()) {
+      TFileStream fs(file.Path(), fmOpenRead);
+      TBitmap fromFile;
+      bool fileAbort = false;
+      TFilterProgress fp;
+      fp.AbortFlag = &fileAbort;
+      ReadTIFFStream(&fromFile, &fs, count, params, fp, false);
+      if (!SameRead(bmp, abort, fromFile, fileAbort)) __builtin_trap();
+    }
+  }
   TReadOnlyMemoryStream cs(data, int64_t(size));
   TIFFImageCount(&cs);
   if (ctl & 16) {

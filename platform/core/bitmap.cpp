@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-
 #include <mutex>
 #include <utility>
 
@@ -30,18 +29,17 @@ constexpr int64_t kMapped = int64_t(4) << 20;
 
 struct TBlock {
   uint8_t* Data = nullptr;
-  int64_t Size = 0;  // bytes the block holds
+  int64_t Size = 0;   // bytes the block holds
   bool Zero = false;  // known to be all zero
 };
 
-bool IsMapped(int64_t size) {
 #ifdef VL_PIXELS_FROM_HEAP
-  (void)size;
-  return false;
+constexpr bool kFromHeap = true;
 #else
-  return size >= kMapped;
+constexpr bool kFromHeap = false;
 #endif
-}
+
+bool IsMapped(int64_t size) { return !kFromHeap && size >= kMapped; }
 
 // The last large block freed, kept for the next large picture: its pages are likely in still.
 std::mutex gSpareLock;
@@ -313,7 +311,8 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
   FBits = nullptr;
   FCapacity = 0;
   try {
-    Reallocate(FWidth, FHeight, pf, false);
+    // Every pixel is written below; packed ones bit by bit, into cleared bytes.
+    Reallocate(FWidth, FHeight, pf, false, newBits < 8);
   } catch (...) {
     FBits = oldData;
     FRowBytes = oldRow;

@@ -200,9 +200,10 @@ struct TStripState {
   int64_t Size = 0;                // bytes of the strip
   std::vector<uint8_t> Data;       // compressed strips are read whole ...
   const uint8_t* Bytes = nullptr;  // ... or used where they lie in memory
-  bool Windowed = false;           // read a window at a time (uncompressed, PackBits)
-  int64_t WindowAt = 0, WindowLen = 0;  // strip bytes in Data (uncompressed)
-  int64_t Fetched = 0;                  // strip bytes read so far (PackBits)
+  bool Windowed = false;           // ... or a window at a time (uncompressed, PackBits)
+  int64_t WindowAt = 0;            // strip bytes in Data (uncompressed): from here ...
+  int64_t WindowLen = 0;           // ... so many
+  int64_t Fetched = 0;             // strip bytes read so far (PackBits)
   int64_t Pos = 0;                 // byte position (uncompressed, modified Huffman)
   int64_t BitPos = 0;              // Group 3 and 4
   std::vector<uint8_t> Ref;        // reference line of two-dimensional coding
