@@ -41,7 +41,7 @@ TRedGrayRow RedGrayRow() {
 
 // From this many pixels on the histogram counts pairs of values (blue with green, red with
 // gray) in two tables of 65536 and sums them up at the end: half the increments per pixel,
-// and no chain of increments to one count when neighbouring pixels are alike.
+// for two tables to clear and sum.
 constexpr int64_t kPairCountPixels = int64_t(1) << 17;
 
 bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
