@@ -341,6 +341,7 @@ TEST(JpegRead, CorruptFilesSetTheAbortFlag) {
   for (int x = 0; x < 61; ++x)
     if (bmp.ScanLine(0)[3 * x + 2] == want.Pixel(x, 0)[0]) ++exact;
   EXPECT_EQ(exact, 61);
+  for (int x = 0; x < 61 * 3; ++x) ASSERT_EQ(bmp.ScanLine(44)[x], 0);  // the rest black
   // Into a bitmap that already has the size: the rows not decoded are black, not old pixels.
   TBitmap same;
   same.SetPixelFormat(pf24bit);
@@ -371,6 +372,7 @@ TEST(JpegRead, ProgressAbortAndChainedImages) {
     EXPECT_TRUE(tp.P.AbortReason.empty());
     EXPECT_EQ(bmp.Width(), 61);
     EXPECT_EQ(bmp.Height(), 45);
+    for (int x = 0; x < 61 * 3; ++x) ASSERT_EQ(bmp.ScanLine(44)[x], 0);  // rows not read are black
   }
   {
     // A handler's exception leaves after the clean-up.
@@ -380,6 +382,8 @@ TEST(JpegRead, ProgressAbortAndChainedImages) {
     TTestProgress tp;
     tp.P.OnProgress = [&](TObject*, int) { throw EAbort(); };
     EXPECT_THROW(LoadJpegFromStream(&s, &bmp, p, false, tp.P), EAbort);
+    ASSERT_EQ(bmp.Height(), 45);
+    for (int x = 0; x < 61 * 3; ++x) ASSERT_EQ(bmp.ScanLine(44)[x], 0);
   }
   {
     // Two images with stream headers, read one after the other.

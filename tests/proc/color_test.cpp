@@ -115,6 +115,47 @@ TEST(Color, HistogramSumsAndBins) {
   EXPECT_EQ(h[7].Gray, 0u);
 }
 
+TEST(Color, GrayAndHistogramOfALargeAreaMatchThePixels) {
+  // Large enough for the histogram's pair tables; odd width, an area aligned to nothing.
+  auto b = New24(613, 331);
+  uint32_t seed = 99;
+  for (int y = 0; y < 331; ++y)
+    for (int k = 0; k < 613 * 3; ++k) {
+      seed = seed * 1664525u + 1013904223u;
+      // Smooth with noise, and runs of one value, as photographs and drawings have.
+      b->ScanLine(y)[k] = k % 3 == 1 && y % 7 == 0 ? uint8_t(200) : uint8_t((k / 3 + y * (k % 3 + 1)) / 5 + (seed >> 29));
+    }
+  const int x1 = 3, y1 = 5, x2 = 608, y2 = 329;
+  TVLHistogram want{};
+  for (int y = y1; y <= y2; ++y)
+    for (int x = x1; x <= x2; ++x) {
+      const uint8_t* p = b->ScanLine(y) + 3 * x;
+      ++want[p[2]].Red;
+      ++want[p[1]].Green;
+      ++want[p[0]].Blue;
+      ++want[size_t((p[2] * 21 + p[1] * 71 + p[0] * 7) / 100)].Gray;
+    }
+  TVLHistogram got;
+  VLCalcHistogram(b.get(), got, x1, y1, x2, y2);
+  for (int v = 0; v < 256; ++v) EXPECT_EQ(got[size_t(v)], want[size_t(v)]) << "bin " << v;
+
+  auto before = New24(613, 331);
+  VLCopyBitmap(b.get(), before.get());
+  VLGrayRect(b.get(), x1, y1, x2, y2);
+  for (int y = 0; y < 331; ++y)
+    for (int x = 0; x < 613; ++x) {
+      const uint8_t* o = before->ScanLine(y) + 3 * x;
+      const uint8_t* p = b->ScanLine(y) + 3 * x;
+      const bool inside = x >= x1 && x <= x2 && y >= y1 && y <= y2;
+      const int l = (o[2] * 21 + o[1] * 71 + o[0] * 7) / 100;
+      const int e0 = inside ? l : o[0], e1 = inside ? l : o[1], e2 = inside ? l : o[2];
+      if (p[0] != e0 || p[1] != e1 || p[2] != e2) {
+        ADD_FAILURE() << "pixel " << x << ", " << y;
+        return;
+      }
+    }
+}
+
 TEST(Color, CountColours) {
   auto b = New24(50, 40);
   for (int y = 0; y < 40; ++y)

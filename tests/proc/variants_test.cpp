@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "proc/proc_util.h"
+#include "vistrel/proc/kernels/color_p.h"
 #include "vistrel/proc/kernels/geometry_p.h"
 #include "vistrel/proc/kernels/resample_p.h"
 
@@ -98,6 +99,7 @@ TEST(Variants, ShearRowsGiveThePlainPixels) {
         }
       }
 }
+
 TEST(Variants, FlipRowsGiveThePlainPixels) {
   if (!VLCpuHas(cfAVX2)) GTEST_SKIP() << "no AVX2 here";
   using namespace vlgeometry;
@@ -113,6 +115,43 @@ TEST(Variants, FlipRowsGiveThePlainPixels) {
     avx2::FlipRow(b.data(), w);
     EXPECT_EQ(a, want) << "plain, width " << w;
     EXPECT_EQ(b, want) << "AVX2, width " << w;
+  }
+}
+
+TEST(Variants, GrayAndHistogramRowsGiveThePlainValues) {
+  if (!VLCpuHas(cfAVX2)) GTEST_SKIP() << "no AVX2 here";
+  using namespace vlcolor;
+  // Every colour once, in rows of 4096 pixels.
+  constexpr int64_t kRow = 4096;
+  std::vector<uint8_t> a(3 * kRow), b;
+  std::vector<uint16_t> ra(kRow), rb(kRow);
+  for (uint32_t first = 0; first < (1u << 24); first += kRow) {
+    for (int64_t i = 0; i < kRow; ++i) {
+      const uint32_t c = first + uint32_t(i);
+      a[size_t(3 * i)] = uint8_t(c);
+      a[size_t(3 * i + 1)] = uint8_t(c >> 8);
+      a[size_t(3 * i + 2)] = uint8_t(c >> 16);
+    }
+    plain::RedGrayRow(a.data(), kRow, ra.data());
+    avx2::RedGrayRow(a.data(), kRow, rb.data());
+    b = a;
+    plain::GrayRow(a.data(), kRow);
+    avx2::GrayRow(b.data(), kRow);
+    ASSERT_EQ(ra, rb) << "colours from " << first;
+    ASSERT_EQ(a, b) << "colours from " << first;
+  }
+  // Every length up to a few vector steps, from an odd start: the values around stay.
+  std::vector<uint8_t> src(3 * 140);
+  for (uint8_t& v : src) v = Noise();
+  for (int64_t n = 0; n <= 130; ++n) {
+    std::vector<uint8_t> ga(src), gb(src);
+    std::vector<uint16_t> la(140, 9), lb(140, 9);
+    plain::GrayRow(ga.data() + 3, n);
+    avx2::GrayRow(gb.data() + 3, n);
+    plain::RedGrayRow(src.data() + 3, n, la.data() + 1);
+    avx2::RedGrayRow(src.data() + 3, n, lb.data() + 1);
+    EXPECT_EQ(ga, gb) << n << " pixels";
+    EXPECT_EQ(la, lb) << n << " pixels";
   }
 }
 #endif

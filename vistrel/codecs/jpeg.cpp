@@ -41,6 +41,7 @@ struct TJpegContext {
   TVLCause Cause = vcNone;       // and its cause
   TBitmap* Bitmap = nullptr;     // the bitmap being decoded into
   bool Reused = false;           // it had the output size and format already
+  bool Allocated = false;        // it was allocated for the output, not cleared
   int LastCode = 0;              // the library's message code at the error
   int64_t ScanBytes = -1;        // bytes of entropy-coded data in the file (-1: not counted)
   bool DataEnded = false;        // the scan data ran out before the picture did
@@ -174,11 +175,20 @@ int64_t CountScanBytes(TStream* stream) {
   bool inScan = false;
   for (;;) {
     uint8_t b;
-    if (!next(b)) break;
     if (inScan) {
-      if (b != 0xFF) {
-        ++count;
-        continue;
+      // Scan data up to the next 0xFF count whole.
+      const void* ff = at < have ? std::memchr(buf.data() + at, 0xFF, have - at) : nullptr;
+      const size_t end = ff ? size_t(static_cast<const uint8_t*>(ff) - buf.data()) : have;
+      count += int64_t(end - at);
+      at = end;
+      if (!ff) {
+        if (!next(b)) break;
+        if (b != 0xFF) {
+          ++count;
+          continue;
+        }
+      } else {
+        ++at;
       }
       if (!code(b)) break;
       if (b == 0 || (b >= 0xD0 && b <= 0xD7)) {  // a stuffed zero or a restart marker
@@ -186,8 +196,9 @@ int64_t CountScanBytes(TStream* stream) {
         continue;
       }
       inScan = false;
-    } else if (b != 0xFF || !code(b)) {
-      continue;  // stray bytes between segments
+    } else {
+      if (!next(b)) break;
+      if (b != 0xFF || !code(b)) continue;  // stray bytes between segments
     }
     if (b == 0xD9) break;
     if (b == 0xD8 || b == 0x01 || (b >= 0xD0 && b <= 0xD7)) continue;
@@ -235,11 +246,11 @@ bool Report(TJpegContext& ctx, int64_t rows) {
   }
 }
 
-bool SizeBitmap(TBitmap* bitmap, int w, int h) {
+// The bitmap at the output size without clearing it: every row is decoded into, or cleared
+// when the read stops early.
+bool AllocateBitmap(TBitmap* bitmap, int w, int h) {
   try {
-    bitmap->SetSize(1, 1);
-    bitmap->SetPixelFormat(pf24bit);
-    bitmap->SetSize(w, h);
+    bitmap->Allocate(w, h, pf24bit);
     return true;
   } catch (...) {
     return false;
@@ -387,11 +398,15 @@ void DecodeJpeg(TJpegContext& ctx, jpeg_decompress_struct& cinfo, TJpegSource& s
   jpeg_start_decompress(&cinfo);
   if (Aborting(ctx)) return;
   const int w = int(cinfo.output_width), h = int(cinfo.output_height);
-  // A bitmap that has the size and format already is decoded into as it is; rows that a
-  // failure leaves undecoded are cleared afterwards, as a new bitmap would have them.
+  // A bitmap that has the size and format already is decoded into as it is, and any other
+  // is allocated without clearing; rows that a failure leaves undecoded are cleared
+  // afterwards, as a new bitmap would have them.
   ctx.Reused = bitmap->PixelFormat() == pf24bit && bitmap->Width() == w && bitmap->Height() == h;
   ctx.Bitmap = bitmap;
-  if (!ctx.Reused && !SizeBitmap(bitmap, w, h)) return Stop(ctx, vcTooLarge, "image too large");
+  if (!ctx.Reused) {
+    if (!AllocateBitmap(bitmap, w, h)) return Stop(ctx, vcTooLarge, "image too large");
+    ctx.Allocated = true;
+  }
 
   TFilterProgress& progress = *ctx.Progress;
   const int64_t step = bitmap->RowBytes();
@@ -586,7 +601,7 @@ void LoadJpegCore(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, bool 
       }
     }
     if (created) jpeg_destroy_decompress(&cinfo);
-    if (ctx.Reused && VLAborting(Progress)) {
+    if ((ctx.Reused && VLAborting(Progress)) || (ctx.Allocated && (VLAborting(Progress) || ctx.Pending))) {
       TBitmap* b = ctx.Bitmap;
       for (int y = Progress.RowCounter < 0 ? 0 : Progress.RowCounter; y < b->Height(); ++y)
         std::memset(b->ScanLine(y), 0, size_t(b->RowBytes()));

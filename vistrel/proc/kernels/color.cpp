@@ -5,10 +5,44 @@
 #include <cstring>
 #include <vector>
 
+#include "vistrel/proc/kernels/color_p.h"
 #include "vistrel/proc/kernels/pixels.h"
 #include "vistrel/proc/kernels/quantizer.h"
 
+namespace vlcolor::plain {
+
+void GrayRow(uint8_t* p, int64_t n) {
+  for (int64_t x = 0; x < n; ++x, p += 3) {
+    const uint8_t l = uint8_t(VLLuminance(p[2], p[1], p[0]));
+    p[0] = p[1] = p[2] = l;
+  }
+}
+
+void RedGrayRow(const uint8_t* src, int64_t n, uint16_t* out) {
+  for (int64_t x = 0; x < n; ++x, src += 3) out[x] = uint16_t(src[2] | (VLLuminance(src[2], src[1], src[0]) << 8));
+}
+
+}  // namespace vlcolor::plain
+
 namespace {
+
+using namespace vlcolor;
+
+// The row loops for this processor, chosen on first use.
+TGrayRow GrayRow() {
+  static const TGrayRow row = VLPickVariant<TGrayRow>(plain::GrayRow, cfAVX2, VL_X86_ONLY(avx2::GrayRow));
+  return row;
+}
+
+TRedGrayRow RedGrayRow() {
+  static const TRedGrayRow row = VLPickVariant<TRedGrayRow>(plain::RedGrayRow, cfAVX2, VL_X86_ONLY(avx2::RedGrayRow));
+  return row;
+}
+
+// From this many pixels on the histogram counts pairs of values (blue with green, red with
+// gray) in two tables of 65536 and sums them up at the end: half the increments per pixel,
+// for two tables to clear and sum.
+constexpr int64_t kPairCountPixels = int64_t(1) << 17;
 
 bool Is24(const TBitmap* b) { return b && b->PixelFormat() == pf24bit; }
 
@@ -41,13 +75,11 @@ void MapRect(TBitmap* Bitmap, const uint8_t* tb, const uint8_t* tg, const uint8_
 
 void VLGrayRect(TBitmap* Bitmap, int X1, int Y1, int X2, int Y2, const TProgressEvent& OnProgress, TObject* Sender) {
   if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  const TGrayRow gray = GrayRow();
   const int rows = Y2 - Y1 + 1;
+  const int64_t n = int64_t(X2) - X1 + 1;
   for (int y = Y1; y <= Y2; ++y) {
-    uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
-    for (int x = X1; x <= X2; ++x, p += 3) {
-      const uint8_t l = uint8_t(VLLuminance(p[2], p[1], p[0]));
-      p[0] = p[1] = p[2] = l;
-    }
+    gray(Bitmap->ScanLine(y) + int64_t(X1) * 3, n);
     VLRowProgress(OnProgress, Sender, y - Y1 + 1, rows);
   }
 }
@@ -117,14 +149,63 @@ void VLMergeRect(TBitmap* Bitmap, TBitmap* Graphic, int Percent, int X1, int Y1,
 void VLCalcHistogram(TBitmap* Bitmap, TVLHistogram& Histogram, int X1, int Y1, int X2, int Y2) {
   Histogram.fill(TVLHistogramEntry{});
   if (!Is24(Bitmap) || !ClampRect(Bitmap, X1, Y1, X2, Y2)) return;
+  const TRedGrayRow redGrayRow = RedGrayRow();
+  const int64_t n = int64_t(X2) - X1 + 1;
+  std::vector<uint16_t> redGray(static_cast<size_t>(n));
+  const uint16_t* rl = redGray.data();
+  if (n * (int64_t(Y2) - Y1 + 1) < kPairCountPixels) {
+    for (int y = Y1; y <= Y2; ++y) {
+      const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
+      redGrayRow(p, n, redGray.data());
+      for (int64_t x = 0; x < n; ++x, p += 3) {
+        ++Histogram[p[2]].Red;
+        ++Histogram[p[1]].Green;
+        ++Histogram[p[0]].Blue;
+        ++Histogram[rl[x] >> 8].Gray;
+      }
+    }
+    return;
+  }
+  std::vector<uint32_t> pairs(2 * 65536, 0);
+  uint32_t* const bg = pairs.data();  // blue + green x 256
+  uint32_t* const rg = bg + 65536;    // red + gray x 256
   for (int y = Y1; y <= Y2; ++y) {
     const uint8_t* p = Bitmap->ScanLine(y) + int64_t(X1) * 3;
-    for (int x = X1; x <= X2; ++x, p += 3) {
-      ++Histogram[p[2]].Red;
-      ++Histogram[p[1]].Green;
-      ++Histogram[p[0]].Blue;
-      ++Histogram[size_t(VLLuminance(p[2], p[1], p[0]))].Gray;
+    redGrayRow(p, n, redGray.data());
+    int64_t x = 0;
+    for (; x + 4 <= n; x += 4, p += 12) {
+      ++bg[p[0] | (p[1] << 8)];
+      ++rg[rl[x]];
+      ++bg[p[3] | (p[4] << 8)];
+      ++rg[rl[x + 1]];
+      ++bg[p[6] | (p[7] << 8)];
+      ++rg[rl[x + 2]];
+      ++bg[p[9] | (p[10] << 8)];
+      ++rg[rl[x + 3]];
     }
+    for (; x < n; ++x, p += 3) {
+      ++bg[p[0] | (p[1] << 8)];
+      ++rg[rl[x]];
+    }
+  }
+  // Row sums give the high value's count, column sums the low value's.
+  uint32_t low[2][256] = {};
+  for (int hi = 0; hi < 256; ++hi) {
+    const uint32_t* a = bg + hi * 256;
+    const uint32_t* b = rg + hi * 256;
+    uint32_t sa = 0, sb = 0;
+    for (int lo = 0; lo < 256; ++lo) {
+      sa += a[lo];
+      sb += b[lo];
+      low[0][lo] += a[lo];
+      low[1][lo] += b[lo];
+    }
+    Histogram[size_t(hi)].Green = sa;
+    Histogram[size_t(hi)].Gray = sb;
+  }
+  for (int v = 0; v < 256; ++v) {
+    Histogram[size_t(v)].Blue = low[0][v];
+    Histogram[size_t(v)].Red = low[1][v];
   }
 }
 
