@@ -21,14 +21,6 @@ constexpr int kColumnLeft[5] = {16, 170, 324, 478, 632};
 constexpr int kRowTop[3] = {88, 240, 392};
 constexpr unsigned kFirstTick = 1000, kNextTicks = 100;
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, int l, int t, int w, int h) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(l, t, w, h);
-  return c;
-}
-
 // A panel framed by a single dark line.
 class TFramedPanel : public TPanel {
  public:
@@ -85,22 +77,22 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TCategoryForm::BuildControls() {
-  PanelcatHelp = Make<TPanel>(this, this, 0, 0, kDesignWidth, kDesignBar);
+  PanelcatHelp = NewControl<TPanel>(this, this, 0, 0, kDesignWidth, kDesignBar);
   PanelcatHelp->SetAlign(alTop);
   PanelcatHelp->Font()->SetColor(clNavy);
   PanelcatHelp->SetShowHint(true);
-  SpeedButton1 = Make<TSpeedButton>(this, PanelcatHelp, 4, 3, 60, 24);
+  SpeedButton1 = NewControl<TSpeedButton>(this, PanelcatHelp, 4, 3, 60, 24);
   SpeedButton1->SetCaption("Help");
   SpeedButton1->SetHint("Get help on Album view");
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  BitBtn1 = Make<TSpeedButton>(this, PanelcatHelp, 736, 3, 60, 24);
+  BitBtn1 = NewControl<TSpeedButton>(this, PanelcatHelp, 736, 3, 60, 24);
   BitBtn1->SetCaption("Close");
   BitBtn1->SetHint("Close and return to Main application page");
   BitBtn1->SetShowHint(true);
   BitBtn1->OnClick = [this](TObject* s) { BitBtnCloseClick(s); };
 
-  PanelCatName = Make<TPanel>(this, this, 16, 42, 761, 34);
+  PanelCatName = NewControl<TPanel>(this, this, 16, 42, 761, 34);
   PanelCatName->SetParentFont(false);
   PanelCatName->Font()->SetName("Arial");
   PanelCatName->Font()->SetSize(14);
@@ -109,14 +101,14 @@ void TCategoryForm::BuildControls() {
   PanelCatName->SetBevelOuter(bvLowered);
 
   for (int i = 0; i < kThumbCount; ++i) {
-    PanelBase[i] = Make<TPanel>(this, this, kColumnLeft[i % 5], kRowTop[i / 5], kThumbSize, kThumbSize);
+    PanelBase[i] = NewControl<TPanel>(this, this, kColumnLeft[i % 5], kRowTop[i / 5], kThumbSize, kThumbSize);
     PanelBase[i]->SetBevelOuter(bvNone);
     PanelBase[i]->SetColor(clSilver);
     PanelBase[i]->SetVisible(false);
-    Panel[i] = Make<TFramedPanel>(this, PanelBase[i], 0, 0, kThumbSize, kThumbSize);
+    Panel[i] = NewControl<TFramedPanel>(this, PanelBase[i], 0, 0, kThumbSize, kThumbSize);
     Panel[i]->SetBevelOuter(bvNone);
     Panel[i]->SetColor(clGray);
-    Image[i] = Make<TPhotoImage>(this, Panel[i], 0, 0, kThumbSize, kThumbSize);
+    Image[i] = NewControl<TPhotoImage>(this, Panel[i], 0, 0, kThumbSize, kThumbSize);
     Image[i]->SetAlign(alClient);
     Image[i]->SetStretch(true);
     Image[i]->SetHint("Click to view photo full screen");
@@ -124,22 +116,19 @@ void TCategoryForm::BuildControls() {
     Image[i]->OnClick = [this](TObject* s) { ImageClick(s); };
   }
 
-  PanelBase16 = Make<TPanel>(this, this, 16, 88, kThumbSize, kThumbSize);
+  PanelBase16 = NewControl<TPanel>(this, this, 16, 88, kThumbSize, kThumbSize);
   PanelBase16->SetBevelOuter(bvNone);
   PanelBase16->SetVisible(false);
-  Panel16 = Make<TPanel>(this, PanelBase16, 0, 0, kThumbSize, kThumbSize);
+  Panel16 = NewControl<TPanel>(this, PanelBase16, 0, 0, kThumbSize, kThumbSize);
   Panel16->SetBevelOuter(bvNone);
   Panel16->SetColor(clGray);
-  Image16 = Make<TImage>(this, Panel16, 0, 0, kThumbSize, kThumbSize);
+  Image16 = NewControl<TImage>(this, Panel16, 0, 0, kThumbSize, kThumbSize);
 
-  Image17 = Make<TImage>(this, this, 0, 0, kThumbSize, kThumbSize);
+  Image17 = NewControl<TImage>(this, this, 0, 0, kThumbSize, kThumbSize);
   Image17->SetVisible(false);
   DrawPlaceholder(Image17->Picture()->Bitmap());
 
-  Vistrel1 = new lib::TVistrel(this);
-  Vistrel1->SetParent(this);
-  Vistrel1->SetVisible(false);
-  Vistrel1->SetNColors(lib::nc8bit);
+  Vistrel1 = NewHiddenDecoder(this, this);
 
   Timer1 = new TTimer(this);
   Timer1->SetInterval(kFirstTick);

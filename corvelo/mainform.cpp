@@ -211,10 +211,7 @@ void TMainForm::BuildControls() {
   AdminList = hiddenList();
   CatList = hiddenList();
   SlideList = hiddenList();
-  Vistrel1 = new lib::TVistrel(this);
-  Vistrel1->SetParent(this);
-  Vistrel1->SetVisible(false);
-  Vistrel1->SetNColors(lib::nc8bit);
+  Vistrel1 = NewHiddenDecoder(this, this);
 }
 
 // ---------------------------------------------------------------------------------------------

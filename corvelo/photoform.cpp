@@ -11,17 +11,9 @@ const char* const kHelpFile = "Velmora.hlp";
 constexpr int kHelpContext = 320;
 constexpr int kPrintHelpContext = 360;
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, int l, int t, int w, int h) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(l, t, w, h);
-  return c;
-}
-
 TSpeedButton* MakeButton(TComponent* owner, TWinControl* parent, int l, const std::string& caption,
                          const std::string& hint, TNotifyEvent onClick) {
-  auto* b = Make<TSpeedButton>(owner, parent, l, 3, 60, 24);
+  auto* b = NewControl<TSpeedButton>(owner, parent, l, 3, 60, 24);
   b->SetCaption(caption);
   b->SetHint(hint);
   b->SetShowHint(true);
@@ -78,7 +70,7 @@ TShowCatPhotoForm::TShowCatPhotoForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TShowCatPhotoForm::BuildControls() {
-  PanelCatHelp = Make<TPanel>(this, this, 0, 0, 800, 30);
+  PanelCatHelp = NewControl<TPanel>(this, this, 0, 0, 800, 30);
   PanelCatHelp->SetAlign(alTop);
   PanelCatHelp->Font()->SetColor(clNavy);
   PanelCatHelp->SetShowHint(true);
@@ -89,7 +81,7 @@ void TShowCatPhotoForm::BuildControls() {
   SpeedButton3 = MakeButton(this, PanelCatHelp, 736, "Help", "Get help on photo view",
                             [this](TObject* s) { SpeedButton3Click(s); });
 
-  PanelPhotoDescribe = Make<TPanel>(this, this, 0, 30, 800, 28);
+  PanelPhotoDescribe = NewControl<TPanel>(this, this, 0, 30, 800, 28);
   PanelPhotoDescribe->SetAlign(alTop);
   PanelPhotoDescribe->SetColor(clWhite);
   PanelPhotoDescribe->SetBevelOuter(bvNone);
@@ -99,14 +91,14 @@ void TShowCatPhotoForm::BuildControls() {
   PanelPhotoDescribe->Font()->SetStyle(fsBold);
   PanelPhotoDescribe->SetCaption("This is where your image will be shown FULL size.  Click anywhere to return.");
 
-  PanelBase1 = Make<TPanel>(this, this, 0, 58, 800, 542);
+  PanelBase1 = NewControl<TPanel>(this, this, 0, 58, 800, 542);
   PanelBase1->SetAlign(alClient);
   PanelBase1->SetBevelOuter(bvNone);
   PanelBase1->SetColor(clSilver);
-  Panel1 = Make<TPanel>(this, PanelBase1, 0, 0, 800, 542);
+  Panel1 = NewControl<TPanel>(this, PanelBase1, 0, 0, 800, 542);
   Panel1->SetBevelOuter(bvNone);
   Panel1->SetColor(clSilver);
-  Image1 = Make<TPhotoImage>(this, Panel1, 0, 0, 800, 542);
+  Image1 = NewControl<TPhotoImage>(this, Panel1, 0, 0, 800, 542);
   Image1->SetAlign(alClient);
 
   PopupMenu1 = new TPopupMenu(this);
@@ -117,10 +109,7 @@ void TShowCatPhotoForm::BuildControls() {
   for (TControl* c : std::initializer_list<TControl*>{PanelBase1, Panel1, Image1, PanelPhotoDescribe})
     c->OnClick = [this](TObject* s) { Image1Click(s); };
 
-  Vistrel1 = new lib::TVistrel(this);
-  Vistrel1->SetParent(PanelBase1);
-  Vistrel1->SetVisible(false);
-  Vistrel1->SetNColors(lib::nc8bit);
+  Vistrel1 = NewHiddenDecoder(this, PanelBase1);
 
   PrintDialog1 = new TPrintDialog(this);
   PrintDialog1->SetHelpContext(kPrintHelpContext);

@@ -25,14 +25,6 @@ constexpr int kListWidth = 417;
 constexpr unsigned kStartedInterval = 100;
 constexpr int kMsPerSecond = 1000;
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, int l, int t, int w, int h) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(l, t, w, h);
-  return c;
-}
-
 uint64_t SteadyMs() {
   using namespace std::chrono;
   return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -72,39 +64,39 @@ void TSlideShowForm::BuildControls() {
     c->SetShowHint(true);
   };
 
-  Panel3 = Make<TPanel>(this, this, 0, 0, 792, 41);
+  Panel3 = NewControl<TPanel>(this, this, 0, 0, 792, 41);
   Panel3->SetAlign(alTop);
 
-  HelpSlideShow = Make<TSpeedButton>(this, Panel3, 8, 8, 25, 25);
+  HelpSlideShow = NewControl<TSpeedButton>(this, Panel3, 8, 8, 25, 25);
   if (LoadThemeGlyph("help-browser", 16, HelpSlideShow->Glyph())) HelpSlideShow->SetNumGlyphs(4);
   else HelpSlideShow->SetCaption("?");
   tip(HelpSlideShow, "Get help Slide show");
   HelpSlideShow->OnClick = on(&TSlideShowForm::HelpSlideShowClick);
 
-  BitBtnList = Make<TButton>(this, Panel3, 44, 8, 75, 25);
+  BitBtnList = NewControl<TButton>(this, Panel3, 44, 8, 75, 25);
   BitBtnList->SetCaption("List");
   tip(BitBtnList, "List photos in show");
   BitBtnList->OnClick = on(&TSlideShowForm::BitBtnListClick);
 
-  PrintBtn = Make<TButton>(this, Panel3, 126, 8, 75, 25);
+  PrintBtn = NewControl<TButton>(this, Panel3, 126, 8, 75, 25);
   PrintBtn->SetCaption("Print");
   tip(PrintBtn, "Print this Photo (Only in Manual mode)");
   PrintBtn->SetEnabled(false);
   PrintBtn->OnClick = on(&TSlideShowForm::PrintBtnClick);
 
-  SpeedButtonUp = Make<TSpeedButton>(this, Panel3, 216, 8, 75, 25);
+  SpeedButtonUp = NewControl<TSpeedButton>(this, Panel3, 216, 8, 75, 25);
   SpeedButtonUp->SetCaption("Previous");
   tip(SpeedButtonUp, "Show previous slide (Only in Manual mode)");
   SpeedButtonUp->SetEnabled(false);
   SpeedButtonUp->OnClick = on(&TSlideShowForm::SpeedButtonUpClick);
 
-  SpeedButtonDown = Make<TSpeedButton>(this, Panel3, 292, 8, 75, 25);
+  SpeedButtonDown = NewControl<TSpeedButton>(this, Panel3, 292, 8, 75, 25);
   SpeedButtonDown->SetCaption("Next");
   tip(SpeedButtonDown, "Show next slide (Only in Manual mode)");
   SpeedButtonDown->SetEnabled(false);
   SpeedButtonDown->OnClick = on(&TSlideShowForm::SpeedButtonDownClick);
 
-  TrackBar1 = Make<TTrackBar>(this, Panel3, 384, 6, 170, 30);
+  TrackBar1 = NewControl<TTrackBar>(this, Panel3, 384, 6, 170, 30);
   TrackBar1->SetMin(2);
   TrackBar1->SetMax(15);
   TrackBar1->SetPosition(4);
@@ -113,36 +105,36 @@ void TSlideShowForm::BuildControls() {
   tip(TrackBar1, "Set show interval");
   TrackBar1->OnChange = on(&TSlideShowForm::TrackBar1Change);
 
-  ManualCheckBox = Make<TCheckBox>(this, Panel3, 570, 12, 80, 17);
+  ManualCheckBox = NewControl<TCheckBox>(this, Panel3, 570, 12, 80, 17);
   ManualCheckBox->SetCaption("Manual");
   tip(ManualCheckBox, "Switch  manual mode on/off");
   ManualCheckBox->OnClick = on(&TSlideShowForm::ManualCheckBoxClick);
 
-  BitBtn1 = Make<TButton>(this, Panel3, 704, 8, 75, 25);
+  BitBtn1 = NewControl<TButton>(this, Panel3, 704, 8, 75, 25);
   BitBtn1->SetCaption("&Close");
   tip(BitBtn1, "Close the show and returned to the main application window");
   BitBtn1->OnClick = on(&TSlideShowForm::BitBtn1Click);
 
-  PanelBase = Make<TPanel>(this, this, 0, 41, 792, 525);
+  PanelBase = NewControl<TPanel>(this, this, 0, 41, 792, 525);
   PanelBase->SetAlign(alClient);
   PanelBase->SetBevelOuter(bvNone);
   PanelBase->SetColor(clSilver);
   PanelBase->OnClick = on(&TSlideShowForm::PanelBaseClick);
   PanelBase->OnResize = [this](TObject* s) { PanelBaseResize(s); };
 
-  Panel1 = Make<TPanel>(this, PanelBase, 0, 0, 792, 525);
+  Panel1 = NewControl<TPanel>(this, PanelBase, 0, 0, 792, 525);
   Panel1->SetBevelOuter(bvNone);
   Panel1->SetColor(clSilver);
   Panel1->OnClick = on(&TSlideShowForm::Panel1Click);
 
-  Image1 = Make<TImage>(this, Panel1, 0, 0, 792, 525);
+  Image1 = NewControl<TImage>(this, Panel1, 0, 0, 792, 525);
   Image1->SetAlign(alClient);
   Image1->OnClick = on(&TSlideShowForm::Image1Click);
 
-  Vistrel1 = Make<lib::TVistrel>(this, PanelBase, 0, 0, 32, 32);
+  Vistrel1 = NewControl<lib::TVistrel>(this, PanelBase, 0, 0, 32, 32);
   Vistrel1->SetVisible(false);
 
-  ListBoxSlide = Make<TListBox>(this, PanelBase, 0, 0, kListWidth, 525);
+  ListBoxSlide = NewControl<TListBox>(this, PanelBase, 0, 0, kListWidth, 525);
   ListBoxSlide->SetVisible(false);
   ListBoxSlide->OnClick = on(&TSlideShowForm::ListBoxSlideClick);
 }

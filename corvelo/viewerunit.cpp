@@ -116,6 +116,14 @@ bool SetImage(TPanel* base, TPanel* inner, TImage* image) {
   return f.Scaled;
 }
 
+lib::TVistrel* NewHiddenDecoder(TComponent* owner, TWinControl* parent) {
+  auto* d = new lib::TVistrel(owner);
+  d->SetParent(parent);
+  d->SetVisible(false);
+  d->SetNColors(lib::nc8bit);
+  return d;
+}
+
 TLoadResult LoadImage(lib::TVistrel* decoder, TImage* target, const std::function<void()>& BeforeLoad) {
   struct THourglass {
     THourglass() {

@@ -56,6 +56,8 @@ bool SetImage(TPanel* base, TPanel* inner, TImage* image);
 // way target keeps its picture (the caller marks a failure as its form does). BeforeLoad runs
 // once the file passed the extension test, before anything is read.
 enum class TLoadResult { Skipped, Loaded, Failed };
+// The hidden decoder each form keeps for LoadImage: eight-bit colour, never shown.
+lib::TVistrel* NewHiddenDecoder(TComponent* owner, TWinControl* parent);
 TLoadResult LoadImage(lib::TVistrel* decoder, TImage* target, const std::function<void()>& BeforeLoad = nullptr);
 
 // The forms, created once by the program block (nullptr until then).

@@ -726,3 +726,12 @@ extern TScreen* Screen;
 // The control that holds the mouse while a button is down.
 TControl* GetCaptureControl();
 void SetCaptureControl(TControl* c);
+
+// A new control of type T, owned by owner, on parent at l, t, w x h.
+template <class T>
+T* NewControl(TComponent* owner, TWinControl* parent, int l, int t, int w, int h) {
+  auto* c = new T(owner);
+  c->SetParent(parent);
+  c->SetBounds(l, t, w, h);
+  return c;
+}

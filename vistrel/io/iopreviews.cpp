@@ -32,14 +32,6 @@ const TDepth kBmpDepths[] = {{1, 1}, {4, 1}, {8, 1}, {5, 3}, {8, 3}, {8, 3}};
 const TDepth kPcxDepths[] = {{1, 1}, {4, 1}, {8, 1}, {8, 3}};
 const TDepth kPngDepths[] = {{1, 1}, {8, 1}, {8, 3}};
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, int l, int t, int w, int h) {
-  auto* c = new T(owner);
-  c->SetParent(parent);
-  c->SetBounds(l, t, w, h);
-  return c;
-}
-
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, int l, int t, const std::string& caption = "") {
   auto* lab = new TLabel(owner);
   lab->SetParent(parent);
@@ -50,7 +42,7 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, int l, int t, const st
 
 TComboBox* MakeCombo(TComponent* owner, TWinControl* parent, int l, int t, int w,
                      std::initializer_list<const char*> items) {
-  auto* c = Make<TComboBox>(owner, parent, l, t, w, 21);
+  auto* c = NewControl<TComboBox>(owner, parent, l, t, w, 21);
   c->SetStyle(csDropDownList);
   for (const char* s : items) c->Items()->Add(s);
   return c;
@@ -133,32 +125,32 @@ TfIOPreviews::TfIOPreviews(TComponent* AOwner) : TForm(AOwner) {
 TfIOPreviews::~TfIOPreviews() { delete FWork; }
 
 void TfIOPreviews::BuildControls() {
-  Panel2 = Make<TPanel>(this, this, 4, 0, 425, 168);
+  Panel2 = NewControl<TPanel>(this, this, 4, 0, 425, 168);
   Label1 = MakeLabel(this, Panel2, 6, 2, "Source:");
   Label2 = MakeLabel(this, Panel2, 227, 2, "Result:");
-  Vistrel1 = Make<TVistrel>(this, Panel2, 6, 17, 191, 135);
+  Vistrel1 = NewControl<TVistrel>(this, Panel2, 6, 17, 191, 135);
   Vistrel1->SetCenter(true);
   Vistrel1->SetMouseInteract(miZoom | miScroll);
   Vistrel1->OnViewChange = [this](TObject* s, int c) { Vistrel1ViewChange(s, c); };
-  Vistrel2 = Make<TVistrel>(this, Panel2, 227, 17, 191, 135);
+  Vistrel2 = NewControl<TVistrel>(this, Panel2, 227, 17, 191, 135);
   Vistrel2->SetCenter(true);
-  ProgressBar1 = Make<TProgressBar>(this, Panel2, 6, 157, 412, 10);
+  ProgressBar1 = NewControl<TProgressBar>(this, Panel2, 6, 157, 412, 10);
   ProgressBar1->SetMin(0);
   ProgressBar1->SetMax(100);
 
-  Button1 = Make<TButton>(this, this, 432, 15, 87, 23);
+  Button1 = NewControl<TButton>(this, this, 432, 15, 87, 23);
   Button1->SetCaption("OK");
   Button1->SetDefault(true);
   Button1->SetModalResult(mrOk);
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  Button2 = Make<TButton>(this, this, 432, 43, 87, 23);
+  Button2 = NewControl<TButton>(this, this, 432, 43, 87, 23);
   Button2->SetCaption("Cancel");
   Button2->SetCancel(true);
   Button2->SetModalResult(mrCancel);
-  Button3 = Make<TButton>(this, this, 432, 76, 87, 23);
+  Button3 = NewControl<TButton>(this, this, 432, 76, 87, 23);
   Button3->SetCaption("&Preview");
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
-  SpeedButton1 = Make<TSpeedButton>(this, this, 432, 109, 25, 25);
+  SpeedButton1 = NewControl<TSpeedButton>(this, this, 432, 109, 25, 25);
   SpeedButton1->SetGroupIndex(1);
   SpeedButton1->SetAllowAllUp(true);
   DrawLockGlyphs(SpeedButton1->Glyph());
@@ -167,7 +159,7 @@ void TfIOPreviews::BuildControls() {
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
 
-  PageControl1 = Make<TPageControl>(this, this, 8, 172, 417, 208);
+  PageControl1 = NewControl<TPageControl>(this, this, 8, 172, 417, 208);
   TTabSheet** sheets[] = {&TabSheet1, &TabSheet2, &TabSheet3, &TabSheet4, &TabSheet5, &TabSheet6};
   const char* titles[] = {"JPEG", "TIFF", "GIF", "BMP", "PCX", "PNG"};
   for (int i = 0; i < 6; ++i) {
@@ -179,7 +171,7 @@ void TfIOPreviews::BuildControls() {
   PageControl1->OnChange = [this](TObject* s) { PageControl1Change(s); };
   ColorDialog1 = new TColorDialog(this);
 
-  auto edit = [this](TWinControl* p, int l, int t, int w) { return Make<TEdit>(this, p, l, t, w, 21); };
+  auto edit = [this](TWinControl* p, int l, int t, int w) { return NewControl<TEdit>(this, p, l, t, w, 21); };
   // Original and compressed size, at the foot of every page.
   auto sizes = [this](TWinControl* p, int x, TLabel*& orig, TLabel*& origValue, TLabel*& comp, TLabel*& compValue) {
     orig = MakeLabel(this, p, x, 134, "Original size:");
@@ -192,7 +184,7 @@ void TfIOPreviews::BuildControls() {
   // JPEG
   TTabSheet* p = TabSheet1;
   Label23 = MakeLabel(this, p, 8, 10, "Quality:");
-  TrackBar13 = Make<TTrackBar>(this, p, 92, 4, 250, 28);
+  TrackBar13 = NewControl<TTrackBar>(this, p, 92, 4, 250, 28);
   TrackBar13->SetMax(100);
   TrackBar13->SetFrequency(5);
   TrackBar13->SetPageSize(5);
@@ -203,15 +195,15 @@ void TfIOPreviews::BuildControls() {
   ComboBox1 = MakeCombo(this, p, 92, 68, 100, {"ISLOW", "IFAST", "FLOAT"});
   Label27 = MakeLabel(this, p, 8, 98, "Smoothing factor:");
   Edit23 = edit(p, 116, 94, 40);
-  UpDown11 = Make<TUpDown>(this, p, 156, 94, 16, 21);
+  UpDown11 = NewControl<TUpDown>(this, p, 156, 94, 16, 21);
   UpDown11->SetMin(0);
   UpDown11->SetMax(100);
   UpDown11->SetAssociate(Edit23);
-  GroupBox5 = Make<TGroupBox>(this, p, 222, 40, 182, 70);
+  GroupBox5 = NewControl<TGroupBox>(this, p, 222, 40, 182, 70);
   GroupBox5->SetCaption(" Advanced ");
-  CheckBox2 = Make<TCheckBox>(this, GroupBox5, 8, 18, 172, 18);
+  CheckBox2 = NewControl<TCheckBox>(this, GroupBox5, 8, 18, 172, 18);
   CheckBox2->SetCaption("&Optimal Huffman");
-  CheckBox3 = Make<TCheckBox>(this, GroupBox5, 8, 42, 172, 18);
+  CheckBox3 = NewControl<TCheckBox>(this, GroupBox5, 8, 42, 172, 18);
   CheckBox3->SetCaption("P&rogressive");
   sizes(p, 8, Label3, Label4, Label24, Label25);
   AddColumn({{Label23, {TrackBar13, Edit22}, 400}, {Label57, {ComboBox13}, 214}, {Label26, {ComboBox1}, 214}});
@@ -230,7 +222,7 @@ void TfIOPreviews::BuildControls() {
   ComboBox4 = MakeCombo(this, p, 84, 46, 128, {"B/W", "16", "256", "65536", "16M"});
   Label6 = MakeLabel(this, p, 8, 72, "Image index:");
   Edit1 = edit(p, 84, 68, 44);
-  UpDown1 = Make<TUpDown>(this, p, 128, 68, 16, 21);
+  UpDown1 = NewControl<TUpDown>(this, p, 128, 68, 16, 21);
   UpDown1->SetMin(0);
   UpDown1->SetMax(kMaxImageIndex);
   UpDown1->SetAssociate(Edit1);
@@ -238,7 +230,7 @@ void TfIOPreviews::BuildControls() {
   Edit2 = edit(p, 150, 90, 44);
   Label10 = MakeLabel(this, p, 8, 116, "Vert. Position (inch):");
   Edit3 = edit(p, 150, 112, 44);
-  GroupBox1 = Make<TGroupBox>(this, p, 216, 0, 188, 118);
+  GroupBox1 = NewControl<TGroupBox>(this, p, 216, 0, 188, 118);
   GroupBox1->SetCaption(" Scanned document info ");
   Label12 = MakeLabel(this, GroupBox1, 6, 20, "Name:");
   Edit4 = edit(GroupBox1, 90, 16, 92);
@@ -267,19 +259,19 @@ void TfIOPreviews::BuildControls() {
   ComboBox5 = MakeCombo(this, p, 92, 4, 80, {"B/W", "4", "8", "16", "32", "64", "128", "256"});
   Label20 = MakeLabel(this, p, 8, 34, "Image index:");
   Edit9 = edit(p, 92, 30, 44);
-  UpDown2 = Make<TUpDown>(this, p, 136, 30, 16, 21);
+  UpDown2 = NewControl<TUpDown>(this, p, 136, 30, 16, 21);
   UpDown2->SetMin(0);
   UpDown2->SetMax(kMaxImageIndex);
   UpDown2->SetAssociate(Edit9);
-  CheckBox4 = Make<TCheckBox>(this, p, 8, 56, 160, 18);
+  CheckBox4 = NewControl<TCheckBox>(this, p, 8, 56, 160, 18);
   CheckBox4->SetCaption("&Transparent:");
   Label34 = MakeLabel(this, p, 8, 80, "Transparent color:");
-  Panel3 = Make<TPanel>(this, p, 120, 78, 40, 18);
+  Panel3 = NewControl<TPanel>(this, p, 120, 78, 40, 18);
   Label35 = MakeLabel(this, p, 8, 104, "Background:");
-  Panel4 = Make<TPanel>(this, p, 120, 102, 40, 18);
-  CheckBox5 = Make<TCheckBox>(this, p, 8, 128, 160, 18);
+  Panel4 = NewControl<TPanel>(this, p, 120, 102, 40, 18);
+  CheckBox5 = NewControl<TCheckBox>(this, p, 8, 128, 160, 18);
   CheckBox5->SetCaption("I&nterlaced:");
-  GroupBox2 = Make<TGroupBox>(this, p, 196, 0, 208, 100);
+  GroupBox2 = NewControl<TGroupBox>(this, p, 196, 0, 208, 100);
   GroupBox2->SetCaption(" Advanced ");
   Label31 = MakeLabel(this, GroupBox2, 6, 20, "Horiz. Position:");
   Edit10 = edit(GroupBox2, 100, 16, 44);
@@ -315,11 +307,11 @@ void TfIOPreviews::BuildControls() {
   p = TabSheet6;
   Label49 = MakeLabel(this, p, 8, 8, "Colors:");
   ComboBox10 = MakeCombo(this, p, 92, 4, 80, {"B/W", "256", "16M"});
-  CheckBox6 = Make<TCheckBox>(this, p, 8, 32, 120, 18);
+  CheckBox6 = NewControl<TCheckBox>(this, p, 8, 32, 120, 18);
   CheckBox6->SetCaption("I&nterlaced:");
   Label54 = MakeLabel(this, p, 8, 58, "Background:");
-  Panel1 = Make<TPanel>(this, p, 92, 56, 40, 18);
-  GroupBox3 = Make<TGroupBox>(this, p, 206, 0, 196, 74);
+  Panel1 = NewControl<TPanel>(this, p, 92, 56, 40, 18);
+  GroupBox3 = NewControl<TGroupBox>(this, p, 206, 0, 196, 74);
   GroupBox3->SetCaption(" Advanced ");
   Label55 = MakeLabel(this, GroupBox3, 6, 20, "Filter:");
   ComboBox11 = MakeCombo(this, GroupBox3, 94, 16, 94, {"NONE", "SUB", "PAETH"});
