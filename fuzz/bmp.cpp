@@ -23,19 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   abort = false;
   s.SetPosition(0);
   ReadBMPStream(&s, &b, p, int64_t(size), pr, false);
-  {
-    TMemFile file(data, size);
-    if (file.Ok()) {
-      TFileStream fs(file.Path(), fmOpenRead);
-      TBitmap fromFile;
-      bool fileAbort = false;
-      TFilterProgress fp;
-      fp.AbortFlag = &fileAbort;
-      TIOParamsVals fprm(nullptr);
-      ReadBMPStream(&fs, &fromFile, fprm, int64_t(size), fp, false);
-      if (!SameRead(b, abort, fromFile, fileAbort)) __builtin_trap();
-    }
-  }
+  CheckFileReadMatches(data, size, b, abort, [&](TStream* fs, TBitmap* out, TFilterProgress& fp) {
+    TIOParamsVals fprm(nullptr);
+    ReadBMPStream(fs, out, fprm, int64_t(size), fp, false);
+  });
   if (!abort && int64_t(b.Width()) * b.Height() <= 1024) {
     // What was read writes out and reads back, at a depth picked by the input.
     {

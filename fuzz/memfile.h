@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/core/core.h"
+#include "vistrel/codecs/ioparams.h"
 
 class TMemFile {
  public:
@@ -36,8 +37,23 @@ class TMemFile {
 };
 
 // Both reads gave the same picture (or failed alike).
-inline bool SameRead(TBitmap& a, bool abortA, TBitmap& b, bool abortB) {
+inline bool SameRead(const TBitmap& a, bool abortA, const TBitmap& b, bool abortB) {
   return abortA == abortB && a.Width() == b.Width() && a.Height() == b.Height() && a.PixelFormat() == b.PixelFormat() &&
          a.ImageSize() == b.ImageSize() &&
          (a.ImageSize() == 0 || std::memcmp(a.Bits(), b.Bits(), size_t(a.ImageSize())) == 0);
+}
+
+// Reads the input again through a file, read(stream, bitmap, progress), and stops the run when
+// the picture or the abort flag differs from what the read from memory gave.
+template <class Read>
+void CheckFileReadMatches(const uint8_t* data, size_t size, const TBitmap& fromMemory, bool memoryAbort, Read read) {
+  TMemFile file(data, size);
+  if (!file.Ok()) return;
+  TFileStream fs(file.Path(), fmOpenRead);
+  TBitmap fromFile;
+  bool fileAbort = false;
+  TFilterProgress progress;
+  progress.AbortFlag = &fileAbort;
+  read(&fs, &fromFile, progress);
+  if (!SameRead(fromMemory, memoryAbort, fromFile, fileAbort)) __builtin_trap();
 }

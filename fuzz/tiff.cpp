@@ -31,18 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   progress.AbortFlag = &abort;
   int count = 0;
   ReadTIFFStream(&bmp, &ms, count, params, progress, (ctl & 8) != 0);
-  if (!(ctl & 8)) {
-    TMemFile file(data, size);
-    if (file.Ok()) {
-      TFileStream fs(file.Path(), fmOpenRead);
-      TBitmap fromFile;
-      bool fileAbort = false;
-      TFilterProgress fp;
-      fp.AbortFlag = &fileAbort;
-      ReadTIFFStream(&fromFile, &fs, count, params, fp, false);
-      if (!SameRead(bmp, abort, fromFile, fileAbort)) __builtin_trap();
-    }
-  }
+  if (!(ctl & 8))
+    CheckFileReadMatches(data, size, bmp, abort, [&](TStream* fs, TBitmap* out, TFilterProgress& fp) {
+      ReadTIFFStream(out, fs, count, params, fp, false);
+    });
   TReadOnlyMemoryStream cs(data, int64_t(size));
   TIFFImageCount(&cs);
   if (ctl & 16) {
