@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -274,6 +277,58 @@ TEST_F(AlbumTest, ClickingAFrameOpensThePhotoWithItsDescriptionAndPrintsIt) {
     f->SpeedButton1->Click();
     EXPECT_EQ(LastHelpRequest().Context, 230);
   });
+}
+
+// A real print of the photo view: into a PDF file through the system printer, the page rendered
+// back showing the photo as a 5.5-inch post card at the computed place.
+TEST_F(AlbumTest, PhotoViewPrintsToAPdfFileAsAPhotoPostCard) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  // 600 x 400: red left half, blue right half.
+  TBitmap* b = ShowCatPhotoForm->Image1->Picture()->Bitmap();
+  b->SetPixelFormat(pf24bit);
+  b->SetSize(600, 400);
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 600; ++x) {
+      uint8_t* px = b->ScanLine(y) + 3 * x;
+      px[0] = x < 300 ? 0 : 255;
+      px[1] = 0;
+      px[2] = x < 300 ? 255 : 0;
+    }
+  const fs::path out = dir / "photo.pdf";
+  answers.push_back([&](TModalRequest& q) {
+    EXPECT_EQ(q.Kind, mkPrint);
+    QPrinter* p = Printer()->QtPrinter();
+    EXPECT_NE(p, nullptr);
+    if (!p) return int(mrCancel);
+    p->setOutputFormat(QPrinter::PdfFormat);
+    p->setOutputFileName(QString::fromStdString(out.string()));
+    p->setResolution(600);
+    p->setPageSize(QPageSize(QPageSize::Letter));
+    p->setPageOrientation(QPageLayout::Portrait);
+    p->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    return int(mrOk);
+  });
+  answers.push_back([](TModalRequest& q) {
+    auto* d = dynamic_cast<TOKBottomDlg*>(q.Form);
+    if (!d) return int(mrCancel);
+    d->RadioButton2->Click();
+    return int(mrOk);
+  });
+  ShowCatPhotoForm->PopupMenu1Popup(nullptr);
+  SetPrinter(&rec);
+  ASSERT_TRUE(fs::exists(out));
+  const std::string cmd = "pdftoppm -r 50 -png -singlefile '" + out.string() + "' '" + (dir / "page").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const QImage page(QString::fromStdString((dir / "page.png").string()));
+  ASSERT_EQ(page.size(), QSize(425, 550));  // letter at 50 dpi
+  // 5.5 x 3.67 inches from (0.5 + 1/8) inch: 275 x 183 pixels from 31.25.
+  const int x0 = 31, y0 = 31, x1 = 31 + 275, y1 = 31 + 183;
+  EXPECT_TRUE(Near(page.pixel(x0 + 3, y0 + 3), 0xFF0000));
+  EXPECT_TRUE(Near(page.pixel(x1 - 3, y1 - 3), 0x0000FF));
+  for (auto [x, y] : {std::pair{x0 - 3, y0 + 3}, {x0 + 3, y0 - 3}, {x1 + 3, y1 - 3}, {x1 - 3, y1 + 3}})
+    EXPECT_EQ(page.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
 }
 
 }  // namespace
