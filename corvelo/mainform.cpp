@@ -69,8 +69,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TMainForm::~TMainForm() {
-  // The hint handler is this form's own.
-  if (Application && (Application->MainForm() == this || MainForm == this)) Application->OnHint = nullptr;
+  if (Application && FHintInstalled) Application->OnHint = nullptr;
   if (MainForm == this) MainForm = nullptr;
 }
 
@@ -247,6 +246,7 @@ void TMainForm::FormCreate(TObject*) {
   RS->SetItemIndex(0);
 
   Application->OnHint = [this](TObject* s) { ShowHint(s); };
+  FHintInstalled = true;
 }
 
 void TMainForm::ApplySettings() {

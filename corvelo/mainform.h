@@ -71,6 +71,7 @@ class TMainForm : public TForm {
   bool SetImage();
 
  private:
+  bool FHintInstalled = false;  // the application's hint handler is this form's
   void BuildControls();
   void BuildMenus();
   // Applies the settings lines 1 to 6 that hold a sound value.

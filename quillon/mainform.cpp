@@ -49,7 +49,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
 
 TMainForm::~TMainForm() {
   if (Screen) Screen->OnActiveFormChange = nullptr;
-  if (Application && Application->MainForm() == this) Application->OnHint = nullptr;
+  if (Application && FHintInstalled) Application->OnHint = nullptr;
 }
 
 TSpeedButton* TMainForm::AddSpeedButton(TWinControl* Parent, int& X, const std::string& Caption,
@@ -267,6 +267,7 @@ void TMainForm::BuildMenus() {
 
 void TMainForm::FormCreate(TObject*) {
   Application->OnHint = [this](TObject* s) { ShowHint(s); };
+  FHintInstalled = true;
   Screen->OnActiveFormChange = [this](TObject* s) { UpdateMenuItems(s); };
   DocumentCreated = false;
 }

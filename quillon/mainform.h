@@ -165,6 +165,7 @@ class TMainForm : public TForm {
   void SetToolDown(TSpeedButton* Button, bool Down);
 
  private:
+  bool FHintInstalled = false;  // the application's hint handler is this form's
   void ResetProgress();
   // The active document with its drawn objects committed, ready for a command; null when none.
   TMDIChild* CommandTarget(TObject* Sender);
