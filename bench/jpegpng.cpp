@@ -64,17 +64,22 @@ const std::vector<uint8_t>& PngFile() {
   return data;
 }
 
-void BM_JpegDecode(benchmark::State& state) {
+// Decodes the JPEG into bmp; false when the reader aborted.
+bool DecodeJpeg(TBitmap* bmp) {
   const std::vector<uint8_t>& file = JpegFile();
+  TReadOnlyMemoryStream s(file.data(), int64_t(file.size()));
+  TIOParamsVals params(nullptr);
+  bool abort = false;
+  TFilterProgress progress;
+  progress.AbortFlag = &abort;
+  LoadJpegFromStream(&s, bmp, params, false, progress);
+  return !abort;
+}
+
+void BM_JpegDecode(benchmark::State& state) {
   TBitmap bmp;
   for (auto _ : state) {
-    TReadOnlyMemoryStream s(file.data(), int64_t(file.size()));
-    TIOParamsVals params(nullptr);
-    bool abort = false;
-    TFilterProgress progress;
-    progress.AbortFlag = &abort;
-    LoadJpegFromStream(&s, &bmp, params, false, progress);
-    if (abort) state.SkipWithError("decode failed");
+    if (!DecodeJpeg(&bmp)) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(bmp.Bits());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3);
@@ -82,16 +87,9 @@ void BM_JpegDecode(benchmark::State& state) {
 
 // Into a new bitmap each time, as opening a file does: allocation and first touch included.
 void BM_JpegDecodeNewBitmap(benchmark::State& state) {
-  const std::vector<uint8_t>& file = JpegFile();
   for (auto _ : state) {
     TBitmap bmp;
-    TReadOnlyMemoryStream s(file.data(), int64_t(file.size()));
-    TIOParamsVals params(nullptr);
-    bool abort = false;
-    TFilterProgress progress;
-    progress.AbortFlag = &abort;
-    LoadJpegFromStream(&s, &bmp, params, false, progress);
-    if (abort) state.SkipWithError("decode failed");
+    if (!DecodeJpeg(&bmp)) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(bmp.Bits());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3);
