@@ -1,10 +1,14 @@
 #include "vistrel/io/filedialogs.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -45,6 +49,43 @@ std::string PatternExt(const std::string& Pattern) {
 }
 std::string KbText(int64_t n) { return n > 1023 ? std::to_string(n / 1024) + " Kb" : std::to_string(n) + " bytes"; }
 
+// Inset of the panels' controls from the panels' edges.
+constexpr int kBorder = 6;
+constexpr int kGap = 4;
+constexpr int kGlyphSize = 16;
+const char* const kUnreadable = "This file can't be read.";
+
+// A control whose widget sits in one of Qt's layouts takes the size the layout gives it, so
+// its OnResize lays its children out again.
+class TFollowLayout : public QObject {
+ public:
+  explicit TFollowLayout(TControl* Control) : QObject(Control->Widget()), FControl(Control) {
+    Control->Widget()->installEventFilter(this);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) && o == FControl->Widget()) {
+      const QWidget* w = FControl->Widget();
+      if (w->parentWidget()) {
+        const QRect g = w->geometry();
+        FControl->SetBounds(g.x(), g.y(), g.width(), g.height());
+      }
+    }
+    return false;
+  }
+
+ private:
+  TControl* FControl;
+};
+
+TSpeedButton* IconButton(TComponent* Owner, TWinControl* Parent, const char* Icon) {
+  auto* b = new TSpeedButton(Owner);
+  b->SetParent(Parent);
+  b->SetFlat(true);
+  if (LoadThemeGlyph(Icon, kGlyphSize, b->Glyph())) b->SetNumGlyphs(4);
+  b->SetShowHint(true);
+  return b;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -53,11 +94,14 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   InfoPanel = new TPanel(this);
   InfoPanel->SetName("InfoPanel");
   InfoPanel->SetBounds(204, 5, 169, 200);
+  InfoPanel->SetBevelOuter(bvNone);
   InfoLabel1 = new TLabel(this);
   InfoLabel1->SetParent(InfoPanel);
+  InfoLabel1->SetAutoSize(false);
   InfoLabel1->SetBounds(6, 6, 157, 23);
   InfoLabel2 = new TLabel(this);
   InfoLabel2->SetParent(InfoPanel);
+  InfoLabel2->SetAutoSize(false);
   InfoLabel2->SetBounds(6, 29, 157, 23);
   AdvancedButton = new TButton(this);
   AdvancedButton->SetParent(InfoPanel);
@@ -73,10 +117,12 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   PicturePanel = new TPanel(this);
   PicturePanel->SetName("PicturePanel");
   PicturePanel->SetBounds(204, 5, 169, 200);
+  PicturePanel->SetBevelOuter(bvNone);
   TLabel** labels[3] = {&PicLabel1, &PicLabel2, &PicLabel3};
   for (int i = 0; i < 3; ++i) {
     *labels[i] = new TLabel(this);
     (*labels[i])->SetParent(PicturePanel);
+    (*labels[i])->SetAutoSize(false);
     (*labels[i])->SetBounds(6, 180 + 23 * i, 157, 23);
   }
   ZoomCombo = new TComboBox(this);
@@ -84,15 +130,16 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   ZoomCombo->SetBounds(6, 5, 50, 21);
   ZoomCombo->SetStyle(csDropDownList);
   ZoomCombo->OnChange = [this](TObject*) { ApplyZoom(); };
+  ZoomCombo->SetHint("Zoom");
+  ZoomCombo->SetShowHint(true);
   for (const char* z : {"Fit", "25%", "50%", "75%", "100%", "125%", "150%", "175%", "200%", "300%", "400%"})
     ZoomCombo->Items()->Add(z);
-  PreviewButton = new TSpeedButton(this);
-  PreviewButton->SetParent(PicturePanel);
+  PreviewButton = IconButton(this, PicturePanel, "view-fullscreen");
   PreviewButton->SetBounds(60, 5, 23, 22);
   PreviewButton->SetEnabled(false);
   PreviewButton->OnClick = [this](TObject*) { ShowPreviewWindow(); };
-  PlayButton = new TSpeedButton(this);
-  PlayButton->SetParent(PicturePanel);
+  PlayButton = IconButton(this, PicturePanel, "media-playback-start");
+  PlayButton->SetHint("Play");
   PlayButton->SetBounds(85, 5, 23, 22);
   PlayButton->SetEnabled(false);
   PlayButton->SetGroupIndex(1);
@@ -104,6 +151,7 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   FView->SetParent(PicturePanel);
   FView->SetBounds(6, 32, 133, 139);
   FView->SetBackground(clWhite);
+  FView->SetCenter(true);
   FView->OnDblClick = [this](TObject*) { ShowPreviewWindow(); };
   FMView = new TVistrelMView(this);
   FMView->SetName("VistrelMView");
@@ -117,6 +165,19 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   ProgressBar->SetParent(PicturePanel);
   ProgressBar->SetBounds(0, 55, 127, 19);
   ProgressBar->SetVisible(false);
+  ReadErrorLabel = new TLabel(this);
+  ReadErrorLabel->SetParent(PicturePanel);
+  ReadErrorLabel->SetAutoSize(false);
+  ReadErrorLabel->SetWordWrap(true);
+  ReadErrorLabel->SetAlignment(taCenter);
+  ReadErrorLabel->SetLayout(tlCenter);
+  ReadErrorLabel->SetColor(clWhite);
+  ReadErrorLabel->SetVisible(false);
+
+  new TFollowLayout(PicturePanel);
+  new TFollowLayout(InfoPanel);
+  PicturePanel->OnResize = [this](TObject*) { LayoutPicturePanel(); };
+  InfoPanel->OnResize = [this](TObject*) { LayoutInfoPanel(); };
 
   FIO = new TVistrelIO(this);
   FIO->SetAttachedVistrel(FView);
@@ -219,7 +280,6 @@ bool TOpenVistrelDialog::DoCanClose() {
 
 bool TOpenVistrelDialog::Execute() {
   if (FAutoSetFilter) FFilter = BuildFilter();
-  PreviewCheck->SetCaption("Preview");
   PreviewCheck->SetVisible(true);
   return RunDialog(false);
 }
@@ -284,22 +344,35 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         QWidget* strip = InfoPanel->Widget();
         if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
           const int rows = grid->rowCount(), cols = grid->columnCount();
+          // Sizes from the labels' font: the panel as wide as its longest line, as tall as a
+          // small picture and its three lines; the strip two lines and the buttons high.
+          const int lh = LineHeight();
           if (FPreviewEnabled) {
-            // As tall as the standard controls, so the three lines under the view show.
-            PicturePanel->SetHeight(260);
-            panel->setMinimumSize(PicturePanel->Width(), PicturePanel->Height());
+            const TSize colours =
+                PicLabel2->Canvas()->TextExtent("16777216 " + VLWordGet(58, FMsgLanguage) + " (24 bit)");
+            const int tools = ZoomCombo->Widget()->sizeHint().width() + 2 * (kGlyphSize + 7) + 2 * kGap;
+            const int w = std::max({169, colours.cx + 2 * kBorder, tools + 2 * kBorder});
+            panel->setMinimumSize(w, 2 * kBorder + 3 * lh + ZoomCombo->Widget()->sizeHint().height() + 100);
             panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
             panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
             grid->addWidget(panel, 0, cols, rows, 1);
             panel->show();
           }
-          strip->setMinimumHeight(52);
+          const int buttons =
+              std::max(AdvancedButton->Widget()->sizeHint().height(), PreviewCheck->Widget()->sizeHint().height());
+          strip->setMinimumSize(0, 2 * kBorder + std::max(2 * lh, buttons));
           strip->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
           strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
           grid->addWidget(strip, rows, 0, 1, cols + 1);
           strip->show();
         }
-        dlg.resize(FPreviewEnabled ? 860 : 680, 460);
+        // The size a desktop wants, within the screen.
+        QSize size(FPreviewEnabled ? 860 : 680, 460);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+          const QRect room = screen->availableGeometry();
+          size = size.boundedTo(QSize(room.width() - 40, room.height() - 60));
+        }
+        dlg.resize(size.expandedTo(dlg.minimumSizeHint()));
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
         for (QWidget* w : {panel, strip}) {
           w->hide();
@@ -335,7 +408,11 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
 }
 
 void TOpenVistrelDialog::DoShow() {
+  ApplyLanguage();
+  ReadErrorLabel->SetVisible(false);
   if (FPreviewEnabled) {
+    FView->SetBackground(clWhite);
+    FView->SetCenter(true);
     ZoomCombo->SetItemIndex(0);
     PlayButton->SetDown(false);
     PlayButton->SetEnabled(false);
@@ -349,6 +426,72 @@ void TOpenVistrelDialog::DoClose() {
   FMView->SetPlaying(false);
   FMView->Clear();
   FView->Blank();
+  ReadErrorLabel->SetVisible(false);
+}
+
+void TOpenVistrelDialog::ApplyLanguage() {
+  const std::string preview = VLWordGet(0, FMsgLanguage);
+  PreviewCheck->SetCaption(preview);
+  AdvancedButton->SetCaption(VLWordGet(45, FMsgLanguage) + "...");
+  PreviewButton->SetHint(preview);
+  LayoutInfoPanel();
+  LayoutPicturePanel();
+}
+
+int TOpenVistrelDialog::LineHeight() { return InfoLabel1->Canvas()->TextExtent("Ag").cy + 8; }
+
+void TOpenVistrelDialog::LayoutInfoPanel() {
+  const int W = InfoPanel->ClientWidth();
+  // The buttons from the right edge, the lines in the room left of them.
+  int right = W - kBorder;
+  for (TWinControl* c : {static_cast<TWinControl*>(PreviewCheck), static_cast<TWinControl*>(AdvancedButton)}) {
+    if (!c->Visible()) continue;
+    const QSize hint = c->Widget()->sizeHint();
+    const int w = std::max(75, hint.width()), h = std::max(23, hint.height());
+    right -= w;
+    c->SetBounds(right, kBorder, w, h);
+    right -= kGap;
+  }
+  const int lh = LineHeight(), lw = std::max(0, right - kBorder);
+  InfoLabel1->SetBounds(kBorder, kBorder, lw, lh);
+  InfoLabel2->SetBounds(kBorder, kBorder + lh, lw, lh);
+}
+
+void TOpenVistrelDialog::LayoutPicturePanel() {
+  const int W = PicturePanel->ClientWidth(), H = PicturePanel->ClientHeight();
+  const QSize combo = ZoomCombo->Widget()->sizeHint();
+  const int rowH = std::max({21, combo.height(), kGlyphSize + 6});
+  int x = kBorder;
+  ZoomCombo->SetBounds(x, 5, std::max(50, combo.width()), rowH);
+  x += ZoomCombo->Width() + kGap;
+  for (TSpeedButton* b : {PreviewButton, PlayButton}) {
+    b->SetBounds(x, 5, std::max(23, kGlyphSize + 7), rowH);
+    x += b->Width() + 2;
+  }
+  const int lh = LineHeight();
+  const int viewTop = 5 + rowH + 5, linesTop = std::max(viewTop, H - kBorder - 3 * lh);
+  const int vw = std::max(0, W - 2 * kBorder), vh = std::max(0, linesTop - kGap - viewTop);
+  FView->SetBounds(kBorder, viewTop, vw, vh);
+  FMView->SetBounds(kBorder, viewTop, vw, vh);
+  ReadErrorLabel->SetBounds(kBorder + 2, viewTop + 2, std::max(0, vw - 4), std::max(0, vh - 4));
+  ProgressBar->SetBounds(kBorder, viewTop + std::max(0, vh - 19) / 2, vw, 19);
+  TLabel* lines[3] = {PicLabel1, PicLabel2, PicLabel3};
+  for (int i = 0; i < 3; ++i) lines[i]->SetBounds(kBorder, linesTop + i * lh, vw, lh);
+}
+
+void TOpenVistrelDialog::ShowUnreadable() {
+  ShowInfo(nullptr);
+  PreviewButton->SetEnabled(false);
+  PlayButton->SetDown(false);
+  PlayButton->SetEnabled(false);
+  FMView->SetPlaying(false);
+  FMView->Clear();
+  FMView->SetVisible(false);
+  FView->Blank();
+  FView->SetVisible(true);
+  ReadErrorLabel->SetCaption(kUnreadable);
+  ReadErrorLabel->SetVisible(true);
+  ReadErrorLabel->BringToFront();
 }
 
 void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
@@ -364,7 +507,7 @@ void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
   const int64_t bits = S * B;
   const std::string colors =
       (S == 4 && B == 8) ? "16777216" : std::to_string(uint64_t(1) << uint64_t(((bits % 32) + 32) % 32));
-  PicLabel2->SetCaption(colors + " Colors (" + std::to_string(bits) + " bit)");
+  PicLabel2->SetCaption(colors + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) + " bit)");
   const int64_t b = (S == 1 && B == 1) ? 1 : 24;
   const int64_t M = ((W * b + 31) / 32) * 4 * H * int64_t(FFrameCount);
   InfoLabel2->SetCaption("File: " + KbText(FFileSize) + "   Mem: " + KbText(M));
@@ -379,7 +522,8 @@ void TOpenVistrelDialog::DoSelectionChange() {
   }
   FBusy = true;
   const std::string name = FileName();
-  bool valid = false;
+  ReadErrorLabel->SetVisible(false);
+  bool valid = false, readable = true;
   try {
     std::error_code ec;
     valid = !name.empty() && std::filesystem::is_regular_file(name, ec);
@@ -404,7 +548,8 @@ void TOpenVistrelDialog::DoSelectionChange() {
         FMView->SetVisible(false);
         FIO->LoadFromFile(name);
         FFrameCount = 1;
-        ShowInfo(FIO->Params());
+        readable = !FIO->Aborting();
+        if (readable) ShowInfo(FIO->Params());
       } else {
         PlayButton->SetEnabled(true);
         ZoomCombo->SetEnabled(false);
@@ -412,11 +557,14 @@ void TOpenVistrelDialog::DoSelectionChange() {
         FView->SetVisible(false);
         FMIO->LoadFromFile(name);
         FFrameCount = FMIO->ParamsCount();
-        FMView->SelectImage(0);
-        if (FMIO->ParamsCount() > 0) ShowInfo(FMIO->Params(0));
-        if (AlwaysAnimate && (ext == ".avi" || ext == ".gif")) {
-          PlayButton->SetDown(true);
-          FMView->SetPlaying(true);
+        readable = !FMIO->Aborting() && FMIO->ParamsCount() > 0;
+        if (readable) {
+          FMView->SelectImage(0);
+          ShowInfo(FMIO->Params(0));
+          if (AlwaysAnimate && (ext == ".avi" || ext == ".gif")) {
+            PlayButton->SetDown(true);
+            FMView->SetPlaying(true);
+          }
         }
       }
       ProgressBar->SetVisible(false);
@@ -426,16 +574,19 @@ void TOpenVistrelDialog::DoSelectionChange() {
     } else if (valid) {
       FIO->ParamsFromFile(name);
       FFrameCount = 1;
-      if (FIO->Params()->FileType != 0) ShowInfo(FIO->Params());
-      else ShowInfo(nullptr);
+      readable = !FIO->Aborting() && FIO->Params()->FileType != 0;
+      if (readable) ShowInfo(FIO->Params());
     }
   } catch (...) {
-    valid = false;
+    readable = false;
   }
   if (!valid) {
     ShowInfo(nullptr);
     PreviewButton->SetEnabled(false);
     FView->Blank();
+  } else if (!readable) {
+    ProgressBar->SetVisible(false);
+    ShowUnreadable();
   }
   FBusy = false;
   if (OnSelectionChange) OnSelectionChange(this);
@@ -454,6 +605,7 @@ void TOpenVistrelDialog::PreviewCheckClick(TObject*) {
     return;
   }
   ShowInfo(nullptr);
+  ReadErrorLabel->SetVisible(false);
   FView->SetBackground(clWhite);
   FView->Blank();
   FView->SetZoom(100);
@@ -524,8 +676,6 @@ bool TSaveVistrelDialog::Execute() {
   FPreviewEnabled = (ExOptions & sdShowPreview) != 0;
   if (FAutoSetFilter) FFilter = BuildFilter();
   AdvancedButton->SetVisible((ExOptions & sdShowAdvanced) != 0);
-  AdvancedButton->SetCaption("Advanced...");
-  PreviewCheck->SetCaption("Preview");
   PreviewCheck->SetVisible((ExOptions & sdShowPreview) != 0);
   if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) {
     FSaved->Assign(io->Params());

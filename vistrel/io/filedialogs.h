@@ -9,6 +9,7 @@
 #include "platform/core/core.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/stdctrls.h"
+#include "vistrel/view/language.h"
 
 class TVistrelIO;
 class TVistrelMIO;
@@ -27,6 +28,9 @@ class TVLCommonDialog : public TComponent {
   int HelpContext = 0;
   TNotifyEvent OnClose, OnShow;
   virtual bool Execute() = 0;
+  // Language of the dialog's own captions (the word table's row).
+  TMsgLanguage MsgLanguage() const { return FMsgLanguage; }
+  void SetMsgLanguage(TMsgLanguage Value) { FMsgLanguage = Value; }
 
  protected:
   virtual void DoClose() {
@@ -35,6 +39,7 @@ class TVLCommonDialog : public TComponent {
   virtual void DoShow() {
     if (OnShow) OnShow(this);
   }
+  TMsgLanguage FMsgLanguage = msSystem;
 };
 
 class TOpenVistrelDialog : public TVLCommonDialog {
@@ -91,6 +96,8 @@ class TOpenVistrelDialog : public TVLCommonDialog {
   TProgressBar* ProgressBar;
   TButton* AdvancedButton;
   TCheckBox* PreviewCheck;
+  // Over the picture when the selected file can't be read.
+  TLabel* ReadErrorLabel;
   TVistrelView* View() const { return FView; }
   TVistrelMView* MView() const { return FMView; }
   TVistrelIO* IO() const { return FIO; }
@@ -113,6 +120,14 @@ class TOpenVistrelDialog : public TVLCommonDialog {
   void DoShow() override;
   void DoClose() override;
   void ShowInfo(const TIOParamsVals* Params);
+  // Empties the information lines and says the file can't be read.
+  void ShowUnreadable();
+  // Captions from the word table in MsgLanguage.
+  void ApplyLanguage();
+  // Place the panels' controls for the panels' current sizes and the labels' font.
+  void LayoutPicturePanel();
+  void LayoutInfoPanel();
+  int LineHeight();
   std::string PatternOf(int Index) const;
   std::string DescriptionOf(int Index) const;
   void PreviewCheckClick(TObject* Sender);
