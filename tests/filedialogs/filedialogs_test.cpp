@@ -175,6 +175,95 @@ TEST_F(FileDialogsTest, SaveDialogFollowsTheTypeAndCancelUndoesAdvanced) {
   EXPECT_EQ(dlg.AttachedVistrelIO(), nullptr);
 }
 
+// A file that isn't a picture, and a two-frame GIF that can't be decoded (no LZW coder is
+// installed), leave no line of the picture before them and say they can't be read.
+TEST_F(FileDialogsTest, OpenDialogSaysWhichFilesItCantRead) {
+  TBitmap red;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(40, 30);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(Rect(0, 0, 40, 30));
+  TVistrelIO writer(nullptr);
+  writer.SetAttachedBitmap(&red);
+  writer.SaveToFile(dir + "/red.bmp");
+  std::ofstream(dir + "/notes.jpg") << "Shopping list: milk, bread.\n";
+  const unsigned char frame[] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0};
+  std::ofstream gif(dir + "/two.gif", std::ios::binary);
+  gif.write("GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\xFF\xFF\x00\x00\x00", 19);
+  for (int i = 0; i < 2; ++i) gif.write(reinterpret_cast<const char*>(frame), sizeof frame);
+  gif.put(0x3B);
+  gif.close();
+
+  TOpenVistrelDialog dlg(nullptr);
+  auto lines = [&] {
+    std::string all;
+    for (TLabel* l : {dlg.PicLabel1, dlg.PicLabel2, dlg.PicLabel3, dlg.InfoLabel1, dlg.InfoLabel2})
+      all += l->Caption() + "|";
+    return all;
+  };
+  SetModalAnswer([&](TModalRequest&) {
+    for (const char* bad : {"notes.jpg", "two.gif"}) {
+      dlg.SelectFiles(dir, {"red.bmp"});
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "40 x 30 pixel");
+      EXPECT_FALSE(dlg.ReadErrorLabel->Visible());
+      dlg.SelectFiles(dir, {bad});
+      EXPECT_EQ(lines(), "|||||") << bad;
+      EXPECT_TRUE(dlg.ReadErrorLabel->Visible()) << bad;
+      EXPECT_EQ(dlg.ReadErrorLabel->Caption(), "This file can't be read.");
+      EXPECT_FALSE(dlg.PreviewButton->Enabled());
+    }
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+// The preview sits in the middle of its view; the captions, the colours line and the preview
+// button's tool tip speak the dialog's language; the buttons show pictures.
+TEST_F(FileDialogsTest, PanelIsCentredAndSpeaksTheDialogsLanguage) {
+  TBitmap red;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(40, 20);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(Rect(0, 0, 40, 20));
+  TVistrelIO writer(nullptr);
+  writer.SetAttachedBitmap(&red);
+  writer.SaveToFile(dir + "/red.bmp");
+
+  TOpenVistrelDialog open(nullptr);
+  open.SetMsgLanguage(msGerman);
+  SetModalAnswer([&](TModalRequest&) {
+    EXPECT_EQ(open.PreviewCheck->Caption(), "Vorschau");
+    EXPECT_EQ(open.PreviewButton->Hint(), "Vorschau");
+    open.SelectFiles(dir, {"red.bmp"});
+    EXPECT_EQ(open.PicLabel2->Caption(), "16777216 Farben (24 bit)");
+    // Wider than high: fitted to the width, with white above and below.
+    TVistrelView* v = open.View();
+    v->Repaint();
+    TBitmap* s = v->Surface();
+    const int x = s->Width() / 2, mid = s->Height() / 2;
+    EXPECT_EQ(s->Canvas()->Pixels(x, mid), clRed);
+    EXPECT_EQ(s->Canvas()->Pixels(x, 2), clWhite);
+    EXPECT_EQ(s->Canvas()->Pixels(x, s->Height() - 3), clWhite);
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(open.Execute());
+  for (TSpeedButton* b : {open.PreviewButton, open.PlayButton}) {
+    EXPECT_EQ(b->NumGlyphs(), 4);
+    EXPECT_GT(b->Glyph()->Width(), 0);
+    EXPECT_TRUE(b->ShowHint());
+    EXPECT_FALSE(b->Hint().empty());
+  }
+
+  TSaveVistrelDialog save(nullptr);
+  save.SetMsgLanguage(msGerman);
+  SetModalAnswer([&](TModalRequest&) {
+    EXPECT_EQ(save.PreviewCheck->Caption(), "Vorschau");
+    EXPECT_EQ(save.AdvancedButton->Caption(), "Erweitert...");
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(save.Execute());
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
