@@ -72,3 +72,242 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The open and save dialogs on screens of 1280 x 1024 and 800 x 600 with a window manager, as a
+// person meets them; each dialog is saved as a picture beside the run's out file.
+
+#include <jpeglib.h>
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <array>
+#include <memory>
+#include <fstream>
+
+#include "vistrel/codecs/ioparams.h"
+#include "vistrel/io/iopreviews.h"
+#include "vistrel/io/vistrelio.h"
+
+#include <QSlider>
+
+namespace {
+
+std::string ScreenShot(const char* name) {
+  const std::string out = std::getenv("FILEDIALOGS_SCREEN");
+  return out.substr(0, out.size() - 4) + "-" + name + ".png";
+}
+
+// The window as the screen shows it, frame included.
+void GrabWindow(QWidget* w, const char* name) {
+  Pump(400);
+  const QRect r = w->frameGeometry();
+  const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_TRUE(shot.save(QString::fromStdString(ScreenShot(name)), "PNG"));
+}
+
+// A left click where a person would click w: w lies wholly inside the dialog and nothing
+// covers the point. `at` is the point in w, its centre by default.
+void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
+  ASSERT_TRUE(w->isVisible());
+  const QRect r(w->mapTo(dialog, QPoint(0, 0)), w->size());
+  EXPECT_TRUE(dialog->rect().contains(r)) << "at " << r.x() << "," << r.y() << " size " << r.width() << "x"
+                                          << r.height() << " in a dialog of " << dialog->width() << "x"
+                                          << dialog->height();
+  if (at.x() < 0) at = w->rect().center();
+  const QPoint global = w->mapToGlobal(at);
+  QWidget* hit = QApplication::widgetAt(global);
+  ASSERT_TRUE(hit == w || w->isAncestorOf(hit)) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
+  const QPointF local = hit->mapFromGlobal(global);
+  QMouseEvent press(QEvent::MouseButtonPress, local, QPointF(global), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(hit, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(hit, &release);
+  Pump(100);
+}
+
+void SelectInList(QFileDialog* fd, const QString& name) {
+  auto* v = fd->findChild<QTreeView*>("treeView");
+  ASSERT_NE(v, nullptr);
+  const QModelIndex root = v->rootIndex();
+  for (int r = 0; r < v->model()->rowCount(root); ++r) {
+    const QModelIndex i = v->model()->index(r, 0, root);
+    if (i.data().toString() == name)
+      v->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  Pump(500);
+}
+
+std::string ScreenDir() {
+  const std::string d = std::string(VL_BUILD_DIR) + "/filedialogs-screen-" + std::getenv("VL_SCREEN");
+  std::filesystem::remove_all(d);
+  std::filesystem::create_directories(d);
+  return d;
+}
+
+// The luminance quantisation table of a JPEG file, in natural order.
+std::array<unsigned, 64> FileTable(const std::string& file) {
+  std::array<unsigned, 64> t{};
+  FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return t;
+  jpeg_decompress_struct d;
+  jpeg_error_mgr e;
+  d.err = jpeg_std_error(&e);
+  jpeg_create_decompress(&d);
+  jpeg_stdio_src(&d, f);
+  jpeg_read_header(&d, TRUE);
+  if (d.quant_tbl_ptrs[0])
+    for (int i = 0; i < 64; ++i) t[size_t(i)] = d.quant_tbl_ptrs[0]->quantval[i];
+  jpeg_destroy_decompress(&d);
+  std::fclose(f);
+  return t;
+}
+
+// libjpeg's standard luminance table scaled for a quality.
+std::array<unsigned, 64> StandardTable(int quality) {
+  std::array<unsigned, 64> t{};
+  jpeg_compress_struct c;
+  jpeg_error_mgr e;
+  c.err = jpeg_std_error(&e);
+  jpeg_create_compress(&c);
+  c.in_color_space = JCS_RGB;
+  c.input_components = 3;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, quality, TRUE);
+  for (int i = 0; i < 64; ++i) t[size_t(i)] = c.quant_tbl_ptrs[0]->quantval[i];
+  jpeg_destroy_compress(&c);
+  return t;
+}
+
+// Save As: the strip spans the dialog; "Advanced..." and "Preview" are there to click; the
+// quality chosen through Advanced is the one the file is written with.
+TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  TBitmap picture;
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&picture);
+  io.LoadFromFile(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg");
+  ASSERT_FALSE(io.Aborting());
+  io.Params()->JPEGQuality = 90;
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetAttachedVistrelIO(&io);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/saved.jpg");
+  int asked = 0;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    // A failed check still lets the dialog go.
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    QWidget* strip = dlg.InfoPanel->Widget();
+    EXPECT_GE(strip->width(), fd->width() - 30);
+    EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
+    GrabWindow(fd, "save");
+    QWidget* check = dlg.PreviewCheck->Widget();
+    ClickOn(fd, check, QPoint(8, check->height() / 2));
+    EXPECT_FALSE(dlg.PreviewCheck->Checked());
+    ClickOn(fd, check, QPoint(8, check->height() / 2));
+    EXPECT_TRUE(dlg.PreviewCheck->Checked());
+    SetModalAnswer([&](TModalRequest& r) {
+      auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
+      if (!p) return int(mrCancel);
+      ++asked;
+      p->TrackBar13->Slider()->setValue(30);
+      p->Button1->Click();
+      return 0;
+    });
+    ClickOn(fd, dlg.AdvancedButton->Widget());
+    SetModalAnswer(nullptr);
+    static_cast<QDialog*>(fd)->accept();
+  });
+  ASSERT_TRUE(dlg.Execute());
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(dlg.FileName(), dir + "/saved.jpg");
+  io.SaveToFile(dlg.FileName());
+  ASSERT_FALSE(io.Aborting());
+  EXPECT_EQ(FileTable(dlg.FileName()), StandardTable(30));
+}
+
+// Open: the picture in the middle of the panel, buttons with pictures, the preview window
+// that Escape closes at once, and a file that can't be read.
+TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  std::ofstream(dir + "/notes.jpg") << "Shopping list: milk, bread.\n";
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  int previews = 0;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    // A failed check still lets the dialog go.
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    SelectInList(fd, "photo.jpg");
+    ASSERT_EQ(dlg.FileName(), dir + "/photo.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
+    GrabWindow(fd, "open");
+    ClickOn(fd, dlg.PreviewCheck->Widget(), QPoint(8, dlg.PreviewCheck->Height() / 2));
+    EXPECT_FALSE(dlg.PreviewCheck->Checked());
+    ClickOn(fd, dlg.PreviewCheck->Widget(), QPoint(8, dlg.PreviewCheck->Height() / 2));
+    SetModalAnswer([&](TModalRequest& r) {
+      if (r.Kind != mkForm || !r.Form) return int(mrCancel);
+      ++previews;
+      GrabWindow(r.Form->Widget(), "preview");
+      // A key goes where the keyboard focus is.
+      QWidget* focus = QApplication::focusWidget();
+      EXPECT_TRUE(focus && (focus == r.Form->Widget() || r.Form->Widget()->isAncestorOf(focus)));
+      if (focus) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+        QApplication::sendEvent(focus, &esc);
+      }
+      EXPECT_EQ(r.Form->ModalResult(), mrCancel);
+      return int(mrNone);
+    });
+    ClickOn(fd, dlg.PreviewButton->Widget());
+    SetModalAnswer(nullptr);
+    SelectInList(fd, "notes.jpg");
+    EXPECT_TRUE(dlg.ReadErrorLabel->Widget()->isVisible());
+    GrabWindow(fd, "unreadable");
+    fd->reject();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(previews, 1);
+}
+
+void CheckGrabs(const std::string& out, const std::vector<std::string>& names) {
+  for (const std::string& n : names) {
+    const std::string f = out.substr(0, out.size() - 4) + "-" + n + ".png";
+    const QImage img(QString::fromStdString(f));
+    EXPECT_GT(img.width(), 200) << f;
+  }
+}
+
+TEST(Screen, FileDialogsAt1280x1024) {
+  const std::string out = std::string(VL_BUILD_DIR) + "/filedialogs-1280x1024.png";
+  VLTEST_RUN_ON_SCREEN("FILEDIALOGS_SCREEN", out, "1280x1024");
+  CheckGrabs(out, {"save", "open", "preview", "unreadable"});
+}
+
+TEST(Screen, FileDialogsAt800x600) {
+  const std::string out = std::string(VL_BUILD_DIR) + "/filedialogs-800x600.png";
+  VLTEST_RUN_ON_SCREEN("FILEDIALOGS_SCREEN", out, "800x600");
+  CheckGrabs(out, {"save", "open", "preview", "unreadable"});
+}
+
+}  // namespace

@@ -637,6 +637,11 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
   form->OnKeyPress = [form](TObject*, char& key) {
     if (key == 27) form->Close();
   };
+  // The keyboard goes to the window as it comes up, so Escape closes it at once.
+  form->OnShow = [form, v](TObject*) {
+    form->BringToFront();
+    v->SetFocus();
+  };
   const int w = v->Bitmap()->Width(), h = v->Bitmap()->Height();
   if (w <= 100) form->SetWidth(100);
   else if (w < Screen->Width()) form->SetClientWidth(w);
