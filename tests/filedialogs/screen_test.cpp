@@ -80,6 +80,7 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <jpeglib.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -115,9 +116,9 @@ void GrabWindow(QWidget* w, const char* name) {
 void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
   ASSERT_TRUE(w->isVisible());
   const QRect r(w->mapTo(dialog, QPoint(0, 0)), w->size());
-  EXPECT_TRUE(dialog->rect().contains(r)) << "at " << r.x() << "," << r.y() << " size " << r.width() << "x"
-                                          << r.height() << " in a dialog of " << dialog->width() << "x"
-                                          << dialog->height();
+  EXPECT_TRUE(dialog->rect().contains(r))
+      << "at " << r.x() << "," << r.y() << " size " << r.width() << "x" << r.height() << " in a dialog of "
+      << dialog->width() << "x" << dialog->height();
   if (at.x() < 0) at = w->rect().center();
   const QPoint global = w->mapToGlobal(at);
   QWidget* hit = QApplication::widgetAt(global);
@@ -125,8 +126,7 @@ void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
   const QPointF local = hit->mapFromGlobal(global);
   QMouseEvent press(QEvent::MouseButtonPress, local, QPointF(global), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(hit, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(hit, &release);
   Pump(100);
 }
@@ -200,7 +200,7 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
   dlg.SetAutoSetFilter(false);
   dlg.SetAttachedVistrelIO(&io);
   dlg.SetInitialDir(dir);
-  dlg.SetFileName(dir + "/saved.jpg");
+  dlg.SetFileName(dir + "/saved.png");
   int asked = 0;
   QTimer::singleShot(100, [&] {
     auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -219,6 +219,16 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
     EXPECT_FALSE(dlg.PreviewCheck->Checked());
     ClickOn(fd, check, QPoint(8, check->height() / 2));
     EXPECT_TRUE(dlg.PreviewCheck->Checked());
+    // The name typed over the one offered.
+    auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    for (const QChar c : QString("saved.jpg")) {
+      QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(edit, &key);
+    }
+    EXPECT_EQ(dlg.FileName(), dir + "/saved.jpg");
     SetModalAnswer([&](TModalRequest& r) {
       auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
       if (!p) return int(mrCancel);
@@ -290,24 +300,36 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   EXPECT_EQ(previews, 1);
 }
 
-void CheckGrabs(const std::string& out, const std::vector<std::string>& names) {
-  for (const std::string& n : names) {
-    const std::string f = out.substr(0, out.size() - 4) + "-" + n + ".png";
-    const QImage img(QString::fromStdString(f));
-    EXPECT_GT(img.width(), 200) << f;
+const char* const kGrabs[] = {"save", "open", "preview", "unreadable"};
+
+std::string GrabName(const std::string& out, const char* name) {
+  return out.substr(0, out.size() - 4) + "-" + name + ".png";
+}
+
+// Each dialog was grabbed by this run: the file dialogs, and the small preview window.
+void CheckGrabs(const std::string& out) {
+  for (const char* n : kGrabs) {
+    const QImage img(QString::fromStdString(GrabName(out, n)));
+    EXPECT_GT(img.width(), std::string(n) == "preview" ? 90 : 400) << GrabName(out, n);
   }
+}
+
+void RemoveGrabs(const std::string& out) {
+  for (const char* n : kGrabs) std::filesystem::remove(GrabName(out, n));
 }
 
 TEST(Screen, FileDialogsAt1280x1024) {
   const std::string out = std::string(VL_BUILD_DIR) + "/filedialogs-1280x1024.png";
+  RemoveGrabs(out);
   VLTEST_RUN_ON_SCREEN("FILEDIALOGS_SCREEN", out, "1280x1024");
-  CheckGrabs(out, {"save", "open", "preview", "unreadable"});
+  CheckGrabs(out);
 }
 
 TEST(Screen, FileDialogsAt800x600) {
   const std::string out = std::string(VL_BUILD_DIR) + "/filedialogs-800x600.png";
+  RemoveGrabs(out);
   VLTEST_RUN_ON_SCREEN("FILEDIALOGS_SCREEN", out, "800x600");
-  CheckGrabs(out, {"save", "open", "preview", "unreadable"});
+  CheckGrabs(out);
 }
 
 }  // namespace

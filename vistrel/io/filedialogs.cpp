@@ -329,6 +329,19 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           if (QFileInfo(path).isDir()) return;
           SelectFiles(dlg.directory().absolutePath().toStdString(), {path.toStdString()});
         });
+        // The name typed in the save dialog is the one chosen (its extension picks Advanced's page).
+        if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"); edit && Save)
+          QObject::connect(edit, &QLineEdit::textEdited, [this, &dlg](const QString& text) {
+            if (text.isEmpty()) return;
+            FTyped = text.toStdString();
+            const std::filesystem::path typed(FTyped);
+            const std::string full =
+                typed.is_absolute()
+                    ? FTyped
+                    : (std::filesystem::path(dlg.directory().absolutePath().toStdString()) / typed).string();
+            if (FSelected.empty()) FSelected.push_back(full);
+            else FSelected.front() = full;
+          });
         QObject::connect(&dlg, &QFileDialog::directoryEntered,
                          [this](const QString& d) { ChangeFolder(d.toStdString()); });
         QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
