@@ -151,7 +151,6 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   FView->SetParent(PicturePanel);
   FView->SetBounds(6, 32, 133, 139);
   FView->SetBackground(clWhite);
-  FView->SetCenter(true);
   FView->OnDblClick = [this](TObject*) { ShowPreviewWindow(); };
   FMView = new TVistrelMView(this);
   FMView->SetName("VistrelMView");
@@ -361,8 +360,9 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           // small picture and its three lines; the strip two lines and the buttons high.
           const int lh = LineHeight();
           if (FPreviewEnabled) {
-            const TSize colours =
-                PicLabel2->Canvas()->TextExtent("16777216 " + VLWordGet(58, FMsgLanguage) + " (24 bit)");
+            TCanvas* c = PicLabel2->Canvas();
+            c->SetFont(PicLabel2->Font());
+            const TSize colours = c->TextExtent("16777216 " + VLWordGet(58, FMsgLanguage) + " (24 bit)");
             const int tools = ZoomCombo->Widget()->sizeHint().width() + 2 * (kGlyphSize + 7) + 2 * kGap;
             const int w = std::max({169, colours.cx + 2 * kBorder, tools + 2 * kBorder});
             panel->setMinimumSize(w, 2 * kBorder + 3 * lh + ZoomCombo->Widget()->sizeHint().height() + 100);
@@ -451,7 +451,11 @@ void TOpenVistrelDialog::ApplyLanguage() {
   LayoutPicturePanel();
 }
 
-int TOpenVistrelDialog::LineHeight() { return InfoLabel1->Canvas()->TextExtent("Ag").cy + 8; }
+int TOpenVistrelDialog::LineHeight() {
+  TCanvas* c = InfoLabel1->Canvas();
+  c->SetFont(InfoLabel1->Font());
+  return c->TextExtent("Ag").cy + 8;
+}
 
 void TOpenVistrelDialog::LayoutInfoPanel() {
   const int W = InfoPanel->ClientWidth();
@@ -633,7 +637,7 @@ void TOpenVistrelDialog::PlayClick(TObject*) {
 void TOpenVistrelDialog::ShowPreviewWindow() {
   TForm* form = new TForm(this);
   form->SetName("PreviewForm");
-  form->SetCaption(": " + FileName());
+  form->SetCaption(VLWordGet(0, FMsgLanguage) + ": " + FileName());
   TVistrelView* v = new TVistrelView(form);
   v->SetName("VistrelView");
   v->SetParent(form);
