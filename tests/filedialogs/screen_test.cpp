@@ -210,9 +210,19 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
       if (f->isVisible()) f->reject();
     });
     Pump(800);
+    // The strip spans the dialog at its least size, at the whole screen and as it came up.
     QWidget* strip = dlg.InfoPanel->Widget();
-    EXPECT_GE(strip->width(), fd->width() - 30);
-    EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
+    const QSize shown = fd->size();
+    for (const QSize size :
+         {fd->minimumSizeHint(), QGuiApplication::primaryScreen()->availableGeometry().size(), shown}) {
+      fd->resize(size);
+      Pump(300);
+      EXPECT_GE(strip->width(), fd->width() - 30);
+      EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
+      for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)})
+        EXPECT_TRUE(fd->rect().contains(QRect(c->Widget()->mapTo(fd, QPoint(0, 0)), c->Widget()->size())))
+            << fd->width() << "x" << fd->height();
+    }
     GrabWindow(fd, "save");
     QWidget* check = dlg.PreviewCheck->Widget();
     ClickOn(fd, check, QPoint(8, check->height() / 2));

@@ -77,6 +77,12 @@ class TFollowLayout : public QObject {
   TControl* FControl;
 };
 
+// A button of the strip: as large as its caption needs, never below the classic size.
+QSize StripButtonSize(const TControl* c) {
+  const QSize hint = c->Widget()->sizeHint();
+  return {std::max(75, hint.width()), std::max(23, hint.height())};
+}
+
 TSpeedButton* IconButton(TComponent* Owner, TWinControl* Parent, const char* Icon) {
   auto* b = new TSpeedButton(Owner);
   b->SetParent(Parent);
@@ -371,9 +377,14 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
             grid->addWidget(panel, 0, cols, rows, 1);
             panel->show();
           }
-          const int buttons =
-              std::max(AdvancedButton->Widget()->sizeHint().height(), PreviewCheck->Widget()->sizeHint().height());
-          strip->setMinimumSize(0, 2 * kBorder + std::max(2 * lh, buttons));
+          // Never narrower than its buttons, so they stay in at the dialog's least size.
+          int least = kBorder, high = 0;
+          for (const TControl* c : {static_cast<TControl*>(PreviewCheck), static_cast<TControl*>(AdvancedButton)}) {
+            if (!c->Visible()) continue;
+            least += StripButtonSize(c).width() + kGap;
+            high = std::max(high, StripButtonSize(c).height());
+          }
+          strip->setMinimumSize(least + kBorder, 2 * kBorder + std::max(2 * lh, high));
           strip->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
           strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
           grid->addWidget(strip, rows, 0, 1, cols + 1);
@@ -463,10 +474,9 @@ void TOpenVistrelDialog::LayoutInfoPanel() {
   int right = W - kBorder;
   for (TWinControl* c : {static_cast<TWinControl*>(PreviewCheck), static_cast<TWinControl*>(AdvancedButton)}) {
     if (!c->Visible()) continue;
-    const QSize hint = c->Widget()->sizeHint();
-    const int w = std::max(75, hint.width()), h = std::max(23, hint.height());
-    right -= w;
-    c->SetBounds(right, kBorder, w, h);
+    const QSize size = StripButtonSize(c);
+    right -= size.width();
+    c->SetBounds(right, kBorder, size.width(), size.height());
     right -= kGap;
   }
   const int lh = LineHeight(), lw = std::max(0, right - kBorder);
