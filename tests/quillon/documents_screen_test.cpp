@@ -20,6 +20,7 @@
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "vistrel/io/vistrelio.h"
 #include "support/xvfb.h"
 
 using namespace quillon;
@@ -156,12 +157,34 @@ void ExpectScrollsToFarEdge(TVistrelVect* v, const char* step) {
 
 TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
   ON_SCREEN_ONLY();
-  int width = 800, height = 1024, angle = 0;
+  // A 400 x 512 picture with a blue frame, so the grabs show where its edges went.
+  const std::string file = std::string(VL_BUILD_DIR) + "/quillon-docs-400x512.bmp";
+  {
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(400, 512);
+    TCanvas* cv = b.Canvas();
+    cv->Brush()->SetColor(clWhite);
+    cv->FillRect(Rect(0, 0, 400, 512));
+    cv->Pen()->SetColor(clBlue);
+    cv->Pen()->SetWidth(8);
+    cv->Brush()->SetStyle(bsClear);
+    cv->Rectangle(4, 4, 396, 508);
+    TVistrelIO io(nullptr);
+    io.SetAttachedBitmap(&b);
+    io.SaveToFile(file);
+    ASSERT_FALSE(io.Aborting());
+  }
+  int angle = 0;
   ScreenEditor ed([&](TModalRequest& r) {
+    if (r.Kind == mkOpenFile) {
+      r.Value = file;
+      return int(mrOk);
+    }
     if (auto* f = dynamic_cast<TfResize*>(r.Form)) {
       f->CheckBox1->SetChecked(false);
-      f->Edit1->SetText(std::to_string(width));
-      f->Edit2->SetText(std::to_string(height));
+      f->Edit1->SetText("800");
+      f->Edit2->SetText("1024");
       return int(mrOk);
     }
     if (auto* f = dynamic_cast<TfRotate*>(r.Form)) {
@@ -171,32 +194,33 @@ TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
     return int(mrCancel);
   });
   TMainForm* main = ed.main;
-  auto fresh = [&] {
-    main->FileNewItemClick(nullptr);
+  auto open = [&] {
+    main->FileOpenItemClick(nullptr);
     TMDIChild* c = main->ActiveChild();
     c->SetClientWidth(360);
     c->SetClientHeight(300);
-    c->VistrelProc1->ResizeCanvas(300, 240);
     Pump(200);
-    EXPECT_FALSE(c->VistrelVect1->ViewScrollBarVisible(true));
-    EXPECT_FALSE(c->VistrelVect1->ViewScrollBarVisible(false));
     return c;
   };
-  TMDIChild* c = fresh();
-  c->VistrelProc1->ResizeCanvas(400, 512);
+  TMDIChild* c = open();
   main->Resample1Click(nullptr);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 800);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Height(), 1024);
   Grab("resized");
   ExpectScrollsToFarEdge(c->VistrelVect1, "resized");
+  Grab("resized-far-edge");
+  // The panel's Undo brings back the opened picture: the range shrinks with it.
+  main->ObjectUndo->Click();
+  ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 400);
+  ExpectScrollsToFarEdge(c->VistrelVect1, "undone");
 
-  c = fresh();
-  c->VistrelProc1->ResizeCanvas(400, 512);
+  c = open();
   angle = 30;
   main->Rotate1Click(nullptr);
   ASSERT_GT(c->VistrelVect1->Bitmap()->Width(), 600);
   Grab("rotated");
   ExpectScrollsToFarEdge(c->VistrelVect1, "rotated");
+  Grab("rotated-far-edge");
 }
 
 TEST(XvfbScreen, DocumentFirstWindowFitsTheWorkspace) {
