@@ -47,7 +47,9 @@ void Grab(const char* step) {
 QMdiSubWindow* Sub(TForm* f) { return qobject_cast<QMdiSubWindow*>(f->Widget()->parentWidget()); }
 
 // A click as the window system delivers it: the widget takes the focus if its policy says so.
-void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(w->width() / 2, w->height() / 2)); }
+void Click(QWidget* w) {
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(w->width() / 2, w->height() / 2));
+}
 
 void Drag(QWidget* w, int x1, int y1, int x2, int y2) {
   auto send = [&](QEvent::Type t, int x, int y, Qt::MouseButtons held) {
@@ -91,9 +93,9 @@ struct ScreenEditor {
   }
 };
 
-#define ON_SCREEN_ONLY()                                                  \
-  if (!std::getenv(kEnv) || QGuiApplication::platformName() != "xcb") \
-  GTEST_SKIP() << "runs on the virtual screen only"
+#define ON_SCREEN_ONLY()                                                                                            \
+  if (!std::getenv(kEnv) || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on the virtual screen " \
+                                                                                      "only"
 
 TEST(XvfbScreen, DocumentPanelButtonsKeepTheActiveDocument) {
   ON_SCREEN_ONLY();
