@@ -129,7 +129,9 @@ void THyperLink::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
   // The link shows at rest before the target opens.
   Repaint();
-  if (X >= 0 && X <= Width() && Y >= 0 && Y <= Height() && !FHREF.empty() && Button == mbLeft) ShellOpen(FHREF);
+  if (X >= 0 && X <= Width() && Y >= 0 && Y <= Height() && !FHREF.empty() && Button == mbLeft && !ShellOpen(FHREF))
+    // No browser or mail program took it: the user learns so rather than nothing happening.
+    MessageDlg("The link " + FHREF + " could not be opened.", mtError, mbOK, 0);
 }
 
 void THyperLink::MouseMove(TShiftState Shift, int X, int Y) {

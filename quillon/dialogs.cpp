@@ -283,6 +283,8 @@ TfHistogram::TfHistogram(TComponent* AOwner) : TForm(AOwner) {
   ComboBox2->OnChange = [this](TObject* s) { ComboBox2Change(s); };
   Button1 = MakeButton(this, "&Close", 110, 194, 80, mrOk);
   Button1->SetDefault(true);
+  // Escape closes the box too.
+  Button1->SetCancel(true);
   VistrelProc1 = new TVistrelProc(this);
   HistogramBox1->SetAttachedVistrelProc(VistrelProc1);
   OnCreate = [this](TObject* s) { FormCreate(s); };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/core/stream.h"
+#include "platform/gui/clipboard.h"
 #include "vistrel/io/twain.h"
 #include "vistrel/proc/kernels/geometry.h"
 
@@ -298,6 +299,8 @@ void TMainForm::UpdateMenuItems(TObject*) {
   for (TMenuItem* m : {Selectscanner1, Acquire1, ColorAdjust1, Print1, Histogram1, Calccolornumber1, ConverttoBW1,
                        Reducecolors1, GetHSVchannels1})
     m->SetEnabled(has);
+  // They too work on a document.
+  for (TMenuItem* m : {Crop1, ConverttoTruecolor1, Resize1, Zoomproperties1}) m->SetEnabled(has);
   SpeedButton5Click(this);
   if (has) {
     if (TMDIChild* c = ActiveChild()) {
@@ -517,19 +520,23 @@ void TMainForm::Selectscanner1Click(TObject*) {
   c->VistrelIO1->SelectAcquireSource();
 }
 
-void TMainForm::Acquire1Click(TObject*) {
-  TMDIChild* c = ActiveChild();
-  if (!c || !ScannerInterfaceInstalled()) return;
+void TMainForm::Acquire1Click(TObject*) { AcquireInto(ActiveChild()); }
+
+bool TMainForm::AcquireInto(TMDIChild* Child) {
+  if (!Child || !ScannerInterfaceInstalled()) return false;
   try {
-    c->VistrelIO1->Acquire();
+    return Child->VistrelIO1->Acquire();
   } catch (...) {
     ShowMessage(kAcquireProblemText);
   }
+  return false;
 }
 
 void TMainForm::AquireBtnClick(TObject* Sender) {
   FileNewItemClick(Sender);
-  Acquire1Click(Sender);
+  TMDIChild* c = ActiveChild();
+  // An acquisition that failed or was cancelled leaves no empty document behind.
+  if (c && !AcquireInto(c)) c->Free();
 }
 
 void TMainForm::PrintBtnClick(TObject* Sender) {
@@ -561,8 +568,11 @@ void TMainForm::CopyItemClick(TObject*) {
 }
 
 void TMainForm::PasteItemClick(TObject*) {
+  if (!Clipboard()->HasFormat(CF_DIB)) return;
   TMDIChild* c = CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
   c->VistrelProc1->PasteFromClipboard();
+  // A picture that could not be read leaves no empty document.
+  if (!c->Modified) c->Free();
 }
 
 void TMainForm::PastetoRect1Click(TObject*) {
@@ -618,11 +628,11 @@ void TMainForm::Grayscale1Click(TObject* Sender) {
 }
 
 void TMainForm::Reducecolors1Click(TObject* Sender) {
-  RunProcess(Sender, [](TVistrelProc* p) {
-    std::string answer;
-    InputQuery("Reduce Colors", "Insert colors of image:", answer);
-    p->ReduceColors(StrToIntDef(answer, 0));
-  });
+  if (!ActiveChild()) return;
+  std::string answer;
+  // Cancelled: the picture and its drawn objects stay as they are.
+  if (!InputQuery("Reduce Colors", "Insert colors of image:", answer)) return;
+  RunProcess(Sender, [&](TVistrelProc* p) { p->ReduceColors(StrToIntDef(answer, 0)); });
 }
 
 void TMainForm::ConverttoBW1Click(TObject* Sender) {
@@ -747,7 +757,6 @@ void TMainForm::Merge1Click(TObject* Sender) {
   ResetProgress();
 }
 
-// Enabled without documents: then there is no view to set.
 void TMainForm::Zoomproperties1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   if (!c || !fZProp) return;

@@ -114,6 +114,8 @@ class TMainForm : public TForm {
   void Selectscanner1Click(TObject* Sender);
   void Acquire1Click(TObject* Sender);
   void AquireBtnClick(TObject* Sender);
+  // Acquires a page into a document; false when nothing came (failure or cancel).
+  bool AcquireInto(TMDIChild* Child);
   void PrintBtnClick(TObject* Sender);
 
   void Undo1Click(TObject* Sender);

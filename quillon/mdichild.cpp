@@ -1,5 +1,8 @@
 #include "quillon/mdichild.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
 #include "quillon/mainform.h"
 
 namespace quillon {
@@ -41,6 +44,8 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   VistrelVect1->SetParent(this);
   VistrelVect1->SetAlign(alClient);
   VistrelVect1->SetBackground(clWhite);
+  // A picture larger than the window, however it grew, can be scrolled to its far edges.
+  VistrelVect1->SetScrollBars(ssBoth);
   VistrelVect1->SetMouseInteract(miSelect);
   VistrelVect1->SetCursor(1785);
   VistrelVect1->OnViewChange = [this](TObject* s, int change) { Vistrel1Progress(s, change); };
@@ -78,6 +83,23 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   SetFormStyle(fsMDIChild);
   Show();
+  FitInWorkspace();
+}
+
+void TMDIChild::FitInWorkspace() {
+  TMainForm* m = Main();
+  QMdiArea* area = m ? m->MdiArea() : nullptr;
+  auto* sub = qobject_cast<QMdiSubWindow*>(Widget()->parentWidget());
+  if (!area || !sub || WindowState() != wsNormal) return;
+  // The window with its title bar and borders, close box included, inside the workspace.
+  const QSize room = area->viewport()->size();
+  const int overW = sub->width() - room.width(), overH = sub->height() - room.height();
+  if (overW > 0) SetWidth(Width() - overW);
+  if (overH > 0) SetHeight(Height() - overH);
+  if (sub->x() + sub->width() > room.width() || sub->y() + sub->height() > room.height()) {
+    SetLeft(0);
+    SetTop(0);
+  }
 }
 
 TMDIChild::~TMDIChild() {

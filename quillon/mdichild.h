@@ -25,6 +25,9 @@ class TMDIChild : public TForm {
   // The caption names a file this document was loaded from or saved to.
   bool HasFile = false;
 
+  // Shrinks the window, frame and all, to the frame's workspace when it is larger.
+  void FitInWorkspace();
+
   void FormClose(TObject* Sender, TCloseAction& Action);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void Vistrel1ImageChange(TObject* Sender);

@@ -1,6 +1,7 @@
 // The tools panel at the left of the main form: what the mouse does in the active document's
 // view (select, scroll, zoom, draw lines, rectangles, ellipses and texts, move objects), the
 // pen, colour and font of new objects, and committing, wiping and taking back drawn objects.
+#include <QPushButton>
 #include <functional>
 
 #include "quillon/mainform.h"
@@ -101,6 +102,9 @@ void TMainForm::BuildToolsPanel() {
     b->SetCaption(caption);
     b->SetHint(hint);
     b->SetShowHint(true);
+    // Like the tools, the panel's buttons take no focus: a button that disables itself
+    // while focused would hand the focus (and the activation) to another document.
+    b->Button()->setFocusPolicy(Qt::NoFocus);
     b->OnClick = std::move(onClick);
     return b;
   };

@@ -117,14 +117,17 @@ TEST_F(EditorTest, StartUpAndItemsWithoutDocuments) {
                        main->Calccolornumber1,
                        main->ConverttoBW1,
                        main->Reducecolors1,
-                       main->GetHSVchannels1})
+                       main->GetHSVchannels1,
+                       main->Crop1,
+                       main->ConverttoTruecolor1,
+                       main->Resize1,
+                       main->Zoomproperties1})
     EXPECT_FALSE(m->Enabled()) << m->Caption();
   for (TControl* c : std::initializer_list<TControl*>{main->SaveBtn, main->CutBtn, main->CopyBtn, main->PasteBtn,
                                                       main->ComboBox1, main->TrackBar1, main->SpeedButton2,
                                                       main->PrintBtn, main->SpeedButton3, main->SpeedButton4})
     EXPECT_FALSE(c->Enabled());
-  for (TMenuItem* m : {main->FileNewItem, main->FileOpenItem, main->FileExitItem, main->Crop1, main->Resize1,
-                       main->Zoomproperties1, main->HelpAboutItem, main->HelpItem})
+  for (TMenuItem* m : {main->FileNewItem, main->FileOpenItem, main->FileExitItem, main->HelpAboutItem, main->HelpItem})
     EXPECT_TRUE(m->Enabled()) << m->Caption();
   EXPECT_TRUE(main->AquireBtn->Enabled());
   EXPECT_TRUE(main->OpenBtn->Enabled());
@@ -324,10 +327,11 @@ TEST_F(EditorTest, NewDocumentsAreNamedAndAskBeforeOverwriting) {
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->Caption(), "Velmora-New1.jpg");
   TBitmap* b = a->VistrelVect1->Bitmap();
-  // The blank picture takes the window's client size; the view has no scroll bars.
+  // The blank picture takes the window's client size; the view shows no scroll bars.
   EXPECT_EQ(b->Width(), a->ClientWidth());
   EXPECT_EQ(b->Height(), a->ClientHeight());
-  EXPECT_EQ(a->VistrelVect1->ScrollBars(), ssNone);
+  EXPECT_FALSE(a->VistrelVect1->ViewScrollBarVisible(true));
+  EXPECT_FALSE(a->VistrelVect1->ViewScrollBarVisible(false));
   EXPECT_EQ(Px(b, b->Width() / 2, b->Height() / 2), kWhite);
   EXPECT_FALSE(a->Modified);
   EXPECT_FALSE(main->Undo1->Enabled());
@@ -694,14 +698,14 @@ TEST_F(EditorTest, MenusButtonsAndFiltersAsLaidOut) {
   EXPECT_EQ(
       MenuText(bar->Items(1)),
       "!&Undo||\n-\n!Cu&t|Ctrl+X|Cut to clipboard\n!&Copy|Ctrl+C|Copy to clipboard\n"
-      "!&Paste to new|Ctrl+V|Paste from clipboard\n!P&aste to Rectangle (stretched)||\n-\nCrop (paste to new)||\n");
+      "!&Paste to new|Ctrl+V|Paste from clipboard\n!P&aste to Rectangle (stretched)||\n-\n!Crop (paste to new)||\n");
   EXPECT_EQ(MenuText(bar->Items(2)),
             "!Color &Adjust...||\n!&Histogram||\n!Calc Image colors||\n-\n!&Negative||\n!&Gray scale (B+W)||\n"
-            "!Reduce colors||\n!Convert to BW (No grays)||\nConvert to True color||\n!Get HSV channels||\n-\n"
-            "!&Resize Image||\nResize borders||\n!&Clear||\n");
+            "!Reduce colors||\n!Convert to BW (No grays)||\n!Convert to True color||\n!Get HSV channels||\n-\n"
+            "!&Resize Image||\n!Resize borders||\n!&Clear||\n");
   EXPECT_EQ(MenuText(bar->Items(3)),
             "!&Effects...||\n-\n!&Rotate||\n!&Vertical flip||\n!&Horizontal flip||\n!&Merge...||\n-\n"
-            "Zoom properties...||\n");
+            "!Zoom properties...||\n");
   EXPECT_EQ(MenuText(bar->Items(4)),
             "!&Cascade||Arrange windows to overlap\n!&Tile||Arrange windows without overlap\n"
             "!&Arrange Icons||Arrange window icons at bottom of main window\n!&Minimize All||Minimize all windows\n");
