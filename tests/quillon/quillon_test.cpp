@@ -11,6 +11,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -906,10 +909,10 @@ TEST_F(EditorTest, TypedZoomAppliesOnEnterAndShowsWhatWasApplied) {
   EXPECT_EQ(main->ComboBox1->Text(), "300");
 }
 
-TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
+TEST_F(EditorTest, FileThatCantBeReadOrWrittenSaysWhyAndKeepsTheDocument) {
   TMDIChild* doc = Open(Fixture("quad.bmp"));
   ASSERT_NE(doc, nullptr);
-  // A text file under a picture's name, and a PNG cut short.
+  // A text file under a picture's name, a PNG cut short, and a picture under a name of no format.
   const std::string text = (dir / "notes.jpg").string();
   {
     TFileStream f(text, fmCreate);
@@ -922,14 +925,20 @@ TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
     fs::copy_file(Fixture("quad.png"), cut);
     fs::resize_file(cut, whole / 2);
   }
-  for (const std::string& bad : {text, cut}) {
+  const std::string odd = (dir / "quad.xyz").string();
+  fs::copy_file(Fixture("quad.bmp"), odd);
+  const std::pair<std::string, std::string> opens[] = {
+      {text, "The file is not in JPG format."},
+      {cut, "The file is damaged: it ends before its picture does."},
+      {odd, "The file format is not known."}};
+  for (const auto& [bad, why] : opens) {
     SCOPED_TRACE(bad);
     std::string said;
     AnswerFile(bad);
     AnswerMessage(mrOk, &said);
     main->FileOpenItemClick(nullptr);
     QCoreApplication::processEvents();
-    EXPECT_EQ(said, "Could not open " + bad + ".");
+    EXPECT_EQ(said, "Could not open " + bad + ".\n" + why);
     EXPECT_EQ(asked.back().DlgType, mtError);
     EXPECT_EQ(main->MDIChildCount(), 1);
     EXPECT_EQ(main->ActiveChild(), doc);
@@ -939,15 +948,40 @@ TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
   EXPECT_EQ(Px(doc->VistrelVect1->Bitmap(), 5, 5), kRed);
   EXPECT_EQ(doc->Image1->Picture()->Width(), 40);
 
-  // A save that fails keeps the document modified and says so.
+  // A save that fails says why, keeps the document modified and keeps its name.
   main->Negative1Click(nullptr);
-  const std::string nowhere = (dir / "no-such-folder" / "x.png").string();
-  std::string said;
-  AnswerFile(nowhere);
-  AnswerMessage(mrOk, &said);
-  main->FileSaveAsItemClick(nullptr);
-  EXPECT_TRUE(doc->Modified);
-  EXPECT_EQ(said, "Could not save " + nowhere + ".");
+  const std::string name = doc->Caption();
+  const fs::path locked = dir / "locked";
+  fs::create_directories(locked);
+  ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+  const std::pair<std::string, std::string> saves[] = {
+      {(dir / "no-such-folder" / "x.png").string(), "The folder does not exist."},
+      {(dir / "x.xyz").string(), "The file format is not known."},
+      {(locked / "x.png").string(), "Permission denied: the folder or the file may not be written."}};
+  for (const auto& [target, why] : saves) {
+    SCOPED_TRACE(target);
+    std::string said;
+    AnswerFile(target);
+    AnswerMessage(mrOk, &said);
+    {
+      // Root may write anywhere: the save runs as nobody.
+      const bool root = ::geteuid() == 0;
+      if (root) {
+        ASSERT_EQ(::seteuid(65534), 0);
+      }
+      main->FileSaveAsItemClick(nullptr);
+      if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+      }
+    }
+    EXPECT_EQ(said, "Could not save " + target + ".\n" + why);
+    EXPECT_TRUE(doc->Modified);
+    EXPECT_EQ(doc->Caption(), name);
+    EXPECT_EQ(Sub(doc)->windowTitle().toStdString(), name);
+    EXPECT_FALSE(fs::exists(target));
+  }
+  EXPECT_TRUE(fs::is_empty(locked));
+  ::chmod(locked.c_str(), 0755);
 }
 
 // Every action of a menu and its submenus, as Qt shows them.
