@@ -523,7 +523,9 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   c->VistrelVect1MouseUp(nullptr, mbLeft, 0, 4, 13);
 
   // Help opens the editor's help file at its context.
+  SetHelpService([](const THelpRequest&) { return true; });
   main->SpeedButtonHelpClick(nullptr);
+  SetHelpService(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 310);
 }
@@ -878,6 +880,23 @@ void Key(QWidget* w, Qt::Key key, const QString& text) {
   QCoreApplication::sendEvent(w, &press);
   QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
   QCoreApplication::sendEvent(w, &release);
+}
+
+TEST_F(EditorTest, HelpWithoutItsFileSaysItIsNotInstalled) {
+  // The menu item, the tool button, F1 on the frame's tool bar, and F1 in a dialog.
+  std::string said[4];
+  for (int i = 0; i < 3; ++i) AnswerMessage(mrOk, &said[i]);
+  main->HelpItem->Click();
+  main->SpeedButtonHelp->Click();
+  Key(main->SpeedPanel->ClientWidget(), Qt::Key_F1, "");
+  EXPECT_EQ(LastHelpRequest().Context, 310);
+  AnswerForm([](TForm* f) { Key(static_cast<TfResize*>(f)->Edit1->ClientWidget(), Qt::Key_F1, ""); }, mrCancel);
+  AnswerMessage(mrOk, &said[3]);
+  main->fResize->ShowModal();
+  EXPECT_EQ(LastHelpRequest().Context, 580);
+  ASSERT_EQ(asked.size(), 5u);
+  for (int i : {0, 1, 2, 4}) EXPECT_EQ(asked[size_t(i)].Caption, "Quillon") << i;
+  for (const std::string& text : said) EXPECT_EQ(text, "Help file Velmora.hlp is not installed.");
 }
 
 TEST_F(EditorTest, TypedZoomAppliesOnEnterAndShowsWhatWasApplied) {
