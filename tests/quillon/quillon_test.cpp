@@ -882,6 +882,21 @@ void Key(QWidget* w, Qt::Key key, const QString& text) {
   QCoreApplication::sendEvent(w, &release);
 }
 
+TEST_F(EditorTest, OpenDialogCountsTrueColourForPicturesDeeperThan24Bits) {
+  // 16 bits a sample with alpha: 64 bits a pixel.
+  std::string colours;
+  answers.push_back([&](TModalRequest& r) {
+    EXPECT_EQ(r.Kind, mkOpenFile);
+    main->OpenVistrelDialog1->SelectFiles(std::string(VL_TESTDATA) + "/quillon", {"rgba16.png"});
+    colours = main->OpenVistrelDialog1->PicLabel2->Caption();
+    return int(mrOk);
+  });
+  main->FileOpenItemClick(nullptr);
+  EXPECT_EQ(colours, "16777216 Colors (64 bit)");
+  ASSERT_NE(main->ActiveChild(), nullptr);
+  EXPECT_EQ(main->ActiveChild()->VistrelVect1->Bitmap()->Width(), 8);
+}
+
 TEST_F(EditorTest, HelpWithoutItsFileSaysItIsNotInstalled) {
   // The menu item, the tool button, F1 on the frame's tool bar, and F1 in a dialog.
   std::string said[4];
