@@ -337,6 +337,7 @@ int TVistrelIO::LoadFile(int32_t Type, const std::string& FileName) {
   TFilterProgress p = NewProgress();
   const int result = c.Read(&f, FBitmap, *FParams, c.Length == lrNone ? 0 : f.Size(), p, false);
   KeepCause(p);
+  if (FAborting) FAbortError = f.LastError();
   AfterLoad(Type, FileName, true);
   return result;
 }
@@ -480,6 +481,7 @@ void TVistrelIO::LoadFromFile(const std::string& FileName) {
   }
   TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
   ReadRegistry(info, &f, FileName);
+  if (FAborting) FAbortError = f.LastError();
 }
 
 void TVistrelIO::LoadFromStream(TStream* Stream) {
