@@ -11,12 +11,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <deque>
 #include <filesystem>
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/core/stream.h"
 #include "quillon/mainform.h"
