@@ -5,6 +5,7 @@
 
 #include "platform/core/stream.h"
 #include "platform/gui/clipboard.h"
+#include "quillon/failures.h"
 #include "vistrel/io/twain.h"
 #include "vistrel/proc/kernels/geometry.h"
 
@@ -391,17 +392,21 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
   child->SetCaption(Name);
   if (!IsNew && FileExists(Name)) {
     bool loaded = false;
+    int error = 0;
     try {
       child->VistrelIO1->LoadFromFile(Name);
       loaded = !child->VistrelIO1->Aborting();
+    } catch (const EStreamError& e) {
+      error = e.ErrorCode();
     } catch (const std::exception&) {
       loaded = false;
     }
     ProgressBar1->SetPosition(0);
     if (!loaded) {
       // A file that can't be read opens no window.
+      const std::string why = OpenFailureReason(child->VistrelIO1, Name, error);
       child->Free();
-      MessageDlg("Could not open " + Name + ".", mtError, mbOK, 0);
+      MessageDlg("Could not open " + Name + ".\n" + why, mtError, mbOK, 0);
       return nullptr;
     }
     child->HasFile = true;
@@ -458,25 +463,32 @@ void TMainForm::FileCloseItemClick(TObject* Sender) {
 }
 
 bool TMainForm::SaveDocument(TMDIChild* Child) {
-  if (!Child) return false;
+  return Child && SaveDocument(Child, Child->Caption(), Child->HasFile);
+}
+
+bool TMainForm::SaveDocument(TMDIChild* Child, const std::string& Name, bool Asked) {
   // The window that is saved, active or not, keeps its drawn objects in the file.
   CommitObjects(Child);
-  const std::string name = Child->Caption();
-  if (!Child->HasFile && FileExists(name) &&
-      MessageDlg(name + " already exists.\nDo you want to replace it?", mtConfirmation, mbYes | mbNo, 0) != mrYes)
+  if (!Asked && FileExists(Name) &&
+      MessageDlg(Name + " already exists.\nDo you want to replace it?", mtConfirmation, mbYes | mbNo, 0) != mrYes)
     return false;
   bool ok = false;
+  int error = 0;
   try {
-    Child->VistrelIO1->SaveToFile(name);
+    Child->VistrelIO1->SaveToFile(Name);
     ok = !Child->VistrelIO1->Aborting();
+  } catch (const EStreamError& e) {
+    error = e.ErrorCode();
   } catch (const std::exception&) {
     ok = false;
   }
   ResetProgress();
   if (!ok) {
-    MessageDlg("Could not save " + name + ".", mtError, mbOK, 0);
+    MessageDlg("Could not save " + Name + ".\n" + SaveFailureReason(Child->VistrelIO1, Name, error), mtError, mbOK,
+               0);
     return false;
   }
+  Child->SetCaption(Name);
   Child->Modified = false;
   Child->HasFile = true;
   return true;
@@ -494,12 +506,9 @@ void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   PasteClick(Sender);
   SaveVistrelDialog1->SetFileName(c->Caption());
   SaveVistrelDialog1->SetAttachedVistrelIO(c->VistrelIO1);
-  if (SaveVistrelDialog1->Execute()) {
-    c->SetCaption(SaveVistrelDialog1->FileName());
-    // The dialog asked about replacing the file it returns.
-    c->HasFile = true;
-    FileSaveItemClick(Sender);
-  }
+  // The dialog asked about replacing the file it returns; the caption takes the new name
+  // once the picture is saved under it.
+  if (SaveVistrelDialog1->Execute()) SaveDocument(c, SaveVistrelDialog1->FileName(), true);
 }
 
 namespace {

@@ -110,6 +110,9 @@ class TMainForm : public TForm {
   bool FileSaveItemClick(TObject* Sender);
   // Commits and saves a document under its caption; tells the user when that failed.
   bool SaveDocument(TMDIChild* Child);
+  // The same under Name (Asked: replacing a file of that name was already agreed to); the
+  // caption becomes Name only when the picture was written.
+  bool SaveDocument(TMDIChild* Child, const std::string& Name, bool Asked);
   void FileSaveAsItemClick(TObject* Sender);
   void Selectscanner1Click(TObject* Sender);
   void Acquire1Click(TObject* Sender);

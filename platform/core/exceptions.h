@@ -26,7 +26,16 @@ class EAbort : public Exception {
   using Exception::Exception;
 };
 
-VL_DECLARE_EXCEPTION(EStreamError, Exception)
+// A stream or file error, with the system's error number behind it (0 when there is none).
+class EStreamError : public Exception {
+ public:
+  explicit EStreamError(std::string message, int errorCode = 0)
+      : Exception(std::move(message)), FErrorCode(errorCode) {}
+  int ErrorCode() const { return FErrorCode; }
+
+ private:
+  int FErrorCode;
+};
 VL_DECLARE_EXCEPTION(EReadError, EStreamError)
 VL_DECLARE_EXCEPTION(EWriteError, EStreamError)
 VL_DECLARE_EXCEPTION(EFOpenError, EStreamError)

@@ -87,6 +87,7 @@ int64_t THandleStream::Read(void* buffer, int64_t count) {
   while (done < count) {
     ssize_t n = ::read(FHandle, p + done, size_t(std::min<int64_t>(count - done, 1 << 30)));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FLastError = errno;
     if (n <= 0) break;
     done += n;
   }
@@ -100,6 +101,7 @@ int64_t THandleStream::Write(const void* buffer, int64_t count) {
   while (done < count) {
     ssize_t n = ::write(FHandle, p + done, size_t(std::min<int64_t>(count - done, 1 << 30)));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FLastError = errno;
     if (n <= 0) break;
     done += n;
   }
@@ -120,16 +122,21 @@ void THandleStream::SetSize(int64_t size) {
 TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : THandleStream(-1), FFileName(fileName) {
   if (mode == fmCreate) {
     FHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FHandle < 0) throw EFCreateError(Format(SFCreateError, fileName.c_str()));
+    if (FHandle < 0) throw EFCreateError(Format(SFCreateError, fileName.c_str()), errno);
   } else {
     int access = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
     FHandle = ::open(fileName.c_str(), access | O_CLOEXEC);
+    int error = FHandle < 0 ? errno : 0;
     struct stat st;
-    if (FHandle >= 0 && (::fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode))) {
-      ::close(FHandle);
-      FHandle = -1;
+    if (FHandle >= 0) {
+      if (::fstat(FHandle, &st) != 0) error = errno;
+      else if (S_ISDIR(st.st_mode)) error = EISDIR;
+      if (error) {
+        ::close(FHandle);
+        FHandle = -1;
+      }
     }
-    if (FHandle < 0) throw EFOpenError(Format(SFOpenError, fileName.c_str()));
+    if (FHandle < 0) throw EFOpenError(Format(SFOpenError, fileName.c_str()), error);
   }
 }
 
@@ -378,46 +385,61 @@ int CreateTempFile(int dirFd, mode_t mode, std::string& name) {
 
 }  // namespace
 
-bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write) {
-  const auto createError = [&] { return EFCreateError(Format(SFCreateError, fileName.c_str())); };
+bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write, int* error) {
+  const auto createError = [&](int code) { return EFCreateError(Format(SFCreateError, fileName.c_str()), code); };
+  if (error) *error = 0;
   // Through symbolic links to the file they name, so the link stays a link.
   std::string target;
-  if (fileName.empty() || !WriteTarget(fileName, target)) throw createError();
+  if (fileName.empty()) throw createError(ENOENT);
+  if (!WriteTarget(fileName, target)) throw createError(ELOOP);
   const size_t sep = target.find_last_of('/');
   const std::string dir = sep == std::string::npos ? "." : sep == 0 ? "/" : target.substr(0, sep);
   const std::string base = sep == std::string::npos ? target : target.substr(sep + 1);
-  if (base.empty()) throw createError();
+  if (base.empty()) throw createError(EISDIR);
   // A file that exists is replaced only where a plain write to it would be allowed.
   struct stat st;
   const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (!exists && errno != ENOENT) throw createError();
-  if (exists && (S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0))
-    throw createError();
+  if (!exists && errno != ENOENT) throw createError(errno);
+  if (exists && S_ISDIR(st.st_mode)) throw createError(EISDIR);
+  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) throw createError(errno);
 
   TDirHandle dirHandle;
   dirHandle.Fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   const int dirFd = dirHandle.Fd;
+  if (dirFd < 0) throw createError(errno);
   std::string tmp;
   // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
-  const int fd = dirFd < 0 ? -1 : CreateTempFile(dirFd, exists ? 0600 : 0666, tmp);
-  if (fd < 0) throw createError();
+  const int fd = CreateTempFile(dirFd, exists ? 0600 : 0666, tmp);
+  if (fd < 0) throw createError(errno);
   if (exists) {
     // Owner and group where the process may give them; the mode after, as chown clears set-id bits.
     if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), st.st_gid);
     ::fchmod(fd, st.st_mode & 07777);
   }
   bool ok = false;
+  int failure = 0;
   try {
     THandleStream s(fd);
     ok = write(&s);
-    if (ok && ::fsync(fd) != 0) ok = false;
+    if (!ok) failure = s.LastError();
+    if (ok && ::fsync(fd) != 0) {
+      ok = false;
+      failure = errno;
+    }
   } catch (...) {
     ::close(fd);
     ::unlinkat(dirFd, tmp.c_str(), 0);
     throw;
   }
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::renameat(dirFd, tmp.c_str(), dirFd, base.c_str()) != 0) ok = false;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  if (ok && ::renameat(dirFd, tmp.c_str(), dirFd, base.c_str()) != 0) {
+    ok = false;
+    failure = errno;
+  }
   if (!ok) ::unlinkat(dirFd, tmp.c_str(), 0);
+  if (error) *error = failure;
   return ok;
 }

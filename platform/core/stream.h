@@ -60,9 +60,12 @@ class THandleStream : public TStream {
   int64_t Seek(int64_t offset, int origin) override;
   void SetSize(int64_t size) override;
   int Handle() const { return FHandle; }
+  // The system's error number of the last read or write that failed; 0 when none did.
+  int LastError() const { return FLastError; }
 
  protected:
   int FHandle = -1;
+  int FLastError = 0;
 };
 
 class TFileStream : public THandleStream {
@@ -139,5 +142,8 @@ std::string Trim(const std::string& s);
 // no temporary file behind. A symbolic link is written through to the file it names; a
 // replaced file keeps its mode, and its owner and group where the process may set them.
 // Raises EFCreateError where a plain create would fail (a file the user may not write, a
-// missing folder).
-bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write);
+// missing folder), with the system's error number. When the save fails after the write began,
+// error (if given) gets the system's error number of the step that failed (the stream's
+// writes, flushing, renaming), 0 when write itself returned false without one.
+bool SaveFileAtomically(const std::string& fileName, const std::function<bool(TStream*)>& write,
+                        int* error = nullptr);

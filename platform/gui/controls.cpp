@@ -49,6 +49,7 @@ std::string GetLongHint(const std::string& h) {
 
 bool SurfaceEventHook(TControl* c, QWidget* w, QEvent* e);
 bool FormShortCut(TControl* c, Word key, TShiftState shift);
+bool FormHelpKey(TControl* c);
 
 TControl* GetCaptureControl() { return gCapture; }
 void SetCaptureControl(TControl* c) { gCapture = c; }
@@ -767,6 +768,7 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
           if (preview) form->TWinControl::KeyDown(key, shift);
           if (key) KeyDown(key, shift);
           if (!key) return true;
+          if (key == VK_F1 && shift == 0 && FormHelpKey(this)) return true;
           if ((key == VK_RETURN || key == VK_ESCAPE) && shift == 0) {
             if (DialogKey(key, true)) return true;
             if (form && FormDialogKey(form, key, this)) return true;

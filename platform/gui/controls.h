@@ -574,7 +574,9 @@ struct THelpRequest {
   int Context = 0;
 };
 using THelpService = std::function<bool(const THelpRequest&)>;
-void SetHelpService(THelpService s);  // empty: record only
+// The service that shows help; it returns false when it can't. Without one that can, a help
+// request tells the user that the help file is not installed.
+void SetHelpService(THelpService s);
 const THelpRequest& LastHelpRequest();
 
 // Modal requests: forms, message boxes, input queries and the common dialogs go through one

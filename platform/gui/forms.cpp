@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "platform/core/stream.h"
 #include "platform/core/system.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/menus.h"
@@ -900,10 +901,30 @@ void TApplication::SetHint(const std::string& h) {
   if (OnHint) Dispatch(this, [this] { OnHint(this); });
 }
 
-bool TApplication::HelpContext(int context) {
-  THelpRequest r{FHelpFile, context};
+namespace {
+// Help at a context of a file: the help service shows it, else the user is told that the
+// file is not there to be shown.
+bool ShowHelp(const std::string& file, int context) {
+  THelpRequest r{file, context};
   gLastHelp = r;
-  if (gHelpService) return gHelpService(r);
+  if (gHelpService && gHelpService(r)) return true;
+  if (Application && !file.empty())
+    Application->MessageBox("Help file " + ExtractFileName(file) + " is not installed.", Application->Title(),
+                            MB_OK | MB_ICONINFORMATION);
+  return false;
+}
+}  // namespace
+
+bool TApplication::HelpContext(int context) { return ShowHelp(FHelpFile, context); }
+
+// F1: help at the context of the control, else of the nearest parent that has one (the form
+// last), in the form's help file, else the application's.
+bool FormHelpKey(TControl* c) {
+  int context = 0;
+  for (TControl* p = c; p && !context; p = p->Parent()) context = p->HelpContext();
+  if (!context || !Application) return false;
+  TForm* f = c->ParentForm();
+  ShowHelp(f && !f->HelpFile().empty() ? f->HelpFile() : Application->HelpFile(), context);
   return true;
 }
 

@@ -90,6 +90,7 @@ class AlbumTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    SetHelpService(nullptr);
     CategoryForm->Free();
     ShowCatPhotoForm->Free();
     OKBottomDlg->Free();
@@ -207,6 +208,7 @@ TEST_F(AlbumTest, ClickingAFrameOpensThePhotoWithItsDescriptionAndPrintsIt) {
   WriteHalves(dir / "second.bmp", 1200, 800, 0x00FF00, 0xFF00FF);
   WriteHalves(dir / "third.bmp", 30, 30, 0, 0);
   const std::vector<std::string> lines = {"first.bmp", "The first", "second.bmp", "The second photo", "third.bmp"};
+  SetHelpService([](const THelpRequest&) { return true; });
   OpenAlbum(lines, [&](TCategoryForm* f) {
     for (int i = 0; i < kThumbCount; ++i) EXPECT_EQ(f->PanelBase[i]->Visible(), i < 3) << "frame " << i + 1;
     EXPECT_EQ(f->Panel[1]->BoundsRect(), Bounds(0, 24, 145, 97));  // 1200 x 800: 96.67 high

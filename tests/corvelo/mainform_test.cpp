@@ -164,7 +164,9 @@ TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum
   for (TPanel* line : {form->PanelHelp, CategoryForm->PanelcatHelp, ShowCatPhotoForm->PanelCatHelp})
     EXPECT_EQ(line->Caption(), "Select an Album to view");
 
+  SetHelpService([](const THelpRequest&) { return true; });
   form->HelpMainCatClick(nullptr);
+  SetHelpService(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 10);
 

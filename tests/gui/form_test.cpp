@@ -356,7 +356,9 @@ TEST_F(FormTest, HintsMenusShortcutsHelpAndTimers) {
   EXPECT_EQ(news, 2);
 
   Application->SetHelpFile("Velmora.hlp");
+  SetHelpService([](const THelpRequest&) { return true; });
   EXPECT_TRUE(Application->HelpContext(310));
+  SetHelpService(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 310);
 

@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <functional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/core/stream.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
@@ -524,7 +527,9 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   c->VistrelVect1MouseUp(nullptr, mbLeft, 0, 4, 13);
 
   // Help opens the editor's help file at its context.
+  SetHelpService([](const THelpRequest&) { return true; });
   main->SpeedButtonHelpClick(nullptr);
+  SetHelpService(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 310);
 }
@@ -881,6 +886,38 @@ void Key(QWidget* w, Qt::Key key, const QString& text) {
   QCoreApplication::sendEvent(w, &release);
 }
 
+TEST_F(EditorTest, OpenDialogCountsTrueColourForPicturesDeeperThan24Bits) {
+  // 16 bits a sample with alpha: 64 bits a pixel.
+  std::string colours;
+  answers.push_back([&](TModalRequest& r) {
+    EXPECT_EQ(r.Kind, mkOpenFile);
+    main->OpenVistrelDialog1->SelectFiles(std::string(VL_TESTDATA) + "/quillon", {"rgba16.png"});
+    colours = main->OpenVistrelDialog1->PicLabel2->Caption();
+    return int(mrOk);
+  });
+  main->FileOpenItemClick(nullptr);
+  EXPECT_EQ(colours, "16777216 Colors (64 bit)");
+  ASSERT_NE(main->ActiveChild(), nullptr);
+  EXPECT_EQ(main->ActiveChild()->VistrelVect1->Bitmap()->Width(), 8);
+}
+
+TEST_F(EditorTest, HelpWithoutItsFileSaysItIsNotInstalled) {
+  // The menu item, the tool button, F1 on the frame's tool bar, and F1 in a dialog.
+  std::string said[4];
+  for (int i = 0; i < 3; ++i) AnswerMessage(mrOk, &said[i]);
+  main->HelpItem->Click();
+  main->SpeedButtonHelp->Click();
+  Key(main->SpeedPanel->ClientWidget(), Qt::Key_F1, "");
+  EXPECT_EQ(LastHelpRequest().Context, 310);
+  AnswerForm([](TForm* f) { Key(static_cast<TfResize*>(f)->Edit1->ClientWidget(), Qt::Key_F1, ""); }, mrCancel);
+  AnswerMessage(mrOk, &said[3]);
+  main->fResize->ShowModal();
+  EXPECT_EQ(LastHelpRequest().Context, 580);
+  ASSERT_EQ(asked.size(), 5u);
+  for (int i : {0, 1, 2, 4}) EXPECT_EQ(asked[size_t(i)].Caption, "Quillon") << i;
+  for (const std::string& text : said) EXPECT_EQ(text, "Help file Velmora.hlp is not installed.");
+}
+
 TEST_F(EditorTest, TypedZoomAppliesOnEnterAndShowsWhatWasApplied) {
   TMDIChild* c = Open(Fixture("quad.bmp"));
   QComboBox* box = main->ComboBox1->Combo();
@@ -910,10 +947,10 @@ TEST_F(EditorTest, TypedZoomAppliesOnEnterAndShowsWhatWasApplied) {
   EXPECT_EQ(main->ComboBox1->Text(), "300");
 }
 
-TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
+TEST_F(EditorTest, FileThatCantBeReadOrWrittenSaysWhyAndKeepsTheDocument) {
   TMDIChild* doc = Open(Fixture("quad.bmp"));
   ASSERT_NE(doc, nullptr);
-  // A text file under a picture's name, and a PNG cut short.
+  // A text file under a picture's name, a PNG cut short, and a picture under a name of no format.
   const std::string text = (dir / "notes.jpg").string();
   {
     TFileStream f(text, fmCreate);
@@ -926,14 +963,20 @@ TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
     fs::copy_file(Fixture("quad.png"), cut);
     fs::resize_file(cut, whole / 2);
   }
-  for (const std::string& bad : {text, cut}) {
+  const std::string odd = (dir / "quad.xyz").string();
+  fs::copy_file(Fixture("quad.bmp"), odd);
+  const std::pair<std::string, std::string> opens[] = {
+      {text, "The file is not in JPG format."},
+      {cut, "The file is damaged: it ends before its picture does."},
+      {odd, "The file format is not known."}};
+  for (const auto& [bad, why] : opens) {
     SCOPED_TRACE(bad);
     std::string said;
     AnswerFile(bad);
     AnswerMessage(mrOk, &said);
     main->FileOpenItemClick(nullptr);
     QCoreApplication::processEvents();
-    EXPECT_EQ(said, "Could not open " + bad + ".");
+    EXPECT_EQ(said, "Could not open " + bad + ".\n" + why);
     EXPECT_EQ(asked.back().DlgType, mtError);
     EXPECT_EQ(main->MDIChildCount(), 1);
     EXPECT_EQ(main->ActiveChild(), doc);
@@ -943,15 +986,40 @@ TEST_F(EditorTest, FileThatCantBeReadOpensNoWindowAndSaysSo) {
   EXPECT_EQ(Px(doc->VistrelVect1->Bitmap(), 5, 5), kRed);
   EXPECT_EQ(doc->Image1->Picture()->Width(), 40);
 
-  // A save that fails keeps the document modified and says so.
+  // A save that fails says why, keeps the document modified and keeps its name.
   main->Negative1Click(nullptr);
-  const std::string nowhere = (dir / "no-such-folder" / "x.png").string();
-  std::string said;
-  AnswerFile(nowhere);
-  AnswerMessage(mrOk, &said);
-  main->FileSaveAsItemClick(nullptr);
-  EXPECT_TRUE(doc->Modified);
-  EXPECT_EQ(said, "Could not save " + nowhere + ".");
+  const std::string name = doc->Caption();
+  const fs::path locked = dir / "locked";
+  fs::create_directories(locked);
+  ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+  const std::pair<std::string, std::string> saves[] = {
+      {(dir / "no-such-folder" / "x.png").string(), "The folder does not exist."},
+      {(dir / "x.xyz").string(), "The file format is not known."},
+      {(locked / "x.png").string(), "Permission denied: the folder or the file may not be written."}};
+  for (const auto& [target, why] : saves) {
+    SCOPED_TRACE(target);
+    std::string said;
+    AnswerFile(target);
+    AnswerMessage(mrOk, &said);
+    {
+      // Root may write anywhere: the save runs as nobody.
+      const bool root = ::geteuid() == 0;
+      if (root) {
+        ASSERT_EQ(::seteuid(65534), 0);
+      }
+      main->FileSaveAsItemClick(nullptr);
+      if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+      }
+    }
+    EXPECT_EQ(said, "Could not save " + target + ".\n" + why);
+    EXPECT_TRUE(doc->Modified);
+    EXPECT_EQ(doc->Caption(), name);
+    EXPECT_EQ(Sub(doc)->windowTitle().toStdString(), name);
+    EXPECT_FALSE(fs::exists(target));
+  }
+  EXPECT_TRUE(fs::is_empty(locked));
+  ::chmod(locked.c_str(), 0755);
 }
 
 // Every action of a menu and its submenus, as Qt shows them.

@@ -133,6 +133,7 @@ enum TVLCause : uint8_t {
   vcNoPicture,     // nothing to read into or write from (no stream, no bitmap, an empty bitmap)
   vcWriteFailed,   // the stream refused a write
   vcCancelled,     // the caller's progress handler set the abort flag
+  vcNoCodec,       // no codec for the file's name or the stream's content
 };
 
 // Built on the caller's stack for each codec call.

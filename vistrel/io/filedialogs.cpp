@@ -532,9 +532,7 @@ void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
   PicLabel1->SetCaption(l1);
   PicLabel3->SetCaption(std::to_string(P->DpiX) + " x " + std::to_string(P->DpiY) + " dpi");
   const int64_t bits = S * B;
-  const std::string colors =
-      (S == 4 && B == 8) ? "16777216" : std::to_string(uint64_t(1) << uint64_t(((bits % 32) + 32) % 32));
-  PicLabel2->SetCaption(colors + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) + " bit)");
+  PicLabel2->SetCaption(VLColorCountText(*P) + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) + " bit)");
   const int64_t b = (S == 1 && B == 1) ? 1 : 24;
   const int64_t M = ((W * b + 31) / 32) * 4 * H * int64_t(FFrameCount);
   InfoLabel2->SetCaption("File: " + KbText(FFileSize) + "   Mem: " + KbText(M));

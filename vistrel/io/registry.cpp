@@ -1,5 +1,6 @@
 #include "vistrel/io/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "vistrel/codecs/bmp.h"
@@ -190,6 +191,12 @@ int32_t VLFindFileFormat(const std::string& FileName, bool ExtCheck) {
     if (!info || info->TypeId != type) return 0;
   }
   return type;
+}
+
+std::string VLColorCountText(const TIOParamsVals& Params) {
+  const int64_t bits = int64_t(Params.SamplesPerPixel) * Params.BitsPerSample;
+  if (bits <= 0) return "0";
+  return std::to_string(int64_t(1) << std::min<int64_t>(bits, 24));
 }
 
 std::string VLFormatDescription(const TIOParamsVals& Params) {

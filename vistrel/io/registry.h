@@ -44,3 +44,6 @@ int32_t VLFindFileFormat(const std::string& FileName, bool ExtCheck);
 // Description, first extension and variant of the parameters' format; empty when the type
 // has no record.
 std::string VLFormatDescription(const TIOParamsVals& Params);
+// The number of colours a picture of the parameters' depth can hold, as decimal text: 2 to
+// the power of the bits per pixel, and 16777216 (true colour) from 24 bits up.
+std::string VLColorCountText(const TIOParamsVals& Params);

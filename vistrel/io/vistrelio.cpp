@@ -284,7 +284,18 @@ TFilterProgress TVistrelIO::NewProgress() {
 
 bool TVistrelIO::BeginCodec() {
   FAborting = false;
+  FAbortCause = vcNone;
+  FAbortError = 0;
   return FBitmap != nullptr;
+}
+
+void TVistrelIO::KeepCause(const TFilterProgress& Progress) {
+  if (FAborting && FAbortCause == vcNone) FAbortCause = Progress.AbortCause;
+}
+
+void TVistrelIO::Refuse(TVLCause Cause) {
+  FAborting = true;
+  FAbortCause = Cause;
 }
 
 void TVistrelIO::PrepareSave() {
@@ -298,12 +309,22 @@ void TVistrelIO::AfterRead(int32_t FileType, const std::string& FileName, bool S
   Update();
 }
 
-void TVistrelIO::SaveFile(const std::string& FileName, const std::function<void(TStream*)>& Write) {
-  bool ok = SaveFileAtomically(FileName, [&](TStream* s) {
-    Write(s);
-    return !FAborting;
-  });
-  if (!ok) FAborting = true;
+void TVistrelIO::SaveFile(const std::string& FileName, TFilterProgress& Progress,
+                          const std::function<void(TStream*)>& Write) {
+  int error = 0;
+  const bool ok = SaveFileAtomically(
+      FileName,
+      [&](TStream* s) {
+        Write(s);
+        return !FAborting;
+      },
+      &error);
+  if (!ok) {
+    FAborting = true;
+    KeepCause(Progress);
+    if (FAbortCause == vcNone) FAbortCause = vcWriteFailed;
+    FAbortError = error;
+  }
 }
 
 // ---- Loading ----
@@ -315,6 +336,8 @@ int TVistrelIO::LoadFile(int32_t Type, const std::string& FileName) {
   if (c.Background == brPNG) FParams->PNGBackground = ColorToTriple(Background());
   TFilterProgress p = NewProgress();
   const int result = c.Read(&f, FBitmap, *FParams, c.Length == lrNone ? 0 : f.Size(), p, false);
+  KeepCause(p);
+  if (FAborting) FAbortError = f.LastError();
   AfterLoad(Type, FileName, true);
   return result;
 }
@@ -342,7 +365,7 @@ int TVistrelIO::LoadStream(int32_t Type, TStream* Stream) {
       Stream->SetPosition(start + 4);
       result = c.Read(Stream, FBitmap, *FParams, length, p, false);
     } else if (!match) {
-      FAborting = true;
+      Refuse(vcNotFormat);
       return 0;
     } else {
       if (c.Length == lrWhole) length = h.Length < 0 ? 0 : h.Length;
@@ -351,6 +374,7 @@ int TVistrelIO::LoadStream(int32_t Type, TStream* Stream) {
       Stream->SetPosition(AfterImage(Stream, start + 12, h.Length));
     }
   }
+  KeepCause(p);
   AfterLoad(Type, "", c.StreamDpi);
   return result;
 }
@@ -387,7 +411,10 @@ void TVistrelIO::ImportMetafile(const std::string& FileName, int Width, int Heig
   {
     TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
     TFilterProgress p = NewProgress();
-    if (!VLReadMetafile(&f, meta, p)) return;
+    if (!VLReadMetafile(&f, meta, p)) {
+      KeepCause(p);
+      return;
+    }
   }
   int64_t w = meta.Width, h = meta.Height;
   if (Width > 0 && Height > 0) {
@@ -403,7 +430,7 @@ void TVistrelIO::ImportMetafile(const std::string& FileName, int Width, int Heig
   // The picture is one pixel narrower and lower than the metafile's size.
   const int64_t bw = w - 1, bh = h - 1;
   if (bw < 0 || bh < 0 || bw > 0x7FFFFFFF || bh > 0x7FFFFFFF || BitmapRowBytes(bw, 24) * bh > TBitmap::MaxBytes()) {
-    FAborting = true;
+    Refuse(vcTooLarge);
     return;
   }
   FBitmap->SetSize(1, 1);
@@ -432,6 +459,7 @@ void TVistrelIO::ImportMetafile(const std::string& FileName, int Width, int Heig
 void TVistrelIO::ReadRegistry(const TVLFileFormatInfo* Info, TStream* Stream, const std::string& FileName) {
   TFilterProgress p = NewProgress();
   Info->ReadProc(Stream, FBitmap, *FParams, false, p);
+  KeepCause(p);
   AfterRead(Info->TypeId, FileName, true);
 }
 
@@ -443,16 +471,17 @@ void TVistrelIO::LoadFromFile(const std::string& FileName) {
     else ImportMetafile(FileName, -1, -1);
     return;
   }
-  FAborting = false;
+  BeginCodec();
   FParams->FileName.clear();
   FParams->FileType = 0;
   const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
   if (!info || !info->ReadProc) {
-    FAborting = true;
+    Refuse(vcNoCodec);
     return;
   }
   TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
   ReadRegistry(info, &f, FileName);
+  if (FAborting) FAbortError = f.LastError();
 }
 
 void TVistrelIO::LoadFromStream(TStream* Stream) {
@@ -465,12 +494,12 @@ void TVistrelIO::LoadFromStream(TStream* Stream) {
     LoadStream(type, Stream);
     return;
   }
-  FAborting = false;
+  BeginCodec();
   FParams->FileName.clear();
   FParams->FileType = 0;
   const TVLFileFormatInfo* info = VLFindFormatByType(type);
   if (!info || !info->ReadProc) {
-    FAborting = true;
+    Refuse(vcNoCodec);
     return;
   }
   ReadRegistry(info, Stream, "");
@@ -483,7 +512,7 @@ void TVistrelIO::SaveFileAs(int32_t Type, const std::string& FileName) {
   if (!BeginCodec()) return;
   PrepareSave();
   TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { c.Write(s, FBitmap, *FParams, p); });
+  SaveFile(FileName, p, [&](TStream* s) { c.Write(s, FBitmap, *FParams, p); });
 }
 
 void TVistrelIO::SaveStreamAs(int32_t Type, TStream* Stream) {
@@ -493,10 +522,12 @@ void TVistrelIO::SaveStreamAs(int32_t Type, TStream* Stream) {
   TFilterProgress p = NewProgress();
   if (!FStreamHeaders || c.Header == shNone) {
     c.Write(Stream, FBitmap, *FParams, p);
+    KeepCause(p);
     return;
   }
   const int64_t at = VLBeginStreamHeader(Stream);
   c.Write(Stream, FBitmap, *FParams, p);
+  KeepCause(p);
   if (c.Header != shPCX || !FAborting) VLEndStreamHeader(Stream, at, c.Tag);
 }
 
@@ -519,12 +550,12 @@ void TVistrelIO::SaveToFile(const std::string& FileName) {
   if (!BeginCodec()) return;
   const TVLFileFormatInfo* info = VLFindFormatByExt(ext.empty() ? ext : ext.substr(1));
   if (!info || !info->WriteProc) {
-    FAborting = true;
+    Refuse(vcNoCodec);
     return;
   }
   PrepareSave();
   TFilterProgress p = NewProgress();
-  SaveFile(FileName, [&](TStream* s) { info->WriteProc(s, FBitmap, *FParams, p); });
+  SaveFile(FileName, p, [&](TStream* s) { info->WriteProc(s, FBitmap, *FParams, p); });
 }
 
 // ---- Parameters only ----

@@ -45,6 +45,11 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   TVLTWainParams* TWainParams() { return FTWainParams; }
   bool Aborting() const { return FAborting; }
   void SetAborting(bool Value) { FAborting = Value; }
+  // Why the last load or save stopped (vcNone when it did not or nobody said), and the
+  // system's error number behind it (0 when there is none). A file that can't be opened or
+  // created raises instead, with the error number in its EStreamError.
+  TVLCause AbortCause() const { return FAbortCause; }
+  int AbortError() const { return FAbortError; }
 
   TMsgLanguage MsgLanguage() const { return FMsgLanguage; }
   void SetMsgLanguage(TMsgLanguage Value) { FMsgLanguage = Value; }
@@ -128,14 +133,17 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   void SaveFileAs(int32_t Type, const std::string& FileName);
   void SaveStreamAs(int32_t Type, TStream* Stream);
   TFilterProgress NewProgress();
-  // Steps 1-2 of every codec call: clears the abort flag; false without a bitmap.
+  // Steps 1-2 of every codec call: clears the abort flag and its cause; false without a bitmap.
   bool BeginCodec();
+  // Keeps the cause a codec call reported, when it stopped.
+  void KeepCause(const TFilterProgress& Progress);
+  void Refuse(TVLCause Cause);
   // Before a write: anything but 1 and 24 bits becomes 24 bits.
   void PrepareSave();
   void AfterRead(int32_t FileType, const std::string& FileName, bool SetDpi);
   void RemoveViewCallback();
-  // Writes a file through a temporary one; false (Aborting) when the writer failed.
-  void SaveFile(const std::string& FileName, const std::function<void(TStream*)>& Write);
+  // Writes a file through a temporary one; Aborting when the writer failed.
+  void SaveFile(const std::string& FileName, TFilterProgress& Progress, const std::function<void(TStream*)>& Write);
   void ReadRegistry(const TVLFileFormatInfo* Info, TStream* Stream, const std::string& FileName);
 
   TBitmap* FBitmap = nullptr;
@@ -145,6 +153,8 @@ class TVistrelIO : public TComponent, public TVLIOParamsOwner {
   TIOParamsVals* FParams = nullptr;
   TVLTWainParams* FTWainParams = nullptr;
   bool FAborting = false;
+  TVLCause FAbortCause = vcNone;
+  int FAbortError = 0;
   TMsgLanguage FMsgLanguage = msSystem;
   TIOPreviewsParams FPreviewsParams = 0;
   bool FStreamHeaders = false;

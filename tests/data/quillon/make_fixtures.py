@@ -18,3 +18,10 @@ img.putpixel((0, 0), (0, 0, 0))
 img.save("quad.bmp")
 img.save("quad.png")
 img.save("quad.jpg", quality=95)
+
+# 8 x 6, 16 bits per sample with alpha (64 bits a pixel); no date chunks, so it makes the same bytes again.
+import subprocess
+
+subprocess.run(["convert", "-size", "8x6", "gradient:red-blue", "-alpha", "set", "-channel", "A", "-evaluate", "set",
+                "50%", "+channel", "-depth", "16", "-define", "png:exclude-chunks=date,time", "PNG64:rgba16.png"],
+               check=True)
