@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QtTest/QTest>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +18,7 @@
 #include "vistrel/proc/kernels/geometry.h"
 #include "vistrel/proc/previews.h"
 #include "vistrel/view/vistrelview.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -194,6 +201,42 @@ TEST_F(PreviewsLayoutTest, EqualizationLabelsShowWholeAndTheGripValuesStandUnder
     const int grip = bottom.X + int(60 * f->RulerBox1->DotPerUnit() + 0.5);
     EXPECT_LE(std::abs(f->Label16->Left() + f->Label16->Width() / 2 - grip), 1);
   });
+}
+
+// Runs on the virtual screen (started by the test below): the two mended pages grabbed.
+TEST_F(PreviewsLayoutTest, XvfbPagesOnScreen) {
+  const char* out = std::getenv("PREVIEWS_LAYOUT_SHOT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on the virtual screen only";
+  auto grab = [&](TfPreviews* f, const char* name) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QRect r = f->Widget()->window()->frameGeometry();
+    const std::string file =
+        std::string(out).substr(0, std::string(out).size() - 4) + "-" + std::getenv("VL_SCREEN") + "-" + name + ".png";
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(
+        QString::fromStdString(file), "PNG"));
+  };
+  form->Show();
+  Run(4190, ppEqualization, [&](TfPreviews* f) {
+    f->SpeedButton1->Click();
+    f->SetGripPos(0, 0, 60);
+    f->SetGripPos(0, 1, 200);
+    f->SetGripPos(1, 1, 230);
+    grab(f, "equalization");
+  });
+  Run(4000, ppRotate, [&](TfPreviews* f) {
+    f->SpeedButton1->Click();
+    f->EditRotate->SetText("30");
+    TypeOverSelection(f->EditRotate, "-60");
+    grab(f, "rotate");
+  });
+}
+
+TEST(Screens, EffectsPagesAt1280x1024And800x600) {
+  const std::string out = std::string(VL_BUILD_DIR) + "/previews-layout.png";
+  VLTEST_RUN_ON_SCREEN("PREVIEWS_LAYOUT_SHOT", out, "1280x1024", "PreviewsLayoutTest.Xvfb*");
+  VLTEST_RUN_ON_SCREEN("PREVIEWS_LAYOUT_SHOT", out, "800x600", "PreviewsLayoutTest.Xvfb*");
 }
 
 }  // namespace
