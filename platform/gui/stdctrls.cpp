@@ -704,14 +704,13 @@ void TRadioGroup::Arrange() {
   }
 }
 
-QScrollBar* TRadioGroup::ScrollBar() const {
+QScrollBar* TRadioGroup::ScrollBar() {
   if (!FScrollBar) {
-    auto* sb = new QScrollBar(Qt::Vertical, ClientWidget());
-    sb->setFocusPolicy(Qt::NoFocus);
-    sb->hide();
-    auto* self = const_cast<TRadioGroup*>(this);
-    QObject::connect(sb, &QScrollBar::valueChanged, sb, [self](int v) { Dispatch(self, [&] { self->ScrollTo(v); }); });
-    self->FScrollBar = sb;
+    FScrollBar = new QScrollBar(Qt::Vertical, ClientWidget());
+    FScrollBar->setFocusPolicy(Qt::NoFocus);
+    FScrollBar->hide();
+    QObject::connect(FScrollBar, &QScrollBar::valueChanged, FScrollBar,
+                     [this](int v) { Dispatch(this, [&] { ScrollTo(v); }); });
   }
   return FScrollBar;
 }

@@ -329,9 +329,8 @@ class TRadioGroup : public TCustomControl {
   TRadioButton* Buttons(int i) const { return FButtons.at(size_t(i)); }
   // The buttons are laid out by the group, for its size and font: after a scaling too.
   void AlignControls() override;
-  // The first row on show when the items need more rows than fit (a scroll bar then shows).
-  int TopRow() const { return FTopRow; }
-  QScrollBar* ScrollBar() const;
+  // The scroll bar that shows when the items need more rows than fit (made on first use).
+  QScrollBar* ScrollBar();
   bool HandleEvent(QWidget* w, QEvent* e) override;
 
  protected:
