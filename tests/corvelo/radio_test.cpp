@@ -73,6 +73,7 @@ TEST(XvfbRadio, FortyAlbumsAndTwentyFiveShowsStayReadable) {
   for (int i = 1; i <= 40; ++i)
     albums += (i % 7 == 3 ? "Holidays by the sea, summer " : "Album ") + std::to_string(i) + "\r\n.\r\n";
   for (int i = 1; i <= 25; ++i) shows += (i % 2 ? "Space flight " : "All the photos ") + std::to_string(i) + "\r\n";
+  Write(dir / "Admin.lst", "headline.jpg\r\nForty albums\r\n");
   Write(dir / "Category.lst", albums);
   Write(dir / "Slide.lst", shows);
   SetProgramFolder(dir.string());
@@ -100,6 +101,7 @@ TEST(XvfbRadio, FortyAlbumsAndTwentyFiveShowsStayReadable) {
 
   main->Free();
   fs::current_path(oldCwd);
+  fs::remove_all(dir);
   QCoreApplication::processEvents();
 }
 
