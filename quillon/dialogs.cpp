@@ -118,9 +118,9 @@ TfRotate::TfRotate(TComponent* AOwner) : TForm(AOwner) {
   Button5->OnClick = [this](TObject*) { QuickClick("90"); };
   Button6->OnClick = [this](TObject*) { QuickClick("180"); };
   Button7->OnClick = [this](TObject*) { QuickClick("0"); };
-  Button1 = MakeButton(this, "OK", 0, 0, 80, mrOk);
+  Button1 = MakeButton(this, "OK", 0, 0, 110, mrOk);
   Button1->SetDefault(true);
-  Button2 = MakeButton(this, "Cancel", 0, 0, 80, mrCancel);
+  Button2 = MakeButton(this, "Cancel", 0, 0, 110, mrCancel);
   Button2->SetCancel(true);
   VistrelProc1 = new TVistrelProc(this);
   VistrelProc1->SetAttachedVistrel(VistrelView1);
@@ -132,13 +132,19 @@ TfRotate::TfRotate(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TfRotate::FormResize(TObject*) {
-  // The preview takes what the buttons at the right and the row below leave.
-  const int w = ClientWidth(), h = ClientHeight(), right = w - 150;
-  VistrelView1->SetBounds(10, 42, std::max(right - 20, 40), std::max(h - 42 - 10, 40));
-  Button3->SetLeft(right);
-  Panel1->SetLeft(right);
-  Button1->SetBounds(right + 30, h - 70, 110, 25);
-  Button2->SetBounds(right + 30, h - 38, 110, 25);
+  // Measured from the controls themselves, so the layout holds at any scale: the preview
+  // takes what the button column at the right and the angle row above leave.
+  const int w = ClientWidth(), h = ClientHeight(), m = Label1->Left();
+  const int col = std::max({Panel1->Width(), Button3->Width(), Button1->Width()});
+  const int right = w - m - col;
+  const int top = std::max({Edit1->Top() + Edit1->Height(), CheckBox1->Top() + CheckBox1->Height(),
+                            Label1->Top() + Label1->Height()}) + m;
+  VistrelView1->SetBounds(m, top, std::max(right - 2 * m, 40), std::max(h - top - m, 40));
+  Button3->SetBounds(right, top, col, Button3->Height());
+  Panel1->SetBounds(right, Button3->Top() + Button3->Height() + m, col, Panel1->Height());
+  Button2->SetBounds(w - m - Button2->Width(), h - m - Button2->Height(), Button2->Width(), Button2->Height());
+  Button1->SetBounds(w - m - Button1->Width(), Button2->Top() - m / 2 - Button1->Height(), Button1->Width(),
+                     Button1->Height());
 }
 
 void TfRotate::FormActivate(TObject*) {

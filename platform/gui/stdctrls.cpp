@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCompleter>
 #include <QGuiApplication>
 #include <QIcon>
@@ -640,19 +641,105 @@ void TRadioGroup::Rebuild() {
   if (FItemIndex >= FItems.Count()) FItemIndex = -1;
   if (FItemIndex >= 0) FButtons[size_t(FItemIndex)]->SetChecked(true);
   Arrange();
+  ShowItem(FItemIndex);
   FRebuilding = false;
 }
 
 void TRadioGroup::Arrange() {
-  if (FButtons.empty()) return;
-  int cols = std::max(1, FColumns);
-  int rows = (int(FButtons.size()) + cols - 1) / cols;
-  int top = 14, w = std::max(0, ClientWidth() - 16), h = std::max(0, ClientHeight() - top - 4);
-  int cw = w / cols, rh = rows ? h / rows : 0;
-  for (size_t i = 0; i < FButtons.size(); ++i) {
-    int c = int(i) / rows, r = int(i) % rows;
-    FButtons[i]->SetBounds(8 + c * cw, top + r * rh + std::max(0, (rh - 17) / 2), std::max(0, cw - 4), 17);
+  if (FArranging) return;
+  FArranging = true;
+  struct Done {
+    bool& f;
+    ~Done() { f = false; }
+  } done{FArranging};
+  const int n = int(FButtons.size());
+  // The items start under the caption; each is as tall as its font needs.
+  TBitmap measure;
+  measure.Canvas()->SetFont(&FFont);
+  const int top = measure.Canvas()->TextHeight("0") + 1;
+  int itemH = 17, widest = 0;
+  for (TRadioButton* b : FButtons) {
+    const QSize hint = b->Widget()->sizeHint();
+    itemH = std::max(itemH, hint.height());
+    widest = std::max(widest, hint.width());
   }
+  const int avail = std::max(0, ClientHeight() - top - 4);
+  // As many of the asked columns as leave every name whole; one at the least.
+  auto layout = [&](int w, int& cols, int& rows) {
+    cols = std::clamp(FColumns, 1, std::max(1, n));
+    while (cols > 1 && widest > w / cols - 4) --cols;
+    rows = n ? (n + cols - 1) / cols : 0;
+  };
+  int w = std::max(0, ClientWidth() - 16), cols = 1, rows = 0;
+  layout(w, cols, rows);
+  const bool scroll = rows * itemH > avail;
+  const int sbw = scroll ? ScrollBar()->sizeHint().width() : 0;
+  if (scroll) {
+    w = std::max(0, w - sbw - 2);
+    layout(w, cols, rows);
+  }
+  FRows = rows;
+  FRowsShown = scroll ? std::max(1, avail / itemH) : rows;
+  FTopRow = std::clamp(FTopRow, 0, std::max(0, rows - FRowsShown));
+  const int cw = w / cols, rh = scroll ? itemH : (rows ? avail / rows : 0);
+  for (int i = 0; i < n; ++i) {
+    const int c = i / rows, r = i % rows - FTopRow;
+    TRadioButton* b = FButtons[size_t(i)];
+    if (r < 0 || r >= FRowsShown) {
+      b->SetVisible(false);
+      continue;
+    }
+    b->SetBounds(8 + c * cw, top + r * rh + std::max(0, (rh - itemH) / 2), std::max(0, cw - 4), itemH);
+    b->SetVisible(true);
+  }
+  if (FScrollBar) {
+    QSignalBlocker block(FScrollBar);
+    FScrollBar->setVisible(scroll);
+    if (scroll) {
+      FScrollBar->setRange(0, rows - FRowsShown);
+      FScrollBar->setPageStep(FRowsShown);
+      FScrollBar->setValue(FTopRow);
+      FScrollBar->setGeometry(ClientWidth() - 6 - sbw, top, sbw, std::min(avail, FRowsShown * itemH));
+    }
+  }
+}
+
+QScrollBar* TRadioGroup::ScrollBar() {
+  if (!FScrollBar) {
+    FScrollBar = new QScrollBar(Qt::Vertical, ClientWidget());
+    FScrollBar->setFocusPolicy(Qt::NoFocus);
+    FScrollBar->hide();
+    QObject::connect(FScrollBar, &QScrollBar::valueChanged, FScrollBar,
+                     [this](int v) { Dispatch(this, [&] { ScrollTo(v); }); });
+  }
+  return FScrollBar;
+}
+
+void TRadioGroup::ScrollTo(int Row) {
+  if (Row == FTopRow) return;
+  FTopRow = Row;
+  Arrange();
+}
+
+void TRadioGroup::ShowItem(int Index) {
+  if (Index < 0 || FRows <= 0 || FRowsShown >= FRows) return;
+  const int r = Index % FRows;
+  if (r < FTopRow) ScrollTo(r);
+  else if (r >= FTopRow + FRowsShown) ScrollTo(r - FRowsShown + 1);
+}
+
+bool TRadioGroup::HandleEvent(QWidget* w, QEvent* e) {
+  // The wheel anywhere over the items scrolls them.
+  if (e->type() == QEvent::Wheel && FScrollBar && FScrollBar->isVisible()) {
+    QCoreApplication::sendEvent(FScrollBar, e);
+    return true;
+  }
+  return TCustomControl::HandleEvent(w, e);
+}
+
+void TRadioGroup::AlignControls() {
+  TCustomControl::AlignControls();
+  if (FAlignLevel == 0) Arrange();
 }
 
 void TRadioGroup::ClientResized() {
@@ -672,6 +759,7 @@ void TRadioGroup::SetItemIndex(int i) {
   FRebuilding = true;
   for (size_t k = 0; k < FButtons.size(); ++k) FButtons[k]->SetChecked(int(k) == i);
   FRebuilding = false;
+  ShowItem(i);
   if (CodeChangeFires(ccRadioGroup)) Click();
 }
 
@@ -761,6 +849,7 @@ void TRadioGroup::ApplyFont() {
       b->Font()->Assign(&FFont);
       b->SetParentFont(true);
     }
+  Arrange();
 }
 
 void TEdit::Change() {

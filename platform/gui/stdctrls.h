@@ -327,6 +327,11 @@ class TRadioGroup : public TCustomControl {
   int Columns() const { return FColumns; }
   void SetColumns(int c);
   TRadioButton* Buttons(int i) const { return FButtons.at(size_t(i)); }
+  // The buttons are laid out by the group, for its size and font: after a scaling too.
+  void AlignControls() override;
+  // The scroll bar that shows when the items need more rows than fit (made on first use).
+  QScrollBar* ScrollBar();
+  bool HandleEvent(QWidget* w, QEvent* e) override;
 
  protected:
   void Paint() override;
@@ -337,11 +342,16 @@ class TRadioGroup : public TCustomControl {
  private:
   void Rebuild();
   void Arrange();
+  void ScrollTo(int Row);
+  void ShowItem(int Index);
   TStrings FItems;
   int FItemIndex = -1;
   int FColumns = 1;
   std::vector<TRadioButton*> FButtons;
   bool FRebuilding = false;
+  bool FArranging = false;
+  int FTopRow = 0, FRows = 0, FRowsShown = 0;
+  QPointer<QScrollBar> FScrollBar;
 };
 
 class TEdit : public TWinControl {

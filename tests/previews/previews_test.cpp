@@ -588,11 +588,13 @@ TEST_F(PreviewsTest, UserFilterEditsPresetsAndFiles) {
     Pick(f->ListBox1, 3);  // "Emboss"
     const char* shown[10] = {"-1", "0", "1", "-1", "1", "1", "-1", "0", "1", "1"};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(f->FilterEdit[size_t(i)]->Text(), shown[i]) << i;
-    // The divisor's own edit reads with 0 for no number; a coefficient re-reads it with 1.
+    // Text that is no number leaves the divisor as it was; a coefficient re-reads it.
     Type(f->Edit20, "x");
-    EXPECT_EQ(f->Params().UserFilter.Divisor, 0);
-    Type(f->Edit16, "4");
     EXPECT_EQ(f->Params().UserFilter.Divisor, 1);
+    Type(f->Edit20, "3");
+    EXPECT_EQ(f->Params().UserFilter.Divisor, 3);
+    Type(f->Edit16, "4");
+    EXPECT_EQ(f->Params().UserFilter.Divisor, 3);
     EXPECT_EQ(f->Params().UserFilter.Coeffs[8], 4);
     // Beyond the up-down's range: held to it.
     Type(f->Edit8, "-500");

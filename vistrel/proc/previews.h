@@ -235,6 +235,7 @@ class TfPreviews : public TForm {
   void InitRulers();
   void PlaceRulers();
   void ShowGripLabel(int Ruler, int Grip);
+  void PlaceGripLabels(int Ruler);
 
   TPreviewParams P;
   std::array<TTabSheet*, VLPreviewPageCount> FTabs{};

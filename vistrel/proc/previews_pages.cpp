@@ -23,9 +23,12 @@ bool EditInt(TEdit* Edit, int& Value) {
   }
 }
 
-// Writes an edit only when its text changes, so a user's caret stays where it is.
+// Writes an edit only when it doesn't show the value already, so what the user typed and
+// the caret stay as they are.
 void ShowValue(TEdit* Edit, int Value) {
-  if (Edit->Text() != Str(Value)) Edit->SetText(Str(Value));
+  int shown;
+  if (EditInt(Edit, shown) && shown == Value) return;
+  Edit->SetText(Str(Value));
 }
 
 // Grip labels and values are whole levels.
@@ -102,21 +105,23 @@ void TfPreviews::CreateColorPages() {
 
   // Equalization: the histogram with the threshold ruler along its bottom, the
   // equalization ruler below, the channels and "Equalize" at the right.
-  GroupBox4 = MakeGroup(TabEqualization, this, " Histogram ", 2, 0, 306, 104);
-  HistogramBox1 = Make<THistogramBox>(GroupBox4, this, 8, 17, 290, 58);
+  // Each ruler's two values stand under its grips (PlaceGripLabels); the names of the
+  // rulers at the right, on their rows.
+  GroupBox4 = MakeGroup(TabEqualization, this, " Histogram ", 2, 0, 306, 100);
+  HistogramBox1 = Make<THistogramBox>(GroupBox4, this, 8, 16, 290, 44);
   HistogramBox1->SetAttachedVistrelProc(VistrelProc1);
   HistogramBox1->SetBackground(clSilver);
   HistogramBox1->SetLabels(0);
-  Label18 = MakeLabel(TabEqualization, this, "Threshold", 316, 104);
-  Label16 = MakeLabel(TabEqualization, this, "0", 316, 120);
-  Label17 = MakeLabel(TabEqualization, this, "255", 370, 120);
-  Label19 = MakeLabel(TabEqualization, this, "Equalization", 6, 106);
-  Label20 = MakeLabel(TabEqualization, this, "0", 150, 106);
-  Label21 = MakeLabel(TabEqualization, this, "255", 200, 106);
-  CheckListBox1 = Make<TVLCheckListBox>(TabEqualization, this, 316, 4, 92, 74);
+  Label18 = MakeLabel(TabEqualization, this, "Threshold", 316, 100);
+  Label16 = MakeLabel(TabEqualization, this, "0", 2, 100);
+  Label17 = MakeLabel(TabEqualization, this, "255", 2, 100);
+  Label19 = MakeLabel(TabEqualization, this, "Equalization", 316, 118);
+  Label20 = MakeLabel(TabEqualization, this, "0", 2, 134);
+  Label21 = MakeLabel(TabEqualization, this, "255", 2, 134);
+  CheckListBox1 = Make<TVLCheckListBox>(TabEqualization, this, 316, 4, 92, 70);
   for (const char* s : {"Red", "Green", "Blue", "Gray"}) CheckListBox1->Add(s);
   CheckListBox1->OnClick = [this](TObject* s) { CheckListBox1Click(s); };
-  SpeedButton3 = MakeToggle(TabEqualization, this, "Equalize", 2, 316, 80, 92, 22);
+  SpeedButton3 = MakeToggle(TabEqualization, this, "Equalize", 2, 316, 76, 92, 22);
   SpeedButton3->OnClick = [this](TObject* s) { SpeedButton3Click(s); };
   CreateRulers();
 }
@@ -439,7 +444,8 @@ void TfPreviews::EditsChange(TPreviewPage Page) {
   int read[3] = {};
   bool differs = false;
   for (int i = 0; i < n; ++i) {
-    read[i] = StrToIntDef(edits[i]->Text(), 0);
+    // A half-typed number ("-", "") keeps the value until it parses.
+    read[i] = StrToIntDef(edits[i]->Text(), *values[i]);
     differs = differs || read[i] != *values[i];
   }
   if (!differs) return;
@@ -462,10 +468,11 @@ void TfPreviews::FilterEditChange(TObject* Sender) {
   if (!FHandlers || !FFilterEdits) return;
   auto* edit = dynamic_cast<TEdit*>(Sender);
   if (!edit) return;
-  P.UserFilter.Divisor = ReadEdit(Edit20, FilterUpDown[9], 1);
+  // A half-typed number keeps the value it had.
+  P.UserFilter.Divisor = ReadEdit(Edit20, FilterUpDown[9], P.UserFilter.Divisor);
   const intptr_t k = edit->Tag();
-  if (k == 9) P.UserFilter.Divisor = ReadEdit(Edit20, FilterUpDown[9], 0);
-  else if (k >= 0 && k < 9) P.UserFilter.Coeffs[size_t(k)] = ReadEdit(edit, FilterUpDown[size_t(k)], 0);
+  if (k >= 0 && k < 9)
+    P.UserFilter.Coeffs[size_t(k)] = ReadEdit(edit, FilterUpDown[size_t(k)], P.UserFilter.Coeffs[size_t(k)]);
   RerenderWhenLocked();
 }
 
@@ -529,6 +536,30 @@ void TfPreviews::RulerPosChange(int Ruler, int Grip) {
 void TfPreviews::ShowGripLabel(int Ruler, int Grip) {
   TLabel* labels[2][2] = {{Label16, Label17}, {Label20, Label21}};
   labels[Ruler][Grip]->SetCaption(Str(Level(GripPos(Ruler, Grip))));
+  PlaceGripLabels(Ruler);
+}
+
+void TfPreviews::PlaceGripLabels(int Ruler) {
+  TRulerBox* r = Ruler == 0 ? RulerBox1 : RulerBox2;
+  TLabel* l[2] = {Ruler == 0 ? Label16 : Label20, Ruler == 0 ? Label17 : Label21};
+  // Centred under the grip, kept within the histogram group's width and clear of each other.
+  TPoint origin = TabEqualization->ScreenToClient(r->ClientToScreen(Point(0, r->Height())));
+  // Below the histogram's frame, for the ruler inside it.
+  if (r->Parent() == GroupBox4) origin.Y = std::max(origin.Y, GroupBox4->Top() + GroupBox4->Height());
+  const int lo = GroupBox4->Left(), hi = GroupBox4->Left() + GroupBox4->Width(), gap = 4;
+  int x[2];
+  for (int g = 0; g < 2; ++g) {
+    const int px = RoundInt((GripPos(Ruler, g) - r->ViewPos()) * r->DotPerUnit());
+    x[g] = std::clamp(origin.X + px - l[g]->Width() / 2, lo, std::max(lo, hi - l[g]->Width()));
+  }
+  const int overlap = x[0] + l[0]->Width() + gap - x[1];
+  if (overlap > 0) {
+    x[0] -= overlap / 2;
+    x[1] = x[0] + l[0]->Width() + gap;
+    if (x[0] < lo) x[0] = lo, x[1] = lo + l[0]->Width() + gap;
+    if (x[1] + l[1]->Width() > hi) x[1] = hi - l[1]->Width(), x[0] = x[1] - gap - l[0]->Width();
+  }
+  for (int g = 0; g < 2; ++g) l[g]->SetBounds(x[g], origin.Y, l[g]->Width(), l[g]->Height());
 }
 
 // ---- The ruler controls ----------------------------------------------------------------------
@@ -544,9 +575,10 @@ void TfPreviews::CreateRulers() {
     r->SetGripsCount(2);
     r->OnRulerPosChange = [this, index](TObject*, int grip) { RulerPosChange(index, grip); };
   };
-  RulerBox1 = Make<TRulerBox>(GroupBox4, this, 8, 75, 290, 26);
+  // Under its scale RulerBox1 keeps room for its grips; RulerBox2 is all grips.
+  RulerBox1 = Make<TRulerBox>(GroupBox4, this, 8, 60, 290, 36);
   setup(RulerBox1, 0);
-  RulerBox2 = Make<TRulerBox>(TabEqualization, this, 2, 120, 306, 26);
+  RulerBox2 = Make<TRulerBox>(TabEqualization, this, 2, 116, 306, 18);
   setup(RulerBox2, 1);
   RulerBox2->SetGripsDir(gdDown);
   RulerBox2->SetRuler(false);
@@ -568,6 +600,7 @@ void TfPreviews::PlaceRulers() {
   const int left = HistogramBox1->Left() + HistogramBox1->HistogramXPos();
   const int right = HistogramBox1->Left() + HistogramBox1->Width();
   if (right > left) RulerBox1->SetBounds(left, RulerBox1->Top(), right - left, RulerBox1->Height());
+  PlaceGripLabels(0);
 }
 
 double TfPreviews::GripPos(int Ruler, int Grip) const {
@@ -585,8 +618,9 @@ void TfPreviews::SetGripPos(int Ruler, int Grip, double Value) {
 
 void TfPreviews::BumpChange(TObject*) {
   if (!FHandlers) return;
-  const int v[5] = {ReadEdit(Edit22, UpDown22, 0), ReadEdit(Edit23, UpDown23, 0), ReadEdit(Edit24, UpDown24, 0),
-                    ReadEdit(Edit25, UpDown25, 0), ReadEdit(Edit26, UpDown26, 0)};
+  const int v[5] = {ReadEdit(Edit22, UpDown22, P.BumpLeft), ReadEdit(Edit23, UpDown23, P.BumpTop),
+                    ReadEdit(Edit24, UpDown24, P.BumpWidth), ReadEdit(Edit25, UpDown25, P.BumpHeight),
+                    ReadEdit(Edit26, UpDown26, P.BumpQuantity)};
   if (v[0] == P.BumpLeft && v[1] == P.BumpTop && v[2] == P.BumpWidth && v[3] == P.BumpHeight && v[4] == P.BumpQuantity)
     return;
   P.BumpLeft = v[0];
@@ -605,9 +639,10 @@ void TfPreviews::HSVBox2Change(TObject*) {
 
 void TfPreviews::LensChange(TObject*) {
   if (!FHandlers) return;
-  const int v[4] = {ReadEdit(Edit27, UpDown27, 0), ReadEdit(Edit28, UpDown28, 0), ReadEdit(Edit29, UpDown29, 0),
-                    ReadEdit(Edit30, UpDown30, 0)};
-  const double refraction = ReadEdit(Edit31, UpDown31, 0) * 0.1 + 1;
+  const int v[4] = {ReadEdit(Edit27, UpDown27, P.LensLeft), ReadEdit(Edit28, UpDown28, P.LensTop),
+                    ReadEdit(Edit29, UpDown29, P.LensWidth), ReadEdit(Edit30, UpDown30, P.LensHeight)};
+  int tenths;
+  const double refraction = EditInt(Edit31, tenths) ? ReadEdit(Edit31, UpDown31, 0) * 0.1 + 1 : P.Refraction;
   if (v[0] == P.LensLeft && v[1] == P.LensTop && v[2] == P.LensWidth && v[3] == P.LensHeight &&
       refraction == P.Refraction)
     return;
@@ -621,7 +656,8 @@ void TfPreviews::LensChange(TObject*) {
 
 void TfPreviews::WaveChange(TObject*) {
   if (!FHandlers) return;
-  const int a = ReadEdit(Edit32, UpDown32, 0), l = ReadEdit(Edit33, UpDown33, 0), p = ReadEdit(Edit34, UpDown34, 0);
+  const int a = ReadEdit(Edit32, UpDown32, P.Amplitude), l = ReadEdit(Edit33, UpDown33, P.WaveLength),
+            p = ReadEdit(Edit34, UpDown34, P.Phase);
   const bool r = CheckBox2->Checked();
   if (a == P.Amplitude && l == P.WaveLength && p == P.Phase && r == P.Reflective) return;
   P.Amplitude = a;
@@ -633,7 +669,7 @@ void TfPreviews::WaveChange(TObject*) {
 
 void TfPreviews::MorphChange(TObject*) {
   if (!FHandlers) return;
-  const int f = ListBox2->ItemIndex(), s = ReadEdit(Edit35, UpDown35, 1);
+  const int f = ListBox2->ItemIndex(), s = ReadEdit(Edit35, UpDown35, P.MorphSize);
   if (f == P.MorphFilter && s == P.MorphSize) return;
   P.MorphFilter = f;
   P.MorphSize = s;

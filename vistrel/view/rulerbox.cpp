@@ -399,15 +399,18 @@ void TRulerBox::DrawScale(int Band, double Step, bool Labels) {
       c->MoveTo(x, p);
       c->LineTo(FGripsDir == gdUp ? x - tick : x + tick, p);
     }
-    if (!Labels) continue;
+    // A label is centred on its tick but kept whole inside the control, a pixel from its
+    // ends; a tick off the scale shows no label (it would show cut).
+    if (!Labels || p < 0 || p > L) continue;
     const std::string text = LabelText(value);
     const int tw = c->TextWidth(text);
+    const int start = std::clamp(p - tw / 2, 1, std::max(1, L - 1 - tw));
     if (!vertical) {
-      c->TextOut(p - tw / 2, FGripsDir == gdUp ? 0 : h - std::abs(Font()->Height()), text);
+      c->TextOut(start, FGripsDir == gdUp ? 0 : h - std::abs(Font()->Height()), text);
     } else if (FGripsDir == gdUp) {
-      c->TextOut(0, p + tw / 2, text);
+      c->TextOut(0, p + tw / 2 + start - (p - tw / 2), text);
     } else {
-      c->TextOut(w, p - tw / 2, text);
+      c->TextOut(w, start, text);
     }
   }
   if (Labels) {
