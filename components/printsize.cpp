@@ -76,22 +76,30 @@ double PictureRatio(const TBitmap* Picture) {
   return double((long double)Picture->Width() / Picture->Height());
 }
 
-double PrintWidth(int Choice, double Ratio, bool LandscapePage, double PostCardLong) {
+TPaperBox PaperBox(TPrinter* Device) {
+  if (!Device) return {};
+  const int dpiX = Device->GetDeviceCaps(LOGPIXELSX), dpiY = Device->GetDeviceCaps(LOGPIXELSY);
+  if (dpiX <= 0 || dpiY <= 0) return {};
+  // The picture starts an eighth of an inch in; the same margin is kept at the far sides.
+  const double w = double(Device->PageWidth()) / dpiX - 0.25, h = double(Device->PageHeight()) / dpiY - 0.25;
+  if (!(w > 0) || !(h > 0)) return {};
+  return {w, h};
+}
+
+double PrintWidth(int Choice, double Ratio, TPaperBox Paper, double PostCardLong) {
   const double r = Ratio;
   if (!PositiveNumber(r) || !PositiveNumber(PostCardLong)) return 0;
   // The picture fills a box of the chosen size on one side; all comparisons are strict.
   const long double L = PostCardLong;
   double d = 0;
   switch (Choice) {
-    case kPrintFullPaper:
-      if (LandscapePage) {
-        d = 11;
-        if (11.0L / r > 8.5L) d = double(8.5L * r);
-      } else {
-        d = 8.5;
-        if (8.5L / r > 11.0L) d = double(11.0L * r);
-      }
+    case kPrintFullPaper: {
+      const long double W = Paper.Width, H = Paper.Height;
+      if (!PositiveNumber(W) || !PositiveNumber(H)) return 0;
+      d = double(W);
+      if (W / r > H) d = double(H * r);
       break;
+    }
     case kPrintPostCard:
       if (r > 1) {
         d = double(L);
@@ -146,14 +154,16 @@ void BltTBitmapAsDib(TPrinter* Device, int X, int Y, TBitmap* Picture, int Width
 
 bool PrintPicture(TPrintDialog* PrintDialog, TOKBottomDlg* SizeDialog, TBitmap* Picture, double PostCardLong) {
   if (!PrintDialog || !SizeDialog || !PrintDialog->Execute()) return false;
-  SizeDialog->ShowModal();
+  const int result = SizeDialog->ShowModal();
   const int choice = SizeDialog->PrintChoice;
-  if (choice <= kPrintNone) return false;
+  if (choice <= kPrintNone) {
+    if (result == mrOk) ShowMessage(SNoPrintSize);
+    return false;
+  }
   // A picture without pixels has no ratio to print at.
   const double r = PictureRatio(Picture);
   if (r <= 0) return false;
-  TPrinter* P = Printer();
-  const double d = PrintWidth(choice, r, P->PageWidth() > P->PageHeight(), PostCardLong);
+  const double d = PrintWidth(choice, r, PaperBox(Printer()), PostCardLong);
   if (d <= 0) return false;
   PrintImage(Picture, d, r);
   return true;

@@ -9,8 +9,7 @@
 //
 // The post card's long side is the only difference between the programs: 6 inches
 // (kPostCardInches) for the editor and the slide show, 5.5 (kPhotoPostCardInches) for the
-// photo view. Programs that keep the ratio elsewhere use the parts: PictureRatio, PrintWidth,
-// PrintImage.
+// photo view.
 #pragma once
 
 #include "platform/core/bitmap.h"
@@ -19,6 +18,7 @@
 #include "platform/gui/stdctrls.h"
 
 // The sizes of the dialog; 0 is no choice.
+inline constexpr const char* SNoPrintSize = "No print size was chosen, so nothing was printed.";
 constexpr int kPrintNone = 0, kPrintFullPaper = 1, kPrintPostCard = 2, kPrintHalfPaper = 3;
 // Long side of the post card in inches (its short side is 4).
 constexpr double kPostCardInches = 6.0;
@@ -50,10 +50,17 @@ class TOKBottomDlg : public TForm {
 // Width / height of a picture; 0 when it has no pixels.
 double PictureRatio(const TBitmap* Picture);
 
+// The box the whole paper area fills, in inches: the printer's printable page less an eighth
+// of an inch on every side (0 x 0 for a printer that tells no page or resolution).
+struct TPaperBox {
+  double Width = 0, Height = 0;
+};
+TPaperBox PaperBox(TPrinter* Device);
+
 // Printed width in inches of a picture of aspect ratio Ratio (width / height) for a choice of
-// the dialog; the height is the width / Ratio. LandscapePage: the printer's page is wider than
-// high. 0 for no choice, an unknown one, or a ratio that is not a positive number.
-double PrintWidth(int Choice, double Ratio, bool LandscapePage, double PostCardLong = kPostCardInches);
+// the dialog; the height is the width / Ratio. Paper: the box of the whole paper area. 0 for no
+// choice, an unknown one, or a ratio or paper that is not a positive number.
+double PrintWidth(int Choice, double Ratio, TPaperBox Paper, double PostCardLong = kPostCardInches);
 
 // Prints Picture on one page of Printer(), Width inches wide and Width / Ratio high, an eighth
 // of an inch from the top left. Prints nothing when the width or the ratio is not a positive
@@ -64,7 +71,7 @@ void PrintImage(TBitmap* Picture, double Width, double Ratio);
 void BltTBitmapAsDib(TPrinter* Device, int X, int Y, TBitmap* Picture, int Width, int Height);
 
 // The print command once the picture is ready: the system's print dialog (cancelled: nothing),
-// the size dialog (no choice: nothing), then the picture at the chosen size. True when a page
-// was printed.
+// the size dialog (cancelled: nothing; OK with no size ever chosen: nothing, and a message that
+// says so), then the picture at the chosen size. True when a page was printed.
 bool PrintPicture(TPrintDialog* PrintDialog, TOKBottomDlg* SizeDialog, TBitmap* Picture,
                   double PostCardLong = kPostCardInches);

@@ -1,5 +1,6 @@
 #include "corvelo/categoryform.h"
 
+#include <QWidget>
 #include <algorithm>
 #include <string>
 
@@ -44,6 +45,12 @@ void DrawPlaceholder(TBitmap* b) {
   c->Rectangle(0, 0, kThumbSize, kThumbSize);
 }
 
+// Paints a control and what it holds at once, so the screen shows it while a long job is
+// still running in this event.
+void PaintNow(TControl* c) {
+  if (QWidget* w = c->Widget()) w->repaint();
+}
+
 // A line of the album list without the CR of a CR LF file.
 std::string ListLine(TStrings* lines, int i) {
   if (i < 0 || i >= lines->Count()) return std::string();
@@ -69,8 +76,12 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
   FBuilt = true;
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
-  // However the form closes, a fill that did not start yet is not wanted any more.
-  OnClose = [](TObject*, TCloseAction&) { ThumbsPending = 0; };
+  // However the form closes, a fill that did not start yet is not wanted any more, and the
+  // album's photos are let go.
+  OnClose = [this](TObject*, TCloseAction&) {
+    ThumbsPending = 0;
+    FreePhotos();
+  };
   // Maximised, the form keeps the screen's height; the grid fits into it.
   Scaler1 = TScaler::Attach(this, {.ScaleRuntime = true, .MaximizeFullscreen = true});
   DoCreate();
@@ -191,8 +202,12 @@ void TCategoryForm::ShowThumbs() {
       // The decoded photos live on in the thumbnails; the work copy is not needed.
       f->Image16->Picture()->Assign(nullptr);
       f->SetCursor(crDefault);
+      f->FFilling = false;
     }
   } done{this};
+  FFilling = true;
+  // The wait text is on the screen before the first photo is read.
+  PaintNow(PanelcatHelp);
   PanelBase16->SetBounds(PanelBase16->Left(), PanelBase16->Top(), PanelBase[0]->Width(), PanelBase[0]->Height());
   if (!FileExists(CurrentListFile)) {
     for (TPanel* p : PanelBase) p->Hide();
@@ -223,10 +238,23 @@ void TCategoryForm::ShowThumbs() {
     Panel[i]->SetBounds(Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height());
     ThumbFilled[i] = 1;
     PanelBase[i]->Show();
-    Image[i]->Repaint();
+    // Each photo shows as soon as it is in, not all of them when the fill is over.
+    PaintNow(PanelBase[i]);
     any = true;
   }
-  if (any) PanelcatHelp->SetCaption(Image[0]->Hint());
+  PanelcatHelp->SetCaption(any ? Image[0]->Hint() : std::string());
+}
+
+void TCategoryForm::FreePhotos() {
+  for (int i = 0; i < kThumbCount; ++i) {
+    ThumbFilled[i] = 0;
+    PanelBase[i]->Hide();
+    Image[i]->Picture()->Assign(nullptr);
+  }
+  Image16->Picture()->Assign(nullptr);
+  Vistrel1->Blank();
+  // The photo view held one of them.
+  if (ShowCatPhotoForm) ShowCatPhotoForm->Image1->Picture()->Assign(nullptr);
 }
 
 void TCategoryForm::ImageClick(TObject* Sender) {

@@ -48,6 +48,9 @@ class TCategoryForm : public TForm {
   void ImageClick(TObject* Sender);
   void BitBtnCloseClick(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
+  // True while the form is up with its thumbnails asked for or being filled: the wait text
+  // stays.
+  bool Loading() const { return Visible() && (ThumbsPending == 1 || FFilling); }
   // Lays the title and the frames out again whenever the form's size changes.
   void AlignControls() override;
 
@@ -56,7 +59,10 @@ class TCategoryForm : public TForm {
   // The title and the grid at the design's proportions, as large as the room under the hint
   // line allows and centred across, so a wide screen shows all three rows.
   void ArrangeFrames();
+  // Lets go of the album's decoded photos (thumbnails, work copy, decoder, photo view).
+  void FreePhotos();
   bool FBuilt = false;
+  bool FFilling = false;
 };
 
 }  // namespace corvelo

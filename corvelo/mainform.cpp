@@ -364,7 +364,8 @@ void TMainForm::ShowHint(TObject*) { HelpPanel->SetText(GetLongHint(Application-
 void TMainForm::HelpPanelChange(TObject*) {
   const std::string& hint = HelpPanel->Text();
   PanelHelp->SetCaption(hint);
-  if (CategoryForm) CategoryForm->PanelcatHelp->SetCaption(hint);
+  // While an album loads, its hint line keeps saying so.
+  if (CategoryForm && !CategoryForm->Loading()) CategoryForm->PanelcatHelp->SetCaption(hint);
   if (ShowCatPhotoForm) ShowCatPhotoForm->PanelCatHelp->SetCaption(hint);
 }
 

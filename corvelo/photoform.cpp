@@ -139,20 +139,12 @@ void TShowCatPhotoForm::SpeedButton3Click(TObject*) {
 }
 
 void TShowCatPhotoForm::PopupMenu1Popup(TObject*) {
-  if (!PrintDialog1->Execute() || !OKBottomDlg) return;
+  if (!OKBottomDlg) return;
   // The viewer's help on print sizes has its own context.
   OKBottomDlg->SetHelpContext(kPrintHelpContext);
-  OKBottomDlg->ShowModal();
-  const int choice = OKBottomDlg->PrintChoice;
-  if (choice < kPrintFullPaper) return;
   TBitmap* picture = Image1->Picture()->Bitmap();
-  const int w = picture->Width(), h = picture->Height();
-  // A photo without pixels has no ratio to print at.
-  if (w <= 0 || h <= 0) return;
-  PictureRatio = float(w) / float(h);
-  TPrinter* printer = Printer();
-  const double d = PrintWidth(choice, PictureRatio, printer->PageWidth() > printer->PageHeight(), kPhotoPostCardInches);
-  PrintImage(picture, d, PictureRatio);
+  if (picture->Width() > 0 && picture->Height() > 0) PictureRatio = float(picture->Width()) / float(picture->Height());
+  PrintPicture(PrintDialog1, OKBottomDlg, picture, kPhotoPostCardInches);
 }
 
 }  // namespace corvelo

@@ -24,6 +24,7 @@ constexpr int kListWidth = 417;
 // started it ticks every 100 ms, so later shows start sooner.
 constexpr unsigned kStartedInterval = 100;
 constexpr int kMsPerSecond = 1000;
+const char* const kNoPictures = "This slide show has no pictures.";
 
 uint64_t SteadyMs() {
   using namespace std::chrono;
@@ -131,6 +132,19 @@ void TSlideShowForm::BuildControls() {
   Image1->SetAlign(alClient);
   Image1->OnClick = on(&TSlideShowForm::Image1Click);
 
+  // The mark of a slide that could not be shown, over the picture left from the one before.
+  FMark = NewControl<TLabel>(this, Panel1, 0, 0, 40, 40);
+  FMark->SetAutoSize(false);
+  FMark->SetCaption("-");
+  FMark->SetAlignment(taCenter);
+  FMark->SetLayout(tlCenter);
+  FMark->SetParentFont(false);
+  FMark->Font()->SetSize(20);
+  FMark->Font()->SetStyle(fsBold);
+  FMark->SetColor(clSilver);
+  FMark->SetBounds(0, 0, 40, 40);
+  FMark->SetVisible(false);
+
   Vistrel1 = NewControl<lib::TVistrel>(this, PanelBase, 0, 0, 32, 32);
   Vistrel1->SetVisible(false);
 
@@ -161,6 +175,12 @@ void TSlideShowForm::FormActivate(TObject*) {
   // Coming back from the print dialogs or from another window is no new show.
   if (!FFreshShow) return;
   FFreshShow = false;
+  // A new show starts on an empty picture, never on the last show's.
+  Image1->Picture()->Assign(nullptr);
+  Panel1->SetCaption(" ");
+  FMark->Hide();
+  corvelo::SetImage(PanelBase, Panel1, Image1);
+  SetCaption("Slide Show ");
   StopShow = 0;
   ListBoxSlide->SetItemIndex(0);
   SlideCount = ListBoxSlide->Items()->Count();
@@ -177,6 +197,11 @@ void TSlideShowForm::TimerStartTimer(TObject*) {
   if (ShowState != 2 || !Visible()) return;
   TimerStart->SetInterval(kStartedInterval);
   ShowState = 4;
+  // Said once; the buttons then find nothing to show or print.
+  if (ListBoxSlide->Items()->Count() == 0) {
+    ShowMessage(kNoPictures);
+    return;
+  }
   if (!ManualCheckBox->Checked()) {
     StartShow();
   } else {
@@ -186,7 +211,9 @@ void TSlideShowForm::TimerStartTimer(TObject*) {
 }
 
 void TSlideShowForm::StartShow() {
+  if (ListBoxSlide->Items()->Count() == 0) return;
   Panel1->SetCaption(" ");
+  FMark->Hide();
   if (ManualCheckBox->Checked()) {
     if (ShowStarted == 0) SlideIndex = ListBoxSlide->ItemIndex();
     CurrentImageFile = ListPath(ListBoxSlide->Items()->Strings(SlideIndex));
@@ -246,13 +273,15 @@ void TSlideShowForm::LoadImage() {
   switch (corvelo::LoadImage(Vistrel1, Image1, [this] { HideList(); })) {
     case TLoadResult::Loaded: SetImage(); break;
     case TLoadResult::Failed: {
-      // The old picture stays where and as large as it was; the panel under it, marked "-",
-      // takes the whole frame.
-      const TRect r = Panel1->BoundsRect();
+      // The old picture stays where and as large as it was on the screen (also after a failure
+      // before it); the panel under it, marked "-", takes the whole frame.
+      const int left = Panel1->Left() + Image1->Left(), top = Panel1->Top() + Image1->Top();
+      const int width = Image1->Width(), height = Image1->Height();
       Image1->SetAlign(alNone);
-      Image1->SetBounds(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-      Panel1->SetCaption("-");
       Panel1->SetAlign(alClient);
+      Image1->SetBounds(left - Panel1->Left(), top - Panel1->Top(), width, height);
+      Panel1->SetCaption("-");
+      PlaceMark();
       WaitMs(0);
       break;
     }
@@ -260,7 +289,15 @@ void TSlideShowForm::LoadImage() {
   }
 }
 
+void TSlideShowForm::PlaceMark() {
+  FMark->SetBounds((Panel1->Width() - FMark->Width()) / 2, (Panel1->Height() - FMark->Height()) / 2, FMark->Width(),
+                   FMark->Height());
+  FMark->Show();
+  FMark->BringToFront();
+}
+
 void TSlideShowForm::SetImage() {
+  FMark->Hide();
   const int w = Image1->Picture()->Width(), h = Image1->Picture()->Height();
   const bool scaled = corvelo::SetImage(PanelBase, Panel1, Image1);
   if (StopShow == 1) Close();
@@ -272,7 +309,11 @@ void TSlideShowForm::PanelBaseResize(TObject*) {
   // The list reaches down the whole frame; the picture on show keeps fitting the frame when
   // the window changes size; a picture left from a slide that failed stays as it is.
   ListBoxSlide->SetHeight(PanelBase->ClientHeight());
-  if (Panel1->Caption() == "-" || !Image1->Picture()->HasBitmap() || Image1->Picture()->Bitmap()->Empty()) return;
+  if (Panel1->Caption() == "-") {
+    PlaceMark();
+    return;
+  }
+  if (!Image1->Picture()->HasBitmap() || Image1->Picture()->Bitmap()->Empty()) return;
   corvelo::SetImage(PanelBase, Panel1, Image1);
 }
 
@@ -295,13 +336,13 @@ void TSlideShowForm::ManualCheckBoxClick(TObject*) {
   for (TControl* c : std::initializer_list<TControl*>{SpeedButtonDown, PrintBtn, SpeedButtonUp}) c->SetEnabled(manual);
   // Ticked: a running timed loop ends after its current wait. Unticked during a show: the
   // timed show goes on from the slide index.
-  if (manual || !Visible() || ShowState != 4) return;
+  if (manual || !Visible() || ShowState != 4 || ListBoxSlide->Items()->Count() == 0) return;
   LoadImage();
   StartShow();
 }
 
 void TSlideShowForm::Step(TSpeedButton* Button, int Delta) {
-  if (!ManualCheckBox->Checked()) return;
+  if (!ManualCheckBox->Checked() || ListBoxSlide->Items()->Count() == 0) return;
   Button->SetEnabled(false);
   struct TEnableAgain {
     TSpeedButton* b;
@@ -345,7 +386,8 @@ void TSlideShowForm::HelpSlideShowClick(TObject*) {
 }
 
 void TSlideShowForm::PrintBtnClick(TObject*) {
-  if (!ManualCheckBox->Checked()) return;
+  // Nothing on show, nothing to print.
+  if (!ManualCheckBox->Checked() || ListBoxSlide->Items()->Count() == 0 || Image1->Picture()->Bitmap()->Empty()) return;
   if (!OKBottomDlg) OKBottomDlg = new TOKBottomDlg(Application);
   OKBottomDlg->SetHelpContext(kPrintHelpContext);
   TBitmap* picture = Image1->Picture()->Bitmap();

@@ -102,8 +102,11 @@ class TSlideShowForm : public TForm {
   // The wait of the timed loop of generation Loop: it also ends when a newer loop started.
   void Wait(int ms, uint64_t Loop);
   void HideList();
+  // Shows the "-" mark in the middle of the frame, over the picture.
+  void PlaceMark();
   void Step(TSpeedButton* Button, int Delta);
 
+  TLabel* FMark = nullptr;
   TSlideClock FClock;
   QTimer* FWakeTimer = nullptr;
   // Counts the timed loops started; a loop whose number is not the last one is over.

@@ -303,6 +303,11 @@ QPoint TForm::CascadePlace(int k, QMdiSubWindow* sub) const {
 
 void TForm::ApplyGeometry() {
   if (!FSubWindow) {
+    // A maximised window keeps the screen: the form's controls are laid out for the size asked,
+    // the window stays as it is (resizing it would take it out of its maximised state).
+    if (FWidget && FWidget->isWindow() && FWidget->isVisible() &&
+        (FWidget->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+      return;
     // A window of fixed size takes the new one as its fixed size.
     if (FWidget && FWidget->isWindow() && FWidget->minimumSize() == FWidget->maximumSize())
       FWidget->setFixedSize(std::max(FWidth, 0), std::max(FHeight, 0));

@@ -9,7 +9,9 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -118,6 +120,85 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
   Application->SetMainForm(nullptr);
   std::filesystem::current_path(oldCwd);
   QCoreApplication::processEvents();
+}
+
+// Runs on a virtual screen of VL_SCREEN's size with a window manager, on the sample disc: the
+// main form, an album while its photos load, and the slide show, which covers the whole screen
+// every time it opens. Pictures: <out>-main.png, <out>-album.png, <out>-slide<n>.png.
+TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
+  const char* out = std::getenv("CORVELO_SCREEN_AT");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on a virtual screen only";
+  const std::string base = std::string(out).substr(0, std::strlen(out) - 4);
+  auto save = [&](const std::string& step) {
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(base + "-" + step + ".png"), "PNG");
+  };
+  const std::filesystem::path oldCwd = std::filesystem::current_path();
+  SetProgramFolder(std::filesystem::canonical(std::string(VL_TESTDATA) + "/../../corvelo/sample").string());
+  TMainForm* main = StartCorvelo();
+  main->Show();
+  Pump(1500);
+  save("main");
+
+  // The album, grabbed from within its fill as the fourth photo starts loading.
+  int photo = 0;
+  std::string loading;
+  CategoryForm->Vistrel1->SetOnProgress([&](TObject*, int) {
+    if (CurrentImageFile == loading) return;
+    loading = CurrentImageFile;
+    if (++photo == 4) save("album");
+  });
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  int opened = 0;
+  SetModalAnswer([&](TModalRequest& r) {
+    if (r.Form == CategoryForm) {
+      Pump(1500);
+      CategoryForm->BitBtn1->Click();
+      return 0;
+    }
+    if (r.Form != SlideShowForm) return int(mrCancel);
+    // The show runs from the start timer's tick, inside this wait.
+    bool done = false;
+    QTimer::singleShot(2500, [&] {
+      EXPECT_EQ(SlideShowForm->Widget()->frameGeometry(), screen) << "opening " << opened + 1;
+      save("slide" + std::to_string(++opened));
+      SlideShowForm->BitBtn1Click(nullptr);
+      done = true;
+    });
+    QElapsedTimer t;
+    t.start();
+    while (!done && t.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(done);
+    return 0;
+  });
+  main->RC->SetItemIndex(0);
+  main->ShowCatClick(nullptr);
+  EXPECT_GE(photo, 4);
+  for (int i = 0; i < 3; ++i) {
+    main->RS->SetItemIndex(i % 2);
+    main->ButtonGoToSlide1Click(nullptr);
+    Pump(300);
+  }
+  SetModalAnswer(nullptr);
+  EXPECT_EQ(opened, 3);
+
+  Application->SetHint("");
+  FreeAndNil(CategoryForm);
+  FreeAndNil(ShowCatPhotoForm);
+  FreeAndNil(AboutBox);
+  FreeAndNil(SlideShowForm);
+  FreeAndNil(OKBottomDlg);
+  main->Free();
+  Application->SetMainForm(nullptr);
+  std::filesystem::current_path(oldCwd);
+  QCoreApplication::processEvents();
+}
+
+// The normal run shows the viewer on screens of two sizes; the pictures stay in the build folder.
+TEST(Screenshot, ViewerAtTwoScreenSizes) {
+  for (const char* size : {"1280x1024", "800x600"}) {
+    const std::string out = std::string(VL_BUILD_DIR) + "/corvelo-at-" + size + ".png";
+    VLTEST_RUN_ON_SCREEN("CORVELO_SCREEN_AT", out, size, "ViewerOnScreen.*");
+  }
 }
 
 // The normal run starts the screen run and keeps its pictures in the build folder.

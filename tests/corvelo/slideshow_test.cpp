@@ -306,6 +306,100 @@ TEST_F(SlideShowTest, AMissingOrBrokenSlideKeepsThePictureAndItsTime) {
   EXPECT_TRUE(clock->Idle());
 }
 
+// Where the picture lies on the form as drawn: the box of its red and blue pixels; and how many
+// black pixels (the "-" mark) lie around the frame's middle.
+struct TSeen {
+  QRect Picture;
+  int Mark = 0;
+};
+TSeen Look(TSlideShowForm* f) {
+  const QImage shot = f->Widget()->grab().toImage();
+  TSeen s;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      const QRgb p = shot.pixel(x, y);
+      if ((qRed(p) > 200 || qBlue(p) > 200) && qGreen(p) < 60) s.Picture |= QRect(x, y, 1, 1);
+    }
+  const QPoint mid = f->PanelBase->Widget()->mapTo(f->Widget(), f->PanelBase->Widget()->rect().center());
+  for (int y = mid.y() - 20; y <= mid.y() + 20; ++y)
+    for (int x = mid.x() - 20; x <= mid.x() + 20; ++x) {
+      const QRgb p = shot.pixel(x, y);
+      s.Mark += qRed(p) < 60 && qGreen(p) < 60 && qBlue(p) < 60;
+    }
+  return s;
+}
+
+// A slide that can't be decoded, once or twice in a row, leaves the picture before it where
+// and as large as it was on the screen, with the "-" mark over it.
+TEST_F(SlideShowTest, AFailedSlideKeepsThePicturesPlaceAndSizeAndShowsTheMark) {
+  QImage halves(1200, 800, QImage::Format_RGB32);
+  for (int y = 0; y < 800; ++y)
+    for (int x = 0; x < 1200; ++x) halves.setPixel(x, y, x < 600 ? 0xFF0000 : 0x0000FF);
+  ASSERT_TRUE(halves.save(QString::fromStdString(Path("big.bmp")), "BMP"));
+  Lines({"big.bmp", "broken.bmp", "broken.bmp"});
+  form->TrackBar1->SetPosition(2);
+  std::vector<TSeen> seen;
+  for (uint64_t t : {1000, 3000, 5000}) clock->At(t, [&] { seen.push_back(Look(form)); });
+  clock->At(5500, [&] { form->BitBtn1->Click(); });
+  Play();
+  ASSERT_EQ(seen.size(), 3u);
+  // Scaled to the frame: wider than 1000 pixels.
+  EXPECT_GT(seen[0].Picture.width(), 700);
+  EXPECT_EQ(seen[0].Mark, 0);
+  for (size_t i : {1u, 2u}) {
+    EXPECT_EQ(seen[i].Picture, seen[0].Picture) << "failure " << i;
+    EXPECT_GT(seen[i].Mark, 10) << "failure " << i;
+  }
+  EXPECT_EQ(form->Panel1->Caption(), "-");
+}
+
+// A show starts on an empty picture: a show whose slides are all missing shows nothing of the
+// show before, neither its picture nor its path.
+TEST_F(SlideShowTest, AShowOfMissingSlidesStartsEmpty) {
+  Lines({"a.bmp"});
+  clock->At(1000, [&] {
+    EXPECT_EQ(Shown(), 'r');
+    form->BitBtn1->Click();
+  });
+  Play();
+  Lines({"gone1.bmp", "gone2.jpg"});
+  form->TrackBar1->SetPosition(2);
+  clock->At(clock->Now + 3000, [&] {
+    EXPECT_EQ(form->SlideIndex, 1);
+    EXPECT_EQ(Shown(), '?');
+    EXPECT_EQ(form->Caption().find("a.bmp"), std::string::npos) << form->Caption();
+    EXPECT_TRUE(Look(form).Picture.isEmpty());
+    form->BitBtn1->Click();
+  });
+  Play();
+}
+
+// A show without slides says so once; Previous, Next and Print then do nothing.
+TEST_F(SlideShowTest, AnEmptyShowSaysSoOnceAndTheButtonsDoNothing) {
+  Lines({});
+  int told = 0;
+  answers.push_back([&](TModalRequest& r) {
+    EXPECT_EQ(r.Form, form);
+    answers.push_back([&](TModalRequest& m) {
+      EXPECT_EQ(m.Text, "This slide show has no pictures.");
+      ++told;
+      return int(mrOk);
+    });
+    form->TimerStart->Timer();
+    form->TimerStart->Timer();
+    form->ManualCheckBox->SetChecked(true);
+    // Anything these asked for would be an unexpected request.
+    form->SpeedButtonDown->Click();
+    form->SpeedButtonUp->Click();
+    form->PrintBtn->Click();
+    form->ManualCheckBox->SetChecked(false);
+    EXPECT_EQ(Shown(), '?');
+    return int(mrCancel);
+  });
+  form->ShowModal();
+  EXPECT_EQ(told, 1);
+}
+
 class ManualSlideShowTest : public SlideShowTest {
  protected:
   TRecordingPrinter printer;

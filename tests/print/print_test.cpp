@@ -126,6 +126,13 @@ class PrintTest : public ::testing::Test {
       return result;
     });
   }
+  // The message that OK with no size ever chosen prints nothing.
+  void AnswerNoSize() {
+    answers.push_back([](TModalRequest& r) {
+      EXPECT_EQ(r.Text, SNoPrintSize);
+      return int(mrOk);
+    });
+  }
   // The size dialog: Pick clicks one of its controls (or nothing), then the answer closes it.
   void AnswerSize(std::function<TWinControl*(TOKBottomDlg*)> Pick, int result = mrOk) {
     answers.push_back([Pick, result](TModalRequest& r) {
@@ -144,34 +151,36 @@ class PrintTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 
 TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
+  const TPaperBox tall{8.5, 11}, wide{11, 8.5};
   struct Row {
     int choice;
     double r;
-    bool landscape;
+    TPaperBox paper;
     double postCard;
     double width;
   } rows[] = {
-      {kPrintFullPaper, 1.5, false, 6, 8.5},                         // 8.5 x 5.667 on a portrait page
-      {kPrintFullPaper, 1.5, true, 6, 11},                           // 11 x 7.333 on a landscape page
-      {kPrintFullPaper, 400.0 / 600, false, 6, 11 * (400.0 / 600)},  // 7.333 x 11
-      {kPrintFullPaper, 0.5, true, 6, 4.25},                         // 11 / 0.5 = 22 > 8.5
-      {kPrintPostCard, 1.5, false, 6, 6},                            // 6 / 1.5 = 4 is not above 4
-      {kPrintPostCard, 1.5, false, 5.5, 5.5},                        // the photo view's card
-      {kPrintPostCard, 1.2, false, 6, 4.8},
-      {kPrintPostCard, 1.0, false, 6, 4},       // square: 4 x 4
-      {kPrintPostCard, 0.5, false, 5.5, 2.75},  // 4 / 0.5 = 8 > 5.5
-      {kPrintPostCard, 0.5, false, 6, 3},
-      {kPrintHalfPaper, 1.0, true, 6, 5.5},           // square: 5.5 x 5.5
-      {kPrintHalfPaper, 2.0, false, 6, 8.5},          // 8.5 / 2 = 4.25 fits 5.5
-      {kPrintHalfPaper, 1.25, false, 6, 5.5 * 1.25},  // 8.5 / 1.25 = 6.8 > 5.5
+      {kPrintFullPaper, 1.5, tall, 6, 8.5},                         // 8.5 x 5.667 in a tall box
+      {kPrintFullPaper, 1.5, wide, 6, 11},                          // 11 x 7.333 in a wide one
+      {kPrintFullPaper, 400.0 / 600, tall, 6, 11 * (400.0 / 600)},  // 7.333 x 11
+      {kPrintFullPaper, 0.5, wide, 6, 4.25},                        // 11 / 0.5 = 22 > 8.5
+      {kPrintPostCard, 1.5, tall, 6, 6},                            // 6 / 1.5 = 4 is not above 4
+      {kPrintPostCard, 1.5, tall, 5.5, 5.5},                        // the photo view's card
+      {kPrintPostCard, 1.2, tall, 6, 4.8},
+      {kPrintPostCard, 1.0, tall, 6, 4},       // square: 4 x 4
+      {kPrintPostCard, 0.5, tall, 5.5, 2.75},  // 4 / 0.5 = 8 > 5.5
+      {kPrintPostCard, 0.5, tall, 6, 3},
+      {kPrintHalfPaper, 1.0, wide, 6, 5.5},           // square: 5.5 x 5.5
+      {kPrintHalfPaper, 2.0, tall, 6, 8.5},           // 8.5 / 2 = 4.25 fits 5.5
+      {kPrintHalfPaper, 1.25, tall, 6, 5.5 * 1.25},  // 8.5 / 1.25 = 6.8 > 5.5
   };
   for (const Row& w : rows)
-    EXPECT_DOUBLE_EQ(PrintWidth(w.choice, w.r, w.landscape, w.postCard), w.width)
-        << "choice " << w.choice << " r " << w.r << (w.landscape ? " landscape" : " portrait");
-  // No choice, an unknown one, and ratios that can't be printed give no width.
-  EXPECT_EQ(PrintWidth(kPrintNone, 1.5, false), 0);
-  EXPECT_EQ(PrintWidth(4, 1.5, false), 0);
-  for (double bad : {0.0, -1.0, 1.0 / 0.0, 0.0 / 0.0}) EXPECT_EQ(PrintWidth(kPrintFullPaper, bad, false), 0);
+    EXPECT_DOUBLE_EQ(PrintWidth(w.choice, w.r, w.paper, w.postCard), w.width)
+        << "choice " << w.choice << " r " << w.r << " paper " << w.paper.Width << " x " << w.paper.Height;
+  // No choice, an unknown one, and ratios or paper that can't be printed give no width.
+  EXPECT_EQ(PrintWidth(kPrintNone, 1.5, tall), 0);
+  EXPECT_EQ(PrintWidth(4, 1.5, tall), 0);
+  for (double bad : {0.0, -1.0, 1.0 / 0.0, 0.0 / 0.0}) EXPECT_EQ(PrintWidth(kPrintFullPaper, bad, tall), 0);
+  EXPECT_EQ(PrintWidth(kPrintFullPaper, 1.5, TPaperBox{}), 0);
   TBitmap empty;
   EXPECT_EQ(PictureRatio(&empty), 0);
   EXPECT_EQ(PictureRatio(nullptr), 0);
@@ -186,12 +195,13 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
   // A cancelled print dialog asks nothing more and prints nothing.
   AnswerPrintDialog(mrCancel);
   main->PrintBtnClick(nullptr);
-  // OK in the size dialog before any size was ever chosen prints nothing either.
+  // OK in the size dialog before any size was ever chosen prints nothing either, and says why.
   AnswerPrintDialog(mrOk);
   AnswerSize(nullptr);
+  AnswerNoSize();
   main->Print1->Click();
   EXPECT_EQ(rec.Docs, 0);
-  EXPECT_EQ(asked.size(), 4u);  // open, print, print, size
+  EXPECT_EQ(asked.size(), 5u);  // open, print, print, size, message
 
   // A drawn object is burnt into the picture before it prints.
   TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
@@ -205,20 +215,21 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
   main->PrintBtnClick(nullptr);
   ASSERT_EQ(rec.Docs, 1);
   ASSERT_EQ(rec.Drawn.size(), 1u);
-  // 8.5 x 5.667 inches at 600 dpi, an eighth of an inch in.
-  EXPECT_EQ(rec.Drawn[0], Rect(75, 75, 75 + 5100, 75 + 3400));
+  // The 8 x 11 inch page less an eighth of an inch all round: 7.75 x 5.167 inches at 600 dpi,
+  // an eighth of an inch in.
+  EXPECT_EQ(rec.Drawn[0], Rect(75, 75, 75 + 4650, 75 + 3100));
   ASSERT_EQ(rec.LastPicture.Width(), 600);
   EXPECT_EQ(rec.LastPicture.Canvas()->Pixels(10, 10), clWhite);
   EXPECT_EQ(rec.LastPicture.Canvas()->Pixels(5, 5), clRed);
   EXPECT_EQ(c->VistrelVect1->ObjectsCount(), 0);
 
-  // OK without a new choice prints at the last size; a landscape page takes 11 inches.
+  // OK without a new choice prints at the last size; a landscape page takes 10.75 inches.
   rec.Landscape = true;
   AnswerPrintDialog(mrOk);
   AnswerSize(nullptr);
   main->PrintBtnClick(nullptr);
   ASSERT_EQ(rec.Drawn.size(), 2u);
-  EXPECT_EQ(rec.Drawn[1], Rect(75, 75, 75 + 6600, 75 + 4400));
+  EXPECT_EQ(rec.Drawn[1], Rect(75, 75, 75 + 6450, 75 + 4300));
 
   // Cancel in the size dialog forgets the choice: nothing prints, now or on the next OK.
   AnswerPrintDialog(mrOk);
@@ -232,6 +243,7 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
   EXPECT_EQ(main->OKBottomDlg->PrintChoice, kPrintNone);
   AnswerPrintDialog(mrOk);
   AnswerSize(nullptr);
+  AnswerNoSize();
   main->PrintBtnClick(nullptr);
   EXPECT_EQ(rec.Docs, 2);
 }
@@ -243,8 +255,8 @@ TEST_F(PrintTest, DeviceSizesRoundHalvesToEven) {
     std::function<TWinControl*(TOKBottomDlg*)> pick;
     TRect expect;
   } rows[] = {
-      // 81 x 8.5 = 688.5 exactly: the even neighbour, not 689; 81 div 8 = 10.
-      {600, 400, 81, [](TOKBottomDlg* d) { return d->RadioButton1; }, Rect(10, 10, 10 + 688, 10 + 459)},
+      // 78 x (8 - 1/4) = 604.5 exactly: the even neighbour, not 605; 78 div 8 = 9.
+      {600, 400, 78, [](TOKBottomDlg* d) { return d->RadioButton1; }, Rect(9, 9, 9 + 604, 9 + 403)},
       // 4 x 640 / 480 inches at 600 dpi is a hair under 3200 and rounds up to it.
       {640, 480, 600, [](TOKBottomDlg* d) { return d->RadioButton2; }, Rect(75, 75, 75 + 3200, 75 + 2400)},
       // 300 div 8 is 37; half of the paper for a tall picture: 5.5 wide, 5.5 / 0.75 high.
@@ -323,6 +335,49 @@ TEST_F(PrintTest, EditorPrintsToAPdfFileAtThePlaceAndSize) {
     EXPECT_EQ(at(ix, oy), 0xFFFFFFu) << "above or below " << ix << "," << oy;
     EXPECT_EQ(at(ox, iy), 0xFFFFFFu) << "beside " << ox << "," << iy;
   }
+}
+
+// "Full paper area" on A4 fits the printer's own page, not a letter page: the whole picture
+// lies on the paper, an eighth of an inch inside the printable area on every side it touches.
+TEST_F(PrintTest, FullPaperAreaFitsAnA4Page) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(600, 400);
+  const fs::path out = dir / "a4.pdf";
+  AnswerPrintDialog(mrOk, [&] {
+    QPrinter* q = Printer()->QtPrinter();
+    ASSERT_NE(q, nullptr);
+    q->setOutputFormat(QPrinter::PdfFormat);
+    q->setOutputFileName(QString::fromStdString(out.string()));
+    q->setResolution(600);
+    q->setPageSize(QPageSize(QPageSize::A4));
+    q->setPageOrientation(QPageLayout::Portrait);
+    q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+  });
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton1; });
+  main->PrintBtnClick(nullptr);
+  SetPrinter(&rec);
+  ASSERT_TRUE(fs::exists(out));
+  const std::string cmd = "pdftoppm -r 50 -png -singlefile '" + out.string() + "' '" + (dir / "page").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const QImage page(QString::fromStdString((dir / "page.png").string()));
+  ASSERT_EQ(page.height(), 585);  // A4 at 50 dpi
+  auto near = [&](int x, int y, QRgb want) {
+    const QRgb p = page.pixel(x, y);
+    return std::abs(qRed(p) - qRed(want)) <= 8 && std::abs(qGreen(p) - qGreen(want)) <= 8 &&
+           std::abs(qBlue(p) - qBlue(want)) <= 8;
+  };
+  // The printable area is 8.27 - 1 inches wide; less the margins the picture fills 7.02 inches
+  // of it from 0.5 + 1/8 inch: 351 x 234 pixels from 31.25.
+  const double inches = (8.2677 - 1) - 0.25;
+  const int x0 = 31, y0 = 31, x1 = int(31.25 + inches * 50), y1 = int(31.25 + inches / 1.5 * 50);
+  EXPECT_TRUE(near(x0 + 3, y0 + 3, 0xFF0000));
+  EXPECT_TRUE(near(x1 - 3, y0 + 3, 0x00FF00)) << std::hex << page.pixel(x1 - 3, y0 + 3);
+  EXPECT_TRUE(near(x1 - 3, y1 - 3, 0x000000));
+  EXPECT_TRUE(near(x0 + 3, y1 - 3, 0x0000FF));
+  for (auto [x, y] : {std::pair{x1 + 3, y0 + 3}, {x1 + 3, y1 - 3}, {x1 - 3, y1 + 3}, {page.width() - 2, y0 + 3}})
+    EXPECT_EQ(page.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
 }
 
 // ---------------------------------------------------------------------------------------------
