@@ -531,7 +531,12 @@ void TVistrelMView::Layout() {
   FMaxViewY = std::max<int64_t>(FContentHeight - ClientHeight(), 0);
 }
 
+void TVistrelMView::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0) Update();
+}
+
 void TVistrelMView::Update() {
+  if (FUpdateCount > 0) return;
   if (ComponentState() & ~uint32_t(csDesigning)) return;
   if (!Parent()) return;
   if (ComponentState() & csDesigning) {
