@@ -96,8 +96,8 @@ static int64_t ReadCalls() {
 }
 
 TEST(FileStream, BufferedReadsSeeWritesSeeksAndSizeChanges) {
-  const std::string name = (std::filesystem::temp_directory_path() /
-                            ("core_rw_" + std::to_string(::getpid()) + ".bin")).string();
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("core_rw_" + std::to_string(::getpid()) + ".bin")).string();
   std::vector<uint8_t> data(300000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + i / 251);
   {

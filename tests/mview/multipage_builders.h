@@ -6,15 +6,13 @@
 #include <cstring>
 #include <vector>
 
-#include "pcxgif/lzw_coder.h"
+#include "tests/pcxgif/lzw_coder.h"
 #include "platform/core/core.h"
 #include "vistrel/codecs/gif.h"
 
 namespace multipage {
 
-inline void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
-}
+inline void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
 inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   for (int k = 0; k < 4; ++k) b[at + size_t(k)] = uint8_t(v >> (8 * k));
 }
@@ -39,10 +37,15 @@ inline std::vector<uint8_t> Tiff(int Pages, int Width, int Height) {
     size_t e = base + ifdAt;
     Put16(b, e, kEntries);
     e += 2;
-    const uint32_t entries[kEntries][3] = {
-        {256, 3, uint32_t(Width)},  {257, 3, uint32_t(Height)}, {258, 3, 8}, {259, 3, 1},
-        {262, 3, 2},                {273, 4, uint32_t(base)},   {277, 3, 3}, {278, 3, uint32_t(Height)},
-        {279, 4, uint32_t(pixels)}};
+    const uint32_t entries[kEntries][3] = {{256, 3, uint32_t(Width)},
+                                           {257, 3, uint32_t(Height)},
+                                           {258, 3, 8},
+                                           {259, 3, 1},
+                                           {262, 3, 2},
+                                           {273, 4, uint32_t(base)},
+                                           {277, 3, 3},
+                                           {278, 3, uint32_t(Height)},
+                                           {279, 4, uint32_t(pixels)}};
     for (const auto& en : entries) {
       Put16(b, e, en[0]);
       Put16(b, e + 2, en[1]);

@@ -156,22 +156,6 @@ std::unique_ptr<TFileStream> TVistrelMIO::OpenFile(const std::string& FileName) 
 void TVistrelMIO::LoadFromStreamGIF(TStream* Stream) { LoadAll(Stream, true); }
 void TVistrelMIO::LoadFromStreamTIFF(TStream* Stream) { LoadAll(Stream, false); }
 
-namespace {
-
-// The view lays its items out once, when the load ends (also by an exception).
-class TUpdateHold {
- public:
-  explicit TUpdateHold(TVistrelMView* View) : FView(View) { FView->BeginUpdate(); }
-  ~TUpdateHold() { FView->EndUpdate(); }
-  TUpdateHold(const TUpdateHold&) = delete;
-  TUpdateHold& operator=(const TUpdateHold&) = delete;
-
- private:
-  TVistrelMView* FView;
-};
-
-}  // namespace
-
 void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
   FAborting = false;
   if (!FMView || !Stream) return;
@@ -188,8 +172,9 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
   int a = std::max(FMView->SelectedImage(), 0);
   int i = 0;
   int previousDelay = kFirstGIFDelay;
+  // The view lays its items out once, when the load ends.
+  FMView->BeginUpdate();
   try {
-    TUpdateHold hold(FMView);
     do {
       FMView->InsertImage(a);
       a = FMView->LastChangeIndex();
@@ -228,9 +213,11 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
   } catch (...) {
     // A raising progress handler: the pictures read so far stay.
     FAborting = true;
+    if (FMView) FMView->EndUpdate();
     Update();
     throw;
   }
+  if (FMView) FMView->EndUpdate();
   Update();
 }
 
@@ -245,8 +232,8 @@ void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
   const int32_t delay = reader.FrameDelay();
   const int64_t length = reader.Length();
   int b = std::max(FMView->SelectedImage(), 0);
+  FMView->BeginUpdate();
   try {
-    TUpdateHold hold(FMView);
     for (int64_t f = 0; f < length; ++f) {
       TBitmap bitmap;
       const int bits = reader.ReadFrame(&bitmap);
@@ -278,9 +265,11 @@ void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
     }
   } catch (...) {
     FAborting = true;
+    if (FMView) FMView->EndUpdate();
     Update();
     throw;
   }
+  if (FMView) FMView->EndUpdate();
   Update();
 }
 

@@ -223,7 +223,15 @@ void TVistrelMView::DeleteImage(int Index) {
 void TVistrelMView::Clear() {
   Deselect();
   Update();
-  while (!FItems.empty()) DeleteImage(0);
+  // From the last item, laid out once: each deletion then costs the same, however many there are.
+  BeginUpdate();
+  try {
+    while (!FItems.empty()) DeleteImage(ImageCount() - 1);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
   Update();
 }
 
