@@ -3,6 +3,7 @@
 // of 1,000 and 10,000 frames of 8 x 8 (the tests' LZW coder installed), made in a temporary
 // folder. The time a picture should stay the same at every size. Also a 100,000-page load
 // whose progress handler raises at the first picture: the time until the exception is back.
+// And one GIF picture read from memory and from a file.
 // The tests' coder comes first: Qt's headers define a macro that it uses as a name.
 #include "tests/pcxgif/lzw_coder.cpp"
 
@@ -93,8 +94,41 @@ static void BM_RaisingHandlerStops100000PageLoad(benchmark::State& state) {
   }
 }
 
+// One 640 x 480 GIF picture read from memory and from its file: the file stream's reads of a
+// byte or a block at a time come from its buffer.
+static void ReadOneGIF(benchmark::State& state, bool FromFile) {
+  static const std::vector<uint8_t> bytes = multipage::Gif(1, 640, 480);
+  static const std::string name = [] {
+    const std::string n = gFolder + "/one.gif";
+    std::ofstream(n, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return n;
+  }();
+  for (auto _ : state) {
+    TBitmap b;
+    TIOParamsVals p(nullptr);
+    bool abort = false;
+    TFilterProgress progress;
+    progress.AbortFlag = &abort;
+    int32_t count = 0;
+    if (FromFile) {
+      TFileStream fs(name, fmOpenRead);
+      ReadGIFStream(&fs, &b, count, p, progress, false);
+    } else {
+      TReadOnlyMemoryStream ms(bytes.data(), int64_t(bytes.size()));
+      ReadGIFStream(&ms, &b, count, p, progress, false);
+    }
+    if (abort) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(b.ScanLine(0)[0]);
+  }
+}
+static void BM_ReadGIFFromMemory(benchmark::State& state) { ReadOneGIF(state, false); }
+static void BM_ReadGIFFromFile(benchmark::State& state) { ReadOneGIF(state, true); }
+
 BENCHMARK(BM_LoadTIFFPages)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_LoadGIFFrames)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ReadGIFFromMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadGIFFromFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RaisingHandlerStops100000PageLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
@@ -111,6 +145,7 @@ int main(int argc, char** argv) {
   for (bool gif : {false, true})
     for (int n : {1000, 10000, 100000})
       std::remove((gFolder + "/pictures_" + std::to_string(n) + (gif ? ".gif" : ".tif")).c_str());
+  std::remove((gFolder + "/one.gif").c_str());
   rmdir(folder);
   return 0;
 }
