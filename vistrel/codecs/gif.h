@@ -32,7 +32,7 @@ struct TGIFImageIndex {
   TRGB Global[256] = {};  // entries missing from the file read as black
   int HeaderRead = 0;     // 1 header, 2 header and global table
   bool Trailer = false;
-  bool Failed = false;  // the walk failed before any image: every read fails alike
+  bool Failed = false;  // no GIF, a cut header or a stream error: every read fails alike
   TVLCause Cause = vcNone;
   std::string Reason;
   std::vector<TImage> Images;

@@ -46,11 +46,10 @@ class TVistrelMIO : public TComponent {
   // Per picture of a load: Sender and the percentage of the pictures done.
   TProgressEvent OnProgress;
 
-  // The file is walked once and each picture decoded once, where it lies.
   // By the extension: ".gif" every GIF frame, ".tif" and ".tiff" every TIFF page, ".avi" every
   // AVI frame; other extensions load nothing. The pictures go in before the selected item
   // (at the start when none is selected), in file order. A file that can't be opened sets
-  // Aborting.
+  // Aborting. The file is walked once, and each picture read once from where it lies.
   void LoadFromFile(const std::string& FileName);
   void LoadFromFileGIF(const std::string& FileName);
   void LoadFromFileTIFF(const std::string& FileName);
