@@ -95,21 +95,10 @@ int64_t ReadHandle(int handle, uint8_t* p, int64_t count) {
 
 }  // namespace
 
-int64_t THandleStream::HandlePosition() {
-  if (FHandlePos < 0) {
-    const off_t r = ::lseek(FHandle, 0, SEEK_CUR);
-    FHandlePos = r < 0 ? -1 : int64_t(r);
-  }
-  return FHandlePos;
-}
-
 void THandleStream::DropBuffer() {
   if (FBufLen == 0) return;
   const int64_t pos = FBufStart + FBufPos;
-  if (FBufPos != FBufLen) {
-    const off_t r = ::lseek(FHandle, off_t(pos), SEEK_SET);
-    FHandlePos = r < 0 ? -1 : int64_t(r);
-  }
+  if (FBufPos != FBufLen) ::lseek(FHandle, off_t(pos), SEEK_SET);
   FBufStart = FBufLen = FBufPos = 0;
 }
 
@@ -129,18 +118,16 @@ int64_t THandleStream::Read(void* buffer, int64_t count) {
     FBufStart = FBufLen = FBufPos = 0;
     const int64_t rest = count - done;
     // Large reads, and handles that can't tell their position, go straight to the caller.
-    const int64_t at = rest >= kReadAhead ? -1 : HandlePosition();
+    const int64_t at = rest >= kReadAhead ? -1 : int64_t(::lseek(FHandle, 0, SEEK_CUR));
     if (at < 0) {
       const int64_t n = ReadHandle(FHandle, p + done, rest);
       if (n <= 0) break;
-      if (FHandlePos >= 0) FHandlePos += n;
       done += n;
       continue;
     }
     if (!FBuffer) FBuffer = std::make_unique<uint8_t[]>(size_t(kReadAhead));
     const int64_t n = ReadHandle(FHandle, FBuffer.get(), kReadAhead);
     if (n <= 0) break;
-    FHandlePos = at + n;
     FBufStart = at;
     FBufLen = n;
   }
@@ -158,7 +145,6 @@ int64_t THandleStream::Write(const void* buffer, int64_t count) {
     if (n <= 0) break;
     done += n;
   }
-  if (FHandlePos >= 0) FHandlePos += done;
   return done;
 }
 
@@ -176,13 +162,10 @@ int64_t THandleStream::Seek(int64_t offset, int origin) {
     const off_t r = ::lseek(FHandle, off_t(target), whence == SEEK_END ? SEEK_END : SEEK_SET);
     if (r < 0) return -1;
     FBufStart = FBufLen = FBufPos = 0;
-    FHandlePos = int64_t(r);
-    return FHandlePos;
+    return int64_t(r);
   }
-  if (whence == SEEK_CUR && offset == 0 && FHandlePos >= 0) return FHandlePos;
   const off_t r = ::lseek(FHandle, off_t(offset), whence);
-  FHandlePos = r < 0 ? -1 : int64_t(r);
-  return FHandlePos;
+  return r < 0 ? -1 : int64_t(r);
 }
 
 int64_t THandleStream::Size() {

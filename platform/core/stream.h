@@ -64,8 +64,13 @@ class THandleStream : public TStream {
   int64_t Seek(int64_t offset, int origin) override;
   void SetSize(int64_t size) override;
   int64_t Size() override;
-  // The handle's own position is the stream's only after DropBuffer.
-  int Handle() const { return FHandle; }
+  // Gives up the read-ahead first, so the handle stands at the stream's position; the stream
+  // asks the handle for its position again afterwards, so reads and seeks made through the
+  // handle count.
+  int Handle() {
+    DropBuffer();
+    return FHandle;
+  }
   // Gives up the read-ahead and puts the handle at the stream's position.
   void DropBuffer();
 
@@ -73,14 +78,10 @@ class THandleStream : public TStream {
   int FHandle = -1;
 
  private:
-  // The handle's position, asked of the system when not known.
-  int64_t HandlePosition();
-
   std::unique_ptr<uint8_t[]> FBuffer;
   int64_t FBufStart = 0;  // file position of FBuffer[0]
   int64_t FBufLen = 0;    // bytes read ahead; the handle stands at FBufStart + FBufLen
   int64_t FBufPos = 0;    // the stream's position is FBufStart + FBufPos
-  int64_t FHandlePos = -1;
 };
 
 class TFileStream : public THandleStream {
