@@ -80,22 +80,65 @@ void TStream::WriteDWordLE(uint32_t v) {
 
 // ---- handle and file streams
 
+namespace {
+
+constexpr int64_t kReadAhead = 64 << 10;
+
+// One system call's worth (a pipe may give less than asked); 0 at the end or on an error,
+// whose number goes to `error`.
+int64_t ReadHandle(int handle, uint8_t* p, int64_t count, int& error) {
+  for (;;) {
+    const ssize_t n = ::read(handle, p, size_t(std::min<int64_t>(count, 1 << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    return n < 0 ? 0 : int64_t(n);
+  }
+}
+
+}  // namespace
+
+void THandleStream::DropBuffer() {
+  if (FBufLen == 0) return;
+  const int64_t pos = FBufStart + FBufPos;
+  if (FBufPos != FBufLen) ::lseek(FHandle, off_t(pos), SEEK_SET);
+  FBufStart = FBufLen = FBufPos = 0;
+}
+
 int64_t THandleStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
   int64_t done = 0;
   auto* p = static_cast<uint8_t*>(buffer);
   while (done < count) {
-    ssize_t n = ::read(FHandle, p + done, size_t(std::min<int64_t>(count - done, 1 << 30)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) FLastError = errno;
+    if (FBufPos < FBufLen) {
+      const int64_t n = std::min(count - done, FBufLen - FBufPos);
+      std::memcpy(p + done, FBuffer.get() + FBufPos, size_t(n));
+      FBufPos += n;
+      done += n;
+      continue;
+    }
+    // The buffer is used up: the handle stands at the stream's position.
+    FBufStart = FBufLen = FBufPos = 0;
+    const int64_t rest = count - done;
+    // Large reads, and handles that can't tell their position, go straight to the caller.
+    const int64_t at = rest >= kReadAhead ? -1 : int64_t(::lseek(FHandle, 0, SEEK_CUR));
+    if (at < 0) {
+      const int64_t n = ReadHandle(FHandle, p + done, rest, FLastError);
+      if (n <= 0) break;
+      done += n;
+      continue;
+    }
+    if (!FBuffer) FBuffer = std::make_unique<uint8_t[]>(size_t(kReadAhead));
+    const int64_t n = ReadHandle(FHandle, FBuffer.get(), kReadAhead, FLastError);
     if (n <= 0) break;
-    done += n;
+    FBufStart = at;
+    FBufLen = n;
   }
   return done;
 }
 
 int64_t THandleStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
+  DropBuffer();
   int64_t done = 0;
   auto* p = static_cast<const uint8_t*>(buffer);
   while (done < count) {
@@ -109,12 +152,33 @@ int64_t THandleStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t THandleStream::Seek(int64_t offset, int origin) {
-  int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-  off_t r = ::lseek(FHandle, off_t(offset), whence);
+  const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+  if (FBufLen > 0) {
+    // The handle stands past the buffer, so a relative move is made absolute first.
+    int64_t target = offset;
+    if (whence == SEEK_CUR) target += FBufStart + FBufPos;
+    if (whence != SEEK_END && target >= FBufStart && target <= FBufStart + FBufLen) {
+      FBufPos = target - FBufStart;
+      return target;
+    }
+    // A move the system refuses leaves the stream as it was.
+    const off_t r = ::lseek(FHandle, off_t(target), whence == SEEK_END ? SEEK_END : SEEK_SET);
+    if (r < 0) return -1;
+    FBufStart = FBufLen = FBufPos = 0;
+    return int64_t(r);
+  }
+  const off_t r = ::lseek(FHandle, off_t(offset), whence);
   return r < 0 ? -1 : int64_t(r);
 }
 
+int64_t THandleStream::Size() {
+  struct stat st;
+  if (::fstat(FHandle, &st) == 0 && S_ISREG(st.st_mode)) return int64_t(st.st_size);
+  return TStream::Size();
+}
+
 void THandleStream::SetSize(int64_t size) {
+  DropBuffer();
   Seek(size, soBeginning);
   if (::ftruncate(FHandle, off_t(size)) != 0) throw EStreamError("Cannot set the stream size");
 }

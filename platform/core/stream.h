@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/core/object.h"
@@ -52,6 +53,9 @@ constexpr uint32_t fmShareDenyWrite = 0x0020;
 constexpr uint32_t fmShareDenyRead = 0x0030;
 constexpr uint32_t fmShareDenyNone = 0x0040;
 
+// Small reads are served from a read-ahead buffer, so a reader that takes a file a field at a
+// time makes one system call per buffer, not per field. Seeks inside the buffer cost nothing;
+// writes and size changes drop it first, so reads always see what was written.
 class THandleStream : public TStream {
  public:
   explicit THandleStream(int handle) : FHandle(handle) {}
@@ -59,13 +63,28 @@ class THandleStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, int origin) override;
   void SetSize(int64_t size) override;
-  int Handle() const { return FHandle; }
+  int64_t Size() override;
+  // Gives up the read-ahead first, so the handle stands at the stream's position; the stream
+  // asks the handle for its position again afterwards, so reads and seeks made through the
+  // handle count.
+  int Handle() {
+    DropBuffer();
+    return FHandle;
+  }
+  // Gives up the read-ahead and puts the handle at the stream's position.
+  void DropBuffer();
   // The system's error number of the last read or write that failed; 0 when none did.
   int LastError() const { return FLastError; }
 
  protected:
   int FHandle = -1;
   int FLastError = 0;
+
+ private:
+  std::unique_ptr<uint8_t[]> FBuffer;
+  int64_t FBufStart = 0;  // file position of FBuffer[0]
+  int64_t FBufLen = 0;    // bytes read ahead; the handle stands at FBufStart + FBufLen
+  int64_t FBufPos = 0;    // the stream's position is FBufStart + FBufPos
 };
 
 class TFileStream : public THandleStream {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
@@ -81,6 +83,72 @@ TEST(FileStream, ErrorsAndAtomicSave) {
   m.LoadFromFile(name);
   EXPECT_EQ(m.Size(), 4);
   std::filesystem::remove_all(dir);
+}
+
+// Read system calls of the process so far.
+static int64_t ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  int64_t value = 0;
+  while (io >> key >> value)
+    if (key == "syscr:") return value;
+  return -1;
+}
+
+TEST(FileStream, BufferedReadsSeeWritesSeeksAndSizeChanges) {
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("core_rw_" + std::to_string(::getpid()) + ".bin")).string();
+  std::vector<uint8_t> data(300000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + i / 251);
+  {
+    TFileStream f(name, fmCreate);
+    f.WriteBuffer(data.data(), int64_t(data.size()));
+  }
+  TFileStream f(name, fmOpenReadWrite);
+  // Field by field: a few system calls, not one per byte.
+  const int64_t before = ReadCalls();
+  uint64_t sum = 0, expected = 0;
+  for (int i = 0; i < 20000; ++i) sum += f.ReadByte();
+  for (int i = 0; i < 20000; ++i) expected += data[size_t(i)];
+  EXPECT_EQ(sum, expected);
+  if (before >= 0) {
+    EXPECT_LT(ReadCalls() - before, 20);
+  }
+  EXPECT_EQ(f.Position(), 20000);
+
+  // A write inside the read-ahead lands at the stream's position and is read back.
+  f.Seek(-10000, soCurrent);
+  f.WriteBuffer("ABCD", 4);
+  EXPECT_EQ(f.Position(), 10004);
+  EXPECT_EQ(f.ReadByte(), data[10004]);
+  f.SetPosition(9999);
+  uint8_t b[6];
+  f.ReadBuffer(b, 6);
+  EXPECT_EQ(b[0], data[9999]);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(b + 1), 4), "ABCD");
+  EXPECT_EQ(b[5], data[10004]);
+  // Far seeks, from the end and back; a refused seek keeps the position.
+  EXPECT_EQ(f.Seek(-2, soEnd), int64_t(data.size()) - 2);
+  EXPECT_EQ(f.ReadByte(), data[data.size() - 2]);
+  EXPECT_EQ(f.Seek(-1, soBeginning), -1);
+  EXPECT_EQ(f.Position(), int64_t(data.size()) - 1);
+  f.SetPosition(150000);
+  EXPECT_EQ(f.ReadByte(), data[150000]);
+  EXPECT_EQ(f.Seek(-150001, soCurrent), 0);
+  EXPECT_EQ(f.ReadByte(), data[0]);
+  // A cut makes the bytes past it gone, and another handle sees what this one wrote.
+  f.SetSize(10002);
+  EXPECT_EQ(f.Size(), 10002);
+  f.SetPosition(10000);
+  EXPECT_EQ(f.Read(b, 6), 2);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(b), 2), "AB");
+  f.WriteBuffer("xyz", 3);
+  TFileStream g(name, fmOpenRead);
+  EXPECT_EQ(g.Size(), 10005);
+  g.SetPosition(10001);
+  g.ReadBuffer(b, 4);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(b), 4), "Bxyz");
+  std::filesystem::remove(name);
 }
 
 TEST(FileNames, Helpers) {

@@ -2,10 +2,15 @@
 // and GIF frames in order with their delays, the parameter list kept in step with the view.
 #include <unistd.h>
 
+#include <algorithm>
+#include <stdexcept>
+
+#include "multipage_builders.h"
 #include "mview_support.h"
 #include "pcxgif/lzw_coder.h"
 #include "platform/core/stream.h"
 #include "vistrel/codecs/avi.h"
+#include "vistrel/codecs/tiff.h"
 #include "vistrel/io/vistrelmio.h"
 
 using namespace mviewtest;
@@ -175,6 +180,101 @@ TEST_F(MIOTest, GifFramesNeedACoderAndKeepTheLastDelay) {
     EXPECT_EQ(mio->Params(i)->GIFImageIndex, i);
   }
   EXPECT_EQ(progress, (std::vector<int>{0, 33, 66}));
+}
+
+// A stream over memory that counts the bytes it gives.
+class TCountingStream : public TStream {
+ public:
+  explicit TCountingStream(const std::vector<uint8_t>& Bytes) : FBytes(Bytes) {}
+  int64_t Read(void* Buffer, int64_t Count) override {
+    const int64_t n = std::clamp<int64_t>(int64_t(FBytes.size()) - FPos, 0, std::max<int64_t>(Count, 0));
+    if (n > 0) std::memcpy(Buffer, FBytes.data() + FPos, size_t(n));
+    FPos += n;
+    BytesRead += n;
+    return n;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t Offset, int Origin) override {
+    FPos = Origin == soBeginning ? Offset : Origin == soCurrent ? FPos + Offset : int64_t(FBytes.size()) + Offset;
+    return FPos;
+  }
+  int64_t BytesRead = 0;
+
+ private:
+  const std::vector<uint8_t>& FBytes;
+  int64_t FPos = 0;
+};
+
+TEST_F(MIOTest, ManyPicturesAreReadInOnePass) {
+  constexpr int kPictures = 300;
+  DefaultGIFLZWDecompressor = TestGIFLZWDecode;
+  for (const bool gif : {false, true}) {
+    SCOPED_TRACE(gif ? "GIF" : "TIFF");
+    view->Clear();
+    progress.clear();
+    const std::vector<uint8_t> file = gif ? multipage::Gif(kPictures, 5, 4) : multipage::Tiff(kPictures, 5, 4);
+    TCountingStream s(file);
+    if (gif) mio->LoadFromStreamGIF(&s);
+    else mio->LoadFromStreamTIFF(&s);
+    EXPECT_FALSE(mio->Aborting());
+    ASSERT_EQ(view->ImageCount(), kPictures);
+    ASSERT_EQ(mio->ParamsCount(), kPictures);
+    // One walk and each picture once: the file's bytes about twice at most, not once a picture.
+    EXPECT_LT(s.BytesRead, 3 * int64_t(file.size()));
+    ASSERT_EQ(progress.size(), size_t(kPictures));
+    EXPECT_EQ(progress[150], 50);
+    // Each picture and its parameters as the one-picture reader gives them.
+    for (int i : {0, 1, 150, kPictures - 1}) {
+      TReadOnlyMemoryStream ms(file.data(), int64_t(file.size()));
+      TIOParamsVals p(nullptr);
+      TBitmap b;
+      bool abort = false;
+      TFilterProgress pr;
+      pr.AbortFlag = &abort;
+      int count = 0;
+      if (gif) {
+        p.GIFImageIndex = i;
+        ReadGIFStream(&ms, &b, count, p, pr, false);
+        EXPECT_EQ(view->ImageDelayTime(i), (1 + i % 7) * 10) << i;
+      } else {
+        p.TIFFImageIndex = i;
+        ReadTIFFStream(&b, &ms, count, p, pr, false);
+      }
+      ASSERT_FALSE(abort);
+      view->SelectImage(i);
+      TBitmap* got = view->GetBitmap();
+      ASSERT_TRUE(got);
+      ASSERT_EQ(got->ImageSize(), b.ImageSize()) << i;
+      EXPECT_EQ(std::memcmp(got->Bits(), b.Bits(), size_t(b.ImageSize())), 0) << i;
+      EXPECT_EQ(mio->Params(i)->Width, p.Width);
+      EXPECT_EQ(mio->Params(i)->GIFDelayTime, p.GIFDelayTime);
+      EXPECT_EQ(mio->Params(i)->DpiX, p.DpiX);
+      EXPECT_EQ(mio->Params(i)->TIFFImageIndex, i);
+    }
+  }
+  DefaultGIFLZWDecompressor = nullptr;
+}
+
+TEST_F(MIOTest, RaisingProgressHandlerStopsTheLoad) {
+  AddItems(view, {clRed});
+  const std::vector<uint8_t> file = multipage::Tiff(1000, 3, 2);
+  const std::string name = WriteTemp(file, ".tif");
+  mio->OnProgress = [](TObject*, int percent) {
+    if (percent >= 1) throw std::runtime_error("stop");
+  };
+  EXPECT_THROW(mio->LoadFromFile(name), std::runtime_error);
+  unlink(name.c_str());
+  EXPECT_TRUE(mio->Aborting());
+  // Pages 0 to 10 went in before the red item; the view and the list agree, laid out.
+  ASSERT_EQ(view->ImageCount(), 12);
+  ASSERT_EQ(mio->ParamsCount(), 12);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(mio->Params(i)->TIFFImageIndex, i);
+    EXPECT_EQ(view->ImageX(i), 4 + i * 104) << i;
+  }
+  EXPECT_EQ(mio->Params(10)->Width, 3);
+  view->SelectImage(11);
+  EXPECT_EQ(SelectedColour(view), clRed);
 }
 
 TEST_F(MIOTest, DetachingAndFreeingTheViewLeaveNoCallback) {

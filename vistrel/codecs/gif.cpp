@@ -204,6 +204,18 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
   VLReportPercent(progress, 100);
 }
 
+// What every read takes from the header; the background only with the global table read.
+void HeaderParams(const uint8_t h[13], const TRGB global[256], bool table, TIOParamsVals& params) {
+  params.GIFVersion.assign(reinterpret_cast<const char*>(h), 6);
+  params.GIFWinWidth = h[6] | (h[7] << 8);
+  params.GIFWinHeight = h[8] | (h[9] << 8);
+  params.GIFRatio = h[12];
+  params.DpiX = ScreenPixelsPerInch();
+  params.DpiY = ScreenPixelsPerInch();
+  params.SamplesPerPixel = 1;
+  if (table && (h[10] & 0x80)) params.GIFBackground = global[h[11]];
+}
+
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {
   if (VLReportPercent(progress, 0)) return;
   if (!source || source->Empty()) return VLFail(progress, vcNoPicture, "no picture");
@@ -425,4 +437,88 @@ int32_t GIFImageCount(const std::string& FileName, int32_t SkipIndex, bool Save)
   } catch (const std::exception&) {
     return 0;
   }
+}
+
+void GIFIndexStream(TStream* Stream, TGIFImageIndex& Index) {
+  Index = TGIFImageIndex();
+  bool abort = false;
+  TFilterProgress progress;
+  progress.AbortFlag = &abort;
+  VLGuardCodec(progress, crRead, [&] {
+    if (!Stream) return VLFail(progress, vcNoPicture, "no stream");
+    uint8_t* h = Index.Header;
+    const int64_t got = Stream->Read(h, 13);
+    if (got < 3 || std::memcmp(h, "GIF", 3) != 0) return VLFail(progress, vcNotFormat, "not a GIF file");
+    if (got != 13) return VLFail(progress, vcTruncated, "truncated file");
+    Index.HeaderRead = 1;
+    if ((h[10] & 0x80) && !ReadTable(Stream, Index.Global, h[10] & 7))
+      return VLFail(progress, vcTruncated, "truncated colour table");
+    Index.HeaderRead = 2;
+    const int64_t size = Stream->Size();
+    int64_t gce = -1;
+    for (;;) {
+      uint8_t b;
+      if (!ReadByte(Stream, b)) break;
+      if (b == 0x3B) {
+        Index.Trailer = true;
+        break;
+      }
+      if (Stream->Position() >= size) break;
+      if (b == 0x21) {
+        uint8_t label;
+        if (!ReadByte(Stream, label)) break;
+        if (label == 0xF9) gce = Stream->Position();
+        if (!SkipSubBlocks(Stream, size)) break;
+      } else if (b == 0x2C) {
+        const int64_t at = Stream->Position();
+        uint8_t raw[9];
+        if (Stream->Read(raw, 9) != 9) break;
+        if ((raw[8] & 0x80) && Stream->Seek(3 * (2 << (raw[8] & 7)), soCurrent) > size) break;
+        // The graphic control extension met since the last image belongs to this one.
+        Index.Images.push_back(TGIFImageIndex::TImage{at, gce});
+        gce = -1;
+        uint8_t minCode;
+        if (!ReadByte(Stream, minCode) || !SkipSubBlocks(Stream, size)) break;
+      }
+    }
+  });
+  Index.Failed = abort;
+  Index.Cause = progress.AbortCause;
+  Index.Reason = progress.AbortReason;
+}
+
+void ReadGIFImage(TStream* Stream, const TGIFImageIndex& Index, int32_t Image, TBitmap* Bitmap, TIOParamsVals& Params,
+                  TFilterProgress& Progress) {
+  VLGuardCodec(Progress, crRead, [&] {
+    if (VLReportPercent(Progress, 0)) return;
+    if (!Stream) return VLFail(Progress, vcNoPicture, "no stream");
+    if (Index.HeaderRead > 0) HeaderParams(Index.Header, Index.Global, Index.HeaderRead == 2, Params);
+    if (Index.Failed) return VLFail(Progress, Index.Cause, Index.Reason);
+    if (Image < 0 || size_t(Image) >= Index.Images.size()) {
+      if (Index.Trailer) return VLFail(Progress, vcNoImage, "no image of that index");
+      return VLFail(Progress, vcTruncated, "truncated file");
+    }
+    const TGIFImageIndex::TImage& at = Index.Images[size_t(Image)];
+    uint8_t gce[4] = {0, 0, 0, 0};
+    if (at.Control >= 0) {
+      uint8_t block[6];
+      Stream->Seek(at.Control, soBeginning);
+      if (Stream->Read(block, 6) != 6) return VLFail(Progress, vcTruncated, "truncated file");
+      std::memcpy(gce, block + 1, 4);
+    }
+    Stream->Seek(at.Descriptor, soBeginning);
+    uint8_t raw[9];
+    if (Stream->Read(raw, 9) != 9) return VLFail(Progress, vcTruncated, "truncated file");
+    TDescriptor d{raw[0] | (raw[1] << 8), raw[2] | (raw[3] << 8), raw[4] | (raw[5] << 8), raw[6] | (raw[7] << 8),
+                  raw[8]};
+    TRGB local[256] = {};
+    if (d.Flags & 0x80) {
+      if (!ReadTable(Stream, local, d.Flags & 7)) return VLFail(Progress, vcTruncated, "truncated file");
+      ReadWanted(Stream, Bitmap, Params, Progress, false, d, local, d.Flags & 7, gce);
+    } else {
+      ReadWanted(Stream, Bitmap, Params, Progress, false, d, Index.Global, Index.Header[10] & 7, gce);
+    }
+    if (VLAborting(Progress)) return;
+    VLReportPercent(Progress, 100);
+  });
 }

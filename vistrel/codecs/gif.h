@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/core/core.h"
 #include "vistrel/codecs/ioparams.h"
@@ -20,6 +21,27 @@ void ReadGIFFile(const std::string& FileName, TBitmap* Bitmap, int32_t& ImageCou
 void WriteGIFStream(TStream* Stream, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
 // The file is replaced only when the whole image was written.
 void WriteGIFFile(const std::string& FileName, TBitmap* Bitmap, TIOParamsVals& Params, TFilterProgress& Progress);
+
+// The images of the GIF file at the stream's position, found by one walk over its blocks.
+struct TGIFImageIndex {
+  struct TImage {
+    int64_t Descriptor;  // stream position of the image descriptor's fields
+    int64_t Control;     // of its graphic control extension's block, -1 when none
+  };
+  uint8_t Header[13] = {};
+  TRGB Global[256] = {};  // entries missing from the file read as black
+  int HeaderRead = 0;     // 1 header, 2 header and global table
+  bool Trailer = false;
+  bool Failed = false;  // no GIF, a cut header or a stream error: every read fails alike
+  TVLCause Cause = vcNone;
+  std::string Reason;
+  std::vector<TImage> Images;
+};
+void GIFIndexStream(TStream* Stream, TGIFImageIndex& Index);
+// Reads image Image of the indexed file from where it lies, as ReadGIFStream reads image
+// GIFImageIndex (which this leaves alone).
+void ReadGIFImage(TStream* Stream, const TGIFImageIndex& Index, int32_t Image, TBitmap* Bitmap, TIOParamsVals& Params,
+                  TFilterProgress& Progress);
 
 // Number of images in the file. SkipIndex >= 0 leaves that image (and the graphic control
 // extension before it) out of the count; with Save the file is rewritten without it.

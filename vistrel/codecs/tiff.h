@@ -91,6 +91,19 @@ bool VLIsTIFF(const uint8_t* Head, int64_t StreamSize);
 // becomes the number of pages. Failure sets the abort flag of Progress.
 void ReadTIFFStream(TBitmap* Bitmap, TStream* Stream, int& ImageCount, TIOParamsVals& Params, TFilterProgress& Progress,
                     bool ParamsOnly);
+// The pages of the TIFF file at the stream's position, found by one walk of its IFD chain.
+struct TTIFFPageIndex {
+  bool Valid = false;  // the header was recognised
+  bool BigEndian = false;
+  bool Broken = false;            // the chain ran past the end of the data
+  int64_t Base = 0;               // stream position of the file header
+  std::vector<uint32_t> Offsets;  // of each page's IFD
+};
+void TIFFIndexPages(TStream* Stream, TTIFFPageIndex& Index);
+// Reads page Page of the indexed file straight from its IFD, as ReadTIFFStream reads page
+// TIFFImageIndex (which this leaves alone). Failure sets the abort flag of Progress.
+void ReadTIFFPage(TBitmap* Bitmap, TStream* Stream, const TTIFFPageIndex& Index, int Page, TIOParamsVals& Params,
+                  TFilterProgress& Progress);
 // Number of pages of the TIFF file at the stream's position (0 when it is none).
 int TIFFImageCount(TStream* Stream);
 

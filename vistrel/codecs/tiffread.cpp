@@ -87,9 +87,26 @@ bool EntryBytes(const TTIFFVars& v, const TTIFFEntry& e, std::vector<uint8_t>& o
   return ReadAt(v, VLGet32(v.BigEndian, e.Value), out.data(), int64_t(total));
 }
 
+// The n entries of the IFD at offset; false when they run past the end of the data.
+bool ReadEntries(TTIFFVars& v, uint32_t offset, uint32_t n) {
+  std::vector<uint8_t> raw(size_t(n) * 12);
+  if (n > 0 && !ReadAt(v, int64_t(offset) + 2, raw.data(), int64_t(raw.size()))) return false;
+  v.Entries.resize(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint8_t* p = raw.data() + size_t(i) * 12;
+    TTIFFEntry& e = v.Entries[i];
+    e.Tag = VLGet16(v.BigEndian, p);
+    e.Type = VLGet16(v.BigEndian, p + 2);
+    e.Count = VLGet32(v.BigEndian, p + 4);
+    std::memcpy(e.Value, p + 8, 4);
+  }
+  return true;
+}
+
 // Walks the IFD chain; reads the entries of page want (when >= 0). False for a bad header.
 // Broken: the chain ran past the end of the data.
-bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found, bool& broken) {
+bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found, bool& broken,
+               std::vector<uint32_t>* offsets = nullptr) {
   count = 0;
   found = false;
   broken = false;
@@ -108,20 +125,11 @@ bool WalkChain(TTIFFVars& v, int64_t want, int& count, bool& found, bool& broken
       break;
     }
     uint32_t n = VLGet16(v.BigEndian, b);
+    if (offsets) offsets->push_back(offset);
     if (count == want) {
-      std::vector<uint8_t> raw(size_t(n) * 12);
-      if (n > 0 && !ReadAt(v, int64_t(offset) + 2, raw.data(), int64_t(raw.size()))) {
+      if (!ReadEntries(v, offset, n)) {
         broken = true;
         break;
-      }
-      v.Entries.resize(n);
-      for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t* p = raw.data() + size_t(i) * 12;
-        TTIFFEntry& e = v.Entries[i];
-        e.Tag = VLGet16(v.BigEndian, p);
-        e.Type = VLGet16(v.BigEndian, p + 2);
-        e.Count = VLGet32(v.BigEndian, p + 4);
-        std::memcpy(e.Value, p + 8, 4);
       }
       found = n > 0;
     }
@@ -689,19 +697,31 @@ void FillParams(const TTIFFVars& v, TIOParamsVals& p) {
   p.TIFFYPos = toInt(v.YPosition * f);
 }
 
-void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals& params, TFilterProgress& progress,
-               bool paramsOnly) {
-  TTIFFVars v;
+// The file at Base in the stream.
+void StartVars(TTIFFVars& v, TStream* stream, int64_t base) {
   v.Stream = stream;
-  v.Base = stream->Position();
+  v.Base = base;
   v.Size = stream->Size() - v.Base;
   if (v.Size < 0) v.Size = 0;
   if (auto* mem = dynamic_cast<TCustomMemoryStream*>(stream); mem && mem->Memory() && v.Base >= 0 && v.Size > 0)
     v.Memory = static_cast<const uint8_t*>(mem->Memory()) + v.Base;
+}
+
+void ReadPage(TTIFFVars& v, TBitmap* bitmap, TIOParamsVals& params, TFilterProgress& progress, bool paramsOnly);
+
+void ReadImage(TBitmap* bitmap, TStream* stream, int& imageCount, TIOParamsVals& params, TFilterProgress& progress,
+               bool paramsOnly) {
+  TTIFFVars v;
+  StartVars(v, stream, stream->Position());
   bool found = false, broken = false;
   int64_t want = params.TIFFImageIndex;
   if (!WalkChain(v, want < 0 ? -2 : want, imageCount, found, broken)) VLThrowFail(vcNotFormat, "unrecognized TIFF");
   if (!found) VLThrowFail(broken ? vcTruncated : vcNoImage, "Invalid TIFF stream");
+  ReadPage(v, bitmap, params, progress, paramsOnly);
+}
+
+// The page whose entries v holds.
+void ReadPage(TTIFFVars& v, TBitmap* bitmap, TIOParamsVals& params, TFilterProgress& progress, bool paramsOnly) {
   if (!TIFFReadBitsPerSample(v)) VLThrowFail(vcBadHeader, "Invalid TIFF stream");
   ReadTags(v);
   FillParams(v, params);
@@ -961,4 +981,46 @@ int TIFFImageCount(TStream* Stream) {
   } catch (...) {
     return 0;
   }
+}
+
+void TIFFIndexPages(TStream* Stream, TTIFFPageIndex& Index) {
+  Index = TTIFFPageIndex();
+  if (!Stream) return;
+  try {
+    TTIFFVars v;
+    v.Stream = Stream;
+    v.Base = Stream->Position();
+    v.Size = std::max<int64_t>(Stream->Size() - v.Base, 0);
+    Index.Base = v.Base;
+    int count = 0;
+    bool found, broken;
+    Index.Valid = WalkChain(v, -1, count, found, broken, &Index.Offsets);
+    Index.BigEndian = v.BigEndian;
+    Index.Broken = broken;
+    // An IFD whose count could not be read is no page.
+    if (Index.Offsets.size() > size_t(count)) Index.Offsets.resize(size_t(count));
+  } catch (...) {
+    Index.Valid = false;
+    Index.Offsets.clear();
+  }
+}
+
+void ReadTIFFPage(TBitmap* Bitmap, TStream* Stream, const TTIFFPageIndex& Index, int Page, TIOParamsVals& Params,
+                  TFilterProgress& Progress) {
+  VLGuardCodec(Progress, crRead, [&] {
+    if (!Stream) VLThrowFail(vcNoPicture, "no stream");
+    if (!Index.Valid) VLThrowFail(vcNotFormat, "unrecognized TIFF");
+    TTIFFVars v;
+    StartVars(v, Stream, Index.Base);
+    v.BigEndian = Index.BigEndian;
+    bool found = false, broken = Index.Broken;
+    if (Page >= 0 && size_t(Page) < Index.Offsets.size()) {
+      const uint32_t offset = Index.Offsets[size_t(Page)];
+      uint8_t b[2];
+      if (!ReadAt(v, offset, b, 2) || !ReadEntries(v, offset, VLGet16(v.BigEndian, b))) broken = true;
+      else found = !v.Entries.empty();
+    }
+    if (!found) VLThrowFail(broken ? vcTruncated : vcNoImage, "Invalid TIFF stream");
+    ReadPage(v, Bitmap, Params, Progress, false);
+  });
 }

@@ -97,8 +97,8 @@ void TVistrelMIO::Update() {
 
 // ---- Keeping the list in step with the view ----
 
-void TVistrelMIO::Renumber() {
-  for (size_t i = 0; i < FParams.size(); ++i) {
+void TVistrelMIO::Renumber(int From) {
+  for (size_t i = size_t(std::max(From, 0)); i < FParams.size(); ++i) {
     FParams[i]->TIFFImageIndex = int32_t(i);
     FParams[i]->GIFImageIndex = int32_t(i);
   }
@@ -112,11 +112,12 @@ void TVistrelMIO::BitmapChanged(TObject*) {
   if (change == 1) {
     auto p = std::make_unique<TIOParamsVals>(nullptr);
     if (count > 0) p->Assign(FParams[size_t(std::clamp(i, 0, count - 1))].get());
-    FParams.insert(FParams.begin() + std::clamp(i, 0, count), std::move(p));
-    Renumber();
+    const int at = std::clamp(i, 0, count);
+    FParams.insert(FParams.begin() + at, std::move(p));
+    Renumber(at);
   } else if (change == 2 && i >= 0 && i < count) {
     FParams.erase(FParams.begin() + i);
-    Renumber();
+    Renumber(i);
   }
 }
 
@@ -162,39 +163,39 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
   TFilterProgress progress;
   progress.AbortFlag = &FAborting;
   progress.Sender = this;
-  const int64_t start = Stream->Position();
+  // One walk finds the pictures; each is then read once, from where it lies.
+  TGIFImageIndex gifIndex;
+  TTIFFPageIndex tiffIndex;
+  if (Gif) GIFIndexStream(Stream, gifIndex);
+  else TIFFIndexPages(Stream, tiffIndex);
+  const int count = int(Gif ? gifIndex.Images.size() : tiffIndex.Offsets.size());
   int a = std::max(FMView->SelectedImage(), 0);
   int i = 0;
-  int count = 0;
   int previousDelay = kFirstGIFDelay;
-  do {
-    FMView->InsertImage(a);
-    a = FMView->LastChangeIndex();
-    TIOParamsVals* p = Params(a);
-    if (!p) {
-      // Another component took the view's notice: nothing to read into.
-      FMView->DeleteImage(a);
-      FAborting = true;
-      break;
-    }
-    TBitmap bitmap;
-    Stream->Seek(start, soBeginning);
-    if (Gif) {
-      p->GIFImageIndex = i;
-      ReadGIFStream(Stream, &bitmap, count, *p, progress, false);
-    } else {
-      p->TIFFImageIndex = i;
-      ReadTIFFStream(&bitmap, Stream, count, *p, progress, false);
-    }
-    p->GIFImageIndex = a;
-    p->TIFFImageIndex = a;
-    p->FileType = Gif ? ftGIF : ftTIFF;
-    p->FileName.clear();
-    if (FAborting) {
-      FMView->DeleteImage(a);
-      break;
-    }
-    if (count > 0) {
+  // The view lays its items out once, when the load ends.
+  FMView->BeginUpdate();
+  try {
+    do {
+      FMView->InsertImage(a);
+      a = FMView->LastChangeIndex();
+      TIOParamsVals* p = Params(a);
+      if (!p) {
+        // Another component took the view's notice: nothing to read into.
+        FMView->DeleteImage(a);
+        FAborting = true;
+        break;
+      }
+      TBitmap bitmap;
+      if (Gif) ReadGIFImage(Stream, gifIndex, i, &bitmap, *p, progress);
+      else ReadTIFFPage(&bitmap, Stream, tiffIndex, i, *p, progress);
+      p->GIFImageIndex = a;
+      p->TIFFImageIndex = a;
+      p->FileType = Gif ? ftGIF : ftTIFF;
+      p->FileName.clear();
+      if (FAborting) {
+        FMView->DeleteImage(a);
+        break;
+      }
       FMView->SetImage(a, &bitmap);
       if (Gif) {
         FMView->SetImageBackground(a, RGBToColor(p->GIFBackground));
@@ -205,13 +206,18 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
         FMView->SetImageDelayTime(a, kTIFFPageDelay);
       }
       if (OnProgress) OnProgress(this, TruncInt(i * (100.0L / count)));
-    } else {
-      FMView->DeleteImage(a);
-    }
-    if (FAborting) break;
-    ++i;
-    ++a;
-  } while (i < count);
+      if (FAborting) break;
+      ++i;
+      ++a;
+    } while (i < count);
+  } catch (...) {
+    // A raising progress handler: the pictures read so far stay.
+    FAborting = true;
+    if (FMView) FMView->EndUpdate();
+    Update();
+    throw;
+  }
+  if (FMView) FMView->EndUpdate();
   Update();
 }
 
@@ -226,35 +232,44 @@ void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
   const int32_t delay = reader.FrameDelay();
   const int64_t length = reader.Length();
   int b = std::max(FMView->SelectedImage(), 0);
-  for (int64_t f = 0; f < length; ++f) {
-    TBitmap bitmap;
-    const int bits = reader.ReadFrame(&bitmap);
-    if (bits == 0) {
-      FAborting = true;
-      break;
+  FMView->BeginUpdate();
+  try {
+    for (int64_t f = 0; f < length; ++f) {
+      TBitmap bitmap;
+      const int bits = reader.ReadFrame(&bitmap);
+      if (bits == 0) {
+        FAborting = true;
+        break;
+      }
+      FMView->InsertImage(b);
+      b = FMView->LastChangeIndex();
+      FMView->SetImage(b, &bitmap);
+      FMView->SetImageDelayTime(b, delay);
+      if (TIOParamsVals* p = Params(b)) {
+        // The frame time goes into the delay field in milliseconds.
+        p->GIFDelayTime = delay;
+        SetSampleLayout(*p, bits);
+        p->GIFImageIndex = b;
+        p->TIFFImageIndex = b;
+        p->DpiX = ScreenPixelsPerInch();
+        p->DpiY = ScreenPixelsPerInch();
+        p->Width = bitmap.Width();
+        p->Height = bitmap.Height();
+        p->FileName = FileName;
+        p->FileType = ftNone;
+        p->FreeColorMap();
+      }
+      if (OnProgress) OnProgress(this, TruncInt(f * (100.0L / length)));
+      if (FAborting) break;
+      ++b;
     }
-    FMView->InsertImage(b);
-    b = FMView->LastChangeIndex();
-    FMView->SetImage(b, &bitmap);
-    FMView->SetImageDelayTime(b, delay);
-    if (TIOParamsVals* p = Params(b)) {
-      // The frame time goes into the delay field in milliseconds.
-      p->GIFDelayTime = delay;
-      SetSampleLayout(*p, bits);
-      p->GIFImageIndex = b;
-      p->TIFFImageIndex = b;
-      p->DpiX = ScreenPixelsPerInch();
-      p->DpiY = ScreenPixelsPerInch();
-      p->Width = bitmap.Width();
-      p->Height = bitmap.Height();
-      p->FileName = FileName;
-      p->FileType = ftNone;
-      p->FreeColorMap();
-    }
-    if (OnProgress) OnProgress(this, TruncInt(f * (100.0L / length)));
-    if (FAborting) break;
-    ++b;
+  } catch (...) {
+    FAborting = true;
+    if (FMView) FMView->EndUpdate();
+    Update();
+    throw;
   }
+  if (FMView) FMView->EndUpdate();
   Update();
 }
 

@@ -39,7 +39,8 @@ class TVistrelMIO : public TComponent {
   TVLTWainParams* TWainParams() const { return FTWainParams; }
 
   // Set by a failed or aborted load; cleared when a load starts. A progress handler that sets
-  // it stops the load after the picture it reports.
+  // it, or raises, stops the load after the picture it reports (the exception goes on to the
+  // caller; what was loaded stays).
   bool Aborting() const { return FAborting; }
   void SetAborting(bool Value) { FAborting = Value; }
   // Per picture of a load: Sender and the percentage of the pictures done.
@@ -48,7 +49,7 @@ class TVistrelMIO : public TComponent {
   // By the extension: ".gif" every GIF frame, ".tif" and ".tiff" every TIFF page, ".avi" every
   // AVI frame; other extensions load nothing. The pictures go in before the selected item
   // (at the start when none is selected), in file order. A file that can't be opened sets
-  // Aborting.
+  // Aborting. The file is walked once, and each picture read once from where it lies.
   void LoadFromFile(const std::string& FileName);
   void LoadFromFileGIF(const std::string& FileName);
   void LoadFromFileTIFF(const std::string& FileName);
@@ -68,7 +69,8 @@ class TVistrelMIO : public TComponent {
  private:
   // The bitmap-change callback: follows the view's insertions and deletions.
   void BitmapChanged(TObject* Sender);
-  void Renumber();
+  // Image indexes of the entries from From on.
+  void Renumber(int From = 0);
   void Detach();
   void LoadAll(TStream* Stream, bool Gif);
   // Clears Aborting. Null without a view, and with Aborting set when the file can't be

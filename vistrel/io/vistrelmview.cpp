@@ -223,7 +223,15 @@ void TVistrelMView::DeleteImage(int Index) {
 void TVistrelMView::Clear() {
   Deselect();
   Update();
-  while (!FItems.empty()) DeleteImage(0);
+  // From the last item, laid out once: each deletion then costs the same, however many there are.
+  BeginUpdate();
+  try {
+    while (!FItems.empty()) DeleteImage(ImageCount() - 1);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
   Update();
 }
 
@@ -531,7 +539,12 @@ void TVistrelMView::Layout() {
   FMaxViewY = std::max<int64_t>(FContentHeight - ClientHeight(), 0);
 }
 
+void TVistrelMView::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0) Update();
+}
+
 void TVistrelMView::Update() {
+  if (FUpdateCount > 0) return;
   if (ComponentState() & ~uint32_t(csDesigning)) return;
   if (!Parent()) return;
   if (ComponentState() & csDesigning) {

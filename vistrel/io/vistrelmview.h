@@ -165,6 +165,10 @@ class TVistrelMView : public TVLView {
 
   // ---- Painting and window events ----
   void Update() override;
+  // Update waits until the matching EndUpdate, which runs it once: items inserted in between
+  // are laid out together, not each time.
+  void BeginUpdate() { ++FUpdateCount; }
+  void EndUpdate();
   void Paint() override;
   virtual void PaintTo(TCanvas* Canvas);
   void Resize() override;
@@ -241,6 +245,7 @@ class TVistrelMView : public TVLView {
   int FSavedSelected = -1;
   int FLastChange = 0;
   int FLastChangeIndex = 0;
+  int FUpdateCount = 0;
   TTimer* FTimer = nullptr;
   TBitmap* FNotifiedBitmap = nullptr;
 };
