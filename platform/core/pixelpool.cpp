@@ -96,7 +96,8 @@ void TPixelPool::Give(uint8_t* data, int64_t size) {
 
 void TPixelPool::Shrink() {
   while (FKeptBytes > FLimit && !FKept.empty()) {
-    auto oldest = std::min_element(FKept.begin(), FKept.end(), [](const TKept& a, const TKept& b) { return a.Age < b.Age; });
+    auto oldest =
+        std::min_element(FKept.begin(), FKept.end(), [](const TKept& a, const TKept& b) { return a.Age < b.Age; });
     munmap(oldest->Data, size_t(oldest->Size));
     FKeptBytes -= oldest->Size;
     FKept.erase(oldest);

@@ -856,12 +856,13 @@ void TCanvas::LineTo(int x, int y) {
     int w = FPen.Width();
     TRect box = Grown(std::min(from.X, x), std::min(from.Y, y), int64_t(std::max(from.X, x)) + 1,
                       int64_t(std::max(from.Y, y)) + 1, w);
-    FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
-                         [&](QPainter& p) {
-                           p.setPen(MaskPen(w));
-                           p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
-                         },
-                         StrokeReach(std::vector<TPoint>{from, {x, y}}.data(), 2, false, w)),
+    FillSpans(MaskRegion(
+                  box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                  [&](QPainter& p) {
+                    p.setPen(MaskPen(w));
+                    p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+                  },
+                  StrokeReach(std::vector<TPoint>{from, {x, y}}.data(), 2, false, w)),
               PenPaint(FPen.Color()));
   }
   Changed();
@@ -898,12 +899,15 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     }
   } else {
     TRect box = Grown(x1, y1, x2, y2, w);
-    TClipRegion stroke = MaskRegion(box, surface, [&](QPainter& p) {
-      QPen qp = MaskPen(w);
-      qp.setJoinStyle(Qt::MiterJoin);
-      p.setPen(qp);
-      p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
-    }, StrokeReach(std::vector<TPoint>{{x1, y1}, {x2 - 1, y1}, {x2 - 1, y2 - 1}, {x1, y2 - 1}}.data(), 4, true, w));
+    TClipRegion stroke = MaskRegion(
+        box, surface,
+        [&](QPainter& p) {
+          QPen qp = MaskPen(w);
+          qp.setJoinStyle(Qt::MiterJoin);
+          p.setPen(qp);
+          p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
+        },
+        StrokeReach(std::vector<TPoint>{{x1, y1}, {x2 - 1, y1}, {x2 - 1, y2 - 1}, {x1, y2 - 1}}.data(), 4, true, w));
     if (brush) {
       TClipRegion inner = TClipRegion::FromRect(Clamped(Rect(x1, y1, x2, y2)));
       inner.Subtract(stroke);
@@ -1017,12 +1021,15 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
       minY = std::min(minY, pts[i].Y);
       maxY = std::max(maxY, pts[i].Y);
     }
-    stroke = MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface, [&](QPainter& p) {
-      QPolygonF poly;
-      for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
-      p.setPen(MaskPen(w));
-      p.drawPolygon(poly);
-    }, StrokeReach(pts, count, true, w));
+    stroke = MaskRegion(
+        Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface,
+        [&](QPainter& p) {
+          QPolygonF poly;
+          for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+          p.setPen(MaskPen(w));
+          p.drawPolygon(poly);
+        },
+        StrokeReach(pts, count, true, w));
   }
   if (FBrush.Style() != bsClear && count >= 3) {
     TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode, surface);
@@ -1056,15 +1063,16 @@ void TCanvas::Polyline(const TPoint* pts, int count) {
         minY = std::min(minY, pts[i].Y);
         maxY = std::max(maxY, pts[i].Y);
       }
-      FillSpans(MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
-                           Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
-                           [&](QPainter& p) {
-                             QPolygonF poly;
-                             for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
-                             p.setPen(MaskPen(w));
-                             p.drawPolyline(poly);
-                           },
-                           StrokeReach(pts, count, false, w)),
+      FillSpans(MaskRegion(
+                    Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
+                    Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                    [&](QPainter& p) {
+                      QPolygonF poly;
+                      for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+                      p.setPen(MaskPen(w));
+                      p.drawPolyline(poly);
+                    },
+                    StrokeReach(pts, count, false, w)),
                 PenPaint(FPen.Color()));
     }
   }
