@@ -647,6 +647,9 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
   // One tile's memory per thread, kept from call to call.
   thread_local std::vector<uchar> tile;
   if (tile.size() < size_t(stride * th)) tile.resize(size_t(stride * th));
+  // One image (and so one paint engine) for every tile: a tile at a band's end uses its top
+  // left part, and what is drawn past that part is neither cleared nor read.
+  QImage img(tile.data(), tw, th, qsizetype(stride), QImage::Format_Alpha8);
   std::vector<Spans> rows(static_cast<size_t>(H));
   for (int64_t ty = 0; ty < H; ty += th) {
     const int bh = int(std::min<int64_t>(th, H - ty));
@@ -659,8 +662,7 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
     for (int64_t tx = x0; tx < x1; tx += tw) {
       const int bw = int(std::min<int64_t>(tw, x1 - tx));
       const int left = int(r.Left + tx);
-      QImage img(tile.data(), bw, bh, qsizetype((int64_t(bw) + 3) / 4 * 4), QImage::Format_Alpha8);
-      img.fill(0);
+      for (int y = 0; y < bh; ++y) std::memset(tile.data() + stride * y, 0, size_t(bw));
       {
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing, false);
@@ -669,7 +671,7 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
         draw(p);
       }
       for (int y = 0; y < bh; ++y) {
-        const uchar* line = img.constScanLine(y);
+        const uchar* line = tile.data() + stride * y;
         Spans& row = rows[size_t(ty + y)];
         int x = 0;
         while (x < bw) {
