@@ -589,6 +589,20 @@ TRect Grown(int64_t l, int64_t t, int64_t r, int64_t b, int64_t m) {
   return TRect{c(l - m), c(t - m), c(r + m), c(b + m)};
 }
 
+// The first x from `x` on, below `end`, whose mask byte is not set (set: not clear), eight
+// bytes at a time where it can.
+int SkipWhile(const uchar* line, int x, int end, bool set) {
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  while (x + 8 <= end) {
+    uint64_t v;
+    std::memcpy(&v, line + x, 8);
+    if ((set ? ~v : v) & kHigh) break;
+    x += 8;
+  }
+  while (x < end && (line[x] >= 128) == set) ++x;
+  return x;
+}
+
 // Columns [first, second) that a drawing can reach on the rows y0 .. y1 - 1; empty when none.
 using TRowReach = std::function<std::pair<int64_t, int64_t>(int64_t y0, int64_t y1)>;
 
@@ -675,9 +689,9 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
         Spans& row = rows[size_t(ty + y)];
         int x = 0;
         while (x < bw) {
-          while (x < bw && line[x] < 128) ++x;
+          x = SkipWhile(line, x, bw, false);
           int s = x;
-          while (x < bw && line[x] >= 128) ++x;
+          x = SkipWhile(line, x, bw, true);
           if (x == s) continue;
           // Runs that meet at a tile's edge are one run.
           if (!row.empty() && row.back().second == s + left) row.back().second = x + left;
@@ -753,8 +767,13 @@ void TCanvas::PaintSpan(int y, int x0, int x1, const TPaint& p) {
     if (bits == 24 || bits == 32) {
       int step = bits / 8;
       if (p.rop == pmCopy && p.hatch < 0 && bits == 24) {
+        // Whole runs of sixteen pixels from a pattern, then the rest one by one.
+        uint8_t pattern[48];
+        for (int i = 0; i < 48; i += 3) pattern[i] = p.b, pattern[i + 1] = p.g, pattern[i + 2] = p.r;
         uint8_t* q = row + 3 * a;
-        for (int x = a; x < b; ++x, q += 3) {
+        int x = a;
+        for (; x + 16 <= b; x += 16, q += 48) std::memcpy(q, pattern, 48);
+        for (; x < b; ++x, q += 3) {
           q[0] = p.b;
           q[1] = p.g;
           q[2] = p.r;
