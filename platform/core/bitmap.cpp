@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <utility>
 
-#include <sys/mman.h>
+#include "platform/core/pixelpool.h"
 
 // Sanitizer builds take every block from the heap, where overruns are caught.
 #if defined(__SANITIZE_ADDRESS__)
@@ -24,7 +23,7 @@ int64_t gMaxBytes = int64_t(1) << 30;  // 1 GiB of pixels, for every reader
 
 // Blocks from kMapped up are mapped on their own in whole 2 MB huge pages, which fault in
 // a few hundred times faster than small ones; the rest come from the heap.
-constexpr int64_t kHuge = int64_t(2) << 20;
+constexpr int64_t kHuge = TPixelPool::Page;
 constexpr int64_t kMapped = int64_t(4) << 20;
 
 struct TBlock {
@@ -41,37 +40,17 @@ constexpr bool kFromHeap = false;
 
 bool IsMapped(int64_t size) { return !kFromHeap && size >= kMapped; }
 
-// The last large block freed, kept for the next large picture: its pages are likely in still.
-std::mutex gSpareLock;
-TBlock gSpare;
-
-uint8_t* MapBlock(int64_t size) {
-  // Over-map by one huge page and trim both ends to a 2 MB boundary.
-  const size_t len = size_t(size + kHuge);
-  void* p = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
-  const uintptr_t a = uintptr_t(p), start = (a + uintptr_t(kHuge) - 1) & ~uintptr_t(kHuge - 1);
-  const uintptr_t end = start + uintptr_t(size);
-  if (start > a) munmap(p, start - a);
-  if (a + len > end) munmap(reinterpret_cast<void*>(end), a + len - end);
-  madvise(reinterpret_cast<void*>(start), size_t(size), MADV_HUGEPAGE);
-  return reinterpret_cast<uint8_t*>(start);
+// Freed large blocks, kept for the next pictures whatever their sizes.
+constexpr int64_t kPoolLimit = int64_t(256) << 20;
+TPixelPool& Pool() {
+  static TPixelPool* pool = new TPixelPool(kPoolLimit);
+  return *pool;
 }
 
 void FreeBlock(TBlock b) {
   if (!b.Data) return;
-  if (!IsMapped(b.Size)) {
-    std::free(b.Data);
-    return;
-  }
-  if (b.Size <= gMaxBytes / 4) {
-    // Kept, but the system may take its pages back when memory runs short.
-    madvise(b.Data, size_t(b.Size), MADV_FREE);
-    b.Zero = false;
-    std::lock_guard<std::mutex> lock(gSpareLock);
-    std::swap(b, gSpare);
-  }
-  if (b.Data) munmap(b.Data, size_t(b.Size));
+  if (IsMapped(b.Size)) Pool().Give(b.Data, b.Size);
+  else std::free(b.Data);
 }
 
 // A block of at least `bytes`; all zero when `zero` is set, else its contents are unspecified.
@@ -80,16 +59,8 @@ TBlock AllocBlock(int64_t bytes, bool zero) {
   if (bytes > gMaxBytes) throw EOutOfResources(SOutOfResources);
   TBlock b;
   if (IsMapped(bytes)) {
-    const int64_t size = (bytes + kHuge - 1) / kHuge * kHuge;
-    {
-      std::lock_guard<std::mutex> lock(gSpareLock);
-      if (gSpare.Data && gSpare.Size >= size && gSpare.Size / 2 <= size) std::swap(b, gSpare);
-    }
-    if (!b.Data) {
-      b.Data = MapBlock(size);
-      b.Size = size;
-      b.Zero = true;
-    }
+    b.Size = (bytes + kHuge - 1) / kHuge * kHuge;
+    b.Data = Pool().Take(b.Size, b.Zero);
     if (!b.Data) throw EOutOfResources(SOutOfResources);
     if (zero && !b.Zero) std::memset(b.Data, 0, size_t(bytes));
     return b;

@@ -589,28 +589,94 @@ TRect Grown(int64_t l, int64_t t, int64_t r, int64_t b, int64_t m) {
   return TRect{c(l - m), c(t - m), c(r + m), c(b + m)};
 }
 
-// Renders with QPainter into a mask and returns the pixels it set, in surface pixels. The
-// mask is drawn a tile at a time, so a large box costs one tile besides the spans it yields.
-constexpr int64_t kMaskTilePixels = int64_t(1) << 20;
+// The first x from `x` on, below `end`, whose mask byte is not set (set: not clear), eight
+// bytes at a time where it can.
+int SkipWhile(const uchar* line, int x, int end, bool set) {
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  while (x + 8 <= end) {
+    uint64_t v;
+    std::memcpy(&v, line + x, 8);
+    if ((set ? ~v : v) & kHigh) break;
+    x += 8;
+  }
+  while (x < end && (line[x] >= 128) == set) ++x;
+  return x;
+}
 
-TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPainter&)>& draw) {
+// Columns [first, second) that a drawing can reach on the rows y0 .. y1 - 1; empty when none.
+using TRowReach = std::function<std::pair<int64_t, int64_t>(int64_t y0, int64_t y1)>;
+
+// The reach of a stroke of width w along the points (closed: back to the first): within
+// w + 2 of some segment, which holds for round and square ends and right-angled miters.
+TRowReach StrokeReach(const TPoint* pts, int count, bool closed, int w) {
+  std::vector<TPoint> p(pts, pts + count);
+  if (closed || count == 1) p.push_back(pts[0]);
+  const long double m = (long double)w + 2;
+  return [p = std::move(p), m](int64_t y0, int64_t y1) {
+    long double lo = HUGE_VALL, hi = -HUGE_VALL;
+    const long double top = y0 - m, bottom = y1 + m;
+    auto take = [&](long double x) {
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    };
+    for (size_t i = 0; i + 1 < p.size(); ++i) {
+      const TPoint& a = p[i];
+      const TPoint& b = p[i + 1];
+      const long double ay = a.Y, by = b.Y, ax = a.X, bx = b.X;
+      if (std::max(ay, by) < top || std::min(ay, by) > bottom) continue;
+      if (ay == by) {
+        take(ax);
+        take(bx);
+        continue;
+      }
+      // The part of the segment between the rows top and bottom.
+      long double t0 = (top - ay) / (by - ay), t1 = (bottom - ay) / (by - ay);
+      if (t0 > t1) std::swap(t0, t1);
+      t0 = std::max<long double>(t0, 0);
+      t1 = std::min<long double>(t1, 1);
+      take(ax + t0 * (bx - ax));
+      take(ax + t1 * (bx - ax));
+    }
+    if (lo > hi) return std::pair<int64_t, int64_t>{0, 0};
+    return std::pair<int64_t, int64_t>{int64_t(std::floor(lo - m)), int64_t(std::ceil(hi + m)) + 1};
+  };
+}
+
+// Renders with QPainter into a mask and returns the pixels it set, in surface pixels. The
+// mask is drawn a tile at a time, so a large box costs one tile besides the spans it yields;
+// given the reach of the drawing, only the columns it can reach are drawn and read, in bands
+// of a few rows, so a long thin stroke costs about the pixels it covers.
+constexpr int64_t kMaskTilePixels = int64_t(1) << 20;
+constexpr int kMaskBandRows = 64;
+
+TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPainter&)>& draw,
+                       const TRowReach& reach = {}) {
   TRect r;
   if (!IntersectRect(r, box, surface)) return {};
   const int64_t W = int64_t(r.Right) - r.Left, H = int64_t(r.Bottom) - r.Top;
   const int tw = int(std::min(W, kMaskTilePixels));
   const int64_t stride = (int64_t(tw) + 3) / 4 * 4;
-  const int th = int(std::clamp<int64_t>(kMaskTilePixels / stride, 1, H));
+  int th = int(std::clamp<int64_t>(kMaskTilePixels / stride, 1, H));
+  if (reach) th = std::min(th, kMaskBandRows);
   // One tile's memory per thread, kept from call to call.
   thread_local std::vector<uchar> tile;
   if (tile.size() < size_t(stride * th)) tile.resize(size_t(stride * th));
+  // One image (and so one paint engine) for every tile: a tile at a band's end uses its top
+  // left part, and what is drawn past that part is neither cleared nor read.
   QImage img(tile.data(), tw, th, qsizetype(stride), QImage::Format_Alpha8);
   std::vector<Spans> rows(static_cast<size_t>(H));
   for (int64_t ty = 0; ty < H; ty += th) {
     const int bh = int(std::min<int64_t>(th, H - ty));
-    for (int64_t tx = 0; tx < W; tx += tw) {
-      const int bw = int(std::min<int64_t>(tw, W - tx));
+    int64_t x0 = 0, x1 = W;
+    if (reach) {
+      const auto [a, b] = reach(r.Top + ty, r.Top + ty + bh);
+      x0 = std::max<int64_t>(0, a - r.Left);
+      x1 = std::min<int64_t>(W, b - r.Left);
+    }
+    for (int64_t tx = x0; tx < x1; tx += tw) {
+      const int bw = int(std::min<int64_t>(tw, x1 - tx));
       const int left = int(r.Left + tx);
-      img.fill(0);
+      for (int y = 0; y < bh; ++y) std::memset(tile.data() + stride * y, 0, size_t(bw));
       {
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing, false);
@@ -619,13 +685,13 @@ TClipRegion MaskRegion(TRect box, TRect surface, const std::function<void(QPaint
         draw(p);
       }
       for (int y = 0; y < bh; ++y) {
-        const uchar* line = img.constScanLine(y);
+        const uchar* line = tile.data() + stride * y;
         Spans& row = rows[size_t(ty + y)];
         int x = 0;
         while (x < bw) {
-          while (x < bw && line[x] < 128) ++x;
+          x = SkipWhile(line, x, bw, false);
           int s = x;
-          while (x < bw && line[x] >= 128) ++x;
+          x = SkipWhile(line, x, bw, true);
           if (x == s) continue;
           // Runs that meet at a tile's edge are one run.
           if (!row.empty() && row.back().second == s + left) row.back().second = x + left;
@@ -701,8 +767,13 @@ void TCanvas::PaintSpan(int y, int x0, int x1, const TPaint& p) {
     if (bits == 24 || bits == 32) {
       int step = bits / 8;
       if (p.rop == pmCopy && p.hatch < 0 && bits == 24) {
+        // Whole runs of sixteen pixels from a pattern, then the rest one by one.
+        uint8_t pattern[48];
+        for (int i = 0; i < 48; i += 3) pattern[i] = p.b, pattern[i + 1] = p.g, pattern[i + 2] = p.r;
         uint8_t* q = row + 3 * a;
-        for (int x = a; x < b; ++x, q += 3) {
+        int x = a;
+        for (; x + 16 <= b; x += 16, q += 48) std::memcpy(q, pattern, 48);
+        for (; x < b; ++x, q += 3) {
           q[0] = p.b;
           q[1] = p.g;
           q[2] = p.r;
@@ -806,11 +877,13 @@ void TCanvas::LineTo(int x, int y) {
     int w = FPen.Width();
     TRect box = Grown(std::min(from.X, x), std::min(from.Y, y), int64_t(std::max(from.X, x)) + 1,
                       int64_t(std::max(from.Y, y)) + 1, w);
-    FillSpans(MaskRegion(box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
-                         [&](QPainter& p) {
-                           p.setPen(MaskPen(w));
-                           p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
-                         }),
+    FillSpans(MaskRegion(
+                  box, Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                  [&](QPainter& p) {
+                    p.setPen(MaskPen(w));
+                    p.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+                  },
+                  StrokeReach(std::vector<TPoint>{from, {x, y}}.data(), 2, false, w)),
               PenPaint(FPen.Color()));
   }
   Changed();
@@ -847,12 +920,15 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     }
   } else {
     TRect box = Grown(x1, y1, x2, y2, w);
-    TClipRegion stroke = MaskRegion(box, surface, [&](QPainter& p) {
-      QPen qp = MaskPen(w);
-      qp.setJoinStyle(Qt::MiterJoin);
-      p.setPen(qp);
-      p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
-    });
+    TClipRegion stroke = MaskRegion(
+        box, surface,
+        [&](QPainter& p) {
+          QPen qp = MaskPen(w);
+          qp.setJoinStyle(Qt::MiterJoin);
+          p.setPen(qp);
+          p.drawRect(QRectF(x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1));
+        },
+        StrokeReach(std::vector<TPoint>{{x1, y1}, {x2 - 1, y1}, {x2 - 1, y2 - 1}, {x1, y2 - 1}}.data(), 4, true, w));
     if (brush) {
       TClipRegion inner = TClipRegion::FromRect(Clamped(Rect(x1, y1, x2, y2)));
       inner.Subtract(stroke);
@@ -966,12 +1042,15 @@ void TCanvas::Polygon(const TPoint* pts, int count) {
       minY = std::min(minY, pts[i].Y);
       maxY = std::max(maxY, pts[i].Y);
     }
-    stroke = MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface, [&](QPainter& p) {
-      QPolygonF poly;
-      for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
-      p.setPen(MaskPen(w));
-      p.drawPolygon(poly);
-    });
+    stroke = MaskRegion(
+        Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w), surface,
+        [&](QPainter& p) {
+          QPolygonF poly;
+          for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+          p.setPen(MaskPen(w));
+          p.drawPolygon(poly);
+        },
+        StrokeReach(pts, count, true, w));
   }
   if (FBrush.Style() != bsClear && count >= 3) {
     TClipRegion inner = TClipRegion::FromPolygon(pts, count, FFillMode, surface);
@@ -1005,14 +1084,16 @@ void TCanvas::Polyline(const TPoint* pts, int count) {
         minY = std::min(minY, pts[i].Y);
         maxY = std::max(maxY, pts[i].Y);
       }
-      FillSpans(MaskRegion(Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
-                           Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
-                           [&](QPainter& p) {
-                             QPolygonF poly;
-                             for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
-                             p.setPen(MaskPen(w));
-                             p.drawPolyline(poly);
-                           }),
+      FillSpans(MaskRegion(
+                    Grown(minX, minY, int64_t(maxX) + 1, int64_t(maxY) + 1, w),
+                    Rect(0, 0, FBitmap->Width(), FBitmap->Height()),
+                    [&](QPainter& p) {
+                      QPolygonF poly;
+                      for (int i = 0; i < count; ++i) poly << QPointF(pts[i].X + 0.5, pts[i].Y + 0.5);
+                      p.setPen(MaskPen(w));
+                      p.drawPolyline(poly);
+                    },
+                    StrokeReach(pts, count, false, w)),
                 PenPaint(FPen.Color()));
     }
   }

@@ -184,6 +184,27 @@ TEST(PackedDibReader, YCbCrConversion) {
   EXPECT_EQ(t, (TRGB{1, 255, 0}));
 }
 
+TEST(PackedDibReader, YCbCrConversionMatchesTheRealFormulaOnEveryInput) {
+  // The conversion worked in extended reals, one pixel at a time, as it was first written.
+  auto reference = [](int Y, int Cb, int Cr) {
+    const long double y = (Y - 16) * 1.164L;
+    return TRGB{VLByteClamp(int(Round(y + (Cb - 128) * 2.018L))),
+                VLByteClamp(int(Round(y - (Cr - 128) * 0.813L - (Cb - 128) * 0.391L))),
+                VLByteClamp(int(Round(y + (Cr - 128) * 1.596L)))};
+  };
+  int64_t wrong = 0;
+  for (int Y = 0; Y < 256; ++Y)
+    for (int Cb = 0; Cb < 256; ++Cb)
+      for (int Cr = 0; Cr < 256; ++Cr) {
+        TRGB got;
+        VLYCbCrToRGB(Y, Cb, Cr, got);
+        const TRGB want = reference(Y, Cb, Cr);
+        if (got != want && ++wrong <= 3)
+          ADD_FAILURE() << "Y " << Y << ", Cb " << Cb << ", Cr " << Cr << ": " << Str(got) << " not " << Str(want);
+      }
+  EXPECT_EQ(wrong, 0);
+}
+
 namespace {
 
 // What the frame's pixel at (x, data row r) is meant to decode from.

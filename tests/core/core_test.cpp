@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/core.h"
+#include "platform/core/pixelpool.h"
 #include "vistrel/codecs/ioparams.h"
 
 TEST(Rounding, HalvesToEvenAndTruncation) {
@@ -284,6 +286,55 @@ struct Probe : TComponent {
   }
 };
 }  // namespace
+
+TEST(PixelPool, ReusesFreedPagesForAnySizeWithinItsLimitAndGivesThemBack) {
+  constexpr int64_t P = TPixelPool::Page;
+  // Whether every page of the range is mapped.
+  auto mapped = [](uint8_t* p, int64_t n) {
+    std::vector<unsigned char> v(size_t(n / 4096));
+    return mincore(p, size_t(n), v.data()) == 0;
+  };
+  TPixelPool pool(6 * P);
+  bool zero = false;
+  uint8_t* a = pool.Take(4 * P, zero);
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(zero);
+  std::memset(a, 0x5A, size_t(4 * P));
+  pool.Give(a, 4 * P);
+  EXPECT_EQ(pool.Kept(), 4 * P);
+  // A smaller picture takes the front of the kept block.
+  uint8_t* b = pool.Take(P, zero);
+  EXPECT_EQ(b, a);
+  EXPECT_FALSE(zero);
+  EXPECT_EQ(pool.Kept(), 3 * P);
+  // A larger one gets the kept pages moved into it: none stay where they were.
+  uint8_t* c = pool.Take(6 * P, zero);
+  ASSERT_NE(c, nullptr);
+  EXPECT_FALSE(zero);
+  EXPECT_EQ(pool.Kept(), 0);
+  EXPECT_FALSE(mapped(a + P, P));
+  std::memset(c, 1, size_t(6 * P));
+  // Past the limit the longest kept block goes back to the system; so does a block larger
+  // than the limit, at once.
+  pool.Give(b, P);
+  pool.Give(c, 6 * P);
+  EXPECT_EQ(pool.Kept(), 6 * P);
+  EXPECT_FALSE(mapped(b, P));
+  EXPECT_TRUE(mapped(c, 6 * P));
+  uint8_t* d = pool.Take(8 * P, zero);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(pool.Kept(), 0);
+  pool.Give(d, 8 * P);
+  EXPECT_EQ(pool.Kept(), 0);
+  EXPECT_FALSE(mapped(d, 8 * P));
+  // Trimming gives back everything kept.
+  uint8_t* e = pool.Take(2 * P, zero);
+  pool.Give(e, 2 * P);
+  EXPECT_EQ(pool.Kept(), 2 * P);
+  pool.Trim();
+  EXPECT_EQ(pool.Kept(), 0);
+  EXPECT_FALSE(mapped(e, 2 * P));
+}
 
 TEST(Component, OwnerFreesAndFreeNotification) {
   std::vector<TComponent*> removed;

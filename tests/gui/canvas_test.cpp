@@ -367,4 +367,35 @@ TEST(Canvas, DashedPenAndFontSize) {
   EXPECT_EQ(f.Size(), 10);
 }
 
+TEST(Canvas, WideDashedPensKeepTheirPixels) {
+  // Long strokes in several directions, off the picture at one end, on a picture tall enough
+  // for a stroke to be drawn in parts; the sum of every pixel as drawn when the strokes were
+  // rendered whole.
+  std::unique_ptr<TBitmap> b(MakeBitmap(301, 257, pf24bit));
+  TCanvas* c = b->Canvas();
+  c->Pen()->SetStyle(psDash);
+  c->Pen()->SetColor(clRed);
+  c->Pen()->SetWidth(7);
+  c->MoveTo(-40, -30);
+  c->LineTo(290, 250);
+  c->Pen()->SetWidth(12);
+  c->Pen()->SetColor(clBlue);
+  c->MoveTo(300, 3);
+  c->LineTo(5, 200);
+  const std::vector<TPoint> zig{{10, 250}, {60, 20}, {61, 240}, {150, 128}, {400, 129}};
+  c->Pen()->SetWidth(5);
+  c->Pen()->SetColor(clGreen);
+  c->Polyline(zig);
+  c->Brush()->SetStyle(bsClear);
+  c->Pen()->SetWidth(9);
+  c->Pen()->SetColor(clBlack);
+  const std::vector<TPoint> tri{{200, 10}, {290, 240}, {120, 180}};
+  c->Polygon(tri);
+  c->Pen()->SetWidth(4);
+  c->Rectangle(30, 90, 250, 140);
+  uint64_t sum = 1469598103934665603ull;
+  for (TColor v : Snapshot(b.get())) sum = (sum ^ uint64_t(v)) * 1099511628211ull;
+  EXPECT_EQ(sum, 7101446277185676157ull);
+}
+
 }  // namespace

@@ -27,6 +27,57 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
          uint32_t(uint8_t(s[3])) << 24;
 }
 
+// ---- YUV to RGB ----
+
+// The conversion in extended reals, from which the tables are made. Samples are bytes, so
+// every sum stays far inside an int.
+int ExactBlue(int Y, int Cb) { return VLByteClamp(int(Round((Y - 16) * 1.164L + (Cb - 128) * 2.018L))); }
+int ExactRed(int Y, int Cr) { return VLByteClamp(int(Round((Y - 16) * 1.164L + (Cr - 128) * 1.596L))); }
+int ExactGreen(int Y, int Cb, int Cr) {
+  return VLByteClamp(int(Round((Y - 16) * 1.164L - (Cr - 128) * 0.813L - (Cb - 128) * 0.391L)));
+}
+
+// Blue and red depend on two samples each: one table entry per pair. Green is the exact
+// integer sum 1164 (Y - 16) - 813 (Cr - 128) - 391 (Cb - 128) in thousandths; away from a
+// half its rounding can't differ from the reals', and on a half (one sum in a thousand) the
+// reals decide.
+struct TYuvTables {
+  uint8_t Blue[65536], Red[65536];  // [Y << 8 | Cb], [Y << 8 | Cr]
+  int32_t GreenY[256], GreenCb[256], GreenCr[256];
+
+  TYuvTables() {
+    for (int y = 0; y < 256; ++y) {
+      for (int c = 0; c < 256; ++c) {
+        Blue[y << 8 | c] = uint8_t(ExactBlue(y, c));
+        Red[y << 8 | c] = uint8_t(ExactRed(y, c));
+      }
+      // Biased by a half so that a division truncates to the nearest.
+      GreenY[y] = 1164 * (y - 16) + 500;
+      GreenCb[y] = -391 * (y - 128);
+      GreenCr[y] = -813 * (y - 128);
+    }
+  }
+
+  int Green(int Y, int Cb, int Cr) const {
+    const int v = GreenY[Y] + GreenCb[Cb] + GreenCr[Cr];
+    if (v <= 0) return 0;
+    const unsigned q = unsigned(v) / 1000u;
+    if (unsigned(v) - q * 1000u == 0) return ExactGreen(Y, Cb, Cr);
+    return q > 255 ? 255 : int(q);
+  }
+
+  void Convert(int Y, int Cb, int Cr, TRGB& t) const {
+    t.B = Blue[Y << 8 | Cb];
+    t.G = uint8_t(Green(Y, Cb, Cr));
+    t.R = Red[Y << 8 | Cr];
+  }
+};
+
+const TYuvTables& YuvTables() {
+  static const TYuvTables* t = new TYuvTables;
+  return *t;
+}
+
 // ---- YUV layouts ----
 
 enum TYuvKind { ykI420, ykYV12, ykYVU9, ykIYU1, ykIYU2, ykYUY2, ykYVYU, ykUYVY, ykY211, ykY41P, ykCLJR };
@@ -228,6 +279,7 @@ void FillYuv(const TDibLayout& d, TBitmap* bmp) {
   const uint8_t* plane2 = plane1 + d.ChromaWidth * d.ChromaHeight;
   const uint8_t* cbPlane = f.Kind == ykI420 ? plane1 : plane2;
   const uint8_t* crPlane = f.Kind == ykI420 ? plane2 : plane1;
+  const TYuvTables& t = YuvTables();
   TYuvGroup g;
   for (int32_t r = 0; r < d.Height; ++r) {
     TRGB* out = reinterpret_cast<TRGB*>(bmp->ScanLine(d.TopDown ? r : d.Height - 1 - r));
@@ -236,14 +288,18 @@ void FillYuv(const TDibLayout& d, TBitmap* bmp) {
       const uint8_t* luma = lumaPlane + w * r;
       const uint8_t* cb = cbPlane + d.ChromaWidth * (r / sub);
       const uint8_t* cr = crPlane + d.ChromaWidth * (r / sub);
-      for (int64_t x = 0; x < w; ++x) VLYCbCrToRGB(luma[x], cb[x / sub], cr[x / sub], out[x]);
+      if (sub == 2) {
+        for (int64_t x = 0; x < w; ++x) t.Convert(luma[x], cb[x >> 1], cr[x >> 1], out[x]);
+      } else {
+        for (int64_t x = 0; x < w; ++x) t.Convert(luma[x], cb[x / sub], cr[x / sub], out[x]);
+      }
       continue;
     }
     const uint8_t* s = d.Data + d.RowLength * r;
     for (int64_t x0 = 0; x0 < w; x0 += f.Pixels, s += f.Bytes) {
       UnpackGroup(f.Kind, s, g);
       const int n = int(std::min<int64_t>(f.Pixels, w - x0));
-      for (int k = 0; k < n; ++k) VLYCbCrToRGB(g.Y[k], g.Cb[k], g.Cr[k], out[x0 + k]);
+      for (int k = 0; k < n; ++k) t.Convert(g.Y[k], g.Cb[k], g.Cr[k], out[x0 + k]);
     }
   }
 }
@@ -384,9 +440,11 @@ int VLPackedDIBToBitmap(const void* Header, TBitmap* Bitmap, const void* Bits, b
 }
 
 void VLYCbCrToRGB(int Y, int Cb, int Cr, TRGB& Triple) {
-  const long double y = (Y - 16) * 1.164L;
-  // Samples are bytes, so every sum stays far inside an int.
-  Triple.B = VLByteClamp(int(Round(y + (Cb - 128) * 2.018L)));
-  Triple.G = VLByteClamp(int(Round(y - (Cr - 128) * 0.813L - (Cb - 128) * 0.391L)));
-  Triple.R = VLByteClamp(int(Round(y + (Cr - 128) * 1.596L)));
+  if ((Y | Cb | Cr) & ~255) {
+    Triple.B = uint8_t(ExactBlue(Y, Cb));
+    Triple.G = uint8_t(ExactGreen(Y, Cb, Cr));
+    Triple.R = uint8_t(ExactRed(Y, Cr));
+    return;
+  }
+  YuvTables().Convert(Y, Cb, Cr, Triple);
 }
