@@ -354,6 +354,14 @@ TEST_F(ViewerIOTest, EveryUnreadableFileRaisesItsMessageInTheOrderOfTheChecks) {
   EXPECT_EQ(view->Bitmap()->Width(), width);
 }
 
+TEST_F(ViewerIOTest, APCXThatCantBeOpenedStillNamesItself) {
+  WriteFileBytes(Path("a.bmp"), ReadFileBytes(Data("bmp/im_v3_24.bmp")));
+  ASSERT_EQ(Load("a.bmp"), "");
+  EXPECT_EQ(Load("missing.pcx"), "unrecognized PCX");
+  EXPECT_EQ(view->IOParams()->FileName, Path("missing.pcx"));
+  EXPECT_EQ(view->IOParams()->FileType, 4);
+}
+
 TEST(ViewerReaders, GiveTheEditorsPixelsAndParameters) {
   std::vector<std::string> files;
   for (const char* folder : {"bmp", "jpegpng", "pcxgif", "tiff", "quillon"})
