@@ -4,8 +4,8 @@
 #include <malloc.h>
 
 #include <cstdlib>
-#include <new>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 HMODULE LoadLibrary(const std::string& Name) {
