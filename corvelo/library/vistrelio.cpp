@@ -121,6 +121,11 @@ void TVistrelIO::LoadFromFileCUR(const std::string& FileName) { LoadFile(ftCUR, 
 void TVistrelIO::LoadFile(int32_t Type, const std::string& FileName) {
   if (!::TVistrelIO::AttachedBitmap()) return;
   SetAborting(false);
+  // A PCX names itself before the read, so the name stays when the file can't be opened.
+  if (Type == ftPCX) {
+    FViewerParams->FileName = FileName;
+    FViewerParams->FileType = ftPCX;
+  }
   if (OpensBeforeGuard(Type)) {
     TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
     Guarded(Type, [&] { ReadStream(Type, &f, FileName); });

@@ -317,6 +317,41 @@ TEST_F(ClipboardTest, HiddenTextReadsBackAndNeverOverflows) {
   EXPECT_EQ(proc->ReadHiddenText(out, 10), 0);
 }
 
+TEST(HiddenText, SmallPicturesRefuseWhatTheirCarriersCantHold) {
+  for (int w = 1; w <= 8; ++w)
+    for (int h = 1; h <= 8; ++h) {
+      TBitmap b;
+      Pattern(&b, w, h, uint32_t(w * 16 + h));
+      TVistrelProc p(nullptr);
+      p.SetAttachedBitmap(&b);
+      const int64_t bytes = (int64_t(w) * 3 - 2) * h / 8;  // header included
+      const int space = p.GetHiddenTextSpace();
+      ASSERT_EQ(space, std::max<int64_t>(bytes - 8, 0)) << w << "x" << h;
+      for (int len = 0; len <= space + 1; ++len) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " length " + std::to_string(len));
+        Pattern(&b, w, h, uint32_t(len + 7));
+        const auto before = Copy(&b);
+        std::vector<uint8_t> text(size_t(len) + 1);
+        for (int i = 0; i < len; ++i) text[size_t(i)] = uint8_t(0xA5 ^ (i * 31));
+        p.ClearUndo();
+        if (bytes < 8 + len) {
+          EXPECT_EQ(p.WriteHiddenText(text.data(), len), 0);
+          EXPECT_TRUE(VLSameBitmap(&b, before.get()));
+          EXPECT_FALSE(p.CanUndo());
+          continue;
+        }
+        ASSERT_EQ(p.WriteHiddenText(text.data(), len), len);
+        // Only carriers changed: the last pixel's green and red and the row padding did not.
+        for (int y = 0; y < h; ++y)
+          for (int64_t i = w * 3 - 2; i < b.RowBytes(); ++i)
+            ASSERT_EQ(b.ScanLine(y)[i], before->ScanLine(y)[i]) << y << "," << i;
+        std::vector<uint8_t> read(size_t(len) + 1, 0);
+        EXPECT_EQ(p.ReadHiddenText(read.data(), len), len);
+        EXPECT_EQ(std::memcmp(read.data(), text.data(), size_t(len)), 0);
+      }
+    }
+}
+
 TEST(EditorClipboard, CopyThenPasteToNewGivesTheSelection) {
   Clipboard()->Clear();
   SetModalAnswer([](TModalRequest&) { return int(mrCancel); });

@@ -102,7 +102,10 @@ TEST(XClipboardInside, OursGoesOutAndTheirsComesIn) {
         EXPECT_EQ(QColor(p[2], p[1], p[0]), TheirsAt(x, y)) << x << "," << y;
       }
   peer.closeWriteChannel();
-  peer.waitForFinished(10000);
+  ASSERT_TRUE(peer.waitForFinished(10000));
+  said += peer.readAll();
+  EXPECT_EQ(peer.exitCode(), 0) << said.constData();
+  EXPECT_TRUE(said.contains("[  PASSED  ] 1 test")) << said.constData();
 }
 
 // The other program: a plain Qt client that knows nothing of ours but the PNG type.
@@ -115,6 +118,7 @@ TEST(XClipboardPeer, ReadsOursThenOffersItsOwn) {
   for (int y = 0; ok && y < kOursH; ++y)
     for (int x = 0; x < kOursW; ++x) ok = ok && ours.pixelColor(x, y) == OursAt(x, y);
   std::printf("read ours: %s\n", ok ? "ok" : "wrong");
+  EXPECT_TRUE(ok) << "our " << kOursW << "x" << kOursH << " picture came as " << ours.width() << "x" << ours.height();
 
   QImage theirs(kTheirsW, kTheirsH, QImage::Format_RGB888);
   for (int y = 0; y < kTheirsH; ++y)
@@ -126,6 +130,7 @@ TEST(XClipboardPeer, ReadsOursThenOffersItsOwn) {
   auto* offer = new QMimeData;
   offer->setData("image/png", png);
   cb->setMimeData(offer);
+  ASSERT_TRUE(cb->ownsClipboard());
   std::printf("offered\n");
   std::fflush(stdout);
   // Serve the clipboard until the test closes our input.
@@ -136,4 +141,5 @@ TEST(XClipboardPeer, ReadsOursThenOffersItsOwn) {
     if (::read(0, &c, 1) <= 0) done = true;
   });
   PumpUntil([&] { return done; }, 30000);
+  EXPECT_TRUE(done) << "the test never took our picture";
 }

@@ -491,7 +491,8 @@ TEST_F(SlideShowScreen, Grab) {
   std::sort(names.begin(), names.end());
   Lines(names);
   form->TrackBar1->SetPosition(2);
-  auto grab = [this, out](const std::string& what) {
+  size_t saved = 0;
+  auto grab = [this, out, &saved](const std::string& what) {
     // A real screen shows what was drawn once the window system had its turn.
     for (int i = 0; i < 20; ++i) {
       QCoreApplication::processEvents();
@@ -500,7 +501,8 @@ TEST_F(SlideShowScreen, Grab) {
     // On a real screen the whole screen, with the window's frame; else the form alone.
     QPixmap shot = QGuiApplication::platformName() == "xcb" ? QGuiApplication::primaryScreen()->grabWindow(0)
                                                             : form->Widget()->grab();
-    shot.save(QString::fromStdString(std::string(out) + "-" + what + ".png"));
+    EXPECT_FALSE(shot.isNull()) << what;
+    if (shot.save(QString::fromStdString(std::string(out) + "-" + what + ".png"))) ++saved;
   };
   uint64_t t = 1000;
   for (size_t i = 0; i < names.size(); ++i, t += 2000) clock->At(t, [grab, i] { grab(std::to_string(i)); });
@@ -509,4 +511,5 @@ TEST_F(SlideShowScreen, Grab) {
   clock->At(t + 700, [grab] { grab("list"); });
   clock->At(t + 800, [this] { form->BitBtn1->Click(); });
   Play();
+  EXPECT_EQ(saved, names.size() + 1);
 }

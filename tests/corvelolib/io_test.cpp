@@ -35,7 +35,6 @@ using tifftest::WriteFileBytes;
 namespace {
 
 std::string Data(const std::string& name) { return std::string(VL_TESTDATA) + "/" + name; }
-std::string Shared(const std::string& name) { return std::string(VL_SHARED_TESTDATA) + "/" + name; }
 
 std::vector<uint8_t> Cut(const std::string& file, size_t keep) {
   std::vector<uint8_t> b = ReadFileBytes(file);
@@ -267,7 +266,7 @@ TEST_F(ViewerIOTest, EveryUnreadableFileRaisesItsMessageInTheOrderOfTheChecks) {
   gifEmpty.push_back(0x3B);
   const std::vector<uint8_t> rgb(3 * 4 * 2, 7);
   const std::string tiffFile = Data("tiff/rgb_none_le.tif");
-  std::vector<uint8_t> png = ReadFileBytes(Shared("pngsuite/basn2c08.png"));
+  std::vector<uint8_t> png = ReadFileBytes(Data("pngsuite/basn2c08.png"));
   png[png.size() / 2] ^= 0x55;  // a byte of the image data that its checksum no longer matches
 
   TWmfBuilder w;
@@ -279,7 +278,7 @@ TEST_F(ViewerIOTest, EveryUnreadableFileRaisesItsMessageInTheOrderOfTheChecks) {
       {"cut.jpg", Half(Data("jpegpng/photo444.jpg")), Format("Unrecognized JPeg - JPEG error #%d", JERR_INPUT_EOF),
        "unrecognized JPEG"},
       {"text.png", txt, "Unrecognized PNG", "unrecognized PNG"},
-      {"cut.png", Half(Shared("pngsuite/basn2c08.png")), "Unrecognized PNG", "unrecognized PNG"},
+      {"cut.png", Half(Data("pngsuite/basn2c08.png")), "Unrecognized PNG", "unrecognized PNG"},
       {"crc.png", png, "Unrecognized PNG", "unrecognized PNG"},
       {"text.bmp", txt, "unrecognized BMP", "unrecognized BMP"},
       {"cut.bmp", Half(Data("bmp/im_v3_24.bmp")), "unrecognized BMP", "unrecognized BMP"},
@@ -354,13 +353,20 @@ TEST_F(ViewerIOTest, EveryUnreadableFileRaisesItsMessageInTheOrderOfTheChecks) {
   EXPECT_EQ(view->Bitmap()->Width(), width);
 }
 
+TEST_F(ViewerIOTest, APCXThatCantBeOpenedStillNamesItself) {
+  WriteFileBytes(Path("a.bmp"), ReadFileBytes(Data("bmp/im_v3_24.bmp")));
+  ASSERT_EQ(Load("a.bmp"), "");
+  EXPECT_EQ(Load("missing.pcx"), "unrecognized PCX");
+  EXPECT_EQ(view->IOParams()->FileName, Path("missing.pcx"));
+  EXPECT_EQ(view->IOParams()->FileType, 4);
+}
+
 TEST(ViewerReaders, GiveTheEditorsPixelsAndParameters) {
   std::vector<std::string> files;
   for (const char* folder : {"bmp", "jpegpng", "pcxgif", "tiff", "quillon"})
     for (const auto& e : fs::directory_iterator(Data(folder))) files.push_back(e.path().string());
   for (const char* folder : {"bmpsuite/g", "bmpsuite/q", "pngsuite"})
-    if (fs::exists(Shared(folder)))
-      for (const auto& e : fs::directory_iterator(Shared(folder))) files.push_back(e.path().string());
+    for (const auto& e : fs::directory_iterator(Data(folder))) files.push_back(e.path().string());
   std::sort(files.begin(), files.end());
   const std::set<std::string> readable = {".jpg", ".png", ".bmp", ".gif", ".pcx", ".tif"};
   int compared = 0, inverted = 0, fourPlanes = 0, failedBoth = 0;
@@ -489,7 +495,7 @@ TEST_F(ViewerIOTest, IconsAndMetafilesAtTheViewersSizes) {
   EXPECT_EQ(view->DpiX(), ScreenPixelsPerInch());
 
   // ".DIB" is the BMP it holds; its 1-bit picture becomes 24 bits whatever NColors is given.
-  const std::vector<uint8_t> bmp = ReadFileBytes(Shared("bmpsuite/g/pal1wb.bmp"));
+  const std::vector<uint8_t> bmp = ReadFileBytes(Data("bmpsuite/g/pal1wb.bmp"));
   WriteFileBytes(Path("a.DIB"), bmp);
   ASSERT_EQ(Load("a.DIB"), "");
   EXPECT_EQ(p->FileType, ftBMP);

@@ -133,6 +133,53 @@ TEST(FourierImage, PlacementAndTheRoundTrip) {
       }
 }
 
+TEST(FourierImage, EverySideFromTwoComesBack) {
+  // A 2 x 2 picture: the forward planes are the plain DFT, and the round trip stretches
+  // 10 200 60 120 to the full range.
+  auto two = New24(2, 2);
+  const int v[4] = {10, 200, 60, 120};
+  for (int i = 0; i < 4; ++i) SetPx(two.get(), i % 2, i / 2, v[i], v[i], v[i]);
+  TVLFtImage ft;
+  ASSERT_TRUE(ft.BuildFT(two.get(), 2));
+  ASSERT_EQ(ft.Side(), 2);
+  const std::vector<float> in = CentredInput(two.get(), 2);
+  for (int u = 0; u < 2; ++u)
+    for (int w = 0; w < 2; ++w) {
+      double s = 0;  // the twiddles of a side of 2 are real: +1 and -1
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) s += in[size_t(y * 2 + x)] * (((u * y + w * x) & 1) ? -1 : 1);
+      EXPECT_NEAR(ft.Row(TVLFtImage::ftGray, u)[w], s / 2, 1e-6) << u << "," << w;
+      EXPECT_EQ(ft.Row(TVLFtImage::ftGray, u)[2 + w], 0.0f) << u << "," << w;
+    }
+  TBitmap back;
+  ft.GetInverse(&back);
+  const int want[4] = {0, 255, 67, 147};  // 255 x (v - 10) / 190, truncated
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(Px(&back, i % 2, i / 2).G, want[i], 1) << i;
+
+  // Every side from 2 to 64, square or not, each channel stretched over the square (the
+  // black border, where there is one, is its 0).
+  for (int s = 2; s <= 64; ++s) {
+    const int h = std::max(2, s - s % 3);
+    auto b = Random24(s, h, unsigned(s));
+    ASSERT_TRUE(ft.BuildFT(b.get(), 1));
+    ft.GetInverse(&back);
+    const bool border = ft.Side() != s || ft.Side() != h;
+    for (int ch = 0; ch < 3; ++ch) {
+      int lo = 255, hi = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < s; ++x) {
+          lo = std::min(lo, Channel(b.get(), x, y, ch));
+          hi = std::max(hi, Channel(b.get(), x, y, ch));
+        }
+      if (border) lo = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < s; ++x)
+          ASSERT_NEAR(Channel(&back, x, y, ch), (Channel(b.get(), x, y, ch) - lo) * 255 / (hi - lo), 1)
+              << s << "x" << h << " at " << x << "," << y << " channel " << ch;
+    }
+  }
+}
+
 TEST(FourierImage, ForwardTransformIsTheCentredDFT) {
   auto b = Random24(16, 16, 9);
   TVLFtImage ft;
@@ -270,6 +317,30 @@ TEST(FourierImage, TinyPicturesLimitsAndProgress) {
   EXPECT_EQ(rec.Values[16], 33);
   EXPECT_EQ(rec.Values.back(), 97);
   EXPECT_TRUE(std::is_sorted(rec.Values.begin(), rec.Values.end()));
+}
+
+TEST(FourierImage, FlatAndSinglePixelPicturesComeBackByTheirValues) {
+  // A uniform square has no range: each channel shows its values as built (over its
+  // maximum), times 255, whatever rounding the transforms left.
+  TVLFtImage ft;
+  TBitmap back;
+  auto one = New24(1, 1);
+  SetPx(one.get(), 0, 0, 10, 0, 30);
+  ASSERT_TRUE(ft.BuildFT(one.get(), 1));
+  ft.GetInverse(&back);
+  EXPECT_EQ(Px(&back, 0, 0), Rgb(255, 0, 255));
+  for (int side : {2, 4, 8, 16, 32}) {
+    auto flat = New24(side, side);
+    Fill(flat.get(), 77, 0, 200);
+    ASSERT_TRUE(ft.BuildFT(flat.get(), 1));
+    ft.GetInverse(&back);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) ASSERT_EQ(Px(&back, x, y), Rgb(255, 0, 255)) << side << ": " << x << "," << y;
+    ASSERT_TRUE(ft.BuildFT(flat.get(), 2));
+    ft.GetInverse(&back);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) ASSERT_EQ(Px(&back, x, y), Rgb(255, 255, 255)) << side << ": " << x << "," << y;
+  }
 }
 
 TEST(FourierImage, ThroughTheProcessingComponent) {

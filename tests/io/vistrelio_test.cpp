@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -360,9 +361,15 @@ TEST(VistrelIO, SavesLongNamesThroughLinksKeepingOwnerAndModeAndRefuseReadOnlyFi
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"link.bmp", longName, "sub"}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), {}), 1);
 
-  // A read-only file in a folder open to all is refused as a plain write is, and kept.
-  const std::string shared = dir / "shared";
-  fs::create_directories(shared);
+  // A read-only file in a folder open to all is refused as a plain write is, and kept. The
+  // folder is one the other user can reach wherever the build lies.
+  char folder[] = "/tmp/vistrelio-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string shared = folder;
+  struct TRemove {
+    std::string Path;
+    ~TRemove() { fs::remove_all(Path); }
+  } remove{shared};
   ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
   EXPECT_TRUE(AsUnprivileged([&] {
     const std::string name = shared + "/ro.bmp";

@@ -83,7 +83,7 @@ TEST(PngRead, EverySuiteFileMatchesPillowOverTheBackground) {
     ++files;
     SCOPED_TRACE(e.Name);
 
-    std::vector<uint8_t> bytes = ReadAll(std::string(VL_SHARED_TESTDATA) + "/pngsuite/" + e.Name);
+    std::vector<uint8_t> bytes = ReadAll(std::string(VL_TESTDATA) + "/pngsuite/" + e.Name);
     ASSERT_FALSE(bytes.empty());
     TBitmap bmp;
     TIOParamsVals params(nullptr);
@@ -115,7 +115,7 @@ TEST(PngRead, EverySuiteFileMatchesPillowOverTheBackground) {
 }
 
 TEST(PngRead, ParametersOfTheFile) {
-  const std::string suite = std::string(VL_SHARED_TESTDATA) + "/pngsuite/";
+  const std::string suite = std::string(VL_TESTDATA) + "/pngsuite/";
   {
     TBitmap bmp;
     TIOParamsVals p(nullptr);
@@ -169,7 +169,7 @@ TEST(PngRead, ParametersOfTheFile) {
 }
 
 TEST(PngRead, CorruptFilesSetTheAbortFlag) {
-  const std::vector<uint8_t> good = ReadAll(std::string(VL_SHARED_TESTDATA) + "/pngsuite/basn2c08.png");
+  const std::vector<uint8_t> good = ReadAll(std::string(VL_TESTDATA) + "/pngsuite/basn2c08.png");
   ASSERT_GT(good.size(), 100u);
   std::vector<std::vector<uint8_t>> bad;
   for (size_t cut : {size_t(0), size_t(4), size_t(8), size_t(20), size_t(33), size_t(60), good.size() / 2,
@@ -211,7 +211,7 @@ TEST(PngRead, CorruptFilesSetTheAbortFlag) {
 }
 
 TEST(PngRead, ProgressHandlerStopsTheRead) {
-  const std::vector<uint8_t> bytes = ReadAll(std::string(VL_SHARED_TESTDATA) + "/pngsuite/basn2c08.png");
+  const std::vector<uint8_t> bytes = ReadAll(std::string(VL_TESTDATA) + "/pngsuite/basn2c08.png");
   TBitmap bmp;
   TIOParamsVals p(nullptr);
   TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));

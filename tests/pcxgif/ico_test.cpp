@@ -174,3 +174,37 @@ TEST(ICO, BitmapContentReadsAsBMP) {
   // Not for cursors.
   EXPECT_FALSE(ReadIcon(Bytes(m), b, p, true));
 }
+
+TEST(ICO, ABitmapEntryOfZeroWidthAndHeightBytesIs256Square) {
+  // A 16-colour 256 x 256 entry stored as a bitmap, not a PNG: index (x ^ y) & 15, colour
+  // i is (16 i, 255 - 16 i, i).
+  std::vector<uint8_t> f;
+  auto le = [&f](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) f.push_back(uint8_t(v >> (8 * i)));
+  };
+  le(0, 2), le(1, 2), le(1, 2);                                 // header
+  le(0, 1), le(0, 1), le(16, 1), le(0, 1), le(1, 2), le(4, 2);  // 0 x 0 bytes, 16 colours
+  const uint32_t size = 40 + 64 + 256 * 128 + 256 * 32;
+  le(size, 4), le(22, 4);
+  le(40, 4), le(256, 4), le(512, 4), le(1, 2), le(4, 2), le(0, 4), le(0, 4), le(0, 4), le(0, 4), le(16, 4), le(0, 4);
+  for (uint32_t i = 0; i < 16; ++i) le(i | (255 - 16 * i) << 8 | (16 * i) << 16, 4);
+  for (int row = 255; row >= 0; --row)  // bottom up
+    for (int x = 0; x < 256; x += 2) f.push_back(uint8_t((((x ^ row) & 15) << 4) | (((x + 1) ^ row) & 15)));
+  f.resize(f.size() + 256 * 32, 0);  // the mask
+  TBitmap b;
+  TIOParamsVals p(nullptr);
+  std::string why;
+  ASSERT_TRUE(ReadIcon(f, b, p, false, false, &why)) << why;
+  EXPECT_EQ(p.Width, 256);
+  EXPECT_EQ(p.Height, 256);
+  ASSERT_EQ(b.Width(), 256);
+  ASSERT_EQ(b.Height(), 256);
+  for (auto [x, y] : {std::pair{0, 0}, {255, 0}, {0, 255}, {255, 255}, {7, 200}, {130, 3}}) {
+    const int i = (x ^ y) & 15;
+    uint8_t rgb[3];
+    PixelRgb(&b, x, y, rgb);
+    EXPECT_EQ(rgb[0], 16 * i) << x << "," << y;
+    EXPECT_EQ(rgb[1], 255 - 16 * i) << x << "," << y;
+    EXPECT_EQ(rgb[2], i) << x << "," << y;
+  }
+}

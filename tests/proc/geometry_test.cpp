@@ -236,3 +236,36 @@ TEST(Geometry, WideAnglesAreQuarterTurnsThenTheShear) {
     EXPECT_TRUE(SamePixels(&got, &want)) << angle;
   }
 }
+
+TEST(Geometry, HalftoneShrinkRoundsItsMeans) {
+  // Means 0.5, 1.5, 127.5 and 254.5 round up; 1/3 rounds down, 2/3 up.
+  auto a = New24(8, 1);
+  const int v[8] = {0, 1, 1, 2, 127, 128, 254, 255};
+  for (int x = 0; x < 8; ++x) SetPx(a.get(), x, 0, v[x], 255 - v[x], v[x] / 2);
+  auto b = New24(4, 1);
+  VLStretchHalftone(a.get(), b.get());
+  EXPECT_EQ(Px(b.get(), 0, 0), Rgb(1, 255, 0));
+  EXPECT_EQ(Px(b.get(), 1, 0), Rgb(2, 254, 1));
+  EXPECT_EQ(Px(b.get(), 2, 0), Rgb(128, 128, 64));
+  EXPECT_EQ(Px(b.get(), 3, 0), Rgb(255, 1, 127));
+  auto c = New24(3, 1);
+  SetPx(c.get(), 0, 0, 0, 0, 0);
+  SetPx(c.get(), 1, 0, 0, 1, 1);
+  SetPx(c.get(), 2, 0, 1, 1, 0);
+  auto d = New24(1, 1);
+  VLStretchHalftone(c.get(), d.get());
+  EXPECT_EQ(Px(d.get(), 0, 0), Rgb(0, 1, 0));
+}
+
+TEST(Geometry, OneBitHalftoneShrinkAtExactlyHalfWhiteIsWhite) {
+  auto a = New1(8, 2);
+  a->ScanLine(0)[0] = 0xAA;  // 1 0 1 0 1 0 1 0
+  a->ScanLine(1)[0] = 0x5C;  // 0 1 0 1 1 1 0 0
+  auto b = New1(4, 1);
+  VLStretchHalftone(a.get(), b.get());
+  // Each 2 x 2 block: 2, 2, 3 and 1 of 4 white.
+  EXPECT_EQ(Bit(b.get(), 0, 0), 1);
+  EXPECT_EQ(Bit(b.get(), 1, 0), 1);
+  EXPECT_EQ(Bit(b.get(), 2, 0), 1);
+  EXPECT_EQ(Bit(b.get(), 3, 0), 0);
+}

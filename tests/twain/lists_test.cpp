@@ -56,3 +56,17 @@ TEST(TypedLists, RealsCompareByTheirBytes) {
   EXPECT_EQ(l.IndexOf(-0.0), 0);
   EXPECT_EQ(l.IndexOf(72.25), 1);
 }
+
+TEST(TypedLists, AnItemOfTheListItselfIsAddedAndSetWhole) {
+  TVLDoubleList l;
+  l.Add(1.5);
+  // Each add grows the storage, so a pointer into the list goes stale unless copied first.
+  for (int i = 0; i < 40; ++i) l.AddItem(l.GetItemPtr(i));
+  ASSERT_EQ(l.Count(), 41);
+  for (int i = 0; i < 41; ++i) ASSERT_EQ(l.GetItem(i), 1.5) << i;
+  l.Add(-2.0);
+  l.TVLList::SetItem(41, l.GetItemPtr(41));
+  l.TVLList::SetItem(0, l.GetItemPtr(41));
+  EXPECT_EQ(l.GetItem(0), -2.0);
+  EXPECT_EQ(l.GetItem(41), -2.0);
+}

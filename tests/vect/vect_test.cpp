@@ -439,6 +439,23 @@ TEST_F(VectFixture, OneBitPicturesAreDrawnBlackAndWhite) {
   EXPECT_EQ(Px(bmp, 30, 15), kRed);
 }
 
+TEST_F(VectFixture, GripsOfAnObjectSpanningTheIntegerRangeCentreOnScreen) {
+  // On screen the box runs from -2^30 to 2^30 - 1: 2^31 pixels, its middle at 0, 0.
+  view->AddObject(VL_OBJ_ROOT, Obj(vokBox, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
+  view->SelectObject(0);
+  TBitmap shot;
+  shot.SetPixelFormat(pf24bit);
+  shot.SetSize(view->ClientWidth(), view->ClientHeight());
+  view->PaintTo(shot.Canvas());
+  const TColor kBlack = TColor(0);
+  EXPECT_EQ(Px(&shot, 4, 0), kBlack);  // the centre diamond
+  EXPECT_EQ(Px(&shot, 2, 2), kBlack);
+  EXPECT_EQ(Px(&shot, 0, 4), kBlack);
+  EXPECT_EQ(Px(&shot, 5, 5), kWhite);
+  EXPECT_EQ(view->ObjectGripAt(1, 1), 3);
+  EXPECT_EQ(view->ObjectGripAt(50, 50), 0);
+}
+
 TEST_F(VectFixture, ObjectsReachingTheIntegerLimitsBurnInWithoutWrapping) {
   // A box whose far corners lie at the limits covers the rest of the picture from (50, 40).
   TVLVObject big = Obj(vokBox, 50, 40, INT32_MAX, INT32_MAX);

@@ -145,7 +145,7 @@ void TVistrelProc::PasteToSelection() {
 int TVistrelProc::GetHiddenTextSpace() { return Has(pf24bit) ? VLHiddenTextSpace(FBitmap) : 0; }
 
 int TVistrelProc::WriteHiddenText(const void* Data, int Length) {
-  if (!Has(pf24bit) || Length < 0 || (Length > 0 && !Data) || Length > VLHiddenTextSpace(FBitmap)) return 0;
+  if (!Has(pf24bit) || (Length > 0 && !Data) || !VLHiddenTextFits(FBitmap, Length)) return 0;
   if (FAutoUndo) SaveUndo();
   VLWriteHiddenText(FBitmap, static_cast<const uint8_t*>(Data), Length);
   RefreshTarget();

@@ -81,8 +81,8 @@ class TVistrelProc : public TComponent {
   void PasteToSelection();
   // Data bytes the pf24bit picture can hide; 0 for other formats.
   int GetHiddenTextSpace();
-  // Hides Length bytes and returns Length; 0, with nothing changed, for other formats and for
-  // data longer than GetHiddenTextSpace.
+  // Hides Length bytes and returns Length; 0, with nothing changed, for other formats, for
+  // data longer than GetHiddenTextSpace and on a picture too small for the header.
   int WriteHiddenText(const void* Data, int Length);
   // Copies up to MaxLength hidden bytes into Data; returns the stored length (0 when the
   // picture holds none that fits it).

@@ -599,7 +599,7 @@ void TVistrelVect::DrawGrips(TCanvas* C, const TVLVObject& O, int Depth) {
   auto square = [&](int x, int y) { C->Rectangle(x - kGripHalf, y - kGripHalf, x + kGripHalf, y + kGripHalf); };
   square(x1, y1);
   square(x2, y2);
-  const int cx = x1 + (x2 - x1 + 1) / 2, cy = y1 + (y2 - y1 + 1) / 2;
+  const int cx = int(x1 + (int64_t(x2) - x1 + 1) / 2), cy = int(y1 + (int64_t(y2) - y1 + 1) / 2);
   const TPoint d[5] = {Point(cx, cy - kGripHalf), Point(cx + kGripHalf, cy), Point(cx, cy + kGripHalf),
                        Point(cx - kGripHalf, cy), Point(cx, cy - kGripHalf)};
   C->Polyline(d, 5);

@@ -139,7 +139,7 @@ int TVistrelVect::ObjectGripAt(int X, int Y) {
     if (!VLRectsOverlap(x1, y1, x2, y2, FOffsetX, FOffsetY, FOffsetX + FDisplayedWidth - 1,
                         FOffsetY + FDisplayedHeight - 1))
       continue;
-    const int cx = x1 + (x2 - x1 + 1) / 2, cy = y1 + (y2 - y1 + 1) / 2;
+    const int cx = int(x1 + (int64_t(x2) - x1 + 1) / 2), cy = int(y1 + (int64_t(y2) - y1 + 1) / 2);
     int grip = 0;
     if (near(x1, y1)) grip = 1;
     else if (near(x2, y2)) grip = 2;

@@ -37,8 +37,11 @@ int TVLList::IndexOfItem(const void* Item) const {
 }
 
 int TVLList::AddItem(const void* Item) {
+  // Item may lie in this list, whose storage the growth moves.
+  const auto* bytes = static_cast<const uint8_t*>(Item);
+  const std::vector<uint8_t> copy(bytes, bytes + FItemSize);
   SetCount(FCount + 1);
-  if (FItemSize) std::memcpy(FData.data() + size_t(FCount - 1) * size_t(FItemSize), Item, size_t(FItemSize));
+  if (FItemSize) std::memcpy(FData.data() + size_t(FCount - 1) * size_t(FItemSize), copy.data(), size_t(FItemSize));
   FChanged |= lcItems;
   return FCount - 1;
 }
@@ -55,7 +58,7 @@ const void* TVLList::GetItemPtr(int Index) const {
 
 void TVLList::SetItem(int Index, const void* Item) {
   if (Index < 0 || Index >= FCount) return;
-  if (FItemSize) std::memcpy(FData.data() + size_t(Index) * size_t(FItemSize), Item, size_t(FItemSize));
+  if (FItemSize) std::memmove(FData.data() + size_t(Index) * size_t(FItemSize), Item, size_t(FItemSize));
   FChanged |= lcItems;
 }
 

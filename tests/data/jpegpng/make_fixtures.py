@@ -3,7 +3,7 @@
 # with ImageMagick's convert and libjpeg-turbo's cjpeg/djpeg on PATH:
 #   cd tests/data/jpegpng && /usr/bin/python3 make_fixtures.py
 #
-# pngsuite.expected.z: for every file of ../../../../shared/testdata/pngsuite, the pixels
+# pngsuite.expected.z: for every file of ../pngsuite, the pixels
 #   Pillow decodes, composited over the file's bKGD colour or, without one, over TEST_BG
 #   (the background the test sets), packed and zlib-compressed. One record per file:
 #     name (32 bytes, zero padded), kind (1 byte), width, height (2 bytes each, little-endian),
@@ -26,7 +26,7 @@ import zlib
 from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SUITE = os.path.normpath(os.path.join(HERE, "../../../../shared/testdata/pngsuite"))
+SUITE = os.path.normpath(os.path.join(HERE, "../pngsuite"))
 TEST_BG = (200, 120, 40)  # red, green, blue
 
 

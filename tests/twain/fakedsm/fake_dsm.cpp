@@ -1,10 +1,12 @@
-// The test source manager (see fake_dsm.h). Memory handles are blocks of the C heap, as the
-// client expects: containers and packed DIBs it returns are malloc'ed to their exact size.
+// The test source manager (see fake_dsm.h). Containers and packed DIBs it returns are memory
+// handles of the application's own GlobalAlloc, as a source's are, to their exact size.
 #include "twain/fakedsm/fake_dsm.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/core/library.h"
 
 using namespace fakedsm;
 
@@ -37,8 +39,8 @@ void FillIdentity(TW_IDENTITY* id, int index) {
 }
 
 void* HeapCopy(const std::vector<uint8_t>& bytes) {
-  void* p = std::malloc(std::max<size_t>(bytes.size(), 1));
-  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
+  void* p = GlobalAlloc(GMEM_MOVEABLE, int64_t(std::max<size_t>(bytes.size(), 1)));
+  if (p && !bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
   return p;
 }
 

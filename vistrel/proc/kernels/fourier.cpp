@@ -78,7 +78,9 @@ void TVLFtImage::FFTLanes(float* Re, float* Im, float Sign) const {
     const int half = N >> depth;
     for (int start = 0; start < N; start += 2 * half) {
       const int k = FBitReverse[size_t(start / half)];
-      const double wr = FSinTable[size_t((k + N / 4) % N)], wi = sign * FSinTable[size_t(k)];
+      // A quarter turn on from sin is cos, but a side of 2 has no quarter in its table.
+      const double wr = N >= 4 ? FSinTable[size_t((k + N / 4) % N)] : std::cos(kTwoPi * k / N);
+      const double wi = sign * FSinTable[size_t(k)];
       for (int m = 0; m < half; ++m) {
         float* __restrict ar = Re + int64_t(start + m) * Lanes;
         float* __restrict ai = Im + int64_t(start + m) * Lanes;
@@ -293,14 +295,17 @@ void TVLFtImage::GetInverse(TBitmap* Bitmap) {
         if ((x == 0 && y == 0) || row[x] > hi) hi = row[x];
       }
     }
-    // Without range (a uniform square) the values, 0..1 as built, are shown as they are.
-    const float factor = hi > lo ? float(255.0L / ((long double)hi - lo)) : 255.0f;
-    const float base = hi > lo ? lo : 0.0f;
+    // Values no farther apart than the transform's rounding are a uniform square: no range.
+    // Those show the values, 0..1 as built, rounded to the nearest byte.
+    const bool flat = hi - lo <= hi * 1e-4f;
+    const float factor = flat ? 255.0f : float(255.0L / ((long double)hi - lo));
+    const float base = flat ? 0.0f : lo;
     for (int y = 0; y < h; ++y) {
       const float* row = copy.data() + int64_t(y + FOffsetY) * n * 2 + FOffsetX;
       uint8_t* p = Bitmap->ScanLine(y);
       for (int x = 0; x < w; ++x, p += 3) {
-        const float v = factor * (row[x] - base);
+        float v = factor * (row[x] - base);
+        if (flat && std::isfinite(v)) v = float(Round(v));
         const uint8_t b = std::isfinite(v) ? ClampByte(int64_t(std::clamp(v, -1.0f, 256.0f))) : 0;
         for (int c = firstByte; c <= lastByte; ++c) p[c] = b;
       }

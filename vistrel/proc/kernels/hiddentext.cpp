@@ -44,9 +44,13 @@ int VLHiddenTextSpace(const TBitmap* Bitmap) {
   return int(std::clamp<int64_t>(space, 0, INT_MAX));
 }
 
+bool VLHiddenTextFits(const TBitmap* Bitmap, int Length) {
+  // The header must fit as well as the data, even for an empty text.
+  return Length >= 0 && CarrierBits(Bitmap) / 8 >= int64_t(kHeaderBytes) + Length;
+}
+
 bool VLWriteHiddenText(TBitmap* Bitmap, const uint8_t* Data, int Length) {
-  if (Length < 0 || (Length > 0 && !Data) || CarrierBits(Bitmap) == 0) return false;
-  if (Length > VLHiddenTextSpace(Bitmap)) return false;
+  if ((Length > 0 && !Data) || !VLHiddenTextFits(Bitmap, Length)) return false;
   uint8_t header[kHeaderBytes] = {0, 0, 0, 0};
   for (int i = 0; i < 4; ++i) header[4 + i] = uint8_t(uint32_t(Length) >> (8 * i));
   TCarriers<uint8_t> c(Bitmap->Bits(), Bitmap->RowBytes(), Bitmap->Width(), Bitmap->Height());

@@ -10,8 +10,10 @@
 
 // Data bytes a pf24bit picture can carry after the header; 0 for other formats.
 int VLHiddenTextSpace(const TBitmap* Bitmap);
+// True when the header and Length data bytes fit in the picture's carriers.
+bool VLHiddenTextFits(const TBitmap* Bitmap, int Length);
 // Hides Length bytes of Data; every carrier changes by at most 1. False, with nothing
-// changed, when the picture isn't pf24bit or the data doesn't fit whole.
+// changed, when the picture isn't pf24bit or the header and data don't fit whole.
 bool VLWriteHiddenText(TBitmap* Bitmap, const uint8_t* Data, int Length);
 // Copies up to MaxLength hidden bytes into Data and returns the stored length (MaxLength 0
 // reads the length alone). 0 for other formats and for a stored length the picture can't
