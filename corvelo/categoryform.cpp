@@ -1,5 +1,6 @@
 #include "corvelo/categoryform.h"
 
+#include <QCoreApplication>
 #include <QWidget>
 #include <algorithm>
 #include <string>
@@ -46,8 +47,11 @@ void DrawPlaceholder(TBitmap* b) {
 }
 
 // Paints a control and what it holds at once, so the screen shows it while a long job is
-// still running in this event.
+// still running in this event. The window system's pending events (the window manager's expose
+// and resize of a window just shown maximised) go first, or the paint never reaches the screen;
+// the user's input waits for the job.
 void PaintNow(TControl* c) {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (QWidget* w = c->Widget()) w->repaint();
 }
 
@@ -80,6 +84,7 @@ TCategoryForm::TCategoryForm(TComponent* AOwner) : TForm(AOwner) {
   // album's photos are let go.
   OnClose = [this](TObject*, TCloseAction&) {
     ThumbsPending = 0;
+    FFilling = false;
     FreePhotos();
   };
   // Maximised, the form keeps the screen's height; the grid fits into it.
@@ -208,6 +213,7 @@ void TCategoryForm::ShowThumbs() {
   FFilling = true;
   // The wait text is on the screen before the first photo is read.
   PaintNow(PanelcatHelp);
+  if (!FFilling) return;
   PanelBase16->SetBounds(PanelBase16->Left(), PanelBase16->Top(), PanelBase[0]->Width(), PanelBase[0]->Height());
   if (!FileExists(CurrentListFile)) {
     for (TPanel* p : PanelBase) p->Hide();
@@ -241,6 +247,8 @@ void TCategoryForm::ShowThumbs() {
     // Each photo shows as soon as it is in, not all of them when the fill is over.
     PaintNow(PanelBase[i]);
     any = true;
+    // Closed meanwhile (by the window manager): the photos were let go, the fill ends.
+    if (!FFilling) return;
   }
   PanelcatHelp->SetCaption(any ? Image[0]->Hint() : std::string());
 }

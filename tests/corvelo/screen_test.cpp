@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QWidget>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -145,7 +146,19 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   CategoryForm->Vistrel1->SetOnProgress([&](TObject*, int) {
     if (CurrentImageFile == loading) return;
     loading = CurrentImageFile;
-    if (++photo == 4) save("album");
+    if (++photo != 4) return;
+    save("album");
+    // The first three frames are on the screen while the fourth photo loads, as the album
+    // itself paints them.
+    for (int i = 0; i < 3; ++i) {
+      QWidget* f = CategoryForm->PanelBase[i]->Widget();
+      const QPoint at = f->mapToGlobal(QPoint(0, 0));
+      const QImage shown = QGuiApplication::primaryScreen()
+                               ->grabWindow(0, at.x(), at.y(), f->width(), f->height())
+                               .toImage()
+                               .convertToFormat(QImage::Format_RGB32);
+      EXPECT_EQ(shown, f->grab().toImage().convertToFormat(QImage::Format_RGB32)) << "frame " << i + 1;
+    }
   });
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   int opened = 0;
