@@ -263,6 +263,8 @@ void TCategoryForm::FreePhotos() {
   Vistrel1->Blank();
   // The photo view held one of them.
   if (ShowCatPhotoForm) ShowCatPhotoForm->Image1->Picture()->Assign(nullptr);
+  // An album of large photos is a lot of memory to keep for pictures that may never come.
+  TBitmap::ReleaseFreedMemory();
 }
 
 void TCategoryForm::ImageClick(TObject* Sender) {

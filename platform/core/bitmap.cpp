@@ -153,6 +153,7 @@ void PutPixel(uint8_t* row, int x, int bits, TPixelFormat pf, const std::vector<
 
 int64_t TBitmap::MaxBytes() { return gMaxBytes; }
 void TBitmap::SetMaxBytes(int64_t n) { gMaxBytes = n; }
+void TBitmap::ReleaseFreedMemory() { Pool().Trim(); }
 
 TBitmap::TBitmap() = default;
 

@@ -68,6 +68,8 @@ class TBitmap : public TPersistent {
   // raise EOutOfResources. Readers check a picture against it before allocating anything.
   static int64_t MaxBytes();
   static void SetMaxBytes(int64_t n);
+  // Gives the memory kept from freed large pictures back to the system.
+  static void ReleaseFreedMemory();
   // The GUI layer frees canvases through this hook.
   static void (*FreeCanvasHook)(TCanvas*);
 
