@@ -128,6 +128,18 @@ void ReadWanted(TStream* stream, TBitmap* bitmap, TIOParamsVals& params, TFilter
   }
 }
 
+// What every read takes from the header; the background only with the global table read.
+void HeaderParams(const uint8_t h[13], const TRGB global[256], bool table, TIOParamsVals& params) {
+  params.GIFVersion.assign(reinterpret_cast<const char*>(h), 6);
+  params.GIFWinWidth = h[6] | (h[7] << 8);
+  params.GIFWinHeight = h[8] | (h[9] << 8);
+  params.GIFRatio = h[12];
+  params.DpiX = ScreenPixelsPerInch();
+  params.DpiY = ScreenPixelsPerInch();
+  params.SamplesPerPixel = 1;
+  if (table && (h[10] & 0x80)) params.GIFBackground = global[h[11]];
+}
+
 void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVals& params, TFilterProgress& progress,
               bool paramsOnly) {
   if (VLReportPercent(progress, 0)) return;
@@ -137,16 +149,9 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
   const int64_t got = stream->Read(h, 13);
   if (got < 3 || std::memcmp(h, "GIF", 3) != 0) return VLFail(progress, vcNotFormat, "not a GIF file");
   if (got != 13) return VLFail(progress, vcTruncated, "truncated file");
-  params.GIFVersion.assign(reinterpret_cast<const char*>(h), 6);
-  params.GIFWinWidth = h[6] | (h[7] << 8);
-  params.GIFWinHeight = h[8] | (h[9] << 8);
-  params.GIFRatio = h[12];
-  params.DpiX = ScreenPixelsPerInch();
-  params.DpiY = ScreenPixelsPerInch();
-  params.SamplesPerPixel = 1;
-
   // Tables missing from the file read as black.
   TRGB global[256] = {};
+  HeaderParams(h, global, false, params);
   const int globalField = h[10] & 7;
   if (h[10] & 0x80) {
     if (!ReadTable(stream, global, globalField)) return VLFail(progress, vcTruncated, "truncated colour table");
@@ -202,18 +207,6 @@ void ReadCore(TStream* stream, TBitmap* bitmap, int32_t& imageCount, TIOParamsVa
     return VLFail(progress, vcTruncated, "truncated file");
   }
   VLReportPercent(progress, 100);
-}
-
-// What every read takes from the header; the background only with the global table read.
-void HeaderParams(const uint8_t h[13], const TRGB global[256], bool table, TIOParamsVals& params) {
-  params.GIFVersion.assign(reinterpret_cast<const char*>(h), 6);
-  params.GIFWinWidth = h[6] | (h[7] << 8);
-  params.GIFWinHeight = h[8] | (h[9] << 8);
-  params.GIFRatio = h[12];
-  params.DpiX = ScreenPixelsPerInch();
-  params.DpiY = ScreenPixelsPerInch();
-  params.SamplesPerPixel = 1;
-  if (table && (h[10] & 0x80)) params.GIFBackground = global[h[11]];
 }
 
 void WriteCore(TStream* stream, TBitmap* source, TIOParamsVals& params, TFilterProgress& progress) {

@@ -213,10 +213,13 @@ void TVistrelMIO::LoadAll(TStream* Stream, bool Gif) {
   } catch (...) {
     // A raising progress handler: the pictures read so far stay.
     FAborting = true;
-    if (FMView) FMView->EndUpdate();
-    Update();
+    EndLoad();
     throw;
   }
+  EndLoad();
+}
+
+void TVistrelMIO::EndLoad() {
   if (FMView) FMView->EndUpdate();
   Update();
 }
@@ -265,12 +268,10 @@ void TVistrelMIO::LoadFromFileAVI(const std::string& FileName) {
     }
   } catch (...) {
     FAborting = true;
-    if (FMView) FMView->EndUpdate();
-    Update();
+    EndLoad();
     throw;
   }
-  if (FMView) FMView->EndUpdate();
-  Update();
+  EndLoad();
 }
 
 // ---- Parameters dialog ----

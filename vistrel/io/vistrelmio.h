@@ -73,6 +73,8 @@ class TVistrelMIO : public TComponent {
   void Renumber(int From = 0);
   void Detach();
   void LoadAll(TStream* Stream, bool Gif);
+  // Ends a load begun with the view's BeginUpdate: lays the view out once.
+  void EndLoad();
   // Clears Aborting. Null without a view, and with Aborting set when the file can't be
   // opened.
   std::unique_ptr<TFileStream> OpenFile(const std::string& FileName);
