@@ -17,14 +17,11 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Pixels of the picture in one colour: the links' blue at rest, green when hovered or focused.
 constexpr QRgb kRestBlue = 0x0000FF, kOverGreen = 0x008000;

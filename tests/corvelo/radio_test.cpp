@@ -19,17 +19,14 @@
 #include "corvelo/mainform.h"
 #include "corvelo/viewerunit.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 namespace fs = std::filesystem;
 using namespace corvelo;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 void Write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 

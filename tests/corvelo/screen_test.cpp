@@ -25,6 +25,7 @@
 #include "corvelo/slideshowform.h"
 #include "corvelo/program.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 using namespace corvelo;
 
@@ -38,11 +39,7 @@ void FillScreen(TForm* f) {
   f->SetBounds(0, 0, screen.width(), screen.height());
 }
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Saves the whole screen as <out>-<step>.png.
 void Grab(const std::string& step) {

@@ -19,15 +19,12 @@
 #include "platform/gui/controls.h"
 #include "vistrel/io/filedialogs.h"
 #include "vistrel/view/vistrelview.h"
+#include "support/pump.h"
 #include "support/xvfb.h"
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Runs inside xvfb-run (started by the test below through screenshot.sh).
 TEST(XvfbScreen, OpenDialogWithJpegPreview) {
@@ -92,6 +89,7 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include "vistrel/codecs/ioparams.h"
 #include "vistrel/io/iopreviews.h"
 #include "vistrel/io/vistrelio.h"
+#include "support/pump.h"
 
 #include <QSlider>
 

@@ -16,14 +16,11 @@
 #include "platform/gui/controls.h"
 #include "vistrel/io/iopreviews.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 std::string ShotName(const char* step) {
   std::string out = std::getenv("IOPREVIEWS_SHOT");

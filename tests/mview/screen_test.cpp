@@ -13,16 +13,13 @@
 #include "mview_support.h"
 #include "pcxgif/lzw_coder.h"
 #include "vistrel/io/vistrelmio.h"
+#include "support/pump.h"
 
 using namespace mviewtest;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 void Grab(const std::string& file) {
   Pump(700);

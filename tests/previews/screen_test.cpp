@@ -16,14 +16,11 @@
 #include "vistrel/proc/previews.h"
 #include "vistrel/view/vistrelview.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // A landscape: sky with clouds and a sun, hills, a lake and a meadow, from value noise.
 void Landscape(TBitmap* b, int w, int h) {

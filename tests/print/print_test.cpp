@@ -21,6 +21,7 @@
 #include "components/printsize.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/pump.h"
 
 namespace fs = std::filesystem;
 using namespace quillon;
@@ -390,11 +391,7 @@ std::string ShotFolder() {
   return d;
 }
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Shows the dialog modally with Post card chosen and saves what Grab returns.
 QImage GrabDialog(const std::function<QImage(TOKBottomDlg*)>& Grab) {

@@ -18,16 +18,13 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "vistrel/view/rulerbox.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 std::string ShotName(const char* name) {
   std::string out = std::getenv("QUILLON_SHOT");

@@ -22,6 +22,7 @@
 #include "quillon/program.h"
 #include "vistrel/io/vistrelio.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
@@ -29,11 +30,7 @@ namespace {
 
 constexpr const char* kEnv = "QUILLON_DOCS_SHOT";
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 void Grab(const char* step) {
   Pump(600);

@@ -16,16 +16,13 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Grabs the screen into file once the message box is up, and closes the box.
 void GrabMessageBoxSoon(const std::string& file, QString& text, QRect& box) {

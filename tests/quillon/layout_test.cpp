@@ -24,16 +24,13 @@
 #include "quillon/program.h"
 #include "support/xvfb.h"
 #include "vistrel/proc/kernels/pixels.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 std::string ShotName(const std::string& name) {
   const std::string out = std::getenv("QUILLON_LAYOUT_SHOT");

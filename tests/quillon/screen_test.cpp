@@ -22,16 +22,13 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/xvfb.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
 namespace {
 
-void Pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
+using vltest::Pump;
 
 // Runs inside xvfb-run (started by the test below through screenshot.sh).
 TEST(XvfbScreen, MainWindowWithDocument) {
