@@ -989,12 +989,21 @@ TEST_F(EditorTest, FileThatCantBeReadOrWrittenSaysWhyAndKeepsTheDocument) {
   // A save that fails says why, keeps the document modified and keeps its name.
   main->Negative1Click(nullptr);
   const std::string name = doc->Caption();
-  const fs::path locked = dir / "locked";
+  // A folder the other user reaches wherever the build lies.
+  char folder[] = "/tmp/quillon-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const fs::path open = folder;
+  struct TRemove {
+    fs::path Path;
+    ~TRemove() { fs::remove_all(Path); }
+  } remove{open};
+  ASSERT_EQ(::chmod(folder, 0755), 0);
+  const fs::path locked = open / "locked";
   fs::create_directories(locked);
   ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
   const std::pair<std::string, std::string> saves[] = {
-      {(dir / "no-such-folder" / "x.png").string(), "The folder does not exist."},
-      {(dir / "x.xyz").string(), "The file format is not known."},
+      {(open / "no-such-folder" / "x.png").string(), "The folder does not exist."},
+      {(open / "x.xyz").string(), "The file format is not known."},
       {(locked / "x.png").string(), "Permission denied: the folder or the file may not be written."}};
   for (const auto& [target, why] : saves) {
     SCOPED_TRACE(target);
