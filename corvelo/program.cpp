@@ -22,6 +22,17 @@ TMainForm* StartCorvelo() {
   return MainForm;
 }
 
+void StopCorvelo() {
+  Application->SetHint("");
+  FreeAndNil(CategoryForm);
+  FreeAndNil(ShowCatPhotoForm);
+  FreeAndNil(AboutBox);
+  FreeAndNil(SlideShowForm);
+  FreeAndNil(OKBottomDlg);
+  FreeAndNil(MainForm);
+  Application->SetMainForm(nullptr);
+}
+
 int RunCorvelo() {
   StartCorvelo();
   Application->Run();

@@ -460,15 +460,7 @@ TEST(LargeAlbum, FramesReachTheScreenOneByOneAndClosingFreesThePhotos) {
   EXPECT_LT(after - before, 16 * 1024);
   for (int i = 0; i < kThumbCount; ++i) EXPECT_EQ(ThumbFilled[i], 0);
 
-  Application->SetHint("");
-  FreeAndNil(CategoryForm);
-  FreeAndNil(ShowCatPhotoForm);
-  FreeAndNil(AboutBox);
-  FreeAndNil(SlideShowForm);
-  FreeAndNil(OKBottomDlg);
-  main->Free();
-  MainForm = nullptr;
-  Application->SetMainForm(nullptr);
+  StopCorvelo();
   QCoreApplication::processEvents();
   fs::current_path(oldCwd);
   fs::remove_all(dir);

@@ -58,13 +58,7 @@ TEST(ViewerHelp, WithoutItsFileEveryWayToHelpSaysItIsNotInstalled) {
   }
 
   SetModalAnswer(nullptr);
-  FreeAndNil(CategoryForm);
-  FreeAndNil(ShowCatPhotoForm);
-  FreeAndNil(AboutBox);
-  FreeAndNil(SlideShowForm);
-  FreeAndNil(OKBottomDlg);
-  FreeAndNil(MainForm);
-  Application->SetMainForm(nullptr);
+  StopCorvelo();
   fs::current_path(oldCwd);
   fs::remove_all(dir);
 }

@@ -108,14 +108,7 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
   main->ButtonGoToSlide1Click(nullptr);
   SetModalAnswer(nullptr);
 
-  Application->SetHint("");
-  FreeAndNil(CategoryForm);
-  FreeAndNil(ShowCatPhotoForm);
-  FreeAndNil(AboutBox);
-  FreeAndNil(SlideShowForm);
-  FreeAndNil(OKBottomDlg);
-  main->Free();
-  Application->SetMainForm(nullptr);
+  StopCorvelo();
   std::filesystem::current_path(oldCwd);
   QCoreApplication::processEvents();
 }
@@ -191,14 +184,7 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   SetModalAnswer(nullptr);
   EXPECT_EQ(opened, 3);
 
-  Application->SetHint("");
-  FreeAndNil(CategoryForm);
-  FreeAndNil(ShowCatPhotoForm);
-  FreeAndNil(AboutBox);
-  FreeAndNil(SlideShowForm);
-  FreeAndNil(OKBottomDlg);
-  main->Free();
-  Application->SetMainForm(nullptr);
+  StopCorvelo();
   std::filesystem::current_path(oldCwd);
   QCoreApplication::processEvents();
 }
