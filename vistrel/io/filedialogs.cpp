@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -311,6 +312,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         r.Text = FFilter;
         r.Value = FFileName;
         r.Dialog = this;
+        ShowStartingFile();
         res = RunModal(r);
         // An answerer that only set the name selects it.
         if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
@@ -397,6 +399,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           size = size.boundedTo(QSize(room.width() - 40, room.height() - 60));
         }
         dlg.resize(size.expandedTo(dlg.minimumSizeHint()));
+        QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
         for (QWidget* w : {panel, strip}) {
           w->hide();
@@ -429,6 +432,11 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
   FShowing = false;
   DoClose();
   return ok;
+}
+
+// The file the dialog starts on is shown as one the user selected.
+void TOpenVistrelDialog::ShowStartingFile() {
+  if (!FSelected.empty()) DoSelectionChange();
 }
 
 void TOpenVistrelDialog::DoShow() {
