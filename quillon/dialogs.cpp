@@ -465,15 +465,17 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   DialogForm(this, "Hidden text", 310, 420, 260);
   Memo1 = Make<TMemo>(this, 8, 8, 404, 150);
   Label1 = MakeLabel(this, "Note: if you save in Jpeg format or subsample colors hidden text will be lost.", 8, 166);
-  Label1->SetWidth(404);
   Label2 = MakeLabel(this, "Hidden text space:", 8, 190);
-  Label2->SetWidth(404);
+  // As wide as the note, with the memo across it.
+  SetClientWidth(std::max(ClientWidth(), Label1->Left() + Label1->Width() + 8));
+  Memo1->SetWidth(ClientWidth() - 16);
   Button1 = MakeButton(this, "Read", 8, 224, 80, mrNone);
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
   Button2 = MakeButton(this, "Write", 96, 224, 80, mrNone);
   Button2->OnClick = [this](TObject* s) { Button2Click(s); };
   VistrelProc1 = new TVistrelProc(this);
   OnActivate = [this](TObject* s) { FormActivate(s); };
+  TScaler::Attach(this);
 }
 
 void TForm1::ShowSpace() {

@@ -8,6 +8,7 @@
 #include "quillon/failures.h"
 #include "vistrel/io/twain.h"
 #include "vistrel/proc/kernels/geometry.h"
+#include "vistrel/proc/kernels/pixels.h"
 
 namespace quillon {
 
@@ -670,12 +671,25 @@ void TMainForm::GetHSVchannels1Click(TObject* Sender) {
     w[i] = new TMDIChild(Application);
     w[i]->SetCaption(base + suffix[i]);
   }
-  c->VistrelProc1->GetHSVChannels(w[0]->VistrelVect1->Bitmap(), w[1]->VistrelVect1->Bitmap(),
-                                  w[2]->VistrelVect1->Bitmap());
+  TBitmap* source = c->VistrelVect1->Bitmap();
+  if (source && source->PixelFormat() != pf24bit && !source->Empty()) {
+    // A black-and-white picture is split as the colours it shows.
+    TBitmap colours;
+    VLCopyBitmap(source, &colours);
+    colours.SetPixelFormat(pf24bit);
+    TVistrelProc proc(nullptr);
+    proc.OnProgress = c->VistrelProc1->OnProgress;
+    proc.SetAttachedBitmap(&colours);
+    proc.GetHSVChannels(w[0]->VistrelVect1->Bitmap(), w[1]->VistrelVect1->Bitmap(), w[2]->VistrelVect1->Bitmap());
+  } else {
+    c->VistrelProc1->GetHSVChannels(w[0]->VistrelVect1->Bitmap(), w[1]->VistrelVect1->Bitmap(),
+                                    w[2]->VistrelVect1->Bitmap());
+  }
   for (TMDIChild* x : w) {
     x->VistrelVect1->Update();
     x->Update();
   }
+  ResetProgress();
 }
 
 void TMainForm::Resample1Click(TObject* Sender) {

@@ -670,6 +670,18 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         Close();
         return true;
       case QEvent::WindowActivate: DoActivate(); return false;
+      case QEvent::WindowStateChange:
+        // A window shown again right after it was hidden can be taken out of its maximised
+        // state by the window manager. Without a maximise button the user can't do that, so
+        // it goes back.
+        if (w == FWidget && !FSubWindow && FVisible && FWindowState == wsMaximized && !(FBorderIcons & biMaximize) &&
+            !(FWidget->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))) {
+          QWidget* top = FWidget;
+          QTimer::singleShot(0, top, [this, top] {
+            if (FVisible && FWindowState == wsMaximized && top->isVisible() && !top->isMaximized()) top->showMaximized();
+          });
+        }
+        return false;
       default: break;
     }
     if (w == FSubWindow) {

@@ -175,6 +175,24 @@ TEST_F(FileDialogsTest, SaveDialogFollowsTheTypeAndCancelUndoesAdvanced) {
   EXPECT_EQ(dlg.AttachedVistrelIO(), nullptr);
 }
 
+// Save As started on an existing picture shows it and its lines, as Open does for a selection.
+TEST_F(FileDialogsTest, SaveDialogPreviewsTheFileItStartsOn) {
+  const std::string png = dir + "/shown.png";
+  Run("convert -size 64x48 xc:red " + png);
+  TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetFileName(png);
+  std::string size, file;
+  SetModalAnswer([&](TModalRequest&) {
+    size = dlg.PicLabel1->Caption();
+    file = dlg.InfoLabel2->Caption();
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(size, "64 x 48 pixel");
+  EXPECT_EQ(file.rfind("File: ", 0), 0u) << file;
+}
+
 // A file that isn't a picture, and a two-frame GIF that can't be decoded (no LZW coder is
 // installed), leave no line of the picture before them and say they can't be read.
 TEST_F(FileDialogsTest, OpenDialogSaysWhichFilesItCantRead) {

@@ -402,3 +402,21 @@ TEST_F(FormTest, MdiChildrenAndActiveFormChanges) {
 }
 
 }  // namespace
+
+// The window manager takes a maximised window out of its state: a form without a maximise
+// button goes back, one with the button keeps what the user chose.
+TEST(FormStateTest, MaximisedFormWithoutMaximiseButtonStaysMaximised) {
+  for (const bool button : {false, true}) {
+    auto* f = new TForm(nullptr);
+    f->SetBorderIcons(button ? TBorderIcons(biSystemMenu | biMaximize) : TBorderIcons(biSystemMenu));
+    f->SetWindowState(wsMaximized);
+    f->Show();
+    QCoreApplication::processEvents();
+    QWidget* w = f->Widget()->window();
+    ASSERT_TRUE(w->isMaximized()) << button;
+    w->setWindowState(Qt::WindowNoState);
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(w->isMaximized(), !button) << button;
+    delete f;
+  }
+}

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 
+#include "components/scaler.h"
+#include "platform/gui/canvas.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/editor.h"
@@ -333,4 +335,19 @@ TEST_F(DialogsTest, HiddenTextFormWritesAndReadsTheActivePicture) {
   EXPECT_NE(said.find("longer than"), std::string::npos);
   f->Button1Click(nullptr);
   EXPECT_EQ(f->Memo1->Text(), "meet at noon\r\n");  // a memo's text ends its lines with CR LF
+}
+
+// The note shows whole in the hidden text dialog, and the dialog follows the screen's size.
+TEST_F(DialogsTest, HiddenTextNoteShowsWhole) {
+  TForm1* f = main->Form1;
+  ASSERT_NE(f, nullptr);
+  TCanvas* cv = f->Label1->Canvas();
+  cv->SetFont(f->Label1->Font());
+  const TSize text = cv->TextExtent(f->Label1->Caption());
+  EXPECT_GE(f->Label1->Width(), text.cx);
+  EXPECT_LE(f->Label1->Left() + f->Label1->Width(), f->ClientWidth());
+  EXPECT_EQ(f->Memo1->Left() + f->Memo1->Width(), f->ClientWidth() - f->Memo1->Left());
+  bool scaled = false;
+  for (int i = 0; i < f->ComponentCount(); ++i) scaled = scaled || dynamic_cast<TCustomScaler*>(f->Components(i));
+  EXPECT_TRUE(scaled);
 }

@@ -613,6 +613,36 @@ TEST_F(EditorTest, HsvChannelsMakeThreeNamedDocuments) {
   EXPECT_NE(Px(b, 5, 5), kBlack);
 }
 
+// A black-and-white picture splits as the black and white it shows, and the bar is emptied after.
+TEST_F(EditorTest, HsvChannelsOfABlackAndWhitePicture) {
+  TMDIChild* c = Open(Fixture("quad.bmp"));
+  ASSERT_NE(c, nullptr);
+  c->VistrelProc1->ConvertToBWThreshold(128);
+  TBitmap* bw = c->VistrelVect1->Bitmap();
+  ASSERT_EQ(bw->PixelFormat(), pf1bit);
+  TBitmap shown;
+  VLCopyBitmap(bw, &shown);
+  shown.SetPixelFormat(pf24bit);
+  ASSERT_EQ(Px(&shown, 0, 0), kBlack);
+  ASSERT_EQ(Px(&shown, 30, 25), kWhite);
+  main->GetHSVchannels1Click(nullptr);
+  ASSERT_EQ(main->MDIChildCount(), 4);
+  for (int i = 0; i < main->MDIChildCount(); ++i) {
+    auto* w = static_cast<TMDIChild*>(main->MDIChildren(i));
+    if (w == c) continue;
+    TBitmap* b = w->VistrelVect1->Bitmap();
+    ASSERT_EQ(b->Width(), 40) << w->Caption();
+    ASSERT_EQ(b->Height(), bw->Height()) << w->Caption();
+    if (w->Caption() == "MDIChild Value") {
+      EXPECT_TRUE(VLSameBitmap(b, &shown));
+    } else {
+      for (int y = 0; y < b->Height(); ++y)
+        for (int x = 0; x < b->Width(); ++x) ASSERT_EQ(Px(b, x, y), kBlack) << w->Caption() << " " << x << "," << y;
+    }
+  }
+  EXPECT_EQ(main->ProgressBar1->Position(), 0);
+}
+
 TEST_F(EditorTest, ClosingTheFrameAsksEachModifiedDocument) {
   TMDIChild* a = Open(Fixture("quad.bmp"));
   main->Negative1Click(nullptr);

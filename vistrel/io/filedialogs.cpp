@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -301,7 +302,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
   DoShow();
   bool ok = false;
   const bool scripted = HasModalAnswer() || HeadlessPlatform();
-  for (;;) {
+  for (bool first = true;; first = false) {
     int res = mrCancel;
     try {
       if (scripted) {
@@ -311,6 +312,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         r.Text = FFilter;
         r.Value = FFileName;
         r.Dialog = this;
+        if (first) ShowStartingFile();
         res = RunModal(r);
         // An answerer that only set the name selects it.
         if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
@@ -397,6 +399,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           size = size.boundedTo(QSize(room.width() - 40, room.height() - 60));
         }
         dlg.resize(size.expandedTo(dlg.minimumSizeHint()));
+        if (first) QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
         for (QWidget* w : {panel, strip}) {
           w->hide();
@@ -429,6 +432,20 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
   FShowing = false;
   DoClose();
   return ok;
+}
+
+// The file the dialog starts on is previewed as a selected one; the user selected nothing yet.
+void TOpenVistrelDialog::ShowStartingFile() {
+  if (!FPreviewEnabled || FSelected.empty()) return;
+  const TNotifyEvent event = OnSelectionChange;
+  OnSelectionChange = nullptr;
+  try {
+    DoSelectionChange();
+  } catch (...) {
+    OnSelectionChange = event;
+    throw;
+  }
+  OnSelectionChange = event;
 }
 
 void TOpenVistrelDialog::DoShow() {

@@ -122,6 +122,7 @@ class TOpenVistrelDialog : public TVLCommonDialog {
   void ShowInfo(const TIOParamsVals* Params);
   // Empties the information lines and says the file can't be read.
   void ShowUnreadable();
+  void ShowStartingFile();
   // Captions from the word table in MsgLanguage.
   void ApplyLanguage();
   // Place the panels' controls for the panels' current sizes and the labels' font.
