@@ -4,11 +4,14 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -393,12 +396,20 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           strip->show();
         }
         // The size a desktop wants, within the screen.
-        QSize size(FPreviewEnabled ? 860 : 680, 460);
+        QSize size(FPreviewEnabled ? 1040 : 860, 560);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
           const QRect room = screen->availableGeometry();
           size = size.boundedTo(QSize(room.width() - 40, room.height() - 60));
         }
         dlg.resize(size.expandedTo(dlg.minimumSizeHint()));
+        // The size, type and date columns as wide as what they show, once a folder is listed.
+        if (auto* tree = dlg.findChild<QTreeView*>("treeView"))
+          if (auto* model = dlg.findChild<QFileSystemModel*>())
+            QObject::connect(model, &QFileSystemModel::directoryLoaded, tree, [tree] {
+              QTimer::singleShot(0, tree, [tree] {
+                for (int c = 1; c < tree->header()->count(); ++c) tree->resizeColumnToContents(c);
+              });
+            });
         if (first) QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
         for (QWidget* w : {panel, strip}) {
