@@ -134,6 +134,20 @@ class PrintTest : public ::testing::Test {
       return int(mrOk);
     });
   }
+  // The print dialog answered as a user printing to a PDF file would: the paper given,
+  // portrait, half-inch margins, 600 dpi.
+  void AnswerPrintToPdf(const fs::path& out, QPageSize::PageSizeId paper) {
+    AnswerPrintDialog(mrOk, [out, paper] {
+      QPrinter* q = Printer()->QtPrinter();
+      ASSERT_NE(q, nullptr);
+      q->setOutputFormat(QPrinter::PdfFormat);
+      q->setOutputFileName(QString::fromStdString(out.string()));
+      q->setResolution(600);
+      q->setPageSize(QPageSize(paper));
+      q->setPageOrientation(QPageLayout::Portrait);
+      q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+    });
+  }
   // The size dialog: Pick clicks one of its controls (or nothing), then the answer closes it.
   void AnswerSize(std::function<TWinControl*(TOKBottomDlg*)> Pick, int result = mrOk) {
     answers.push_back([Pick, result](TModalRequest& r) {
@@ -282,17 +296,7 @@ TEST_F(PrintTest, EditorPrintsToAPdfFileAtThePlaceAndSize) {
   SetPrinter(&pdf);
   Open(600, 400);
   const fs::path out = dir / "print.pdf";
-  // As a user would in the print dialog: print to a file, letter paper, half-inch margins.
-  AnswerPrintDialog(mrOk, [&] {
-    QPrinter* q = Printer()->QtPrinter();
-    ASSERT_NE(q, nullptr);
-    q->setOutputFormat(QPrinter::PdfFormat);
-    q->setOutputFileName(QString::fromStdString(out.string()));
-    q->setResolution(600);
-    q->setPageSize(QPageSize(QPageSize::Letter));
-    q->setPageOrientation(QPageLayout::Portrait);
-    q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
-  });
+  AnswerPrintToPdf(out, QPageSize::Letter);
   AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
   main->PrintBtnClick(nullptr);
   EXPECT_FALSE(pdf.Printing());
@@ -346,16 +350,7 @@ TEST_F(PrintTest, FullPaperAreaFitsAnA4Page) {
   SetPrinter(&pdf);
   Open(600, 400);
   const fs::path out = dir / "a4.pdf";
-  AnswerPrintDialog(mrOk, [&] {
-    QPrinter* q = Printer()->QtPrinter();
-    ASSERT_NE(q, nullptr);
-    q->setOutputFormat(QPrinter::PdfFormat);
-    q->setOutputFileName(QString::fromStdString(out.string()));
-    q->setResolution(600);
-    q->setPageSize(QPageSize(QPageSize::A4));
-    q->setPageOrientation(QPageLayout::Portrait);
-    q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
-  });
+  AnswerPrintToPdf(out, QPageSize::A4);
   AnswerSize([](TOKBottomDlg* d) { return d->RadioButton1; });
   main->PrintBtnClick(nullptr);
   SetPrinter(&rec);
