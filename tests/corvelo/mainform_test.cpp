@@ -210,13 +210,8 @@ TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum
   SetModalAnswer(nullptr);
   EXPECT_EQ(played, (std::vector<std::vector<std::string>>{{"pics\\boat.bmp", "pics\\boat.bmp"}, {}}));
 
-  Application->SetHint("");
-  FreeAndNil(CategoryForm);
-  FreeAndNil(ShowCatPhotoForm);
-  FreeAndNil(AboutBox);
-  FreeAndNil(SlideShowForm);
-  FreeAndNil(OKBottomDlg);
-  Application->SetMainForm(nullptr);
+  StopCorvelo();
+  form = nullptr;  // freed with the others
 }
 
 TEST(ViewerPictureRule, FittingNumbers) {
