@@ -18,6 +18,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "vistrel/view/rulerbox.h"
+#include "support/editor.h"
 #include "support/pump.h"
 
 using namespace quillon;
@@ -50,13 +51,7 @@ void GrabForm(TForm* f, const char* name) {
 TEST(XvfbScreen, EditorDialogs) {
   const char* out = std::getenv("QUILLON_SHOT");
   if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
-  std::deque<std::function<int(TModalRequest&)>> answers;
-  SetModalAnswer([&](TModalRequest& r) {
-    if (answers.empty()) return int(mrCancel);
-    auto a = answers.front();
-    answers.pop_front();
-    return a(r);
-  });
+  vltest::TScriptedAnswers answers;
   auto open = [&](const char* name) {
     answers.push_back([name](TModalRequest& r) {
       r.Value = std::string(VL_TESTDATA) + "/quillon/" + name;

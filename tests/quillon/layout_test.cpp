@@ -24,6 +24,7 @@
 #include "quillon/program.h"
 #include "support/xvfb.h"
 #include "vistrel/proc/kernels/pixels.h"
+#include "support/editor.h"
 #include "support/pump.h"
 
 using namespace quillon;
@@ -71,13 +72,7 @@ void ExpectTextFits(TControl* c) {
 TEST(XvfbLayout, RotateDialogApartAndOrderedDitheringChosen) {
   if (!std::getenv("QUILLON_LAYOUT_SHOT") || QGuiApplication::platformName() != "xcb")
     GTEST_SKIP() << "runs on the virtual screen only";
-  std::deque<std::function<int(TModalRequest&)>> answers;
-  SetModalAnswer([&](TModalRequest& r) {
-    if (answers.empty()) return int(mrCancel);
-    auto a = answers.front();
-    answers.pop_front();
-    return a(r);
-  });
+  vltest::TScriptedAnswers answers;
   TMainForm* main = StartQuillon();
   main->Show();
   Pump(300);

@@ -22,6 +22,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/xvfb.h"
+#include "support/editor.h"
 #include "support/pump.h"
 
 using namespace quillon;
@@ -131,13 +132,7 @@ TEST(XvfbScreen, WindowCommands) {
 TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
   const char* out = std::getenv("QUILLON_SHOT");
   if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
-  std::deque<std::function<int(TModalRequest&)>> answers;
-  SetModalAnswer([&](TModalRequest& r) {
-    if (answers.empty()) return int(mrCancel);
-    auto a = answers.front();
-    answers.pop_front();
-    return a(r);
-  });
+  vltest::TScriptedAnswers answers;
   TMainForm* main = StartQuillon();
   main->Show();
   Pump(300);

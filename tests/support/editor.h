@@ -15,6 +15,28 @@
 
 namespace vltest {
 
+// Answers modal requests from a queue while it lives; a request with none left is cancelled
+// (screen tests, where the program's own boxes may come up).
+class TScriptedAnswers {
+ public:
+  TScriptedAnswers() {
+    SetModalAnswer([this](TModalRequest& r) {
+      if (Queue.empty()) return int(mrCancel);
+      auto a = Queue.front();
+      Queue.pop_front();
+      return a(r);
+    });
+  }
+  ~TScriptedAnswers() { SetModalAnswer(nullptr); }
+  TScriptedAnswers(const TScriptedAnswers&) = delete;
+  TScriptedAnswers& operator=(const TScriptedAnswers&) = delete;
+  void push_back(std::function<int(TModalRequest&)> a) { Queue.push_back(std::move(a)); }
+  bool empty() const { return Queue.empty(); }
+
+ private:
+  std::deque<std::function<int(TModalRequest&)>> Queue;
+};
+
 class EditorTest : public ::testing::Test {
  protected:
   quillon::TMainForm* main = nullptr;
