@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
-#include <QRect>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -45,32 +42,14 @@ void FillScreen(TForm* f) {
 using vltest::WaitFor;
 using vltest::WaitOnScreen;
 
-// Runs Act from a timer once Ready holds and the form lies on the screen as it draws itself, a
-// few looks in a row: the slide show runs in its own event loop, where a wait of the test
-// never gets control. After TimeoutMs Act runs all the same, as a failure.
-void WhenOnScreen(TForm* f, std::function<bool()> Ready, std::function<void()> Act, int TimeoutMs = 60000) {
-  auto* poll = new QTimer;
-  auto t = std::make_shared<QElapsedTimer>();
-  auto seen = std::make_shared<std::pair<int, QRect>>(0, QRect());
-  t->start();
-  QObject::connect(poll, &QTimer::timeout, [=] {
-    const bool late = t->elapsed() > TimeoutMs;
-    if (!late) {
-      if (!Ready() || !vltest::OnScreen(f->Widget())) {
-        seen->first = 0;
-        return;
-      }
-      const QRect now = f->Widget()->frameGeometry();
-      seen->first = now == seen->second ? seen->first + 1 : 1;
-      seen->second = now;
-      if (seen->first < 3) return;
-    }
-    EXPECT_FALSE(late) << f->Caption() << " never came on the screen";
-    poll->stop();
-    poll->deleteLater();
-    Act();
-  });
-  poll->start(20);
+// Runs Act once Ready holds and the form lies on the screen as it draws itself; a failure
+// when that never comes (Act runs all the same, so the show ends).
+void WhenOnScreen(TForm* f, std::function<bool()> Ready, std::function<void()> Act) {
+  vltest::WhenOnScreen([=]() -> QWidget* { return Ready() ? f->Widget() : nullptr; },
+                       [=](QWidget* w) {
+                         EXPECT_TRUE(w) << f->Caption() << " never came on the screen";
+                         Act();
+                       });
 }
 
 // The slide being shown is loaded and fitted: the form's caption names its file.
@@ -207,14 +186,12 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
     if (r.Form != SlideShowForm) return int(mrCancel);
     // The show runs from the start timer's tick, inside this wait.
     bool done = false;
-    WhenOnScreen(
-        SlideShowForm, SlideUp,
-        [&] {
-          EXPECT_EQ(SlideShowForm->Widget()->frameGeometry(), screen) << "opening " << opened + 1;
-          save("slide" + std::to_string(++opened));
-          SlideShowForm->BitBtn1Click(nullptr);
-          done = true;
-        });
+    WhenOnScreen(SlideShowForm, SlideUp, [&] {
+      EXPECT_EQ(SlideShowForm->Widget()->frameGeometry(), screen) << "opening " << opened + 1;
+      save("slide" + std::to_string(++opened));
+      SlideShowForm->BitBtn1Click(nullptr);
+      done = true;
+    });
     EXPECT_TRUE(WaitFor([&] { return done; }));
     return 0;
   });

@@ -44,7 +44,8 @@ class FailedSlideTest : public ::testing::Test {
                       now = at;
                       ++waits;
                       if (onWait) onWait();
-                      QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+                      QMetaObject::invokeMethod(
+                          qApp, [] {}, Qt::QueuedConnection);
                     }});
     SetModalAnswer([this](TModalRequest& r) {
       if (r.Form != form) {

@@ -79,7 +79,8 @@ TEST(XvfbSlides, EveryPhotoFitsTheFrameAndTheListLiesOverIt) {
                       look("list");
                       form->BitBtn1->Click();
                     }
-                    QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        qApp, [] {}, Qt::QueuedConnection);
                   }});
   SetModalAnswer([&](TModalRequest& r) {
     if (r.Form != form) return int(mrCancel);

@@ -54,8 +54,8 @@ void ExpectFrames(TForm* form, TVistrelMView* view, const std::string& file) {
       EXPECT_EQ(view->ImageCol(i), i % view->Columns()) << i;
       EXPECT_EQ(view->ImageRow(i), i / view->Columns()) << i;
       for (int k = 0; k < i; ++k)
-        EXPECT_FALSE(cell.intersects(
-            QRect(int(view->ImageX(k) - view->ViewX()), int(view->ImageY(k) - view->ViewY()), tw, th)))
+        EXPECT_FALSE(
+            cell.intersects(QRect(int(view->ImageX(k) - view->ViewX()), int(view->ImageY(k) - view->ViewY()), tw, th)))
             << i << " covers " << k;
     }
     EXPECT_LE(cell.left() + tw, room.width()) << "frame " << i << " is under the scroll bar";
