@@ -21,7 +21,7 @@
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 // Pixels of the picture in one colour: the links' blue at rest, green when hovered or focused.
 constexpr QRgb kRestBlue = 0x0000FF, kOverGreen = 0x008000;
@@ -105,7 +105,7 @@ TEST(XvfbScreen, AboutBoxes) {
   const char* out = std::getenv("QUILLON_SHOT");
   if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs under xvfb-run only";
   auto grab = [](TForm* box, const std::string& name) {
-    Pump(600);
+    ASSERT_TRUE(WaitOnScreen(box->Widget()));
     QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
     ASSERT_FALSE(shot.isNull());
     // The box with a margin of the screen round it.

@@ -26,7 +26,7 @@ using namespace corvelo;
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 void Write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
@@ -76,7 +76,7 @@ TEST(XvfbRadio, FortyAlbumsAndTwentyFiveShowsStayReadable) {
   SetProgramFolder(dir.string());
   auto* main = new TMainForm(Application);
   main->Show();
-  Pump(1500);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   ASSERT_EQ(main->RC->Items()->Count(), 40);
   ASSERT_EQ(main->RS->Items()->Count(), 25);
   ExpectReadable(main->RC, "albums");
@@ -88,12 +88,13 @@ TEST(XvfbRadio, FortyAlbumsAndTwentyFiveShowsStayReadable) {
   QScrollBar* bar = main->RC->ScrollBar();
   ASSERT_TRUE(bar->isVisible());
   bar->setValue(bar->maximum());
-  Pump(200);
+  EXPECT_TRUE(WaitOnScreen(main->RC->Widget()));
   ExpectReadable(main->RC, "albums at the end");
   TRadioButton* last = main->RC->Buttons(39);
   ASSERT_TRUE(last->Widget()->isVisible());
   QTest::mouseClick(last->Widget(), Qt::LeftButton, {}, QPoint(8, last->Height() / 2));
   EXPECT_EQ(main->RC->ItemIndex(), 39);
+  EXPECT_TRUE(WaitOnScreen(main->RC->Widget()));
   QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(base + "-scrolled.png"), "PNG");
 
   main->Free();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -13,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -39,7 +39,32 @@ void FillScreen(TForm* f) {
   f->SetBounds(0, 0, screen.width(), screen.height());
 }
 
-using vltest::Pump;
+using vltest::WaitFor;
+using vltest::WaitOnScreen;
+
+// Runs Act once Ready holds and the form lies on the screen as it draws itself; a failure
+// when that never comes (Act runs all the same, so the show ends).
+void WhenOnScreen(TForm* f, std::function<bool()> Ready, std::function<void()> Act) {
+  vltest::WhenOnScreen([=]() -> QWidget* { return Ready() ? f->Widget() : nullptr; },
+                       [=](QWidget* w) {
+                         EXPECT_TRUE(w) << f->Caption() << " never came on the screen";
+                         Act();
+                       });
+}
+
+// The slide being shown is loaded and fitted: the form's caption names its file.
+bool SlideUp() {
+  return !CurrentImageFile.empty() && SlideShowForm->Caption().find(CurrentImageFile) != std::string::npos;
+}
+
+// The album on the screen first, then its fill: the fill starts on the album's next tick.
+void FillAlbumOnScreen() {
+  CategoryForm->Timer1->SetEnabled(false);
+  EXPECT_TRUE(WaitOnScreen(CategoryForm->Widget())) << "the album";
+  CategoryForm->Timer1->SetEnabled(true);
+  EXPECT_TRUE(WaitFor([] { return !CategoryForm->Loading(); })) << "the album's fill";
+  EXPECT_TRUE(WaitOnScreen(CategoryForm->Widget())) << "the filled album";
+}
 
 // Saves the whole screen as <out>-<step>.png.
 void Grab(const std::string& step) {
@@ -65,7 +90,7 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
   TMainForm* main = StartCorvelo();
   main->Show();
   FillScreen(main);
-  Pump(1500);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   Grab("main");
 
   // The first album, its thumbnails loaded by the album's timer, then its second photo alone.
@@ -75,20 +100,20 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
       // The show runs inside the start timer's event, from any moment events are let run:
       // the picture is taken from within it, during the second slide, and the show closed there.
       bool done = false;
-      QTimer::singleShot(6000, [&] {
-        Grab("slide");
-        SlideShowForm->BitBtn1Click(nullptr);
-        done = true;
-      });
+      WhenOnScreen(
+          SlideShowForm, [] { return SlideShowForm->SlideIndex == 1 && SlideUp(); },
+          [&] {
+            Grab("slide");
+            SlideShowForm->BitBtn1Click(nullptr);
+            done = true;
+          });
       FillScreen(r.Form);
-      QElapsedTimer t;
-      t.start();
-      while (!done && t.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-      EXPECT_TRUE(done);
+      EXPECT_TRUE(WaitFor([&] { return done; }));
       return 0;
     }
     FillScreen(r.Form);
-    Pump(1500);
+    if (r.Form == CategoryForm) FillAlbumOnScreen();
+    else EXPECT_TRUE(WaitOnScreen(r.Form->Widget())) << r.Form->Caption();
     if (r.Form == CategoryForm) {
       Grab("album");
       CategoryForm->Image[1]->Click();
@@ -127,7 +152,7 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   SetProgramFolder(std::filesystem::canonical(std::string(VL_TESTDATA) + "/../../corvelo/sample").string());
   TMainForm* main = StartCorvelo();
   main->Show();
-  Pump(1500);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   save("main");
 
   // The album, grabbed from within its fill as the fourth photo starts loading.
@@ -154,23 +179,20 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   int opened = 0;
   SetModalAnswer([&](TModalRequest& r) {
     if (r.Form == CategoryForm) {
-      Pump(1500);
+      FillAlbumOnScreen();
       CategoryForm->BitBtn1->Click();
       return 0;
     }
     if (r.Form != SlideShowForm) return int(mrCancel);
     // The show runs from the start timer's tick, inside this wait.
     bool done = false;
-    QTimer::singleShot(2500, [&] {
+    WhenOnScreen(SlideShowForm, SlideUp, [&] {
       EXPECT_EQ(SlideShowForm->Widget()->frameGeometry(), screen) << "opening " << opened + 1;
       save("slide" + std::to_string(++opened));
       SlideShowForm->BitBtn1Click(nullptr);
       done = true;
     });
-    QElapsedTimer t;
-    t.start();
-    while (!done && t.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_TRUE(done);
+    EXPECT_TRUE(WaitFor([&] { return done; }));
     return 0;
   });
   main->RC->SetItemIndex(0);
@@ -179,7 +201,7 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   for (int i = 0; i < 3; ++i) {
     main->RS->SetItemIndex(i % 2);
     main->ButtonGoToSlide1Click(nullptr);
-    Pump(300);
+    EXPECT_TRUE(WaitOnScreen(main->Widget())) << "back from show " << i + 1;
   }
   SetModalAnswer(nullptr);
   EXPECT_EQ(opened, 3);

@@ -14,8 +14,7 @@ export CORVELO_SHOT="$out" QT_QPA_PLATFORM=xcb
 # The forms open maximised: with a window manager on the screen (openbox, when installed) they
 # are, as on a desktop; without one the test sizes them to the screen itself.
 if command -v openbox >/dev/null 2>&1; then
-  xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
-    "openbox >/dev/null 2>&1 & wm=\$!; sleep 1; \"$test_bin\" --gtest_filter='XvfbScreen.*'; rc=\$?; kill \$wm; exit \$rc"
+  xvfb-run -a -s "-screen 0 1024x768x24" sh "$(dirname "$0")/../support/withwm.sh" "$test_bin" --gtest_filter='XvfbScreen.*'
 else
   xvfb-run -a -s "-screen 0 1024x768x24" "$test_bin" --gtest_filter='XvfbScreen.*'
 fi

@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/gui/controls.h"
@@ -24,7 +25,34 @@
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitFor;
+using vltest::WaitOnScreen;
+
+// The row of a file in the dialog's list, invalid until the folder's listing (made in the
+// background) has it.
+QModelIndex Row(QFileDialog* fd, const QString& name) {
+  auto* v = fd->findChild<QTreeView*>("treeView");
+  if (!v) return {};
+  const QModelIndex root = v->rootIndex();
+  for (int r = 0; r < v->model()->rowCount(root); ++r)
+    if (v->model()->index(r, 0, root).data().toString() == name) return v->model()->index(r, 0, root);
+  return {};
+}
+
+// Runs Act with the modal file dialog once it is on the screen (the dialog runs its own event
+// loop); a failure when none comes.
+void WithFileDialog(std::function<void(QFileDialog*)> Act) {
+  vltest::WhenOnScreen([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); },
+                       [Act](QWidget* w) {
+                         auto* fd = qobject_cast<QFileDialog*>(w);
+                         if (!fd) {
+                           ADD_FAILURE() << "no file dialog came on the screen";
+                           if (QWidget* m = QApplication::activeModalWidget()) m->close();
+                           return;
+                         }
+                         Act(fd);
+                       });
+}
 
 // Runs inside xvfb-run (started by the test below through screenshot.sh).
 TEST(XvfbScreen, OpenDialogWithJpegPreview) {
@@ -34,20 +62,13 @@ TEST(XvfbScreen, OpenDialogWithJpegPreview) {
   vistrel::TOpenVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
   bool grabbed = false;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    Pump(1000);  // the folder is listed in the background
-    // A click on the file's row in the list.
-    auto* v = fd->findChild<QTreeView*>("treeView");
-    ASSERT_NE(v, nullptr);
-    const QModelIndex root = v->rootIndex();
-    for (int r = 0; r < v->model()->rowCount(root); ++r) {
-      const QModelIndex i = v->model()->index(r, 0, root);
-      if (i.data().toString() == "photo444.jpg")
-        v->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-    Pump(800);
+  WithFileDialog([&](QFileDialog* fd) {
+    // A click on the file's row in the list, once the folder is listed.
+    EXPECT_TRUE(WaitFor([&] { return Row(fd, "photo444.jpg").isValid(); }));
+    fd->findChild<QTreeView*>("treeView")
+        ->selectionModel()
+        ->setCurrentIndex(Row(fd, "photo444.jpg"), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_TRUE(WaitOnScreen(fd));
     EXPECT_EQ(dlg.FileName(), dir + "/photo444.jpg");
     EXPECT_TRUE(dlg.View()->Widget()->isVisible());
     QPixmap shot = fd->grab();
@@ -102,7 +123,7 @@ std::string ScreenShot(const char* name) {
 
 // The window as the screen shows it, frame included.
 void GrabWindow(QWidget* w, const char* name) {
-  Pump(400);
+  ASSERT_TRUE(vltest::WaitOnScreen(w)) << name;
   const QRect r = w->frameGeometry();
   const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
   ASSERT_FALSE(shot.isNull());
@@ -126,19 +147,15 @@ void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
   QApplication::sendEvent(hit, &press);
   QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(hit, &release);
-  Pump(100);
+  EXPECT_TRUE(vltest::WaitOnScreen(dialog));
 }
 
 void SelectInList(QFileDialog* fd, const QString& name) {
-  auto* v = fd->findChild<QTreeView*>("treeView");
-  ASSERT_NE(v, nullptr);
-  const QModelIndex root = v->rootIndex();
-  for (int r = 0; r < v->model()->rowCount(root); ++r) {
-    const QModelIndex i = v->model()->index(r, 0, root);
-    if (i.data().toString() == name)
-      v->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  }
-  Pump(500);
+  ASSERT_TRUE(vltest::WaitFor([&] { return Row(fd, name).isValid(); })) << "the folder is not listed";
+  fd->findChild<QTreeView*>("treeView")
+      ->selectionModel()
+      ->setCurrentIndex(Row(fd, name), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  EXPECT_TRUE(vltest::WaitOnScreen(fd));
 }
 
 std::string ScreenDir() {
@@ -200,21 +217,18 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
   dlg.SetInitialDir(dir);
   dlg.SetFileName(dir + "/saved.png");
   int asked = 0;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
+  WithFileDialog([&](QFileDialog* fd) {
     // A failed check still lets the dialog go.
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
     // The strip spans the dialog at its least size, at the whole screen and as it came up.
     QWidget* strip = dlg.InfoPanel->Widget();
     const QSize shown = fd->size();
     for (const QSize size :
          {fd->minimumSizeHint(), QGuiApplication::primaryScreen()->availableGeometry().size(), shown}) {
       fd->resize(size);
-      Pump(300);
+      EXPECT_TRUE(vltest::WaitOnScreen(fd));
       EXPECT_GE(strip->width(), fd->width() - 30);
       EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
       for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)})
@@ -268,14 +282,11 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   vistrel::TOpenVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
   int previews = 0;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
+  WithFileDialog([&](QFileDialog* fd) {
     // A failed check still lets the dialog go.
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");

@@ -20,7 +20,7 @@
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 std::string ShotName(const char* step) {
   std::string out = std::getenv("IOPREVIEWS_SHOT");
@@ -29,7 +29,7 @@ std::string ShotName(const char* step) {
 
 // The dialog's window, as the screen shows it.
 void Grab(TForm* form, const char* step) {
-  Pump(700);
+  ASSERT_TRUE(WaitOnScreen(form->Widget())) << step;
   const QRect r = form->Widget()->frameGeometry();
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
   ASSERT_FALSE(shot.isNull());

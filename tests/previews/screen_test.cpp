@@ -20,7 +20,7 @@
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 // A landscape: sky with clouds and a sun, hills, a lake and a meadow, from value noise.
 void Landscape(TBitmap* b, int w, int h) {
@@ -88,8 +88,9 @@ std::string ShotName(const char* step) {
   return out.substr(0, out.size() - 4) + "-" + step + ".png";
 }
 
-void Grab(const char* step) {
-  Pump(600);
+// The screen once it shows the dialog as the dialog draws itself.
+void Grab(TForm* f, const char* step) {
+  ASSERT_TRUE(WaitOnScreen(f->Widget())) << step;
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
   ASSERT_FALSE(shot.isNull());
   ASSERT_TRUE(shot.save(QString::fromStdString(ShotName(step)), "PNG"));
@@ -116,31 +117,31 @@ TEST(XvfbScreen, EffectsDialogOnAPhoto) {
   auto* proc = new TVistrelProc(doc);
   proc->SetAttachedVistrel(view);
   doc->Show();
-  Pump(300);
+  ASSERT_TRUE(WaitOnScreen(doc->Widget()));
 
   SetModalAnswer([](TModalRequest& r) {
     auto* f = dynamic_cast<TfPreviews*>(r.Form);
     if (!f) return int(mrCancel);
-    Grab("effects");
+    Grab(f, "effects");
     f->SpeedButton1->Click();
     f->Edit12->SetText("3");
     f->ListBox1->SetItemIndex(3);
     f->ListBox1Click(nullptr);
-    Grab("effects-filter");
+    Grab(f, "effects-filter");
     SelectTab(f, ppLens);
     f->Edit29->SetText("260");
     f->Edit30->SetText("200");
-    Grab("effects-lens");
+    Grab(f, "effects-lens");
     SelectTab(f, ppBumpMap);
     f->Edit26->SetText("40");
-    Grab("effects-bump");
+    Grab(f, "effects-bump");
     SelectTab(f, ppWave);
-    Grab("effects-wave");
+    Grab(f, "effects-wave");
     SelectTab(f, ppMorph);
-    Grab("effects-morph");
+    Grab(f, "effects-morph");
     SelectTab(f, ppRotate);
     f->EditRotate->SetText("20");
-    Grab("effects-rotate");
+    Grab(f, "effects-rotate");
     return int(mrCancel);
   });
   EXPECT_FALSE(proc->DoPreviews(4000));
@@ -150,17 +151,17 @@ TEST(XvfbScreen, EffectsDialogOnAPhoto) {
     if (!f) return int(mrCancel);
     f->SpeedButton1->Click();
     f->Edit1->SetText("40");
-    Grab("adjust");
+    Grab(f, "adjust");
     SelectTab(f, ppHSV);
     f->Edit19->SetText("60");
-    Grab("adjust-hsv");
+    Grab(f, "adjust-hsv");
     SelectTab(f, ppEqualization);
     f->SpeedButton3->Click();
-    Grab("adjust-equalization");
+    Grab(f, "adjust-equalization");
     SelectTab(f, ppFFT);
     f->VistrelView1->Select(50, 50, 78, 78);
     f->Clear->Click();
-    Grab("adjust-fft");
+    Grab(f, "adjust-fft");
     return int(mrCancel);
   });
   EXPECT_FALSE(proc->DoPreviews(4190));

@@ -386,8 +386,6 @@ std::string ShotFolder() {
   return d;
 }
 
-using vltest::Pump;
-
 // Shows the dialog modally with Post card chosen and saves what Grab returns.
 QImage GrabDialog(const std::function<QImage(TOKBottomDlg*)>& Grab) {
   auto* d = new TOKBottomDlg(nullptr);
@@ -430,7 +428,7 @@ TEST(XvfbPrintSize, DialogOnScreen) {
   if (!std::getenv("PRINT_SHOTS_XVFB") || QGuiApplication::platformName() != "xcb")
     GTEST_SKIP() << "runs under xvfb-run only";
   QImage img = GrabDialog([](TOKBottomDlg* d) {
-    Pump(700);
+    EXPECT_TRUE(vltest::WaitOnScreen(d->Widget()));
     const QRect r = d->Widget()->frameGeometry().adjusted(-8, -8, 8, 8);
     return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
   });

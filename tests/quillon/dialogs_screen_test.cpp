@@ -25,7 +25,7 @@ using namespace quillon;
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 std::string ShotName(const char* name) {
   std::string out = std::getenv("QUILLON_SHOT");
@@ -34,7 +34,7 @@ std::string ShotName(const char* name) {
 
 // The window of a form as it shows on the screen.
 void GrabForm(TForm* f, const char* name) {
-  Pump(600);
+  ASSERT_TRUE(WaitOnScreen(f->Widget())) << name;
   QWidget* w = f->Widget()->window();
   const QRect r = w->frameGeometry();
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
@@ -67,7 +67,7 @@ TEST(XvfbScreen, EditorDialogs) {
   };
   TMainForm* main = StartQuillon();
   main->Show();
-  Pump(300);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   main->FileNewItemClick(nullptr);
   open("quad.png");
   main->FileOpenItemClick(nullptr);

@@ -30,10 +30,11 @@ namespace {
 
 constexpr const char* kEnv = "QUILLON_DOCS_SHOT";
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
-void Grab(const char* step) {
-  Pump(600);
+// The screen once it shows the editor as it draws itself.
+void Grab(TMainForm* main, const char* step) {
+  ASSERT_TRUE(WaitOnScreen(main->Widget())) << step;
   const std::string out = std::getenv(kEnv);
   const std::string name = out.substr(0, out.size() - 4) + "-" + step + ".png";
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
@@ -81,7 +82,7 @@ struct ScreenEditor {
     main = StartQuillon();
     main->Show();
     main->Widget()->window()->activateWindow();
-    Pump(500);
+    EXPECT_TRUE(WaitOnScreen(main->Widget()));
   }
   ~ScreenEditor() {
     StopQuillon(main);
@@ -103,17 +104,17 @@ TEST(XvfbScreen, DocumentPanelButtonsKeepTheActiveDocument) {
   main->FileNewItemClick(nullptr);
   TMDIChild* b = main->ActiveChild();
   ASSERT_NE(a, b);
-  Pump(300);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   QWidget* view = b->VistrelVect1->ClientWidget();
   auto stillB = [&](const char* step) {
-    Pump(300);
+    EXPECT_TRUE(WaitOnScreen(main->Widget())) << step;
     EXPECT_EQ(main->ActiveChild(), b) << step;
     EXPECT_EQ(CheckedWindow(main), b->Caption()) << step;
   };
   auto draw = [&] {
     main->SpeedButtonRect->Click();
     Drag(view, 20, 20, 120, 90);
-    Pump(200);
+    EXPECT_TRUE(WaitOnScreen(main->Widget()));
     ASSERT_GT(b->VistrelVect1->SelObjectCount(), 0);
   };
   draw();
@@ -127,7 +128,7 @@ TEST(XvfbScreen, DocumentPanelButtonsKeepTheActiveDocument) {
   stillB("Wipe");
   Click(main->ButtonFont->Button());
   stillB("Font");
-  Grab("panel");
+  Grab(main, "panel");
   // The next command works on B: B turns black, A stays white.
   main->Negative1Click(nullptr);
   EXPECT_EQ(Px(b->VistrelVect1->Bitmap(), 5, 5), TColor(0));
@@ -198,16 +199,16 @@ TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
     TMDIChild* c = main->ActiveChild();
     c->SetClientWidth(360);
     c->SetClientHeight(300);
-    Pump(200);
+    EXPECT_TRUE(WaitOnScreen(main->Widget()));
     return c;
   };
   TMDIChild* c = open();
   main->Resample1Click(nullptr);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 800);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Height(), 1024);
-  Grab("resized");
+  Grab(main, "resized");
   ExpectScrollsToFarEdge(c->VistrelVect1, "resized");
-  Grab("resized-far-edge");
+  Grab(main, "resized-far-edge");
   // The panel's Undo brings back the opened picture: the range shrinks with it.
   main->ObjectUndo->Click();
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 400);
@@ -217,19 +218,18 @@ TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
   angle = 30;
   main->Rotate1Click(nullptr);
   ASSERT_GT(c->VistrelVect1->Bitmap()->Width(), 600);
-  Grab("rotated");
+  Grab(main, "rotated");
   ExpectScrollsToFarEdge(c->VistrelVect1, "rotated");
-  Grab("rotated-far-edge");
+  Grab(main, "rotated-far-edge");
 }
 
 TEST(XvfbScreen, DocumentFirstWindowFitsTheWorkspace) {
   ON_SCREEN_ONLY();
   ScreenEditor ed([](TModalRequest&) { return int(mrCancel); });
   TMainForm* main = ed.main;
-  Pump(300);
   main->FileNewItemClick(nullptr);
   TMDIChild* c = main->ActiveChild();
-  Grab("first");
+  Grab(main, "first");
   const QRect room(QPoint(0, 0), main->MdiArea()->viewport()->size());
   EXPECT_TRUE(room.contains(Sub(c)->geometry())) << Sub(c)->geometry().width() << "x" << Sub(c)->geometry().height()
                                                  << " in " << room.width() << "x" << room.height();

@@ -22,18 +22,23 @@ using namespace quillon;
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
-// Grabs the screen into file once the message box is up, and closes the box.
+// Grabs the screen into file once the message box is on it, and closes the box.
 void GrabMessageBoxSoon(const std::string& file, QString& text, QRect& box) {
-  QTimer::singleShot(1200, [file, &text, &box] {
-    auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!b) return;
-    text = b->text();
-    box = b->frameGeometry();
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file), "PNG");
-    b->accept();
-  });
+  vltest::WhenOnScreen([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+                       [file, &text, &box](QWidget* w) {
+                         auto* b = qobject_cast<QMessageBox*>(w);
+                         if (!b) {
+                           ADD_FAILURE() << "no message box came on the screen";
+                           if (QWidget* m = QApplication::activeModalWidget()) m->close();
+                           return;
+                         }
+                         text = b->text();
+                         box = b->frameGeometry();
+                         QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file), "PNG");
+                         b->accept();
+                       });
 }
 
 // Runs on the virtual screen only: a new document saved into a folder that isn't there, then
@@ -49,7 +54,7 @@ TEST(XvfbScreen, ErrorBoxOfAFailedSaveAndHelpBox) {
   ASSERT_NE(c, nullptr);
   const std::string target = std::string(VL_BUILD_DIR) + "/no-such-folder/holiday.png";
   c->SetCaption(target);
-  Pump(800);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
 
   QString text;
   QRect box;

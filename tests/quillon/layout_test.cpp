@@ -31,7 +31,7 @@ using namespace quillon;
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 std::string ShotName(const std::string& name) {
   const std::string out = std::getenv("QUILLON_LAYOUT_SHOT");
@@ -39,7 +39,7 @@ std::string ShotName(const std::string& name) {
 }
 
 void GrabForm(TForm* f, const std::string& name) {
-  Pump(500);
+  ASSERT_TRUE(WaitOnScreen(f->Widget())) << name;
   const QRect r = f->Widget()->window()->frameGeometry();
   const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
   ASSERT_TRUE(shot.save(QString::fromStdString(ShotName(name)), "PNG"));
@@ -75,7 +75,7 @@ TEST(XvfbLayout, RotateDialogApartAndOrderedDitheringChosen) {
   vltest::TScriptedAnswers answers;
   TMainForm* main = StartQuillon();
   main->Show();
-  Pump(300);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   answers.push_back([](TModalRequest& r) {
     r.Value = std::string(VL_TESTDATA) + "/quillon/quad.png";
     return int(mrOk);

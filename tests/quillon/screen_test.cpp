@@ -29,7 +29,7 @@ using namespace quillon;
 
 namespace {
 
-using vltest::Pump;
+using vltest::WaitOnScreen;
 
 // Runs inside xvfb-run (started by the test below through screenshot.sh).
 TEST(XvfbScreen, MainWindowWithDocument) {
@@ -42,7 +42,7 @@ TEST(XvfbScreen, MainWindowWithDocument) {
   });
   TMainForm* main = StartQuillon();
   main->Show();
-  Pump(500);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   main->FileOpenItemClick(nullptr);
   TMDIChild* c = main->ActiveChild();
   ASSERT_NE(c, nullptr);
@@ -57,7 +57,7 @@ TEST(XvfbScreen, MainWindowWithDocument) {
   o.PenWidth = 1;
   c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
   main->UpdateMenuItems(nullptr);
-  Pump(1500);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
 
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
   ASSERT_FALSE(shot.isNull());
@@ -76,8 +76,9 @@ std::string ShotName(const char* step) {
   return out.substr(0, out.size() - 4) + "-" + step + ".png";
 }
 
-void Grab(const char* step) {
-  Pump(700);
+// The screen once it shows w as w draws itself.
+void Grab(QWidget* w, const char* step) {
+  ASSERT_TRUE(WaitOnScreen(w)) << step;
   QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
   ASSERT_FALSE(shot.isNull());
   ASSERT_TRUE(shot.save(QString::fromStdString(ShotName(step)), "PNG"));
@@ -96,19 +97,19 @@ TEST(XvfbScreen, WindowCommands) {
   });
   TMainForm* main = StartQuillon();
   main->Show();
-  Grab("empty");
+  Grab(main->Widget(), "empty");
   for (int i = 0; i < 3; ++i) main->FileOpenItemClick(nullptr);
   main->FileNewItemClick(nullptr);
   ASSERT_EQ(main->MDIChildCount(), 4);
-  Grab("opened");
+  Grab(main->Widget(), "opened");
   main->WindowCascadeItemClick(nullptr);
-  Grab("cascade");
+  Grab(main->Widget(), "cascade");
   main->WindowTileItemClick(nullptr);
-  Grab("tile");
+  Grab(main->Widget(), "tile");
   // The Window menu with its list, and the view's context menu.
   QMenu* menu = main->WindowMenu->SubMenu();
   menu->popup(main->Widget()->mapToGlobal(QPoint(180, 30)));
-  Grab("windowmenu");
+  Grab(menu, "windowmenu");
   menu->hide();
   QWidget* view = main->ActiveChild()->VistrelVect1->ClientWidget();
   for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
@@ -117,10 +118,10 @@ TEST(XvfbScreen, WindowCommands) {
                   t == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &e);
   }
-  Grab("popup");
+  Grab(main->PopupMenu1->Items()->SubMenu(), "popup");
   main->PopupMenu1->Items()->SubMenu()->hide();
   main->WindowMinimizeItemClick(nullptr);
-  Grab("minimized");
+  Grab(main->Widget(), "minimized");
   for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
   StopQuillon(main);
   SetModalAnswer(nullptr);
@@ -135,7 +136,7 @@ TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
   vltest::TScriptedAnswers answers;
   TMainForm* main = StartQuillon();
   main->Show();
-  Pump(300);
+  ASSERT_TRUE(WaitOnScreen(main->Widget()));
   main->FileNewItemClick(nullptr);
   TMDIChild* c = main->ActiveChild();
   ASSERT_NE(c, nullptr);
@@ -187,7 +188,7 @@ TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
       QCoreApplication::sendEvent(e->LineEdit(), &press);
     }
   }
-  Grab("tools-text");
+  Grab(main->Widget(), "tools-text");
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
   if (v->TextEditor()) QCoreApplication::sendEvent(v->TextEditor()->LineEdit(), &enter);
   main->SpeedButton13->Click();
@@ -197,7 +198,7 @@ TEST(XvfbScreen, ToolsPanelWithDrawnObjects) {
   send(QEvent::MouseButtonRelease, 275, 152, Qt::NoButton, Qt::ShiftModifier);
   EXPECT_EQ(v->SelObjectCount(), 2);
   EXPECT_EQ(v->ObjectsCount(), 4);
-  Grab("tools");
+  Grab(main->Widget(), "tools");
   StopQuillon(main);
   SetModalAnswer(nullptr);
   QCoreApplication::processEvents();

@@ -17,8 +17,13 @@ QUILLON_SHOT="$out" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
 test -s "$out"
 if [ -n "$prog" ] && [ -x "$prog" ] && command -v import >/dev/null 2>&1; then
   shot="${out%.png}-program.png"
+  # Grabbed once the program's window is on the screen (looked for every 50 ms, for a minute at most).
   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
-    "\"$prog\" & pid=\$!; sleep 3; import -window root \"$shot\"; kill \$pid; wait \$pid 2>/dev/null || true"
+    "\"$prog\" & pid=\$!; i=0; if command -v xwininfo >/dev/null 2>&1; then
+       until xwininfo -name 'Aquire and Edit utility for Velmora' 2>/dev/null | grep -q IsViewable; do
+         i=\$((i + 1)); [ \$i -gt 1200 ] && break; kill -0 \$pid 2>/dev/null || break; sleep 0.05; done
+     else sleep 3; fi
+     import -window root \"$shot\"; kill \$pid; wait \$pid 2>/dev/null || true"
   test -s "$shot"
 fi
 exit 0

@@ -16,8 +16,7 @@ ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export ASAN_OPTIONS QT_QPA_PLATFORM=xcb VL_SCREEN="$size"
 export "$var=$out"
 if command -v openbox >/dev/null 2>&1; then
-  xvfb-run -a -s "-screen 0 ${size}x24" sh -c \
-    "openbox >/dev/null 2>&1 & wm=\$!; sleep 1; \"$test_bin\" --gtest_filter='$filter'; rc=\$?; kill \$wm; exit \$rc"
+  xvfb-run -a -s "-screen 0 ${size}x24" sh "$(dirname "$0")/withwm.sh" "$test_bin" --gtest_filter="$filter"
 else
   xvfb-run -a -s "-screen 0 ${size}x24" "$test_bin" --gtest_filter="$filter"
 fi
