@@ -418,6 +418,7 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
         child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
       const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
       if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
+      child->FitInWorkspace();
     }
   } else {
     child->VistrelProc1->ResizeCanvas(child->ClientWidth(), child->ClientHeight());
@@ -563,9 +564,12 @@ void TMainForm::PrintBtnClick(TObject* Sender) {
 void TMainForm::Undo1Click(TObject*) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
+  const int w = c->VistrelVect1->Bitmap()->Width(), h = c->VistrelVect1->Bitmap()->Height();
   c->VistrelProc1->Undo();
   c->VistrelProc1->ClearUndo();
   Undo1->SetEnabled(false);
+  // A window that grew with its picture shrinks back with it.
+  if (c->VistrelVect1->Bitmap()->Width() != w || c->VistrelVect1->Bitmap()->Height() != h) c->FitToPicture();
 }
 
 // The clipboard commands leave the drawn objects where they are.
@@ -707,10 +711,8 @@ void TMainForm::Resize1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   int w, h;
   if (!c || !AskNewSize(c, "Resize border - no scaling", w, h)) return;
-  TBitmap* b = c->VistrelVect1->Bitmap();
   if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
-  c->SetWidth(b->Width() + 8);
-  c->SetHeight(b->Height() + 30);
+  c->FitToPicture();
 }
 
 void TMainForm::Clear1Click(TObject* Sender) {
