@@ -411,15 +411,8 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
       return nullptr;
     }
     child->HasFile = true;
-    if (child->WindowState() == wsNormal) {
-      child->SetClientWidth(int(std::min<int64_t>(child->VistrelVect1->IdealWidth(), 1 << 20)));
-      child->SetClientHeight(int(std::min<int64_t>(child->VistrelVect1->IdealHeight(), 1 << 20)));
-      if (ClientWidth() - PanelTools->Width() < child->Width())
-        child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
-      const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
-      if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
-      child->FitInWorkspace();
-    }
+    // As large as the picture, frame and title bar inside the workspace.
+    child->FitToPicture();
   } else {
     child->VistrelProc1->ResizeCanvas(child->ClientWidth(), child->ClientHeight());
     child->VistrelProc1->ClearUndo();

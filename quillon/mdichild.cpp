@@ -109,9 +109,13 @@ void TMDIChild::FitInWorkspace() {
 
 void TMDIChild::FitToPicture() {
   if (WindowState() != wsNormal) return;
-  SetClientWidth(int(std::min<int64_t>(VistrelVect1->IdealWidth(), 1 << 20)));
-  SetClientHeight(int(std::min<int64_t>(VistrelVect1->IdealHeight(), 1 << 20)));
-  FitInWorkspace();
+  // Twice: a side cut by the workspace brings a scroll bar that the other side makes room for.
+  for (int round = 0; round < 2; ++round) {
+    const int64_t w = VistrelVect1->IdealWidth(), h = VistrelVect1->IdealHeight();
+    SetClientWidth(int(std::min<int64_t>(w, 1 << 20)));
+    SetClientHeight(int(std::min<int64_t>(h, 1 << 20)));
+    FitInWorkspace();
+  }
 }
 
 TMDIChild::~TMDIChild() {
