@@ -145,6 +145,16 @@ void TfRotate::FormResize(TObject*) {
   Button2->SetBounds(w - m - Button2->Width(), h - m - Button2->Height(), Button2->Width(), Button2->Height());
   Button1->SetBounds(w - m - Button1->Width(), Button2->Top() - m / 2 - Button1->Height(), Button1->Width(),
                      Button1->Height());
+  // The window can't be made smaller than the angle row, or than the button column over
+  // OK and Cancel beside the least preview.
+  QWidget* window = Widget();
+  if (!window || !window->isWindow()) return;
+  const int row = std::max({Edit1->Left() + Edit1->Width(), UpDown1->Left() + UpDown1->Width(),
+                            CheckBox1->Left() + CheckBox1->Width()}) + m;
+  const int leastW = std::max(row, 3 * m + 40 + col);
+  const int leastH = std::max(top + 40 + m, Panel1->Top() + Panel1->Height() + m + Button1->Height() + m / 2 +
+                                                Button2->Height() + m);
+  window->setMinimumSize(leastW + Width() - w, leastH + Height() - h);
 }
 
 void TfRotate::FormActivate(TObject*) {

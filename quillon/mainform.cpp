@@ -411,14 +411,8 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
       return nullptr;
     }
     child->HasFile = true;
-    if (child->WindowState() == wsNormal) {
-      child->SetClientWidth(int(std::min<int64_t>(child->VistrelVect1->IdealWidth(), 1 << 20)));
-      child->SetClientHeight(int(std::min<int64_t>(child->VistrelVect1->IdealHeight(), 1 << 20)));
-      if (ClientWidth() - PanelTools->Width() < child->Width())
-        child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
-      const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
-      if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
-    }
+    // As large as the picture, frame and title bar inside the workspace.
+    child->FitToPicture();
   } else {
     child->VistrelProc1->ResizeCanvas(child->ClientWidth(), child->ClientHeight());
     child->VistrelProc1->ClearUndo();
@@ -563,9 +557,12 @@ void TMainForm::PrintBtnClick(TObject* Sender) {
 void TMainForm::Undo1Click(TObject*) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
+  const int w = c->VistrelVect1->Bitmap()->Width(), h = c->VistrelVect1->Bitmap()->Height();
   c->VistrelProc1->Undo();
   c->VistrelProc1->ClearUndo();
   Undo1->SetEnabled(false);
+  // A window that grew with its picture shrinks back with it.
+  if (c->VistrelVect1->Bitmap()->Width() != w || c->VistrelVect1->Bitmap()->Height() != h) c->FitToPicture();
 }
 
 // The clipboard commands leave the drawn objects where they are.
@@ -707,10 +704,8 @@ void TMainForm::Resize1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   int w, h;
   if (!c || !AskNewSize(c, "Resize border - no scaling", w, h)) return;
-  TBitmap* b = c->VistrelVect1->Bitmap();
   if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
-  c->SetWidth(b->Width() + 8);
-  c->SetHeight(b->Height() + 30);
+  c->FitToPicture();
 }
 
 void TMainForm::Clear1Click(TObject* Sender) {

@@ -1,5 +1,7 @@
 #include "quillon/mdichild.h"
 
+#include <algorithm>
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -91,14 +93,28 @@ void TMDIChild::FitInWorkspace() {
   QMdiArea* area = m ? m->MdiArea() : nullptr;
   auto* sub = qobject_cast<QMdiSubWindow*>(Widget()->parentWidget());
   if (!area || !sub || WindowState() != wsNormal) return;
-  // The window with its title bar and borders, close box included, inside the workspace.
-  const QSize room = area->viewport()->size();
-  const int overW = sub->width() - room.width(), overH = sub->height() - room.height();
-  if (overW > 0) SetWidth(Width() - overW);
-  if (overH > 0) SetHeight(Height() - overH);
-  if (sub->x() + sub->width() > room.width() || sub->y() + sub->height() > room.height()) {
-    SetLeft(0);
-    SetTop(0);
+  // The window with its title bar and borders, close box included, inside the workspace: first
+  // the whole area, then what its scroll bars leave when other windows still need them.
+  for (const bool bars : {false, true}) {
+    const QSize room = bars ? area->viewport()->size() : area->contentsRect().size();
+    if (room.isEmpty()) return;
+    const int overW = sub->width() - room.width(), overH = sub->height() - room.height();
+    if (overW > 0) SetWidth(Width() - overW);
+    if (overH > 0) SetHeight(Height() - overH);
+    const int left = std::clamp(sub->x(), 0, std::max(0, room.width() - sub->width()));
+    const int top = std::clamp(sub->y(), 0, std::max(0, room.height() - sub->height()));
+    if (left != sub->x() || top != sub->y()) SetBounds(left, top, Width(), Height());
+  }
+}
+
+void TMDIChild::FitToPicture() {
+  if (WindowState() != wsNormal) return;
+  // Twice: a side cut by the workspace brings a scroll bar that the other side makes room for.
+  for (int round = 0; round < 2; ++round) {
+    const int64_t w = VistrelVect1->IdealWidth(), h = VistrelVect1->IdealHeight();
+    SetClientWidth(int(std::min<int64_t>(w, 1 << 20)));
+    SetClientHeight(int(std::min<int64_t>(h, 1 << 20)));
+    FitInWorkspace();
   }
 }
 

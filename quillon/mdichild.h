@@ -25,8 +25,11 @@ class TMDIChild : public TForm {
   // The caption names a file this document was loaded from or saved to.
   bool HasFile = false;
 
-  // Shrinks the window, frame and all, to the frame's workspace when it is larger.
+  // Shrinks the window, frame and all, to the frame's workspace when it is larger, and moves
+  // it back inside.
   void FitInWorkspace();
+  // The window as large as its picture, within the workspace.
+  void FitToPicture();
 
   void FormClose(TObject* Sender, TCloseAction& Action);
   void FormCloseQuery(TObject* Sender, bool& CanClose);

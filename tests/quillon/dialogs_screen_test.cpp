@@ -18,6 +18,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "vistrel/view/rulerbox.h"
+#include "support/apart.h"
 #include "support/editor.h"
 #include "support/pump.h"
 
@@ -62,6 +63,8 @@ TEST(XvfbScreen, EditorDialogs) {
     answers.push_back([=](TModalRequest& r) {
       if (fill) fill(r.Form);
       GrabForm(r.Form, name);
+      // What the user sees: every control inside the dialog, none over another.
+      vltest::ExpectControlsApart(r.Form, name);
       return result;
     });
   };

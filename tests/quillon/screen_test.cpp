@@ -9,15 +9,19 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "quillon/mainform.h"
 #include "quillon/program.h"
@@ -102,10 +106,42 @@ TEST(XvfbScreen, WindowCommands) {
   main->FileNewItemClick(nullptr);
   ASSERT_EQ(main->MDIChildCount(), 4);
   Grab(main->Widget(), "opened");
+  QMdiArea* area = main->MdiArea();
+  const QRect room(QPoint(0, 0), area->viewport()->size());
+  std::vector<QMdiSubWindow*> subs;
+  for (int i = 0; i < 4; ++i) subs.push_back(qobject_cast<QMdiSubWindow*>(main->MDIChildren(i)->Widget()->parentWidget()));
+  auto inside = [&](const char* step) {
+    for (QMdiSubWindow* s : subs)
+      EXPECT_TRUE(room.contains(s->geometry())) << step << ": " << s->windowTitle().toStdString();
+  };
+  inside("opened");
+  TMDIChild* active = main->ActiveChild();
   main->WindowCascadeItemClick(nullptr);
   Grab(main->Widget(), "cascade");
+  // Cascade: one title bar down and across per window, the active one last and on top.
+  inside("cascade");
+  std::vector<QMdiSubWindow*> byTop = subs;
+  std::sort(byTop.begin(), byTop.end(), [](QMdiSubWindow* a, QMdiSubWindow* b) { return a->y() < b->y(); });
+  const int step = byTop[1]->y() - byTop[0]->y();
+  EXPECT_GT(step, 10);
+  for (size_t k = 0; k < byTop.size(); ++k) {
+    EXPECT_EQ(byTop[k]->pos(), byTop[0]->pos() + QPoint(int(k) * step, int(k) * step)) << k;
+    EXPECT_FALSE(byTop[k]->isMinimized() || byTop[k]->isMaximized()) << k;
+  }
+  EXPECT_EQ(main->ActiveChild(), active);
+  EXPECT_EQ(byTop.back()->widget(), active->Widget());
+  EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), byTop.back());
   main->WindowTileItemClick(nullptr);
   Grab(main->Widget(), "tile");
+  // Tile: side by side, none covering another, together filling the workspace.
+  inside("tile");
+  int64_t covered = 0;
+  for (size_t i = 0; i < subs.size(); ++i) {
+    covered += int64_t(subs[i]->width()) * subs[i]->height();
+    for (size_t k = i + 1; k < subs.size(); ++k)
+      EXPECT_FALSE(subs[i]->geometry().intersects(subs[k]->geometry())) << i << " covers " << k;
+  }
+  EXPECT_GE(covered, int64_t(room.width()) * room.height() * 95 / 100);
   // The Window menu with its list, and the view's context menu.
   QMenu* menu = main->WindowMenu->SubMenu();
   menu->popup(main->Widget()->mapToGlobal(QPoint(180, 30)));
@@ -122,6 +158,14 @@ TEST(XvfbScreen, WindowCommands) {
   main->PopupMenu1->Items()->SubMenu()->hide();
   main->WindowMinimizeItemClick(nullptr);
   Grab(main->Widget(), "minimized");
+  // Minimised: each an icon in the workspace, none over another.
+  inside("minimized");
+  for (size_t i = 0; i < subs.size(); ++i) {
+    EXPECT_TRUE(subs[i]->isMinimized()) << i;
+    EXPECT_EQ(main->MDIChildren(int(i))->WindowState(), wsMinimized) << i;
+    for (size_t k = i + 1; k < subs.size(); ++k)
+      EXPECT_FALSE(subs[i]->geometry().intersects(subs[k]->geometry())) << i << " covers " << k;
+  }
   for (int i = main->MDIChildCount() - 1; i >= 0; --i) main->MDIChildren(i)->Free();
   StopQuillon(main);
   SetModalAnswer(nullptr);

@@ -159,6 +159,12 @@ void THistogramBox::DrawHistogram() {
   }
   if (W <= 0) return;
   auto bin = [W](int k) { return int(Trunc((long double)k / W * 256)); };
+  // A column that covers several levels shows the largest of them, so none is left out.
+  auto column = [&](int k, int kind) {
+    int64_t n = count(bin(k), kind);
+    for (int i = bin(k) + 1; i < bin(k + 1) && i < 256; ++i) n = std::max(n, count(i, kind));
+    return n;
+  };
   auto level = [&](int64_t n) { return int(Round((long double)n / maxCount * H)); };
   if (FHistogramStyle == hsBars) {
     for (int k = 0; k < W; ++k)
@@ -166,14 +172,14 @@ void THistogramBox::DrawHistogram() {
         if (!(kinds & kOrder[i])) continue;
         c->Pen()->SetColor(kColours[i]);
         c->MoveTo(L + k, H - 1);
-        c->LineTo(L + k, H - level(count(bin(k), kOrder[i])) - 2);
+        c->LineTo(L + k, H - level(column(k, kOrder[i])) - 2);
       }
   } else {
     std::vector<TPoint> pts;
     for (int i = 0; i < 4; ++i) {
       if (!(kinds & kOrder[i])) continue;
       pts.assign(1, TPoint{L, H - 1});
-      for (int k = 0; k < W; ++k) pts.push_back(TPoint{L + k, H - level(count(bin(k), kOrder[i])) - 1});
+      for (int k = 0; k < W; ++k) pts.push_back(TPoint{L + k, H - level(column(k, kOrder[i])) - 1});
       c->Pen()->SetColor(kColours[i]);
       c->Polyline(pts);
     }

@@ -184,6 +184,8 @@ class TVistrelVect : public TVistrelView {
 
   // Ends any put, drag or text editing.
   void EndInteraction();
+  // The edited text's box grows with what is typed.
+  void GrowTextBox();
   // The edit's text goes to the object and the edit is hidden; the object stays the edited one.
   void StoreTextEdit();
   // Rubber shapes drawn with an inverting pen (drawing twice erases them).

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include <QFontMetrics>
+#include <QLineEdit>
+
 #include "platform/gui/stdctrls.h"
 #include "vistrel/view/vistrelvect.h"
 #include "vistrel/view/vlutils.h"
@@ -439,6 +442,7 @@ void TVistrelVect::OpenTextEditor(int Index) {
     FEdit->SetParent(this);
     FEdit->SetBorderStyle(bsNone);
     FEdit->SetCtl3D(false);
+    FEdit->OnChange = [this](TObject*) { GrowTextBox(); };
     FEdit->OnKeyDown = [this](TObject*, Word& key, TShiftState) {
       if (key == VK_RETURN) {
         key = 0;
@@ -471,6 +475,26 @@ void TVistrelVect::OpenTextEditor(int Index) {
   FEdit->Show();
   FEdit->BringToFront();
   FEdit->SetFocus();
+}
+
+void TVistrelVect::GrowTextBox() {
+  if (!FEdit || FEditedObject < 0 || FEditedObject >= int(FObjects.size())) return;
+  TVLVObject& o = FObjects[size_t(FEditedObject)];
+  if (o.Kind != vokText) return;
+  // Room for all of the text in the editor (its margins, two pixels each side and the
+  // cursor), so its start never scrolls away and the drawn text is never cut.
+  QLineEdit* le = FEdit->LineEdit();
+  const QFontMetrics fm(le->font());
+  const QMargins tm = le->textMargins(), cm = le->contentsMargins();
+  const int needW = fm.horizontalAdvance(le->text()) + tm.left() + tm.right() + cm.left() + cm.right() + 6;
+  // A text without a height of its own is as high as its box.
+  const int needH = o.Font && o.Font->lfHeight != 0 ? fm.height() + tm.top() + tm.bottom() + cm.top() + cm.bottom() : 0;
+  const int w = std::max(FEdit->Width(), needW), h = std::max(FEdit->Height(), needH);
+  if (w == FEdit->Width() && h == FEdit->Height()) return;
+  FEdit->SetBounds(FEdit->Left(), FEdit->Top(), w, h);
+  o.X2 = std::max(o.X2, XScr2Bmp(Clamp32(int64_t(FEdit->Left()) + w)));
+  o.Y2 = std::max(o.Y2, YScr2Bmp(Clamp32(int64_t(FEdit->Top()) + h)));
+  Invalidate();
 }
 
 void TVistrelVect::StoreTextEdit() {
