@@ -411,14 +411,7 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
       return nullptr;
     }
     child->HasFile = true;
-    if (child->WindowState() == wsNormal) {
-      child->SetClientWidth(int(std::min<int64_t>(child->VistrelVect1->IdealWidth(), 1 << 20)));
-      child->SetClientHeight(int(std::min<int64_t>(child->VistrelVect1->IdealHeight(), 1 << 20)));
-      if (ClientWidth() - PanelTools->Width() < child->Width())
-        child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
-      const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
-      if (ClientHeight() - bars - 15 < child->Height()) child->SetHeight(ClientHeight() - bars - 10);
-    }
+    SizeToPicture(child);
   } else {
     child->VistrelProc1->ResizeCanvas(child->ClientWidth(), child->ClientHeight());
     child->VistrelProc1->ClearUndo();
@@ -435,6 +428,15 @@ TMDIChild* TMainForm::CreateMDIChild(const std::string& Name, bool IsNew) {
   SpeedButton5Click(this);
   child->VistrelIO1->Params()->JPEGQuality = 100;
   return child;
+}
+
+void TMainForm::SizeToPicture(TMDIChild* Child) {
+  if (Child->WindowState() != wsNormal) return;
+  Child->SetClientWidth(int(std::min<int64_t>(Child->VistrelVect1->IdealWidth(), 1 << 20)));
+  Child->SetClientHeight(int(std::min<int64_t>(Child->VistrelVect1->IdealHeight(), 1 << 20)));
+  if (ClientWidth() - PanelTools->Width() < Child->Width()) Child->SetWidth(ClientWidth() - PanelTools->Width() - 10);
+  const int bars = SpeedPanel->Height() + StatusBar->Height() + Panel1->Height();
+  if (ClientHeight() - bars - 15 < Child->Height()) Child->SetHeight(ClientHeight() - bars - 10);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -464,7 +466,19 @@ void TMainForm::FileCloseItemClick(TObject* Sender) {
 }
 
 bool TMainForm::SaveDocument(TMDIChild* Child) {
-  return Child && SaveDocument(Child, Child->Caption(), Child->HasFile);
+  if (!Child) return false;
+  // A document with no file yet asks where it goes.
+  if (!Child->HasFile) return SaveDocumentAs(Child);
+  return SaveDocument(Child, Child->Caption(), true);
+}
+
+bool TMainForm::SaveDocumentAs(TMDIChild* Child) {
+  SaveVistrelDialog1->SetAutoSetFilter(false);
+  SaveVistrelDialog1->SetFileName(Child->Caption());
+  SaveVistrelDialog1->SetAttachedVistrelIO(Child->VistrelIO1);
+  // The dialog asked about replacing the file it returns; the caption takes the new name
+  // once the picture is saved under it.
+  return SaveVistrelDialog1->Execute() && SaveDocument(Child, SaveVistrelDialog1->FileName(), true);
 }
 
 bool TMainForm::SaveDocument(TMDIChild* Child, const std::string& Name, bool Asked) {
@@ -503,13 +517,8 @@ bool TMainForm::FileSaveItemClick(TObject* Sender) {
 void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
-  SaveVistrelDialog1->SetAutoSetFilter(false);
   PasteClick(Sender);
-  SaveVistrelDialog1->SetFileName(c->Caption());
-  SaveVistrelDialog1->SetAttachedVistrelIO(c->VistrelIO1);
-  // The dialog asked about replacing the file it returns; the caption takes the new name
-  // once the picture is saved under it.
-  if (SaveVistrelDialog1->Execute()) SaveDocument(c, SaveVistrelDialog1->FileName(), true);
+  SaveDocumentAs(c);
 }
 
 namespace {
@@ -581,8 +590,10 @@ void TMainForm::PasteItemClick(TObject*) {
   if (!Clipboard()->HasFormat(CF_DIB)) return;
   TMDIChild* c = CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
   c->VistrelProc1->PasteFromClipboard();
-  // A picture that could not be read leaves no empty document.
+  // A picture that could not be read leaves no empty document; one that could takes a window
+  // of its size.
   if (!c->Modified) c->Free();
+  else SizeToPicture(c);
 }
 
 void TMainForm::PastetoRect1Click(TObject*) {
@@ -596,6 +607,11 @@ void TMainForm::Unselect1Click(TObject*) {
 void TMainForm::Crop1Click(TObject*) {
   TMDIChild* src = ActiveChild();
   if (!src) return;
+  int x1, y1, x2, y2;
+  if (!src->VistrelVect1->SelectionBox(x1, y1, x2, y2)) {
+    ShowMessage("Select an area of the picture first.");
+    return;
+  }
   auto* child = new TMDIChild(Application);
   child->SetCaption(std::to_string(MDIChildCount()) + ".jpg");
   src->VistrelVect1->CopySelectionTo(child->VistrelVect1);
@@ -607,12 +623,24 @@ void TMainForm::Crop1Click(TObject*) {
 // The effects preview dialog with the colour pages (Contrast, HSV, HSL, RGB, Equalization,
 // FFT), and with the filter and distortion pages (User filter, Bump map, Lens, Wave, Morph
 // filters, Rotate).
-void TMainForm::ColorAdjust1Click(TObject* Sender) {
-  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4190); });
-}
+void TMainForm::ColorAdjust1Click(TObject* Sender) { RunPreviews(Sender, 4190); }
 
-void TMainForm::Effects1Click(TObject* Sender) {
-  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4000); });
+void TMainForm::Effects1Click(TObject* Sender) { RunPreviews(Sender, 4000); }
+
+void TMainForm::RunPreviews(TObject* Sender, uint16_t Pages) {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  // The dialog works on true-colour pictures of at least 2 x 2 pixels only.
+  TBitmap* b = c->VistrelVect1->Bitmap();
+  if (b->PixelFormat() != pf24bit) {
+    ShowMessage("Effects work on true-colour pictures: use Image > Convert to True color first.");
+    return;
+  }
+  if (b->Width() < 2 || b->Height() < 2) {
+    ShowMessage("Effects need a picture of at least 2 x 2 pixels.");
+    return;
+  }
+  RunProcess(Sender, [Pages](TVistrelProc* p) { p->DoPreviews(Pages); });
 }
 void TMainForm::Histogram1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
@@ -640,9 +668,16 @@ void TMainForm::Grayscale1Click(TObject* Sender) {
 void TMainForm::Reducecolors1Click(TObject* Sender) {
   if (!ActiveChild()) return;
   std::string answer;
-  // Cancelled: the picture and its drawn objects stay as they are.
+  // Cancelled, or answered with something that is not a number: the picture and its drawn
+  // objects stay as they are.
   if (!InputQuery("Reduce Colors", "Insert colors of image:", answer)) return;
-  RunProcess(Sender, [&](TVistrelProc* p) { p->ReduceColors(StrToIntDef(answer, 0)); });
+  int colors = 0;
+  try {
+    colors = StrToInt(Trim(answer));
+  } catch (const EConvertError&) {
+    return;
+  }
+  RunProcess(Sender, [colors](TVistrelProc* p) { p->ReduceColors(colors); });
 }
 
 void TMainForm::ConverttoBW1Click(TObject* Sender) {

@@ -49,6 +49,7 @@ TEST(XvfbScreen, ErrorBoxOfAFailedSaveAndHelpBox) {
   ASSERT_NE(c, nullptr);
   const std::string target = std::string(VL_BUILD_DIR) + "/no-such-folder/holiday.png";
   c->SetCaption(target);
+  c->HasFile = true;
   Pump(800);
 
   QString text;
