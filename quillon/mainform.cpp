@@ -627,15 +627,22 @@ void TMainForm::ColorAdjust1Click(TObject* Sender) { RunPreviews(Sender, 4190); 
 
 void TMainForm::Effects1Click(TObject* Sender) { RunPreviews(Sender, 4000); }
 
+namespace {
+// True for a document with a true-colour picture; else the user is told that the command
+// (Says: "Effects work", "Merge works") needs one.
+bool TrueColorOrSay(TMDIChild* Child, const std::string& Says) {
+  if (!Child) return false;
+  if (Child->VistrelVect1->Bitmap()->PixelFormat() == pf24bit) return true;
+  ShowMessage(Says + " on true-colour pictures: use Image > Convert to True color first.");
+  return false;
+}
+}  // namespace
+
 void TMainForm::RunPreviews(TObject* Sender, uint16_t Pages) {
   TMDIChild* c = ActiveChild();
-  if (!c) return;
   // The dialog works on true-colour pictures of at least 2 x 2 pixels only.
+  if (!TrueColorOrSay(c, "Effects work")) return;
   TBitmap* b = c->VistrelVect1->Bitmap();
-  if (b->PixelFormat() != pf24bit) {
-    ShowMessage("Effects work on true-colour pictures: use Image > Convert to True color first.");
-    return;
-  }
   if (b->Width() < 2 || b->Height() < 2) {
     ShowMessage("Effects need a picture of at least 2 x 2 pixels.");
     return;
@@ -662,11 +669,12 @@ void TMainForm::Negative1Click(TObject* Sender) {
 }
 
 void TMainForm::Grayscale1Click(TObject* Sender) {
+  if (!TrueColorOrSay(ActiveChild(), "Gray scale works")) return;
   RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToGray(); });
 }
 
 void TMainForm::Reducecolors1Click(TObject* Sender) {
-  if (!ActiveChild()) return;
+  if (!TrueColorOrSay(ActiveChild(), "Reduce colors works")) return;
   std::string answer;
   // Cancelled, or answered with something that is not a number: the picture and its drawn
   // objects stay as they are.
@@ -681,8 +689,13 @@ void TMainForm::Reducecolors1Click(TObject* Sender) {
 }
 
 void TMainForm::ConverttoBW1Click(TObject* Sender) {
-  TMDIChild* c = CommandTarget(Sender);
+  TMDIChild* c = ActiveChild();
   if (!c || !fConvBW) return;
+  if (c->VistrelVect1->Bitmap()->PixelFormat() == pf1bit) {
+    ShowMessage("The picture is already black and white.");
+    return;
+  }
+  CommandTarget(Sender);
   if (fConvBW->ShowModal() == mrOk) {
     if (fConvBW->RadioGroup1->ItemIndex() == 0)
       c->VistrelProc1->ConvertToBWThreshold(fConvBW->SpeedButton1->Down() ? -1
@@ -693,6 +706,10 @@ void TMainForm::ConverttoBW1Click(TObject* Sender) {
 }
 
 void TMainForm::ConverttoTruecolor1Click(TObject* Sender) {
+  if (TMDIChild* c = ActiveChild(); c && c->VistrelVect1->Bitmap()->PixelFormat() == pf24bit) {
+    ShowMessage("The picture is already true colour.");
+    return;
+  }
   RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToTrueColor(); });
 }
 
@@ -804,8 +821,8 @@ void TMainForm::Horizontalflip1Click(TObject* Sender) {
 }
 
 void TMainForm::Merge1Click(TObject* Sender) {
+  if (!fMergeDialog || !TrueColorOrSay(ActiveChild(), "Merge works")) return;
   TMDIChild* c = CommandTarget(Sender);
-  if (!c || !fMergeDialog) return;
   if (fMergeDialog->ShowModal() == mrOk) {
     const int i = fMergeDialog->ListBox1->ItemIndex();
     if (i >= 0 && i < MDIChildCount())

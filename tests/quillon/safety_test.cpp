@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "platform/core/stream.h"
@@ -152,16 +153,24 @@ TEST_F(SafetyTest, DocumentWithNoFileAsksWhereItGoes) {
   EXPECT_EQ(Listing(), before);
 }
 
-TEST_F(SafetyTest, EffectsOnAOneBitPictureSayWhy) {
+TEST_F(SafetyTest, CommandsForTrueColourOnAOneBitPictureSayWhy) {
   TMDIChild* c = Open(Fixture("tiff/bw_none_mw.tif"));
   ASSERT_NE(c, nullptr);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->PixelFormat(), pf1bit);
-  for (int i = 0; i < 2; ++i) {
+  const std::string tail = " on true-colour pictures: use Image > Convert to True color first.";
+  TMainForm* m = main;
+  const std::pair<std::function<void()>, std::string> said[] = {
+      {[m] { m->Effects1Click(nullptr); }, "Effects work" + tail},
+      {[m] { m->ColorAdjust1Click(nullptr); }, "Effects work" + tail},
+      {[m] { m->Grayscale1Click(nullptr); }, "Gray scale works" + tail},
+      {[m] { m->Reducecolors1Click(nullptr); }, "Reduce colors works" + tail},
+      {[m] { m->Merge1Click(nullptr); }, "Merge works" + tail},
+      {[m] { m->ConverttoBW1Click(nullptr); }, "The picture is already black and white."}};
+  for (const auto& [command, words] : said) {
     std::string text;
     AnswerMessage(mrOk, &text);
-    if (i == 0) main->Effects1Click(nullptr);
-    else main->ColorAdjust1Click(nullptr);
-    EXPECT_EQ(text, "Effects work on true-colour pictures: use Image > Convert to True color first.") << i;
+    command();
+    EXPECT_EQ(text, words);
   }
   EXPECT_FALSE(c->Modified);
 }
