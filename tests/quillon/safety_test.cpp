@@ -173,6 +173,14 @@ TEST_F(SafetyTest, CommandsForTrueColourOnAOneBitPictureSayWhy) {
     EXPECT_EQ(text, words);
   }
   EXPECT_FALSE(c->Modified);
+
+  // A true-colour picture too small for the effects dialog.
+  main->FileNewItemClick(nullptr);
+  main->ActiveChild()->VistrelProc1->ResizeCanvas(1, 1);
+  std::string text;
+  AnswerMessage(mrOk, &text);
+  main->Effects1Click(nullptr);
+  EXPECT_EQ(text, "Effects need a picture of at least 2 x 2 pixels.");
 }
 
 TEST_F(SafetyTest, EffectsDialogClosesOnTheFirstEscape) {
