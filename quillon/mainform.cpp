@@ -458,7 +458,19 @@ void TMainForm::FileCloseItemClick(TObject* Sender) {
 }
 
 bool TMainForm::SaveDocument(TMDIChild* Child) {
-  return Child && SaveDocument(Child, Child->Caption(), Child->HasFile);
+  if (!Child) return false;
+  // A document with no file yet asks where it goes.
+  if (!Child->HasFile) return SaveDocumentAs(Child);
+  return SaveDocument(Child, Child->Caption(), true);
+}
+
+bool TMainForm::SaveDocumentAs(TMDIChild* Child) {
+  SaveVistrelDialog1->SetAutoSetFilter(false);
+  SaveVistrelDialog1->SetFileName(Child->Caption());
+  SaveVistrelDialog1->SetAttachedVistrelIO(Child->VistrelIO1);
+  // The dialog asked about replacing the file it returns; the caption takes the new name
+  // once the picture is saved under it.
+  return SaveVistrelDialog1->Execute() && SaveDocument(Child, SaveVistrelDialog1->FileName(), true);
 }
 
 bool TMainForm::SaveDocument(TMDIChild* Child, const std::string& Name, bool Asked) {
@@ -497,13 +509,8 @@ bool TMainForm::FileSaveItemClick(TObject* Sender) {
 void TMainForm::FileSaveAsItemClick(TObject* Sender) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
-  SaveVistrelDialog1->SetAutoSetFilter(false);
   PasteClick(Sender);
-  SaveVistrelDialog1->SetFileName(c->Caption());
-  SaveVistrelDialog1->SetAttachedVistrelIO(c->VistrelIO1);
-  // The dialog asked about replacing the file it returns; the caption takes the new name
-  // once the picture is saved under it.
-  if (SaveVistrelDialog1->Execute()) SaveDocument(c, SaveVistrelDialog1->FileName(), true);
+  SaveDocumentAs(c);
 }
 
 namespace {
@@ -578,8 +585,10 @@ void TMainForm::PasteItemClick(TObject*) {
   if (!Clipboard()->HasFormat(CF_DIB)) return;
   TMDIChild* c = CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
   c->VistrelProc1->PasteFromClipboard();
-  // A picture that could not be read leaves no empty document.
+  // A picture that could not be read leaves no empty document; one that could takes a window
+  // of its size.
   if (!c->Modified) c->Free();
+  else c->FitToPicture();
 }
 
 void TMainForm::PastetoRect1Click(TObject*) {
@@ -593,6 +602,11 @@ void TMainForm::Unselect1Click(TObject*) {
 void TMainForm::Crop1Click(TObject*) {
   TMDIChild* src = ActiveChild();
   if (!src) return;
+  int x1, y1, x2, y2;
+  if (!src->VistrelVect1->SelectionBox(x1, y1, x2, y2)) {
+    ShowMessage("Select an area of the picture first.");
+    return;
+  }
   auto* child = new TMDIChild(Application);
   child->SetCaption(std::to_string(MDIChildCount()) + ".jpg");
   src->VistrelVect1->CopySelectionTo(child->VistrelVect1);
@@ -604,12 +618,31 @@ void TMainForm::Crop1Click(TObject*) {
 // The effects preview dialog with the colour pages (Contrast, HSV, HSL, RGB, Equalization,
 // FFT), and with the filter and distortion pages (User filter, Bump map, Lens, Wave, Morph
 // filters, Rotate).
-void TMainForm::ColorAdjust1Click(TObject* Sender) {
-  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4190); });
-}
+void TMainForm::ColorAdjust1Click(TObject* Sender) { RunPreviews(Sender, 4190); }
 
-void TMainForm::Effects1Click(TObject* Sender) {
-  RunProcess(Sender, [](TVistrelProc* p) { p->DoPreviews(4000); });
+void TMainForm::Effects1Click(TObject* Sender) { RunPreviews(Sender, 4000); }
+
+namespace {
+// True for a document with a true-colour picture; else the user is told that the command
+// (Says: "Effects work", "Merge works") needs one.
+bool TrueColorOrSay(TMDIChild* Child, const std::string& Says) {
+  if (!Child) return false;
+  if (Child->VistrelVect1->Bitmap()->PixelFormat() == pf24bit) return true;
+  ShowMessage(Says + " on true-colour pictures: use Image > Convert to True color first.");
+  return false;
+}
+}  // namespace
+
+void TMainForm::RunPreviews(TObject* Sender, uint16_t Pages) {
+  TMDIChild* c = ActiveChild();
+  // The dialog works on true-colour pictures of at least 2 x 2 pixels only.
+  if (!TrueColorOrSay(c, "Effects work")) return;
+  TBitmap* b = c->VistrelVect1->Bitmap();
+  if (b->Width() < 2 || b->Height() < 2) {
+    ShowMessage("Effects need a picture of at least 2 x 2 pixels.");
+    return;
+  }
+  RunProcess(Sender, [Pages](TVistrelProc* p) { p->DoPreviews(Pages); });
 }
 void TMainForm::Histogram1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
@@ -631,20 +664,33 @@ void TMainForm::Negative1Click(TObject* Sender) {
 }
 
 void TMainForm::Grayscale1Click(TObject* Sender) {
+  if (!TrueColorOrSay(ActiveChild(), "Gray scale works")) return;
   RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToGray(); });
 }
 
 void TMainForm::Reducecolors1Click(TObject* Sender) {
-  if (!ActiveChild()) return;
+  if (!TrueColorOrSay(ActiveChild(), "Reduce colors works")) return;
   std::string answer;
-  // Cancelled: the picture and its drawn objects stay as they are.
+  // Cancelled, or answered with something that is not a number: the picture and its drawn
+  // objects stay as they are.
   if (!InputQuery("Reduce Colors", "Insert colors of image:", answer)) return;
-  RunProcess(Sender, [&](TVistrelProc* p) { p->ReduceColors(StrToIntDef(answer, 0)); });
+  int colors = 0;
+  try {
+    colors = StrToInt(Trim(answer));
+  } catch (const EConvertError&) {
+    return;
+  }
+  RunProcess(Sender, [colors](TVistrelProc* p) { p->ReduceColors(colors); });
 }
 
 void TMainForm::ConverttoBW1Click(TObject* Sender) {
-  TMDIChild* c = CommandTarget(Sender);
+  TMDIChild* c = ActiveChild();
   if (!c || !fConvBW) return;
+  if (c->VistrelVect1->Bitmap()->PixelFormat() == pf1bit) {
+    ShowMessage("The picture is already black and white.");
+    return;
+  }
+  CommandTarget(Sender);
   if (fConvBW->ShowModal() == mrOk) {
     if (fConvBW->RadioGroup1->ItemIndex() == 0)
       c->VistrelProc1->ConvertToBWThreshold(fConvBW->SpeedButton1->Down() ? -1
@@ -655,6 +701,10 @@ void TMainForm::ConverttoBW1Click(TObject* Sender) {
 }
 
 void TMainForm::ConverttoTruecolor1Click(TObject* Sender) {
+  if (TMDIChild* c = ActiveChild(); c && c->VistrelVect1->Bitmap()->PixelFormat() == pf24bit) {
+    ShowMessage("The picture is already true colour.");
+    return;
+  }
   RunProcess(Sender, [](TVistrelProc* p) { p->ConvertToTrueColor(); });
 }
 
@@ -764,8 +814,8 @@ void TMainForm::Horizontalflip1Click(TObject* Sender) {
 }
 
 void TMainForm::Merge1Click(TObject* Sender) {
+  if (!fMergeDialog || !TrueColorOrSay(ActiveChild(), "Merge works")) return;
   TMDIChild* c = CommandTarget(Sender);
-  if (!c || !fMergeDialog) return;
   if (fMergeDialog->ShowModal() == mrOk) {
     const int i = fMergeDialog->ListBox1->ItemIndex();
     if (i >= 0 && i < MDIChildCount())

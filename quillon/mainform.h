@@ -108,8 +108,11 @@ class TMainForm : public TForm {
   void FileCloseItemClick(TObject* Sender);
   // True when the picture was written.
   bool FileSaveItemClick(TObject* Sender);
-  // Commits and saves a document under its caption; tells the user when that failed.
+  // Commits and saves a document under its caption, or through Save As when it has no file
+  // yet; tells the user when that failed. False when nothing was written.
   bool SaveDocument(TMDIChild* Child);
+  // Asks for a name, starting on the caption, and saves there; false when cancelled or failed.
+  bool SaveDocumentAs(TMDIChild* Child);
   // The same under Name (Asked: replacing a file of that name was already agreed to); the
   // caption becomes Name only when the picture was written.
   bool SaveDocument(TMDIChild* Child, const std::string& Name, bool Asked);
@@ -176,6 +179,10 @@ class TMainForm : public TForm {
   TMDIChild* CommandTarget(TObject* Sender);
   // Runs Op on the active document's processing component, then clears the progress bar.
   void RunProcess(TObject* Sender, const std::function<void(TVistrelProc*)>& Op);
+  // The effects dialog with the given pages on the active document; says why when the
+  // picture is not one it works on.
+  void RunPreviews(TObject* Sender, uint16_t Pages);
+  // A document window whose client is as large as its picture, within the frame.
   // Shows the size dialog for the active document's picture; false unless confirmed.
   bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 
@@ -24,6 +25,17 @@ QString QtFilter(const std::string& f) {
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
   return out.join(";;");
+}
+
+// The font with the name its face gives its style ("Book", "Regular"): the font dialog opens
+// on that style, where a name it doesn't find ("Normal") leaves it on the first in its list.
+QFont WithStyleName(QFont f) {
+  const QFontInfo face(f);
+  if (!face.styleName().isEmpty() && QFontDatabase::styles(face.family()).contains(face.styleName())) {
+    f.setFamily(face.family());
+    f.setStyleName(face.styleName());
+  }
+  return f;
 }
 }  // namespace
 
@@ -48,7 +60,7 @@ bool TFontDialog::Execute() {
   r.HelpContext = FHelpContext;
   return Run(r, this, [this](TModalRequest&) {
     bool ok = false;
-    QFont f = QFontDialog::getFont(&ok, FFont.QtFont());
+    QFont f = QFontDialog::getFont(&ok, WithStyleName(FFont.QtFont()));
     if (!ok) return false;
     FFont.SetName(f.family().toStdString());
     QFontInfo info(f);

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QEvent>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -219,6 +220,9 @@ void TForm::SetFormStyle(TFormStyle s) {
     // Children that reach past the client area can be scrolled to.
     FMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     FMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A window that goes (a failed load, a closed document) hands the activation back to the
+    // one active before it, not to the next one made.
+    FMdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     FMdiArea->show();
     QObject::connect(FMdiArea, &QMdiArea::subWindowActivated, FMdiArea, [this](QMdiSubWindow* w) {
       Dispatch(this, [&] {
@@ -618,6 +622,31 @@ void TForm::CloseModal() {
   if (!can || a == caNone) FModalResult = mrNone;
 }
 
+namespace {
+bool RunShortCut(TForm* form, Word key, TShiftState shift);
+
+bool DialogKeyOf(TWinControl* w, Word key) {
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    TControl* c = w->Controls(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (c->DialogKey(key, false)) return true;
+    if (auto* cw = dynamic_cast<TWinControl*>(c); cw && DialogKeyOf(cw, key)) return true;
+  }
+  return false;
+}
+
+// A window opened with nothing focused would not see its keys (Escape, Enter) until a click:
+// the first control the Tab key reaches takes the focus.
+void FocusFirstControl(QWidget* window, QWidget* client) {
+  if (QWidget* fw = window->focusWidget(); fw && fw != client && window->isAncestorOf(fw)) return;
+  for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+    if (window->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(window)) {
+      w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+}
+}  // namespace
+
 TModalResult TForm::ShowModal() {
   if (FModal || (FVisible && FWidget && FWidget->isVisible()))
     throw EInvalidOperation("Cannot make a visible window modal");
@@ -630,6 +659,7 @@ TModalResult TForm::ShowModal() {
   } done{this};
   if (FWidget && !FParent) FWidget->setWindowModality(Qt::ApplicationModal);
   Show();
+  if (FWidget && !FParent) FocusFirstControl(FWidget, FClient);
   TModalRequest r;
   r.Kind = mkForm;
   r.Form = this;
@@ -663,6 +693,16 @@ TModalResult TForm::ShowModal() {
 }
 
 bool TForm::HandleEvent(QWidget* w, QEvent* e) {
+  // With no control focused the keys come to the window itself: its menu's shortcuts still work.
+  if (w == FWidget && !FParent && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const Word key = Word(VirtualKeyFromQt(k->key()));
+    const TShiftState shift = ShiftFromQt(k->modifiers(), Qt::NoButton);
+    if (key && RunShortCut(this, key, shift)) return true;
+    // Escape and Enter that no control took go to the Cancel and default buttons.
+    if ((key == VK_ESCAPE || key == VK_RETURN) && (shift & (ssShift | ssCtrl | ssAlt)) == 0 && DialogKeyOf(this, key))
+      return true;
+  }
   if (w == FWidget || w == FSubWindow) {
     switch (e->type()) {
       case QEvent::Close:

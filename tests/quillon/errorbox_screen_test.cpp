@@ -54,6 +54,7 @@ TEST(XvfbScreen, ErrorBoxOfAFailedSaveAndHelpBox) {
   ASSERT_NE(c, nullptr);
   const std::string target = std::string(VL_BUILD_DIR) + "/no-such-folder/holiday.png";
   c->SetCaption(target);
+  c->HasFile = true;
   ASSERT_TRUE(WaitOnScreen(main->Widget()));
 
   QString text;

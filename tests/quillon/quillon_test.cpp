@@ -342,17 +342,20 @@ TEST_F(EditorTest, NewDocumentsAreNamedAndAskBeforeOverwriting) {
   main->FileNewItemClick(nullptr);
   EXPECT_EQ(main->ActiveChild()->Caption(), "Velmora-New2.jpg");
 
-  // A file of that name exists in the working folder: "&Save" asks first; No keeps the file.
+  // A file of that name exists in the working folder: "&Save" goes through Save As, on the
+  // document's name, and writes where that dialog says (it asked about replacing).
   {
     TFileStream f("Velmora-New2.jpg", fmCreate);
     f.Write("keep", 4);
   }
-  std::string text;
-  AnswerMessage(mrNo, &text);
+  answers.push_back([](TModalRequest& r) {
+    EXPECT_EQ(r.Kind, mkSaveFile);
+    EXPECT_EQ(r.Value, "Velmora-New2.jpg");
+    return int(mrCancel);
+  });
   EXPECT_FALSE(main->FileSaveItemClick(nullptr));
-  EXPECT_NE(text.find("Velmora-New2.jpg"), std::string::npos);
   EXPECT_EQ(fs::file_size("Velmora-New2.jpg"), 4u);
-  AnswerMessage(mrYes);
+  AnswerFile((dir / "Velmora-New2.jpg").string());
   EXPECT_TRUE(main->FileSaveItemClick(nullptr));
   EXPECT_GT(fs::file_size("Velmora-New2.jpg"), 100u);
 
