@@ -182,7 +182,6 @@ class TMainForm : public TForm {
   // The effects dialog with the given pages on the active document; says why when the
   // picture is not one it works on.
   void RunPreviews(TObject* Sender, uint16_t Pages);
-  // A document window whose client is as large as its picture, within the frame.
   // Shows the size dialog for the active document's picture; false unless confirmed.
   bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();
