@@ -261,7 +261,7 @@ void TMainForm::ApplySettings() {
     }
     return true;
   };
-  if (lines->Count() > 1) Headline->SetCaption(lines->Strings(1));
+  if (lines->Count() > 1) Headline->SetCaption(AsWritten(lines->Strings(1)));
   TColor c;
   if (number(2, c)) Headline->SetColor(c);
   if (number(3, c)) {
@@ -312,7 +312,8 @@ void TMainForm::LoadList() {
     switch (ListKind) {
       case 1:
       case 2:
-        if (line != ".") lines.push_back(line);
+        // The titles are the radio buttons' captions.
+        if (line != ".") lines.push_back(AsWritten(line));
         break;
       case 3: lines.push_back(line.empty() ? "-" : line); break;
       default: lines.push_back(line); break;
