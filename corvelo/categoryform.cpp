@@ -53,10 +53,11 @@ constexpr int kLeastFrame = 16;
 // Paints a control and what it holds at once, so the screen shows it while a long job is
 // still running in this event. The pending events go first: the window manager's expose and
 // resize of a window just shown maximised, and the user's clicks and keys, so Close, the close
-// box and Escape answer between two photos.
+// box and Escape answer between two photos (also what came while the frame was painted).
 void PaintNow(TControl* c) {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (QWidget* w = c->Widget()) w->repaint();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 // The inner panel of a photo fitted into a frame: never smaller than the least frame, a
