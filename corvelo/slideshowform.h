@@ -35,12 +35,13 @@ class TSlideShowForm : public TForm {
   ~TSlideShowForm() override;
 
   // Top bar.
+  // Push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
   TPanel* Panel3;
-  TSpeedButton* HelpSlideShow;
+  TButton* HelpSlideShow;
   TButton* BitBtnList;
   TButton* PrintBtn;
-  TSpeedButton* SpeedButtonUp;    // "Previous"
-  TSpeedButton* SpeedButtonDown;  // "Next"
+  TButton* SpeedButtonUp;    // "Previous"
+  TButton* SpeedButtonDown;  // "Next"
   TTrackBar* TrackBar1;           // seconds per slide, 2..15
   TCheckBox* ManualCheckBox;
   TButton* BitBtn1;  // close
@@ -104,7 +105,7 @@ class TSlideShowForm : public TForm {
   void HideList();
   // Shows the "-" mark in the middle of the frame, over the picture.
   void PlaceMark();
-  void Step(TSpeedButton* Button, int Delta);
+  void Step(TButton* Button, int Delta);
 
   TLabel* FMark = nullptr;
   TSlideClock FClock;
