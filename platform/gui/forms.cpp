@@ -185,7 +185,8 @@ void TForm::ApplyWindowFlags() {
     default:
       f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
       if (FBorderIcons & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-      if (FBorderIcons & biMinimize) f |= Qt::WindowMinimizeButtonHint;
+      // A modal window that went out of sight would leave a program that answers nothing.
+      if ((FBorderIcons & biMinimize) && !FModal) f |= Qt::WindowMinimizeButtonHint;
       if (FBorderIcons & biMaximize) f |= Qt::WindowMaximizeButtonHint;
       if (FBorderIcons & biHelp) f |= Qt::WindowContextHelpButtonHint;
       break;
@@ -671,6 +672,19 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         return true;
       case QEvent::WindowActivate: DoActivate(); return false;
       case QEvent::WindowStateChange:
+        // A modal window can't be minimised (a window manager may do it all the same): it
+        // comes straight back, or its owner would be left with no answer to any click.
+        if (w == FWidget && !FSubWindow && FModal && (FWidget->windowState() & Qt::WindowMinimized)) {
+          QWidget* top = FWidget;
+          QTimer::singleShot(0, top, [this, top] {
+            if (!FModal || !top->isMinimized()) return;
+            if (FWindowState == wsMaximized) top->showMaximized();
+            else top->showNormal();
+            top->raise();
+            top->activateWindow();
+          });
+          return false;
+        }
         // A window shown again right after it was hidden can be taken out of its maximised
         // state by the window manager. Without a maximise button the user can't do that, so
         // it goes back.
