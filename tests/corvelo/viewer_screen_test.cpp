@@ -115,7 +115,7 @@ class XvfbLeaving : public ::testing::Test {
       if (r.Kind != mkForm) return int(mrCancel);
       QElapsedTimer t;
       t.start();
-      while (r.Form->ModalResult() == mrNone && r.Form->Visible() && t.elapsed() < 90000)
+      while (r.Form->ModalResult() == mrNone && r.Form->Visible() && t.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
       if (r.Form->ModalResult() == mrNone && r.Form->Visible()) stuck.push_back(r.Form->Caption());
       return int(mrCancel);
