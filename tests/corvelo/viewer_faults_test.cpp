@@ -268,4 +268,26 @@ TEST_F(ViewerFaults, AClosedSlideShowFreesItsPicture) {
   EXPECT_LT(after - before, 4 * 1024);
 }
 
+// The About button's star and its caption lie side by side, the star's last column left of
+// the caption's first.
+TEST_F(ViewerFaults, TheAboutButtonsStarKeepsClearOfItsCaption) {
+  TMainForm* main = Start();
+  TSpeedButton* b = main->Aboutbutton;
+  if (b->NumGlyphs() != 4) GTEST_SKIP() << "no icon theme with the star";
+  main->Show();
+  QCoreApplication::processEvents();
+  const QImage shot = b->Widget()->grab().toImage();
+  shot.save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-about-button.png"));
+  int starRight = -1, textLeft = shot.width();
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      const QRgb p = shot.pixel(x, y);
+      if (qRed(p) > 180 && qGreen(p) > 150 && qBlue(p) < 110) starRight = std::max(starRight, x);
+      if (qBlue(p) > qRed(p) + 50 && qRed(p) < 90) textLeft = std::min(textLeft, x);
+    }
+  ASSERT_GE(starRight, 0);
+  ASSERT_LT(textLeft, shot.width());
+  EXPECT_LT(starRight, textLeft);
+}
+
 }  // namespace
