@@ -245,6 +245,13 @@ void TMainForm::FormCreate(TObject*) {
   LoadList();
   RS->SetItemIndex(0);
 
+  // A disc without albums (or shows) has nothing to open: the commands that would are off.
+  const bool albums = RC->Items()->Count() > 0, shows = RS->Items()->Count() > 0;
+  for (TControl* c : std::initializer_list<TControl*>{ShowCat, Panel3}) c->SetEnabled(albums);
+  ShowAlbum1->SetEnabled(albums);
+  for (TControl* c : std::initializer_list<TControl*>{ButtonGoToSlide1, Panel4}) c->SetEnabled(shows);
+  Showslides1->SetEnabled(shows);
+
   Application->OnHint = [this](TObject* s) { ShowHint(s); };
   FHintInstalled = true;
 }

@@ -290,4 +290,16 @@ TEST_F(ViewerFaults, TheAboutButtonsStarKeepsClearOfItsCaption) {
   EXPECT_LT(starRight, textLeft);
 }
 
+// A disc without albums, or without shows, offers no command that would open one.
+TEST_F(ViewerFaults, WithNothingToOpenTheCommandsThatWouldAreOff) {
+  Write("Slide.lst", "Only a show\n");
+  TMainForm* main = Start();
+  EXPECT_FALSE(main->ShowCat->Enabled());
+  EXPECT_FALSE(main->Panel3->Enabled());
+  EXPECT_FALSE(main->ShowAlbum1->Enabled());
+  EXPECT_TRUE(main->ButtonGoToSlide1->Enabled());
+  EXPECT_TRUE(main->Panel4->Enabled());
+  EXPECT_TRUE(main->Showslides1->Enabled());
+}
+
 }  // namespace
