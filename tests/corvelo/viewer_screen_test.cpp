@@ -22,6 +22,7 @@
 #include <thread>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -285,11 +286,12 @@ TEST_F(XvfbLeaving, AModalViewMinimisedLeavesNoDeadMainWindow) {
   }
 }
 
-// Escape closes the photo view, then the album, and the slide show; in the show, Tab reaches
-// every button the mouse can press.
+// Escape closes the photo view, then the album, and the slide show; in the album and the show,
+// Tab reaches every button the mouse can press.
 TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
   StartSmall();
   bool photoShown = false, photoClosed = false;
+  std::set<TButton*> albumReached;
   When([&] { return AlbumReady(); }, [&] { x.Click(Centre(CategoryForm->Image[0]).x(), Centre(CategoryForm->Image[0]).y()); });
   When([&] { return Focused(ShowCatPhotoForm); },
        [&] {
@@ -299,7 +301,19 @@ TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
          When([&] { return !ShowCatPhotoForm->Visible(); },
               [&] {
                 photoClosed = !ShowCatPhotoForm->Visible();
-                When([&] { return Focused(CategoryForm); }, [&] { x.Key(TXInput::kEscape); }, 5000);
+                // Back in the album, the focus on the frame that was clicked: Tab goes on to
+                // the buttons.
+                When([&] { return Focused(CategoryForm); },
+                     [&] {
+                       for (int i = 0; i < 4; ++i) {
+                         x.Key(TXInput::kTab);
+                         Pump(150);
+                         for (TButton* b : {CategoryForm->SpeedButton1, CategoryForm->BitBtn1})
+                           if (b->Focused()) albumReached.insert(b);
+                       }
+                       x.Key(TXInput::kEscape);
+                     },
+                     5000);
               },
               5000);
        });
@@ -307,6 +321,7 @@ TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
   EXPECT_TRUE(photoShown);
   EXPECT_TRUE(photoClosed);
   EXPECT_FALSE(CategoryForm->Visible());
+  EXPECT_EQ(albumReached.size(), 2u) << "Tab in the album reached " << albumReached.size() << " of its 2 buttons";
   EXPECT_TRUE(stuck.empty());
   stuck.clear();
 
