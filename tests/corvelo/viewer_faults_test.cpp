@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QRadioButton>
 #include <QRandomGenerator>
@@ -300,6 +301,23 @@ TEST_F(ViewerFaults, WithNothingToOpenTheCommandsThatWouldAreOff) {
   EXPECT_TRUE(main->ButtonGoToSlide1->Enabled());
   EXPECT_TRUE(main->Panel4->Enabled());
   EXPECT_TRUE(main->Showslides1->Enabled());
+}
+
+// A headline longer than its panel is set smaller, whole; a short one keeps its size.
+TEST_F(ViewerFaults, ALongHeadlineShowsWhole) {
+  const std::string line = "Ærø & Café, summer photos from the islands of the south, all of them";
+  Write("Admin.lst", "none.jpg\n" + line + "\n");
+  TMainForm* main = Start();
+  const int wide = QFontMetrics(main->Headline->Font()->QtFont()).horizontalAdvance(QString::fromStdString(line));
+  EXPECT_LE(wide, main->Headline->ClientWidth() - 8);
+  EXPECT_GE(main->Headline->Font()->Size(), 8);
+  main->Show();
+  QCoreApplication::processEvents();
+  main->Headline->Widget()->grab().save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-long-headline.png"));
+  StopCorvelo();
+  Write("Admin.lst", "none.jpg\nShort\n");
+  main = Start();
+  EXPECT_EQ(main->Headline->Font()->Size(), 18);
 }
 
 }  // namespace
