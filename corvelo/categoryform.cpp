@@ -290,8 +290,7 @@ void TCategoryForm::ShowThumbs() {
 }
 
 bool TCategoryForm::Leaving() const {
-  return !FFilling || !Visible() || (Modal() && ModalResult() != mrNone) ||
-         (Application && Application->Terminated());
+  return !FFilling || !Visible() || (Modal() && ModalResult() != mrNone) || (Application && Application->Terminated());
 }
 
 void TCategoryForm::FreePhotos() {

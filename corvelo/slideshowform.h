@@ -34,15 +34,14 @@ class TSlideShowForm : public TForm {
   explicit TSlideShowForm(TComponent* AOwner);
   ~TSlideShowForm() override;
 
-  // Top bar.
-  // Push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
+  // Top bar: push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
   TPanel* Panel3;
   TButton* HelpSlideShow;
   TButton* BitBtnList;
   TButton* PrintBtn;
   TButton* SpeedButtonUp;    // "Previous"
   TButton* SpeedButtonDown;  // "Next"
-  TTrackBar* TrackBar1;           // seconds per slide, 2..15
+  TTrackBar* TrackBar1;      // seconds per slide, 2..15
   TCheckBox* ManualCheckBox;
   TButton* BitBtn1;  // close
   // The slide: Image1 in Panel1 in PanelBase; the list of the show's lines over it.

@@ -313,7 +313,8 @@ TEST_F(ViewerFaults, ALongHeadlineShowsWhole) {
   EXPECT_GE(main->Headline->Font()->Size(), 8);
   main->Show();
   QCoreApplication::processEvents();
-  main->Headline->Widget()->grab().save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-long-headline.png"));
+  main->Headline->Widget()->grab().save(
+      QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-long-headline.png"));
   StopCorvelo();
   Write("Admin.lst", "none.jpg\nShort\n");
   main = Start();

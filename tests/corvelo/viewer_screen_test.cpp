@@ -236,10 +236,11 @@ TEST_F(XvfbLeaving, ALargeAlbumClosesWithinOnePhotoAndGivesItsMemoryBack) {
     qint64 stepMs = photoMs;
     for (size_t i = 1; i < begun.size(); ++i) stepMs = std::max(stepMs, begun[i] - begun[i - 1]);
     const int64_t after = HeldKB();
-    std::printf("%s: closed %lld ms after the request; one photo takes %lld ms to read, %lld ms in the fill; "
-                "%zu photos begun; held %lld MB before, %lld MB after\n",
-                way, (long long)(closedAt - askedAt), (long long)photoMs, (long long)stepMs, read.size(),
-                (long long)before / 1024, (long long)after / 1024);
+    std::printf(
+        "%s: closed %lld ms after the request; one photo takes %lld ms to read, %lld ms in the fill; "
+        "%zu photos begun; held %lld MB before, %lld MB after\n",
+        way, (long long)(closedAt - askedAt), (long long)photoMs, (long long)stepMs, read.size(),
+        (long long)before / 1024, (long long)after / 1024);
     EXPECT_TRUE(stuck.empty());
     stuck.clear();
     ASSERT_GE(askedAt, 0);
@@ -292,7 +293,8 @@ TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
   StartSmall();
   bool photoShown = false, photoClosed = false;
   std::set<TButton*> albumReached;
-  When([&] { return AlbumReady(); }, [&] { x.Click(Centre(CategoryForm->Image[0]).x(), Centre(CategoryForm->Image[0]).y()); });
+  When([&] { return AlbumReady(); },
+       [&] { x.Click(Centre(CategoryForm->Image[0]).x(), Centre(CategoryForm->Image[0]).y()); });
   When([&] { return Focused(ShowCatPhotoForm); },
        [&] {
          photoShown = true;
@@ -358,7 +360,8 @@ TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
 TEST_F(XvfbLeaving, ARightClickAfterThePrintDialogOpensItAgain) {
   StartSmall();
   bool photoClosed = false;
-  When([&] { return AlbumReady(); }, [&] { x.Click(Centre(CategoryForm->Image[1]).x(), Centre(CategoryForm->Image[1]).y()); });
+  When([&] { return AlbumReady(); },
+       [&] { x.Click(Centre(CategoryForm->Image[1]).x(), Centre(CategoryForm->Image[1]).y()); });
   When([&] { return Focused(ShowCatPhotoForm); },
        [&] {
          const QPoint at = Centre(ShowCatPhotoForm->Image1);
