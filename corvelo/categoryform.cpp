@@ -148,6 +148,16 @@ void TCategoryForm::BuildControls() {
     Image[i]->SetHint("Click to view photo full screen");
     Image[i]->SetShowHint(true);
     Image[i]->OnClick = [this](TObject* s) { ImageClick(s); };
+    // The keyboard reaches each photo too: Tab to its frame, which lights up, Enter or Space
+    // to open it.
+    Panel[i]->SetTabStop(true);
+    Panel[i]->OnEnter = [this, i](TObject*) { PanelBase[i]->SetColor(clHighlight); };
+    Panel[i]->OnExit = [this, i](TObject*) { PanelBase[i]->SetColor(clSilver); };
+    Panel[i]->OnKeyDown = [this, i](TObject*, Word& key, TShiftState shift) {
+      if ((key != VK_RETURN && key != VK_SPACE) || shift != 0) return;
+      key = 0;
+      ImageClick(Image[i]);
+    };
   }
 
   PanelBase16 = NewControl<TPanel>(this, this, 16, 88, kThumbSize, kThumbSize);

@@ -355,6 +355,34 @@ TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
   SlideShowForm->ManualCheckBox->SetChecked(false);
 }
 
+// Tab reaches the album's photos too; Enter on one opens it.
+TEST_F(XvfbLeaving, TabReachesThePhotosAndEnterOpensOne) {
+  StartSmall();
+  TPanel* reached = nullptr;
+  bool opened = false;
+  When([&] { return AlbumReady(); },
+       [&] {
+         for (int i = 0; i < 6 && !CategoryForm->Panel[2]->Focused(); ++i) {
+           x.Key(TXInput::kTab);
+           Pump(150);
+         }
+         if (CategoryForm->Panel[2]->Focused()) reached = CategoryForm->Panel[2];
+         Grab("photo-focused");
+         x.Key(TXInput::kReturn);
+         When([&] { return Focused(ShowCatPhotoForm); },
+              [&] {
+                opened = ShowCatPhotoForm->PanelPhotoDescribe->Caption() == "The third";
+                x.Key(TXInput::kEscape);
+                When([&] { return Focused(CategoryForm); }, [&] { x.Key(TXInput::kEscape); }, 5000);
+              },
+              5000);
+       });
+  main->ShowCatClick(nullptr);
+  EXPECT_EQ(reached, CategoryForm->Panel[2]);
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(stuck.empty());
+}
+
 // A right click on the photo opens the print dialog; cancelled, the next right click opens it
 // again and a left click after that returns to the album.
 TEST_F(XvfbLeaving, ARightClickAfterThePrintDialogOpensItAgain) {
