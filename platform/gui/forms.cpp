@@ -11,9 +11,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -43,12 +45,38 @@ void FitFrame(QMdiSubWindow* sub, QWidget* form, int w, int h) {
 
 THelpService gHelpService;
 THelpRequest gLastHelp;
+
+// Message boxes and the platform's own dialogs can't be minimised while they are modal either:
+// a window manager that does it anyway gets them straight back (forms see to themselves).
+class TModalKeeper : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::WindowStateChange || !o->isWidgetType() || dynamic_cast<TQtWidget*>(o)) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (!w->isWindow() || !w->isModal() || !(w->windowState() & Qt::WindowMinimized)) return false;
+    const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(e)->oldState() & ~Qt::WindowMinimized;
+    QPointer<QWidget> top(w);
+    QTimer::singleShot(0, w, [top, before] {
+      if (!top || !top->isModal() || !top->isMinimized()) return;
+      top->setWindowState(before);
+      top->show();
+      top->raise();
+      top->activateWindow();
+    });
+    return false;
+  }
+};
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TForm
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  static const bool keeper = (qApp->installEventFilter(new TModalKeeper(qApp)), true);
+  (void)keeper;
   FVisible = false;
   FControlStyle |= csAcceptsControls;
   auto* outer = new TQtWidget(this, nullptr, false);

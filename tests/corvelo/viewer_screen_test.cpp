@@ -287,6 +287,28 @@ TEST_F(XvfbLeaving, AModalViewMinimisedLeavesNoDeadMainWindow) {
   }
 }
 
+// A message box minimised through the window manager comes straight back.
+TEST_F(XvfbLeaving, AMessageBoxCantBeMinimised) {
+  StartSmall();
+  SetModalAnswer(nullptr);
+  bool minimised = true, asked = false;
+  When([] { return QApplication::activeModalWidget() && QApplication::activeModalWidget()->isActiveWindow(); },
+       [&] {
+         QWidget* box = QApplication::activeModalWidget();
+         asked = box != nullptr;
+         if (!box) return;
+         x.MinimiseWindow(box->winId());
+         After(1500, [&, box] {
+           minimised = box->isMinimized() || !box->isVisible();
+           Grab("message-box");
+           box->close();
+         });
+       });
+  main->HelpMainCatClick(nullptr);
+  EXPECT_TRUE(asked);
+  EXPECT_FALSE(minimised);
+}
+
 // Escape closes the photo view, then the album, and the slide show; in the album and the show,
 // Tab reaches every button the mouse can press.
 TEST_F(XvfbLeaving, EscapeClosesTheAlbumThePhotoViewAndTheShow) {
