@@ -46,13 +46,30 @@ void DrawPlaceholder(TBitmap* b) {
   c->Rectangle(0, 0, kThumbSize, kThumbSize);
 }
 
+const char* const kNoPhotos = "This album has no photos.";
+// The smallest frame a photo gets, so that a tiny one can be seen and clicked.
+constexpr int kLeastFrame = 16;
+
 // Paints a control and what it holds at once, so the screen shows it while a long job is
-// still running in this event. The window system's pending events (the window manager's expose
-// and resize of a window just shown maximised) go first, or the paint never reaches the screen;
-// the user's input waits for the job.
+// still running in this event. The pending events go first: the window manager's expose and
+// resize of a window just shown maximised, and the user's clicks and keys, so Close, the close
+// box and Escape answer between two photos (also what came while the frame was painted).
 void PaintNow(TControl* c) {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (QWidget* w = c->Widget()) w->repaint();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// The inner panel of a photo fitted into a frame: never smaller than the least frame, a
+// smaller photo centred in it.
+TFit AtLeastLeastFrame(TFit f, int frameWidth, int frameHeight) {
+  const int w = std::min(std::max(f.Width, kLeastFrame), std::max(frameWidth, f.Width));
+  const int h = std::min(std::max(f.Height, kLeastFrame), std::max(frameHeight, f.Height));
+  if (w != f.Width) f.Left = (frameWidth - w) / 2;
+  if (h != f.Height) f.Top = (frameHeight - h) / 2;
+  f.Width = w;
+  f.Height = h;
+  return f;
 }
 
 // A line of the album list without the CR of a CR LF file.
@@ -97,13 +114,14 @@ void TCategoryForm::BuildControls() {
   PanelcatHelp->SetAlign(alTop);
   PanelcatHelp->Font()->SetColor(clNavy);
   PanelcatHelp->SetShowHint(true);
-  SpeedButton1 = NewControl<TSpeedButton>(this, PanelcatHelp, 4, 3, 60, 24);
+  SpeedButton1 = NewControl<TButton>(this, PanelcatHelp, 4, 3, 60, 24);
   SpeedButton1->SetCaption("Help");
   SpeedButton1->SetHint("Get help on Album view");
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  BitBtn1 = NewControl<TSpeedButton>(this, PanelcatHelp, 736, 3, 60, 24);
+  BitBtn1 = NewControl<TButton>(this, PanelcatHelp, 736, 3, 60, 24);
   BitBtn1->SetCaption("Close");
+  BitBtn1->SetCancel(true);
   BitBtn1->SetHint("Close and return to Main application page");
   BitBtn1->SetShowHint(true);
   BitBtn1->OnClick = [this](TObject* s) { BitBtnCloseClick(s); };
@@ -130,6 +148,16 @@ void TCategoryForm::BuildControls() {
     Image[i]->SetHint("Click to view photo full screen");
     Image[i]->SetShowHint(true);
     Image[i]->OnClick = [this](TObject* s) { ImageClick(s); };
+    // The keyboard reaches each photo too: Tab to its frame, which lights up, Enter or Space
+    // to open it.
+    Panel[i]->SetTabStop(true);
+    Panel[i]->OnEnter = [this, i](TObject*) { PanelBase[i]->SetColor(clHighlight); };
+    Panel[i]->OnExit = [this, i](TObject*) { PanelBase[i]->SetColor(clSilver); };
+    Panel[i]->OnKeyDown = [this, i](TObject*, Word& key, TShiftState shift) {
+      if ((key != VK_RETURN && key != VK_SPACE) || shift != 0) return;
+      key = 0;
+      ImageClick(Image[i]);
+    };
   }
 
   PanelBase16 = NewControl<TPanel>(this, this, 16, 88, kThumbSize, kThumbSize);
@@ -170,7 +198,9 @@ void TCategoryForm::ArrangeFrames() {
     PanelBase[i]->SetBounds(X(kColumnLeft[i % 5]), Y(kRowTop[i / 5]), side, side);
     // A photo keeps its fitted place in the frame's new size.
     TFit f{0, 0, side, side, false};
-    if (ThumbFilled[i] > 0) f = FitPicture(Image[i]->Picture()->Width(), Image[i]->Picture()->Height(), side, side);
+    if (ThumbFilled[i] > 0)
+      f = AtLeastLeastFrame(FitPicture(Image[i]->Picture()->Width(), Image[i]->Picture()->Height(), side, side), side,
+                            side);
     Panel[i]->SetBounds(f.Left, f.Top, f.Width, f.Height);
   }
 }
@@ -213,14 +243,24 @@ void TCategoryForm::ShowThumbs() {
   FFilling = true;
   // The wait text is on the screen before the first photo is read.
   PaintNow(PanelcatHelp);
-  if (!FFilling) return;
+  if (Leaving()) return;
   PanelBase16->SetBounds(PanelBase16->Left(), PanelBase16->Top(), PanelBase[0]->Width(), PanelBase[0]->Height());
+  TStrings* lines = CatListLines();
+  bool any = false;
+  // Said once, on the page, when the album turns out to have nothing to show.
+  struct TNothing {
+    TCategoryForm* f;
+    const bool& any;
+    ~TNothing() {
+      if (any || f->Leaving()) return;
+      f->PanelcatHelp->SetCaption(kNoPhotos);
+      ShowMessage(kNoPhotos);
+    }
+  } nothing{this, any};
   if (!FileExists(CurrentListFile)) {
     for (TPanel* p : PanelBase) p->Hide();
     return;
   }
-  TStrings* lines = CatListLines();
-  bool any = false;
   for (int i = 0; i < kThumbCount; ++i) {
     ThumbFilled[i] = 0;
     // An album with fewer lines shows what it has.
@@ -230,7 +270,10 @@ void TCategoryForm::ShowThumbs() {
     }
     CurrentImageFile = ListPath(lines->Strings(2 * i));
     // A photo that is missing, refused or can't be decoded leaves its frame empty and hidden.
-    if (LoadImage(Vistrel1, Image16) != TLoadResult::Loaded) {
+    const TLoadResult loaded = LoadImage(Vistrel1, Image16);
+    // Closed while the photo was read: the fill ends here.
+    if (Leaving()) return;
+    if (loaded != TLoadResult::Loaded) {
       PanelBase[i]->Hide();
       continue;
     }
@@ -241,16 +284,23 @@ void TCategoryForm::ShowThumbs() {
     const bool natural =
         Panel16->Width() == Image16->Picture()->Width() && Panel16->Height() == Image16->Picture()->Height();
     Image[i]->SetStretch(Image16->Stretch() || natural);
-    Panel[i]->SetBounds(Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height());
+    const TFit place = AtLeastLeastFrame({Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height(), false},
+                                         PanelBase16->Width(), PanelBase16->Height());
+    Image[i]->SetCenter(true);
+    Panel[i]->SetBounds(place.Left, place.Top, place.Width, place.Height);
     ThumbFilled[i] = 1;
     PanelBase[i]->Show();
     // Each photo shows as soon as it is in, not all of them when the fill is over.
-    PaintNow(PanelBase[i]);
     any = true;
-    // Closed meanwhile (by the window manager): the photos were let go, the fill ends.
-    if (!FFilling) return;
+    PaintNow(PanelBase[i]);
+    // Closed meanwhile (its button, the close box, Escape): the fill ends.
+    if (Leaving()) return;
   }
-  PanelcatHelp->SetCaption(any ? Image[0]->Hint() : std::string());
+  if (any) PanelcatHelp->SetCaption(Image[0]->Hint());
+}
+
+bool TCategoryForm::Leaving() const {
+  return !FFilling || !Visible() || (Modal() && ModalResult() != mrNone) || (Application && Application->Terminated());
 }
 
 void TCategoryForm::FreePhotos() {
@@ -276,7 +326,7 @@ void TCategoryForm::ImageClick(TObject* Sender) {
   ShowCatPhotoForm->Image1->Picture()->Assign(Image[i]->Picture());
   CurrentImageFile = ListPath(lines->Strings(2 * i));
   // A photo on the album's last line has no description.
-  ShowCatPhotoForm->PanelPhotoDescribe->SetCaption(ListLine(lines, 2 * i + 1));
+  ShowCatPhotoForm->PanelPhotoDescribe->SetCaption(AsWritten(ListLine(lines, 2 * i + 1)));
   ShowCatPhotoForm->ShowModal();
 }
 

@@ -32,8 +32,9 @@ class TCategoryForm : public TForm {
   TImage* Image17 = nullptr;
   TPanel* PanelCatName = nullptr;
   TPanel* PanelcatHelp = nullptr;
-  TSpeedButton* SpeedButton1 = nullptr;  // help
-  TSpeedButton* BitBtn1 = nullptr;       // close
+  // Push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
+  TButton* SpeedButton1 = nullptr;  // help
+  TButton* BitBtn1 = nullptr;       // close
   lib::TVistrel* Vistrel1 = nullptr;
   TTimer* Timer1 = nullptr;
   TScaler* Scaler1 = nullptr;
@@ -51,6 +52,8 @@ class TCategoryForm : public TForm {
   // True while the form is up with its thumbnails asked for or being filled: the wait text
   // stays.
   bool Loading() const { return Visible() && (ThumbsPending == 1 || FFilling); }
+  // True once the fill is not wanted any more: the form was closed or is being closed.
+  bool Leaving() const;
   // Lays the title and the frames out again whenever the form's size changes.
   void AlignControls() override;
 

@@ -1,5 +1,6 @@
 #include "corvelo/mainform.h"
 
+#include <QFontMetrics>
 #include <fstream>
 #include <string>
 #include <system_error>
@@ -20,6 +21,7 @@ namespace {
 constexpr int kHelpContext = 10;
 constexpr int kButtonSize = 24;
 constexpr int kIconSize = 20;
+constexpr int kHeadlineMargin = 6, kLeastHeadlinePoints = 8;
 
 // The pictures the form is designed with: a band shading from one colour into another
 // with a title in its middle.
@@ -245,6 +247,13 @@ void TMainForm::FormCreate(TObject*) {
   LoadList();
   RS->SetItemIndex(0);
 
+  // A disc without albums (or shows) has nothing to open: the commands that would are off.
+  const bool albums = RC->Items()->Count() > 0, shows = RS->Items()->Count() > 0;
+  for (TControl* c : std::initializer_list<TControl*>{ShowCat, Panel3}) c->SetEnabled(albums);
+  ShowAlbum1->SetEnabled(albums);
+  for (TControl* c : std::initializer_list<TControl*>{ButtonGoToSlide1, Panel4}) c->SetEnabled(shows);
+  Showslides1->SetEnabled(shows);
+
   Application->OnHint = [this](TObject* s) { ShowHint(s); };
   FHintInstalled = true;
 }
@@ -261,7 +270,15 @@ void TMainForm::ApplySettings() {
     }
     return true;
   };
-  if (lines->Count() > 1) Headline->SetCaption(lines->Strings(1));
+  if (lines->Count() > 1) {
+    Headline->SetCaption(AsWritten(lines->Strings(1)));
+    // A long headline takes a smaller type rather than losing its ends.
+    const QString text = QString::fromStdString(lines->Strings(1));
+    const int room = Headline->ClientWidth() - 2 * kHeadlineMargin;
+    while (Headline->Font()->Size() > kLeastHeadlinePoints &&
+           QFontMetrics(Headline->Font()->QtFont()).horizontalAdvance(text) > room)
+      Headline->Font()->SetSize(Headline->Font()->Size() - 1);
+  }
   TColor c;
   if (number(2, c)) Headline->SetColor(c);
   if (number(3, c)) {
@@ -312,7 +329,8 @@ void TMainForm::LoadList() {
     switch (ListKind) {
       case 1:
       case 2:
-        if (line != ".") lines.push_back(line);
+        // The titles are the radio buttons' captions.
+        if (line != ".") lines.push_back(AsWritten(line));
         break;
       case 3: lines.push_back(line.empty() ? "-" : line); break;
       default: lines.push_back(line); break;

@@ -11,9 +11,9 @@ const char* const kHelpFile = "Velmora.hlp";
 constexpr int kHelpContext = 320;
 constexpr int kPrintHelpContext = 360;
 
-TSpeedButton* MakeButton(TComponent* owner, TWinControl* parent, int l, const std::string& caption,
-                         const std::string& hint, TNotifyEvent onClick) {
-  auto* b = NewControl<TSpeedButton>(owner, parent, l, 3, 60, 24);
+TButton* MakeButton(TComponent* owner, TWinControl* parent, int l, const std::string& caption, const std::string& hint,
+                    TNotifyEvent onClick) {
+  auto* b = NewControl<TButton>(owner, parent, l, 3, 60, 24);
   b->SetCaption(caption);
   b->SetHint(hint);
   b->SetShowHint(true);
@@ -76,6 +76,7 @@ void TShowCatPhotoForm::BuildControls() {
   PanelCatHelp->SetShowHint(true);
   SpeedButton1 = MakeButton(this, PanelCatHelp, 4, "Close", "Close and return to the thumbnails",
                             [this](TObject* s) { SpeedButton1Click(s); });
+  SpeedButton1->SetCancel(true);
   SpeedButton2 =
       MakeButton(this, PanelCatHelp, 66, "Print", "Print this photo", [this](TObject* s) { PopupMenu1Popup(s); });
   SpeedButton3 = MakeButton(this, PanelCatHelp, 736, "Help", "Get help on photo view",

@@ -34,9 +34,10 @@ class TShowCatPhotoForm : public TForm {
   explicit TShowCatPhotoForm(TComponent* AOwner);
 
   TPanel* PanelCatHelp = nullptr;
-  TSpeedButton* SpeedButton1 = nullptr;  // close
-  TSpeedButton* SpeedButton2 = nullptr;  // "Print"
-  TSpeedButton* SpeedButton3 = nullptr;  // help
+  // Push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
+  TButton* SpeedButton1 = nullptr;  // close
+  TButton* SpeedButton2 = nullptr;  // "Print"
+  TButton* SpeedButton3 = nullptr;  // help
   TPanel* PanelPhotoDescribe = nullptr;
   TPanel* PanelBase1 = nullptr;
   TPanel* Panel1 = nullptr;

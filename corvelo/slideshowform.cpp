@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QIcon>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -68,8 +70,8 @@ void TSlideShowForm::BuildControls() {
   Panel3 = NewControl<TPanel>(this, this, 0, 0, 792, 41);
   Panel3->SetAlign(alTop);
 
-  HelpSlideShow = NewControl<TSpeedButton>(this, Panel3, 8, 8, 25, 25);
-  if (LoadThemeGlyph("help-browser", 16, HelpSlideShow->Glyph())) HelpSlideShow->SetNumGlyphs(4);
+  HelpSlideShow = NewControl<TButton>(this, Panel3, 8, 8, 25, 25);
+  if (const QIcon icon = QIcon::fromTheme("help-browser"); !icon.isNull()) HelpSlideShow->Button()->setIcon(icon);
   else HelpSlideShow->SetCaption("?");
   tip(HelpSlideShow, "Get help Slide show");
   HelpSlideShow->OnClick = on(&TSlideShowForm::HelpSlideShowClick);
@@ -85,13 +87,13 @@ void TSlideShowForm::BuildControls() {
   PrintBtn->SetEnabled(false);
   PrintBtn->OnClick = on(&TSlideShowForm::PrintBtnClick);
 
-  SpeedButtonUp = NewControl<TSpeedButton>(this, Panel3, 216, 8, 75, 25);
+  SpeedButtonUp = NewControl<TButton>(this, Panel3, 216, 8, 75, 25);
   SpeedButtonUp->SetCaption("Previous");
   tip(SpeedButtonUp, "Show previous slide (Only in Manual mode)");
   SpeedButtonUp->SetEnabled(false);
   SpeedButtonUp->OnClick = on(&TSlideShowForm::SpeedButtonUpClick);
 
-  SpeedButtonDown = NewControl<TSpeedButton>(this, Panel3, 292, 8, 75, 25);
+  SpeedButtonDown = NewControl<TButton>(this, Panel3, 292, 8, 75, 25);
   SpeedButtonDown->SetCaption("Next");
   tip(SpeedButtonDown, "Show next slide (Only in Manual mode)");
   SpeedButtonDown->SetEnabled(false);
@@ -113,6 +115,7 @@ void TSlideShowForm::BuildControls() {
 
   BitBtn1 = NewControl<TButton>(this, Panel3, 704, 8, 75, 25);
   BitBtn1->SetCaption("&Close");
+  BitBtn1->SetCancel(true);
   tip(BitBtn1, "Close the show and returned to the main application window");
   BitBtn1->OnClick = on(&TSlideShowForm::BitBtn1Click);
 
@@ -189,7 +192,14 @@ void TSlideShowForm::FormActivate(TObject*) {
   ShowState = 2;
 }
 
-void TSlideShowForm::FormClose(TObject*, TCloseAction&) { StopShow = 1; }
+void TSlideShowForm::FormClose(TObject*, TCloseAction&) {
+  StopShow = 1;
+  // The last slide is not kept for a show that may never come (a large photo is a lot of
+  // memory); the next show starts on an empty picture anyway.
+  Image1->Picture()->Assign(nullptr);
+  Vistrel1->Blank();
+  TBitmap::ReleaseFreedMemory();
+}
 
 void TSlideShowForm::TimerStartTimer(TObject*) {
   // The timer runs for the whole program; a start pending on a form that was closed before
@@ -341,11 +351,11 @@ void TSlideShowForm::ManualCheckBoxClick(TObject*) {
   StartShow();
 }
 
-void TSlideShowForm::Step(TSpeedButton* Button, int Delta) {
+void TSlideShowForm::Step(TButton* Button, int Delta) {
   if (!ManualCheckBox->Checked() || ListBoxSlide->Items()->Count() == 0) return;
   Button->SetEnabled(false);
   struct TEnableAgain {
-    TSpeedButton* b;
+    TButton* b;
     ~TEnableAgain() { b->SetEnabled(true); }
   } again{Button};
   SlideIndex = ListBoxSlide->ItemIndex() + Delta;

@@ -34,14 +34,14 @@ class TSlideShowForm : public TForm {
   explicit TSlideShowForm(TComponent* AOwner);
   ~TSlideShowForm() override;
 
-  // Top bar.
+  // Top bar: push buttons, so Tab reaches them and Enter presses them; Escape presses Close.
   TPanel* Panel3;
-  TSpeedButton* HelpSlideShow;
+  TButton* HelpSlideShow;
   TButton* BitBtnList;
   TButton* PrintBtn;
-  TSpeedButton* SpeedButtonUp;    // "Previous"
-  TSpeedButton* SpeedButtonDown;  // "Next"
-  TTrackBar* TrackBar1;           // seconds per slide, 2..15
+  TButton* SpeedButtonUp;    // "Previous"
+  TButton* SpeedButtonDown;  // "Next"
+  TTrackBar* TrackBar1;      // seconds per slide, 2..15
   TCheckBox* ManualCheckBox;
   TButton* BitBtn1;  // close
   // The slide: Image1 in Panel1 in PanelBase; the list of the show's lines over it.
@@ -104,7 +104,7 @@ class TSlideShowForm : public TForm {
   void HideList();
   // Shows the "-" mark in the middle of the frame, over the picture.
   void PlaceMark();
-  void Step(TSpeedButton* Button, int Delta);
+  void Step(TButton* Button, int Delta);
 
   TLabel* FMark = nullptr;
   TSlideClock FClock;

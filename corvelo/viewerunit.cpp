@@ -52,6 +52,15 @@ std::string ListPath(const std::string& line) {
   return ProgramFolder() + name;
 }
 
+std::string AsWritten(const std::string& text) {
+  std::string s;
+  for (char c : text) {
+    s += c;
+    if (c == '&') s += '&';
+  }
+  return s;
+}
+
 bool AcceptedExtension(const std::string& file) {
   std::string ext = UpperCase(ExtractFileExt(file));
   if (!ext.empty()) ext.erase(0, 1);

@@ -32,6 +32,10 @@ void SetProgramFolder(const std::string& folder);
 // ProgramFolder() + a list line: a trailing CR dropped, backslashes turned into '/'.
 std::string ListPath(const std::string& line);
 
+// Text of the disc's lists as a caption shows it as written: each "&" doubled, so none is
+// taken for a mnemonic.
+std::string AsWritten(const std::string& text);
+
 // The extensions the viewer loads: JPG WMF EMF ICO CUR DIB PCX BMP, in any case; nothing else
 // (not even ".jpeg").
 bool AcceptedExtension(const std::string& file);

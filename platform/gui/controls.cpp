@@ -760,6 +760,9 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
       auto* k = static_cast<QKeyEvent*>(e);
       Word key = Word(VirtualKeyFromQt(k->key()));
       TShiftState shift = ShiftFromQt(k->modifiers(), Qt::NoButton);
+      // Tab and Shift+Tab that no handler took move the focus on, as in any dialog.
+      const bool tab = (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+                       !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
       TForm* form = ParentForm();
       bool preview = form && form != this && form->KeyPreview();
       if (e->type() == QEvent::KeyPress) {
@@ -781,6 +784,7 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
           if (ch) KeyPress(ch);
           if (!ch) return true;
         }
+        if (tab) return false;
       } else if (key) {
         if (preview) form->TWinControl::KeyUp(key, shift);
         if (key) KeyUp(key, shift);

@@ -12,9 +12,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -44,12 +46,38 @@ void FitFrame(QMdiSubWindow* sub, QWidget* form, int w, int h) {
 
 THelpService gHelpService;
 THelpRequest gLastHelp;
+
+// Message boxes and the platform's own dialogs can't be minimised while they are modal either:
+// a window manager that does it anyway gets them straight back (forms see to themselves).
+class TModalKeeper : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::WindowStateChange || !o->isWidgetType() || dynamic_cast<TQtWidget*>(o)) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (!w->isWindow() || !w->isModal() || !(w->windowState() & Qt::WindowMinimized)) return false;
+    const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(e)->oldState() & ~Qt::WindowMinimized;
+    QPointer<QWidget> top(w);
+    QTimer::singleShot(0, w, [top, before] {
+      if (!top || !top->isModal() || !top->isMinimized()) return;
+      top->setWindowState(before);
+      top->show();
+      top->raise();
+      top->activateWindow();
+    });
+    return false;
+  }
+};
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TForm
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
+  static const bool keeper = (qApp->installEventFilter(new TModalKeeper(qApp)), true);
+  (void)keeper;
   FVisible = false;
   FControlStyle |= csAcceptsControls;
   auto* outer = new TQtWidget(this, nullptr, false);
@@ -186,7 +214,8 @@ void TForm::ApplyWindowFlags() {
     default:
       f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
       if (FBorderIcons & biSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-      if (FBorderIcons & biMinimize) f |= Qt::WindowMinimizeButtonHint;
+      // A modal window that went out of sight would leave a program that answers nothing.
+      if ((FBorderIcons & biMinimize) && !FModal) f |= Qt::WindowMinimizeButtonHint;
       if (FBorderIcons & biMaximize) f |= Qt::WindowMaximizeButtonHint;
       if (FBorderIcons & biHelp) f |= Qt::WindowContextHelpButtonHint;
       break;
@@ -711,6 +740,19 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         return true;
       case QEvent::WindowActivate: DoActivate(); return false;
       case QEvent::WindowStateChange:
+        // A modal window can't be minimised (a window manager may do it all the same): it
+        // comes straight back, or its owner would be left with no answer to any click.
+        if (w == FWidget && !FSubWindow && FModal && (FWidget->windowState() & Qt::WindowMinimized)) {
+          QWidget* top = FWidget;
+          QTimer::singleShot(0, top, [this, top] {
+            if (!FModal || !top->isMinimized()) return;
+            if (FWindowState == wsMaximized) top->showMaximized();
+            else top->showNormal();
+            top->raise();
+            top->activateWindow();
+          });
+          return false;
+        }
         // A window shown again right after it was hidden can be taken out of its maximised
         // state by the window manager. Without a maximise button the user can't do that, so
         // it goes back.

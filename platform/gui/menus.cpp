@@ -256,5 +256,9 @@ void TPopupMenu::Popup(int x, int y) {
   ++FPopupCount;
   if (OnPopup) OnPopup(this);
   if (HeadlessPlatform()) return;
+  // A menu with nothing to choose is not shown: it would only take the next click.
+  const auto actions = FItems->SubMenu()->actions();
+  if (std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isVisible() && !a->isSeparator(); }))
+    return;
   FItems->SubMenu()->popup(QPoint(x, y));
 }

@@ -444,11 +444,19 @@ void TSpeedButton::Paint() {
     else Frame3D(c, r, clBtnHighlight, clBtnShadow, 1);
   }
   int off = in ? 1 : 0;
+  // A glyph and a caption go side by side, a few pixels apart, the two centred together.
+  constexpr int kSpacing = 4;
+  int textLeft = -1;
   if (!FGlyph.Empty()) {
     int gw = FGlyph.Width() / FNumGlyphs;
     int gh = FGlyph.Height();
     int gx = (FWidth - gw) / 2 + off, gy = (FHeight - gh) / 2 + off;
-    if (!FText.empty()) gx = 4 + off;
+    if (!FText.empty()) {
+      c->SetFont(&FFont);
+      const int tw = c->TextWidth(StripAmp(FText));
+      gx = std::max(2, (FWidth - gw - kSpacing - tw) / 2) + off;
+      textLeft = gx + gw + kSpacing;
+    }
     // Glyph state: 0 up, 1 disabled, 2 clicked, 3 down.
     int state = !FEnabled ? 1 : FPushed ? 2 : FDown ? 3 : 0;
     if (state >= FNumGlyphs) state = 0;
@@ -460,7 +468,8 @@ void TSpeedButton::Paint() {
     c->Brush()->SetStyle(bsClear);
     TRect tr = r;
     OffsetRect(tr, off, off);
-    DrawAligned(c, tr, StripAmp(FText), taCenter, tlCenter);
+    if (textLeft >= 0) tr.Left = textLeft;
+    DrawAligned(c, tr, StripAmp(FText), textLeft >= 0 ? taLeftJustify : taCenter, tlCenter);
   }
 }
 
