@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 #include <QEvent>
+#include <QIcon>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLayout>
@@ -282,6 +283,8 @@ void TForm::AttachToMdi() {
   FSubWindow->setAttribute(Qt::WA_DeleteOnClose, false);
   FWidget->setWindowFlags(Qt::Widget);
   FSubWindow->setWidget(FWidget);
+  // A document's title bar shows a picture icon, not the toolkit's own logo.
+  FSubWindow->setWindowIcon(QIcon::fromTheme("image-x-generic", frame->FWidget->windowIcon()));
   frame->FMdiArea->addSubWindow(FSubWindow);
   QObject::connect(
       FSubWindow, &QMdiSubWindow::windowStateChanged, FSubWindow, [this](Qt::WindowStates, Qt::WindowStates n) {
