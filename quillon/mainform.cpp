@@ -382,7 +382,9 @@ bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Wi
   if (fResize->ShowModal() != mrOk) return false;
   Width = StrToIntDef(fResize->Edit1->Text(), 0);
   Height = StrToIntDef(fResize->Edit2->Text(), 0);
-  return true;
+  if (Width > 0 && Height > 0) return true;
+  ShowMessage("The width and height must be whole numbers above 0.");
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -745,7 +747,7 @@ void TMainForm::Resample1Click(TObject* Sender) {
   int w, h;
   if (!c || !AskNewSize(c, "Resize photo - scaling used", w, h)) return;
   const int f = fResize->ComboBox1->ItemIndex();
-  if (w > 0 && h > 0) c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell))));
+  c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell))));
   ResetProgress();
 }
 
@@ -754,7 +756,7 @@ void TMainForm::Resize1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   int w, h;
   if (!c || !AskNewSize(c, "Resize border - no scaling", w, h)) return;
-  if (w > 0 && h > 0) c->VistrelProc1->ResizeCanvas(w, h);
+  c->VistrelProc1->ResizeCanvas(w, h);
   c->FitToPicture();
 }
 

@@ -182,7 +182,8 @@ class TMainForm : public TForm {
   // The effects dialog with the given pages on the active document; says why when the
   // picture is not one it works on.
   void RunPreviews(TObject* Sender, uint16_t Pages);
-  // Shows the size dialog for the active document's picture; false unless confirmed.
+  // Shows the size dialog for the active document's picture; false unless confirmed with a
+  // width and height above 0 (the user is told otherwise).
   bool AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height);
   void BuildControls();
   void BuildMenus();

@@ -251,7 +251,7 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   EXPECT_EQ(b->Width(), 30);
   EXPECT_EQ(b->Height(), 40);
 
-  // Resize borders: the picture keeps its pixels; width 0 changes nothing but the window.
+  // Resize borders: the picture keeps its pixels; width 0 changes nothing and says why.
   AnswerForm([](TForm* f) {
     auto* r = static_cast<TfResize*>(f);
     EXPECT_EQ(r->Caption(), "Resize border - no scaling");
@@ -265,7 +265,10 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   EXPECT_EQ(Px(b, 0, 39), kBlack);
   EXPECT_EQ(Px(b, 145, 42), kWhite);
   AnswerForm([](TForm* f) { static_cast<TfResize*>(f)->Edit1->SetText("0"); });
+  std::string zero;
+  AnswerMessage(mrOk, &zero);
   main->Resize1Click(nullptr);
+  EXPECT_EQ(zero, "The width and height must be whole numbers above 0.");
   EXPECT_EQ(b->Width(), 150);
   // The window shows the picture, its ideal size, and no band around it.
   EXPECT_EQ(c->VistrelVect1->ClientWidth(), 151);
