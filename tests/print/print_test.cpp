@@ -11,6 +11,7 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QScreen>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -32,6 +33,7 @@ namespace {
 class TRecordingPrinter : public TPrinter {
  public:
   int Dpi = 600;
+  int DpiY = 0;  // 0: as Dpi
   bool Landscape = false;
   int Docs = 0;
   std::vector<TRect> Drawn;
@@ -48,8 +50,10 @@ class TRecordingPrinter : public TPrinter {
   }
   void Abort() override { FPrinting = false; }
   int PageWidth() override { return Dpi * (Landscape ? 11 : 8); }
-  int PageHeight() override { return Dpi * (Landscape ? 8 : 11); }
-  int GetDeviceCaps(int Index) override { return Index == LOGPIXELSX || Index == LOGPIXELSY ? Dpi : 0; }
+  int PageHeight() override { return (DpiY ? DpiY : Dpi) * (Landscape ? 8 : 11); }
+  int GetDeviceCaps(int Index) override {
+    return Index == LOGPIXELSX ? Dpi : Index == LOGPIXELSY ? (DpiY ? DpiY : Dpi) : 0;
+  }
   void StretchDraw(const TRect& Dest, TBitmap* Source) override {
     if (!FPrinting) throw EPrinter(SNotPrinting);
     Drawn.push_back(Dest);
@@ -135,9 +139,9 @@ class PrintTest : public ::testing::Test {
     });
   }
   // The print dialog answered as a user printing to a PDF file would: the paper given,
-  // portrait, half-inch margins, 600 dpi.
-  void AnswerPrintToPdf(const fs::path& out, QPageSize::PageSizeId paper) {
-    AnswerPrintDialog(mrOk, [out, paper] {
+  // portrait, half-inch margins, 600 dpi, the copies given.
+  void AnswerPrintToPdf(const fs::path& out, QPageSize::PageSizeId paper, int copies = 1) {
+    AnswerPrintDialog(mrOk, [out, paper, copies] {
       QPrinter* q = Printer()->QtPrinter();
       ASSERT_NE(q, nullptr);
       q->setOutputFormat(QPrinter::PdfFormat);
@@ -146,6 +150,7 @@ class PrintTest : public ::testing::Test {
       q->setPageSize(QPageSize(paper));
       q->setPageOrientation(QPageLayout::Portrait);
       q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+      q->setCopyCount(copies);
     });
   }
   // The size dialog: Pick clicks one of its controls (or nothing), then the answer closes it.
@@ -155,8 +160,10 @@ class PrintTest : public ::testing::Test {
       auto* d = dynamic_cast<TOKBottomDlg*>(r.Form);
       EXPECT_NE(d, nullptr);
       if (!d) return int(mrCancel);
-      // Every showing starts with no size marked.
-      EXPECT_FALSE(d->RadioButton1->Checked() || d->RadioButton2->Checked() || d->RadioButton3->Checked());
+      // Every showing ticks the size that OK prints, or none.
+      EXPECT_EQ(d->RadioButton1->Checked(), d->PrintChoice == kPrintFullPaper);
+      EXPECT_EQ(d->RadioButton3->Checked(), d->PrintChoice == kPrintHalfPaper);
+      EXPECT_EQ(d->RadioButton2->Checked(), d->PrintChoice == kPrintPostCard);
       if (TWinControl* c = Pick ? Pick(d) : nullptr) Click(c);
       return result;
     });
@@ -269,17 +276,22 @@ TEST_F(PrintTest, DeviceSizesRoundHalvesToEven) {
     int w, h, dpi;
     std::function<TWinControl*(TOKBottomDlg*)> pick;
     TRect expect;
+    int dpiY = 0;
   } rows[] = {
       // 78 x (8 - 1/4) = 604.5 exactly: the even neighbour, not 605; 78 div 8 = 9.
       {600, 400, 78, [](TOKBottomDlg* d) { return d->RadioButton1; }, Rect(9, 9, 9 + 604, 9 + 403)},
       // 4 x 640 / 480 inches at 600 dpi is a hair under 3200 and rounds up to it.
       {640, 480, 600, [](TOKBottomDlg* d) { return d->RadioButton2; }, Rect(75, 75, 75 + 3200, 75 + 2400)},
-      // 300 div 8 is 37; half of the paper for a tall picture: 5.5 wide, 5.5 / 0.75 high.
-      {300, 400, 300, [](TOKBottomDlg* d) { return d->RadioButton3; }, Rect(37, 37, 37 + 1650, 37 + 2200)},
+      // 300 div 8 is 37; half of the 7.75 x 10.75 inch paper box for a tall picture is
+      // 5.375 x 7.75: 7.75 high, 7.75 x 0.6 wide.
+      {300, 500, 300, [](TOKBottomDlg* d) { return d->RadioButton3; }, Rect(37, 37, 37 + 1395, 37 + 2325)},
+      // A device of 600 x 300 dpi: the top margin is an eighth of the vertical resolution.
+      {600, 400, 600, [](TOKBottomDlg* d) { return d->RadioButton2; }, Rect(75, 37, 75 + 3600, 37 + 1200), 300},
   };
   for (const Row& row : rows) {
     Open(row.w, row.h);
     rec.Dpi = row.dpi;
+    rec.DpiY = row.dpiY;
     AnswerPrintDialog(mrOk);
     AnswerSize(row.pick);
     main->PrintBtnClick(nullptr);
@@ -374,6 +386,105 @@ TEST_F(PrintTest, FullPaperAreaFitsAnA4Page) {
   EXPECT_TRUE(near(x0 + 3, y1 - 3, 0x0000FF));
   for (auto [x, y] : {std::pair{x1 + 3, y0 + 3}, {x1 + 3, y1 - 3}, {x1 - 3, y1 + 3}, {page.width() - 2, y0 + 3}})
     EXPECT_EQ(page.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
+}
+
+// The pages of a PDF file rendered at 50 dpi, in order.
+std::vector<QImage> RenderPages(const fs::path& pdf) {
+  const fs::path prefix = pdf.parent_path() / (pdf.stem().string() + "-page");
+  if (std::system(("pdftoppm -r 50 -png '" + pdf.string() + "' '" + prefix.string() + "'").c_str()) != 0) return {};
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(pdf.parent_path()))
+    if (e.path().filename().string().rfind(prefix.filename().string(), 0) == 0) files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  std::vector<QImage> pages;
+  for (const std::string& f : files) pages.emplace_back(QString::fromStdString(f));
+  return pages;
+}
+
+// The box around everything printed on a page.
+QRect InkBox(const QImage& page) {
+  QRect box;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) {
+      const QRgb p = page.pixel(x, y);
+      if (std::min({qRed(p), qGreen(p), qBlue(p)}) < 200) box |= QRect(x, y, 1, 1);
+    }
+  return box;
+}
+
+// The size dialog prints only on OK, and only the size it shows: after a print, its close box
+// prints nothing, and OK with no size ticked prints nothing and says so, each time.
+TEST_F(PrintTest, SizeDialogLeftWithoutAShownSizePrintsNothing) {
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(60, 40);
+  AnswerPrintToPdf(dir / "card.pdf", QPageSize::Letter);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  ASSERT_TRUE(fs::exists(dir / "card.pdf"));
+
+  AnswerPrintToPdf(dir / "closed.pdf", QPageSize::Letter);
+  answers.push_back([](TModalRequest& r) {
+    EXPECT_TRUE(static_cast<TOKBottomDlg*>(r.Form)->RadioButton2->Checked());
+    r.Form->Widget()->close();  // as the window manager's close box and Alt+F4 do
+    return int(mrNone);
+  });
+  main->PrintBtnClick(nullptr);
+  EXPECT_FALSE(fs::exists(dir / "closed.pdf"));
+
+  AnswerPrintToPdf(dir / "card.pdf", QPageSize::Letter);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  for (int i = 0; i < 2; ++i) {
+    AnswerPrintToPdf(dir / "unticked.pdf", QPageSize::Letter);
+    AnswerSize([](TOKBottomDlg* d) {
+      for (TRadioButton* b : {d->RadioButton1, d->RadioButton2, d->RadioButton3}) b->SetChecked(false);
+      return nullptr;
+    });
+    AnswerNoSize();
+    main->PrintBtnClick(nullptr);
+    EXPECT_FALSE(fs::exists(dir / "unticked.pdf"));
+  }
+  SetPrinter(&rec);
+}
+
+// "Halve of paper area" on A4 is half of that page: the whole picture lies inside the
+// printable area, which begins half an inch (25 pixels) from each edge.
+TEST_F(PrintTest, HalfPaperAreaFitsAnA4Page) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(600, 400);
+  AnswerPrintToPdf(dir / "half.pdf", QPageSize::A4);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton3; });
+  main->PrintBtnClick(nullptr);
+  SetPrinter(&rec);
+  const std::vector<QImage> pages = RenderPages(dir / "half.pdf");
+  ASSERT_EQ(pages.size(), 1u);
+  const QRect ink = InkBox(pages[0]);
+  EXPECT_TRUE(QRect(25, 25, pages[0].width() - 50, pages[0].height() - 50).contains(ink))
+      << ink.x() << "," << ink.y() << " " << ink.width() << " x " << ink.height();
+  EXPECT_NEAR(double(ink.width()) / ink.height(), 1.5, 0.03);
+}
+
+// Three copies asked in the print dialog give three pages, each with the picture.
+TEST_F(PrintTest, CopiesAskedArePrinted) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(60, 40);
+  AnswerPrintToPdf(dir / "copies.pdf", QPageSize::Letter, 3);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  SetPrinter(&rec);
+  const std::vector<QImage> pages = RenderPages(dir / "copies.pdf");
+  ASSERT_EQ(pages.size(), 3u);
+  // A post card of 6 x 4 inches from (0.5 + 1/8) inch: 300 x 200 pixels from 31.25.
+  for (const QImage& page : pages) {
+    const QRect ink = InkBox(page);
+    EXPECT_TRUE(std::abs(ink.x() - 31) <= 1 && std::abs(ink.width() - 300) <= 1 && std::abs(ink.height() - 200) <= 1)
+        << ink.x() << "," << ink.y() << " " << ink.width() << " x " << ink.height();
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
