@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -11,6 +12,10 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
@@ -23,6 +28,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/pump.h"
+#include "support/xvfb.h"
 
 namespace fs = std::filesystem;
 using namespace quillon;
@@ -536,31 +542,143 @@ TEST(PrintSizeShot, DialogOffscreen) {
   EXPECT_GT(blue, 20);
 }
 
-// Runs inside xvfb-run, started by the test after it.
-TEST(XvfbPrintSize, DialogOnScreen) {
-  if (!std::getenv("PRINT_SHOTS_XVFB") || QGuiApplication::platformName() != "xcb")
-    GTEST_SKIP() << "runs under xvfb-run only";
-  QImage img = GrabDialog([](TOKBottomDlg* d) {
-    Pump(700);
-    const QRect r = d->Widget()->frameGeometry().adjusted(-8, -8, 8, 8);
-    return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+// Runs the event loop until Done or for at most Ms milliseconds; true when Done.
+bool WaitFor(const std::function<bool()>& Done, int Ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return Done();
+}
+
+// Shows the dialog in its own modal loop and runs Step once it is on the screen with the keyboard;
+// returns ShowModal's result. A step that leaves the dialog up fails and is ended.
+int ShowOnScreen(TOKBottomDlg* d, const std::function<void()>& Step) {
+  QWidget* w = d->Widget();
+  // A window shown again before the window manager has taken it down stays unmapped.
+  EXPECT_TRUE(WaitFor([] { return !QGuiApplication::focusWindow(); }));
+  QTimer::singleShot(0, w, [w, Step] {
+    // The window system has given it the keyboard.
+    EXPECT_TRUE(WaitFor([w] {
+      return w->windowHandle() && w->windowHandle()->isExposed() && QGuiApplication::focusWindow() == w->windowHandle();
+    }));
+    Step();
   });
-  ASSERT_FALSE(img.isNull());
-  EXPECT_TRUE(img.save(QString::fromStdString(ShotFolder() + "/printsize-xvfb.png")));
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [d] {
+    ADD_FAILURE() << "the dialog is still up";
+    d->SetModalResult(mrAbort);
+  });
+  guard.start(10000);
+  return d->ShowModal();
+}
+
+// What the dialog shows, checked on the grab of its window: the blue label, a tick in the
+// chosen size only, and a text on every radio button and button.
+void ExpectShown(TOKBottomDlg* d, const QImage& shot, const QPoint& face, int ticked) {
+  auto inside = [&](TControl* c, const std::function<bool(QRgb)>& ink) {
+    int n = 0;
+    for (int y = c->Top(); y < c->Top() + c->Height(); ++y)
+      for (int x = c->Left(); x < c->Left() + c->Width(); ++x) n += ink(shot.pixel(face + QPoint(x, y)));
+    return n;
+  };
+  auto dark = [](QRgb p) { return qGray(p) < 90; };
+  EXPECT_GT(inside(d->Label1, [](QRgb p) { return qBlue(p) > 150 && qRed(p) < 90 && qGreen(p) < 90; }), 20);
+  for (TControl* c : std::vector<TControl*>{d->RadioButton1, d->RadioButton3, d->RadioButton2, d->OKBtn, d->CancelBtn})
+    EXPECT_GT(inside(c, dark), 20) << c->Caption() << " shows no text";
+  // The tick is the darkest part of the round box at the button's left.
+  TRadioButton* radios[] = {d->RadioButton1, d->RadioButton2, d->RadioButton3};
+  for (int k = 0; k < 3; ++k) {
+    TRadioButton* r = radios[k];
+    const QWidget* w = r->Widget();
+    const int box = w->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w);
+    const QPoint mid = face + QPoint(r->Left() + box / 2, r->Top() + r->Height() / 2);
+    int filled = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) filled += qGray(shot.pixel(mid + QPoint(dx, dy))) < 128;
+    EXPECT_EQ(filled >= 5, k + 1 == ticked) << r->Caption() << " tick";
+  }
+}
+
+// Runs on the virtual screen, started by the test after it: the dialog lies on the screen with
+// every control whole, inside its frame, apart from the others and showing its whole text; it
+// shows the size OK will print; Escape and the window's close box never choose one.
+TEST(XvfbPrintSize, DialogOnScreen) {
+  const char* out = std::getenv("PRINT_SHOTS_XVFB");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string base = std::string(out).substr(0, std::string(out).size() - 4) + "-" + std::getenv("VL_SCREEN");
+  auto* d = new TOKBottomDlg(nullptr);
+  QWidget* w = d->Widget();
+  auto grab = [&](const std::string& name, int ticked) {
+    Pump(200);  // the last paint reaches the screen
+    const QRect frame = w->frameGeometry();
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    ASSERT_TRUE(shot.save(QString::fromStdString(base + "-" + name + ".png")));
+    ExpectShown(d, shot, w->mapToGlobal(QPoint(0, 0)) - frame.topLeft(), ticked);
+  };
+  // Keys and clicks come through the window, as the window system delivers them.
+  auto key = [&](Qt::Key k) { QTest::keyClick(w->windowHandle(), k); };
+  auto click = [&](TControl* c) {
+    QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, c->Widget()->mapTo(w, QPoint(8, c->Height() / 2)));
+  };
+
+  // First showing: nothing ticked; Escape leaves without a size.
+  EXPECT_EQ(ShowOnScreen(d, [&] {
+              EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(w->frameGeometry()));
+              const std::vector<TControl*> inBevel{d->Label1, d->RadioButton1, d->RadioButton3, d->RadioButton2};
+              for (TControl* c : inBevel) {
+                const TRect a = c->BoundsRect(), b = d->Bevel1->BoundsRect();
+                EXPECT_TRUE(a.Left > b.Left && a.Top > b.Top && a.Right < b.Right && a.Bottom < b.Bottom)
+                    << c->Caption() << " leaves the frame";
+              }
+              std::vector<TControl*> all = inBevel;
+              all.insert(all.end(), {d->OKBtn, d->CancelBtn});
+              for (size_t i = 0; i < all.size(); ++i) {
+                const TRect a = all[i]->BoundsRect();
+                EXPECT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= d->ClientWidth() && a.Bottom <= d->ClientHeight())
+                    << all[i]->Caption() << " leaves the dialog";
+                const QFontMetrics m(all[i]->Font()->QtFont());
+                EXPECT_LE(m.height(), a.Bottom - a.Top) << all[i]->Caption();
+                const int text = m.horizontalAdvance(QString::fromStdString(all[i]->Caption()));
+                const int need = dynamic_cast<TRadioButton*>(all[i]) ? all[i]->Widget()->sizeHint().width()
+                                 : dynamic_cast<TButton*>(all[i])    ? text + 8
+                                                                     : text;
+                EXPECT_LE(need, a.Right - a.Left) << all[i]->Caption() << " is cut";
+                for (size_t k = i + 1; k < all.size(); ++k) {
+                  const TRect b = all[k]->BoundsRect();
+                  EXPECT_TRUE(a.Right <= b.Left || b.Right <= a.Left || a.Bottom <= b.Top || b.Bottom <= a.Top)
+                      << all[i]->Caption() << " covers " << all[k]->Caption();
+                }
+              }
+              grab("none", 0);
+              key(Qt::Key_Escape);
+            }),
+            mrCancel);
+  EXPECT_EQ(d->PrintChoice, kPrintNone);
+
+  // Post card chosen with the mouse, OK with Enter.
+  EXPECT_EQ(ShowOnScreen(d, [&] {
+              click(d->RadioButton2);
+              key(Qt::Key_Return);
+            }),
+            mrOk);
+  EXPECT_EQ(d->PrintChoice, kPrintPostCard);
+
+  // The next showing ticks it; the close box leaves without a size, even one just clicked.
+  EXPECT_NE(ShowOnScreen(d, [&] {
+              grab("card", 2);
+              click(d->RadioButton1);
+              w->windowHandle()->close();
+            }),
+            mrOk);
+  EXPECT_EQ(d->PrintChoice, kPrintNone);
+  d->Free();
 }
 
 TEST(PrintSizeShot, DialogUnderXvfb) {
-  if (std::getenv("PRINT_SHOTS_XVFB")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
-  const std::string folder = ShotFolder();
-  fs::remove(folder + "/printsize-xvfb.png");
-  const std::string self = fs::read_symlink("/proc/self/exe").string();
-  // The X client libraries keep a block of their own to the end of the run: not ours to report.
-  const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 PRINT_SHOTS_XVFB=1 PRINT_SHOTS='" + folder +
-                          "' QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 800x600x24' '" + self +
-                          "' --gtest_filter='XvfbPrintSize.*' >/dev/null 2>&1";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
-  EXPECT_TRUE(fs::exists(folder + "/printsize-xvfb.png"));
+  const std::string out = ShotFolder() + "/printsize-xvfb.png";
+  VLTEST_RUN_ON_SCREEN("PRINT_SHOTS_XVFB", out, "1280x1024", "XvfbPrintSize.*");
+  VLTEST_RUN_ON_SCREEN("PRINT_SHOTS_XVFB", out, "800x600", "XvfbPrintSize.*");
 }
 
 }  // namespace
