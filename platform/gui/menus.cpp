@@ -255,6 +255,7 @@ TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 void TPopupMenu::Popup(int x, int y) {
   ++FPopupCount;
   if (OnPopup) OnPopup(this);
-  if (HeadlessPlatform()) return;
+  // A menu with no items shows nothing, yet would take the next click to close it.
+  if (HeadlessPlatform() || FItems->Count() == 0) return;
   FItems->SubMenu()->popup(QPoint(x, y));
 }
