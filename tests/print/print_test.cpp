@@ -197,8 +197,8 @@ TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
       {kPrintPostCard, 1.0, tall, 6, 4},       // square: 4 x 4
       {kPrintPostCard, 0.5, tall, 5.5, 2.75},  // 4 / 0.5 = 8 > 5.5
       {kPrintPostCard, 0.5, tall, 6, 3},
-      {kPrintHalfPaper, 1.0, wide, 6, 5.5},           // square: 5.5 x 5.5
-      {kPrintHalfPaper, 2.0, tall, 6, 8.5},           // 8.5 / 2 = 4.25 fits 5.5
+      {kPrintHalfPaper, 1.0, wide, 6, 5.5},          // square: 5.5 x 5.5
+      {kPrintHalfPaper, 2.0, tall, 6, 8.5},          // 8.5 / 2 = 4.25 fits 5.5
       {kPrintHalfPaper, 1.25, tall, 6, 5.5 * 1.25},  // 8.5 / 1.25 = 6.8 > 5.5
   };
   for (const Row& w : rows)
@@ -612,7 +612,8 @@ TEST(XvfbPrintSize, DialogOnScreen) {
   auto grab = [&](const std::string& name, int ticked) {
     Pump(200);  // the last paint reaches the screen
     const QRect frame = w->frameGeometry();
-    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    const QImage shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
     ASSERT_TRUE(shot.save(QString::fromStdString(base + "-" + name + ".png")));
     ExpectShown(d, shot, w->mapToGlobal(QPoint(0, 0)) - frame.topLeft(), ticked);
   };
@@ -623,53 +624,58 @@ TEST(XvfbPrintSize, DialogOnScreen) {
   };
 
   // First showing: nothing ticked; Escape leaves without a size.
-  EXPECT_EQ(ShowOnScreen(d, [&] {
-              EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(w->frameGeometry()));
-              const std::vector<TControl*> inBevel{d->Label1, d->RadioButton1, d->RadioButton3, d->RadioButton2};
-              for (TControl* c : inBevel) {
-                const TRect a = c->BoundsRect(), b = d->Bevel1->BoundsRect();
-                EXPECT_TRUE(a.Left > b.Left && a.Top > b.Top && a.Right < b.Right && a.Bottom < b.Bottom)
-                    << c->Caption() << " leaves the frame";
+  EXPECT_EQ(
+      ShowOnScreen(
+          d,
+          [&] {
+            EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(w->frameGeometry()));
+            const std::vector<TControl*> inBevel{d->Label1, d->RadioButton1, d->RadioButton3, d->RadioButton2};
+            for (TControl* c : inBevel) {
+              const TRect a = c->BoundsRect(), b = d->Bevel1->BoundsRect();
+              EXPECT_TRUE(a.Left > b.Left && a.Top > b.Top && a.Right < b.Right && a.Bottom < b.Bottom)
+                  << c->Caption() << " leaves the frame";
+            }
+            std::vector<TControl*> all = inBevel;
+            all.insert(all.end(), {d->OKBtn, d->CancelBtn});
+            for (size_t i = 0; i < all.size(); ++i) {
+              const TRect a = all[i]->BoundsRect();
+              EXPECT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= d->ClientWidth() && a.Bottom <= d->ClientHeight())
+                  << all[i]->Caption() << " leaves the dialog";
+              const QFontMetrics m(all[i]->Font()->QtFont());
+              EXPECT_LE(m.height(), a.Bottom - a.Top) << all[i]->Caption();
+              const int text = m.horizontalAdvance(QString::fromStdString(all[i]->Caption()));
+              const int need = dynamic_cast<TRadioButton*>(all[i]) ? all[i]->Widget()->sizeHint().width()
+                               : dynamic_cast<TButton*>(all[i])    ? text + 8
+                                                                   : text;
+              EXPECT_LE(need, a.Right - a.Left) << all[i]->Caption() << " is cut";
+              for (size_t k = i + 1; k < all.size(); ++k) {
+                const TRect b = all[k]->BoundsRect();
+                EXPECT_TRUE(a.Right <= b.Left || b.Right <= a.Left || a.Bottom <= b.Top || b.Bottom <= a.Top)
+                    << all[i]->Caption() << " covers " << all[k]->Caption();
               }
-              std::vector<TControl*> all = inBevel;
-              all.insert(all.end(), {d->OKBtn, d->CancelBtn});
-              for (size_t i = 0; i < all.size(); ++i) {
-                const TRect a = all[i]->BoundsRect();
-                EXPECT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= d->ClientWidth() && a.Bottom <= d->ClientHeight())
-                    << all[i]->Caption() << " leaves the dialog";
-                const QFontMetrics m(all[i]->Font()->QtFont());
-                EXPECT_LE(m.height(), a.Bottom - a.Top) << all[i]->Caption();
-                const int text = m.horizontalAdvance(QString::fromStdString(all[i]->Caption()));
-                const int need = dynamic_cast<TRadioButton*>(all[i]) ? all[i]->Widget()->sizeHint().width()
-                                 : dynamic_cast<TButton*>(all[i])    ? text + 8
-                                                                     : text;
-                EXPECT_LE(need, a.Right - a.Left) << all[i]->Caption() << " is cut";
-                for (size_t k = i + 1; k < all.size(); ++k) {
-                  const TRect b = all[k]->BoundsRect();
-                  EXPECT_TRUE(a.Right <= b.Left || b.Right <= a.Left || a.Bottom <= b.Top || b.Bottom <= a.Top)
-                      << all[i]->Caption() << " covers " << all[k]->Caption();
-                }
-              }
-              grab("none", 0);
-              key(Qt::Key_Escape);
-            }),
-            mrCancel);
+            }
+            grab("none", 0);
+            key(Qt::Key_Escape);
+          }),
+      mrCancel);
   EXPECT_EQ(d->PrintChoice, kPrintNone);
 
   // Post card chosen with the mouse, OK with Enter.
-  EXPECT_EQ(ShowOnScreen(d, [&] {
-              click(d->RadioButton2);
-              key(Qt::Key_Return);
-            }),
+  EXPECT_EQ(ShowOnScreen(d,
+                         [&] {
+                           click(d->RadioButton2);
+                           key(Qt::Key_Return);
+                         }),
             mrOk);
   EXPECT_EQ(d->PrintChoice, kPrintPostCard);
 
   // The next showing ticks it; the close box leaves without a size, even one just clicked.
-  EXPECT_NE(ShowOnScreen(d, [&] {
-              grab("card", 2);
-              click(d->RadioButton1);
-              w->windowHandle()->close();
-            }),
+  EXPECT_NE(ShowOnScreen(d,
+                         [&] {
+                           grab("card", 2);
+                           click(d->RadioButton1);
+                           w->windowHandle()->close();
+                         }),
             mrOk);
   EXPECT_EQ(d->PrintChoice, kPrintNone);
   d->Free();

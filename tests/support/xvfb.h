@@ -72,25 +72,25 @@ inline TScreenRun RunOnScreen(const std::string& env, const std::string& out, co
   } while (0)
 
 // Checks the inner run: its output goes into the failure message.
-#define VLTEST_EXPECT_SCREEN_RUN(run)                                                           \
-  do {                                                                                          \
-    const vltest::TScreenRun run_ = (run);                                                      \
-    if (run_.Rc == 77 && vltest::AllowNoScreen()) GTEST_SKIP() << "no virtual screen";         \
-    EXPECT_EQ(run_.Rc, 0) << "the run on the virtual screen failed:\n" << run_.Output;          \
+#define VLTEST_EXPECT_SCREEN_RUN(run)                                                  \
+  do {                                                                                 \
+    const vltest::TScreenRun run_ = (run);                                             \
+    if (run_.Rc == 77 && vltest::AllowNoScreen()) GTEST_SKIP() << "no virtual screen"; \
+    EXPECT_EQ(run_.Rc, 0) << "the run on the virtual screen failed:\n" << run_.Output; \
   } while (0)
 
 // Skips inside the virtual screen itself (env set).
-#define VLTEST_RUN_SCREEN_SCRIPT(env, script, out, ...)                        \
-  do {                                                                         \
-    if (std::getenv(env)) GTEST_SKIP() << "already inside the virtual screen"; \
-    VLTEST_REQUIRE_SCREEN(false);                                              \
+#define VLTEST_RUN_SCREEN_SCRIPT(env, script, out, ...)                            \
+  do {                                                                             \
+    if (std::getenv(env)) GTEST_SKIP() << "already inside the virtual screen";     \
+    VLTEST_REQUIRE_SCREEN(false);                                                  \
     VLTEST_EXPECT_SCREEN_RUN(vltest::RunScreenScript(script, out, ##__VA_ARGS__)); \
   } while (0)
 
 // The same on a screen of `size` with a window manager; skips inside the screen itself.
-#define VLTEST_RUN_ON_SCREEN(env, out, size, ...)                              \
-  do {                                                                         \
-    if (std::getenv(env)) GTEST_SKIP() << "already inside the virtual screen"; \
-    VLTEST_REQUIRE_SCREEN(true);                                               \
+#define VLTEST_RUN_ON_SCREEN(env, out, size, ...)                                 \
+  do {                                                                            \
+    if (std::getenv(env)) GTEST_SKIP() << "already inside the virtual screen";    \
+    VLTEST_REQUIRE_SCREEN(true);                                                  \
     VLTEST_EXPECT_SCREEN_RUN(vltest::RunOnScreen(env, out, size, ##__VA_ARGS__)); \
   } while (0)
