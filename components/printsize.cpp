@@ -53,6 +53,7 @@ TOKBottomDlg::TOKBottomDlg(TComponent* AOwner) : TForm(AOwner) {
   RadioButton3->OnClick = [this](TObject* s) { RadioButton3Click(s); };
   CancelBtn->OnClick = [this](TObject* s) { CancelBtnClick(s); };
   OnActivate = [this](TObject* s) { FormActivate(s); };
+  OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
   TScaler::Attach(this, {.FormFontWidth = 6, .FormFontHeight = 13});
 }
 
@@ -66,7 +67,19 @@ void TOKBottomDlg::CancelBtnClick(TObject*) {
 }
 
 void TOKBottomDlg::FormActivate(TObject*) {
-  for (TRadioButton* b : {RadioButton1, RadioButton3, RadioButton2}) b->SetChecked(false);
+  const int choice = PrintChoice;
+  RadioButton1->SetChecked(choice == kPrintFullPaper);
+  RadioButton3->SetChecked(choice == kPrintHalfPaper);
+  RadioButton2->SetChecked(choice == kPrintPostCard);
+}
+
+void TOKBottomDlg::FormClose(TObject*, TCloseAction&) {
+  // OK prints what the dialog shows; any other way out prints nothing.
+  PrintChoice = kPrintNone;
+  if (ModalResult() != mrOk) return;
+  if (RadioButton1->Checked()) PrintChoice = kPrintFullPaper;
+  if (RadioButton3->Checked()) PrintChoice = kPrintHalfPaper;
+  if (RadioButton2->Checked()) PrintChoice = kPrintPostCard;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -109,15 +122,17 @@ double PrintWidth(int Choice, double Ratio, TPaperBox Paper, double PostCardLong
         if (4.0L / r > L) d = double(L * r);
       }
       break;
-    case kPrintHalfPaper:
-      if (r > 1) {
-        d = 8.5;
-        if (8.5L / r > 5.5L) d = double(5.5L * r);
-      } else {
-        d = 5.5;
-        if (5.5L / r > 8.5L) d = double(8.5L * r);
-      }
+    case kPrintHalfPaper: {
+      const long double W = Paper.Width, H = Paper.Height;
+      if (!PositiveNumber(W) || !PositiveNumber(H)) return 0;
+      // Half the paper, its long side along the picture's, within the paper.
+      const long double half = std::max(W, H) / 2, across = std::min(W, H);
+      const long double longer = std::max(half, across), shorter = std::min(half, across);
+      const long double bw = std::min(r > 1 ? longer : shorter, W), bh = std::min(r > 1 ? shorter : longer, H);
+      d = double(bw);
+      if (bw / r > bh) d = double(bh * r);
       break;
+    }
     default: return 0;
   }
   return d;
@@ -154,10 +169,10 @@ void BltTBitmapAsDib(TPrinter* Device, int X, int Y, TBitmap* Picture, int Width
 
 bool PrintPicture(TPrintDialog* PrintDialog, TOKBottomDlg* SizeDialog, TBitmap* Picture, double PostCardLong) {
   if (!PrintDialog || !SizeDialog || !PrintDialog->Execute()) return false;
-  const int result = SizeDialog->ShowModal();
+  if (SizeDialog->ShowModal() != mrOk) return false;
   const int choice = SizeDialog->PrintChoice;
   if (choice <= kPrintNone) {
-    if (result == mrOk) ShowMessage(SNoPrintSize);
+    ShowMessage(SNoPrintSize);
     return false;
   }
   // A picture without pixels has no ratio to print at.

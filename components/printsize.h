@@ -35,16 +35,17 @@ class TOKBottomDlg : public TForm {
   TButton* OKBtn;
   TButton* CancelBtn;
 
-  // The last size chosen (kPrintNone at start). Only Cancel clears it; showing the dialog
-  // again and leaving it with OK or the close box keeps it.
+  // The size to print (kPrintNone at start): the one ticked when the dialog was last left with
+  // OK. Cancel, Escape and the close box clear it.
   int PrintChoice = kPrintNone;
 
   void RadioButton1Click(TObject* Sender);
   void RadioButton2Click(TObject* Sender);
   void RadioButton3Click(TObject* Sender);
   void CancelBtnClick(TObject* Sender);
-  // Unchecks the three sizes; the choice itself stays.
+  // Ticks the size that OK will print, or none.
   void FormActivate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
 };
 
 // Width / height of a picture; 0 when it has no pixels.
@@ -58,8 +59,10 @@ struct TPaperBox {
 TPaperBox PaperBox(TPrinter* Device);
 
 // Printed width in inches of a picture of aspect ratio Ratio (width / height) for a choice of
-// the dialog; the height is the width / Ratio. Paper: the box of the whole paper area. 0 for no
-// choice, an unknown one, or a ratio or paper that is not a positive number.
+// the dialog; the height is the width / Ratio. Paper: the box of the whole paper area; half of
+// it is that box cut across its longer side, turned to lie as the picture does and kept inside
+// the paper (8.5 x 5.5 or 5.5 x 8.5 on a letter sheet). 0 for no choice, an unknown one, or a
+// ratio or paper that is not a positive number.
 double PrintWidth(int Choice, double Ratio, TPaperBox Paper, double PostCardLong = kPostCardInches);
 
 // Prints Picture on one page of Printer(), Width inches wide and Width / Ratio high, an eighth
@@ -71,7 +74,7 @@ void PrintImage(TBitmap* Picture, double Width, double Ratio);
 void BltTBitmapAsDib(TPrinter* Device, int X, int Y, TBitmap* Picture, int Width, int Height);
 
 // The print command once the picture is ready: the system's print dialog (cancelled: nothing),
-// the size dialog (cancelled: nothing; OK with no size ever chosen: nothing, and a message that
+// the size dialog (left without OK: nothing; OK with no size ticked: nothing, and a message that
 // says so), then the picture at the chosen size. True when a page was printed.
 bool PrintPicture(TPrintDialog* PrintDialog, TOKBottomDlg* SizeDialog, TBitmap* Picture,
                   double PostCardLong = kPostCardInches);

@@ -4,13 +4,23 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
 
 #include "platform/core/exceptions.h"
 #include "platform/gui/controls.h"
 
 namespace {
 TPrinter* gInstalled = nullptr;
+
+// The copies this side of the device has to print: a PDF file takes every copy as a page;
+// a system printer makes its copies itself.
+int CopiesToDraw(QPrinter* p) { return p && !p->supportsMultipleCopies() ? std::max(p->copyCount(), 1) : 1; }
 }  // namespace
+
+struct TPrinter::TDrawn {
+  QRect To;
+  QImage Picture;
+};
 
 TPrinter::TPrinter() = default;
 
@@ -33,13 +43,22 @@ void TPrinter::BeginDoc() {
   auto painter = std::make_unique<QPainter>();
   if (!p || !painter->begin(p)) throw EPrinter(SInvalidPrinter);
   FPainter = std::move(painter);
+  FDrawn.clear();
   FPrinting = true;
 }
 
 void TPrinter::EndDoc() {
   if (!FPrinting) throw EPrinter(SNotPrinting);
+  bool sent = true;
+  for (int copy = 1; sent && copy < CopiesToDraw(FPrinter.get()); ++copy) {
+    sent = FPrinter->newPage();
+    for (const TDrawn& d : FDrawn)
+      if (sent) FPainter->drawImage(d.To, d.Picture);
+  }
+  FDrawn.clear();
   FPrinting = false;
-  const bool sent = FPainter->end();
+  if (!sent) FPrinter->abort();
+  sent = FPainter->end() && sent;
   FPainter.reset();
   if (!sent) throw EPrinter("The document could not be printed");
 }
@@ -47,6 +66,7 @@ void TPrinter::EndDoc() {
 void TPrinter::Abort() {
   if (!FPrinting) return;
   FPrinting = false;
+  FDrawn.clear();
   if (FPrinter) FPrinter->abort();
   FPainter->end();
   FPainter.reset();
@@ -87,6 +107,7 @@ void TPrinter::StretchDraw(const TRect& Dest, TBitmap* Source) {
   const QImage img(src->Bits(), src->Width(), src->Height(), qsizetype(src->RowBytes()), QImage::Format_BGR888);
   const QRect to(Dest.Left, Dest.Top, Dest.Right - Dest.Left, Dest.Bottom - Dest.Top);
   FPainter->drawImage(to, img);
+  if (CopiesToDraw(FPrinter.get()) > 1) FDrawn.push_back({to, img.copy()});
 }
 
 TPrinter* Printer() {

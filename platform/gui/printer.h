@@ -3,6 +3,7 @@
 // with SetPrinter, so they can record what is printed or print to a file.
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "platform/core/bitmap.h"
 #include "platform/core/object.h"
@@ -29,7 +30,8 @@ class TPrinter : public TObject {
 
   // Starts a document; raises EPrinter when one is running or the printer can't start.
   virtual void BeginDoc();
-  // Ends the document and sends it; raises EPrinter when none is running.
+  // Ends the document and sends it, as many copies as the print dialog asked for; raises
+  // EPrinter when none is running.
   virtual void EndDoc();
   // Drops the document that is running.
   virtual void Abort();
@@ -51,8 +53,11 @@ class TPrinter : public TObject {
   bool FPrinting = false;
 
  private:
+  struct TDrawn;
   std::unique_ptr<QPrinter> FPrinter;
   std::unique_ptr<QPainter> FPainter;
+  // What the page shows, kept to be drawn again for copies the device doesn't make itself.
+  std::vector<TDrawn> FDrawn;
 };
 
 // The printer of the program (made on first use).

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/core/core.h"
+#include "support/xvfb.h"
 #include "vistrel/proc/vistrelproc.h"
 
 namespace {
@@ -45,7 +46,7 @@ void PumpUntil(const std::function<bool()>& done, int ms) {
 
 TEST(XClipboard, OtherProgramsPasteOursAndWeTheirs) {
   if (OnX() || IsPeer()) GTEST_SKIP() << "the outer run";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
+  VLTEST_REQUIRE_SCREEN(false);
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   const std::string log = std::string(VL_BUILD_DIR) + "/xclipboard-test.log";
   // The X client libraries keep blocks of their own to the end of the run.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -11,6 +12,11 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -22,6 +28,7 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/pump.h"
+#include "support/xvfb.h"
 
 namespace fs = std::filesystem;
 using namespace quillon;
@@ -32,6 +39,7 @@ namespace {
 class TRecordingPrinter : public TPrinter {
  public:
   int Dpi = 600;
+  int DpiY = 0;  // 0: as Dpi
   bool Landscape = false;
   int Docs = 0;
   std::vector<TRect> Drawn;
@@ -48,8 +56,10 @@ class TRecordingPrinter : public TPrinter {
   }
   void Abort() override { FPrinting = false; }
   int PageWidth() override { return Dpi * (Landscape ? 11 : 8); }
-  int PageHeight() override { return Dpi * (Landscape ? 8 : 11); }
-  int GetDeviceCaps(int Index) override { return Index == LOGPIXELSX || Index == LOGPIXELSY ? Dpi : 0; }
+  int PageHeight() override { return (DpiY ? DpiY : Dpi) * (Landscape ? 8 : 11); }
+  int GetDeviceCaps(int Index) override {
+    return Index == LOGPIXELSX ? Dpi : Index == LOGPIXELSY ? (DpiY ? DpiY : Dpi) : 0;
+  }
   void StretchDraw(const TRect& Dest, TBitmap* Source) override {
     if (!FPrinting) throw EPrinter(SNotPrinting);
     Drawn.push_back(Dest);
@@ -135,9 +145,9 @@ class PrintTest : public ::testing::Test {
     });
   }
   // The print dialog answered as a user printing to a PDF file would: the paper given,
-  // portrait, half-inch margins, 600 dpi.
-  void AnswerPrintToPdf(const fs::path& out, QPageSize::PageSizeId paper) {
-    AnswerPrintDialog(mrOk, [out, paper] {
+  // portrait, half-inch margins, 600 dpi, the copies given.
+  void AnswerPrintToPdf(const fs::path& out, QPageSize::PageSizeId paper, int copies = 1) {
+    AnswerPrintDialog(mrOk, [out, paper, copies] {
       QPrinter* q = Printer()->QtPrinter();
       ASSERT_NE(q, nullptr);
       q->setOutputFormat(QPrinter::PdfFormat);
@@ -146,6 +156,7 @@ class PrintTest : public ::testing::Test {
       q->setPageSize(QPageSize(paper));
       q->setPageOrientation(QPageLayout::Portrait);
       q->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
+      q->setCopyCount(copies);
     });
   }
   // The size dialog: Pick clicks one of its controls (or nothing), then the answer closes it.
@@ -155,8 +166,10 @@ class PrintTest : public ::testing::Test {
       auto* d = dynamic_cast<TOKBottomDlg*>(r.Form);
       EXPECT_NE(d, nullptr);
       if (!d) return int(mrCancel);
-      // Every showing starts with no size marked.
-      EXPECT_FALSE(d->RadioButton1->Checked() || d->RadioButton2->Checked() || d->RadioButton3->Checked());
+      // Every showing ticks the size that OK prints, or none.
+      EXPECT_EQ(d->RadioButton1->Checked(), d->PrintChoice == kPrintFullPaper);
+      EXPECT_EQ(d->RadioButton3->Checked(), d->PrintChoice == kPrintHalfPaper);
+      EXPECT_EQ(d->RadioButton2->Checked(), d->PrintChoice == kPrintPostCard);
       if (TWinControl* c = Pick ? Pick(d) : nullptr) Click(c);
       return result;
     });
@@ -184,8 +197,8 @@ TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
       {kPrintPostCard, 1.0, tall, 6, 4},       // square: 4 x 4
       {kPrintPostCard, 0.5, tall, 5.5, 2.75},  // 4 / 0.5 = 8 > 5.5
       {kPrintPostCard, 0.5, tall, 6, 3},
-      {kPrintHalfPaper, 1.0, wide, 6, 5.5},           // square: 5.5 x 5.5
-      {kPrintHalfPaper, 2.0, tall, 6, 8.5},           // 8.5 / 2 = 4.25 fits 5.5
+      {kPrintHalfPaper, 1.0, wide, 6, 5.5},          // square: 5.5 x 5.5
+      {kPrintHalfPaper, 2.0, tall, 6, 8.5},          // 8.5 / 2 = 4.25 fits 5.5
       {kPrintHalfPaper, 1.25, tall, 6, 5.5 * 1.25},  // 8.5 / 1.25 = 6.8 > 5.5
   };
   for (const Row& w : rows)
@@ -269,17 +282,22 @@ TEST_F(PrintTest, DeviceSizesRoundHalvesToEven) {
     int w, h, dpi;
     std::function<TWinControl*(TOKBottomDlg*)> pick;
     TRect expect;
+    int dpiY = 0;
   } rows[] = {
       // 78 x (8 - 1/4) = 604.5 exactly: the even neighbour, not 605; 78 div 8 = 9.
       {600, 400, 78, [](TOKBottomDlg* d) { return d->RadioButton1; }, Rect(9, 9, 9 + 604, 9 + 403)},
       // 4 x 640 / 480 inches at 600 dpi is a hair under 3200 and rounds up to it.
       {640, 480, 600, [](TOKBottomDlg* d) { return d->RadioButton2; }, Rect(75, 75, 75 + 3200, 75 + 2400)},
-      // 300 div 8 is 37; half of the paper for a tall picture: 5.5 wide, 5.5 / 0.75 high.
-      {300, 400, 300, [](TOKBottomDlg* d) { return d->RadioButton3; }, Rect(37, 37, 37 + 1650, 37 + 2200)},
+      // 300 div 8 is 37; half of the 7.75 x 10.75 inch paper box for a tall picture is
+      // 5.375 x 7.75: 7.75 high, 7.75 x 0.6 wide.
+      {300, 500, 300, [](TOKBottomDlg* d) { return d->RadioButton3; }, Rect(37, 37, 37 + 1395, 37 + 2325)},
+      // A device of 600 x 300 dpi: the top margin is an eighth of the vertical resolution.
+      {600, 400, 600, [](TOKBottomDlg* d) { return d->RadioButton2; }, Rect(75, 37, 75 + 3600, 37 + 1200), 300},
   };
   for (const Row& row : rows) {
     Open(row.w, row.h);
     rec.Dpi = row.dpi;
+    rec.DpiY = row.dpiY;
     AnswerPrintDialog(mrOk);
     AnswerSize(row.pick);
     main->PrintBtnClick(nullptr);
@@ -376,6 +394,105 @@ TEST_F(PrintTest, FullPaperAreaFitsAnA4Page) {
     EXPECT_EQ(page.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
 }
 
+// The pages of a PDF file rendered at 50 dpi, in order.
+std::vector<QImage> RenderPages(const fs::path& pdf) {
+  const fs::path prefix = pdf.parent_path() / (pdf.stem().string() + "-page");
+  if (std::system(("pdftoppm -r 50 -png '" + pdf.string() + "' '" + prefix.string() + "'").c_str()) != 0) return {};
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(pdf.parent_path()))
+    if (e.path().filename().string().rfind(prefix.filename().string(), 0) == 0) files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  std::vector<QImage> pages;
+  for (const std::string& f : files) pages.emplace_back(QString::fromStdString(f));
+  return pages;
+}
+
+// The box around everything printed on a page.
+QRect InkBox(const QImage& page) {
+  QRect box;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) {
+      const QRgb p = page.pixel(x, y);
+      if (std::min({qRed(p), qGreen(p), qBlue(p)}) < 200) box |= QRect(x, y, 1, 1);
+    }
+  return box;
+}
+
+// The size dialog prints only on OK, and only the size it shows: after a print, its close box
+// prints nothing, and OK with no size ticked prints nothing and says so, each time.
+TEST_F(PrintTest, SizeDialogLeftWithoutAShownSizePrintsNothing) {
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(60, 40);
+  AnswerPrintToPdf(dir / "card.pdf", QPageSize::Letter);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  ASSERT_TRUE(fs::exists(dir / "card.pdf"));
+
+  AnswerPrintToPdf(dir / "closed.pdf", QPageSize::Letter);
+  answers.push_back([](TModalRequest& r) {
+    EXPECT_TRUE(static_cast<TOKBottomDlg*>(r.Form)->RadioButton2->Checked());
+    r.Form->Widget()->close();  // as the window manager's close box and Alt+F4 do
+    return int(mrNone);
+  });
+  main->PrintBtnClick(nullptr);
+  EXPECT_FALSE(fs::exists(dir / "closed.pdf"));
+
+  AnswerPrintToPdf(dir / "card.pdf", QPageSize::Letter);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  for (int i = 0; i < 2; ++i) {
+    AnswerPrintToPdf(dir / "unticked.pdf", QPageSize::Letter);
+    AnswerSize([](TOKBottomDlg* d) {
+      for (TRadioButton* b : {d->RadioButton1, d->RadioButton2, d->RadioButton3}) b->SetChecked(false);
+      return nullptr;
+    });
+    AnswerNoSize();
+    main->PrintBtnClick(nullptr);
+    EXPECT_FALSE(fs::exists(dir / "unticked.pdf"));
+  }
+  SetPrinter(&rec);
+}
+
+// "Halve of paper area" on A4 is half of that page: the whole picture lies inside the
+// printable area, which begins half an inch (25 pixels) from each edge.
+TEST_F(PrintTest, HalfPaperAreaFitsAnA4Page) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(600, 400);
+  AnswerPrintToPdf(dir / "half.pdf", QPageSize::A4);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton3; });
+  main->PrintBtnClick(nullptr);
+  SetPrinter(&rec);
+  const std::vector<QImage> pages = RenderPages(dir / "half.pdf");
+  ASSERT_EQ(pages.size(), 1u);
+  const QRect ink = InkBox(pages[0]);
+  EXPECT_TRUE(QRect(25, 25, pages[0].width() - 50, pages[0].height() - 50).contains(ink))
+      << ink.x() << "," << ink.y() << " " << ink.width() << " x " << ink.height();
+  EXPECT_NEAR(double(ink.width()) / ink.height(), 1.5, 0.03);
+}
+
+// Three copies asked in the print dialog give three pages, each with the picture.
+TEST_F(PrintTest, CopiesAskedArePrinted) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm missing";
+  TPrinter pdf;
+  SetPrinter(&pdf);
+  Open(60, 40);
+  AnswerPrintToPdf(dir / "copies.pdf", QPageSize::Letter, 3);
+  AnswerSize([](TOKBottomDlg* d) { return d->RadioButton2; });
+  main->PrintBtnClick(nullptr);
+  SetPrinter(&rec);
+  const std::vector<QImage> pages = RenderPages(dir / "copies.pdf");
+  ASSERT_EQ(pages.size(), 3u);
+  // A post card of 6 x 4 inches from (0.5 + 1/8) inch: 300 x 200 pixels from 31.25.
+  for (const QImage& page : pages) {
+    const QRect ink = InkBox(page);
+    EXPECT_TRUE(std::abs(ink.x() - 31) <= 1 && std::abs(ink.width() - 300) <= 1 && std::abs(ink.height() - 200) <= 1)
+        << ink.x() << "," << ink.y() << " " << ink.width() << " x " << ink.height();
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Pictures of the dialog for a person to look at: offscreen here, on a virtual X screen below.
 
@@ -423,31 +540,149 @@ TEST(PrintSizeShot, DialogOffscreen) {
   EXPECT_GT(blue, 20);
 }
 
-// Runs inside xvfb-run, started by the test after it.
-TEST(XvfbPrintSize, DialogOnScreen) {
-  if (!std::getenv("PRINT_SHOTS_XVFB") || QGuiApplication::platformName() != "xcb")
-    GTEST_SKIP() << "runs under xvfb-run only";
-  QImage img = GrabDialog([](TOKBottomDlg* d) {
-    EXPECT_TRUE(vltest::WaitOnScreen(d->Widget()));
-    const QRect r = d->Widget()->frameGeometry().adjusted(-8, -8, 8, 8);
-    return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+// Runs the event loop until Done or for at most Ms milliseconds; true when Done.
+bool WaitFor(const std::function<bool()>& Done, int Ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return Done();
+}
+
+// Shows the dialog in its own modal loop and runs Step once it is on the screen with the keyboard;
+// returns ShowModal's result. A step that leaves the dialog up fails and is ended.
+int ShowOnScreen(TOKBottomDlg* d, const std::function<void()>& Step) {
+  QWidget* w = d->Widget();
+  // A window shown again before the window manager has taken it down stays unmapped.
+  EXPECT_TRUE(WaitFor([] { return !QGuiApplication::focusWindow(); }));
+  QTimer::singleShot(0, w, [w, Step] {
+    // The window system has given it the keyboard.
+    EXPECT_TRUE(WaitFor([w] {
+      return w->windowHandle() && w->windowHandle()->isExposed() && QGuiApplication::focusWindow() == w->windowHandle();
+    }));
+    Step();
   });
-  ASSERT_FALSE(img.isNull());
-  EXPECT_TRUE(img.save(QString::fromStdString(ShotFolder() + "/printsize-xvfb.png")));
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [d] {
+    ADD_FAILURE() << "the dialog is still up";
+    d->SetModalResult(mrAbort);
+  });
+  guard.start(10000);
+  return d->ShowModal();
+}
+
+// What the dialog shows, checked on the grab of its window: the blue label, a tick in the
+// chosen size only, and a text on every radio button and button.
+void ExpectShown(TOKBottomDlg* d, const QImage& shot, const QPoint& face, int ticked) {
+  auto inside = [&](TControl* c, const std::function<bool(QRgb)>& ink) {
+    int n = 0;
+    for (int y = c->Top(); y < c->Top() + c->Height(); ++y)
+      for (int x = c->Left(); x < c->Left() + c->Width(); ++x) n += ink(shot.pixel(face + QPoint(x, y)));
+    return n;
+  };
+  auto dark = [](QRgb p) { return qGray(p) < 90; };
+  EXPECT_GT(inside(d->Label1, [](QRgb p) { return qBlue(p) > 150 && qRed(p) < 90 && qGreen(p) < 90; }), 20);
+  for (TControl* c : std::vector<TControl*>{d->RadioButton1, d->RadioButton3, d->RadioButton2, d->OKBtn, d->CancelBtn})
+    EXPECT_GT(inside(c, dark), 20) << c->Caption() << " shows no text";
+  // The tick is the darkest part of the round box at the button's left.
+  TRadioButton* radios[] = {d->RadioButton1, d->RadioButton2, d->RadioButton3};
+  for (int k = 0; k < 3; ++k) {
+    TRadioButton* r = radios[k];
+    const QWidget* w = r->Widget();
+    const int box = w->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w);
+    const QPoint mid = face + QPoint(r->Left() + box / 2, r->Top() + r->Height() / 2);
+    int filled = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) filled += qGray(shot.pixel(mid + QPoint(dx, dy))) < 128;
+    EXPECT_EQ(filled >= 5, k + 1 == ticked) << r->Caption() << " tick";
+  }
+}
+
+// Runs on the virtual screen, started by the test after it: the dialog lies on the screen with
+// every control whole, inside its frame, apart from the others and showing its whole text; it
+// shows the size OK will print; Escape and the window's close box never choose one.
+TEST(XvfbPrintSize, DialogOnScreen) {
+  const char* out = std::getenv("PRINT_SHOTS_XVFB");
+  if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string base = std::string(out).substr(0, std::string(out).size() - 4) + "-" + std::getenv("VL_SCREEN");
+  auto* d = new TOKBottomDlg(nullptr);
+  QWidget* w = d->Widget();
+  auto grab = [&](const std::string& name, int ticked) {
+    Pump(200);  // the last paint reaches the screen
+    const QRect frame = w->frameGeometry();
+    const QImage shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    ASSERT_TRUE(shot.save(QString::fromStdString(base + "-" + name + ".png")));
+    ExpectShown(d, shot, w->mapToGlobal(QPoint(0, 0)) - frame.topLeft(), ticked);
+  };
+  // Keys and clicks come through the window, as the window system delivers them.
+  auto key = [&](Qt::Key k) { QTest::keyClick(w->windowHandle(), k); };
+  auto click = [&](TControl* c) {
+    QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, c->Widget()->mapTo(w, QPoint(8, c->Height() / 2)));
+  };
+
+  // First showing: nothing ticked; Escape leaves without a size.
+  EXPECT_EQ(
+      ShowOnScreen(
+          d,
+          [&] {
+            EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(w->frameGeometry()));
+            const std::vector<TControl*> inBevel{d->Label1, d->RadioButton1, d->RadioButton3, d->RadioButton2};
+            for (TControl* c : inBevel) {
+              const TRect a = c->BoundsRect(), b = d->Bevel1->BoundsRect();
+              EXPECT_TRUE(a.Left > b.Left && a.Top > b.Top && a.Right < b.Right && a.Bottom < b.Bottom)
+                  << c->Caption() << " leaves the frame";
+            }
+            std::vector<TControl*> all = inBevel;
+            all.insert(all.end(), {d->OKBtn, d->CancelBtn});
+            for (size_t i = 0; i < all.size(); ++i) {
+              const TRect a = all[i]->BoundsRect();
+              EXPECT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= d->ClientWidth() && a.Bottom <= d->ClientHeight())
+                  << all[i]->Caption() << " leaves the dialog";
+              const QFontMetrics m(all[i]->Font()->QtFont());
+              EXPECT_LE(m.height(), a.Bottom - a.Top) << all[i]->Caption();
+              const int text = m.horizontalAdvance(QString::fromStdString(all[i]->Caption()));
+              const int need = dynamic_cast<TRadioButton*>(all[i]) ? all[i]->Widget()->sizeHint().width()
+                               : dynamic_cast<TButton*>(all[i])    ? text + 8
+                                                                   : text;
+              EXPECT_LE(need, a.Right - a.Left) << all[i]->Caption() << " is cut";
+              for (size_t k = i + 1; k < all.size(); ++k) {
+                const TRect b = all[k]->BoundsRect();
+                EXPECT_TRUE(a.Right <= b.Left || b.Right <= a.Left || a.Bottom <= b.Top || b.Bottom <= a.Top)
+                    << all[i]->Caption() << " covers " << all[k]->Caption();
+              }
+            }
+            grab("none", 0);
+            key(Qt::Key_Escape);
+          }),
+      mrCancel);
+  EXPECT_EQ(d->PrintChoice, kPrintNone);
+
+  // Post card chosen with the mouse, OK with Enter.
+  EXPECT_EQ(ShowOnScreen(d,
+                         [&] {
+                           click(d->RadioButton2);
+                           key(Qt::Key_Return);
+                         }),
+            mrOk);
+  EXPECT_EQ(d->PrintChoice, kPrintPostCard);
+
+  // The next showing ticks it; the close box leaves without a size, even one just clicked.
+  EXPECT_NE(ShowOnScreen(d,
+                         [&] {
+                           grab("card", 2);
+                           click(d->RadioButton1);
+                           w->windowHandle()->close();
+                         }),
+            mrOk);
+  EXPECT_EQ(d->PrintChoice, kPrintNone);
+  d->Free();
 }
 
 TEST(PrintSizeShot, DialogUnderXvfb) {
-  if (std::getenv("PRINT_SHOTS_XVFB")) GTEST_SKIP() << "already inside the virtual screen";
-  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run missing";
-  const std::string folder = ShotFolder();
-  fs::remove(folder + "/printsize-xvfb.png");
-  const std::string self = fs::read_symlink("/proc/self/exe").string();
-  // The X client libraries keep a block of their own to the end of the run: not ours to report.
-  const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 PRINT_SHOTS_XVFB=1 PRINT_SHOTS='" + folder +
-                          "' QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 800x600x24' '" + self +
-                          "' --gtest_filter='XvfbPrintSize.*' >/dev/null 2>&1";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
-  EXPECT_TRUE(fs::exists(folder + "/printsize-xvfb.png"));
+  const std::string out = ShotFolder() + "/printsize-xvfb.png";
+  VLTEST_RUN_ON_SCREEN("PRINT_SHOTS_XVFB", out, "1280x1024", "XvfbPrintSize.*");
+  VLTEST_RUN_ON_SCREEN("PRINT_SHOTS_XVFB", out, "800x600", "XvfbPrintSize.*");
 }
 
 }  // namespace
