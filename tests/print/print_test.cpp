@@ -608,7 +608,7 @@ TEST(XvfbPrintSize, DialogOnScreen) {
   auto* d = new TOKBottomDlg(nullptr);
   QWidget* w = d->Widget();
   auto grab = [&](const std::string& name, int ticked) {
-    Pump(200);  // the last paint reaches the screen
+    EXPECT_TRUE(vltest::WaitOnScreen(w));  // the last paint has reached the screen
     const QRect frame = w->frameGeometry();
     const QImage shot =
         QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
