@@ -32,10 +32,6 @@
 #include "corvelo/viewerunit.h"
 #include "support/memcap.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace fs = std::filesystem;
 using namespace corvelo;
 
@@ -348,19 +344,6 @@ TEST_F(AlbumTest, PhotoViewPrintsToAPdfFileAsAPhotoPostCard) {
     EXPECT_EQ(page.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
 }
 
-// An album of fifteen large photos, opened from the main form: while the photos load one by
-// one the screen shows the wait text and each frame as soon as its photo is in; closing the
-// album gives the photos' memory back.
-// Bytes the program holds: what the allocator has handed out and not had back (the sanitizer
-// keeps freed blocks resident a while, so its count is the one to go by), else the resident set.
-int64_t HeldKB() {
-#if defined(__SANITIZE_ADDRESS__)
-  return int64_t(__sanitizer_get_current_allocated_bytes() / 1024);
-#else
-  return vltest::ResidentKB();
-#endif
-}
-
 TEST(LargeAlbum, FramesReachTheScreenOneByOneAndClosingFreesThePhotos) {
   const fs::path oldCwd = fs::current_path();
   const fs::path dir = fs::path(VL_BUILD_DIR) / "album-test" / "large";
@@ -419,7 +402,7 @@ TEST(LargeAlbum, FramesReachTheScreenOneByOneAndClosingFreesThePhotos) {
     shots.push_back(screen());
     hints.push_back(f->PanelcatHelp->Caption());
   });
-  const int64_t before = HeldKB(), residentBefore = vltest::ResidentKB();
+  const int64_t before = vltest::HeldKB(), residentBefore = vltest::ResidentKB();
   int64_t loaded = 0, residentLoaded = 0;
   SetModalAnswer([&](TModalRequest& r) {
     if (r.Form != CategoryForm) return int(mrCancel);
@@ -428,7 +411,7 @@ TEST(LargeAlbum, FramesReachTheScreenOneByOneAndClosingFreesThePhotos) {
     QCoreApplication::sendEvent(f->PanelCatName->Widget(), &enter);
     QCoreApplication::processEvents();
     f->Timer1->Timer();
-    loaded = HeldKB();
+    loaded = vltest::HeldKB();
     residentLoaded = vltest::ResidentKB();
     shots.push_back(screen());
     f->BitBtn1->Click();
@@ -450,7 +433,7 @@ TEST(LargeAlbum, FramesReachTheScreenOneByOneAndClosingFreesThePhotos) {
   shots.back().save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-album-filled.png"));
   shots[8].save(QString::fromStdString(std::string(VL_BUILD_DIR) + "/corvelo-album-filling.png"));
   shots = {};
-  const int64_t after = HeldKB(), residentAfter = vltest::ResidentKB();
+  const int64_t after = vltest::HeldKB(), residentAfter = vltest::ResidentKB();
 
   // Fifteen photos of 36 MB each were held; closed, next to nothing is left of them.
   std::printf("held: %lld MB before, %lld MB loaded, %lld MB closed; resident: %lld, %lld, %lld MB\n",

@@ -6,12 +6,7 @@
 set -e
 test_bin=$1
 out=$2
-for tool in xvfb-run openbox; do
-  command -v $tool >/dev/null 2>&1 && continue
-  [ "$VLTEST_ALLOW_NO_SCREEN" = 1 ] && { echo "$tool missing: skipped"; exit 77; }
-  echo "$tool missing: scripts/setup installs it (VLTEST_ALLOW_NO_SCREEN=1 skips)" >&2
-  exit 1
-done
+sh "$(dirname "$0")/../support/needscreen.sh" xvfb-run openbox || exit $?
 # The X client libraries keep a block of their own to the end of the run: not ours to report.
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export ASAN_OPTIONS

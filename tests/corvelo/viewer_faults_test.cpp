@@ -27,23 +27,10 @@
 #include "corvelo/library/vistrel.h"
 #include "support/memcap.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace fs = std::filesystem;
 using namespace corvelo;
 
 namespace {
-
-// Bytes the program holds, in KB (the sanitizer's count where it keeps freed blocks a while).
-int64_t HeldKB() {
-#if defined(__SANITIZE_ADDRESS__)
-  return int64_t(__sanitizer_get_current_allocated_bytes() / 1024);
-#else
-  return vltest::ResidentKB();
-#endif
-}
 
 void WriteNoise(const fs::path& file, int w, int h) {
   QImage noise(w, h, QImage::Format_RGB32);
@@ -136,7 +123,7 @@ TEST_F(ViewerFaults, AnAlbumClosedWhileItsSecondPhotoLoadsLoadsNoMoreAndKeepsNon
   Write("RC0.lst", list);
   Write("Category.lst", "Large\n");
   TMainForm* main = Start();
-  const int64_t before = HeldKB();
+  const int64_t before = vltest::HeldKB();
   std::vector<std::string> read;
   CategoryForm->Vistrel1->SetOnProgress([&](TObject*, int) {
     if (!read.empty() && read.back() == CurrentImageFile) return;
@@ -154,7 +141,7 @@ TEST_F(ViewerFaults, AnAlbumClosedWhileItsSecondPhotoLoadsLoadsNoMoreAndKeepsNon
     EXPECT_EQ(ThumbFilled[i], 0) << "frame " << i + 1;
     EXPECT_TRUE(CategoryForm->Image[i]->Picture()->Bitmap()->Empty()) << "frame " << i + 1;
   }
-  const int64_t after = HeldKB();
+  const int64_t after = vltest::HeldKB();
   std::printf("held: %lld KB before, %lld KB after\n", (long long)before, (long long)after);
   EXPECT_LT(after - before, 8 * 1024);
   // Nothing of the fill is left to go on when the album opens again.
@@ -251,18 +238,18 @@ TEST_F(ViewerFaults, AClosedSlideShowFreesItsPicture) {
   TMainForm* main = Start();
   SlideShowForm->TimerStart->SetEnabled(false);
   SlideShowForm->ManualCheckBox->SetChecked(true);
-  const int64_t before = HeldKB();
+  const int64_t before = vltest::HeldKB();
   int64_t shown = 0;
   answers.push_back([&](TModalRequest&) {
     SlideShowForm->TimerStart->Timer();
     EXPECT_EQ(SlideShowForm->Image1->Picture()->Width(), 3000);
-    shown = HeldKB();
+    shown = vltest::HeldKB();
     SlideShowForm->BitBtn1->Click();
     return 0;
   });
   main->ButtonGoToSlide1Click(nullptr);
   EXPECT_TRUE(SlideShowForm->Image1->Picture()->Bitmap()->Empty());
-  const int64_t after = HeldKB();
+  const int64_t after = vltest::HeldKB();
   std::printf("held: %lld KB before, %lld KB showing, %lld KB closed\n", (long long)before, (long long)shown,
               (long long)after);
   EXPECT_GT(shown - before, 3000 * 2000 * 3 / 1024);

@@ -42,10 +42,6 @@
 #include "support/xinput.h"
 #include "support/xvfb.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace fs = std::filesystem;
 using namespace corvelo;
 
@@ -53,14 +49,6 @@ namespace {
 
 using vltest::Pump;
 using vltest::TXInput;
-
-int64_t HeldKB() {
-#if defined(__SANITIZE_ADDRESS__)
-  return int64_t(__sanitizer_get_current_allocated_bytes() / 1024);
-#else
-  return vltest::ResidentKB();
-#endif
-}
 
 QPoint Centre(TControl* c) {
   QWidget* w = c->Widget();
@@ -197,7 +185,7 @@ TEST_F(XvfbLeaving, ALargeAlbumClosesWithinOnePhotoAndGivesItsMemoryBack) {
 
   for (const char* way : {"button", "close box"}) {
     SCOPED_TRACE(way);
-    const int64_t before = HeldKB();
+    const int64_t before = vltest::HeldKB();
     QElapsedTimer clock;
     clock.start();
     std::atomic<qint64> askedAt{-1};
@@ -235,7 +223,7 @@ TEST_F(XvfbLeaving, ALargeAlbumClosesWithinOnePhotoAndGivesItsMemoryBack) {
     // One photo's step in the fill: reading it, fitting it, showing its frame.
     qint64 stepMs = photoMs;
     for (size_t i = 1; i < begun.size(); ++i) stepMs = std::max(stepMs, begun[i] - begun[i - 1]);
-    const int64_t after = HeldKB();
+    const int64_t after = vltest::HeldKB();
     std::printf(
         "%s: closed %lld ms after the request; one photo takes %lld ms to read, %lld ms in the fill; "
         "%zu photos begun; held %lld MB before, %lld MB after\n",

@@ -3,11 +3,7 @@
 # <out>-end.png and <out>-playing.png beside it.
 #   screenshot.sh <test_mview binary> <out.png>
 set -e
-if ! command -v xvfb-run >/dev/null 2>&1; then
-  [ "$VLTEST_ALLOW_NO_SCREEN" = 1 ] && { echo "xvfb-run missing: skipped"; exit 77; }
-  echo "xvfb-run missing: scripts/setup installs it (VLTEST_ALLOW_NO_SCREEN=1 skips)" >&2
-  exit 1
-fi
+sh "$(dirname "$0")/../support/needscreen.sh" xvfb-run || exit $?
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export ASAN_OPTIONS
 MVIEW_SHOT="$2" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 640x400x24" "$1" --gtest_filter='XvfbScreen.*'

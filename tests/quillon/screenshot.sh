@@ -8,11 +8,7 @@ set -e
 test_bin=$1
 out=$2
 prog=$3
-if ! command -v xvfb-run >/dev/null 2>&1; then
-  [ "$VLTEST_ALLOW_NO_SCREEN" = 1 ] && { echo "xvfb-run missing: skipped"; exit 77; }
-  echo "xvfb-run missing: scripts/setup installs it (VLTEST_ALLOW_NO_SCREEN=1 skips)" >&2
-  exit 1
-fi
+sh "$(dirname "$0")/../support/needscreen.sh" xvfb-run || exit $?
 # The X client libraries keep a block of their own to the end of the run: not ours to report.
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export ASAN_OPTIONS

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace vltest {
 
 struct TCapped {
@@ -94,6 +98,17 @@ TCapped RunCapped(int64_t capMB, Fn&& fn, unsigned seconds = 120) {
     r.PeakGrowthKB = msg[1];
   }
   return r;
+}
+
+// Memory the program holds, in KB: what the allocator has handed out and not had back (the
+// sanitizer keeps freed blocks resident a while, so its count is the one to go by), else the
+// resident set.
+inline int64_t HeldKB() {
+#if defined(__SANITIZE_ADDRESS__)
+  return int64_t(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+  return ResidentKB();
+#endif
 }
 
 }  // namespace vltest
