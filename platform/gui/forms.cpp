@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -44,6 +45,24 @@ void FitFrame(QMdiSubWindow* sub, QWidget* form, int w, int h) {
   }
   form->setGeometry(sub->contentsRect());
 }
+
+// A document frame's title bar finds the button under a press from the last mouse move it saw.
+// When the pointer came to rest there while another window had the mouse (a box that just
+// closed), no move came, and the press would be lost: it gets a move of its own first.
+class TTitleBarPointer : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::MouseButtonPress || !o->isWidgetType()) return false;
+    auto* press = static_cast<QMouseEvent*>(e);
+    QMouseEvent move(QEvent::MouseMove, press->position(), press->globalPosition(), Qt::NoButton, Qt::NoButton,
+                     press->modifiers());
+    QCoreApplication::sendEvent(o, &move);
+    return false;
+  }
+};
 
 THelpService gHelpService;
 THelpRequest gLastHelp;
@@ -293,6 +312,7 @@ void TForm::AttachToMdi() {
   auto* filter = new TNativeFilter(this);
   filter->setParent(FSubWindow);
   FSubWindow->installEventFilter(filter);
+  FSubWindow->installEventFilter(new TTitleBarPointer(FSubWindow));
   if (FPosition == poDesigned) {
     ApplyGeometry();
   } else {

@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 
 #include "platform/gui/controls.h"
 
@@ -173,6 +176,32 @@ TEST(FixedBorder, FormSizedFromCodeWhileShown) {
   EXPECT_EQ(f->Widget()->height(), f->Height());
   EXPECT_EQ(f->ClientHeight(), 90);
   f->Free();
+}
+
+// A click on a document's close box closes it even when the pointer came to rest there while
+// another window had the mouse (a box that just closed): no move reached the title bar first.
+TEST_F(MdiTest, CloseBoxAnswersAClickWithNoMoveBeforeIt) {
+  TForm* c = NewChild();
+  c->SetBounds(10, 10, 300, 200);
+  c->Show();
+  QCoreApplication::processEvents();
+  int asked = 0;
+  c->OnCloseQuery = [&](TObject*, bool& can) { ++asked, can = false; };
+  QMdiSubWindow* sub = Sub(c);
+  QStyleOptionTitleBar opt;
+  opt.initFrom(sub);
+  opt.subControls = QStyle::SC_All;
+  opt.titleBarFlags = sub->windowFlags();
+  opt.titleBarState = int(sub->windowState());
+  opt.rect = QRect(0, 0, sub->width(), sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, sub));
+  const QPoint at = sub->style()->subControlRect(QStyle::CC_TitleBar, &opt, QStyle::SC_TitleBarCloseButton, sub).center();
+  for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(t, QPointF(at), QPointF(sub->mapToGlobal(at)), Qt::LeftButton,
+                  t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(sub, &e);
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(asked, 1);
 }
 
 }  // namespace
