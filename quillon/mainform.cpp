@@ -612,6 +612,8 @@ void TMainForm::Crop1Click(TObject*) {
   auto* child = new TMDIChild(Application);
   child->SetCaption(std::to_string(MDIChildCount()) + ".jpg");
   src->VistrelVect1->CopySelectionTo(child->VistrelVect1);
+  child->VistrelVect1->Update();
+  child->FitToPicture();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -734,8 +736,10 @@ void TMainForm::GetHSVchannels1Click(TObject* Sender) {
     c->VistrelProc1->GetHSVChannels(w[0]->VistrelVect1->Bitmap(), w[1]->VistrelVect1->Bitmap(),
                                     w[2]->VistrelVect1->Bitmap());
   }
+  // Each window as large as its picture, within the workspace.
   for (TMDIChild* x : w) {
     x->VistrelVect1->Update();
+    x->FitToPicture();
     x->Update();
   }
   ResetProgress();

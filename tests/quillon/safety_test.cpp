@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -228,6 +229,21 @@ TEST_F(SafetyTest, CropWithoutASelectionAndPasteToNew) {
   EXPECT_EQ(p->ClientWidth(), p->VistrelVect1->IdealWidth());
   EXPECT_EQ(p->ClientHeight(), p->VistrelVect1->IdealHeight());
   EXPECT_LT(p->ClientWidth(), 310);
+
+  // A crop and the HSV channels open at their pictures' size too, with no white band around.
+  c->BringToFront();
+  c->VistrelVect1->SetSelectionBase(vlsbBitmap);
+  c->VistrelVect1->Select(0, 0, 19, 14);
+  main->Crop1Click(nullptr);
+  main->GetHSVchannels1Click(nullptr);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(main->MDIChildCount(), 6);
+  for (int i = 2; i < 6; ++i) {
+    auto* d = static_cast<TMDIChild*>(main->MDIChildren(i));
+    // (no narrower than the title bar's buttons need)
+    EXPECT_LE(d->ClientWidth(), std::max<int64_t>(d->VistrelVect1->IdealWidth(), 120)) << d->Caption();
+    EXPECT_EQ(d->ClientHeight(), d->VistrelVect1->IdealHeight()) << d->Caption();
+  }
 }
 
 TEST_F(SafetyTest, ReduceColorsWithAnAnswerThatIsNotANumberLeavesThePicture) {
