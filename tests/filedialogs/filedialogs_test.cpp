@@ -193,6 +193,32 @@ TEST_F(FileDialogsTest, SaveDialogPreviewsTheFileItStartsOn) {
   EXPECT_EQ(file.rfind("File: ", 0), 0u) << file;
 }
 
+// The file the dialog starts on is previewed once, as no choice of the user's: nobody is told
+// of a selection, and a refused close brings the panel back as the user left it.
+TEST_F(FileDialogsTest, StartingFileIsPreviewedOnceAndNotReported) {
+  const std::string png = dir + "/start.png";
+  Run("convert -size 64x48 xc:red " + png);
+  TOpenVistrelDialog dlg(nullptr);
+  dlg.SetFileName(png);
+  int reported = 0, shown = 0, asked = 0;
+  dlg.OnSelectionChange = [&](TObject*) { ++reported; };
+  dlg.OnCanClose = [&](TObject*, bool& can) { can = ++asked > 1; };
+  SetModalAnswer([&](TModalRequest&) {
+    if (++shown == 1) {
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "64 x 48 pixel");
+      for (TLabel* l : {dlg.PicLabel2, dlg.PicLabel3, dlg.InfoLabel1, dlg.InfoLabel2}) EXPECT_NE(l->Caption(), "");
+      dlg.PicLabel1->SetCaption("as left");
+    } else {
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "as left");
+    }
+    return int(mrOk);
+  });
+  ASSERT_TRUE(dlg.Execute());
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(reported, 0);
+  EXPECT_EQ(dlg.FileName(), png);
+}
+
 // A file that isn't a picture, and a two-frame GIF that can't be decoded (no LZW coder is
 // installed), leave no line of the picture before them and say they can't be read.
 TEST_F(FileDialogsTest, OpenDialogSaysWhichFilesItCantRead) {

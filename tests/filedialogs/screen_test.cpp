@@ -77,6 +77,8 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <jpeglib.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -121,11 +123,8 @@ void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
   const QPoint global = w->mapToGlobal(at);
   QWidget* hit = QApplication::widgetAt(global);
   ASSERT_TRUE(hit == w || w->isAncestorOf(hit)) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
-  const QPointF local = hit->mapFromGlobal(global);
-  QMouseEvent press(QEvent::MouseButtonPress, local, QPointF(global), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(hit, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(hit, &release);
+  // Through the window system, so the click moves the focus as the mouse does.
+  QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFromGlobal(global));
   Pump(100);
 }
 
@@ -217,9 +216,12 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
       Pump(300);
       EXPECT_GE(strip->width(), fd->width() - 30);
       EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
-      for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)})
+      for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)}) {
         EXPECT_TRUE(fd->rect().contains(QRect(c->Widget()->mapTo(fd, QPoint(0, 0)), c->Widget()->size())))
             << fd->width() << "x" << fd->height();
+        // The caption whole.
+        EXPECT_GE(c->Widget()->width(), c->Widget()->sizeHint().width()) << c->Caption();
+      }
     }
     GrabWindow(fd, "save");
     QWidget* check = dlg.PreviewCheck->Widget();
@@ -308,7 +310,161 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   EXPECT_EQ(previews, 1);
 }
 
-const char* const kGrabs[] = {"save", "open", "preview", "unreadable"};
+// Keys as the keyboard gives them: to the widget that has the focus.
+void PressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(focus, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QApplication::sendEvent(focus, &release);
+}
+
+void TypeText(const QString& text) {
+  for (const QChar c : text) PressKey(0, Qt::NoModifier, QString(c));
+  Pump(300);
+}
+
+void SavePicture(const std::string& name, int w, int h) {
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(w, h);
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(Rect(0, 0, w, h));
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&b);
+  io.SaveToFile(name);
+  ASSERT_FALSE(io.Aborting()) << name;
+}
+
+// Open: the panel shows the file whose name is typed in the name box, then the one the
+// keyboard moves to in the list.
+TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  SavePicture(dir + "/small.jpg", 20, 10);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    SelectInList(fd, "photo.jpg");
+    ASSERT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
+    const std::string photoFile = dlg.InfoLabel2->Caption();
+    auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    ClickOn(fd, edit);
+    PressKey(Qt::Key_A, Qt::ControlModifier);
+    TypeText("small.jpg");
+    EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
+    EXPECT_EQ(dlg.PicLabel2->Caption(), "16777216 Colors (24 bit)");
+    EXPECT_NE(dlg.InfoLabel2->Caption(), photoFile);
+    EXPECT_TRUE(dlg.View()->Widget()->isVisible());
+    GrabWindow(fd, "typed");
+    auto* list = fd->findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    list->setFocus();
+    PressKey(Qt::Key_Down);
+    PressKey(Qt::Key_Up);
+    Pump(300);
+    EXPECT_EQ(dlg.FileName(), dir + "/photo.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
+    EXPECT_EQ(dlg.InfoLabel2->Caption(), photoFile);
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+// Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
+TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  TBitmap picture;
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&picture);
+  io.LoadFromFile(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg");
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetAttachedVistrelIO(&io);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/after.jpg");
+  int asked = 0;
+  bool closed = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    SetModalAnswer([&](TModalRequest& r) {
+      auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
+      if (!p) return int(mrCancel);
+      ++asked;
+      p->Button1->Click();
+      return 0;
+    });
+    ClickOn(fd, dlg.AdvancedButton->Widget());
+    ASSERT_EQ(asked, 1);
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    Pump(300);
+    SetModalAnswer(nullptr);
+    closed = !fd->isVisible();
+  });
+  EXPECT_TRUE(dlg.Execute());
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(dlg.FileName(), dir + "/after.jpg");
+}
+
+// Save As started on a PNG or BMP document shows that type, and the file, as no choice yet.
+TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetInitialDir(dir);
+  int reported = 0;
+  dlg.OnSelectionChange = [&](TObject*) { ++reported; };
+  const struct {
+    const char* name;
+    int index;
+    const char* type;
+  } docs[] = {{"picture.png", 5, "Portable Network Graphics (PNG) (*.png)"},
+              {"scan.bmp", 6, "Windows Bitmap (BMP) (*.bmp)"}};
+  for (const auto& doc : docs) {
+    SavePicture(dir + "/" + doc.name, 30, 20);
+    dlg.SetFileName(dir + "/" + doc.name);
+    QTimer::singleShot(100, [&] {
+      auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(fd, nullptr);
+      const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+        if (f->isVisible()) f->reject();
+      });
+      Pump(800);
+      auto* type = fd->findChild<QComboBox*>("fileTypeCombo");
+      ASSERT_NE(type, nullptr);
+      EXPECT_EQ(type->currentText().toStdString(), doc.type);
+      EXPECT_EQ(dlg.FilterIndex(), doc.index);
+      EXPECT_EQ(fd->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), doc.name);
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "30 x 20 pixel");
+      EXPECT_EQ(reported, 0);
+      if (doc.index == 5) GrabWindow(fd, "savetype");
+    });
+    EXPECT_FALSE(dlg.Execute());
+    EXPECT_EQ(dlg.FilterIndex(), 1);
+  }
+}
+
+const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype"};
 
 std::string GrabName(const std::string& out, const char* name) {
   return out.substr(0, out.size() - 4) + "-" + name + ".png";

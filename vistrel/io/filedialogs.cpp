@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -50,6 +51,18 @@ std::string PatternExt(const std::string& Pattern) {
   std::string e = Pattern.substr(dot, Pattern.find(';', dot) - dot);
   if (e.find_first_of("*?") != std::string::npos) return {};
   return e;
+}
+// Whether "*.jpg;*.jpeg" names the extension ".JPEG".
+bool PatternHasExt(const std::string& Pattern, const std::string& Ext) {
+  if (Ext.size() < 2) return false;
+  const std::string want = "*" + Lower(Ext);
+  size_t start = 0;
+  for (;;) {
+    const size_t semi = Pattern.find(';', start);
+    if (Lower(Pattern.substr(start, semi == std::string::npos ? std::string::npos : semi - start)) == want) return true;
+    if (semi == std::string::npos) return false;
+    start = semi + 1;
+  }
 }
 std::string KbText(int64_t n) { return n > 1023 ? std::to_string(n / 1024) + " Kb" : std::to_string(n) + " bytes"; }
 
@@ -295,8 +308,16 @@ bool TOpenVistrelDialog::Execute() {
 
 bool TOpenVistrelDialog::RunDialog(bool Save) {
   Files.clear();
-  FCurFilterIndex = FFilterIndex;
-  FCurPattern = PatternOf(FFilterIndex);
+  // Saving, the type shown is the one of the name's extension.
+  int startIndex = FFilterIndex;
+  if (const std::string ext = ExtOf(FFileName); Save && !PatternHasExt(PatternOf(startIndex), ext))
+    for (int i = 1; !PatternOf(i).empty(); ++i)
+      if (PatternHasExt(PatternOf(i), ext)) {
+        startIndex = i;
+        break;
+      }
+  FCurFilterIndex = startIndex;
+  FCurPattern = PatternOf(startIndex);
   FSelected.clear();
   if (!FFileName.empty()) FSelected.push_back(FFileName);
   FTyped = std::filesystem::path(FFileName).filename().string();
@@ -333,25 +354,31 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           filters << QString::fromStdString(DescriptionOf(i)) + " (" + pat + ")";
         }
         dlg.setNameFilters(filters);
-        if (FFilterIndex >= 1 && FFilterIndex <= filters.size()) dlg.selectNameFilter(filters[FFilterIndex - 1]);
+        if (startIndex >= 1 && startIndex <= filters.size()) dlg.selectNameFilter(filters[startIndex - 1]);
         if (!FFileName.empty()) dlg.selectFile(QString::fromStdString(FFileName));
-        QObject::connect(&dlg, &QFileDialog::currentChanged, [this, &dlg](const QString& path) {
-          if (QFileInfo(path).isDir()) return;
-          SelectFiles(dlg.directory().absolutePath().toStdString(), {path.toStdString()});
-        });
-        // The name typed in the save dialog is the one chosen (its extension picks Advanced's page).
-        if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"); edit && Save)
-          QObject::connect(edit, &QLineEdit::textEdited, [this, &dlg](const QString& text) {
-            if (text.isEmpty()) return;
-            FTyped = text.toStdString();
-            const std::filesystem::path typed(FTyped);
-            const std::string full =
-                typed.is_absolute()
-                    ? FTyped
-                    : (std::filesystem::path(dlg.directory().absolutePath().toStdString()) / typed).string();
-            if (FSelected.empty()) FSelected.push_back(full);
-            else FSelected.front() = full;
-          });
+        // The files selected however the user selected them (clicked, arrowed, typed in the
+        // name box, where a typed name is the one chosen); folders are no files.
+        auto chosen = [&dlg] {
+          std::vector<std::string> names;
+          for (const QString& s : dlg.selectedFiles()) {
+            const QFileInfo fi(s);
+            if (!fi.isDir()) names.push_back(fi.absoluteFilePath().toStdString());
+          }
+          return names;
+        };
+        // The panel follows them; the start is the file the dialog came up on.
+        std::vector<std::string> followed = chosen();
+        auto follow = [this, &dlg, &followed, chosen] {
+          std::vector<std::string> names = chosen();
+          if (names == followed) return;
+          followed = names;
+          SelectFiles(dlg.directory().absolutePath().toStdString(), names);
+        };
+        QObject::connect(&dlg, &QFileDialog::currentChanged, follow);
+        if (auto* list = dlg.findChild<QTreeView*>("treeView"); list && list->selectionModel())
+          QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, follow);
+        if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"))
+          QObject::connect(edit, &QLineEdit::textChanged, follow);
         QObject::connect(&dlg, &QFileDialog::directoryEntered,
                          [this](const QString& d) { ChangeFolder(d.toStdString()); });
         QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
@@ -713,7 +740,12 @@ TSaveVistrelDialog::TSaveVistrelDialog(TComponent* AOwner) : TOpenVistrelDialog(
       "JPEG Bitmap (JPG)|*.jpg|CompuServe Bitmap (GIF)|*.gif|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|"
       "Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
   FSaved = new TIOParamsVals(nullptr);
-  AdvancedButton->OnClick = [this](TObject* s) { AdvancedClick(s); };
+  AdvancedButton->OnClick = [this](TObject* s) {
+    AdvancedClick(s);
+    // Back in the name box, so that Enter saves as it did before.
+    if (auto* edit = AdvancedButton->Widget()->window()->findChild<QLineEdit*>("fileNameEdit"))
+      if (edit->isVisible()) edit->setFocus(Qt::OtherFocusReason);
+  };
 }
 
 TSaveVistrelDialog::~TSaveVistrelDialog() { delete FSaved; }
