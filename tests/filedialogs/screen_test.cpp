@@ -86,6 +86,7 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <QScreen>
 #include <array>
 #include <memory>
+#include <set>
 #include <fstream>
 
 #include "vistrel/codecs/ioparams.h"
@@ -381,6 +382,50 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
   EXPECT_FALSE(dlg.Execute());
 }
 
+// Tab reaches every button of the panel, and Enter presses the one that has the keyboard.
+TEST(XvfbScreen, OpenPanelButtonsAnswerTheKeyboard) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  int previews = 0;
+  bool open = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    SelectInList(fd, "photo.jpg");
+    ClickOn(fd, fd->findChild<QLineEdit*>("fileNameEdit"));
+    // Once round, then on to the preview button.
+    QWidget* const name = QApplication::focusWidget();
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 40 && (i == 0 || QApplication::focusWidget() != name); ++i) {
+      PressKey(Qt::Key_Tab);
+      reached.insert(QApplication::focusWidget());
+    }
+    for (int i = 0; i < 40 && QApplication::focusWidget() != dlg.PreviewButton->Widget(); ++i) PressKey(Qt::Key_Tab);
+    for (const TControl* c : {static_cast<TControl*>(dlg.ZoomCombo), static_cast<TControl*>(dlg.PreviewButton),
+                              static_cast<TControl*>(dlg.PreviewCheck)})
+      EXPECT_TRUE(reached.count(c->Widget())) << c->ClassName();
+    GrabWindow(fd, "tabbed");
+    SetModalAnswer([&](TModalRequest& r) {
+      if (r.Kind == mkForm && r.Form) ++previews;
+      return int(mrCancel);
+    });
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    SetModalAnswer(nullptr);
+    open = fd->isVisible();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(previews, 1);
+  EXPECT_TRUE(open);
+}
+
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
 TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
   if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
@@ -464,7 +509,7 @@ TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
   }
 }
 
-const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype"};
+const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype", "tabbed"};
 
 std::string GrabName(const std::string& out, const char* name) {
   return out.substr(0, out.size() - 4) + "-" + name + ".png";
