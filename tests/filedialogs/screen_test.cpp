@@ -426,6 +426,42 @@ TEST(XvfbScreen, OpenPanelButtonsAnswerTheKeyboard) {
   EXPECT_TRUE(open);
 }
 
+// The preview window of a picture larger than the screen lies inside it, title bar included.
+TEST(XvfbScreen, PreviewWindowOfALargePictureFitsTheScreen) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  SavePicture(dir + "/large.jpg", 2000, 1500);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/large.jpg");
+  int previews = 0;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    Pump(800);
+    SetModalAnswer([&](TModalRequest& r) {
+      if (r.Kind != mkForm || !r.Form) return int(mrCancel);
+      ++previews;
+      QWidget* w = r.Form->Widget();
+      Pump(400);
+      const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+      EXPECT_TRUE(room.contains(w->frameGeometry()))
+          << w->frameGeometry().x() << "," << w->frameGeometry().y() << " " << w->frameGeometry().width() << "x"
+          << w->frameGeometry().height();
+      GrabWindow(w, "large");
+      return int(mrCancel);
+    });
+    ClickOn(fd, dlg.PreviewButton->Widget());
+    SetModalAnswer(nullptr);
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(previews, 1);
+}
+
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
 TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
   if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
@@ -509,7 +545,7 @@ TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
   }
 }
 
-const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype", "tabbed"};
+const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype", "tabbed", "large"};
 
 std::string GrabName(const std::string& out, const char* name) {
   return out.substr(0, out.size() - 4) + "-" + name + ".png";

@@ -760,13 +760,14 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
     form->BringToFront();
     v->SetFocus();
   };
+  // As large as the picture, within the screen's work area with the title bar and borders.
+  QRect room(0, 0, Screen->Width(), Screen->Height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) room = screen->availableGeometry();
   const int w = v->Bitmap()->Width(), h = v->Bitmap()->Height();
   if (w <= 100) form->SetWidth(100);
-  else if (w < Screen->Width()) form->SetClientWidth(w);
-  else form->SetWidth(Screen->Width());
+  else form->SetClientWidth(std::min(w, std::max(100, room.width() - 40)));
   if (h <= 100) form->SetHeight(100);
-  else if (h < Screen->Height()) form->SetClientHeight(h);
-  else form->SetHeight(Screen->Height());
+  else form->SetClientHeight(std::min(h, std::max(100, room.height() - 60)));
   form->ShowModal();
   delete form;
 }
