@@ -175,6 +175,36 @@ TEST_F(FileDialogsTest, SaveDialogFollowsTheTypeAndCancelUndoesAdvanced) {
   EXPECT_EQ(dlg.AttachedVistrelIO(), nullptr);
 }
 
+// Advanced opens the page of the type that a name without extension is saved as, and is off
+// for a name whose type has no settings.
+TEST_F(FileDialogsTest, AdvancedFollowsTheTypeTheNameGets) {
+  TBitmap bmp;
+  bmp.SetPixelFormat(pf24bit);
+  bmp.SetSize(8, 8);
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&bmp);
+  TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetAttachedVistrelIO(&io);
+  int page = -1;
+  SetModalAnswer([&](TModalRequest& r) {
+    if (auto* p = dynamic_cast<TfIOPreviews*>(r.Form)) {
+      for (int i = 0; i < 6; ++i)
+        if (p->PageControl1->Pages(i) == p->PageControl1->ActivePage()) page = i;
+      return int(mrCancel);
+    }
+    dlg.ChangeFilterIndex(5);  // PNG
+    dlg.SelectFiles(dir, {"holiday"});
+    EXPECT_TRUE(dlg.AdvancedButton->Enabled());
+    dlg.AdvancedButton->Click();
+    dlg.SelectFiles(dir, {"notes.txt"});
+    EXPECT_FALSE(dlg.AdvancedButton->Enabled());
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(page, 5);
+}
+
 // Save As started on an existing picture shows it and its lines, as Open does for a selection.
 TEST_F(FileDialogsTest, SaveDialogPreviewsTheFileItStartsOn) {
   const std::string png = dir + "/shown.png";

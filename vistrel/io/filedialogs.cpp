@@ -822,27 +822,41 @@ bool TSaveVistrelDialog::Execute() {
   return ok;
 }
 
-void TSaveVistrelDialog::AdvancedClick(TObject*) {
+uint8_t TSaveVistrelDialog::AdvancedPage() const {
   static const struct {
     const char* ext;
     uint8_t page;
   } pages[] = {{"jpg", iopJPEG}, {"jpeg", iopJPEG}, {"jpe", iopJPEG}, {"tif", iopTIFF}, {"tiff", iopTIFF},
                {"gif", iopGIF},  {"bmp", iopBMP},   {"pcx", iopPCX},  {"png", iopPNG}};
   auto pageOf = [](std::string e) -> uint8_t {
+    if (!e.empty() && e[0] == '.') e.erase(0, 1);
     for (const auto& p : pages)
-      if (e == p.ext) return p.page;
+      if (Lower(e) == p.ext) return p.page;
     return 0;
   };
-  std::string ext = Lower(ExtOf(FileName()));
-  uint8_t page = ext.size() > 1 ? pageOf(ext.substr(1)) : 0;
-  if (!page) {
-    std::string d = Lower(FDefaultExt);
-    if (!d.empty() && d[0] == '.') d.erase(0, 1);
-    page = pageOf(d);
-  }
+  // A name without extension is saved with the chosen type's.
+  std::string ext = ExtOf(FileName());
+  if (ext.empty()) ext = PatternExt(FCurPattern);
+  if (const uint8_t page = pageOf(ext)) return page;
+  return pageOf(FDefaultExt);
+}
+
+void TSaveVistrelDialog::AdvancedClick(TObject*) {
+  const uint8_t page = AdvancedPage();
   if (!page) return;
   if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) io->DoPreviews(page);
   else if (auto* mio = dynamic_cast<TVistrelMIO*>(FAttached)) mio->DoPreviews(0, page);
+}
+
+// Advanced is there to press only for a type that has settings.
+void TSaveVistrelDialog::DoShow() {
+  TOpenVistrelDialog::DoShow();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
+}
+
+void TSaveVistrelDialog::DoSelectionChange() {
+  TOpenVistrelDialog::DoSelectionChange();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
 }
 
 void TSaveVistrelDialog::UpdateExtension() {
@@ -863,6 +877,7 @@ void TSaveVistrelDialog::UpdateExtension() {
 
 void TSaveVistrelDialog::DoTypeChange() {
   UpdateExtension();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
   TOpenVistrelDialog::DoTypeChange();
 }
 
