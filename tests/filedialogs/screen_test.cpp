@@ -326,6 +326,23 @@ void TypeText(const QString& text) {
   Pump(300);
 }
 
+// Lets the event loop run until `done` holds, for at most ten seconds.
+template <class Done>
+bool WaitFor(Done done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  return done();
+}
+
+// The dialog up with the keyboard, its folder listed with at least `rows` entries.
+void WaitForDialog(QFileDialog* fd, int rows) {
+  auto* v = fd->findChild<QTreeView*>("treeView");
+  ASSERT_NE(v, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return fd->isActiveWindow() && v->model()->rowCount(v->rootIndex()) >= rows; }));
+  Pump(100);
+}
+
 void SavePicture(const std::string& name, int w, int h) {
   TBitmap b;
   b.SetPixelFormat(pf24bit);
@@ -354,7 +371,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 2);
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
     const std::string photoFile = dlg.InfoLabel2->Caption();
@@ -398,7 +415,7 @@ TEST(XvfbScreen, OpenPanelButtonsAnswerTheKeyboard) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 1);
     SelectInList(fd, "photo.jpg");
     ClickOn(fd, fd->findChild<QLineEdit*>("fileNameEdit"));
     // Once round, then on to the preview button.
@@ -442,12 +459,13 @@ TEST(XvfbScreen, PreviewWindowOfALargePictureFitsTheScreen) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 1);
     SetModalAnswer([&](TModalRequest& r) {
       if (r.Kind != mkForm || !r.Form) return int(mrCancel);
       ++previews;
       QWidget* w = r.Form->Widget();
-      Pump(400);
+      // Placed, and framed by the window manager.
+      EXPECT_TRUE(WaitFor([&] { return w->isActiveWindow() && w->frameGeometry().top() < w->geometry().top(); }));
       const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
       EXPECT_TRUE(room.contains(w->frameGeometry()))
           << w->frameGeometry().x() << "," << w->frameGeometry().y() << " " << w->frameGeometry().width() << "x"
@@ -460,6 +478,56 @@ TEST(XvfbScreen, PreviewWindowOfALargePictureFitsTheScreen) {
   });
   EXPECT_FALSE(dlg.Execute());
   EXPECT_EQ(previews, 1);
+}
+
+// A refused Open leaves the dialog up as the user left it: the same name, the same preview.
+TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  SavePicture(dir + "/small.jpg", 20, 10);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/photo.jpg");
+  int asked = 0;
+  dlg.OnCanClose = [&](TObject*, bool& can) { can = ++asked > 1; };
+  bool stayed = false;
+  // Whatever dialog is still up when the test is over goes.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
+  });
+  guard.start(15000);
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 2);
+    // A click on the file's row, and Enter.
+    auto* list = fd->findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r) {
+      const QModelIndex i = list->model()->index(r, 0, list->rootIndex());
+      if (i.data().toString() == "small.jpg") ClickOn(fd, list->viewport(), list->visualRect(i).center());
+    }
+    auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_EQ(edit->text().toStdString(), "small.jpg");
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    Pump(300);
+    stayed = fd->isVisible();
+    ASSERT_TRUE(stayed);
+    EXPECT_EQ(edit->text().toStdString(), "small.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+  });
+  EXPECT_TRUE(dlg.Execute());
+  EXPECT_TRUE(stayed);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
 }
 
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
@@ -484,7 +552,7 @@ TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 0);
     SetModalAnswer([&](TModalRequest& r) {
       auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
       if (!p) return int(mrCancel);
@@ -530,7 +598,7 @@ TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
       const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
         if (f->isVisible()) f->reject();
       });
-      Pump(800);
+      WaitForDialog(fd, 1);
       auto* type = fd->findChild<QComboBox*>("fileTypeCombo");
       ASSERT_NE(type, nullptr);
       EXPECT_EQ(type->currentText().toStdString(), doc.type);

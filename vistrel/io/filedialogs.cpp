@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -130,6 +132,20 @@ class TKeyboardButton : public QObject {
 
  private:
   TSpeedButton* FButton;
+};
+
+// A file dialog that asks before it closes with a choice, and stays up as the user left it
+// when the answer is no.
+class TAskingFileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+  std::function<bool()> CanAccept;
+
+ protected:
+  void done(int Result) override {
+    if (Result == QDialog::Accepted && CanAccept && !CanAccept()) return;
+    QFileDialog::done(Result);
+  }
 };
 
 TSpeedButton* IconButton(TComponent* Owner, TWinControl* Parent, const char* Icon) {
@@ -366,6 +382,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
   const bool scripted = HasModalAnswer() || HeadlessPlatform();
   for (bool first = true;; first = false) {
     int res = mrCancel;
+    bool asked = false;
     try {
       if (scripted) {
         TModalRequest r;
@@ -379,7 +396,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         // An answerer that only set the name selects it.
         if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
       } else {
-        QFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
+        TAskingFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(Save                             ? QFileDialog::AnyFile
@@ -475,18 +492,29 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
                 for (int c = 1; c < tree->header()->count(); ++c) tree->resizeColumnToContents(c);
               });
             });
+        // The choice is asked about while the dialog is up; an error ends it.
+        std::exception_ptr failed;
+        dlg.CanAccept = [this, &dlg, &failed, &asked] {
+          FSelected.clear();
+          for (const QString& s : dlg.selectedFiles()) FSelected.push_back(s.toStdString());
+          if (FSelected.empty()) return true;
+          Files = FSelected;
+          try {
+            asked = DoCanClose();
+          } catch (...) {
+            failed = std::current_exception();
+            return true;
+          }
+          if (!asked) Files.clear();
+          return asked;
+        };
         if (first) QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
         for (QWidget* w : {panel, strip}) {
           w->hide();
           w->setParent(nullptr);
         }
-        if (res == mrOk) {
-          std::vector<std::string> names;
-          for (const QString& s : dlg.selectedFiles()) names.push_back(s.toStdString());
-          FSelected.clear();
-          for (auto& n : names) FSelected.push_back(n);
-        }
+        if (failed) std::rethrow_exception(failed);
       }
     } catch (...) {
       FShowing = false;
@@ -495,7 +523,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
     }
     if (res != mrOk || FSelected.empty()) break;
     Files = FSelected;
-    const bool can = DoCanClose();
+    const bool can = asked || DoCanClose();
     if (!can) {
       Files.clear();
       continue;  // the dialog stays up
