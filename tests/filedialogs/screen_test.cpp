@@ -79,6 +79,7 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
+#include <QWindow>
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -528,6 +529,29 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
   EXPECT_TRUE(stayed);
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
+}
+
+// The modal dialog is never left minimised: it comes back at once.
+TEST(XvfbScreen, FileDialogComesBackWhenMinimised) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  bool back = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 0);
+    fd->windowHandle()->showMinimized();
+    WaitFor([&] { return fd->isMinimized(); });
+    back = WaitFor([&] { return !fd->isMinimized() && fd->windowHandle()->isExposed(); });
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_TRUE(back);
 }
 
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.

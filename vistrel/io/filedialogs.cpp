@@ -135,16 +135,28 @@ class TKeyboardButton : public QObject {
 };
 
 // A file dialog that asks before it closes with a choice, and stays up as the user left it
-// when the answer is no.
+// when the answer is no. Modal, it is never minimised: the program would wait on a window
+// nobody sees.
 class TAskingFileDialog : public QFileDialog {
  public:
-  using QFileDialog::QFileDialog;
+  TAskingFileDialog(const QString& Caption, const QString& Dir) : QFileDialog(nullptr, Caption, Dir) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  }
   std::function<bool()> CanAccept;
 
  protected:
   void done(int Result) override {
     if (Result == QDialog::Accepted && CanAccept && !CanAccept()) return;
     QFileDialog::done(Result);
+  }
+  void changeEvent(QEvent* e) override {
+    QFileDialog::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+      QTimer::singleShot(0, this, [this] {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+      });
   }
 };
 
@@ -396,7 +408,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         // An answerer that only set the name selects it.
         if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
       } else {
-        TAskingFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
+        TAskingFileDialog dlg(QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(Save                             ? QFileDialog::AnyFile
