@@ -114,9 +114,7 @@ class TKeyboardButton : public QObject {
   bool eventFilter(QObject*, QEvent* e) override {
     switch (e->type()) {
       case QEvent::FocusIn:
-      case QEvent::FocusOut:
-        FButton->SetFlat(e->type() == QEvent::FocusOut);
-        return false;
+      case QEvent::FocusOut: FButton->SetFlat(e->type() == QEvent::FocusOut); return false;
       case QEvent::KeyPress:
       case QEvent::KeyRelease: {
         const int key = static_cast<QKeyEvent*>(e)->key();
@@ -125,8 +123,7 @@ class TKeyboardButton : public QObject {
           FButton->Click();
         return true;
       }
-      default:
-        return false;
+      default: return false;
     }
   }
 
@@ -441,11 +438,11 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           followed = names;
           SelectFiles(dlg.directory().absolutePath().toStdString(), names);
         };
-        QObject::connect(&dlg, &QFileDialog::currentChanged, follow);
+        std::vector<QMetaObject::Connection> following{QObject::connect(&dlg, &QFileDialog::currentChanged, follow)};
         if (auto* list = dlg.findChild<QTreeView*>("treeView"); list && list->selectionModel())
-          QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, follow);
+          following.push_back(QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, follow));
         if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"))
-          QObject::connect(edit, &QLineEdit::textChanged, follow);
+          following.push_back(QObject::connect(edit, &QLineEdit::textChanged, follow));
         QObject::connect(&dlg, &QFileDialog::directoryEntered,
                          [this](const QString& d) { ChangeFolder(d.toStdString()); });
         QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
@@ -522,6 +519,9 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         };
         if (first) QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
+        // Nothing of the dialog's own teardown reaches the panel.
+        for (const QMetaObject::Connection& c : following) QObject::disconnect(c);
+        dlg.CanAccept = nullptr;
         for (QWidget* w : {panel, strip}) {
           w->hide();
           w->setParent(nullptr);
@@ -665,7 +665,8 @@ void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
   PicLabel1->SetCaption(l1);
   PicLabel3->SetCaption(std::to_string(P->DpiX) + " x " + std::to_string(P->DpiY) + " dpi");
   const int64_t bits = S * B;
-  PicLabel2->SetCaption(VLColorCountText(*P) + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) + " bit)");
+  PicLabel2->SetCaption(VLColorCountText(*P) + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) +
+                        " bit)");
   const int64_t b = (S == 1 && B == 1) ? 1 : 24;
   const int64_t M = ((W * b + 31) / 32) * 4 * H * int64_t(FFrameCount);
   InfoLabel2->SetCaption("File: " + KbText(FFileSize) + "   Mem: " + KbText(M));
