@@ -142,6 +142,23 @@ void SelectInList(QFileDialog* fd, const QString& name) {
   Pump(500);
 }
 
+// Lets the event loop run until `done` holds, for at most ten seconds.
+template <class Done>
+bool WaitFor(Done done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  return done();
+}
+
+// The dialog up with the keyboard, its folder listed with at least `rows` entries.
+void WaitForDialog(QFileDialog* fd, int rows) {
+  auto* v = fd->findChild<QTreeView*>("treeView");
+  ASSERT_NE(v, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return fd->isActiveWindow() && v->model()->rowCount(v->rootIndex()) >= rows; }));
+  Pump(100);
+}
+
 std::string ScreenDir() {
   const std::string d = std::string(VL_BUILD_DIR) + "/filedialogs-screen-" + std::getenv("VL_SCREEN");
   std::filesystem::remove_all(d);
@@ -208,7 +225,7 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 0);
     // The strip spans the dialog at its least size, at the whole screen and as it came up.
     QWidget* strip = dlg.InfoPanel->Widget();
     const QSize shown = fd->size();
@@ -279,7 +296,7 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
-    Pump(800);
+    WaitForDialog(fd, 2);
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
@@ -325,23 +342,6 @@ void PressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QStrin
 void TypeText(const QString& text) {
   for (const QChar c : text) PressKey(0, Qt::NoModifier, QString(c));
   Pump(300);
-}
-
-// Lets the event loop run until `done` holds, for at most ten seconds.
-template <class Done>
-bool WaitFor(Done done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  return done();
-}
-
-// The dialog up with the keyboard, its folder listed with at least `rows` entries.
-void WaitForDialog(QFileDialog* fd, int rows) {
-  auto* v = fd->findChild<QTreeView*>("treeView");
-  ASSERT_NE(v, nullptr);
-  EXPECT_TRUE(WaitFor([&] { return fd->isActiveWindow() && v->model()->rowCount(v->rootIndex()) >= rows; }));
-  Pump(100);
 }
 
 void SavePicture(const std::string& name, int w, int h) {
