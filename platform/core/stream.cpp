@@ -156,7 +156,8 @@ int64_t THandleStream::Seek(int64_t offset, int origin) {
   if (FBufLen > 0) {
     // The handle stands past the buffer, so a relative move is made absolute first.
     int64_t target = offset;
-    if (whence == SEEK_CUR) target += FBufStart + FBufPos;
+    // A move past the largest position is refused, as the system refuses it.
+    if (whence == SEEK_CUR && __builtin_add_overflow(offset, FBufStart + FBufPos, &target)) return -1;
     if (whence != SEEK_END && target >= FBufStart && target <= FBufStart + FBufLen) {
       FBufPos = target - FBufStart;
       return target;

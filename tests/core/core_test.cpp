@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 #include "platform/core/core.h"
@@ -150,6 +151,22 @@ TEST(FileStream, BufferedReadsSeeWritesSeeksAndSizeChanges) {
   g.SetPosition(10001);
   g.ReadBuffer(b, 4);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(b), 4), "Bxyz");
+  std::filesystem::remove(name);
+}
+
+// A relative move past the largest position, after a read filled the read-ahead, is refused.
+TEST(FileStream, SeekPastTheLargestPositionIsRefused) {
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("core_far_" + std::to_string(::getpid()) + ".bin")).string();
+  {
+    TFileStream f(name, fmCreate);
+    f.WriteBuffer("0123456789", 10);
+  }
+  TFileStream f(name, fmOpenRead);
+  EXPECT_EQ(f.ReadByte(), '0');
+  EXPECT_EQ(f.Seek(std::numeric_limits<int64_t>::max(), soCurrent), -1);
+  EXPECT_EQ(f.Position(), 1);
+  EXPECT_EQ(f.ReadByte(), '1');
   std::filesystem::remove(name);
 }
 

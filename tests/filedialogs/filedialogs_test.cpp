@@ -175,6 +175,36 @@ TEST_F(FileDialogsTest, SaveDialogFollowsTheTypeAndCancelUndoesAdvanced) {
   EXPECT_EQ(dlg.AttachedVistrelIO(), nullptr);
 }
 
+// Advanced opens the page of the type that a name without extension is saved as, and is off
+// for a name whose type has no settings.
+TEST_F(FileDialogsTest, AdvancedFollowsTheTypeTheNameGets) {
+  TBitmap bmp;
+  bmp.SetPixelFormat(pf24bit);
+  bmp.SetSize(8, 8);
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&bmp);
+  TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetAttachedVistrelIO(&io);
+  int page = -1;
+  SetModalAnswer([&](TModalRequest& r) {
+    if (auto* p = dynamic_cast<TfIOPreviews*>(r.Form)) {
+      for (int i = 0; i < 6; ++i)
+        if (p->PageControl1->Pages(i) == p->PageControl1->ActivePage()) page = i;
+      return int(mrCancel);
+    }
+    dlg.ChangeFilterIndex(5);  // PNG
+    dlg.SelectFiles(dir, {"holiday"});
+    EXPECT_TRUE(dlg.AdvancedButton->Enabled());
+    dlg.AdvancedButton->Click();
+    dlg.SelectFiles(dir, {"notes.txt"});
+    EXPECT_FALSE(dlg.AdvancedButton->Enabled());
+    return int(mrCancel);
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(page, 5);
+}
+
 // Save As started on an existing picture shows it and its lines, as Open does for a selection.
 TEST_F(FileDialogsTest, SaveDialogPreviewsTheFileItStartsOn) {
   const std::string png = dir + "/shown.png";
@@ -191,6 +221,32 @@ TEST_F(FileDialogsTest, SaveDialogPreviewsTheFileItStartsOn) {
   EXPECT_FALSE(dlg.Execute());
   EXPECT_EQ(size, "64 x 48 pixel");
   EXPECT_EQ(file.rfind("File: ", 0), 0u) << file;
+}
+
+// The file the dialog starts on is previewed once, as no choice of the user's: nobody is told
+// of a selection, and a refused close brings the panel back as the user left it.
+TEST_F(FileDialogsTest, StartingFileIsPreviewedOnceAndNotReported) {
+  const std::string png = dir + "/start.png";
+  Run("convert -size 64x48 xc:red " + png);
+  TOpenVistrelDialog dlg(nullptr);
+  dlg.SetFileName(png);
+  int reported = 0, shown = 0, asked = 0;
+  dlg.OnSelectionChange = [&](TObject*) { ++reported; };
+  dlg.OnCanClose = [&](TObject*, bool& can) { can = ++asked > 1; };
+  SetModalAnswer([&](TModalRequest&) {
+    if (++shown == 1) {
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "64 x 48 pixel");
+      for (TLabel* l : {dlg.PicLabel2, dlg.PicLabel3, dlg.InfoLabel1, dlg.InfoLabel2}) EXPECT_NE(l->Caption(), "");
+      dlg.PicLabel1->SetCaption("as left");
+    } else {
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "as left");
+    }
+    return int(mrOk);
+  });
+  ASSERT_TRUE(dlg.Execute());
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(reported, 0);
+  EXPECT_EQ(dlg.FileName(), png);
 }
 
 // A file that isn't a picture, and a two-frame GIF that can't be decoded (no LZW coder is

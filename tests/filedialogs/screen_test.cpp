@@ -98,6 +98,9 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <jpeglib.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
+#include <QWindow>
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -105,6 +108,7 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 #include <QScreen>
 #include <array>
 #include <memory>
+#include <set>
 #include <fstream>
 
 #include "vistrel/codecs/ioparams.h"
@@ -142,11 +146,8 @@ void ClickOn(QWidget* dialog, QWidget* w, QPoint at = QPoint(-1, -1)) {
   const QPoint global = w->mapToGlobal(at);
   QWidget* hit = QApplication::widgetAt(global);
   ASSERT_TRUE(hit == w || w->isAncestorOf(hit)) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
-  const QPointF local = hit->mapFromGlobal(global);
-  QMouseEvent press(QEvent::MouseButtonPress, local, QPointF(global), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(hit, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, local, QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(hit, &release);
+  // Through the window system, so the click moves the focus as the mouse does.
+  QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFromGlobal(global));
   EXPECT_TRUE(vltest::WaitOnScreen(dialog));
 }
 
@@ -155,6 +156,14 @@ void SelectInList(QFileDialog* fd, const QString& name) {
   fd->findChild<QTreeView*>("treeView")
       ->selectionModel()
       ->setCurrentIndex(Row(fd, name), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  EXPECT_TRUE(vltest::WaitOnScreen(fd));
+}
+
+// The dialog up with the keyboard, its folder listed with at least `rows` entries.
+void WaitForDialog(QFileDialog* fd, int rows) {
+  auto* v = fd->findChild<QTreeView*>("treeView");
+  ASSERT_NE(v, nullptr);
+  EXPECT_TRUE(vltest::WaitFor([&] { return fd->isActiveWindow() && v->model()->rowCount(v->rootIndex()) >= rows; }));
   EXPECT_TRUE(vltest::WaitOnScreen(fd));
 }
 
@@ -222,6 +231,7 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
+    WaitForDialog(fd, 0);
     // The strip spans the dialog at its least size, at the whole screen and as it came up.
     QWidget* strip = dlg.InfoPanel->Widget();
     const QSize shown = fd->size();
@@ -231,9 +241,12 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
       EXPECT_TRUE(vltest::WaitOnScreen(fd));
       EXPECT_GE(strip->width(), fd->width() - 30);
       EXPECT_EQ(dlg.InfoPanel->Width(), strip->width());
-      for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)})
+      for (const TControl* c : {static_cast<TControl*>(dlg.AdvancedButton), static_cast<TControl*>(dlg.PreviewCheck)}) {
         EXPECT_TRUE(fd->rect().contains(QRect(c->Widget()->mapTo(fd, QPoint(0, 0)), c->Widget()->size())))
             << fd->width() << "x" << fd->height();
+        // The caption whole.
+        EXPECT_GE(c->Widget()->width(), c->Widget()->sizeHint().width()) << c->Caption();
+      }
     }
     GrabWindow(fd, "save");
     QWidget* check = dlg.PreviewCheck->Widget();
@@ -287,6 +300,7 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
     const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
       if (f->isVisible()) f->reject();
     });
+    WaitForDialog(fd, 2);
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
@@ -319,7 +333,315 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   EXPECT_EQ(previews, 1);
 }
 
-const char* const kGrabs[] = {"save", "open", "preview", "unreadable"};
+// Keys as the keyboard gives them: to the widget that has the focus.
+void PressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(focus, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QApplication::sendEvent(focus, &release);
+}
+
+void TypeText(const QString& text) {
+  for (const QChar c : text) PressKey(0, Qt::NoModifier, QString(c));
+}
+
+void SavePicture(const std::string& name, int w, int h) {
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(w, h);
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(Rect(0, 0, w, h));
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&b);
+  io.SaveToFile(name);
+  ASSERT_FALSE(io.Aborting()) << name;
+}
+
+// Open: the panel shows the file whose name is typed in the name box, then the one the
+// keyboard moves to in the list.
+TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  SavePicture(dir + "/small.jpg", 20, 10);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 2);
+    SelectInList(fd, "photo.jpg");
+    ASSERT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
+    const std::string photoFile = dlg.InfoLabel2->Caption();
+    auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    ClickOn(fd, edit);
+    PressKey(Qt::Key_A, Qt::ControlModifier);
+    TypeText("small.jpg");
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "20 x 10 pixel"; }, 10000));
+    EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
+    EXPECT_EQ(dlg.PicLabel2->Caption(), "16777216 Colors (24 bit)");
+    EXPECT_NE(dlg.InfoLabel2->Caption(), photoFile);
+    EXPECT_TRUE(dlg.View()->Widget()->isVisible());
+    GrabWindow(fd, "typed");
+    auto* list = fd->findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    list->setFocus();
+    PressKey(Qt::Key_Down);
+    PressKey(Qt::Key_Up);
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "61 x 45 pixel"; }, 10000));
+    EXPECT_EQ(dlg.FileName(), dir + "/photo.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
+    EXPECT_EQ(dlg.InfoLabel2->Caption(), photoFile);
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+// Tab reaches every button of the panel, and Enter presses the one that has the keyboard.
+TEST(XvfbScreen, OpenPanelButtonsAnswerTheKeyboard) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  int previews = 0;
+  bool open = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 1);
+    SelectInList(fd, "photo.jpg");
+    ClickOn(fd, fd->findChild<QLineEdit*>("fileNameEdit"));
+    // Once round, then on to the preview button.
+    QWidget* const name = QApplication::focusWidget();
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 40 && (i == 0 || QApplication::focusWidget() != name); ++i) {
+      PressKey(Qt::Key_Tab);
+      reached.insert(QApplication::focusWidget());
+    }
+    for (int i = 0; i < 40 && QApplication::focusWidget() != dlg.PreviewButton->Widget(); ++i) PressKey(Qt::Key_Tab);
+    for (const TControl* c : {static_cast<TControl*>(dlg.ZoomCombo), static_cast<TControl*>(dlg.PreviewButton),
+                              static_cast<TControl*>(dlg.PreviewCheck)})
+      EXPECT_TRUE(reached.count(c->Widget())) << c->ClassName();
+    GrabWindow(fd, "tabbed");
+    SetModalAnswer([&](TModalRequest& r) {
+      if (r.Kind == mkForm && r.Form) ++previews;
+      return int(mrCancel);
+    });
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    SetModalAnswer(nullptr);
+    open = fd->isVisible();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(previews, 1);
+  EXPECT_TRUE(open);
+}
+
+// The preview window of a picture larger than the screen lies inside it, title bar included.
+TEST(XvfbScreen, PreviewWindowOfALargePictureFitsTheScreen) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  SavePicture(dir + "/large.jpg", 2000, 1500);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/large.jpg");
+  int previews = 0;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 1);
+    SetModalAnswer([&](TModalRequest& r) {
+      if (r.Kind != mkForm || !r.Form) return int(mrCancel);
+      ++previews;
+      QWidget* w = r.Form->Widget();
+      // Placed, and framed by the window manager.
+      EXPECT_TRUE(WaitFor([&] { return w->isActiveWindow() && w->frameGeometry().top() < w->geometry().top(); }));
+      const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+      EXPECT_TRUE(room.contains(w->frameGeometry()))
+          << w->frameGeometry().x() << "," << w->frameGeometry().y() << " " << w->frameGeometry().width() << "x"
+          << w->frameGeometry().height();
+      GrabWindow(w, "large");
+      return int(mrCancel);
+    });
+    ClickOn(fd, dlg.PreviewButton->Widget());
+    SetModalAnswer(nullptr);
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(previews, 1);
+}
+
+// A refused Open leaves the dialog up as the user left it: the same name, the same preview.
+TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
+  SavePicture(dir + "/small.jpg", 20, 10);
+  vistrel::TOpenVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/photo.jpg");
+  int asked = 0;
+  dlg.OnCanClose = [&](TObject*, bool& can) { can = ++asked > 1; };
+  bool stayed = false;
+  // Whatever dialog is still up when the test is over goes.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
+  });
+  guard.start(15000);
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 2);
+    // A click on the file's row, and Enter.
+    auto* list = fd->findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r) {
+      const QModelIndex i = list->model()->index(r, 0, list->rootIndex());
+      if (i.data().toString() == "small.jpg") ClickOn(fd, list->viewport(), list->visualRect(i).center());
+    }
+    auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_EQ(edit->text().toStdString(), "small.jpg");
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    EXPECT_TRUE(WaitFor([&] { return asked == 1; }, 10000));
+    EXPECT_TRUE(WaitOnScreen(fd));
+    stayed = fd->isVisible();
+    ASSERT_TRUE(stayed);
+    EXPECT_EQ(edit->text().toStdString(), "small.jpg");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+  });
+  EXPECT_TRUE(dlg.Execute());
+  EXPECT_TRUE(stayed);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
+}
+
+// The modal dialog is never left minimised: it comes back at once.
+TEST(XvfbScreen, FileDialogComesBackWhenMinimised) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetInitialDir(dir);
+  bool back = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 0);
+    fd->windowHandle()->showMinimized();
+    WaitFor([&] { return fd->isMinimized(); });
+    back = WaitFor([&] { return !fd->isMinimized() && fd->windowHandle()->isExposed(); });
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_TRUE(back);
+}
+
+// Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
+TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  TBitmap picture;
+  TVistrelIO io(nullptr);
+  io.SetAttachedBitmap(&picture);
+  io.LoadFromFile(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg");
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetAttachedVistrelIO(&io);
+  dlg.SetInitialDir(dir);
+  dlg.SetFileName(dir + "/after.jpg");
+  int asked = 0;
+  bool closed = false;
+  QTimer::singleShot(100, [&] {
+    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(fd, nullptr);
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, 0);
+    SetModalAnswer([&](TModalRequest& r) {
+      auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
+      if (!p) return int(mrCancel);
+      ++asked;
+      p->Button1->Click();
+      return 0;
+    });
+    ClickOn(fd, dlg.AdvancedButton->Widget());
+    ASSERT_EQ(asked, 1);
+    PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
+    closed = WaitFor([&] { return !fd->isVisible(); }, 10000);
+    SetModalAnswer(nullptr);
+  });
+  EXPECT_TRUE(dlg.Execute());
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(dlg.FileName(), dir + "/after.jpg");
+}
+
+// Save As started on a PNG or BMP document shows that type, and the file, as no choice yet.
+TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
+  if (!std::getenv("FILEDIALOGS_SCREEN") || QGuiApplication::platformName() != "xcb")
+    GTEST_SKIP() << "runs on the virtual screen only";
+  const std::string dir = ScreenDir();
+  vistrel::TSaveVistrelDialog dlg(nullptr);
+  dlg.SetAutoSetFilter(false);
+  dlg.SetInitialDir(dir);
+  int reported = 0;
+  dlg.OnSelectionChange = [&](TObject*) { ++reported; };
+  const struct {
+    const char* name;
+    int index;
+    const char* type;
+  } docs[] = {{"picture.png", 5, "Portable Network Graphics (PNG) (*.png)"},
+              {"scan.bmp", 6, "Windows Bitmap (BMP) (*.bmp)"}};
+  for (const auto& doc : docs) {
+    SavePicture(dir + "/" + doc.name, 30, 20);
+    dlg.SetFileName(dir + "/" + doc.name);
+    QTimer::singleShot(100, [&] {
+      auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(fd, nullptr);
+      const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+        if (f->isVisible()) f->reject();
+      });
+      WaitForDialog(fd, 1);
+      auto* type = fd->findChild<QComboBox*>("fileTypeCombo");
+      ASSERT_NE(type, nullptr);
+      EXPECT_EQ(type->currentText().toStdString(), doc.type);
+      EXPECT_EQ(dlg.FilterIndex(), doc.index);
+      EXPECT_EQ(fd->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), doc.name);
+      EXPECT_EQ(dlg.PicLabel1->Caption(), "30 x 20 pixel");
+      EXPECT_EQ(reported, 0);
+      if (doc.index == 5) GrabWindow(fd, "savetype");
+    });
+    EXPECT_FALSE(dlg.Execute());
+    EXPECT_EQ(dlg.FilterIndex(), 1);
+  }
+}
+
+const char* const kGrabs[] = {"save", "open", "preview", "unreadable", "typed", "savetype", "tabbed", "large"};
 
 std::string GrabName(const std::string& out, const char* name) {
   return out.substr(0, out.size() - 4) + "-" + name + ".png";

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -13,6 +15,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -51,6 +55,18 @@ std::string PatternExt(const std::string& Pattern) {
   if (e.find_first_of("*?") != std::string::npos) return {};
   return e;
 }
+// Whether "*.jpg;*.jpeg" names the extension ".JPEG".
+bool PatternHasExt(const std::string& Pattern, const std::string& Ext) {
+  if (Ext.size() < 2) return false;
+  const std::string want = "*" + Lower(Ext);
+  size_t start = 0;
+  for (;;) {
+    const size_t semi = Pattern.find(';', start);
+    if (Lower(Pattern.substr(start, semi == std::string::npos ? std::string::npos : semi - start)) == want) return true;
+    if (semi == std::string::npos) return false;
+    start = semi + 1;
+  }
+}
 std::string KbText(int64_t n) { return n > 1023 ? std::to_string(n / 1024) + " Kb" : std::to_string(n) + " bytes"; }
 
 // Inset of the panels' controls from the panels' edges.
@@ -87,12 +103,67 @@ QSize StripButtonSize(const TControl* c) {
   return {std::max(75, hint.width()), std::max(23, hint.height())};
 }
 
+// A picture button that Tab reaches: raised while it has the keyboard, pressed by Space and
+// Enter (Enter presses it, not the dialog's default button).
+class TKeyboardButton : public QObject {
+ public:
+  explicit TKeyboardButton(TSpeedButton* Button) : QObject(Button->Widget()), FButton(Button) {
+    Button->Widget()->setFocusPolicy(Qt::TabFocus);
+    Button->Widget()->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::FocusIn:
+      case QEvent::FocusOut: FButton->SetFlat(e->type() == QEvent::FocusOut); return false;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        if (e->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(e)->isAutoRepeat() && FButton->Enabled())
+          FButton->Click();
+        return true;
+      }
+      default: return false;
+    }
+  }
+
+ private:
+  TSpeedButton* FButton;
+};
+
+// A file dialog that asks before it closes with a choice, and stays up as the user left it
+// when the answer is no. Modal, it is never minimised: the program would wait on a window
+// nobody sees.
+class TAskingFileDialog : public QFileDialog {
+ public:
+  TAskingFileDialog(const QString& Caption, const QString& Dir) : QFileDialog(nullptr, Caption, Dir) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  }
+  std::function<bool()> CanAccept;
+
+ protected:
+  void done(int Result) override {
+    if (Result == QDialog::Accepted && CanAccept && !CanAccept()) return;
+    QFileDialog::done(Result);
+  }
+  void changeEvent(QEvent* e) override {
+    QFileDialog::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+      QTimer::singleShot(0, this, [this] {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+      });
+  }
+};
+
 TSpeedButton* IconButton(TComponent* Owner, TWinControl* Parent, const char* Icon) {
   auto* b = new TSpeedButton(Owner);
   b->SetParent(Parent);
   b->SetFlat(true);
   if (LoadThemeGlyph(Icon, kGlyphSize, b->Glyph())) b->SetNumGlyphs(4);
   b->SetShowHint(true);
+  new TKeyboardButton(b);
   return b;
 }
 
@@ -199,7 +270,12 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   };
 }
 
-TOpenVistrelDialog::~TOpenVistrelDialog() = default;
+TOpenVistrelDialog::~TOpenVistrelDialog() {
+  // The buttons go before their widgets do.
+  for (TSpeedButton* b : {PreviewButton, PlayButton})
+    for (QObject* o : QObjectList(b->Widget()->children()))
+      if (dynamic_cast<TKeyboardButton*>(o)) delete o;
+}
 
 std::string TOpenVistrelDialog::BuildFilter() {
   std::string all = "All graphics|", list;
@@ -295,8 +371,16 @@ bool TOpenVistrelDialog::Execute() {
 
 bool TOpenVistrelDialog::RunDialog(bool Save) {
   Files.clear();
-  FCurFilterIndex = FFilterIndex;
-  FCurPattern = PatternOf(FFilterIndex);
+  // Saving, the type shown is the one of the name's extension.
+  int startIndex = FFilterIndex;
+  if (const std::string ext = ExtOf(FFileName); Save && !PatternHasExt(PatternOf(startIndex), ext))
+    for (int i = 1; !PatternOf(i).empty(); ++i)
+      if (PatternHasExt(PatternOf(i), ext)) {
+        startIndex = i;
+        break;
+      }
+  FCurFilterIndex = startIndex;
+  FCurPattern = PatternOf(startIndex);
   FSelected.clear();
   if (!FFileName.empty()) FSelected.push_back(FFileName);
   FTyped = std::filesystem::path(FFileName).filename().string();
@@ -307,6 +391,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
   const bool scripted = HasModalAnswer() || HeadlessPlatform();
   for (bool first = true;; first = false) {
     int res = mrCancel;
+    bool asked = false;
     try {
       if (scripted) {
         TModalRequest r;
@@ -320,7 +405,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
         // An answerer that only set the name selects it.
         if (res == mrOk && r.Value != FFileName && !r.Value.empty()) SelectFiles(FFolder, {r.Value});
       } else {
-        QFileDialog dlg(nullptr, QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
+        TAskingFileDialog dlg(QString::fromStdString(FTitle), QString::fromStdString(FInitialDir));
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
         dlg.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(Save                             ? QFileDialog::AnyFile
@@ -333,25 +418,31 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           filters << QString::fromStdString(DescriptionOf(i)) + " (" + pat + ")";
         }
         dlg.setNameFilters(filters);
-        if (FFilterIndex >= 1 && FFilterIndex <= filters.size()) dlg.selectNameFilter(filters[FFilterIndex - 1]);
+        if (startIndex >= 1 && startIndex <= filters.size()) dlg.selectNameFilter(filters[startIndex - 1]);
         if (!FFileName.empty()) dlg.selectFile(QString::fromStdString(FFileName));
-        QObject::connect(&dlg, &QFileDialog::currentChanged, [this, &dlg](const QString& path) {
-          if (QFileInfo(path).isDir()) return;
-          SelectFiles(dlg.directory().absolutePath().toStdString(), {path.toStdString()});
-        });
-        // The name typed in the save dialog is the one chosen (its extension picks Advanced's page).
-        if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"); edit && Save)
-          QObject::connect(edit, &QLineEdit::textEdited, [this, &dlg](const QString& text) {
-            if (text.isEmpty()) return;
-            FTyped = text.toStdString();
-            const std::filesystem::path typed(FTyped);
-            const std::string full =
-                typed.is_absolute()
-                    ? FTyped
-                    : (std::filesystem::path(dlg.directory().absolutePath().toStdString()) / typed).string();
-            if (FSelected.empty()) FSelected.push_back(full);
-            else FSelected.front() = full;
-          });
+        // The files selected however the user selected them (clicked, arrowed, typed in the
+        // name box, where a typed name is the one chosen); folders are no files.
+        auto chosen = [&dlg] {
+          std::vector<std::string> names;
+          for (const QString& s : dlg.selectedFiles()) {
+            const QFileInfo fi(s);
+            if (!fi.isDir()) names.push_back(fi.absoluteFilePath().toStdString());
+          }
+          return names;
+        };
+        // The panel follows them; the start is the file the dialog came up on.
+        std::vector<std::string> followed = chosen();
+        auto follow = [this, &dlg, &followed, chosen] {
+          std::vector<std::string> names = chosen();
+          if (names == followed) return;
+          followed = names;
+          SelectFiles(dlg.directory().absolutePath().toStdString(), names);
+        };
+        std::vector<QMetaObject::Connection> following{QObject::connect(&dlg, &QFileDialog::currentChanged, follow)};
+        if (auto* list = dlg.findChild<QTreeView*>("treeView"); list && list->selectionModel())
+          following.push_back(QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, follow));
+        if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"))
+          following.push_back(QObject::connect(edit, &QLineEdit::textChanged, follow));
         QObject::connect(&dlg, &QFileDialog::directoryEntered,
                          [this](const QString& d) { ChangeFolder(d.toStdString()); });
         QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
@@ -410,18 +501,32 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
                 for (int c = 1; c < tree->header()->count(); ++c) tree->resizeColumnToContents(c);
               });
             });
+        // The choice is asked about while the dialog is up; an error ends it.
+        std::exception_ptr failed;
+        dlg.CanAccept = [this, &dlg, &failed, &asked] {
+          FSelected.clear();
+          for (const QString& s : dlg.selectedFiles()) FSelected.push_back(s.toStdString());
+          if (FSelected.empty()) return true;
+          Files = FSelected;
+          try {
+            asked = DoCanClose();
+          } catch (...) {
+            failed = std::current_exception();
+            return true;
+          }
+          if (!asked) Files.clear();
+          return asked;
+        };
         if (first) QTimer::singleShot(0, &dlg, [this] { ShowStartingFile(); });
         res = dlg.exec() == QDialog::Accepted ? mrOk : mrCancel;
+        // Nothing of the dialog's own teardown reaches the panel.
+        for (const QMetaObject::Connection& c : following) QObject::disconnect(c);
+        dlg.CanAccept = nullptr;
         for (QWidget* w : {panel, strip}) {
           w->hide();
           w->setParent(nullptr);
         }
-        if (res == mrOk) {
-          std::vector<std::string> names;
-          for (const QString& s : dlg.selectedFiles()) names.push_back(s.toStdString());
-          FSelected.clear();
-          for (auto& n : names) FSelected.push_back(n);
-        }
+        if (failed) std::rethrow_exception(failed);
       }
     } catch (...) {
       FShowing = false;
@@ -430,7 +535,7 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
     }
     if (res != mrOk || FSelected.empty()) break;
     Files = FSelected;
-    const bool can = DoCanClose();
+    const bool can = asked || DoCanClose();
     if (!can) {
       Files.clear();
       continue;  // the dialog stays up
@@ -560,7 +665,8 @@ void TOpenVistrelDialog::ShowInfo(const TIOParamsVals* P) {
   PicLabel1->SetCaption(l1);
   PicLabel3->SetCaption(std::to_string(P->DpiX) + " x " + std::to_string(P->DpiY) + " dpi");
   const int64_t bits = S * B;
-  PicLabel2->SetCaption(VLColorCountText(*P) + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) + " bit)");
+  PicLabel2->SetCaption(VLColorCountText(*P) + " " + VLWordGet(58, FMsgLanguage) + " (" + std::to_string(bits) +
+                        " bit)");
   const int64_t b = (S == 1 && B == 1) ? 1 : 24;
   const int64_t M = ((W * b + 31) / 32) * 4 * H * int64_t(FFrameCount);
   InfoLabel2->SetCaption("File: " + KbText(FFileSize) + "   Mem: " + KbText(M));
@@ -695,13 +801,14 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
     form->BringToFront();
     v->SetFocus();
   };
+  // As large as the picture, within the screen's work area with the title bar and borders.
+  QRect room(0, 0, Screen->Width(), Screen->Height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) room = screen->availableGeometry();
   const int w = v->Bitmap()->Width(), h = v->Bitmap()->Height();
   if (w <= 100) form->SetWidth(100);
-  else if (w < Screen->Width()) form->SetClientWidth(w);
-  else form->SetWidth(Screen->Width());
+  else form->SetClientWidth(std::min(w, std::max(100, room.width() - 40)));
   if (h <= 100) form->SetHeight(100);
-  else if (h < Screen->Height()) form->SetClientHeight(h);
-  else form->SetHeight(Screen->Height());
+  else form->SetClientHeight(std::min(h, std::max(100, room.height() - 60)));
   form->ShowModal();
   delete form;
 }
@@ -713,7 +820,12 @@ TSaveVistrelDialog::TSaveVistrelDialog(TComponent* AOwner) : TOpenVistrelDialog(
       "JPEG Bitmap (JPG)|*.jpg|CompuServe Bitmap (GIF)|*.gif|TIFF Bitmap (TIF)|*.tif|PaintBrush (PCX)|*.pcx|"
       "Portable Network Graphics (PNG)|*.png|Windows Bitmap (BMP)|*.bmp|OS/2 Bitmap (BMP)|*.bmp";
   FSaved = new TIOParamsVals(nullptr);
-  AdvancedButton->OnClick = [this](TObject* s) { AdvancedClick(s); };
+  AdvancedButton->OnClick = [this](TObject* s) {
+    AdvancedClick(s);
+    // Back in the name box, so that Enter saves as it did before.
+    if (auto* edit = AdvancedButton->Widget()->window()->findChild<QLineEdit*>("fileNameEdit"))
+      if (edit->isVisible()) edit->setFocus(Qt::OtherFocusReason);
+  };
 }
 
 TSaveVistrelDialog::~TSaveVistrelDialog() { delete FSaved; }
@@ -751,27 +863,41 @@ bool TSaveVistrelDialog::Execute() {
   return ok;
 }
 
-void TSaveVistrelDialog::AdvancedClick(TObject*) {
+uint8_t TSaveVistrelDialog::AdvancedPage() const {
   static const struct {
     const char* ext;
     uint8_t page;
   } pages[] = {{"jpg", iopJPEG}, {"jpeg", iopJPEG}, {"jpe", iopJPEG}, {"tif", iopTIFF}, {"tiff", iopTIFF},
                {"gif", iopGIF},  {"bmp", iopBMP},   {"pcx", iopPCX},  {"png", iopPNG}};
   auto pageOf = [](std::string e) -> uint8_t {
+    if (!e.empty() && e[0] == '.') e.erase(0, 1);
     for (const auto& p : pages)
-      if (e == p.ext) return p.page;
+      if (Lower(e) == p.ext) return p.page;
     return 0;
   };
-  std::string ext = Lower(ExtOf(FileName()));
-  uint8_t page = ext.size() > 1 ? pageOf(ext.substr(1)) : 0;
-  if (!page) {
-    std::string d = Lower(FDefaultExt);
-    if (!d.empty() && d[0] == '.') d.erase(0, 1);
-    page = pageOf(d);
-  }
+  // A name without extension is saved with the chosen type's.
+  std::string ext = ExtOf(FileName());
+  if (ext.empty()) ext = PatternExt(FCurPattern);
+  if (const uint8_t page = pageOf(ext)) return page;
+  return pageOf(FDefaultExt);
+}
+
+void TSaveVistrelDialog::AdvancedClick(TObject*) {
+  const uint8_t page = AdvancedPage();
   if (!page) return;
   if (auto* io = dynamic_cast<TVistrelIO*>(FAttached)) io->DoPreviews(page);
   else if (auto* mio = dynamic_cast<TVistrelMIO*>(FAttached)) mio->DoPreviews(0, page);
+}
+
+// Advanced is there to press only for a type that has settings.
+void TSaveVistrelDialog::DoShow() {
+  TOpenVistrelDialog::DoShow();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
+}
+
+void TSaveVistrelDialog::DoSelectionChange() {
+  TOpenVistrelDialog::DoSelectionChange();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
 }
 
 void TSaveVistrelDialog::UpdateExtension() {
@@ -792,6 +918,7 @@ void TSaveVistrelDialog::UpdateExtension() {
 
 void TSaveVistrelDialog::DoTypeChange() {
   UpdateExtension();
+  AdvancedButton->SetEnabled(AdvancedPage() != 0);
   TOpenVistrelDialog::DoTypeChange();
 }
 

@@ -171,8 +171,12 @@ class TSaveVistrelDialog : public TOpenVistrelDialog {
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void DoTypeChange() override;
+  void DoSelectionChange() override;
+  void DoShow() override;
 
  private:
+  // The page of the save-parameters dialog for the chosen name and type; 0: none.
+  uint8_t AdvancedPage() const;
   TComponent* FAttached = nullptr;
   TIOParamsVals* FSaved;
 };
