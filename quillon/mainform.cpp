@@ -297,6 +297,8 @@ void TMainForm::UpdateMenuItems(TObject*) {
   Clear1->SetEnabled(has);
   for (TControl* c : std::initializer_list<TControl*>{SpeedButton3, SpeedButton4}) c->SetEnabled(has);
   EnableToolsPanel(has);
+  // Their handlers enable them while a document has objects; with none they are off.
+  if (!has) for (TControl* c : std::initializer_list<TControl*>{Paste, ObjectUndo}) c->SetEnabled(false);
   Merge1->SetEnabled(has);
   for (TMenuItem* m : {Selectscanner1, Acquire1, ColorAdjust1, Print1, Histogram1, Calccolornumber1, ConverttoBW1,
                        Reducecolors1, GetHSVchannels1})

@@ -143,6 +143,21 @@ TEST_F(ToolsTest, DrawnRectangleIsBurntInByACommandAndTakenBack) {
   EXPECT_TRUE(main->ObjectUndo->Enabled());
   main->ObjectUndoClick(nullptr);
   EXPECT_EQ(Pixel(d->VistrelVect1->Bitmap(), 5, 5), red);
+
+  // With the last document closed, the panel's Paste and Undo are off, as at start.
+  main->SpeedButtonRect->Click();
+  Drag(d->VistrelVect1, 2, 2, 12, 8);
+  main->Negative1Click(nullptr);
+  ASSERT_TRUE(main->ObjectUndo->Enabled());
+  Drag(d->VistrelVect1, 2, 2, 12, 8);
+  ASSERT_TRUE(main->Paste->Enabled());
+  d->Modified = c->Modified = false;
+  c->Close();
+  d->Close();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(main->MDIChildCount(), 0);
+  EXPECT_FALSE(main->Paste->Enabled());
+  EXPECT_FALSE(main->ObjectUndo->Enabled());
 }
 
 TEST_F(ToolsTest, ObjectsLeftUnselectedStayAndWipeRemovesThem) {
