@@ -99,6 +99,8 @@ TEST(Screenshot, OpenDialogUnderXvfb) {
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QAbstractItemView>
 #include <QTest>
 #include <QWindow>
 #include <QLineEdit>
@@ -167,6 +169,18 @@ void WaitForDialog(QFileDialog* fd, int rows) {
   EXPECT_TRUE(vltest::WaitOnScreen(fd));
 }
 
+// Once the file dialog is up with the keyboard and its folder lists at least `rows` entries,
+// runs Step on it; a dialog that Step leaves up is rejected after it.
+void OnDialog(int rows, std::function<void(QFileDialog*)> Step) {
+  WithFileDialog([rows, Step](QFileDialog* fd) {
+    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
+      if (f->isVisible()) f->reject();
+    });
+    WaitForDialog(fd, rows);
+    Step(fd);
+  });
+}
+
 std::string ScreenDir() {
   const std::string d = std::string(VL_BUILD_DIR) + "/filedialogs-screen-" + std::getenv("VL_SCREEN");
   std::filesystem::remove_all(d);
@@ -226,12 +240,7 @@ TEST(XvfbScreen, SaveAsOffersAdvancedAndPreview) {
   dlg.SetInitialDir(dir);
   dlg.SetFileName(dir + "/saved.png");
   int asked = 0;
-  WithFileDialog([&](QFileDialog* fd) {
-    // A failed check still lets the dialog go.
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 0);
+  OnDialog(0, [&](QFileDialog* fd) {
     // The strip spans the dialog at its least size, at the whole screen and as it came up.
     QWidget* strip = dlg.InfoPanel->Widget();
     const QSize shown = fd->size();
@@ -295,12 +304,7 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   vistrel::TOpenVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
   int previews = 0;
-  WithFileDialog([&](QFileDialog* fd) {
-    // A failed check still lets the dialog go.
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 2);
+  OnDialog(2, [&](QFileDialog* fd) {
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
@@ -345,6 +349,7 @@ void PressKey(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QStrin
 
 void TypeText(const QString& text) {
   for (const QChar c : text) PressKey(0, Qt::NoModifier, QString(c));
+  vltest::Pump(300);  // the name box's completion list comes and settles
 }
 
 void SavePicture(const std::string& name, int w, int h) {
@@ -369,13 +374,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
   SavePicture(dir + "/small.jpg", 20, 10);
   vistrel::TOpenVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 2);
+  OnDialog(2, [&](QFileDialog* fd) {
     SelectInList(fd, "photo.jpg");
     ASSERT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
     const std::string photoFile = dlg.InfoLabel2->Caption();
@@ -390,6 +389,8 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     EXPECT_EQ(dlg.PicLabel2->Caption(), "16777216 Colors (24 bit)");
     EXPECT_NE(dlg.InfoLabel2->Caption(), photoFile);
     EXPECT_TRUE(dlg.View()->Widget()->isVisible());
+    // The name box's completion list covers the dialog: it goes before the grab.
+    if (QCompleter* c = edit->completer(); c && c->popup()) c->popup()->hide();
     GrabWindow(fd, "typed");
     auto* list = fd->findChild<QTreeView*>("treeView");
     ASSERT_NE(list, nullptr);
@@ -414,13 +415,7 @@ TEST(XvfbScreen, OpenPanelButtonsAnswerTheKeyboard) {
   dlg.SetInitialDir(dir);
   int previews = 0;
   bool open = false;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 1);
+  OnDialog(1, [&](QFileDialog* fd) {
     SelectInList(fd, "photo.jpg");
     ClickOn(fd, fd->findChild<QLineEdit*>("fileNameEdit"));
     // Once round, then on to the preview button.
@@ -458,13 +453,7 @@ TEST(XvfbScreen, PreviewWindowOfALargePictureFitsTheScreen) {
   dlg.SetInitialDir(dir);
   dlg.SetFileName(dir + "/large.jpg");
   int previews = 0;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 1);
+  OnDialog(1, [&](QFileDialog* fd) {
     SetModalAnswer([&](TModalRequest& r) {
       if (r.Kind != mkForm || !r.Form) return int(mrCancel);
       ++previews;
@@ -505,13 +494,7 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
     if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
   });
   guard.start(15000);
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 2);
+  OnDialog(2, [&](QFileDialog* fd) {
     // A click on the file's row, and Enter.
     auto* list = fd->findChild<QTreeView*>("treeView");
     ASSERT_NE(list, nullptr);
@@ -544,16 +527,19 @@ TEST(XvfbScreen, FileDialogComesBackWhenMinimised) {
   vistrel::TSaveVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
   bool back = false;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 0);
+  OnDialog(0, [&](QFileDialog* fd) {
+    // It may be minimised and back between two looks: the state change is watched for.
+    struct TMinimisedSeen : QObject {
+      bool Seen = false;
+      bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::WindowStateChange && static_cast<QWidget*>(o)->isMinimized()) Seen = true;
+        return false;
+      }
+    } seen;
+    fd->installEventFilter(&seen);
     fd->windowHandle()->showMinimized();
-    WaitFor([&] { return fd->isMinimized(); });
-    back = WaitFor([&] { return !fd->isMinimized() && fd->windowHandle()->isExposed(); });
+    back = WaitFor([&] { return seen.Seen && !fd->isMinimized() && fd->windowHandle()->isExposed(); }, 10000);
+    fd->removeEventFilter(&seen);
   });
   EXPECT_FALSE(dlg.Execute());
   EXPECT_TRUE(back);
@@ -575,13 +561,7 @@ TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
   dlg.SetFileName(dir + "/after.jpg");
   int asked = 0;
   bool closed = false;
-  QTimer::singleShot(100, [&] {
-    auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(fd, nullptr);
-    const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-      if (f->isVisible()) f->reject();
-    });
-    WaitForDialog(fd, 0);
+  OnDialog(0, [&](QFileDialog* fd) {
     SetModalAnswer([&](TModalRequest& r) {
       auto* p = dynamic_cast<TfIOPreviews*>(r.Form);
       if (!p) return int(mrCancel);
@@ -620,13 +600,7 @@ TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
   for (const auto& doc : docs) {
     SavePicture(dir + "/" + doc.name, 30, 20);
     dlg.SetFileName(dir + "/" + doc.name);
-    QTimer::singleShot(100, [&] {
-      auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(fd, nullptr);
-      const std::unique_ptr<QFileDialog, void (*)(QFileDialog*)> closer(fd, [](QFileDialog* f) {
-        if (f->isVisible()) f->reject();
-      });
-      WaitForDialog(fd, 1);
+    OnDialog(1, [&](QFileDialog* fd) {
       auto* type = fd->findChild<QComboBox*>("fileTypeCombo");
       ASSERT_NE(type, nullptr);
       EXPECT_EQ(type->currentText().toStdString(), doc.type);
