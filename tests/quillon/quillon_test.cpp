@@ -56,23 +56,9 @@ int LeastClientWidth(TForm* f) {
   return sub->minimumSizeHint().width() - m.left() - m.right();
 }
 
-class EditorTest : public vltest::EditorTest {
+class EditorTest : public vltest::EditorInFolderTest {
  protected:
-  fs::path dir, oldCwd;
-
-  void SetUp() override {
-    oldCwd = fs::current_path();
-    dir = fs::path(VL_BUILD_DIR) / "quillon-test" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::current_path(dir);
-    vltest::EditorTest::SetUp();
-  }
-
-  void TearDown() override {
-    vltest::EditorTest::TearDown();
-    fs::current_path(oldCwd);
-  }
+  EditorTest() : EditorInFolderTest("quillon-test") {}
 
   // Closes a child as the Close item does and lets the queued free run.
   void CloseActive() {

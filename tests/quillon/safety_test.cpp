@@ -31,22 +31,9 @@ TColor Px(TBitmap* b, int x, int y) {
   return RGB(p[2], p[1], p[0]);
 }
 
-class SafetyTest : public vltest::EditorTest {
+class SafetyTest : public vltest::EditorInFolderTest {
  protected:
-  fs::path dir, oldCwd;
-
-  void SetUp() override {
-    oldCwd = fs::current_path();
-    dir = fs::path(VL_BUILD_DIR) / "quillon-safety" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::current_path(dir);
-    vltest::EditorTest::SetUp();
-  }
-  void TearDown() override {
-    vltest::EditorTest::TearDown();
-    fs::current_path(oldCwd);
-  }
+  SafetyTest() : EditorInFolderTest("quillon-safety") {}
 
   std::set<std::string> Listing() const {
     std::set<std::string> names;

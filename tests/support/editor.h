@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -95,6 +96,30 @@ class EditorTest : public ::testing::Test {
     QCoreApplication::processEvents();
     return main->ActiveChild();
   }
+};
+
+// The editor started in a working folder of its own, made empty under the build folder as
+// <group>/<test name>; the folder the test started in comes back after.
+class EditorInFolderTest : public EditorTest {
+ protected:
+  explicit EditorInFolderTest(const char* Group) : FGroup(Group) {}
+  std::filesystem::path dir, oldCwd;
+
+  void SetUp() override {
+    oldCwd = std::filesystem::current_path();
+    dir = std::filesystem::path(VL_BUILD_DIR) / FGroup / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    EditorTest::SetUp();
+  }
+  void TearDown() override {
+    EditorTest::TearDown();
+    std::filesystem::current_path(oldCwd);
+  }
+
+ private:
+  const char* FGroup;
 };
 
 }  // namespace vltest
