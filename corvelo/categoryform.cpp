@@ -245,22 +245,18 @@ void TCategoryForm::ShowThumbs() {
   PaintNow(PanelcatHelp);
   if (Leaving()) return;
   PanelBase16->SetBounds(PanelBase16->Left(), PanelBase16->Top(), PanelBase[0]->Width(), PanelBase[0]->Height());
-  TStrings* lines = CatListLines();
-  bool any = false;
   // Said once, on the page, when the album turns out to have nothing to show.
-  struct TNothing {
-    TCategoryForm* f;
-    const bool& any;
-    ~TNothing() {
-      if (any || f->Leaving()) return;
-      f->PanelcatHelp->SetCaption(kNoPhotos);
-      ShowMessage(kNoPhotos);
-    }
-  } nothing{this, any};
+  auto nothing = [this] {
+    PanelcatHelp->SetCaption(kNoPhotos);
+    ShowMessage(kNoPhotos);
+  };
   if (!FileExists(CurrentListFile)) {
     for (TPanel* p : PanelBase) p->Hide();
+    nothing();
     return;
   }
+  TStrings* lines = CatListLines();
+  bool any = false;
   for (int i = 0; i < kThumbCount; ++i) {
     ThumbFilled[i] = 0;
     // An album with fewer lines shows what it has.
@@ -297,6 +293,7 @@ void TCategoryForm::ShowThumbs() {
     if (Leaving()) return;
   }
   if (any) PanelcatHelp->SetCaption(Image[0]->Hint());
+  else nothing();
 }
 
 bool TCategoryForm::Leaving() const {

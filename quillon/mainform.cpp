@@ -696,7 +696,8 @@ void TMainForm::ConverttoBW1Click(TObject* Sender) {
     ShowMessage("The picture is already black and white.");
     return;
   }
-  CommandTarget(Sender);
+  // The drawn objects are painted in first, as for every picture command.
+  PasteClick(Sender);
   if (fConvBW->ShowModal() == mrOk) {
     if (fConvBW->RadioGroup1->ItemIndex() == 0)
       c->VistrelProc1->ConvertToBWThreshold(fConvBW->SpeedButton1->Down() ? -1

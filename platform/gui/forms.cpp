@@ -67,15 +67,16 @@ class TTitleBarPointer : public QObject {
 THelpService gHelpService;
 THelpRequest gLastHelp;
 
-// Message boxes and the platform's own dialogs can't be minimised while they are modal either:
-// a window manager that does it anyway gets them straight back (forms see to themselves).
+// A modal window can't be minimised (forms, message boxes, the platform's dialogs): a window
+// manager that does it anyway gets it straight back, or the program would wait on a window
+// nobody sees and answer no click.
 class TModalKeeper : public QObject {
  public:
   using QObject::QObject;
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override {
-    if (e->type() != QEvent::WindowStateChange || !o->isWidgetType() || dynamic_cast<TQtWidget*>(o)) return false;
+    if (e->type() != QEvent::WindowStateChange || !o->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(o);
     if (!w->isWindow() || !w->isModal() || !(w->windowState() & Qt::WindowMinimized)) return false;
     const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(e)->oldState() & ~Qt::WindowMinimized;
@@ -90,14 +91,16 @@ class TModalKeeper : public QObject {
     return false;
   }
 };
+
+// Watches every window of the program from its start.
+void InstallModalKeeper() { qApp->installEventFilter(new TModalKeeper(qApp)); }
+Q_COREAPP_STARTUP_FUNCTION(InstallModalKeeper)
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TForm
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
-  static const bool keeper = (qApp->installEventFilter(new TModalKeeper(qApp)), true);
-  (void)keeper;
   FVisible = false;
   FControlStyle |= csAcceptsControls;
   auto* outer = new TQtWidget(this, nullptr, false);
@@ -763,19 +766,6 @@ bool TForm::HandleEvent(QWidget* w, QEvent* e) {
         return true;
       case QEvent::WindowActivate: DoActivate(); return false;
       case QEvent::WindowStateChange:
-        // A modal window can't be minimised (a window manager may do it all the same): it
-        // comes straight back, or its owner would be left with no answer to any click.
-        if (w == FWidget && !FSubWindow && FModal && (FWidget->windowState() & Qt::WindowMinimized)) {
-          QWidget* top = FWidget;
-          QTimer::singleShot(0, top, [this, top] {
-            if (!FModal || !top->isMinimized()) return;
-            if (FWindowState == wsMaximized) top->showMaximized();
-            else top->showNormal();
-            top->raise();
-            top->activateWindow();
-          });
-          return false;
-        }
         // A window shown again right after it was hidden can be taken out of its maximised
         // state by the window manager. Without a maximise button the user can't do that, so
         // it goes back.

@@ -132,8 +132,7 @@ class TKeyboardButton : public QObject {
 };
 
 // A file dialog that asks before it closes with a choice, and stays up as the user left it
-// when the answer is no. Modal, it is never minimised: the program would wait on a window
-// nobody sees.
+// when the answer is no.
 class TAskingFileDialog : public QFileDialog {
  public:
   TAskingFileDialog(const QString& Caption, const QString& Dir) : QFileDialog(nullptr, Caption, Dir) {
@@ -146,14 +145,6 @@ class TAskingFileDialog : public QFileDialog {
   void done(int Result) override {
     if (Result == QDialog::Accepted && CanAccept && !CanAccept()) return;
     QFileDialog::done(Result);
-  }
-  void changeEvent(QEvent* e) override {
-    QFileDialog::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
-      QTimer::singleShot(0, this, [this] {
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        show();
-      });
   }
 };
 
