@@ -585,8 +585,17 @@ void TMainForm::CopyItemClick(TObject*) {
   if (TMDIChild* c = ActiveChild()) c->VistrelProc1->CopySelectionToClipboard();
 }
 
+namespace {
+// True when the clipboard holds a picture; else the user is told.
+bool ClipboardPictureOrSay() {
+  if (Clipboard()->HasFormat(CF_DIB)) return true;
+  ShowMessage("The clipboard holds no picture: copy one first.");
+  return false;
+}
+}  // namespace
+
 void TMainForm::PasteItemClick(TObject*) {
-  if (!Clipboard()->HasFormat(CF_DIB)) return;
+  if (!ClipboardPictureOrSay()) return;
   TMDIChild* c = CreateMDIChild("Velmora-New" + std::to_string(MDIChildCount() + 1) + ".jpg", true);
   c->VistrelProc1->PasteFromClipboard();
   // A picture that could not be read leaves no empty document; one that could takes a window
@@ -596,7 +605,8 @@ void TMainForm::PasteItemClick(TObject*) {
 }
 
 void TMainForm::PastetoRect1Click(TObject*) {
-  if (TMDIChild* c = ActiveChild()) c->VistrelProc1->PasteToSelection();
+  TMDIChild* c = ActiveChild();
+  if (c && ClipboardPictureOrSay()) c->VistrelProc1->PasteToSelection();
 }
 
 void TMainForm::Unselect1Click(TObject*) {
@@ -827,6 +837,7 @@ void TMainForm::Merge1Click(TObject* Sender) {
   TMDIChild* c = CommandTarget(Sender);
   if (fMergeDialog->ShowModal() == mrOk) {
     const int i = fMergeDialog->ListBox1->ItemIndex();
+    if (i < 0) ShowMessage("No source image was chosen, so nothing was merged.");
     if (i >= 0 && i < MDIChildCount())
       if (auto* source = dynamic_cast<TMDIChild*>(MDIChildren(i)))
         c->VistrelProc1->Merge(source->VistrelVect1->Bitmap(), 100 - fMergeDialog->TrackBar1->Position());

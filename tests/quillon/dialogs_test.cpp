@@ -152,10 +152,13 @@ TEST_F(DialogsTest, MergeTakesTheChosenDocumentAtTheChosenShare) {
   EXPECT_EQ(Px(b, 5, 5), RGB(255, 191, 191));
   EXPECT_EQ(Px(b, 0, 0), RGB(191, 191, 191));
   EXPECT_EQ(main->ProgressBar1->Position(), 0);
-  // Without a chosen document nothing is merged.
+  // Without a chosen document nothing is merged, and the user is told.
   Answer<TfMergeDialog>([](TfMergeDialog* m) { m->ListBox1->SetItemIndex(-1); });
+  std::string text;
+  AnswerMessage(mrOk, &text);
   main->Merge1Click(nullptr);
   EXPECT_EQ(Px(b, 5, 5), RGB(255, 191, 191));
+  EXPECT_EQ(text, "No source image was chosen, so nothing was merged.");
 }
 
 TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {

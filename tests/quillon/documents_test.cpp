@@ -38,10 +38,18 @@ TEST_F(DocumentsTest, CancelledOrFailedCommandsLeaveNoTrace) {
   }
   EXPECT_FALSE(c->Modified);
 
-  // Paste to new with only text on the clipboard: no window.
+  // Paste to new or into the picture with only text on the clipboard: no window, the picture
+  // as it was, and the user is told.
   Clipboard()->SetAsText("only words");
-  main->PasteItemClick(nullptr);
+  for (int rect = 0; rect < 2; ++rect) {
+    std::string said;
+    AnswerMessage(mrOk, &said);
+    if (rect) main->PastetoRect1Click(nullptr);
+    else main->PasteItemClick(nullptr);
+    EXPECT_EQ(said, "The clipboard holds no picture: copy one first.");
+  }
   EXPECT_EQ(main->MDIChildCount(), 1);
+  EXPECT_FALSE(c->Modified);
 
   // Acquire from the speed bar with no scanner interface: the user is told, no empty window.
   const char* old = std::getenv("VISTREL_TWAIN_DSM");

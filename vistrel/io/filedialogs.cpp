@@ -1,5 +1,7 @@
 #include "vistrel/io/filedialogs.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -20,6 +22,7 @@
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/gui/controls.h"
 #include "vistrel/codecs/ioparams.h"
@@ -434,8 +437,25 @@ bool TOpenVistrelDialog::RunDialog(bool Save) {
           following.push_back(QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, follow));
         if (auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit"))
           following.push_back(QObject::connect(edit, &QLineEdit::textChanged, follow));
-        QObject::connect(&dlg, &QFileDialog::directoryEntered,
-                         [this](const QString& d) { ChangeFolder(d.toStdString()); });
+        // The folder listed, however the user got there. A folder typed in the name box took
+        // the user into it: its name is no file's, so the box goes back to the name being saved
+        // (empty to open), and the name list left open and empty over the type box goes.
+        QString listed = dlg.directory().absolutePath();
+        if (auto* model = dlg.findChild<QFileSystemModel*>())
+          QObject::connect(model, &QFileSystemModel::rootPathChanged, &dlg,
+                           [this, &dlg, &listed, Save](const QString& d) {
+            const QString from = std::exchange(listed, QDir(d).absolutePath());
+            if (!dlg.isVisible()) return;
+            if (QDir(QString::fromStdString(FFolder)) != QDir(listed)) ChangeFolder(listed.toStdString());
+            auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit");
+            if (!edit) return;
+            const QString typed = edit->text().trimmed();
+            if (!typed.isEmpty() && QDir::cleanPath(QDir(from).absoluteFilePath(typed)) == listed)
+              edit->setText(Save ? QFileInfo(QString::fromStdString(FFileName)).fileName() : QString());
+            QTimer::singleShot(0, edit, [edit] {
+              if (edit->completer() && edit->completer()->popup()) edit->completer()->popup()->hide();
+            });
+          });
         QObject::connect(&dlg, &QFileDialog::filterSelected, [this, &dlg, filters, Save](const QString& f) {
           // The typed name follows the type in the save dialog.
           auto* edit = dlg.findChild<QLineEdit*>("fileNameEdit");
