@@ -210,6 +210,15 @@ TEST_F(AlbumTest, ShowsTheLoadableFramesInTheirPlacesAtTheirFittedSizes) {
     EXPECT_EQ(f->PanelBase[11]->BoundsRect(), Bounds(255, 30 + 543, 218, 218));
     EXPECT_EQ(f->Panel[11]->BoundsRect(), Bounds(54, 0, 109, 218));
   });
+
+  // Closed while the tall photo is read: the fill ends and that photo stays out of its frame.
+  CategoryForm->Vistrel1->SetOnProgress([](TObject*, int) {
+    if (CurrentImageFile.ends_with("tall.jpg")) CategoryForm->BitBtn1->Click();
+  });
+  OpenAlbum(lines, [](TCategoryForm* f) {
+    EXPECT_EQ(ThumbFilled[11], 0);
+    EXPECT_FALSE(f->PanelBase[11]->Visible());
+  });
 }
 
 // A short album shows what it has; a click opens the photo view with the photo's path, its

@@ -301,6 +301,7 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
   const std::string dir = ScreenDir();
   std::filesystem::copy_file(std::string(VL_TESTDATA) + "/jpegpng/photo444.jpg", dir + "/photo.jpg");
   std::ofstream(dir + "/notes.jpg") << "Shopping list: milk, bread.\n";
+  std::filesystem::create_directories(dir + "/album");
   vistrel::TOpenVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
   int previews = 0;
@@ -331,6 +332,11 @@ TEST(XvfbScreen, OpenDialogPreviewsAndSaysWhatItCantRead) {
     SelectInList(fd, "notes.jpg");
     EXPECT_TRUE(dlg.ReadErrorLabel->Widget()->isVisible());
     GrabWindow(fd, "unreadable");
+    // A folder clicked once is no file: the panel is left empty.
+    SelectInList(fd, "album");
+    EXPECT_EQ(dlg.FileName(), "");
+    EXPECT_FALSE(dlg.ReadErrorLabel->Widget()->isVisible());
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "");
     fd->reject();
   });
   EXPECT_FALSE(dlg.Execute());

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QWidget>
 
 #include "platform/gui/controls.h"
@@ -186,6 +187,48 @@ TEST_F(FormTest, ModalFormsAndMessageBoxesAreAnsweredWithoutBlocking) {
     });
     EXPECT_EQ(dlg->ShowModal(), key == Qt::Key_Return ? mrOk : mrAbort);
   }
+
+  // Opened with no click and no minimise box, a dialog takes typed digits in its first field,
+  // and Enter that no control took presses the default button. Neither Enter nor Escape
+  // presses a disabled button, or one on a disabled panel.
+  auto* ask = new TForm(nullptr);
+  auto* field = new TEdit(ask);
+  field->SetParent(ask);
+  field->SetText("1");
+  auto* bar = new TPanel(ask);
+  bar->SetParent(ask);
+  bar->SetBounds(0, 40, 200, 40);
+  auto button = [&](TModalResult result) {
+    auto* b = new TButton(ask);
+    b->SetParent(bar);
+    b->SetModalResult(result);
+    return b;
+  };
+  TButton *yes = button(mrOk), *no = button(mrAbort);
+  yes->SetDefault(true);
+  no->SetCancel(true);
+  SetModalAnswer([&](TModalRequest&) {
+    EXPECT_FALSE(ask->Widget()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    for (char digit : {'4', '2'}) QTest::keyClick(ask->Widget()->windowHandle(), digit);
+    SendKey(ask->Widget(), Qt::Key_Return, Qt::NoModifier, "\r");
+    return 0;
+  });
+  EXPECT_EQ(ask->ShowModal(), mrOk);
+  EXPECT_TRUE(field->Text().ends_with("42")) << field->Text();
+  SetModalAnswer([&](TModalRequest&) {
+    for (QWidget* to : {ask->Widget(), field->Widget()})
+      for (int key : {Qt::Key_Return, Qt::Key_Escape})
+        SendKey(to, key, Qt::NoModifier, key == Qt::Key_Return ? "\r" : "\x1b");
+    return 0;
+  });
+  yes->SetEnabled(false);
+  no->SetEnabled(false);
+  EXPECT_EQ(ask->ShowModal(), mrCancel);
+  yes->SetEnabled(true);
+  no->SetEnabled(true);
+  bar->SetEnabled(false);
+  EXPECT_EQ(ask->ShowModal(), mrCancel);
+  ask->Free();
 
   // The answerer may give the result itself; a second run works the same.
   SetModalAnswer([](TModalRequest&) { return int(mrCancel); });

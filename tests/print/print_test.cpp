@@ -200,6 +200,8 @@ TEST(PrintSize, EachChoiceFitsItsBoxTouchingOneSide) {
       {kPrintHalfPaper, 1.0, wide, 6, 5.5},          // square: 5.5 x 5.5
       {kPrintHalfPaper, 2.0, tall, 6, 8.5},          // 8.5 / 2 = 4.25 fits 5.5
       {kPrintHalfPaper, 1.25, tall, 6, 5.5 * 1.25},  // 8.5 / 1.25 = 6.8 > 5.5
+      {kPrintHalfPaper, 1.5, {4, 12}, 6, 4},         // half is 6 x 4: no wider than the paper
+      {kPrintHalfPaper, 0.5, {12, 4}, 6, 2},         // nor higher
   };
   for (const Row& w : rows)
     EXPECT_DOUBLE_EQ(PrintWidth(w.choice, w.r, w.paper, w.postCard), w.width)

@@ -165,6 +165,13 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
   TMDIChild* c = OpenQuad();
   ASSERT_NE(c, nullptr);
   TBitmap* b = c->VistrelVect1->Bitmap();
+  // A drawn green box, selected, goes into the picture before it turns black and white.
+  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
+  o.Kind = vokBox;
+  o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
+  o.PenColor = kGreen;
+  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
+  c->VistrelVect1->SelectObject(VL_OBJ_LAST);
   // A typed threshold of 100: red and blue fall below it, green and white stay white.
   Answer<TfConvBW>([](TfConvBW* d) {
     EXPECT_EQ(d->RadioGroup1->ItemIndex(), 0);
@@ -177,6 +184,7 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
   });
   main->ConverttoBW1Click(nullptr);
   ASSERT_EQ(b->PixelFormat(), pf1bit);
+  EXPECT_TRUE(WhiteBit(b, 1, 1));
   EXPECT_FALSE(WhiteBit(b, 5, 5));
   EXPECT_TRUE(WhiteBit(b, 30, 5));
   EXPECT_FALSE(WhiteBit(b, 5, 20));
@@ -214,6 +222,15 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
     for (int x = 4; x < 12; ++x) whites += WhiteBit(b, x, y);
   EXPECT_GT(whites, 0);
   EXPECT_LT(whites, 64);
+
+  // Back to true colour as it shows; a second time only says so.
+  main->ConverttoTruecolor1Click(nullptr);
+  ASSERT_EQ(b->PixelFormat(), pf24bit);
+  EXPECT_EQ(Px(b, 30, 20), kWhite);
+  std::string text;
+  AnswerMessage(mrOk, &text);
+  main->ConverttoTruecolor1Click(nullptr);
+  EXPECT_EQ(text, "The picture is already true colour.");
 }
 
 TEST_F(DialogsTest, HistogramOfTheActiveDocumentAndZoomProperties) {

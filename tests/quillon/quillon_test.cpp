@@ -259,6 +259,16 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   // The window shows the picture, its ideal size, and no band around it.
   EXPECT_EQ(c->VistrelVect1->ClientWidth(), 151);
   EXPECT_EQ(c->VistrelVect1->ClientHeight(), 46);
+  // Borders in width only, then Undo: the window fits the picture again.
+  AnswerForm([](TForm* f) {
+    static_cast<TfResize*>(f)->CheckBox1->SetChecked(false);
+    static_cast<TfResize*>(f)->Edit1->SetText("200");
+  });
+  main->Resize1Click(nullptr);
+  ASSERT_EQ(b->Width(), 200);
+  main->Undo1Click(nullptr);
+  ASSERT_EQ(b->Width(), 150);
+  EXPECT_EQ(c->VistrelVect1->ClientWidth(), 151);
 
   // Colour count and the answer of "Reduce colors" cancelled (0: nothing).
   std::string text;

@@ -162,13 +162,15 @@ TEST_F(SafetyTest, CommandsForTrueColourOnAOneBitPictureSayWhy) {
   }
   EXPECT_FALSE(c->Modified);
 
-  // A true-colour picture too small for the effects dialog.
+  // True-colour pictures too small for the effects dialog in either side.
   main->FileNewItemClick(nullptr);
-  main->ActiveChild()->VistrelProc1->ResizeCanvas(1, 1);
-  std::string text;
-  AnswerMessage(mrOk, &text);
-  main->Effects1Click(nullptr);
-  EXPECT_EQ(text, "Effects need a picture of at least 2 x 2 pixels.");
+  for (const auto& [w, h] : {std::pair{1, 1}, {5, 1}, {1, 5}}) {
+    main->ActiveChild()->VistrelProc1->ResizeCanvas(w, h);
+    std::string text;
+    AnswerMessage(mrOk, &text);
+    main->Effects1Click(nullptr);
+    EXPECT_EQ(text, "Effects need a picture of at least 2 x 2 pixels.") << w << " x " << h;
+  }
 }
 
 TEST_F(SafetyTest, EffectsDialogClosesOnTheFirstEscape) {

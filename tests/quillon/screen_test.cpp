@@ -156,6 +156,12 @@ TEST(XvfbScreen, WindowCommands) {
   }
   Grab(main->PopupMenu1->Items()->SubMenu(), "popup");
   main->PopupMenu1->Items()->SubMenu()->hide();
+  // A popup holding only separators has nothing to choose: it is not shown.
+  TPopupMenu lines(nullptr);
+  lines.Items()->AddItem("-");
+  lines.Items()->AddItem("-");
+  lines.Popup(40, 40);
+  EXPECT_FALSE(lines.Items()->SubMenu()->isVisible());
   main->WindowMinimizeItemClick(nullptr);
   Grab(main->Widget(), "minimized");
   // Minimised: each an icon in the workspace, none over another.
