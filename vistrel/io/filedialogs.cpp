@@ -575,6 +575,8 @@ void TOpenVistrelDialog::DoClose() {
   FMView->Clear();
   FView->Blank();
   ReadErrorLabel->SetVisible(false);
+  // The previewed pictures are not kept for later.
+  TBitmap::ReleaseFreedMemory();
 }
 
 void TOpenVistrelDialog::ApplyLanguage() {
@@ -802,6 +804,7 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
   else form->SetClientHeight(std::min(h, std::max(100, room.height() - 60)));
   form->ShowModal();
   delete form;
+  TBitmap::ReleaseFreedMemory();
 }
 
 // ---------------------------------------------------------------------------------------------
