@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -216,6 +217,8 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   ASSERT_EQ(b->Width(), 30);
   ASSERT_EQ(b->Height(), 40);
   EXPECT_EQ(Px(b, 0, 39), kBlack);
+  // The window takes the turned picture's size, as after Undo and Resize borders.
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
   // Cancel leaves the picture alone.
   AnswerForm([](TForm* f) { static_cast<TfRotate*>(f)->Edit1->SetText("45"); }, mrCancel);
   main->Rotate1Click(nullptr);
@@ -227,12 +230,16 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
     EXPECT_EQ(r->Caption(), "Resize photo - scaling used");
     EXPECT_EQ(r->Edit1->Text(), "30");
     EXPECT_EQ(r->Edit2->Text(), "40");
-    r->Edit1->SetText("15");
+    // The width has the keyboard, its text selected: what is typed replaces it.
+    ASSERT_EQ(r->Widget()->focusWidget(), r->Edit1->ClientWidget());
+    QTest::keyClicks(r->Edit1->ClientWidget(), "15");
+    EXPECT_EQ(r->Edit1->Text(), "15");
     EXPECT_EQ(r->Edit2->Text(), "20");
   });
   main->Resample1Click(nullptr);
   EXPECT_EQ(b->Width(), 15);
   EXPECT_EQ(b->Height(), 20);
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
   main->Undo1Click(nullptr);
   EXPECT_EQ(b->Width(), 30);
   EXPECT_EQ(b->Height(), 40);
