@@ -99,14 +99,15 @@ TEST_F(FileDialogsTest, OpenDialogSelectsPreviewsAndAsksBeforeClosing) {
     EXPECT_FALSE(dlg.InfoLabel1->Caption().empty());
     EXPECT_TRUE(dlg.PreviewButton->Enabled());
 
-    // Escape on the panel's buttons goes on to the window that holds the panel.
-    {
+    // Escape on the panel's button or picture (clicked, or back from the full-size preview)
+    // goes on to the window that holds the panel.
+    for (QWidget* focus : {dlg.PreviewButton->Widget(), dlg.View()->ClientWidget()}) {
       QDialog host;
       QWidget* panel = dlg.PicturePanel->Widget();
       panel->setParent(&host);
       panel->show();
       host.show();
-      QTest::keyClick(dlg.PreviewButton->Widget(), Qt::Key_Escape);
+      QTest::keyClick(focus, Qt::Key_Escape);
       EXPECT_FALSE(host.isVisible());
       panel->hide();
       panel->setParent(nullptr);
