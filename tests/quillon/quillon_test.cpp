@@ -516,6 +516,18 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   QCoreApplication::processEvents();
   EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kBlack);
   EXPECT_EQ(main->ProgressBar1->Position(), 0);
+  // The Rotate page turns the picture; the window takes the turned picture's size.
+  AnswerForm([](TForm* f) {
+    auto* p = static_cast<TfPreviews*>(f);
+    p->PageControl1->SelectTab(5);
+    EXPECT_EQ(p->ActivePreviewPage(), ppRotate);
+    p->EditRotate->SetText("90");
+    p->Button1->Click();
+  });
+  main->Effects1Click(nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(c->VistrelVect1->Bitmap()->Height(), 40);
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
 
   // The mouse over the view writes its coordinates into the frame's caption.
   c->VistrelVect1MouseMove(nullptr, 0, 12, 7);
