@@ -391,9 +391,17 @@ bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Wi
   if (fResize->ShowModal() != mrOk) return false;
   Width = StrToIntDef(fResize->Edit1->Text(), 0);
   Height = StrToIntDef(fResize->Edit2->Text(), 0);
-  if (Width > 0 && Height > 0) return true;
-  ShowMessage("The width and height must be whole numbers above 0.");
-  return false;
+  if (Width <= 0 || Height <= 0) {
+    ShowMessage("The width and height must be whole numbers above 0.");
+    return false;
+  }
+  // Said in the picture's own terms, before any work, rather than as a failed allocation.
+  if (BitmapRowBytes(Width, b->BitsPerPixel()) * Height > TBitmap::MaxBytes()) {
+    ShowMessage("A picture of " + std::to_string(Width) + " x " + std::to_string(Height) +
+                " pixels is too large to make.");
+    return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
