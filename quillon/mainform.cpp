@@ -372,8 +372,15 @@ TMDIChild* TMainForm::CommandTarget(TObject* Sender) {
 void TMainForm::RunProcess(TObject* Sender, const std::function<void(TVistrelProc*)>& Op) {
   TMDIChild* c = CommandTarget(Sender);
   if (!c) return;
-  Op(c->VistrelProc1);
+  Refitting(c, [&] { Op(c->VistrelProc1); });
   ResetProgress();
+}
+
+void TMainForm::Refitting(TMDIChild* Child, const std::function<void()>& Op) {
+  const int w = Child->VistrelVect1->Bitmap()->Width(), h = Child->VistrelVect1->Bitmap()->Height();
+  Op();
+  if (Child->VistrelVect1->Bitmap()->Width() != w || Child->VistrelVect1->Bitmap()->Height() != h)
+    Child->FitToPicture();
 }
 
 bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Width, int& Height) {
@@ -384,9 +391,17 @@ bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Wi
   if (fResize->ShowModal() != mrOk) return false;
   Width = StrToIntDef(fResize->Edit1->Text(), 0);
   Height = StrToIntDef(fResize->Edit2->Text(), 0);
-  if (Width > 0 && Height > 0) return true;
-  ShowMessage("The width and height must be whole numbers above 0.");
-  return false;
+  if (Width <= 0 || Height <= 0) {
+    ShowMessage("The width and height must be whole numbers above 0.");
+    return false;
+  }
+  // Said in the picture's own terms, before any work, rather than as a failed allocation.
+  if (BitmapRowBytes(Width, b->BitsPerPixel()) * Height > TBitmap::MaxBytes()) {
+    ShowMessage("A picture of " + std::to_string(Width) + " x " + std::to_string(Height) +
+                " pixels is too large to make.");
+    return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -540,7 +555,9 @@ void TMainForm::Acquire1Click(TObject*) { AcquireInto(ActiveChild()); }
 bool TMainForm::AcquireInto(TMDIChild* Child) {
   if (!Child || !ScannerInterfaceInstalled()) return false;
   try {
-    return Child->VistrelIO1->Acquire();
+    bool got = false;
+    Refitting(Child, [&] { got = Child->VistrelIO1->Acquire(); });
+    return got;
   } catch (...) {
     ShowMessage(kAcquireProblemText);
   }
@@ -568,12 +585,12 @@ void TMainForm::PrintBtnClick(TObject* Sender) {
 void TMainForm::Undo1Click(TObject*) {
   TMDIChild* c = ActiveChild();
   if (!c) return;
-  const int w = c->VistrelVect1->Bitmap()->Width(), h = c->VistrelVect1->Bitmap()->Height();
-  c->VistrelProc1->Undo();
-  c->VistrelProc1->ClearUndo();
-  Undo1->SetEnabled(false);
   // A window that grew with its picture shrinks back with it.
-  if (c->VistrelVect1->Bitmap()->Width() != w || c->VistrelVect1->Bitmap()->Height() != h) c->FitToPicture();
+  Refitting(c, [c] {
+    c->VistrelProc1->Undo();
+    c->VistrelProc1->ClearUndo();
+  });
+  Undo1->SetEnabled(false);
 }
 
 // The clipboard commands leave the drawn objects where they are.
@@ -661,8 +678,8 @@ void TMainForm::RunPreviews(TObject* Sender, uint16_t Pages) {
   RunProcess(Sender, [Pages](TVistrelProc* p) { p->DoPreviews(Pages); });
 }
 void TMainForm::Histogram1Click(TObject* Sender) {
+  if (!fHistogram || !TrueColorOrSay(ActiveChild(), "Histogram works")) return;
   TMDIChild* c = CommandTarget(Sender);
-  if (!c || !fHistogram) return;
   fHistogram->VistrelProc1->SetAttachedVistrel(c->VistrelVect1);
   fHistogram->HistogramBox1->Update();
   fHistogram->ShowModal();
@@ -764,7 +781,7 @@ void TMainForm::Resample1Click(TObject* Sender) {
   int w, h;
   if (!c || !AskNewSize(c, "Resize photo - scaling used", w, h)) return;
   const int f = fResize->ComboBox1->ItemIndex();
-  c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell))));
+  Refitting(c, [&] { c->VistrelProc1->Resample(w, h, TResampleFilter(std::clamp(f, 0, int(rfMitchell)))); });
   ResetProgress();
 }
 
@@ -816,7 +833,7 @@ void TMainForm::Rotate1Click(TObject* Sender) {
   }
   preview->Fit();
   if (fRotate->ShowModal() == mrOk)
-    c->VistrelProc1->Rotate(360 - fRotate->UpDown1->Position(), fRotate->CheckBox1->Checked());
+    Refitting(c, [&] { c->VistrelProc1->Rotate(360 - fRotate->UpDown1->Position(), fRotate->CheckBox1->Checked()); });
   ResetProgress();
 }
 

@@ -179,6 +179,8 @@ class TMainForm : public TForm {
   TMDIChild* CommandTarget(TObject* Sender);
   // Runs Op on the active document's processing component, then clears the progress bar.
   void RunProcess(TObject* Sender, const std::function<void(TVistrelProc*)>& Op);
+  // Runs Op on a document; a picture whose size it changed gets a window that fits it.
+  void Refitting(TMDIChild* Child, const std::function<void()>& Op);
   // The effects dialog with the given pages on the active document; says why when the
   // picture is not one it works on.
   void RunPreviews(TObject* Sender, uint16_t Pages);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -123,6 +124,15 @@ TMDIChild::~TMDIChild() {
   VistrelVect1->OnImageChange = nullptr;
   VistrelVect1->OnViewChange = nullptr;
   VistrelView1->OnImageChange = nullptr;
+  // Once the last document's pictures are freed (after this), their memory goes back to the
+  // system instead of waiting in the pool for pictures that may never come.
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+          if (const TMainForm* m = Main(); !m || m->MDIChildCount() == 0) TBitmap::ReleaseFreedMemory();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMDIChild::FormClose(TObject*, TCloseAction& Action) { Action = caFree; }

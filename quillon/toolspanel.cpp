@@ -374,8 +374,11 @@ void TMainForm::ObjectUndoClick(TObject*) {
   // Nothing was kept (a new document): the picture stays.
   if (!saved->HasBitmap() || saved->Bitmap()->Empty()) return;
   try {
-    c->VistrelVect1->Bitmap()->Assign(saved->Bitmap());
-    c->VistrelVect1->Refresh();
+    // The kept picture may be of another size (a resize since): the window fits it.
+    Refitting(c, [c, saved] {
+      c->VistrelVect1->Bitmap()->Assign(saved->Bitmap());
+      c->VistrelVect1->Refresh();
+    });
   } catch (...) {}
   WipeBtn->SetEnabled(false);
   Paste->SetEnabled(false);

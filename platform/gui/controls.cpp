@@ -785,6 +785,9 @@ bool TWinControl::HandleEvent(QWidget* w, QEvent* e) {
           if (!ch) return true;
         }
         if (tab) return false;
+        // In a window that is not one of our forms (a file dialog's panel), Escape and Enter
+        // that nothing here took go on to that window.
+        if (!form && (key == VK_ESCAPE || key == VK_RETURN) && shift == 0) return false;
       } else if (key) {
         if (preview) form->TWinControl::KeyUp(key, shift);
         if (key) KeyUp(key, shift);

@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -691,14 +692,20 @@ bool DialogKeyOf(TWinControl* w, Word key) {
 }
 
 // A window opened with nothing focused would not see its keys (Escape, Enter) until a click:
-// the first control the Tab key reaches takes the focus.
+// the first control the Tab key reaches takes the focus. A field focused as the window opens
+// has its text selected, as Tab leaves it, so what is typed replaces it.
 void FocusFirstControl(QWidget* window, QWidget* client) {
-  if (QWidget* fw = window->focusWidget(); fw && fw != client && window->isAncestorOf(fw)) return;
-  for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
-    if (window->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(window)) {
-      w->setFocus(Qt::TabFocusReason);
-      return;
-    }
+  QWidget* focus = window->focusWidget();
+  if (!focus || focus == client || !window->isAncestorOf(focus)) {
+    focus = nullptr;
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+      if (window->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(window)) {
+        w->setFocus(Qt::TabFocusReason);
+        focus = w;
+        break;
+      }
+  }
+  if (auto* edit = qobject_cast<QLineEdit*>(focus)) edit->selectAll();
 }
 }  // namespace
 

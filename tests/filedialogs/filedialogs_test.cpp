@@ -2,7 +2,9 @@
 // user inside the dialog (selects, changes type, presses Advanced) and returns OK or Cancel.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QSlider>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "vistrel/io/vistrelio.h"
 #include "vistrel/io/vistrelmview.h"
 #include "vistrel/view/vistrelview.h"
+#include "support/memcap.h"
 
 namespace fs = std::filesystem;
 using vistrel::TOpenVistrelDialog;
@@ -57,11 +60,22 @@ TEST_F(FileDialogsTest, OpenDialogSelectsPreviewsAndAsksBeforeClosing) {
   Run("convert -size 40x30 xc:red -size 40x30 xc:green -depth 8 -compress none " + tif);
   fs::copy_file(tif, tiff);
 
+  {
+    TBitmap big;
+    big.SetPixelFormat(pf24bit);
+    big.SetSize(3000, 2000);
+    TVistrelIO writer(nullptr);
+    writer.SetAttachedBitmap(&big);
+    writer.SaveToFile(dir + "/big.bmp");
+  }
+
   TOpenVistrelDialog dlg(nullptr);
   dlg.Options |= ofAllowMultiSelect;
   dlg.SetInitialDir(dir + "/");
   EXPECT_EQ(dlg.InitialDir(), dir);
   int shown = 0, selections = 0, types = 0, asked = 0;
+  const int64_t before = vltest::HeldKB();
+  int64_t previewed = 0;
   dlg.OnSelectionChange = [&](TObject*) { ++selections; };
   dlg.OnTypeChange = [&](TObject*) { ++types; };
   dlg.OnCanClose = [&](TObject*, bool& can) { can = ++asked > 1; };
@@ -84,6 +98,23 @@ TEST_F(FileDialogsTest, OpenDialogSelectsPreviewsAndAsksBeforeClosing) {
     EXPECT_EQ(dlg.InfoLabel2->Caption(), "File: 9 Kb   Mem: 900 Kb");
     EXPECT_FALSE(dlg.InfoLabel1->Caption().empty());
     EXPECT_TRUE(dlg.PreviewButton->Enabled());
+
+    // Escape on the panel's button or picture (clicked, or back from the full-size preview)
+    // goes on to the window that holds the panel.
+    for (QWidget* focus : {dlg.PreviewButton->Widget(), dlg.View()->ClientWidget()}) {
+      QDialog host;
+      QWidget* panel = dlg.PicturePanel->Widget();
+      panel->setParent(&host);
+      panel->show();
+      host.show();
+      QTest::keyClick(focus, Qt::Key_Escape);
+      EXPECT_FALSE(host.isVisible());
+      panel->hide();
+      panel->setParent(nullptr);
+    }
+
+    dlg.SelectFiles(dir, {"big.bmp"});
+    previewed = vltest::HeldKB();
 
     dlg.SelectFiles(dir, {"two.tif"});
     EXPECT_TRUE(dlg.MView()->Visible());
@@ -112,12 +143,15 @@ TEST_F(FileDialogsTest, OpenDialogSelectsPreviewsAndAsksBeforeClosing) {
   ASSERT_TRUE(dlg.Execute());
   EXPECT_EQ(shown, 2);  // the first OK was refused
   EXPECT_EQ(asked, 2);
-  EXPECT_EQ(selections, 5);
+  EXPECT_EQ(selections, 6);
   ASSERT_EQ(dlg.Files.size(), 3u);
   EXPECT_EQ(dlg.Files[0], jpg);
   EXPECT_EQ(dlg.Files[1], tif);
   EXPECT_EQ(dlg.Files[2], tiff);
   EXPECT_EQ(dlg.FileName(), jpg);
+  // What the previews took is given back when the dialog closes.
+  EXPECT_GT(previewed - before, 3000 * 2000 * 3 / 1024);
+  EXPECT_LT(vltest::HeldKB() - before, 4 * 1024);
   EXPECT_EQ(dlg.FilterIndex(), 4);
   EXPECT_FALSE(dlg.MView()->Playing());
 }

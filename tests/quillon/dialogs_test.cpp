@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QSlider>
+#include <QTest>
 #include <deque>
 #include <functional>
 
@@ -67,6 +68,9 @@ TEST_F(DialogsTest, RotatePreviewTurnsClockwiseAndOkTurnsThePictureAlike) {
     const int w = p->Width(), h = p->Height();
     EXPECT_EQ(w, r->VistrelView1->Width());
     EXPECT_EQ(h, w * 30 / 40);
+    // The angle has the keyboard as the dialog opens, its text selected: typing replaces it.
+    QTest::keyClicks(r->Widget()->focusWidget(), "45");
+    EXPECT_EQ(r->Edit1->Text(), "45");
     // "90": a quarter clockwise. Red moves to the top right, blue to the top left.
     r->Button5->Click();
     EXPECT_EQ(r->Edit1->Text(), "90");

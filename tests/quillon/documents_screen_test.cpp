@@ -194,24 +194,42 @@ TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
     return int(mrCancel);
   });
   TMainForm* main = ed.main;
-  auto open = [&] {
-    main->FileOpenItemClick(nullptr);
-    TMDIChild* c = main->ActiveChild();
+  // The window the user made smaller than the picture.
+  auto shrink = [&](TMDIChild* c) {
     c->SetClientWidth(360);
     c->SetClientHeight(300);
     EXPECT_TRUE(WaitOnScreen(main->Widget()));
+  };
+  auto open = [&] {
+    main->FileOpenItemClick(nullptr);
+    TMDIChild* c = main->ActiveChild();
+    shrink(c);
     return c;
+  };
+  // After the command the window fits the picture: all of it where the workspace has room,
+  // else the workspace's whole side, and no band beyond the picture.
+  auto fits = [&](TMDIChild* c, const char* step) {
+    EXPECT_TRUE(WaitOnScreen(main->Widget())) << step;
+    const QSize room = main->MdiArea()->viewport()->size();
+    const QRect g = Sub(c)->geometry();
+    EXPECT_TRUE(QRect(QPoint(0, 0), room).contains(g)) << step;
+    EXPECT_TRUE(c->ClientWidth() == c->VistrelVect1->IdealWidth() || g.width() == room.width()) << step;
+    EXPECT_TRUE(c->ClientHeight() == c->VistrelVect1->IdealHeight() || g.height() == room.height()) << step;
   };
   TMDIChild* c = open();
   main->Resample1Click(nullptr);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 800);
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Height(), 1024);
   Grab(main, "resized");
+  fits(c, "resized");
+  shrink(c);
   ExpectScrollsToFarEdge(c->VistrelVect1, "resized");
   Grab(main, "resized-far-edge");
   // The panel's Undo brings back the opened picture: the range shrinks with it.
   main->ObjectUndo->Click();
   ASSERT_EQ(c->VistrelVect1->Bitmap()->Width(), 400);
+  fits(c, "undone");
+  shrink(c);
   ExpectScrollsToFarEdge(c->VistrelVect1, "undone");
 
   c = open();
@@ -219,6 +237,8 @@ TEST(XvfbScreen, DocumentGrownPictureGetsScrollBars) {
   main->Rotate1Click(nullptr);
   ASSERT_GT(c->VistrelVect1->Bitmap()->Width(), 600);
   Grab(main, "rotated");
+  fits(c, "rotated");
+  shrink(c);
   ExpectScrollsToFarEdge(c->VistrelVect1, "rotated");
   Grab(main, "rotated-far-edge");
 }

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -216,6 +217,8 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   ASSERT_EQ(b->Width(), 30);
   ASSERT_EQ(b->Height(), 40);
   EXPECT_EQ(Px(b, 0, 39), kBlack);
+  // The window takes the turned picture's size, as after Undo and Resize borders.
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
   // Cancel leaves the picture alone.
   AnswerForm([](TForm* f) { static_cast<TfRotate*>(f)->Edit1->SetText("45"); }, mrCancel);
   main->Rotate1Click(nullptr);
@@ -227,12 +230,16 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
     EXPECT_EQ(r->Caption(), "Resize photo - scaling used");
     EXPECT_EQ(r->Edit1->Text(), "30");
     EXPECT_EQ(r->Edit2->Text(), "40");
-    r->Edit1->SetText("15");
+    // The width has the keyboard, its text selected: what is typed replaces it.
+    ASSERT_EQ(r->Widget()->focusWidget(), r->Edit1->ClientWidget());
+    QTest::keyClicks(r->Edit1->ClientWidget(), "15");
+    EXPECT_EQ(r->Edit1->Text(), "15");
     EXPECT_EQ(r->Edit2->Text(), "20");
   });
   main->Resample1Click(nullptr);
   EXPECT_EQ(b->Width(), 15);
   EXPECT_EQ(b->Height(), 20);
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
   main->Undo1Click(nullptr);
   EXPECT_EQ(b->Width(), 30);
   EXPECT_EQ(b->Height(), 40);
@@ -255,6 +262,15 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   AnswerMessage(mrOk, &zero);
   main->Resize1Click(nullptr);
   EXPECT_EQ(zero, "The width and height must be whole numbers above 0.");
+  EXPECT_EQ(b->Width(), 150);
+  AnswerForm([](TForm* f) {
+    static_cast<TfResize*>(f)->Edit1->SetText("400200");
+    static_cast<TfResize*>(f)->Edit2->SetText("1000");
+  });
+  std::string large;
+  AnswerMessage(mrOk, &large);
+  main->Resample1Click(nullptr);
+  EXPECT_EQ(large, "A picture of 400200 x 1000 pixels is too large to make.");
   EXPECT_EQ(b->Width(), 150);
   // The window shows the picture, its ideal size, and no band around it.
   EXPECT_EQ(c->VistrelVect1->ClientWidth(), 151);
@@ -519,6 +535,18 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   QCoreApplication::processEvents();
   EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kBlack);
   EXPECT_EQ(main->ProgressBar1->Position(), 0);
+  // The Rotate page turns the picture; the window takes the turned picture's size.
+  AnswerForm([](TForm* f) {
+    auto* p = static_cast<TfPreviews*>(f);
+    p->PageControl1->SelectTab(5);
+    EXPECT_EQ(p->ActivePreviewPage(), ppRotate);
+    p->EditRotate->SetText("90");
+    p->Button1->Click();
+  });
+  main->Effects1Click(nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(c->VistrelVect1->Bitmap()->Height(), 40);
+  EXPECT_EQ(c->ClientHeight(), c->VistrelVect1->IdealHeight());
 
   // The mouse over the view writes its coordinates into the frame's caption.
   c->VistrelVect1MouseMove(nullptr, 0, 12, 7);

@@ -153,6 +153,7 @@ TEST_F(SafetyTest, CommandsForTrueColourOnAOneBitPictureSayWhy) {
       {[m] { m->Grayscale1Click(nullptr); }, "Gray scale works" + tail},
       {[m] { m->Reducecolors1Click(nullptr); }, "Reduce colors works" + tail},
       {[m] { m->Merge1Click(nullptr); }, "Merge works" + tail},
+      {[m] { m->Histogram1Click(nullptr); }, "Histogram works" + tail},
       {[m] { m->ConverttoBW1Click(nullptr); }, "The picture is already black and white."}};
   for (const auto& [command, words] : said) {
     std::string text;

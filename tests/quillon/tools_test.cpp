@@ -10,6 +10,8 @@
 #include "quillon/mainform.h"
 #include "quillon/program.h"
 #include "support/editor.h"
+#include "support/memcap.h"
+#include "support/pump.h"
 
 using namespace quillon;
 
@@ -144,6 +146,28 @@ TEST_F(ToolsTest, DrawnRectangleIsBurntInByACommandAndTakenBack) {
   main->ObjectUndoClick(nullptr);
   EXPECT_EQ(Pixel(d->VistrelVect1->Bitmap(), 5, 5), red);
 
+  // Taken back after the borders grew it, the opened picture gets a window of its size again.
+  auto borders = [&](int w, int h) {
+    AnswerForm([w, h](TForm* f) {
+      auto* r = static_cast<TfResize*>(f);
+      r->CheckBox1->SetChecked(false);
+      r->Edit1->SetText(std::to_string(w));
+      r->Edit2->SetText(std::to_string(h));
+    });
+    main->Resize1Click(nullptr);
+  };
+  borders(600, 500);
+  ASSERT_GT(d->ClientHeight(), 400);
+  main->ObjectUndoClick(nullptr);
+  EXPECT_EQ(d->VistrelVect1->Bitmap()->Height(), 30);
+  EXPECT_EQ(d->ClientHeight(), d->VistrelVect1->IdealHeight());
+
+  // A large picture's memory goes back once the last document is closed.
+  const int64_t before = vltest::HeldKB();
+  borders(3000, 2000);
+  const int64_t large = vltest::HeldKB();
+  EXPECT_GT(large - before, 3000 * 2000 * 3 / 1024);
+
   // With the last document closed, the panel's Paste and Undo are off, as at start.
   main->SpeedButtonRect->Click();
   Drag(d->VistrelVect1, 2, 2, 12, 8);
@@ -158,6 +182,8 @@ TEST_F(ToolsTest, DrawnRectangleIsBurntInByACommandAndTakenBack) {
   ASSERT_EQ(main->MDIChildCount(), 0);
   EXPECT_FALSE(main->Paste->Enabled());
   EXPECT_FALSE(main->ObjectUndo->Enabled());
+  EXPECT_TRUE(vltest::WaitFor([&] { return vltest::HeldKB() - before < 4 * 1024; }, 10000))
+      << vltest::HeldKB() - before << " KB held of " << large - before << " KB";
 }
 
 TEST_F(ToolsTest, ObjectsLeftUnselectedStayAndWipeRemovesThem) {

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QTest>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -102,7 +103,17 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
   ON_SCREEN_ONLY();
   const std::string tall = Picture("400x512", 400, 512, TColor(0xC08040));
   const std::string wide = Picture("1600x200", 1600, 200, TColor(0x40A0C0));
-  std::string next;
+  std::string next, width = "2000", height = "1600", angle;
+  // A number typed into the field that has the keyboard as the dialog comes up: its text
+  // selected, the typing replaces it.
+  auto type = [](TForm* f, const std::string& text) {
+    EXPECT_TRUE(vltest::WaitOnScreen(f->Widget()));
+    auto* edit = qobject_cast<QLineEdit*>(f->Widget()->focusWidget());
+    ASSERT_NE(edit, nullptr) << f->Caption();
+    EXPECT_EQ(edit->selectedText(), edit->text()) << f->Caption();
+    QTest::keyClicks(edit, QString::fromStdString(text));
+    EXPECT_EQ(edit->text().toStdString(), text) << f->Caption();
+  };
   ScreenEditor ed([&](TModalRequest& r) {
     if (r.Kind == mkOpenFile) {
       r.Value = next;
@@ -110,8 +121,12 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
     }
     if (auto* f = dynamic_cast<TfResize*>(r.Form)) {
       f->CheckBox1->SetChecked(false);
-      f->Edit1->SetText("2000");
-      f->Edit2->SetText("1600");
+      type(f, width);
+      f->Edit2->SetText(height);
+      return int(mrOk);
+    }
+    if (auto* f = dynamic_cast<TfRotate*>(r.Form)) {
+      type(f, angle);
       return int(mrOk);
     }
     return int(mrCancel);
@@ -145,6 +160,26 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
   // (The ideal size keeps one spare pixel.)
   EXPECT_LE(first->VistrelVect1->ClientWidth(), 400 + 1);
   EXPECT_LE(first->VistrelVect1->ClientHeight(), 512 + 1);
+
+  // Resize Image and Rotate by every path: the window ends as large as its picture again.
+  auto fits = [&](const std::string& step) {
+    ExpectInsideWorkspace(main, step);
+    EXPECT_EQ(first->ClientWidth(), first->VistrelVect1->IdealWidth()) << step;
+    EXPECT_EQ(first->ClientHeight(), first->VistrelVect1->IdealHeight()) << step;
+  };
+  width = "300";
+  height = "200";
+  main->Resample1Click(nullptr);
+  ASSERT_EQ(first->VistrelVect1->Bitmap()->Width(), 300);
+  GrabScreen("resized-smaller");
+  fits("resize image");
+  for (const char* turn : {"90", "180", "270", "30"}) {
+    angle = turn;
+    main->Rotate1Click(nullptr);
+    fits(std::string("rotate ") + turn);
+  }
+  EXPECT_GT(first->VistrelVect1->Bitmap()->Width(), 300);
+  GrabScreen("rotated");
 }
 
 TEST(XvfbScreen, WindowsRotateDialogAtItsLeastSize) {

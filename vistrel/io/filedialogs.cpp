@@ -595,6 +595,8 @@ void TOpenVistrelDialog::DoClose() {
   FMView->Clear();
   FView->Blank();
   ReadErrorLabel->SetVisible(false);
+  // The previewed pictures are not kept for later.
+  TBitmap::ReleaseFreedMemory();
 }
 
 void TOpenVistrelDialog::ApplyLanguage() {
@@ -822,6 +824,7 @@ void TOpenVistrelDialog::ShowPreviewWindow() {
   else form->SetClientHeight(std::min(h, std::max(100, room.height() - 60)));
   form->ShowModal();
   delete form;
+  TBitmap::ReleaseFreedMemory();
 }
 
 // ---------------------------------------------------------------------------------------------
