@@ -310,7 +310,7 @@ void TSlideShowForm::LoadImage() {
     Image1->SetBounds(left - Panel1->Left(), top - Panel1->Top(), width, height);
     Panel1->SetCaption("-");
     PlaceMark();
-    SetCaption("   " + CurrentImageFile + (missing ? "  not found" : "  can't be read"));
+    SetCaption("   " + CurrentImageFile + (FileExists(CurrentImageFile) ? "  can't be read" : "  not found"));
     WaitMs(0);
   }
   // A whole round of slides that could not be shown: said once.

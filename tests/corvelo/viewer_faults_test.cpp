@@ -199,6 +199,12 @@ TEST_F(ViewerFaults, ATinyPhotoGetsAFrameItCanBeSeenAndClickedIn) {
       EXPECT_EQ(pixels, photo.width() * photo.height()) << "frame " << i + 1;
       EXPECT_LE((photo.center() - QPoint(72, 72)).manhattanLength(), 2) << "frame " << i + 1;
     }
+    // Laid out anew in a larger form, it keeps its shape.
+    const TRect was = f->BoundsRect();
+    f->SetBounds(0, 0, 1200, 900);
+    EXPECT_EQ(f->Image[0]->BoundsRect().Right - f->Image[0]->BoundsRect().Left, 3);
+    EXPECT_EQ(f->Image[0]->BoundsRect().Bottom - f->Image[0]->BoundsRect().Top, 2);
+    f->SetBounds(was.Left, was.Top, was.Right - was.Left, was.Bottom - was.Top);
     // The focused frame, whatever its photo: its edge takes the highlight, the others' not.
     const QRgb highlight = QtColor(clHighlight).rgb() & 0xFFFFFF;
     for (int i : {2, 0}) {
