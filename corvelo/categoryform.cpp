@@ -72,6 +72,20 @@ TFit AtLeastLeastFrame(TFit f, int frameWidth, int frameHeight) {
   return f;
 }
 
+// The inner panel of a photo fitted into a frame, at least the least frame; the photo fills it,
+// or, where the panel is larger than the fitted photo, lies at its fitted size in the middle.
+void PlacePhoto(TPanel* panel, TImage* image, const TFit& fit, int frameWidth, int frameHeight) {
+  const TFit place = AtLeastLeastFrame(fit, frameWidth, frameHeight);
+  panel->SetBounds(place.Left, place.Top, place.Width, place.Height);
+  if (place.Width == fit.Width && place.Height == fit.Height) {
+    image->SetAlign(alClient);
+    return;
+  }
+  image->SetAlign(alNone);
+  const int w = std::min(fit.Width, panel->ClientWidth()), h = std::min(fit.Height, panel->ClientHeight());
+  image->SetBounds((panel->ClientWidth() - w) / 2, (panel->ClientHeight() - h) / 2, w, h);
+}
+
 // A line of the album list without the CR of a CR LF file.
 std::string ListLine(TStrings* lines, int i) {
   if (i < 0 || i >= lines->Count()) return std::string();
@@ -151,8 +165,14 @@ void TCategoryForm::BuildControls() {
     // The keyboard reaches each photo too: Tab to its frame, which lights up, Enter or Space
     // to open it.
     Panel[i]->SetTabStop(true);
-    Panel[i]->OnEnter = [this, i](TObject*) { PanelBase[i]->SetColor(clHighlight); };
-    Panel[i]->OnExit = [this, i](TObject*) { PanelBase[i]->SetColor(clSilver); };
+    Panel[i]->OnEnter = [this, i](TObject*) {
+      PanelBase[i]->SetColor(clHighlight);
+      Image[i]->SetFocusRing(true);
+    };
+    Panel[i]->OnExit = [this, i](TObject*) {
+      PanelBase[i]->SetColor(clSilver);
+      Image[i]->SetFocusRing(false);
+    };
     Panel[i]->OnKeyDown = [this, i](TObject*, Word& key, TShiftState shift) {
       if ((key != VK_RETURN && key != VK_SPACE) || shift != 0) return;
       key = 0;
@@ -198,10 +218,8 @@ void TCategoryForm::ArrangeFrames() {
     PanelBase[i]->SetBounds(X(kColumnLeft[i % 5]), Y(kRowTop[i / 5]), side, side);
     // A photo keeps its fitted place in the frame's new size.
     TFit f{0, 0, side, side, false};
-    if (ThumbFilled[i] > 0)
-      f = AtLeastLeastFrame(FitPicture(Image[i]->Picture()->Width(), Image[i]->Picture()->Height(), side, side), side,
-                            side);
-    Panel[i]->SetBounds(f.Left, f.Top, f.Width, f.Height);
+    if (ThumbFilled[i] > 0) f = FitPicture(Image[i]->Picture()->Width(), Image[i]->Picture()->Height(), side, side);
+    PlacePhoto(Panel[i], Image[i], f, side, side);
   }
 }
 
@@ -280,10 +298,9 @@ void TCategoryForm::ShowThumbs() {
     const bool natural =
         Panel16->Width() == Image16->Picture()->Width() && Panel16->Height() == Image16->Picture()->Height();
     Image[i]->SetStretch(Image16->Stretch() || natural);
-    const TFit place = AtLeastLeastFrame({Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height(), false},
-                                         PanelBase16->Width(), PanelBase16->Height());
     Image[i]->SetCenter(true);
-    Panel[i]->SetBounds(place.Left, place.Top, place.Width, place.Height);
+    PlacePhoto(Panel[i], Image[i], {Panel16->Left(), Panel16->Top(), Panel16->Width(), Panel16->Height(), false},
+               PanelBase16->Width(), PanelBase16->Height());
     ThumbFilled[i] = 1;
     PanelBase[i]->Show();
     // Each photo shows as soon as it is in, not all of them when the fill is over.

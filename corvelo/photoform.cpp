@@ -32,7 +32,26 @@ TPhotoImage::TPhotoImage(TComponent* AOwner) : TImage(AOwner) {
   };
 }
 
+void TPhotoImage::SetFocusRing(bool v) {
+  if (v == FFocusRing) return;
+  FFocusRing = v;
+  Invalidate();
+}
+
 void TPhotoImage::Paint() {
+  PaintPhoto();
+  // A photo of a few pixels is not covered: the frame lit around it shows the focus.
+  if (!FFocusRing || ClientWidth() <= 16 || ClientHeight() <= 16) return;
+  // Three lines of the highlight and a white one inside, seen on dark and light photos alike.
+  TCanvas* c = TGraphicControl::Canvas();
+  c->Brush()->SetStyle(bsSolid);
+  for (int k = 0; k < 4; ++k) {
+    c->Brush()->SetColor(k < 3 ? clHighlight : clWhite);
+    c->FrameRect(Rect(k, k, ClientWidth() - k, ClientHeight() - k));
+  }
+}
+
+void TPhotoImage::PaintPhoto() {
   TBitmap* b = Picture()->HasBitmap() ? Picture()->Bitmap() : nullptr;
   const int w = ClientWidth(), h = ClientHeight();
   if (!Stretch() || !b || b->PixelFormat() != pf24bit || w <= 0 || h <= 0 || (b->Width() <= w && b->Height() <= h)) {

@@ -20,13 +20,17 @@ namespace corvelo {
 class TPhotoImage : public TImage {
  public:
   explicit TPhotoImage(TComponent* AOwner);
+  // A ring along the edges, over the photo, so the focus shows on a photo of any size.
+  void SetFocusRing(bool v);
 
  protected:
   void Paint() override;
 
  private:
+  void PaintPhoto();
   TBitmap FShrunk;
   bool FShrunkValid = false;
+  bool FFocusRing = false;
 };
 
 class TShowCatPhotoForm : public TForm {

@@ -14,6 +14,7 @@
 #include "components/scaler.h"
 #include "corvelo/library/vistrel.h"
 #include "corvelo/viewerunit.h"
+#include "platform/core/stream.h"
 
 namespace corvelo {
 
@@ -27,6 +28,7 @@ constexpr int kListWidth = 417;
 constexpr unsigned kStartedInterval = 100;
 constexpr int kMsPerSecond = 1000;
 const char* const kNoPictures = "This slide show has no pictures.";
+const char* const kNoneReadable = "None of the pictures of this slide show can be read.";
 
 uint64_t SteadyMs() {
   using namespace std::chrono;
@@ -190,6 +192,9 @@ void TSlideShowForm::FormActivate(TObject*) {
   SlideIndex = 0;
   ShowStarted = 0;
   ShowState = 2;
+  FUnread = 0;
+  FToldUnreadable = false;
+  UpdateButtons();
 }
 
 void TSlideShowForm::FormClose(TObject*, TCloseAction&) {
@@ -212,6 +217,13 @@ void TSlideShowForm::TimerStartTimer(TObject*) {
     ShowMessage(kNoPictures);
     return;
   }
+  // So is a show none of whose files is there; a timed one still runs, passing them over.
+  bool any = false;
+  for (int i = 0; i < ListBoxSlide->Items()->Count() && !any; ++i) {
+    const std::string file = ListPath(ListBoxSlide->Items()->Strings(i));
+    any = AcceptedExtension(file) && FileExists(file);
+  }
+  if (!any) TellUnreadable();
   if (!ManualCheckBox->Checked()) {
     StartShow();
   } else {
@@ -280,23 +292,45 @@ bool TSlideShowForm::ShowClosed() {
 // Slides
 
 void TSlideShowForm::LoadImage() {
-  switch (corvelo::LoadImage(Vistrel1, Image1, [this] { HideList(); })) {
-    case TLoadResult::Loaded: SetImage(); break;
-    case TLoadResult::Failed: {
-      // The old picture stays where and as large as it was on the screen (also after a failure
-      // before it); the panel under it, marked "-", takes the whole frame.
-      const int left = Panel1->Left() + Image1->Left(), top = Panel1->Top() + Image1->Top();
-      const int width = Image1->Width(), height = Image1->Height();
-      Image1->SetAlign(alNone);
-      Panel1->SetAlign(alClient);
-      Image1->SetBounds(left - Panel1->Left(), top - Panel1->Top(), width, height);
-      Panel1->SetCaption("-");
-      PlaceMark();
-      WaitMs(0);
-      break;
-    }
-    case TLoadResult::Skipped: break;
+  const TLoadResult result = corvelo::LoadImage(Vistrel1, Image1, [this] { HideList(); });
+  // A missing file is passed over by a timed show; stepped onto by hand, it is a failed slide
+  // of its own, nothing of the slide before left to see or print.
+  const bool missing = result == TLoadResult::Skipped && ManualCheckBox->Checked();
+  if (missing) Image1->Picture()->Assign(nullptr);
+  if (result == TLoadResult::Loaded) {
+    FUnread = 0;
+    SetImage();
+  } else if (result == TLoadResult::Failed || missing) {
+    // The old picture stays where and as large as it was on the screen (also after a failure
+    // before it); the panel under it, marked "-", takes the whole frame.
+    const int left = Panel1->Left() + Image1->Left(), top = Panel1->Top() + Image1->Top();
+    const int width = Image1->Width(), height = Image1->Height();
+    Image1->SetAlign(alNone);
+    Panel1->SetAlign(alClient);
+    Image1->SetBounds(left - Panel1->Left(), top - Panel1->Top(), width, height);
+    Panel1->SetCaption("-");
+    PlaceMark();
+    SetCaption("   " + CurrentImageFile + (FileExists(CurrentImageFile) ? "  can't be read" : "  not found"));
+    WaitMs(0);
   }
+  // A whole round of slides that could not be shown: said once.
+  if (result != TLoadResult::Loaded && ++FUnread >= SlideCount) TellUnreadable();
+  UpdateButtons();
+}
+
+void TSlideShowForm::TellUnreadable() {
+  if (FToldUnreadable) return;
+  FToldUnreadable = true;
+  ShowMessage(kNoneReadable);
+}
+
+void TSlideShowForm::UpdateButtons() {
+  // By hand, with something to show; Print only with a slide of its own on show.
+  const bool manual = ManualCheckBox->Checked() && ListBoxSlide->Items()->Count() > 0;
+  const bool picture = Image1->Picture()->HasBitmap() && !Image1->Picture()->Bitmap()->Empty();
+  SpeedButtonUp->SetEnabled(manual);
+  SpeedButtonDown->SetEnabled(manual);
+  PrintBtn->SetEnabled(manual && picture && Panel1->Caption() != "-");
 }
 
 void TSlideShowForm::PlaceMark() {
@@ -343,7 +377,7 @@ void TSlideShowForm::TrackBar1Change(TObject*) {
 
 void TSlideShowForm::ManualCheckBoxClick(TObject*) {
   const bool manual = ManualCheckBox->Checked();
-  for (TControl* c : std::initializer_list<TControl*>{SpeedButtonDown, PrintBtn, SpeedButtonUp}) c->SetEnabled(manual);
+  UpdateButtons();
   // Ticked: a running timed loop ends after its current wait. Unticked during a show: the
   // timed show goes on from the slide index.
   if (manual || !Visible() || ShowState != 4 || ListBoxSlide->Items()->Count() == 0) return;
@@ -353,11 +387,12 @@ void TSlideShowForm::ManualCheckBoxClick(TObject*) {
 
 void TSlideShowForm::Step(TButton* Button, int Delta) {
   if (!ManualCheckBox->Checked() || ListBoxSlide->Items()->Count() == 0) return;
+  // Pressed again only once this slide is in; enabled again, it keeps the focus.
   Button->SetEnabled(false);
   struct TEnableAgain {
-    TButton* b;
-    ~TEnableAgain() { b->SetEnabled(true); }
-  } again{Button};
+    TSlideShowForm* f;
+    ~TEnableAgain() { f->UpdateButtons(); }
+  } again{this};
   SlideIndex = ListBoxSlide->ItemIndex() + Delta;
   if (SlideIndex < 0) SlideIndex = SlideCount - 1;
   if (SlideIndex > SlideCount - 1) SlideIndex = 0;

@@ -105,6 +105,10 @@ class TSlideShowForm : public TForm {
   // Shows the "-" mark in the middle of the frame, over the picture.
   void PlaceMark();
   void Step(TButton* Button, int Delta);
+  // Previous, Next and Print as the mode, the list and the slide on show allow.
+  void UpdateButtons();
+  // "None of the pictures ... can be read.", once a show.
+  void TellUnreadable();
 
   TLabel* FMark = nullptr;
   TSlideClock FClock;
@@ -114,6 +118,9 @@ class TSlideShowForm : public TForm {
   // Set when the form is shown; the first activation after it starts the show, later ones
   // (coming back from the print dialogs, from another window) leave the show as it is.
   bool FFreshShow = false;
+  // Slides in a row that could not be shown, and whether the show said it has none to show.
+  int FUnread = 0;
+  bool FToldUnreadable = false;
 };
 
 }  // namespace corvelo

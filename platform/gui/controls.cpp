@@ -273,7 +273,23 @@ bool TControl::Showing() const {
 void TControl::SetEnabled(bool v) {
   if (v == FEnabled) return;
   FEnabled = v;
-  if (FWidget) FWidget->setEnabled(v);
+  if (FWidget) {
+    // A control disabled while it works (a button during its own click) gets its focus back
+    // when enabled again, unless the focus was moved on meanwhile.
+    QWidget* window = FWidget->window();
+    if (!v) {
+      QWidget* had = window->focusWidget();
+      const bool held = had && (had == FWidget || FWidget->isAncestorOf(had));
+      FWidget->setEnabled(false);
+      FFocusHeld = held ? had : nullptr;
+      FFocusLent = held ? window->focusWidget() : nullptr;
+    } else {
+      FWidget->setEnabled(true);
+      if (FFocusHeld && FFocusHeld->isEnabled() && window->focusWidget() == FFocusLent.data())
+        FFocusHeld->setFocus(Qt::OtherFocusReason);
+      FFocusHeld = FFocusLent = nullptr;
+    }
+  }
   Invalidate();
 }
 

@@ -269,6 +269,8 @@ class TControl : public TComponent {
   int FHelpContext = 0;
   bool FPressed = false;
   QPointer<QWidget> FWidget;
+  // The focus a disabled control had (FFocusHeld) and where the toolkit moved it (FFocusLent).
+  QPointer<QWidget> FFocusHeld, FFocusLent;
   friend class TWinControl;
   friend class TQtWidget;
 };

@@ -93,8 +93,59 @@ class TModalKeeper : public QObject {
   }
 };
 
+// Moves and, if need be, shrinks a window in its normal state so that it lies inside the
+// screen's free area, its frame included.
+void KeepOnScreen(QWidget* top) {
+  if (!top->isVisible() || (top->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    return;
+  QScreen* screen = top->screen();
+  if (!screen) return;
+  const QRect room = screen->availableGeometry(), frame = top->frameGeometry(), inner = top->geometry();
+  const int mw = frame.width() - inner.width(), mh = frame.height() - inner.height();
+  const QSize size(std::min(inner.width(), room.width() - mw), std::min(inner.height(), room.height() - mh));
+  if (size != inner.size()) top->resize(size);
+  const QPoint at(std::clamp(frame.x(), room.left(), std::max(room.left(), room.right() + 1 - top->width() - mw)),
+                  std::clamp(frame.y(), room.top(), std::max(room.top(), room.bottom() + 1 - top->height() - mh)));
+  if (at != frame.topLeft()) top->move(at);
+}
+
+// A window brought back to its normal size (from maximised or minimised) lies inside the
+// screen: a form laid out for the whole screen is taller than it with its title bar. The
+// window manager gives the normal size back a moment after the state changes, in steps, so
+// the window is looked at again whenever its size changes; the user still moves it freely.
+class TScreenKeeper : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    const QEvent::Type t = e->type();
+    if ((t != QEvent::WindowStateChange && t != QEvent::Resize) || !o->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(o);
+    if (!w->isWindow()) return false;
+    if (t == QEvent::WindowStateChange) {
+      const Qt::WindowStates big = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+      if (!(static_cast<QWindowStateChangeEvent*>(e)->oldState() & big) || (w->windowState() & big)) return false;
+      w->setProperty(kRestoring, true);
+    } else if (!w->property(kRestoring).toBool()) {
+      return false;
+    }
+    QPointer<QWidget> top(w);
+    QTimer::singleShot(0, w, [top] {
+      if (top) KeepOnScreen(top);
+    });
+    return false;
+  }
+
+ private:
+  static constexpr const char* kRestoring = "vlRestoring";
+};
+
 // Watches every window of the program from its start.
-void InstallModalKeeper() { qApp->installEventFilter(new TModalKeeper(qApp)); }
+void InstallModalKeeper() {
+  qApp->installEventFilter(new TModalKeeper(qApp));
+  qApp->installEventFilter(new TScreenKeeper(qApp));
+}
 Q_COREAPP_STARTUP_FUNCTION(InstallModalKeeper)
 }  // namespace
 

@@ -39,6 +39,24 @@ void FillScreen(TForm* f) {
   f->SetBounds(0, 0, screen.width(), screen.height());
 }
 
+// Calls Seen for each event of one type that reaches a widget.
+class TEventWatch : public QObject {
+ public:
+  TEventWatch(QWidget* w, QEvent::Type type, std::function<void()> seen) : FType(type), FSeen(std::move(seen)) {
+    w->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == FType) FSeen();
+    return false;
+  }
+
+ private:
+  QEvent::Type FType;
+  std::function<void()> FSeen;
+};
+
 using vltest::WaitFor;
 using vltest::WaitOnScreen;
 
@@ -139,8 +157,9 @@ TEST(XvfbScreen, MainFormAlbumAndSlideOfTheSampleDisc) {
 }
 
 // Runs on a virtual screen of VL_SCREEN's size with a window manager, on the sample disc: the
-// main form, an album while its photos load, and the slide show, which covers the whole screen
-// every time it opens. Pictures: <out>-main.png, <out>-album.png, <out>-slide<n>.png.
+// main form, an album while its photos load, a photo and the album restored, and the slide show,
+// which covers the whole screen every time it opens. Pictures: <out>-main.png, <out>-album.png,
+// <out>-photo-restored.png, <out>-album-restored.png, <out>-slide<n>.png.
 TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
   const char* out = std::getenv("CORVELO_SCREEN_AT");
   if (!out || QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "runs on a virtual screen only";
@@ -176,11 +195,38 @@ TEST(ViewerOnScreen, MainFormAlbumWhileLoadingAndSlideShowCoveringTheScreen) {
     }
   });
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  // Restored, a form laid out for the whole screen comes back inside it, title bar included.
+  auto restore = [&](TForm* f, const std::string& step) {
+    QWidget* w = f->Widget();
+    // The window manager's restore comes as a resize: the design size, here never the screen's.
+    int resized = 0;
+    auto* watch = new TEventWatch(w, QEvent::Resize, [&] { ++resized; });
+    f->SetWindowState(wsNormal);
+    EXPECT_TRUE(WaitFor([&] { return resized > 0 && !w->isMaximized() && screen.contains(w->frameGeometry()); }))
+        << step;
+    delete watch;
+    EXPECT_TRUE(WaitOnScreen(w)) << step;
+    EXPECT_TRUE(screen.contains(w->frameGeometry())) << step << ": " << w->frameGeometry().x() << ","
+                                                     << w->frameGeometry().y() << " "
+                                                     << w->frameGeometry().width() << " x "
+                                                     << w->frameGeometry().height();
+    save(step);
+  };
   int opened = 0;
   SetModalAnswer([&](TModalRequest& r) {
     if (r.Form == CategoryForm) {
       FillAlbumOnScreen();
+      // The focused photo frame shows, the photo view and the album restored lie on the screen.
+      CategoryForm->Panel[0]->SetFocus();
+      CategoryForm->Image[0]->Click();
+      restore(CategoryForm, "album-restored");
       CategoryForm->BitBtn1->Click();
+      return 0;
+    }
+    if (r.Form == ShowCatPhotoForm) {
+      EXPECT_TRUE(WaitOnScreen(ShowCatPhotoForm->Widget())) << "the photo";
+      restore(ShowCatPhotoForm, "photo-restored");
+      ShowCatPhotoForm->SpeedButton1->Click();
       return 0;
     }
     if (r.Form != SlideShowForm) return int(mrCancel);

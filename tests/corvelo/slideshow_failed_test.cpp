@@ -1,5 +1,5 @@
 // Slide shows with slides that fail: the "-" mark goes with the next good slide, and a show
-// with nothing on it prints nothing. The show's waits pass at once on a clock of the test's.
+// with nothing on it prints nothing and says so. The show's waits pass at once on a clock of the test's.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "corvelo/slideshowform.h"
 #include "corvelo/viewerunit.h"
@@ -23,6 +24,7 @@ class FailedSlideTest : public ::testing::Test {
   TSlideShowForm* form = nullptr;
   uint64_t now = 0;
   int waits = 0, requests = 0;
+  std::vector<std::string> told;  // the messages said
   std::function<void()> onWait;  // runs in each slide's wait, the slide on show
 
   void SetUp() override {
@@ -48,6 +50,10 @@ class FailedSlideTest : public ::testing::Test {
                           qApp, [] {}, Qt::QueuedConnection);
                     }});
     SetModalAnswer([this](TModalRequest& r) {
+      if (r.Kind == mkMessage) {
+        told.push_back(r.Text);
+        return int(mrOk);
+      }
       if (r.Form != form) {
         ++requests;
         return int(mrCancel);
@@ -90,18 +96,25 @@ TEST_F(FailedSlideTest, AGoodSlideAfterABrokenOneHidesTheMark) {
   EXPECT_EQ(waits, 2);
 }
 
+// Print is off while nothing is on show; a show none of whose slides can be read says so once,
+// after each slide was tried.
 TEST_F(FailedSlideTest, PrintWithNothingOnShowAsksNothing) {
   form->ListBoxSlide->Items()->Assign({"broken.bmp", "broken.bmp"});
   form->ManualCheckBox->SetChecked(true);
   Then = [this] {
-    ASSERT_TRUE(form->PrintBtn->Enabled());
+    EXPECT_FALSE(form->PrintBtn->Enabled());
     form->PrintBtn->Click();
+    EXPECT_TRUE(told.empty());
     form->SpeedButtonDown->Click();
     form->PrintBtn->Click();
+    form->SpeedButtonDown->Click();
+    EXPECT_FALSE(form->PrintBtn->Enabled());
     EXPECT_TRUE(form->Image1->Picture()->Bitmap()->Empty());
+    EXPECT_NE(form->Caption().find("broken.bmp"), std::string::npos) << form->Caption();
   };
   form->ShowModal();
   EXPECT_EQ(requests, 0) << "a print dialog opened";
+  EXPECT_EQ(told, std::vector<std::string>{"None of the pictures of this slide show can be read."});
 }
 
 }  // namespace

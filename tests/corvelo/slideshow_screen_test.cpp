@@ -1,7 +1,7 @@
 // The slide show on real (virtual) screens of 1280 x 1024 and 800 x 600: every photo of the
-// sample disc in turn, then the list over the last one. The form covers the screen, its top
-// bar's controls lie whole inside the bar, each photo inside the frame under it. Grabs go
-// beside <out>. The show's waits end once the screen showed the slide.
+// sample disc in turn, then the list over the last one, then two steps by Enter on Next. The
+// form covers the screen, its top bar's controls lie whole inside the bar, each photo inside the
+// frame under it. Grabs go beside <out>. The show's waits end once the screen showed the slide.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -17,6 +17,7 @@
 #include "corvelo/slideshowform.h"
 #include "corvelo/viewerunit.h"
 #include "support/pump.h"
+#include "support/xinput.h"
 #include "support/xvfb.h"
 
 namespace fs = std::filesystem;
@@ -77,6 +78,23 @@ TEST(XvfbSlides, EveryPhotoFitsTheFrameAndTheListLiesOverIt) {
                       EXPECT_LE(form->ListBoxSlide->Width(), form->PanelBase->ClientWidth());
                       EXPECT_TRUE(vltest::WaitOnScreen(form->ListBoxSlide->Widget()));
                       look("list");
+                      // By hand: each Enter on Next steps once, the focus staying on the button.
+                      form->Image1->Click();
+                      form->ManualCheckBox->SetChecked(true);
+                      vltest::TXInput x;
+                      EXPECT_TRUE(x.Available());
+                      // Tab from Previous, so the focus shows as a keyboard user sees it.
+                      form->SpeedButtonUp->SetFocus();
+                      if (x.Available()) x.Key(vltest::TXInput::kTab);
+                      EXPECT_TRUE(vltest::WaitFor([&] { return form->SpeedButtonDown->Focused(); }));
+                      for (size_t k = 0; k < 2 && x.Available(); ++k) {
+                        const std::string next = "/" + names[k];
+                        x.Key(vltest::TXInput::kReturn);
+                        EXPECT_TRUE(vltest::WaitFor([&] { return form->Caption().find(next) != std::string::npos; }))
+                            << next;
+                      }
+                      EXPECT_TRUE(form->SpeedButtonDown->Focused());
+                      look("manual");
                       form->BitBtn1->Click();
                     }
                     QMetaObject::invokeMethod(

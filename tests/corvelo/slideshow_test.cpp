@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPixmap>
 #include <QScreen>
@@ -359,7 +360,7 @@ TEST_F(SlideShowTest, AFailedSlideKeepsThePicturesPlaceAndSizeAndShowsTheMark) {
 }
 
 // A show starts on an empty picture: a show whose slides are all missing shows nothing of the
-// show before, neither its picture nor its path.
+// show before, neither its picture nor its path, and says once that it has nothing to show.
 TEST_F(SlideShowTest, AShowOfMissingSlidesStartsEmpty) {
   Lines({"a.bmp"});
   clock->At(1000, [&] {
@@ -369,17 +370,28 @@ TEST_F(SlideShowTest, AShowOfMissingSlidesStartsEmpty) {
   Play();
   Lines({"gone1.bmp", "gone2.jpg"});
   form->TrackBar1->SetPosition(2);
-  clock->At(clock->Now + 3000, [&] {
+  int told = 0;
+  clock->At(clock->Now + 7000, [&] {
     EXPECT_EQ(form->SlideIndex, 1);
     EXPECT_EQ(Shown(), '?');
     EXPECT_EQ(form->Caption().find("a.bmp"), std::string::npos) << form->Caption();
     EXPECT_TRUE(Look(form).Picture.isEmpty());
     form->BitBtn1->Click();
   });
-  Play();
+  answers.push_back([&](TModalRequest&) {
+    answers.push_back([&](TModalRequest& m) {
+      EXPECT_EQ(m.Text, "None of the pictures of this slide show can be read.");
+      ++told;
+      return int(mrOk);
+    });
+    form->TimerStart->Timer();
+    return int(mrNone);
+  });
+  form->ShowModal();
+  EXPECT_EQ(told, 1);
 }
 
-// A show without slides says so once; Previous, Next and Print then do nothing.
+// A show without slides says so once; Previous, Next and Print are then disabled and do nothing.
 TEST_F(SlideShowTest, AnEmptyShowSaysSoOnceAndTheButtonsDoNothing) {
   Lines({});
   int told = 0;
@@ -393,6 +405,7 @@ TEST_F(SlideShowTest, AnEmptyShowSaysSoOnceAndTheButtonsDoNothing) {
     form->TimerStart->Timer();
     form->TimerStart->Timer();
     form->ManualCheckBox->SetChecked(true);
+    EXPECT_FALSE(form->SpeedButtonDown->Enabled() || form->SpeedButtonUp->Enabled() || form->PrintBtn->Enabled());
     // Anything these asked for would be an unexpected request.
     form->SpeedButtonDown->Click();
     form->SpeedButtonUp->Click();
@@ -437,13 +450,26 @@ TEST_F(ManualSlideShowTest, PreviousAndNextGoRound) {
     form->SpeedButtonDown->Click();
     seen += Shown();
     EXPECT_TRUE(form->SpeedButtonUp->Enabled() && form->SpeedButtonDown->Enabled());
+    // Enter on Next steps once per Enter, the focus staying on the button.
+    form->SpeedButtonDown->SetFocus();
+    for (int i = 0; i < 2; ++i) {
+      QWidget* focused = form->Widget()->focusWidget();
+      ASSERT_EQ(focused, form->SpeedButtonDown->Widget());
+      for (QEvent::Type t : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent key(t, Qt::Key_Return, Qt::NoModifier, "\r");
+        QCoreApplication::sendEvent(focused, &key);
+      }
+      seen += Shown();
+    }
+    EXPECT_EQ(form->Widget()->focusWidget(), form->SpeedButtonDown->Widget());
   });
-  EXPECT_EQ(seen, "rbrg");
+  EXPECT_EQ(seen, "rbrgbr");
   // Nothing in manual mode waited.
   EXPECT_EQ(clock->Now, 0u);
 }
 
 TEST_F(ManualSlideShowTest, PrintingKeepsTheSlideAndPrintsAPostCard) {
+  Lines({"a.bmp", "b.bmp", "c.bmp", "gone.bmp"});
   Play([&] {
     form->SpeedButtonDown->Click();
     ASSERT_EQ(Shown(), 'g');
@@ -467,6 +493,17 @@ TEST_F(ManualSlideShowTest, PrintingKeepsTheSlideAndPrintsAPostCard) {
     EXPECT_EQ(form->SlideIndex, 1);
     form->SpeedButtonDown->Click();
     EXPECT_EQ(Shown(), 'b');
+    // A missing file stepped onto is a failed slide of its own: marked, named, nothing of the
+    // slide before to see or to print.
+    form->SpeedButtonDown->Click();
+    EXPECT_EQ(Shown(), '?');
+    EXPECT_EQ(form->Panel1->Caption(), "-");
+    EXPECT_NE(form->Caption().find(Path("gone.bmp")), std::string::npos) << form->Caption();
+    EXPECT_FALSE(form->PrintBtn->Enabled());
+    form->PrintBtn->Click();
+    form->SpeedButtonDown->Click();
+    EXPECT_EQ(Shown(), 'r');
+    EXPECT_TRUE(form->PrintBtn->Enabled());
   });
   // 80 x 40 on a post card: 6 inches wide, 3 high, at 600 dpi an eighth of an inch in.
   ASSERT_EQ(printer.Drawn.size(), 1u);

@@ -25,6 +25,7 @@
 #include "corvelo/slideshowform.h"
 #include "corvelo/viewerunit.h"
 #include "corvelo/library/vistrel.h"
+#include "platform/gui/qtwidget.h"
 #include "support/memcap.h"
 
 namespace fs = std::filesystem;
@@ -167,7 +168,8 @@ TEST_F(ViewerFaults, AnAlbumWithNoPhotosSaysSoOnce) {
 }
 
 // A photo of 3 x 2 pixels (and one of 1 x 1) gets a frame of 16 x 16 in the middle of its
-// place, the photo centred in it and on show, and a click on it opens the photo view.
+// place, the photo centred in it at its own shape and on show, and a click on it opens the
+// photo view. The focus shows on every frame, on one that a square photo fills too.
 TEST_F(ViewerFaults, ATinyPhotoGetsAFrameItCanBeSeenAndClickedIn) {
   QImage tiny(3, 2, QImage::Format_RGB32);
   tiny.fill(qRgb(255, 0, 0));
@@ -176,7 +178,10 @@ TEST_F(ViewerFaults, ATinyPhotoGetsAFrameItCanBeSeenAndClickedIn) {
   dot.fill(qRgb(0, 0, 255));
   ASSERT_TRUE(dot.save(QString::fromStdString((dir / "dot.bmp").string()), "BMP"));
   Write("Category.lst", "Tiny\n");
-  Write("RC0.lst", "tiny.bmp\nThree by two\ndot.bmp\nOne pixel\n");
+  QImage square(200, 200, QImage::Format_RGB32);
+  square.fill(qRgb(0, 160, 0));
+  ASSERT_TRUE(square.save(QString::fromStdString((dir / "square.bmp").string()), "BMP"));
+  Write("RC0.lst", "tiny.bmp\nThree by two\ndot.bmp\nOne pixel\nsquare.bmp\nSquare\n");
   TMainForm* main = Start();
   OpenAlbum(main, 0, [&](TCategoryForm* f) {
     ASSERT_EQ(f->PanelBase[0]->Width(), 145);
@@ -184,7 +189,32 @@ TEST_F(ViewerFaults, ATinyPhotoGetsAFrameItCanBeSeenAndClickedIn) {
       EXPECT_EQ(f->Panel[i]->BoundsRect(), Bounds(64, 64, 16, 16)) << "frame " << i + 1;
       QCoreApplication::processEvents();
       const QImage shot = f->PanelBase[i]->Widget()->grab().toImage();
-      EXPECT_EQ(shot.pixel(72, 72) & 0xFFFFFF, i == 0 ? 0xFF0000u : 0x0000FFu) << "frame " << i + 1;
+      const QRgb colour = i == 0 ? 0xFF0000u : 0x0000FFu;
+      QRect photo;
+      int pixels = 0;
+      for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+          if ((shot.pixel(x, y) & 0xFFFFFF) == colour) photo |= QRect(x, y, 1, 1), ++pixels;
+      EXPECT_EQ(photo.size(), i == 0 ? QSize(3, 2) : QSize(1, 1)) << "frame " << i + 1;
+      EXPECT_EQ(pixels, photo.width() * photo.height()) << "frame " << i + 1;
+      EXPECT_LE((photo.center() - QPoint(72, 72)).manhattanLength(), 2) << "frame " << i + 1;
+    }
+    // Laid out anew in a larger form, it keeps its shape.
+    const TRect was = f->BoundsRect();
+    f->SetBounds(0, 0, 1200, 900);
+    EXPECT_EQ(f->Image[0]->BoundsRect().Right - f->Image[0]->BoundsRect().Left, 3);
+    EXPECT_EQ(f->Image[0]->BoundsRect().Bottom - f->Image[0]->BoundsRect().Top, 2);
+    f->SetBounds(was.Left, was.Top, was.Right - was.Left, was.Bottom - was.Top);
+    // The focused frame, whatever its photo: its edge takes the highlight, the others' not.
+    const QRgb highlight = QtColor(clHighlight).rgb() & 0xFFFFFF;
+    for (int i : {2, 0}) {
+      f->Panel[i]->SetFocus();
+      QCoreApplication::processEvents();
+      for (int k : {0, 2}) {
+        const QImage shot = f->PanelBase[k]->Widget()->grab().toImage();
+        EXPECT_EQ((shot.pixel(1, 72) & 0xFFFFFF) == highlight, k == i) << "frame " << k + 1 << ", focus on " << i + 1;
+        EXPECT_EQ(shot.pixel(72, 72) & 0xFFFFFF, k == 2 ? 0x00A000u : 0xFF0000u) << "frame " << k + 1;
+      }
     }
     answers.push_back([](TModalRequest& r) {
       EXPECT_EQ(r.Form, ShowCatPhotoForm);
