@@ -21,6 +21,7 @@
 #include "vistrel/io/filedialogs.h"
 #include "vistrel/view/vistrelview.h"
 #include "support/pump.h"
+#include "support/xinput.h"
 #include "support/xvfb.h"
 
 namespace {
@@ -526,23 +527,14 @@ TEST(XvfbScreen, FileDialogComesBackWhenMinimised) {
   const std::string dir = ScreenDir();
   vistrel::TSaveVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
-  bool back = false;
+  vltest::TMinimised minimised = vltest::TMinimised::Never;
   OnDialog(0, [&](QFileDialog* fd) {
-    // It may be minimised and back between two looks: the state change is watched for.
-    struct TMinimisedSeen : QObject {
-      bool Seen = false;
-      bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::WindowStateChange && static_cast<QWidget*>(o)->isMinimized()) Seen = true;
-        return false;
-      }
-    } seen;
-    fd->installEventFilter(&seen);
-    fd->windowHandle()->showMinimized();
-    back = WaitFor([&] { return seen.Seen && !fd->isMinimized() && fd->windowHandle()->isExposed(); }, 10000);
-    fd->removeEventFilter(&seen);
+    vltest::TXInput x;
+    ASSERT_TRUE(x.Available());
+    minimised = vltest::Minimise(x, fd);
   });
   EXPECT_FALSE(dlg.Execute());
-  EXPECT_TRUE(back);
+  EXPECT_EQ(minimised, vltest::TMinimised::CameBack) << "0: never minimised, 2: left minimised";
 }
 
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
