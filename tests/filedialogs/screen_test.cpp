@@ -384,7 +384,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     ClickOn(fd, edit);
     PressKey(Qt::Key_A, Qt::ControlModifier);
     TypeText("small.jpg");
-    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "20 x 10 pixel"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "20 x 10 pixel"; }));
     EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
     EXPECT_EQ(dlg.PicLabel2->Caption(), "16777216 Colors (24 bit)");
@@ -398,7 +398,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     list->setFocus();
     PressKey(Qt::Key_Down);
     PressKey(Qt::Key_Up);
-    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "61 x 45 pixel"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "61 x 45 pixel"; }));
     EXPECT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
     EXPECT_EQ(dlg.InfoLabel2->Caption(), photoFile);
@@ -494,7 +494,7 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
   QObject::connect(&guard, &QTimer::timeout, [] {
     if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
   });
-  guard.start(15000);
+  guard.start(120000);
   OnDialog(2, [&](QFileDialog* fd) {
     // A click on the file's row, and Enter.
     auto* list = fd->findChild<QTreeView*>("treeView");
@@ -506,7 +506,7 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
     auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_EQ(edit->text().toStdString(), "small.jpg");
     PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
-    EXPECT_TRUE(WaitFor([&] { return asked == 1; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return asked == 1; }));
     EXPECT_TRUE(WaitOnScreen(fd));
     stayed = fd->isVisible();
     ASSERT_TRUE(stayed);
@@ -564,7 +564,7 @@ TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
     ClickOn(fd, dlg.AdvancedButton->Widget());
     ASSERT_EQ(asked, 1);
     PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
-    closed = WaitFor([&] { return !fd->isVisible(); }, 10000);
+    closed = WaitFor([&] { return !fd->isVisible(); });
     SetModalAnswer(nullptr);
   });
   EXPECT_TRUE(dlg.Execute());
