@@ -6,7 +6,6 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
@@ -23,6 +22,7 @@
 #include <string>
 
 #include "platform/core/core.h"
+#include "support/pump.h"
 #include "support/xvfb.h"
 #include "vistrel/proc/vistrelproc.h"
 
@@ -35,12 +35,6 @@ bool IsPeer() { return std::getenv("VL_CLIPBOARD_PEER") != nullptr; }
 QColor OursAt(int x, int y) { return QColor(30 * x, 200 - 40 * y, 17 * (x + y)); }
 QColor TheirsAt(int x, int y) { return QColor(255 - 50 * x, 60 * y, 90); }
 constexpr int kOursW = 7, kOursH = 4, kTheirsW = 5, kTheirsH = 3;
-
-void PumpUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 }  // namespace
 
@@ -81,15 +75,13 @@ TEST(XClipboardInside, OursGoesOutAndTheirsComesIn) {
   peer.setProcessChannelMode(QProcess::MergedChannels);
   peer.start(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string()),
              {"--gtest_filter=XClipboardPeer.*"});
-  ASSERT_TRUE(peer.waitForStarted(10000));
+  ASSERT_TRUE(peer.waitForStarted(60000));
   QByteArray said;
   // We own the clipboard: keep serving it while the other program reads.
-  PumpUntil(
-      [&] {
-        said += peer.readAll();
-        return said.contains("offered") || peer.state() == QProcess::NotRunning;
-      },
-      30000);
+  vltest::WaitFor([&] {
+    said += peer.readAll();
+    return said.contains("offered") || peer.state() == QProcess::NotRunning;
+  });
   EXPECT_TRUE(said.contains("read ours: ok")) << said.constData();
   ASSERT_TRUE(said.contains("offered")) << said.constData();
 
@@ -103,7 +95,7 @@ TEST(XClipboardInside, OursGoesOutAndTheirsComesIn) {
         EXPECT_EQ(QColor(p[2], p[1], p[0]), TheirsAt(x, y)) << x << "," << y;
       }
   peer.closeWriteChannel();
-  ASSERT_TRUE(peer.waitForFinished(10000));
+  ASSERT_TRUE(peer.waitForFinished(60000));
   said += peer.readAll();
   EXPECT_EQ(peer.exitCode(), 0) << said.constData();
   EXPECT_TRUE(said.contains("[  PASSED  ] 1 test")) << said.constData();
@@ -141,6 +133,6 @@ TEST(XClipboardPeer, ReadsOursThenOffersItsOwn) {
     char c;
     if (::read(0, &c, 1) <= 0) done = true;
   });
-  PumpUntil([&] { return done; }, 30000);
+  vltest::WaitFor([&] { return done; });
   EXPECT_TRUE(done) << "the test never took our picture";
 }

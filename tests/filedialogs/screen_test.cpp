@@ -21,6 +21,7 @@
 #include "vistrel/io/filedialogs.h"
 #include "vistrel/view/vistrelview.h"
 #include "support/pump.h"
+#include "support/xinput.h"
 #include "support/xvfb.h"
 
 namespace {
@@ -389,7 +390,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     ClickOn(fd, edit);
     PressKey(Qt::Key_A, Qt::ControlModifier);
     TypeText("small.jpg");
-    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "20 x 10 pixel"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "20 x 10 pixel"; }));
     EXPECT_EQ(dlg.FileName(), dir + "/small.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "20 x 10 pixel");
     EXPECT_EQ(dlg.PicLabel2->Caption(), "16777216 Colors (24 bit)");
@@ -403,7 +404,7 @@ TEST(XvfbScreen, OpenPreviewFollowsATypedName) {
     list->setFocus();
     PressKey(Qt::Key_Down);
     PressKey(Qt::Key_Up);
-    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "61 x 45 pixel"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return dlg.PicLabel1->Caption() == "61 x 45 pixel"; }));
     EXPECT_EQ(dlg.FileName(), dir + "/photo.jpg");
     EXPECT_EQ(dlg.PicLabel1->Caption(), "61 x 45 pixel");
     EXPECT_EQ(dlg.InfoLabel2->Caption(), photoFile);
@@ -499,7 +500,7 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
   QObject::connect(&guard, &QTimer::timeout, [] {
     if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) d->reject();
   });
-  guard.start(15000);
+  guard.start(120000);
   OnDialog(2, [&](QFileDialog* fd) {
     // A click on the file's row, and Enter.
     auto* list = fd->findChild<QTreeView*>("treeView");
@@ -511,7 +512,7 @@ TEST(XvfbScreen, RefusedOpenKeepsTheDialogAsLeft) {
     auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_EQ(edit->text().toStdString(), "small.jpg");
     PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
-    EXPECT_TRUE(WaitFor([&] { return asked == 1; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return asked == 1; }));
     EXPECT_TRUE(WaitOnScreen(fd));
     stayed = fd->isVisible();
     ASSERT_TRUE(stayed);
@@ -532,23 +533,15 @@ TEST(XvfbScreen, FileDialogComesBackWhenMinimised) {
   const std::string dir = ScreenDir();
   vistrel::TSaveVistrelDialog dlg(nullptr);
   dlg.SetInitialDir(dir);
-  bool back = false;
+  vltest::TMinimised minimised = vltest::TMinimised::Never;
   OnDialog(0, [&](QFileDialog* fd) {
-    // It may be minimised and back between two looks: the state change is watched for.
-    struct TMinimisedSeen : QObject {
-      bool Seen = false;
-      bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::WindowStateChange && static_cast<QWidget*>(o)->isMinimized()) Seen = true;
-        return false;
-      }
-    } seen;
-    fd->installEventFilter(&seen);
-    fd->windowHandle()->showMinimized();
-    back = WaitFor([&] { return seen.Seen && !fd->isMinimized() && fd->windowHandle()->isExposed(); }, 10000);
-    fd->removeEventFilter(&seen);
+    vltest::TXInput x;
+    ASSERT_TRUE(x.Available());
+    minimised = vltest::Minimise(x, fd);
   });
   EXPECT_FALSE(dlg.Execute());
-  EXPECT_TRUE(back);
+  EXPECT_TRUE(minimised == vltest::TMinimised::CameBack)
+      << (minimised == vltest::TMinimised::Never ? "never minimised" : "left minimised");
 }
 
 // Save As: after Advanced's OK, Enter saves instead of opening Advanced again.
@@ -578,7 +571,7 @@ TEST(XvfbScreen, SaveAsEnterSavesAfterAdvanced) {
     ClickOn(fd, dlg.AdvancedButton->Widget());
     ASSERT_EQ(asked, 1);
     PressKey(Qt::Key_Return, Qt::NoModifier, "\r");
-    closed = WaitFor([&] { return !fd->isVisible(); }, 10000);
+    closed = WaitFor([&] { return !fd->isVisible(); });
     SetModalAnswer(nullptr);
   });
   EXPECT_TRUE(dlg.Execute());

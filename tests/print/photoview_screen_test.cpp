@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -13,17 +12,13 @@
 #include "components/printsize.h"
 #include "corvelo/photoform.h"
 #include "corvelo/viewerunit.h"
+#include "support/pump.h"
 
 using namespace corvelo;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& Done, int Ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
-}
+using vltest::WaitFor;
 
 TEST(XvfbPrintSize, PhotoViewPrintsOnEveryRightClick) {
   if (!std::getenv("PRINT_SHOTS_XVFB") || QGuiApplication::platformName() != "xcb")
@@ -42,10 +37,10 @@ TEST(XvfbPrintSize, PhotoViewPrintsOnEveryRightClick) {
   ShowCatPhotoForm->Show();
   QWidget* w = ShowCatPhotoForm->Widget();
   QWidget* photo = ShowCatPhotoForm->Image1->Widget();
-  ASSERT_TRUE(WaitUntil([&] { return w->windowHandle()->isExposed() && photo->isVisible() && photo->width() > 4; }));
+  ASSERT_TRUE(WaitFor([&] { return w->windowHandle()->isExposed() && photo->isVisible() && photo->width() > 4; }));
   for (int i = 1; i <= 2; ++i) {
     QTest::mouseClick(w->windowHandle(), Qt::RightButton, {}, photo->mapTo(w, photo->rect().center()));
-    EXPECT_TRUE(WaitUntil([&] { return asked == i; })) << "right click " << i;
+    EXPECT_TRUE(WaitFor([&] { return asked == i; })) << "right click " << i;
   }
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   SetModalAnswer(nullptr);

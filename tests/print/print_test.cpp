@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
@@ -542,13 +541,7 @@ TEST(PrintSizeShot, DialogOffscreen) {
   EXPECT_GT(blue, 20);
 }
 
-// Runs the event loop until Done or for at most Ms milliseconds; true when Done.
-bool WaitFor(const std::function<bool()>& Done, int Ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!Done() && t.elapsed() < Ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
-}
+using vltest::WaitFor;
 
 // Shows the dialog in its own modal loop and runs Step once it is on the screen with the keyboard;
 // returns ShowModal's result. A step that leaves the dialog up fails and is ended.
@@ -569,7 +562,7 @@ int ShowOnScreen(TOKBottomDlg* d, const std::function<void()>& Step) {
     ADD_FAILURE() << "the dialog is still up";
     d->SetModalResult(mrAbort);
   });
-  guard.start(10000);
+  guard.start(120000);
   return d->ShowModal();
 }
 

@@ -33,16 +33,15 @@ namespace {
 
 constexpr const char* kEnv = "QUILLON_WIN_SHOT";
 
-using vltest::Pump;
-
 std::string ShotName(const std::string& step) {
   const std::string out = std::getenv(kEnv);
   return out.substr(0, out.size() - 4) + "-" + std::getenv("VL_SCREEN") + "-" + step + ".png";
 }
 
-QImage GrabScreen(const std::string& step, QRect r = QRect()) {
-  Pump(600);
-  if (r.isNull()) r = QGuiApplication::primaryScreen()->geometry();
+// The screen, or the part of it `where` gives then, once w is on the screen as it draws itself.
+QImage GrabScreen(const std::string& step, QWidget* w, const std::function<QRect()>& where = {}) {
+  EXPECT_TRUE(vltest::WaitOnScreen(w)) << step;
+  const QRect r = where ? where() : QGuiApplication::primaryScreen()->geometry();
   const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
   EXPECT_TRUE(shot.save(QString::fromStdString(ShotName(step)), "PNG")) << step;
   return shot.toImage();
@@ -74,7 +73,7 @@ struct ScreenEditor {
     main = StartQuillon();
     main->Show();
     main->Widget()->window()->activateWindow();
-    Pump(500);
+    EXPECT_TRUE(vltest::WaitOnScreen(main->Widget()));
   }
   ~ScreenEditor() {
     StopQuillon(main);
@@ -88,7 +87,7 @@ struct ScreenEditor {
 
 // Every document window, title bar and borders included, inside the workspace.
 void ExpectInsideWorkspace(TMainForm* main, const std::string& step) {
-  Pump(300);
+  EXPECT_TRUE(vltest::WaitOnScreen(main->Widget())) << step;
   const QRect room(QPoint(0, 0), main->MdiArea()->viewport()->size());
   for (int i = 0; i < main->MDIChildCount(); ++i) {
     QMdiSubWindow* s = Sub(main->MDIChildren(i));
@@ -139,10 +138,10 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
   };
   TMDIChild* first = open(tall);
   ASSERT_NE(first, nullptr);
-  GrabScreen("open-tall");
+  GrabScreen("open-tall", main->Widget());
   ExpectInsideWorkspace(main, "open 400 x 512");
   ASSERT_NE(open(wide), nullptr);
-  GrabScreen("open-wide");
+  GrabScreen("open-wide", main->Widget());
   ExpectInsideWorkspace(main, "open 1600 x 200");
   main->FileNewItemClick(nullptr);
   ExpectInsideWorkspace(main, "new");
@@ -151,11 +150,11 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
   first->BringToFront();
   main->Resize1Click(nullptr);
   ASSERT_EQ(first->VistrelVect1->Bitmap()->Width(), 2000);
-  GrabScreen("borders");
+  GrabScreen("borders", main->Widget());
   ExpectInsideWorkspace(main, "resize borders");
   main->Undo1Click(nullptr);
   ASSERT_EQ(first->VistrelVect1->Bitmap()->Width(), 400);
-  GrabScreen("borders-undone");
+  GrabScreen("borders-undone", main->Widget());
   ExpectInsideWorkspace(main, "undo");
   // (The ideal size keeps one spare pixel.)
   EXPECT_LE(first->VistrelVect1->ClientWidth(), 400 + 1);
@@ -194,9 +193,9 @@ TEST(XvfbScreen, WindowsRotateDialogAtItsLeastSize) {
       shown = true;
       // Dragged as small as the window lets it be.
       f->Widget()->window()->resize(1, 1);
-      Pump(300);
+      EXPECT_TRUE(vltest::WaitOnScreen(f->Widget()));
       vltest::ExpectControlsApart(f, "rotate at its least size");
-      GrabScreen("rotate-least", f->Widget()->window()->frameGeometry());
+      GrabScreen("rotate-least", f->Widget(), [f] { return f->Widget()->window()->frameGeometry(); });
     }
     return int(mrCancel);
   });
@@ -217,8 +216,8 @@ TEST(XvfbScreen, WindowsHistogramShowsTheTopLevel) {
     if (auto* h = dynamic_cast<TfHistogram*>(r.Form)) {
       h->ComboBox1->SetItemIndex(1);
       h->ComboBox1Change(h);
-      Pump(500);
-      const QImage img = GrabScreen("histogram-red", OnScreen(h->HistogramBox1->ClientWidget()));
+      QWidget* box = h->HistogramBox1->ClientWidget();
+      const QImage img = GrabScreen("histogram-red", box, [box] { return OnScreen(box); });
       // The tallest run of red in any column: the bar of level 255.
       for (int x = 0; x < img.width(); ++x) {
         int n = 0;
@@ -272,8 +271,9 @@ TEST(XvfbScreen, WindowsClickedTextShowsAllOfIt) {
   }
   const int advance = QFontMetrics(edit->LineEdit()->font()).horizontalAdvance(text);
   // While typing, the whole text shows in the editor from its start.
-  const QRect at = OnScreen(edit->LineEdit());
-  auto [first, last] = InkColumns(GrabScreen("text-typing", at));
+  QRect at;
+  auto [first, last] =
+      InkColumns(GrabScreen("text-typing", edit->LineEdit(), [&] { return at = OnScreen(edit->LineEdit()); }));
   EXPECT_LE(first, 4) << "the start scrolled away";
   EXPECT_GE(last - first + 1, advance - 4) << "typed text cut";
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
@@ -281,7 +281,8 @@ TEST(XvfbScreen, WindowsClickedTextShowsAllOfIt) {
   v->UnSelAllObjects();
   v->Update();
   // Drawn, all of it shows: the ink is as wide as the text.
-  std::tie(first, last) = InkColumns(GrabScreen("text-drawn", at.adjusted(-10, -10, advance + 40, 10)));
+  std::tie(first, last) =
+      InkColumns(GrabScreen("text-drawn", w, [&] { return at.adjusted(-10, -10, advance + 40, 10); }));
   EXPECT_GE(last - first + 1, advance - 4) << "drawn text cut";
 }
 

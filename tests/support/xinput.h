@@ -5,7 +5,12 @@
 #pragma once
 #include <dlfcn.h>
 
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
 #include <string>
+
+#include "support/pump.h"
 
 namespace vltest {
 
@@ -111,5 +116,39 @@ class TXInput {
   int (*FakeButton)(void*, unsigned, int, unsigned long) = nullptr;
   int (*FakeKey)(void*, unsigned, int, unsigned long) = nullptr;
 };
+
+// What came of minimising a window through the window manager.
+enum class TMinimised { Never, CameBack, Stayed };
+
+// Asks the window manager to minimise w (again now and then, should a request be passed over)
+// until w is seen minimised, then waits for it to be on the screen again: it stayed minimised
+// only when it never is.
+inline TMinimised Minimise(TXInput& x, QWidget* w, int TimeoutMs = 60000) {
+  struct TSeen : QObject {
+    bool Seen = false;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::WindowStateChange && static_cast<QWidget*>(o)->isMinimized()) Seen = true;
+      return false;
+    }
+  } seen;
+  w->installEventFilter(&seen);
+  QElapsedTimer t;
+  t.start();
+  while (!seen.Seen && t.elapsed() < TimeoutMs) {
+    x.MinimiseWindow(w->winId());
+    WaitFor([&] { return seen.Seen; }, 2000);
+  }
+  w->removeEventFilter(&seen);
+  if (!seen.Seen) return TMinimised::Never;
+  const bool back = WaitFor([w] { return !w->isMinimized(); }, TimeoutMs) && WaitOnScreen(w, TimeoutMs);
+  return back ? TMinimised::CameBack : TMinimised::Stayed;
+}
+
+// Presses a key (Tab) and waits until the keyboard focus has moved; false when it never does.
+inline bool KeyMovingFocus(TXInput& x, unsigned long keysym, int TimeoutMs = 60000) {
+  QWidget* const before = QApplication::focusWidget();
+  x.Key(keysym);
+  return WaitFor([&] { return QApplication::focusWidget() != before; }, TimeoutMs);
+}
 
 }  // namespace vltest
