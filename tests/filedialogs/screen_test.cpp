@@ -607,7 +607,22 @@ TEST(XvfbScreen, SaveAsShowsTheTypeOfTheName) {
       EXPECT_EQ(fd->findChild<QLineEdit*>("fileNameEdit")->text().toStdString(), doc.name);
       EXPECT_EQ(dlg.PicLabel1->Caption(), "30 x 20 pixel");
       EXPECT_EQ(reported, 0);
-      if (doc.index == 5) GrabWindow(fd, "savetype");
+      if (doc.index != 5) return;
+      GrabWindow(fd, "savetype");
+      // A folder's name typed and entered: the dialog lists it, the name box goes back to the
+      // name being saved, and no empty completion list is left over the type box.
+      std::filesystem::create_directory(dir + "/album");
+      auto* edit = fd->findChild<QLineEdit*>("fileNameEdit");
+      ClickOn(fd, edit);
+      PressKey(Qt::Key_A, Qt::ControlModifier);
+      TypeText("album");
+      PressKey(Qt::Key_Return);
+      EXPECT_TRUE(WaitFor([&] { return fd->directory().dirName() == "album"; }));
+      EXPECT_TRUE(WaitFor([&] { return !edit->completer()->popup()->isVisible(); }));
+      EXPECT_EQ(edit->text().toStdString(), doc.name);
+      QWidget* hit = QApplication::widgetAt(type->mapToGlobal(type->rect().center()));
+      EXPECT_TRUE(hit == type || type->isAncestorOf(hit)) << "the type box is covered";
+      reported = 0;
     });
     EXPECT_FALSE(dlg.Execute());
     EXPECT_EQ(dlg.FilterIndex(), 1);
