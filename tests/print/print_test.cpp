@@ -26,6 +26,7 @@
 #include "components/printsize.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "support/editor.h"
 #include "support/pump.h"
 #include "support/xvfb.h"
 
@@ -233,12 +234,7 @@ TEST_F(PrintTest, EditorPrintsTheCommittedPictureAtTheChosenSize) {
   EXPECT_EQ(asked.size(), 5u);  // open, print, print, size, message
 
   // A drawn object is burnt into the picture before it prints.
-  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
-  o.Kind = vokBox;
-  o.X1 = 10, o.Y1 = 10, o.X2 = 20, o.Y2 = 20;
-  o.PenColor = clWhite;
-  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
-  c->VistrelVect1->SelectObject(VL_OBJ_LAST);
+  vltest::DrawSelectedBox(c->VistrelVect1, 10, 10, 20, 20, clWhite);
   AnswerPrintDialog(mrOk);
   AnswerSize([](TOKBottomDlg* d) { return d->RadioButton1; });
   main->PrintBtnClick(nullptr);

@@ -170,12 +170,7 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
   ASSERT_NE(c, nullptr);
   TBitmap* b = c->VistrelVect1->Bitmap();
   // A drawn green box, selected, goes into the picture before it turns black and white.
-  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
-  o.Kind = vokBox;
-  o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
-  o.PenColor = kGreen;
-  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
-  c->VistrelVect1->SelectObject(VL_OBJ_LAST);
+  vltest::DrawSelectedBox(c->VistrelVect1, 1, 1, 3, 3, kGreen);
   // A typed threshold of 100: red and blue fall below it, green and white stay white.
   Answer<TfConvBW>([](TfConvBW* d) {
     EXPECT_EQ(d->RadioGroup1->ItemIndex(), 0);

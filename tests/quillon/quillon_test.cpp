@@ -412,14 +412,7 @@ TEST_F(EditorTest, CloseQuestion) {
   TMDIChild* first = Open(target);
   main->Negative1Click(nullptr);
   // A drawn object left selected in it goes into the file too.
-  {
-    TVLVObject o = *first->VistrelVect1->Object(VL_OBJ_TEMPLATE);
-    o.Kind = vokBox;
-    o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
-    o.PenColor = kGreen;
-    first->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
-    first->VistrelVect1->SelectObject(VL_OBJ_LAST);
-  }
+  vltest::DrawSelectedBox(first->VistrelVect1, 1, 1, 3, 3, kGreen);
   TMDIChild* second = Open(Fixture("quad.bmp"));
   ASSERT_NE(first, second);
   ASSERT_EQ(main->ActiveChild(), second);
@@ -504,12 +497,7 @@ TEST_F(EditorTest, ZoomControlsAndLaterCommands) {
   EXPECT_EQ(main->ProgressBar1->Position(), 0);
 
   // Drawn objects are burnt in before a command changes the picture.
-  TVLVObject o = *c->VistrelVect1->Object(VL_OBJ_TEMPLATE);
-  o.Kind = vokBox;
-  o.X1 = 1, o.Y1 = 1, o.X2 = 3, o.Y2 = 3;
-  o.PenColor = kGreen;
-  c->VistrelVect1->AddObject(VL_OBJ_ROOT, o);
-  c->VistrelVect1->SelectObject(VL_OBJ_LAST);
+  vltest::DrawSelectedBox(c->VistrelVect1, 1, 1, 3, 3, kGreen);
   main->Verticalflip1Click(nullptr);
   EXPECT_EQ(c->VistrelVect1->ObjectsCount(), 0);
   EXPECT_EQ(Px(c->VistrelVect1->Bitmap(), 1, 28), kGreen);

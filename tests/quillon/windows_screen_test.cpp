@@ -170,7 +170,7 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
   height = "200";
   main->Resample1Click(nullptr);
   ASSERT_EQ(first->VistrelVect1->Bitmap()->Width(), 300);
-  GrabScreen("resized-smaller");
+  GrabScreen("resized-smaller", main->Widget());
   fits("resize image");
   for (const char* turn : {"90", "180", "270", "30"}) {
     angle = turn;
@@ -178,7 +178,7 @@ TEST(XvfbScreen, WindowsStayInsideTheWorkspace) {
     fits(std::string("rotate ") + turn);
   }
   EXPECT_GT(first->VistrelVect1->Bitmap()->Width(), 300);
-  GrabScreen("rotated");
+  GrabScreen("rotated", main->Widget());
 }
 
 TEST(XvfbScreen, WindowsRotateDialogAtItsLeastSize) {

@@ -13,8 +13,20 @@
 #include "platform/gui/controls.h"
 #include "quillon/mainform.h"
 #include "quillon/program.h"
+#include "vistrel/view/vistrelvect.h"
 
 namespace vltest {
+
+// A box drawn on the view from (X1, Y1) to (X2, Y2) in Color and left selected, as a user
+// leaves one before a command.
+inline void DrawSelectedBox(TVistrelVect* View, int X1, int Y1, int X2, int Y2, TColor Color) {
+  TVLVObject o = *View->Object(VL_OBJ_TEMPLATE);
+  o.Kind = vokBox;
+  o.X1 = X1, o.Y1 = Y1, o.X2 = X2, o.Y2 = Y2;
+  o.PenColor = Color;
+  View->AddObject(VL_OBJ_ROOT, o);
+  View->SelectObject(VL_OBJ_LAST);
+}
 
 // Answers modal requests from a queue while it lives; a request with none left is cancelled
 // (screen tests, where the program's own boxes may come up).
