@@ -162,6 +162,8 @@ void TCategoryForm::BuildControls() {
     Image[i]->SetHint("Click to view photo full screen");
     Image[i]->SetShowHint(true);
     Image[i]->OnClick = [this](TObject* s) { ImageClick(s); };
+    // A tiny photo lies in a larger frame: a click on the frame opens it too.
+    Panel[i]->OnClick = [this, i](TObject*) { ImageClick(Image[i]); };
     // The keyboard reaches each photo too: Tab to its frame, which lights up, Enter or Space
     // to open it.
     Panel[i]->SetTabStop(true);
