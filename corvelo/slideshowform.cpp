@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include "components/printsize.h"
@@ -310,7 +311,10 @@ void TSlideShowForm::LoadImage() {
     Image1->SetBounds(left - Panel1->Left(), top - Panel1->Top(), width, height);
     Panel1->SetCaption("-");
     PlaceMark();
-    SetCaption("   " + CurrentImageFile + (FileExists(CurrentImageFile) ? "  can't be read" : "  not found"));
+    // A folder of the slide's name is there too, only not a picture.
+    std::error_code there;
+    SetCaption("   " + CurrentImageFile +
+               (std::filesystem::exists(CurrentImageFile, there) ? "  can't be read" : "  not found"));
     WaitMs(0);
   }
   // A whole round of slides that could not be shown: said once.

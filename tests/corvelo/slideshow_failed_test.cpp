@@ -99,13 +99,16 @@ TEST_F(FailedSlideTest, AGoodSlideAfterABrokenOneHidesTheMark) {
 // Print is off while nothing is on show; a show none of whose slides can be read says so once,
 // after each slide was tried.
 TEST_F(FailedSlideTest, PrintWithNothingOnShowAsksNothing) {
-  form->ListBoxSlide->Items()->Assign({"broken.bmp", "broken.bmp"});
+  // A folder where a slide is expected is there, but can't be read.
+  fs::create_directory(dir / "folder.bmp");
+  form->ListBoxSlide->Items()->Assign({"broken.bmp", "folder.bmp"});
   form->ManualCheckBox->SetChecked(true);
   Then = [this] {
     EXPECT_FALSE(form->PrintBtn->Enabled());
     form->PrintBtn->Click();
     EXPECT_TRUE(told.empty());
     form->SpeedButtonDown->Click();
+    EXPECT_NE(form->Caption().find("folder.bmp  can't be read"), std::string::npos) << form->Caption();
     form->PrintBtn->Click();
     form->SpeedButtonDown->Click();
     EXPECT_FALSE(form->PrintBtn->Enabled());
