@@ -642,13 +642,23 @@ void TRadioGroup::Rebuild() {
     b->OnClick = [this, i](TObject*) {
       if (!FRebuilding && FItemIndex != i) {
         FItemIndex = i;
+        FixTabStops();
         Click();
       }
+    };
+    // The arrows go from item to item, choosing it; Tab leaves the group.
+    b->OnKeyDown = [this, i](TObject*, Word& key, TShiftState shift) {
+      if (shift != 0) return;
+      if (key == VK_DOWN || key == VK_RIGHT) Step(i, 1);
+      else if (key == VK_UP || key == VK_LEFT) Step(i, -1);
+      else return;
+      key = 0;
     };
     FButtons.push_back(b);
   }
   if (FItemIndex >= FItems.Count()) FItemIndex = -1;
   if (FItemIndex >= 0) FButtons[size_t(FItemIndex)]->SetChecked(true);
+  FixTabStops();
   Arrange();
   ShowItem(FItemIndex);
   FRebuilding = false;
@@ -730,6 +740,29 @@ void TRadioGroup::ScrollTo(int Row) {
   Arrange();
 }
 
+// One stop for Tab in the group: the chosen item, or the first while none is.
+void TRadioGroup::FixTabStops() {
+  const size_t stop = FItemIndex >= 0 ? size_t(FItemIndex) : 0;
+  for (size_t k = 0; k < FButtons.size(); ++k)
+    if (QWidget* w = FButtons[k]->Widget()) w->setFocusPolicy(k == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TRadioGroup::Step(int From, int Delta) {
+  const int n = int(FButtons.size());
+  if (n == 0) return;
+  const int to = ((From + Delta) % n + n) % n;
+  if (to != FItemIndex) {
+    FItemIndex = to;
+    FRebuilding = true;
+    for (int k = 0; k < n; ++k) FButtons[size_t(k)]->SetChecked(k == to);
+    FRebuilding = false;
+    FixTabStops();
+    ShowItem(to);
+    Click();
+  }
+  FButtons[size_t(to)]->SetFocus();
+}
+
 void TRadioGroup::ShowItem(int Index) {
   if (Index < 0 || FRows <= 0 || FRowsShown >= FRows) return;
   const int r = Index % FRows;
@@ -768,6 +801,7 @@ void TRadioGroup::SetItemIndex(int i) {
   FRebuilding = true;
   for (size_t k = 0; k < FButtons.size(); ++k) FButtons[k]->SetChecked(int(k) == i);
   FRebuilding = false;
+  FixTabStops();
   ShowItem(i);
   if (CodeChangeFires(ccRadioGroup)) Click();
 }

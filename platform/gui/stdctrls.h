@@ -344,6 +344,8 @@ class TRadioGroup : public TCustomControl {
   void Arrange();
   void ScrollTo(int Row);
   void ShowItem(int Index);
+  void FixTabStops();
+  void Step(int From, int Delta);
   TStrings FItems;
   int FItemIndex = -1;
   int FColumns = 1;

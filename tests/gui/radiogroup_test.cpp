@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QScrollBar>
 #include <QWidget>
+#include <QtTest/QTest>
 #include <string>
 
 #include "platform/gui/controls.h"
@@ -33,6 +34,21 @@ TEST(RadioGroupLayout, AnItemChosenFromCodeScrollsIntoSight) {
   ExpectOnShow(g, 39);
   g->SetItemIndex(0);
   ExpectOnShow(g, 0);
+  // Tab stops once in the group, on the chosen item; the arrows choose the next and the one before.
+  int clicks = 0;
+  g->OnClick = [&](TObject*) { ++clicks; };
+  auto tabStop = [&](int i) { return bool(g->Buttons(i)->Widget()->focusPolicy() & Qt::TabFocus); };
+  EXPECT_TRUE(tabStop(0));
+  EXPECT_FALSE(tabStop(1));
+  QTest::keyClick(g->Buttons(0)->Widget(), Qt::Key_Down);
+  EXPECT_EQ(g->ItemIndex(), 1);
+  EXPECT_TRUE(tabStop(1));
+  EXPECT_FALSE(tabStop(0));
+  QTest::keyClick(g->Buttons(1)->Widget(), Qt::Key_Up);
+  QTest::keyClick(g->Buttons(0)->Widget(), Qt::Key_Up);
+  EXPECT_EQ(g->ItemIndex(), 39);
+  ExpectOnShow(g, 39);
+  EXPECT_EQ(clicks, 3);
   form->Free();
 }
 
