@@ -47,6 +47,7 @@ void DrawPlaceholder(TBitmap* b) {
 }
 
 const char* const kNoPhotos = "This album has no photos.";
+const char* const kNoPhotoReadable = "None of the photos of this album can be read.";
 // The smallest frame a photo gets, so that a tiny one can be seen and clicked.
 constexpr int kLeastFrame = 16;
 
@@ -266,17 +267,17 @@ void TCategoryForm::ShowThumbs() {
   if (Leaving()) return;
   PanelBase16->SetBounds(PanelBase16->Left(), PanelBase16->Top(), PanelBase[0]->Width(), PanelBase[0]->Height());
   // Said once, on the page, when the album turns out to have nothing to show.
-  auto nothing = [this] {
-    PanelcatHelp->SetCaption(kNoPhotos);
-    ShowMessage(kNoPhotos);
+  auto nothing = [this](const char* Why) {
+    PanelcatHelp->SetCaption(Why);
+    ShowMessage(Why);
   };
   if (!FileExists(CurrentListFile)) {
     for (TPanel* p : PanelBase) p->Hide();
-    nothing();
+    nothing(kNoPhotos);
     return;
   }
   TStrings* lines = CatListLines();
-  bool any = false;
+  bool any = false, named = false;
   for (int i = 0; i < kThumbCount; ++i) {
     ThumbFilled[i] = 0;
     // An album with fewer lines shows what it has.
@@ -285,6 +286,7 @@ void TCategoryForm::ShowThumbs() {
       continue;
     }
     CurrentImageFile = ListPath(lines->Strings(2 * i));
+    named = named || !Trim(lines->Strings(2 * i)).empty();
     // A photo that is missing, refused or can't be decoded leaves its frame empty and hidden.
     const TLoadResult loaded = LoadImage(Vistrel1, Image16);
     // Closed while the photo was read: the fill ends here.
@@ -312,7 +314,7 @@ void TCategoryForm::ShowThumbs() {
     if (Leaving()) return;
   }
   if (any) PanelcatHelp->SetCaption(Image[0]->Hint());
-  else nothing();
+  else nothing(named ? kNoPhotoReadable : kNoPhotos);
 }
 
 bool TCategoryForm::Leaving() const {

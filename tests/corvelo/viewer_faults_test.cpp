@@ -150,8 +150,8 @@ TEST_F(ViewerFaults, AnAlbumClosedWhileItsSecondPhotoLoadsLoadsNoMoreAndKeepsNon
   EXPECT_EQ(ThumbsPending, 0);
 }
 
-// An album list that is empty, missing, or names no photo that loads: the page says once that
-// the album has no photos, on its hint line and in a message.
+// An album list that is empty or missing says once that the album has no photos, one that names
+// no photo that loads that none can be read, on its hint line and in a message.
 TEST_F(ViewerFaults, AnAlbumWithNoPhotosSaysSoOnce) {
   Write("Category.lst", "Empty\nMissing\nNo photo\n");
   Write("RC0.lst", "");
@@ -160,11 +160,13 @@ TEST_F(ViewerFaults, AnAlbumWithNoPhotosSaysSoOnce) {
   for (int album : {0, 1, 2}) {
     SCOPED_TRACE(album);
     messages.clear();
-    OpenAlbum(main, album, [](TCategoryForm* f) {
-      EXPECT_EQ(f->PanelcatHelp->Caption(), "This album has no photos.");
+    const std::string said =
+        album == 2 ? "None of the photos of this album can be read." : "This album has no photos.";
+    OpenAlbum(main, album, [&](TCategoryForm* f) {
+      EXPECT_EQ(f->PanelcatHelp->Caption(), said);
       for (int i = 0; i < kThumbCount; ++i) EXPECT_FALSE(f->PanelBase[i]->Visible());
     });
-    EXPECT_EQ(messages, std::vector<std::string>{"This album has no photos."});
+    EXPECT_EQ(messages, std::vector<std::string>{said});
   }
 }
 
