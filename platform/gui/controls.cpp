@@ -200,6 +200,18 @@ namespace {
 // push button shows where the focus is, on every button alike.
 class TFocusFrameStyle : public QProxyStyle {
  public:
+  // The focus frame shows from the start, not only once a key has moved the focus.
+  void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
+    if (e != PE_FrameFocusRect || (o->state & State_KeyboardFocusChange)) {
+      QProxyStyle::drawPrimitive(e, o, p, w);
+      return;
+    }
+    QStyleOptionFocusRect f;
+    f.QStyleOption::operator=(*o);
+    if (const auto* given = qstyleoption_cast<const QStyleOptionFocusRect*>(o)) f = *given;
+    f.state |= State_KeyboardFocusChange;
+    QProxyStyle::drawPrimitive(e, &f, p, w);
+  }
   void drawControl(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
     QProxyStyle::drawControl(e, o, p, w);
     if (e != CE_PushButton || !(o->state & State_HasFocus)) return;
