@@ -86,7 +86,12 @@ TMDIChild::TMDIChild(TComponent* AOwner) : TForm(AOwner) {
   OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   SetFormStyle(fsMDIChild);
   Show();
+  FPlaceLeft = CascadeSpot().x();
+  FPlaceTop = CascadeSpot().y();
   FitInWorkspace();
+  FFitLeft = Left();
+  FFitTop = Top();
+  FPlacePending = true;
 }
 
 void TMDIChild::FitInWorkspace() {
@@ -115,6 +120,9 @@ void TMDIChild::FitToPicture() {
     const int64_t w = VistrelVect1->IdealWidth(), h = VistrelVect1->IdealHeight();
     SetClientWidth(int(std::min<int64_t>(w, 1 << 20)));
     SetClientHeight(int(std::min<int64_t>(h, 1 << 20)));
+    // Not once the user has moved it.
+    if (FPlacePending && Left() == FFitLeft && Top() == FFitTop) SetBounds(FPlaceLeft, FPlaceTop, Width(), Height());
+    FPlacePending = false;
     FitInWorkspace();
   }
 }

@@ -28,7 +28,8 @@ class TMDIChild : public TForm {
   // Shrinks the window, frame and all, to the frame's workspace when it is larger, and moves
   // it back inside.
   void FitInWorkspace();
-  // The window as large as its picture, within the workspace.
+  // The window as large as its picture, within the workspace; the first time at the place
+  // the window was given when it was made.
   void FitToPicture();
 
   void FormClose(TObject* Sender, TCloseAction& Action);
@@ -38,6 +39,10 @@ class TMDIChild : public TForm {
   void VistrelVect1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void VistrelVect1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void VistrelVect1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+ private:
+  // Where the window was placed before the design size pushed it into the workspace's corner.
+  int FPlaceLeft = 0, FPlaceTop = 0, FFitLeft = 0, FFitTop = 0;
+  bool FPlacePending = false;
 };
 
 // Mouse state shared by every document window.

@@ -13,8 +13,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -192,7 +195,44 @@ TControl::~TControl() {
   }
 }
 
+namespace {
+// The style draws a focused default button as an unfocused one: a dotted frame inside a
+// push button shows where the focus is, on every button alike.
+class TFocusFrameStyle : public QProxyStyle {
+ public:
+  // The focus frame shows from the start, not only once a key has moved the focus.
+  void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
+    if (e != PE_FrameFocusRect || (o->state & State_KeyboardFocusChange)) {
+      QProxyStyle::drawPrimitive(e, o, p, w);
+      return;
+    }
+    QStyleOptionFocusRect f;
+    f.QStyleOption::operator=(*o);
+    if (const auto* given = qstyleoption_cast<const QStyleOptionFocusRect*>(o)) f = *given;
+    f.state |= State_KeyboardFocusChange;
+    QProxyStyle::drawPrimitive(e, &f, p, w);
+  }
+  void drawControl(ControlElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
+    QProxyStyle::drawControl(e, o, p, w);
+    if (e != CE_PushButton || !(o->state & State_HasFocus)) return;
+    p->save();
+    p->setPen(QPen(o->palette.color(QPalette::ButtonText), 1, Qt::DotLine));
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(subElementRect(SE_PushButtonFocusRect, o, w).adjusted(1, 1, -2, -2));
+    p->restore();
+  }
+};
+
+void UseFocusFrameStyle() {
+  static bool done = false;
+  if (done || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  done = true;
+  QApplication::setStyle(new TFocusFrameStyle);
+}
+}  // namespace
+
 void TControl::SetWidget(QWidget* w) {
+  UseFocusFrameStyle();
   FWidget = w;
   if (!dynamic_cast<TQtWidget*>(w)) {
     auto* f = new TNativeFilter(this);

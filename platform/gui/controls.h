@@ -491,6 +491,9 @@ class TForm : public TWinControl {
   // Runs OnCreate (the form's constructor calls it when its controls are built).
   void DoCreate();
 
+  // An MDI child's place down the cascade, also when its size sent it to the top left.
+  QPoint CascadeSpot() const { return FCascadeSpot; }
+
  protected:
   void Notification(TComponent* component, TOperation operation) override;
   void ApplyWindowFlags();
@@ -521,6 +524,7 @@ class TForm : public TWinControl {
   bool FPlaced = false;
   bool FReleasing = false;
   bool FPlacingFrame = false;
+  QPoint FCascadeSpot;
   TMainMenu* FMenu = nullptr;
   TMenuItem* FWindowMenu = nullptr;
   std::vector<QPointer<QAction>> FWindowList;

@@ -381,6 +381,7 @@ void TForm::AttachToMdi() {
     FPlacingFrame = true;
     FitFrame(FSubWindow, FWidget, w, h);
     QPoint place = frame->CascadePlace(k, FSubWindow);
+    FCascadeSpot = place;
     // A window that would run past the area there starts again at the top left.
     const QSize area = frame->FMdiArea->viewport()->size();
     if (place.x() + FSubWindow->width() > area.width() || place.y() + FSubWindow->height() > area.height())

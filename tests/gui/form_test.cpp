@@ -5,8 +5,11 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QWidget>
 
@@ -215,6 +218,36 @@ TEST_F(FormTest, ModalFormsAndMessageBoxesAreAnsweredWithoutBlocking) {
   });
   EXPECT_EQ(ask->ShowModal(), mrOk);
   EXPECT_TRUE(field->Text().ends_with("42")) << field->Text();
+  // The focus shows on the default button too, which looks the same unfocused.
+  auto drawYes = [&](QStyle::State focus) {
+    QStyleOptionButton o;
+    o.initFrom(yes->Button());
+    o.rect = QRect(0, 0, 75, 25);
+    o.text = "OK";
+    o.features = QStyleOptionButton::DefaultButton;
+    o.state = QStyle::State_Enabled | QStyle::State_Raised | focus;
+    QImage img(75, 25, QImage::Format_RGB32);
+    img.fill(Qt::gray);
+    QPainter p(&img);
+    yes->Button()->style()->drawControl(QStyle::CE_PushButton, &o, &p, yes->Button());
+    return img;
+  };
+  EXPECT_NE(drawYes(QStyle::State_HasFocus), drawYes(QStyle::State_None));
+  // A focused radio button shows it before any key was pressed.
+  QRadioButton radio("Threshold");
+  auto drawRadio = [&](QStyle::State focus) {
+    QStyleOptionButton o;
+    o.initFrom(&radio);
+    o.rect = QRect(0, 0, 90, 20);
+    o.text = radio.text();
+    o.state = QStyle::State_Enabled | QStyle::State_On | focus;
+    QImage img(90, 20, QImage::Format_RGB32);
+    img.fill(Qt::gray);
+    QPainter p(&img);
+    radio.style()->drawControl(QStyle::CE_RadioButton, &o, &p, &radio);
+    return img;
+  };
+  EXPECT_NE(drawRadio(QStyle::State_HasFocus), drawRadio(QStyle::State_None));
   SetModalAnswer([&](TModalRequest&) {
     for (QWidget* to : {ask->Widget(), field->Widget()})
       for (int key : {Qt::Key_Return, Qt::Key_Escape})

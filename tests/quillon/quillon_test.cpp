@@ -579,6 +579,16 @@ TEST_F(EditorTest, LargePictureWindowKeepsInsideTheFrame) {
   // Larger than its window: the scroll tool is chosen.
   EXPECT_TRUE(main->SpeedButton6->Down());
   EXPECT_EQ(c->VistrelVect1->MouseInteract(), miScroll);
+
+  // In a small frame, where the design size fills the workspace, a small picture's window
+  // still opens down the cascade instead of over the one before.
+  main->SetBounds(0, 0, 800, 600);
+  QCoreApplication::processEvents();
+  TMDIChild* a = Open(Fixture("quad.bmp"));
+  TMDIChild* b = Open(Fixture("quad.png"));
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(Sub(a)->y(), Sub(b)->y());
+  EXPECT_TRUE(room.contains(Sub(b)->geometry()));
 }
 
 TEST_F(EditorTest, RotatePreviewIsTheDocumentReducedToItsWidth) {
