@@ -117,6 +117,7 @@ void TMainForm::BuildControls() {
     b->SetHint(hint);
     b->SetShowHint(true);
     b->SetFlat(true);
+    b->SetTabStop(true);
     b->OnClick = std::move(click);
     return b;
   };

@@ -339,6 +339,7 @@ TfConvBW::TfConvBW(TComponent* AOwner) : TForm(AOwner) {
   Edit1 = Make<TEdit>(GroupBox1, 112, 26, 56, 22);
   SpeedButton1 = Make<TSpeedButton>(GroupBox1, 178, 25, 56, 24);
   SpeedButton1->SetCaption("Auto");
+  SpeedButton1->SetTabStop(true);
   SpeedButton1->SetGroupIndex(1);
   SpeedButton1->SetAllowAllUp(true);
   SpeedButton1->SetDown(true);

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QLineEdit>
@@ -416,6 +417,32 @@ void TSpeedButton::Click() {
   TGraphicControl::Click();
 }
 
+void TSpeedButton::SetTabStop(bool v) {
+  FTabStop = v;
+  if (FWidget) FWidget->setFocusPolicy(v ? Qt::TabFocus : Qt::NoFocus);
+  Invalidate();
+}
+
+bool TSpeedButton::HandleEvent(QWidget* w, QEvent* e) {
+  if (FTabStop && w == FWidget) {
+    switch (e->type()) {
+      case QEvent::FocusIn:
+      case QEvent::FocusOut: Invalidate(); break;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        const bool press = k->key() == Qt::Key_Space || k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        if (!press || (k->modifiers() & ~Qt::KeypadModifier)) break;
+        // Enter presses this button, not the dialog's default one.
+        if (e->type() == QEvent::KeyPress && !k->isAutoRepeat() && FEnabled) Click();
+        return true;
+      }
+      default: break;
+    }
+  }
+  return TGraphicControl::HandleEvent(w, e);
+}
+
 void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseDown(button, shift, x, y);
   if (button == mbLeft && FEnabled) {
@@ -436,10 +463,12 @@ void TSpeedButton::Paint() {
   TCanvas* c = Canvas();
   TRect r = ClientRect();
   bool in = FDown || FPushed;
+  // A flat button with the keyboard stands raised, as under the mouse.
+  const bool focused = FTabStop && FWidget && FWidget->hasFocus();
   c->Brush()->SetStyle(bsSolid);
   c->Brush()->SetColor(FDown && !FPushed ? clBtnHighlight : clBtnFace);
   c->FillRect(r);
-  if (!FFlat || in) {
+  if (!FFlat || in || focused) {
     if (in) Frame3D(c, r, clBtnShadow, clBtnHighlight, 1);
     else Frame3D(c, r, clBtnHighlight, clBtnShadow, 1);
   }
@@ -470,6 +499,14 @@ void TSpeedButton::Paint() {
     OffsetRect(tr, off, off);
     if (textLeft >= 0) tr.Left = textLeft;
     DrawAligned(c, tr, StripAmp(FText), textLeft >= 0 ? taLeftJustify : taCenter, tlCenter);
+  }
+  if (focused && FWidth > 6 && FHeight > 6) {
+    // A dotted frame inside the edge, as on push buttons.
+    c->Pen()->SetColor(clBtnText);
+    c->Pen()->SetStyle(psDot);
+    c->Brush()->SetStyle(bsClear);
+    c->Rectangle(2, 2, FWidth - 2, FHeight - 2);
+    c->Pen()->SetStyle(psSolid);
   }
 }
 

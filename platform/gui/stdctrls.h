@@ -243,9 +243,14 @@ class TSpeedButton : public TGraphicControl {
     FFlat = v;
     Invalidate();
   }
+  // A button that stands alone (not on a tool bar) can be reached by Tab, never by a click:
+  // Space and Enter then press it, and it shows the focus. Off by default.
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool v);
   void Click() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  bool HandleEvent(QWidget* w, QEvent* e) override;
 
  protected:
   void Paint() override;
@@ -254,7 +259,7 @@ class TSpeedButton : public TGraphicControl {
   TBitmap FGlyph;
   int FNumGlyphs = 1;
   int FGroupIndex = 0;
-  bool FDown = false, FAllowAllUp = false, FFlat = false, FPushed = false;
+  bool FDown = false, FAllowAllUp = false, FFlat = false, FPushed = false, FTabStop = false;
 };
 
 // The icon Name of the desktop's icon theme as a speed button's glyph strip: four glyphs of

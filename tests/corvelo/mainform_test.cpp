@@ -2,12 +2,15 @@
 // offers, the lines an album reads, and the picture rule every form shares.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QtTest/QTest>
 #include <QWidget>
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -169,6 +172,30 @@ TEST_F(MainFormTest, ProgramBlockMakesEveryFormAndTheMainFormOpensTheChosenAlbum
   SetHelpService(nullptr);
   EXPECT_EQ(LastHelpRequest().File, "Velmora.hlp");
   EXPECT_EQ(LastHelpRequest().Context, 10);
+
+  // Tab reaches the five buttons, and Enter presses the focused one, again on the next Enter.
+  form->Show();
+  QApplication::setActiveWindow(form->Widget());
+  form->RC->SetFocus();
+  std::set<QWidget*> reached;
+  for (int i = 0; i < 30; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    reached.insert(QApplication::focusWidget());
+  }
+  for (TSpeedButton* b : {form->HelpMainCat, form->Aboutbutton, form->SpeedButtonClose, form->ShowCat,
+                          form->ButtonGoToSlide1})
+    EXPECT_TRUE(reached.count(b->Widget())) << b->Hint();
+  int abouts = 0;
+  SetModalAnswer([&](TModalRequest& r) {
+    abouts += r.Form == AboutBox;
+    return int(mrOk);
+  });
+  form->Aboutbutton->Widget()->setFocus(Qt::TabFocusReason);
+  for (int i = 0; i < 2; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  SetModalAnswer(nullptr);
+  EXPECT_EQ(abouts, 2);
+  EXPECT_EQ(QApplication::focusWidget(), form->Aboutbutton->Widget());
+  form->Hide();
 
   // Travel opens with its title, the frames hidden until its photos are in.
   CategoryForm->PanelBase[3]->Show();

@@ -190,6 +190,37 @@ TEST_F(FormTest, ModalFormsAndMessageBoxesAreAnsweredWithoutBlocking) {
     });
     EXPECT_EQ(dlg->ShowModal(), key == Qt::Key_Return ? mrOk : mrAbort);
   }
+  // A speed button let take the focus is reached by Tab, shows it, and Enter presses it, not the
+  // default button, and again on the next Enter; a tool bar's speed button is never reached.
+  auto* tool = new TSpeedButton(dlg);
+  tool->SetParent(dlg);
+  auto* speed = new TSpeedButton(dlg);
+  speed->SetParent(dlg);
+  speed->SetBounds(100, 0, 40, 24);
+  speed->SetFlat(true);
+  speed->SetTabStop(true);
+  int speeds = 0;
+  speed->OnClick = [&](TObject*) { ++speeds; };
+  bool reachedTool = false;
+  QImage focusedLook, unfocusedLook;
+  SetModalAnswer([&](TModalRequest&) {
+    edit->SetFocus();
+    unfocusedLook = speed->Widget()->grab().toImage();
+    for (int i = 0; i < 10 && QApplication::focusWidget() != speed->Widget(); ++i) {
+      QTest::keyClick(dlg->Widget()->windowHandle(), Qt::Key_Tab);
+      reachedTool = reachedTool || QApplication::focusWidget() == tool->Widget();
+    }
+    focusedLook = speed->Widget()->grab().toImage();
+    for (int i = 0; i < 2; ++i) QTest::keyClick(dlg->Widget()->windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), speed->Widget());
+    QTest::keyClick(dlg->Widget()->windowHandle(), Qt::Key_Escape);
+    return 0;
+  });
+  EXPECT_EQ(dlg->ShowModal(), mrAbort);
+  EXPECT_EQ(speeds, 2);
+  EXPECT_FALSE(reachedTool);
+  EXPECT_NE(focusedLook, unfocusedLook);
+  EXPECT_EQ(speed->Widget()->focusPolicy(), Qt::TabFocus);
 
   // Opened with no click and no minimise box, a dialog takes typed digits in its first field,
   // and Enter that no control took presses the default button. Neither Enter nor Escape

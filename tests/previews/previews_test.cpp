@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QSlider>
+#include <QTest>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -184,6 +185,14 @@ TEST_F(PreviewsTest, PageSetsShowTheirTabsAndTheFirstIsActive) {
   Run(4000, [](TfPreviews* f) {
     EXPECT_TRUE(f->SpeedButton1->Down());
     EXPECT_FALSE(f->Button3->Enabled());
+    // Tab reaches the lock, which Enter lifts, not the default OK.
+    f->Button2->SetFocus();
+    for (int i = 0; i < 30 && f->Widget()->focusWidget() != f->SpeedButton1->Widget(); ++i)
+      QTest::keyClick(f->Widget()->focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(f->Widget()->focusWidget(), f->SpeedButton1->Widget());
+    QTest::keyClick(f->Widget()->focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(f->SpeedButton1->Down());
+    EXPECT_TRUE(f->Button3->Enabled());
     return int(mrCancel);
   });
   view->Bitmap()->SetSize(1, 100);

@@ -176,6 +176,15 @@ TEST_F(DialogsTest, BlackAndWhiteByThresholdOrderedOrAuto) {
     EXPECT_EQ(d->RadioGroup1->ItemIndex(), 0);
     EXPECT_TRUE(d->SpeedButton1->Down());
     EXPECT_FALSE(d->Edit1->Enabled());
+    // Tab reaches "Auto" and Enter presses it, each time.
+    d->RadioGroup1->SetFocus();
+    for (int i = 0; i < 6 && d->Widget()->focusWidget() != d->SpeedButton1->Widget(); ++i)
+      QTest::keyClick(d->Widget()->focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(d->Widget()->focusWidget(), d->SpeedButton1->Widget());
+    QTest::keyClick(d->SpeedButton1->Widget(), Qt::Key_Return);
+    EXPECT_TRUE(d->Edit1->Enabled());
+    QTest::keyClick(d->SpeedButton1->Widget(), Qt::Key_Return);
+    EXPECT_TRUE(d->SpeedButton1->Down());
     d->SpeedButton1->Click();  // "Auto" up: the threshold is typed
     EXPECT_TRUE(d->Edit1->Enabled());
     EXPECT_TRUE(d->Label1->Enabled());

@@ -9,7 +9,6 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -106,34 +105,6 @@ QSize StripButtonSize(const TControl* c) {
   return {std::max(75, hint.width()), std::max(23, hint.height())};
 }
 
-// A picture button that Tab reaches: raised while it has the keyboard, pressed by Space and
-// Enter (Enter presses it, not the dialog's default button).
-class TKeyboardButton : public QObject {
- public:
-  explicit TKeyboardButton(TSpeedButton* Button) : QObject(Button->Widget()), FButton(Button) {
-    Button->Widget()->setFocusPolicy(Qt::TabFocus);
-    Button->Widget()->installEventFilter(this);
-  }
-  bool eventFilter(QObject*, QEvent* e) override {
-    switch (e->type()) {
-      case QEvent::FocusIn:
-      case QEvent::FocusOut: FButton->SetFlat(e->type() == QEvent::FocusOut); return false;
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease: {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) return false;
-        if (e->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(e)->isAutoRepeat() && FButton->Enabled())
-          FButton->Click();
-        return true;
-      }
-      default: return false;
-    }
-  }
-
- private:
-  TSpeedButton* FButton;
-};
-
 // A file dialog that asks before it closes with a choice, and stays up as the user left it
 // when the answer is no.
 class TAskingFileDialog : public QFileDialog {
@@ -157,7 +128,7 @@ TSpeedButton* IconButton(TComponent* Owner, TWinControl* Parent, const char* Ico
   b->SetFlat(true);
   if (LoadThemeGlyph(Icon, kGlyphSize, b->Glyph())) b->SetNumGlyphs(4);
   b->SetShowHint(true);
-  new TKeyboardButton(b);
+  b->SetTabStop(true);
   return b;
 }
 
@@ -264,12 +235,7 @@ TOpenVistrelDialog::TOpenVistrelDialog(TComponent* AOwner) : TVLCommonDialog(AOw
   };
 }
 
-TOpenVistrelDialog::~TOpenVistrelDialog() {
-  // The buttons go before their widgets do.
-  for (TSpeedButton* b : {PreviewButton, PlayButton})
-    for (QObject* o : QObjectList(b->Widget()->children()))
-      if (dynamic_cast<TKeyboardButton*>(o)) delete o;
-}
+TOpenVistrelDialog::~TOpenVistrelDialog() = default;
 
 std::string TOpenVistrelDialog::BuildFilter() {
   std::string all = "All graphics|", list;

@@ -73,6 +73,7 @@ TfPreviews::TfPreviews(TComponent* AOwner) : TForm(AOwner) {
   if (LoadThemeGlyph("changes-prevent", 16, SpeedButton1->Glyph())) SpeedButton1->SetNumGlyphs(4);
   else SpeedButton1->SetCaption("Lock");
   SpeedButton1->SetHint("Lock preview");
+  SpeedButton1->SetTabStop(true);
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   Button6 = MakeButton(this, this, "<<", 486, 304, 27);
