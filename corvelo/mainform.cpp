@@ -150,14 +150,6 @@ void TMainForm::BuildControls() {
   PanelHelp->Font()->SetSize(9);
   PanelHelp->Font()->SetColor(clNavy);
   PanelHelp->SetCaption("Choose an album or a slide show");
-  const int by = (48 - kButtonSize) / 2;
-  SpeedButtonClose = button(PanelHelp, 537 - 8 - kButtonSize, by, "application-exit", "",
-                            "Close the Corvelo Application", on(&TMainForm::Exit1Click));
-  Aboutbutton =
-      button(PanelHelp, 0, by, "help-about", "About", "Find out more about Corvelo", on(&TMainForm::AboutbuttonClick));
-  Aboutbutton->SetLeft(SpeedButtonClose->Left() - 4 - Aboutbutton->Width());
-  HelpMainCat = button(PanelHelp, Aboutbutton->Left() - 4 - kButtonSize, by, "help-browser", "", "Get help for Corvelo",
-                       on(&TMainForm::HelpMainCatClick));
 
   // Albums and slide shows side by side, each with its banner, its choices and its bar.
   auto side = [&](int x, TImage*& banner, const std::string& title, TColor from, TColor to, TRadioGroup*& group,
@@ -197,6 +189,16 @@ void TMainForm::BuildControls() {
   SlidePanel = side(399, Image2, "Slide shows", TColor(0x3A5FA0), TColor(0x14244A), RS, "Select a slide show",
                     "Select a slide show", Panel4, "Show the selected Slide show", "Show the selected Slide show",
                     ButtonGoToSlide1, "x-office-presentation", on(&TMainForm::ButtonGoToSlide1Click));
+
+  // The hint line's buttons come last to Tab, left to right, after the choices.
+  const int by = (48 - kButtonSize) / 2;
+  HelpMainCat = button(PanelHelp, 0, by, "help-browser", "", "Get help for Corvelo", on(&TMainForm::HelpMainCatClick));
+  Aboutbutton =
+      button(PanelHelp, 0, by, "help-about", "About", "Find out more about Corvelo", on(&TMainForm::AboutbuttonClick));
+  SpeedButtonClose = button(PanelHelp, 537 - 8 - kButtonSize, by, "application-exit", "",
+                            "Close the Corvelo Application", on(&TMainForm::Exit1Click));
+  Aboutbutton->SetLeft(SpeedButtonClose->Left() - 4 - Aboutbutton->Width());
+  HelpMainCat->SetLeft(Aboutbutton->Left() - 4 - kButtonSize);
 
   // Hidden helpers.
   HelpPanel = new TEdit(this);

@@ -676,6 +676,8 @@ void TRadioGroup::Rebuild() {
     auto* b = new TRadioButton(nullptr);
     b->SetText(FItems[i]);
     b->SetParent(this);
+    // Tab comes to the items where it comes to the group, however late they were made.
+    QWidget::setTabOrder(FButtons.empty() ? ClientWidget() : FButtons.back()->Widget(), b->Widget());
     b->OnClick = [this, i](TObject*) {
       if (!FRebuilding && FItemIndex != i) {
         FItemIndex = i;
