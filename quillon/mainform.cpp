@@ -396,7 +396,7 @@ bool TMainForm::AskNewSize(TMDIChild* Child, const std::string& Caption, int& Wi
     return false;
   }
   // Said in the picture's own terms, before any work, rather than as a failed allocation.
-  if (BitmapRowBytes(Width, b->BitsPerPixel()) * Height > TBitmap::MaxBytes()) {
+  if (BitmapRowBytes(Width, b->BitsPerPixel()) > TBitmap::MaxBytes() / Height) {
     ShowMessage("A picture of " + std::to_string(Width) + " x " + std::to_string(Height) +
                 " pixels is too large to make.");
     return false;

@@ -264,13 +264,13 @@ TEST_F(EditorTest, PictureCommandsAndUndo) {
   EXPECT_EQ(zero, "The width and height must be whole numbers above 0.");
   EXPECT_EQ(b->Width(), 150);
   AnswerForm([](TForm* f) {
-    static_cast<TfResize*>(f)->Edit1->SetText("400200");
-    static_cast<TfResize*>(f)->Edit2->SetText("1000");
+    static_cast<TfResize*>(f)->Edit1->SetText("2147483647");
+    static_cast<TfResize*>(f)->Edit2->SetText("2147483647");
   });
   std::string large;
   AnswerMessage(mrOk, &large);
   main->Resample1Click(nullptr);
-  EXPECT_EQ(large, "A picture of 400200 x 1000 pixels is too large to make.");
+  EXPECT_EQ(large, "A picture of 2147483647 x 2147483647 pixels is too large to make.");
   EXPECT_EQ(b->Width(), 150);
   // The window shows the picture, its ideal size, and no band around it.
   EXPECT_EQ(c->VistrelVect1->ClientWidth(), 151);
